@@ -1,0 +1,33 @@
+// The Settings record: the program's fourteen configuration values, module-level
+// for the whole run. Each field carries the name of its registry value.
+#pragma once
+
+#include "platform/types.h"
+
+constexpr int kSettingsTextSize = 1024; // wide characters, terminator included
+
+struct SettingsRecord {
+    DWORD Enable;
+    DWORD UseMSR;
+    DWORD Beep;
+    WCHAR Prefix[kSettingsTextSize];
+    WCHAR Suffix[kSettingsTextSize];
+    DWORD SendTab;
+    DWORD SendEnter;
+    DWORD UseTrack1;
+    DWORD UseTrack2;
+    DWORD UseTrack3;
+    WCHAR TrackSeparator[kSettingsTextSize];
+    DWORD AutoStart;
+    DWORD MSRInterval; // milliseconds
+    DWORD RFIDInterval; // milliseconds
+};
+
+constexpr DWORD kDefaultMSRInterval = 325;
+constexpr DWORD kDefaultRFIDInterval = 350;
+
+// Holds the defaults at program start.
+extern SettingsRecord Settings;
+
+// The values every field has at program start.
+SettingsRecord DefaultSettings();

@@ -1,0 +1,97 @@
+#include "keys/scan_output.h"
+
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "keys/keystrokes.h"
+#include "keys/text_conversion.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "reader/tag_text.h"
+#include "reader/track_decode.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+constexpr UINT kGoodReadSound = MB_ICONASTERISK; // 0x40
+constexpr WCHAR kTab = 9;
+constexpr WCHAR kCarriageReturn = 13;
+
+void Type(const WCHAR* text) { TypeText(text, FALSE, FALSE, FALSE, 0); }
+
+// Types a narrow text through a fresh wide copy; a failed conversion skips it.
+void TypeNarrow(const char* text) {
+    WCHAR* wide = NarrowToWide(text);
+    Type(wide);
+    std::free(wide);
+}
+
+void TypeTrack(int track) {
+    if (TrackBuffers[track][0] != '\0') {
+        TypeNarrow(TrackBuffers[track]);
+    }
+}
+
+void TypeSeparator() {
+    if (Settings.TrackSeparator[0] != u'\0') {
+        Type(Settings.TrackSeparator);
+    }
+}
+
+// The separators are placed by the track flags alone, not by which tracks hold text.
+void TypeTracks() {
+    bool track1 = Settings.UseTrack1 != 0;
+    bool track2 = Settings.UseTrack2 != 0;
+    bool track3 = Settings.UseTrack3 != 0;
+    if (track1) {
+        TypeTrack(0);
+    }
+    if (track1 && track2) {
+        TypeSeparator();
+    }
+    if (track2) {
+        TypeTrack(1);
+    }
+    if (track3 && (track1 || track2)) {
+        TypeSeparator();
+    }
+    if (track3) {
+        TypeTrack(2);
+    }
+}
+
+} // namespace
+
+int SendScanOutput(HWND dialog, int msr) {
+    // 1. What the user has typed into the dialog counts from this read on.
+    GetWindowTextW(GetDlgItem(dialog, IDC_PREFIX), Settings.Prefix, kSettingsTextSize);
+    GetWindowTextW(GetDlgItem(dialog, IDC_SUFFIX), Settings.Suffix, kSettingsTextSize);
+    GetWindowTextW(GetDlgItem(dialog, IDC_TRACK_SEPARATOR), Settings.TrackSeparator,
+                   kSettingsTextSize);
+    // 2.
+    if (Settings.Beep != 0) {
+        MessageBeep(kGoodReadSound);
+    }
+    // 3.
+    if (Settings.Prefix[0] != u'\0') {
+        Type(Settings.Prefix);
+    }
+    // 4.
+    if (msr != 0) {
+        TypeTracks();
+    } else {
+        TypeNarrow(TagText);
+    }
+    // 5.
+    if (Settings.Suffix[0] != u'\0') {
+        Type(Settings.Suffix);
+    }
+    // 6-7. ENTER is a carriage return, not a line feed.
+    if (Settings.SendTab != 0) {
+        TypeChar(kTab, FALSE, FALSE);
+    }
+    if (Settings.SendEnter != 0) {
+        TypeChar(kCarriageReturn, FALSE, FALSE);
+    }
+    return 0;
+}

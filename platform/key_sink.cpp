@@ -1,0 +1,91 @@
+#include "platform/key_sink.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+#include "platform/event_log.h"
+#include "platform/keyboard.h"
+
+namespace platform {
+namespace {
+
+std::unique_ptr<KeySink>& Active() {
+    static std::unique_ptr<KeySink> sink;
+    return sink;
+}
+
+bool IsHighSurrogate(UINT unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(UINT unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Prints what each key-down event carries. A character above U+FFFF arrives as
+// two events, one per surrogate half; the high half waits for its partner.
+class TextKeySink final : public KeySink {
+public:
+    explicit TextKeySink(int fd) : fd_(fd) {}
+    ~TextKeySink() override {
+        if (pendingHigh_ != 0) {
+            Write(u"\uFFFD");
+        }
+    }
+
+    bool Post(const KeyEvent& event) override {
+        if ((event.flags & KeyStateDownFlag) == 0 || event.character == 0) {
+            return true;
+        }
+        char16_t unit = static_cast<char16_t>(event.character & 0xFFFF);
+        if (pendingHigh_ != 0) {
+            char16_t high = pendingHigh_;
+            pendingHigh_ = 0;
+            if (IsLowSurrogate(unit)) {
+                const char16_t pair[] = {high, unit};
+                return Write(std::u16string_view(pair, 2));
+            }
+            Write(u"\uFFFD");
+        }
+        if (IsHighSurrogate(unit)) {
+            pendingHigh_ = unit;
+            return true;
+        }
+        return Write(std::u16string_view(&unit, 1));
+    }
+
+    std::string Name() const override { return "text"; }
+
+private:
+    bool Write(std::u16string_view text) {
+        std::string bytes = Utf16ToUtf8(text);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    int fd_;
+    char16_t pendingHigh_ = 0;
+};
+
+class NullKeySink final : public KeySink {
+public:
+    bool Post(const KeyEvent&) override { return true; }
+    std::string Name() const override { return "none"; }
+};
+
+} // namespace
+
+void SetKeySink(std::unique_ptr<KeySink> sink) { Active() = std::move(sink); }
+
+KeySink* ActiveKeySink() { return Active().get(); }
+
+std::unique_ptr<KeySink> MakeTextKeySink(int fd) { return std::make_unique<TextKeySink>(fd); }
+
+std::unique_ptr<KeySink> MakeNullKeySink() { return std::make_unique<NullKeySink>(); }
+
+} // namespace platform

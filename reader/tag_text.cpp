@@ -1,0 +1,3 @@
+#include "reader/tag_text.h"
+
+char TagText[kTagTextSize];

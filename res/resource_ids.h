@@ -1,0 +1,35 @@
+// Numeric ids of the program's resources and of the controls in its dialogs.
+#pragma once
+
+// Dialog templates.
+constexpr int IDD_OPTIONS = 102;
+constexpr int IDD_ABOUT = 103;
+
+// Controls of the options dialog (template 102).
+constexpr int IDC_READING_LABEL = 1002;
+constexpr int IDC_READING_ENABLE = 1003;
+constexpr int IDC_READING_DISABLE = 1004;
+constexpr int IDC_BEEP_LABEL = 1005;
+constexpr int IDC_BEEP_ENABLE = 1006;
+constexpr int IDC_BEEP_DISABLE = 1007;
+constexpr int IDC_INPUT_LABEL = 1008;
+constexpr int IDC_INPUT_MSR = 1009;
+constexpr int IDC_INPUT_RFID = 1010;
+constexpr int IDC_AUTOSTART_ENABLE = 1011;
+constexpr int IDC_AUTOSTART_DISABLE = 1012;
+constexpr int IDC_PREFIX_LABEL = 1013;
+constexpr int IDC_PREFIX = 1014;
+constexpr int IDC_SUFFIX_LABEL = 1015;
+constexpr int IDC_SUFFIX = 1016;
+constexpr int IDC_SEND_ENTER = 1017;
+constexpr int IDC_SEND_TAB = 1018;
+constexpr int IDC_TRACKS_LABEL = 1019;
+constexpr int IDC_SEPARATOR_LABEL = 1023;
+constexpr int IDC_TRACK_SEPARATOR = 1024;
+constexpr int IDC_TRACK1 = 1025;
+constexpr int IDC_TRACK2 = 1026;
+constexpr int IDC_TRACK3 = 1027;
+constexpr int IDC_SEND_AFTER_LABEL = 1028;
+constexpr int IDC_AUTOSTART_LABEL = 1030;
+constexpr int IDC_OK = 1031;
+constexpr int IDC_QUIT = 1032;
