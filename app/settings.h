@@ -19,7 +19,7 @@ struct SettingsRecord {
     DWORD UseTrack3;
     WCHAR TrackSeparator[kSettingsTextSize];
     DWORD AutoStart;
-    DWORD MSRInterval; // milliseconds
+    DWORD MSRInterval;  // milliseconds
     DWORD RFIDInterval; // milliseconds
 };
 

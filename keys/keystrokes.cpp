@@ -13,9 +13,9 @@ namespace {
 // The window handle -1 stands for the window that has the keyboard focus.
 HWND const FocusWindow = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
 
-constexpr DWORD kDownFlags = KeyStateDownFlag;                                  // 0x00000080
-constexpr DWORD kUpFlags = KeyShiftNoCharacterFlag | KeyStateToggledFlag;       // 0x00010001
-constexpr DWORD kNoCharDownFlags = KeyShiftNoCharacterFlag | KeyStateDownFlag;  // 0x00010080
+constexpr DWORD kDownFlags = KeyStateDownFlag;                                 // 0x00000080
+constexpr DWORD kUpFlags = KeyShiftNoCharacterFlag | KeyStateToggledFlag;      // 0x00010001
+constexpr DWORD kNoCharDownFlags = KeyShiftNoCharacterFlag | KeyStateDownFlag; // 0x00010080
 
 void PostEvent(BYTE virtualKey, const KeyEvent& event) {
     UINT shiftState = event.shiftState;
@@ -66,11 +66,21 @@ void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
         // 2. Escape letter, whatever this call's escape mode is.
         EscapeState.escapePending = FALSE;
         switch (ch) {
-        case u'b': ch = 8; break;
-        case u'f': ch = 12; break;
-        case u'n': ch = 10; break;
-        case u'r': ch = 13; break;
-        case u't': ch = 9; break;
+        case u'b':
+            ch = 8;
+            break;
+        case u'f':
+            ch = 12;
+            break;
+        case u'n':
+            ch = 10;
+            break;
+        case u'r':
+            ch = 13;
+            break;
+        case u't':
+            ch = 9;
+            break;
         case u'v':
             EscapeState.hexValue = 0;
             EscapeState.virtualKeyMode = TRUE;
@@ -81,7 +91,8 @@ void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
             EscapeState.hexDigit = 1;
             EscapeState.virtualKeyMode = FALSE;
             return;
-        default: break; // the backslash is dropped, the character typed
+        default:
+            break; // the backslash is dropped, the character typed
         }
     }
 

@@ -17,7 +17,9 @@ constexpr UINT kGoodReadSound = MB_ICONASTERISK; // 0x40
 constexpr WCHAR kTab = 9;
 constexpr WCHAR kCarriageReturn = 13;
 
-void Type(const WCHAR* text) { TypeText(text, FALSE, FALSE, FALSE, 0); }
+void Type(const WCHAR* text) {
+    TypeText(text, FALSE, FALSE, FALSE, 0);
+}
 
 // Types a narrow text through a fresh wide copy; a failed conversion skips it.
 void TypeNarrow(const char* text) {

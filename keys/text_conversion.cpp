@@ -31,11 +31,10 @@ char* WideToNarrow(const WCHAR* text) {
     // single-byte code page; UTF-8 may need up to three bytes per character, so
     // the size is asked of the converter and the larger figure allocated.
     std::size_t n = std::char_traits<char16_t>::length(text) + 1;
-    int needed = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(n), nullptr, 0, nullptr,
-                                     nullptr);
-    std::size_t size = needed > 0 && static_cast<std::size_t>(needed) > n
-                           ? static_cast<std::size_t>(needed)
-                           : n;
+    int needed =
+        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    std::size_t size =
+        needed > 0 && static_cast<std::size_t>(needed) > n ? static_cast<std::size_t>(needed) : n;
     auto* narrow = static_cast<char*>(std::malloc(size));
     if (narrow == nullptr) {
         return nullptr;

@@ -43,9 +43,13 @@ void UseManualClock(Milliseconds start) {
     State().manualNow = start;
 }
 
-void AdvanceManualClock(Milliseconds step) { State().manualNow += step; }
+void AdvanceManualClock(Milliseconds step) {
+    State().manualNow += step;
+}
 
-bool ManualClockInUse() { return State().manual; }
+bool ManualClockInUse() {
+    return State().manual;
+}
 
 void UseRealClock() {
     State().manual = false;
@@ -59,4 +63,6 @@ DWORD GetTickCount() {
     return static_cast<DWORD>(static_cast<std::uint64_t>(platform::ClockNow().count()));
 }
 
-void Sleep(DWORD milliseconds) { platform::ClockSleep(platform::Milliseconds{milliseconds}); }
+void Sleep(DWORD milliseconds) {
+    platform::ClockSleep(platform::Milliseconds{milliseconds});
+}

@@ -12,7 +12,8 @@
 
 #include "platform/system.h"
 
-static_assert(std::endian::native == std::endian::little, "wide text is handed to iconv as UTF-16LE");
+static_assert(std::endian::native == std::endian::little,
+              "wide text is handed to iconv as UTF-16LE");
 
 namespace platform {
 namespace {
@@ -21,7 +22,7 @@ UINT ansiCodePage = 1252;
 
 // One iconv descriptor, opened on first use and kept for the life of the program.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : descriptor_(iconv_open(to, from)) {}
     ~Converter() {
         if (Valid()) {
@@ -34,7 +35,7 @@ public:
     bool Valid() const { return descriptor_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t Get() const { return descriptor_; }
 
-private:
+  private:
     iconv_t descriptor_;
 };
 
@@ -149,7 +150,9 @@ bool SetAnsiCodePage(UINT codePage) {
     return true;
 }
 
-UINT AnsiCodePage() { return ansiCodePage; }
+UINT AnsiCodePage() {
+    return ansiCodePage;
+}
 
 } // namespace platform
 
@@ -161,8 +164,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::size_t length = sourceLength == -1 ? std::strlen(source) + 1
-                                            : static_cast<std::size_t>(sourceLength);
+    std::size_t length =
+        sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
     std::u16string wide;
     bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
     if (!platform::Decode(resolved, std::string_view(source, length), strict, wide)) {

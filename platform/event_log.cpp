@@ -74,7 +74,9 @@ void CloseEventLog() {
     }
 }
 
-bool EventLogOpen() { return Log().fd >= 0; }
+bool EventLogOpen() {
+    return Log().fd >= 0;
+}
 
 void WriteEvent(std::string_view event, std::string_view fields) {
     EventLog& log = Log();
@@ -110,11 +112,21 @@ std::string JsonString(std::u16string_view text) {
     std::string out = "\"";
     ForEachCodePoint(text, [&](char32_t code) {
         switch (code) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (code < 0x20) {
                 char escaped[8];

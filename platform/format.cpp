@@ -80,9 +80,15 @@ std::u16string FormatOne(char16_t conversion, const Spec& spec, va_list& args) {
         Pad(piece, text, spec, true);
         break;
     }
-    case u'u': Pad(piece, Digits(UnsignedArgument(args, spec), 10, false), spec, true); break;
-    case u'x': Pad(piece, Digits(UnsignedArgument(args, spec), 16, false), spec, true); break;
-    case u'X': Pad(piece, Digits(UnsignedArgument(args, spec), 16, true), spec, true); break;
+    case u'u':
+        Pad(piece, Digits(UnsignedArgument(args, spec), 10, false), spec, true);
+        break;
+    case u'x':
+        Pad(piece, Digits(UnsignedArgument(args, spec), 16, false), spec, true);
+        break;
+    case u'X':
+        Pad(piece, Digits(UnsignedArgument(args, spec), 16, true), spec, true);
+        break;
     case u'c': {
         char16_t character = static_cast<char16_t>(va_arg(args, int));
         Pad(piece, std::u16string_view(&character, 1), spec, false);
@@ -152,8 +158,8 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list arguments) {
         if (*p == u'.') {
             spec.precision = 0;
             for (++p; *p >= u'0' && *p <= u'9'; ++p) {
-                spec.precision = spec.precision < 10000 ? spec.precision * 10 + (*p - u'0')
-                                                        : spec.precision;
+                spec.precision =
+                    spec.precision < 10000 ? spec.precision * 10 + (*p - u'0') : spec.precision;
             }
         }
         if (*p == u'l' || *p == u'h') {

@@ -14,13 +14,17 @@ std::unique_ptr<KeySink>& Active() {
     return sink;
 }
 
-bool IsHighSurrogate(UINT unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(UINT unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(UINT unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(UINT unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 // Prints what each key-down event carries. A character above U+FFFF arrives as
 // two events, one per surrogate half; the high half waits for its partner.
 class TextKeySink final : public KeySink {
-public:
+  public:
     explicit TextKeySink(int fd) : fd_(fd) {}
     ~TextKeySink() override {
         if (pendingHigh_ != 0) {
@@ -51,7 +55,7 @@ public:
 
     std::string Name() const override { return "text"; }
 
-private:
+  private:
     bool Write(std::u16string_view text) {
         std::string bytes = Utf16ToUtf8(text);
         std::size_t done = 0;
@@ -73,19 +77,27 @@ private:
 };
 
 class NullKeySink final : public KeySink {
-public:
+  public:
     bool Post(const KeyEvent&) override { return true; }
     std::string Name() const override { return "none"; }
 };
 
 } // namespace
 
-void SetKeySink(std::unique_ptr<KeySink> sink) { Active() = std::move(sink); }
+void SetKeySink(std::unique_ptr<KeySink> sink) {
+    Active() = std::move(sink);
+}
 
-KeySink* ActiveKeySink() { return Active().get(); }
+KeySink* ActiveKeySink() {
+    return Active().get();
+}
 
-std::unique_ptr<KeySink> MakeTextKeySink(int fd) { return std::make_unique<TextKeySink>(fd); }
+std::unique_ptr<KeySink> MakeTextKeySink(int fd) {
+    return std::make_unique<TextKeySink>(fd);
+}
 
-std::unique_ptr<KeySink> MakeNullKeySink() { return std::make_unique<NullKeySink>(); }
+std::unique_ptr<KeySink> MakeNullKeySink() {
+    return std::make_unique<NullKeySink>();
+}
 
 } // namespace platform

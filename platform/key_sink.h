@@ -17,7 +17,7 @@ struct KeyEvent {
 };
 
 class KeySink {
-public:
+  public:
     virtual ~KeySink() = default;
     // Delivers one event. Returns false when the event could not be delivered.
     virtual bool Post(const KeyEvent& event) = 0;

@@ -13,12 +13,10 @@ void LogKeyEvent(HWND window, UINT virtualKey, UINT flags, UINT count, UINT shif
                  UINT character) {
     // The window is printed as the device's signed handle value (-1 for the focus).
     auto handle = static_cast<long long>(reinterpret_cast<LONG_PTR>(window));
-    std::string fields = "\"hwnd\":" + std::to_string(handle) +
-                         ",\"vk\":" + std::to_string(virtualKey) +
-                         ",\"flags\":" + std::to_string(flags) +
-                         ",\"count\":" + std::to_string(count) +
-                         ",\"shift\":" + std::to_string(shiftState) +
-                         ",\"char\":" + std::to_string(character);
+    std::string fields =
+        "\"hwnd\":" + std::to_string(handle) + ",\"vk\":" + std::to_string(virtualKey) +
+        ",\"flags\":" + std::to_string(flags) + ",\"count\":" + std::to_string(count) +
+        ",\"shift\":" + std::to_string(shiftState) + ",\"char\":" + std::to_string(character);
     platform::WriteEvent("key", fields);
 }
 

@@ -20,10 +20,16 @@ void StartRecording() {
     State().active = true;
 }
 
-void StopRecording() { State().active = false; }
+void StopRecording() {
+    State().active = false;
+}
 
-bool IsRecording() { return State().active; }
+bool IsRecording() {
+    return State().active;
+}
 
-Recording& Recorded() { return State().recording; }
+Recording& Recorded() {
+    return State().recording;
+}
 
 } // namespace platform

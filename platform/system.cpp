@@ -41,9 +41,13 @@ void platform::SetBeepHandler(std::function<void(UINT)> handler) {
     BeepHandler() = std::move(handler);
 }
 
-DWORD GetLastError() { return lastError; }
+DWORD GetLastError() {
+    return lastError;
+}
 
-void SetLastError(DWORD error) { lastError = error; }
+void SetLastError(DWORD error) {
+    lastError = error;
+}
 
 BOOL MessageBeep(UINT type) {
     platform::WriteEvent("beep", "\"type\":" + std::to_string(type));

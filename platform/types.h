@@ -170,8 +170,12 @@ struct COMSTAT {
 };
 using LPCOMSTAT = COMSTAT*;
 
-inline constexpr WORD LOWORD(UINT_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
-inline constexpr WORD HIWORD(UINT_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+inline constexpr WORD LOWORD(UINT_PTR value) {
+    return static_cast<WORD>(value & 0xFFFF);
+}
+inline constexpr WORD HIWORD(UINT_PTR value) {
+    return static_cast<WORD>((value >> 16) & 0xFFFF);
+}
 inline LPCWSTR MAKEINTRESOURCEW(UINT id) {
     return reinterpret_cast<LPCWSTR>(static_cast<UINT_PTR>(static_cast<WORD>(id)));
 }

@@ -51,7 +51,9 @@ bool ExtractTrack(char sentinel, char* track) {
     return true;
 }
 
-bool TrackIsGood(bool found, const char* text) { return found && std::strcmp(text, "E") != 0; }
+bool TrackIsGood(bool found, const char* text) {
+    return found && std::strcmp(text, "E") != 0;
+}
 
 } // namespace
 

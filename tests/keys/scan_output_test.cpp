@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/settings.h"
+#include "keys/keystrokes.h"
+#include "keys/scan_output.h"
+#include "platform/window.h"
+#include "reader/tag_text.h"
+#include "reader/track_decode.h"
+#include "res/resource_ids.h"
+#include "support/key_events.h"
+
+namespace {
+
+using test_support::TypedText;
+
+// A stand-in for the options dialog: a window holding the three edit boxes that
+// output composition reads.
+LRESULT DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class ScanOutputTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings = DefaultSettings();
+        EscapeState = {};
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = DialogProcedure;
+            windowClass.lpszClassName = u"ScanOutputTestDialog";
+            ASSERT_NE(RegisterClassW(&windowClass), 0);
+            registered = true;
+        }
+        dialog_ = CreateWindowExW(0, u"ScanOutputTestDialog", u"", 0, 0, 0, 100, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+        ASSERT_NE(dialog_, nullptr);
+        for (int id : {IDC_PREFIX, IDC_SUFFIX, IDC_TRACK_SEPARATOR}) {
+            ASSERT_NE(CreateWindowExW(0, u"EDIT", u"", WS_CHILD, 0, 0, 10, 10, dialog_,
+                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr,
+                                      nullptr),
+                      nullptr);
+        }
+        ClearMSRBuffers();
+        std::memset(TagText, 0, sizeof TagText);
+        platform::StartRecording();
+    }
+    void TearDown() override {
+        platform::StopRecording();
+        DestroyWindow(dialog_);
+        Settings = saved_;
+    }
+
+    void SetTexts(const char16_t* prefix, const char16_t* suffix, const char16_t* separator) {
+        SetWindowTextW(GetDlgItem(dialog_, IDC_PREFIX), prefix);
+        SetWindowTextW(GetDlgItem(dialog_, IDC_SUFFIX), suffix);
+        SetWindowTextW(GetDlgItem(dialog_, IDC_TRACK_SEPARATOR), separator);
+    }
+    static void SetTracks(const char* one, const char* two, const char* three) {
+        std::strcpy(TrackBuffers[0], one);
+        std::strcpy(TrackBuffers[1], two);
+        std::strcpy(TrackBuffers[2], three);
+    }
+    static void SetFlags(DWORD one, DWORD two, DWORD three) {
+        Settings.UseTrack1 = one;
+        Settings.UseTrack2 = two;
+        Settings.UseTrack3 = three;
+    }
+
+    HWND dialog_ = nullptr;
+
+  private:
+    SettingsRecord saved_{};
+};
+
+struct Combination {
+    DWORD track1, track2, track3;
+    const char16_t* typed;
+};
+
+class TrackCombinationTest : public ScanOutputTest,
+                             public testing::WithParamInterface<Combination> {};
+
+TEST_P(TrackCombinationTest, TypesTracksWithSeparatorsPlacedByFlags) {
+    SetTexts(u"<", u">", u"|");
+    SetTracks("T1", "T2", "T3");
+    SetFlags(GetParam().track1, GetParam().track2, GetParam().track3);
+    EXPECT_EQ(SendScanOutput(dialog_, 1), 0);
+    EXPECT_EQ(TypedText(), u"<" + std::u16string(GetParam().typed) + u">");
+}
+
+INSTANTIATE_TEST_SUITE_P(EightCombinations, TrackCombinationTest,
+                         testing::Values(Combination{0, 0, 0, u""}, Combination{1, 0, 0, u"T1"},
+                                         Combination{0, 1, 0, u"T2"}, Combination{0, 0, 1, u"T3"},
+                                         Combination{1, 1, 0, u"T1|T2"},
+                                         Combination{1, 0, 1, u"T1|T3"},
+                                         Combination{0, 1, 1, u"T2|T3"},
+                                         Combination{1, 1, 1, u"T1|T2|T3"}));
+
+struct EmptyTrackCase {
+    DWORD track1, track2, track3;
+    const char* one;
+    const char* two;
+    const char* three;
+    const char16_t* typed;
+};
+
+class EmptyTrackTest : public ScanOutputTest, public testing::WithParamInterface<EmptyTrackCase> {};
+
+TEST_P(EmptyTrackTest, EmptyTrackKeepsItsSeparators) {
+    const EmptyTrackCase& c = GetParam();
+    SetTexts(u"", u"", u",");
+    SetTracks(c.one, c.two, c.three);
+    SetFlags(c.track1, c.track2, c.track3);
+    SendScanOutput(dialog_, 1);
+    EXPECT_EQ(TypedText(), c.typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EmptyTrackTest,
+                         testing::Values(EmptyTrackCase{1, 1, 1, "A", "B", "", u"A,B,"},
+                                         EmptyTrackCase{1, 0, 1, "A", "B", "", u"A,"},
+                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}));
+
+TEST_F(ScanOutputTest, NoTrackSelectedTypesPrefixSuffixTabEnter) {
+    SetTexts(u"P", u"S", u",");
+    SetTracks("A", "B", "C");
+    SetFlags(0, 0, 0);
+    Settings.SendTab = 1;
+    Settings.SendEnter = 1;
+    SendScanOutput(dialog_, 1);
+    EXPECT_EQ(TypedText(), u"PS\t\r");
+    const platform::RecordedKey& enter =
+        platform::Recorded().keys[platform::Recorded().keys.size() - 2];
+    EXPECT_EQ(enter.virtualKey, 0x0Du);
+    EXPECT_EQ(enter.character, 13u) << "ENTER is a carriage return, not a line feed";
+}
+
+TEST_F(ScanOutputTest, BeepSoundsOnceBeforeAnyKey) {
+    SetTexts(u"", u"", u"");
+    Settings.Beep = 1;
+    SetTracks("A", "B", "");
+    SendScanOutput(dialog_, 1);
+    const platform::Recording& recording = platform::Recorded();
+    EXPECT_EQ(recording.beeps, std::vector<UINT>{0x40});
+    ASSERT_FALSE(recording.order.empty());
+    EXPECT_EQ(recording.order.front(), "beep");
+    EXPECT_EQ(TypedText(), u"AB");
+}
+
+TEST_F(ScanOutputTest, EmptyTextsTypeNothingAndNoBeepWithoutBeep) {
+    SetTexts(u"", u"", u"");
+    SetFlags(0, 0, 0);
+    SendScanOutput(dialog_, 1);
+    EXPECT_TRUE(platform::Recorded().keys.empty());
+    EXPECT_TRUE(platform::Recorded().beeps.empty());
+}
+
+TEST_F(ScanOutputTest, RfidModeTypesTagTextAndIgnoresTrackSettings) {
+    SetTexts(u"ID:", u";", u"|");
+    SetTracks("T1", "T2", "T3");
+    std::strcpy(TagText, " A1BC2 3");
+    SendScanOutput(dialog_, 0);
+    EXPECT_EQ(TypedText(), u"ID: A1BC2 3;");
+}
+
+TEST_F(ScanOutputTest, DialogTextsAreTakenAtEveryReadWithoutSaving) {
+    SetTexts(u"old", u"", u"");
+    SetFlags(1, 0, 0);
+    SetTracks("X", "", "");
+    SendScanOutput(dialog_, 1);
+    SetWindowTextW(GetDlgItem(dialog_, IDC_PREFIX), u"new");
+    SendScanOutput(dialog_, 1);
+    EXPECT_EQ(TypedText(), u"oldXnewX");
+    EXPECT_EQ(std::u16string(Settings.Prefix), u"new");
+}
+
+TEST_F(ScanOutputTest, UserTextsAreTypedLiterallyWithBackslashes) {
+    SetTexts(u"\\n", u"\\x41", u"");
+    SetFlags(0, 0, 0);
+    SendScanOutput(dialog_, 1);
+    EXPECT_EQ(TypedText(), u"\\n\\x41");
+}
+
+TEST_F(ScanOutputTest, Windows1252TrackBytesBecomeTheirCharacters) {
+    SetTexts(u"", u"", u"");
+    SetFlags(1, 0, 0);
+    SetTracks("caf\xE9 \x80", "", "");
+    SendScanOutput(dialog_, 1);
+    EXPECT_EQ(TypedText(), u"caf\u00E9 \u20AC");
+}
+
+} // namespace

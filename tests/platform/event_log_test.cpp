@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/event_log.h"
+#include "platform/keyboard.h"
+#include "platform/system.h"
+
+namespace {
+
+class EventLogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/swipetype-log-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        path_ = directory_ + "/events.jsonl";
+        std::string error;
+        ASSERT_TRUE(platform::OpenEventLog(path_, error)) << error;
+    }
+    void TearDown() override {
+        platform::CloseEventLog();
+        std::remove(path_.c_str());
+        rmdir(directory_.c_str());
+    }
+    std::vector<std::string> Lines() const {
+        std::ifstream file(path_);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    // The line without its "t" member, which changes from run to run.
+    static std::string WithoutTime(const std::string& line) {
+        auto comma = line.find(',');
+        return comma == std::string::npos ? line : "{" + line.substr(comma + 1);
+    }
+
+    std::string directory_;
+    std::string path_;
+};
+
+TEST_F(EventLogTest, KeyBeepAndDebugLinesInOrder) {
+    UINT shift = 0x80;
+    UINT character = 0x61;
+    PostKeybdMessage(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0x41, 0x80, 1, &shift,
+                     &character);
+    MessageBeep(0x40);
+    NKDbgPrintfW(u"Error %d opening MSR serial port", -7);
+    NKDbgPrintfW(u"quote \" backslash \\ tab \t caf\u00E9");
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(WithoutTime(lines[0]),
+              R"({"event":"key","hwnd":-1,"vk":65,"flags":128,"count":1,"shift":128,"char":97})");
+    EXPECT_EQ(WithoutTime(lines[1]), R"({"event":"beep","type":64})");
+    EXPECT_EQ(WithoutTime(lines[2]),
+              R"({"event":"debug","text":"Error -7 opening MSR serial port"})");
+    EXPECT_EQ(WithoutTime(lines[3]),
+              "{\"event\":\"debug\",\"text\":\"quote \\\" backslash \\\\ tab \\t caf\xC3\xA9\"}");
+    long previous = -1;
+    for (const std::string& line : lines) {
+        ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
+        long t = std::stol(line.substr(5));
+        EXPECT_GE(t, previous);
+        previous = t;
+    }
+}
+
+TEST_F(EventLogTest, FileIsReadableByItsOwnerOnly) {
+    struct stat status {};
+    ASSERT_EQ(stat(path_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+TEST(EventLogOpenTest, UnwritablePathIsAClearError) {
+    std::string error;
+    EXPECT_FALSE(platform::OpenEventLog("/nonexistent-dir/x/events.jsonl", error));
+    EXPECT_NE(error.find("/nonexistent-dir/x/events.jsonl"), std::string::npos);
+    EXPECT_FALSE(platform::EventLogOpen());
+}
+
+TEST(KeyboardTest, RefusesMissingBuffersAndZeroCount) {
+    UINT value = 0;
+    SetLastError(0);
+    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 1, nullptr, &value));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 0, &value, &value));
+}
+
+} // namespace
