@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "bio/bio_timer.h"
+#include "platform/clock.h"
+#include "platform/system.h"
+
+namespace {
+
+using platform::Milliseconds;
+
+class BioTimerTest : public testing::Test {
+  protected:
+    void SetUp() override { platform::UseManualClock(Milliseconds{1000}); }
+    void TearDown() override {
+        bio_set_timerresolution(1);
+        platform::UseRealClock();
+    }
+    unsigned short* Timer() { return reinterpret_cast<unsigned short*>(&timer_); }
+    BioTimer timer_{};
+};
+
+TEST_F(BioTimerTest, ResolutionOneRunsOutAfterItsUnits) {
+    bio_set_timerresolution(1);
+    EXPECT_EQ(bio_set_timer(100, Timer()), 0);
+    EXPECT_EQ(timer_.timeout, 100);
+    EXPECT_EQ(bio_get_timer(Timer()), -1);
+    platform::AdvanceManualClock(Milliseconds{99});
+    EXPECT_EQ(bio_get_timer(Timer()), -1);
+    platform::AdvanceManualClock(Milliseconds{1});
+    EXPECT_EQ(bio_get_timer(Timer()), 0);
+    EXPECT_EQ(bio_get_elapsedtime(Timer()), 100);
+}
+
+TEST_F(BioTimerTest, ResolutionTenCountsWholeUnits) {
+    bio_set_timerresolution(10);
+    EXPECT_EQ(bio_get_timerresolution(), 10);
+    bio_set_timer(5, Timer());
+    EXPECT_EQ(timer_.timeout, 50);
+    platform::AdvanceManualClock(Milliseconds{49});
+    EXPECT_EQ(bio_get_elapsedtime(Timer()), 4);
+    EXPECT_EQ(bio_get_timer(Timer()), -1);
+    platform::AdvanceManualClock(Milliseconds{1});
+    EXPECT_EQ(bio_get_elapsedtime(Timer()), 5);
+    EXPECT_EQ(bio_get_timer(Timer()), 0);
+}
+
+TEST_F(BioTimerTest, ElapsedTimeSurvivesTheTickCounterWrapping) {
+    platform::UseManualClock(Milliseconds{0xFFFFFFFFLL - 15});
+    bio_set_timer(1000, Timer());
+    platform::AdvanceManualClock(Milliseconds{32});
+    EXPECT_EQ(GetTickCount(), 16u);
+    EXPECT_EQ(bio_get_elapsedtime(Timer()), 32);
+    EXPECT_EQ(bio_get_timer(Timer()), -1);
+}
+
+TEST_F(BioTimerTest, ZeroUnitsHasRunOutAtOnce) {
+    bio_set_timer(0, Timer());
+    EXPECT_EQ(bio_get_timer(Timer()), 0);
+}
+
+TEST_F(BioTimerTest, ChangingResolutionMovesARunningTimer) {
+    bio_set_timer(10, Timer()); // 10 ms at resolution 1
+    platform::AdvanceManualClock(Milliseconds{9});
+    bio_set_timerresolution(3); // 9 ms are 3 units of 3 ms: 9 < 10, still running
+    EXPECT_EQ(bio_get_timer(Timer()), -1);
+    platform::AdvanceManualClock(Milliseconds{3});
+    EXPECT_EQ(bio_get_timer(Timer()), 0);
+}
+
+TEST_F(BioTimerTest, ResolutionZeroOrNegativeCountsAsOne) {
+    for (long resolution : {0L, -5L}) {
+        bio_set_timerresolution(resolution);
+        EXPECT_EQ(bio_get_timerresolution(), resolution);
+        bio_set_timer(7, Timer());
+        EXPECT_EQ(timer_.timeout, 7);
+        platform::AdvanceManualClock(Milliseconds{7});
+        EXPECT_EQ(bio_get_elapsedtime(Timer()), 7);
+        EXPECT_EQ(bio_get_timer(Timer()), 0);
+    }
+}
+
+TEST_F(BioTimerTest, RecordAtAnOddAddressWorks) {
+    alignas(8) unsigned char storage[sizeof(BioTimer) + 2] = {};
+    auto* unaligned = reinterpret_cast<unsigned short*>(storage + 2);
+    bio_set_timer(4, unaligned);
+    EXPECT_EQ(bio_get_timer(unaligned), -1);
+    platform::AdvanceManualClock(Milliseconds{4});
+    EXPECT_EQ(bio_get_timer(unaligned), 0);
+}
+
+} // namespace
