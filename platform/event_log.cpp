@@ -1,5 +1,7 @@
 #include "platform/event_log.h"
 
+#include "platform/unicode.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,40 +20,6 @@ struct EventLog {
 EventLog& Log() {
     static EventLog log;
     return log;
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// Walks UTF-16 text as code points, pairing surrogates.
-template <typename Visit> void ForEachCodePoint(std::u16string_view text, Visit visit) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            visit(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            visit(0xFFFD);
-        } else {
-            visit(unit);
-        }
-    }
 }
 
 } // namespace
@@ -99,13 +67,6 @@ void WriteEvent(std::string_view event, std::string_view fields) {
     do {
         written = ::write(log.fd, line.data(), line.size());
     } while (written < 0 && errno == EINTR);
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    ForEachCodePoint(text, [&](char32_t code) { AppendUtf8(out, code); });
-    return out;
 }
 
 std::string JsonString(std::u16string_view text) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/types.h"
+#include "platform/unicode.h"
 
 namespace platform {
 
@@ -24,8 +25,5 @@ void WriteEvent(std::string_view event, std::string_view fields);
 // Quotes UTF-16 text as a JSON string (with the quotation marks). Unpaired
 // surrogates become U+FFFD.
 std::string JsonString(std::u16string_view text);
-
-// UTF-16 to UTF-8, unpaired surrogates becoming U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
 
 } // namespace platform

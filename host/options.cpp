@@ -1,0 +1,214 @@
+#include "host/options.h"
+
+#include <charconv>
+#include <cstdlib>
+
+#include "platform/event_log.h"
+
+namespace host {
+namespace {
+
+const char* const kUsage =
+    R"(Usage: swipetype [OPTION]... [--] [COMMAND LINE]
+Reads a magnetic stripe or RFID card reader on a serial port and types what it
+reads into the application that has the keyboard focus.
+
+  --root DIR           device root: registry, startup folder, files
+                       (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
+  --port COMn:=PATH    host device standing for COMn: (repeatable;
+                       env SWIPETYPE_COMn; default /dev/ttyS<n-1>)
+  --keys SINK          where key events go: xtest | uinput | text | none
+                       (env SWIPETYPE_KEYS; default: xtest on an X display
+                       with XTest, else uinput, else none)
+  --layout XKB         keyboard layout the uinput sink types for
+                       (env XKB_DEFAULT_LAYOUT; default "us")
+  --key-delay MS       pause between key events; default 0, back to back
+                       (env SWIPETYPE_KEY_DELAY)
+  --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
+  --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI)
+  --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
+  --help               show this help and exit
+  --version            show the version and exit
+
+The COMMAND LINE is the program's own: "MIN" starts it with its window hidden.
+)";
+
+bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
+    long long number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number < 0 || number > 60000) {
+        return false;
+    }
+    value = std::chrono::milliseconds{number};
+    return true;
+}
+
+// "COMn:=PATH" with n from 1 to 255 and a non-empty path.
+bool ParsePort(const std::string& text, PortMapping& mapping) {
+    auto equals = text.find('=');
+    if (equals == std::string::npos || equals + 1 >= text.size()) {
+        return false;
+    }
+    std::string name = text.substr(0, equals);
+    if (name.size() < 5 || (name.compare(0, 3, "COM") != 0 && name.compare(0, 3, "com") != 0) ||
+        name.back() != ':') {
+        return false;
+    }
+    int number = 0;
+    const char* first = name.data() + 3;
+    const char* last = name.data() + name.size() - 1;
+    auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last || number < 1 || number > 255) {
+        return false;
+    }
+    mapping = {number, text.substr(equals + 1)};
+    return true;
+}
+
+bool ParseCodePage(const std::string& text, unsigned& codePage) {
+    if (text == "1252" || text == "cp1252" || text == "windows-1252") {
+        codePage = 1252;
+        return true;
+    }
+    if (text == "utf-8" || text == "utf8" || text == "UTF-8" || text == "65001") {
+        codePage = 65001;
+        return true;
+    }
+    return false;
+}
+
+// Applies one option with its value; returns an error line or "".
+std::string Apply(const std::string& name, const std::string& value, HostOptions& options) {
+    if (name == "--root") {
+        options.root = value;
+    } else if (name == "--port") {
+        PortMapping mapping;
+        if (!ParsePort(value, mapping)) {
+            return "swipetype: --port wants COMn:=PATH (n from 1 to 255), not '" + value + "'";
+        }
+        options.ports.push_back(mapping);
+    } else if (name == "--keys") {
+        if (value != "xtest" && value != "uinput" && value != "text" && value != "none") {
+            return "swipetype: --keys wants xtest, uinput, text or none, not '" + value + "'";
+        }
+        options.keys = value;
+    } else if (name == "--layout") {
+        options.layout = value;
+    } else if (name == "--key-delay") {
+        if (!ParseMilliseconds(value, options.keyDelay)) {
+            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not '" + value + "'";
+        }
+    } else if (name == "--log") {
+        options.log = value;
+    } else if (name == "--ui") {
+        if (value != "headless" && value != "gtk") {
+            return "swipetype: --ui wants headless or gtk, not '" + value + "'";
+        }
+        options.ui = value;
+    } else if (name == "--codepage") {
+        if (!ParseCodePage(value, options.codePage)) {
+            return "swipetype: --codepage wants 1252 or utf-8, not '" + value + "'";
+        }
+    } else {
+        return "swipetype: unknown option '" + name + "' (see swipetype --help)";
+    }
+    return "";
+}
+
+bool TakesValue(const std::string& name) {
+    return name == "--root" || name == "--port" || name == "--keys" || name == "--layout" ||
+           name == "--key-delay" || name == "--log" || name == "--ui" || name == "--codepage";
+}
+
+// Environment values give the defaults that options then override.
+std::string ApplyEnvironment(const Environment& environment, HostOptions& options) {
+    const std::pair<const char*, const char*> variables[] = {
+        {"SWIPETYPE_ROOT", "--root"},       {"SWIPETYPE_KEYS", "--keys"},
+        {"XKB_DEFAULT_LAYOUT", "--layout"}, {"SWIPETYPE_KEY_DELAY", "--key-delay"},
+        {"SWIPETYPE_LOG", "--log"},         {"SWIPETYPE_UI", "--ui"},
+    };
+    for (const auto& [variable, option] : variables) {
+        std::optional<std::string> value = environment(variable);
+        if (value && !value->empty()) {
+            std::string error = Apply(option, *value, options);
+            if (!error.empty()) {
+                return error + " in " + variable;
+            }
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+Environment ProcessEnvironment() {
+    return [](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    };
+}
+
+ParseResult ParseHostOptions(const std::vector<std::string>& arguments,
+                             const Environment& environment) {
+    ParseResult result;
+    HostOptions& options = result.options;
+    result.error = ApplyEnvironment(environment, options);
+    if (!result.error.empty()) {
+        return result;
+    }
+    std::size_t i = 0;
+    for (; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") {
+            ++i;
+            break;
+        }
+        if (argument.rfind("--", 0) != 0) {
+            break; // the program's own command line starts here
+        }
+        if (argument == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (argument == "--version") {
+            options.version = true;
+            continue;
+        }
+        std::string name = argument;
+        std::string value;
+        auto equals = argument.find('=');
+        if (equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        } else if (TakesValue(name)) {
+            if (i + 1 >= arguments.size()) {
+                result.error = "swipetype: " + name + " needs a value (see swipetype --help)";
+                return result;
+            }
+            value = arguments[++i];
+        }
+        result.error = Apply(name, value, options);
+        if (!result.error.empty()) {
+            return result;
+        }
+    }
+    options.commandLine.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+    return result;
+}
+
+std::u16string JoinCommandLine(const std::vector<std::string>& arguments) {
+    std::u16string line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) {
+            line += u' ';
+        }
+        line += platform::Utf8ToUtf16(arguments[i]);
+    }
+    return line;
+}
+
+std::string UsageText() {
+    return kUsage;
+}
+
+} // namespace host

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "host/options.h"
+
+namespace {
+
+using host::ParseHostOptions;
+
+host::Environment Env(std::map<std::string, std::string> variables = {}) {
+    return [variables](const std::string& name) -> std::optional<std::string> {
+        auto found = variables.find(name);
+        return found != variables.end() ? std::optional<std::string>(found->second) : std::nullopt;
+    };
+}
+
+TEST(HostOptionsTest, DefaultsWithNothingGiven) {
+    auto result = ParseHostOptions({}, Env());
+    ASSERT_EQ(result.error, "");
+    EXPECT_FALSE(result.options.root);
+    EXPECT_FALSE(result.options.keys);
+    EXPECT_EQ(result.options.layout, "us");
+    EXPECT_EQ(result.options.keyDelay.count(), 0);
+    EXPECT_EQ(result.options.codePage, 1252u);
+    EXPECT_TRUE(result.options.commandLine.empty());
+}
+
+TEST(HostOptionsTest, OptionsInBothFormsAndTheProgramsCommandLine) {
+    auto result =
+        ParseHostOptions({"--root", "/r", "--port=COM1:=/dev/pts/7", "--port", "COM2:=/dev/ttyUSB0",
+                          "--keys=text", "--key-delay", "5", "--log", "/tmp/l", "--ui", "headless",
+                          "--codepage", "utf-8", "--layout", "de", "MIN", "--root", "x"},
+                         Env());
+    ASSERT_EQ(result.error, "");
+    const host::HostOptions& options = result.options;
+    EXPECT_EQ(options.root, "/r");
+    ASSERT_EQ(options.ports.size(), 2u);
+    EXPECT_EQ(options.ports[0].number, 1);
+    EXPECT_EQ(options.ports[0].path, "/dev/pts/7");
+    EXPECT_EQ(options.ports[1].number, 2);
+    EXPECT_EQ(options.keys, "text");
+    EXPECT_EQ(options.keyDelay.count(), 5);
+    EXPECT_EQ(options.log, "/tmp/l");
+    EXPECT_EQ(options.ui, "headless");
+    EXPECT_EQ(options.codePage, 65001u);
+    EXPECT_EQ(options.layout, "de");
+    EXPECT_EQ(options.commandLine, (std::vector<std::string>{"MIN", "--root", "x"}));
+}
+
+TEST(HostOptionsTest, DoubleDashEndsTheOptions) {
+    auto result = ParseHostOptions({"--keys", "none", "--", "--help"}, Env());
+    ASSERT_EQ(result.error, "");
+    EXPECT_FALSE(result.options.help);
+    EXPECT_EQ(result.options.commandLine, std::vector<std::string>{"--help"});
+}
+
+TEST(HostOptionsTest, EnvironmentGivesDefaultsThatOptionsOverride) {
+    auto env = Env({{"SWIPETYPE_ROOT", "/env-root"},
+                    {"SWIPETYPE_KEYS", "uinput"},
+                    {"XKB_DEFAULT_LAYOUT", "fr"},
+                    {"SWIPETYPE_KEY_DELAY", "3"},
+                    {"SWIPETYPE_LOG", "/env-log"},
+                    {"SWIPETYPE_UI", "gtk"}});
+    auto result = ParseHostOptions({"--keys", "text"}, env);
+    ASSERT_EQ(result.error, "");
+    EXPECT_EQ(result.options.root, "/env-root");
+    EXPECT_EQ(result.options.keys, "text");
+    EXPECT_EQ(result.options.layout, "fr");
+    EXPECT_EQ(result.options.keyDelay.count(), 3);
+    EXPECT_EQ(result.options.log, "/env-log");
+    EXPECT_EQ(result.options.ui, "gtk");
+}
+
+TEST(HostOptionsTest, BadInputIsOneClearLine) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},
+        {"--keys", "keyboard"},
+        {"--key-delay", "-1"},
+        {"--key-delay", "x"},
+        {"--port", "COM0:=/x"},
+        {"--port", "COM1:"},
+        {"--port", "TTY1=/x"},
+        {"--codepage", "437"},
+        {"--ui", "qt"},
+        {"--root"},
+    };
+    for (const auto& arguments : bad) {
+        auto result = ParseHostOptions(arguments, Env());
+        EXPECT_FALSE(result.error.empty()) << arguments[0];
+        EXPECT_EQ(result.error.find('\n'), std::string::npos);
+        EXPECT_EQ(result.error.rfind("swipetype: ", 0), 0u);
+    }
+    auto fromEnv = ParseHostOptions({}, Env({{"SWIPETYPE_KEYS", "bogus"}}));
+    EXPECT_NE(fromEnv.error.find("SWIPETYPE_KEYS"), std::string::npos);
+}
+
+TEST(HostOptionsTest, CommandLineKeepsEachArgumentAsGiven) {
+    EXPECT_EQ(host::JoinCommandLine({"MIN"}), u"MIN");
+    EXPECT_EQ(host::JoinCommandLine({"MIN "}), u"MIN ");
+    EXPECT_EQ(host::JoinCommandLine({"a b", "", "c\u00e9"}), u"a b  c\u00e9");
+    EXPECT_EQ(host::JoinCommandLine({}), u"");
+}
+
+} // namespace
