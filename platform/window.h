@@ -5,6 +5,7 @@
 
 #include "platform/types.h"
 
+using INT_PTR = std::intptr_t;
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 struct WNDCLASSW {
@@ -110,6 +111,31 @@ constexpr DWORD BS_GROUPBOX = 0x0007;
 constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
 constexpr DWORD BS_TYPEMASK = 0x000F;
 
+// Static control styles (the low five bits are the static type).
+constexpr DWORD SS_LEFT = 0x0000;
+constexpr DWORD SS_CENTER = 0x0001;
+constexpr DWORD SS_RIGHT = 0x0002;
+constexpr DWORD SS_ICON = 0x0003;
+constexpr DWORD SS_LEFTNOWORDWRAP = 0x000C;
+constexpr DWORD SS_TYPEMASK = 0x001F;
+constexpr DWORD SS_NOPREFIX = 0x0080;
+constexpr DWORD SS_NOTIFY = 0x0100;
+constexpr DWORD SS_CENTERIMAGE = 0x0200;
+
+// Edit control styles.
+constexpr DWORD ES_LEFT = 0x0000;
+constexpr DWORD ES_CENTER = 0x0001;
+constexpr DWORD ES_RIGHT = 0x0002;
+constexpr DWORD ES_MULTILINE = 0x0004;
+constexpr DWORD ES_UPPERCASE = 0x0008;
+constexpr DWORD ES_LOWERCASE = 0x0010;
+constexpr DWORD ES_PASSWORD = 0x0020;
+constexpr DWORD ES_AUTOVSCROLL = 0x0040;
+constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+constexpr DWORD ES_NOHIDESEL = 0x0100;
+constexpr DWORD ES_READONLY = 0x0800;
+constexpr DWORD ES_NUMBER = 0x2000;
+
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
@@ -148,8 +174,7 @@ HWND GetParent(HWND window);
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
-                        LPARAM lParam);
+LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Copies at most `capacity` - 1 characters and a terminator; returns the
 // characters copied. A capacity of 0 or less copies nothing.
