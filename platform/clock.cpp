@@ -11,11 +11,22 @@ struct ClockState {
     bool manual = false;
     Milliseconds manualNow{0};
     std::chrono::steady_clock::time_point realStart = std::chrono::steady_clock::now();
+    std::function<void(Milliseconds)> observer;
 };
 
 ClockState& State() {
     static ClockState state;
     return state;
+}
+
+void MoveManualClock(Milliseconds step) {
+    ClockState& state = State();
+    state.manualNow += step;
+    if (state.observer) {
+        // A copy, so that an observer may replace itself while it runs.
+        auto observer = state.observer;
+        observer(state.manualNow);
+    }
 }
 
 } // namespace
@@ -32,7 +43,7 @@ Milliseconds ClockNow() {
 void ClockSleep(Milliseconds duration) {
     ClockState& state = State();
     if (state.manual) {
-        state.manualNow += duration;
+        MoveManualClock(duration);
         return;
     }
     std::this_thread::sleep_for(duration);
@@ -44,7 +55,11 @@ void UseManualClock(Milliseconds start) {
 }
 
 void AdvanceManualClock(Milliseconds step) {
-    State().manualNow += step;
+    MoveManualClock(step);
+}
+
+void SetManualClockObserver(std::function<void(Milliseconds now)> observer) {
+    State().observer = std::move(observer);
 }
 
 bool ManualClockInUse() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "platform/types.h"
 
@@ -22,6 +23,12 @@ void ClockSleep(Milliseconds duration);
 void UseManualClock(Milliseconds start = Milliseconds{0});
 void AdvanceManualClock(Milliseconds step);
 bool ManualClockInUse();
+
+// Called with the new time after every move of the manual clock (an advance, or a
+// Sleep while the manual clock is in use). Tests use it to make things happen "while"
+// the program sleeps, such as bytes arriving at a device in bursts. An empty function
+// removes the observer.
+void SetManualClockObserver(std::function<void(Milliseconds now)> observer);
 
 // Back to the monotonic clock, counting from now.
 void UseRealClock();

@@ -1,0 +1,52 @@
+// The message loop's host side: descriptors it waits on besides the clock, and the
+// seams that let tests and hosts run the loop for a stretch of time.
+//
+// A wait source is a descriptor and a callback. GetMessageW and PeekMessageW poll
+// the sources before they look at the queue; a callback runs on the loop's thread
+// when its descriptor is ready and usually posts messages (a socket that carries
+// messages from another process, a front end's connection, a signal descriptor).
+#pragma once
+
+#include <functional>
+
+#include "platform/clock.h"
+#include "platform/types.h"
+
+namespace platform {
+
+using WaitSourceId = int;
+// Receives the descriptor and the poll() events that are ready (POLLIN, POLLHUP...).
+using WaitCallback = std::function<void(int fd, short readyEvents)>;
+
+// Registers a descriptor to wait on for `events` (poll() flags). Returns an id for
+// RemoveWaitSource, or 0 when fd is negative or the callback is empty. A source
+// whose descriptor turns out invalid (POLLNVAL) is told so once and removed.
+WaitSourceId AddWaitSource(int fd, short events, WaitCallback callback);
+// Returns false when no such source is registered. A callback may remove any source,
+// itself included.
+bool RemoveWaitSource(WaitSourceId id);
+std::size_t WaitSourceCount();
+
+// Waits until a source is ready or `timeout` has passed on the real clock (negative:
+// no limit; 0: just looks), then runs the callbacks of the ready sources. Returns
+// the number of callbacks run; an interrupted wait returns 0.
+int ServiceWaitSources(Milliseconds timeout);
+
+// Dispatches every message that is ready now, due timers included, without waiting
+// and without moving the clock; stops at WM_QUIT, which stays pending. Returns the
+// number of messages dispatched.
+int PumpMessages();
+
+// Runs the loop for `duration` on the clock in use. With the manual clock the clock
+// is moved from one due timer to the next, each dispatched as it comes due, and
+// nothing waits for real time; with the real clock the loop waits in poll() as
+// GetMessageW would. Returns false when it stopped early at WM_QUIT (still pending).
+bool RunMessagesFor(Milliseconds duration);
+
+// True when PostQuitMessage was called and its WM_QUIT not yet taken.
+bool QuitPending();
+
+// For tests: drops every posted message, timer and quit request, and every source.
+void ResetMessageLoop();
+
+} // namespace platform

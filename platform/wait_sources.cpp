@@ -1,0 +1,119 @@
+// The descriptors the message loop waits on, polled with poll(). Kept apart from the
+// queue so that a host with other needs (a GUI toolkit's main loop) can replace the
+// waiting without touching message handling.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+#include <vector>
+
+#include "platform/message_loop.h"
+
+namespace platform {
+namespace {
+
+struct WaitSource {
+    WaitSourceId id;
+    int fd;
+    short events;
+    WaitCallback callback;
+};
+
+struct Sources {
+    std::vector<WaitSource> list;
+    WaitSourceId nextId = 1;
+};
+
+Sources& State() {
+    static Sources sources;
+    return sources;
+}
+
+const WaitSource* FindSource(WaitSourceId id) {
+    const auto& list = State().list;
+    auto found = std::find_if(list.begin(), list.end(),
+                              [id](const WaitSource& source) { return source.id == id; });
+    return found == list.end() ? nullptr : &*found;
+}
+
+int PollTimeout(Milliseconds timeout) {
+    if (timeout.count() < 0) {
+        return -1;
+    }
+    return static_cast<int>(std::min<Milliseconds::rep>(timeout.count(), 0x7FFFFFFF));
+}
+
+// Runs the callbacks of the ready sources. The list may change under a callback, so
+// each one is looked up again by id before it runs.
+int RunReady(const std::vector<pollfd>& polled, const std::vector<WaitSourceId>& ids) {
+    int ran = 0;
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+        if (polled[i].revents == 0) {
+            continue;
+        }
+        const WaitSource* source = FindSource(ids[i]);
+        if (source == nullptr) {
+            continue;
+        }
+        WaitCallback callback = source->callback;
+        callback(polled[i].fd, polled[i].revents);
+        ++ran;
+        if ((polled[i].revents & POLLNVAL) != 0 && RemoveWaitSource(ids[i])) {
+            // Left in place it would make every later poll return at once.
+            std::fprintf(stderr,
+                         "message loop: descriptor %d is not open; no longer waiting on it\n",
+                         polled[i].fd);
+        }
+    }
+    return ran;
+}
+
+} // namespace
+
+WaitSourceId AddWaitSource(int fd, short events, WaitCallback callback) {
+    if (fd < 0 || !callback) {
+        return 0;
+    }
+    Sources& state = State();
+    WaitSourceId id = state.nextId++;
+    state.list.push_back({id, fd, events, std::move(callback)});
+    return id;
+}
+
+bool RemoveWaitSource(WaitSourceId id) {
+    return std::erase_if(State().list, [id](const WaitSource& source) { return source.id == id; }) >
+           0;
+}
+
+std::size_t WaitSourceCount() {
+    return State().list.size();
+}
+
+int ServiceWaitSources(Milliseconds timeout) {
+    const auto& list = State().list;
+    if (list.empty() && timeout.count() == 0) {
+        return 0;
+    }
+    std::vector<pollfd> polled;
+    std::vector<WaitSourceId> ids;
+    polled.reserve(list.size());
+    ids.reserve(list.size());
+    for (const WaitSource& source : list) {
+        polled.push_back({source.fd, source.events, 0});
+        ids.push_back(source.id);
+    }
+    int ready = ::poll(polled.data(), polled.size(), PollTimeout(timeout));
+    if (ready <= 0) {
+        // EINTR: a signal arrived; the caller looks at the queue again.
+        return 0;
+    }
+    return RunReady(polled, ids);
+}
+
+namespace detail {
+void ClearWaitSources() {
+    State().list.clear();
+}
+} // namespace detail
+
+} // namespace platform

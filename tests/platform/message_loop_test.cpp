@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/system.h"
+#include "platform/window.h"
+
+namespace {
+
+using platform::Milliseconds;
+
+constexpr UINT kPing = WM_USER + 1;
+constexpr UINT kPong = WM_USER + 2;
+
+std::vector<MSG>& Delivered() {
+    static std::vector<MSG> delivered;
+    return delivered;
+}
+
+LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_USER || message == WM_TIMER) {
+        Delivered().push_back({window, message, wParam, lParam, 0, {0, 0}});
+        return 7;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class MessageLoopTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        platform::ResetMessageLoop();
+        platform::UseManualClock(Milliseconds{1000});
+        Delivered().clear();
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = RecordingProcedure;
+            windowClass.lpszClassName = u"MessageLoopTestWindow";
+            ASSERT_NE(RegisterClassW(&windowClass), 0);
+            registered = true;
+        }
+        window_ = MakeWindow();
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        if (IsWindow(window_)) {
+            DestroyWindow(window_);
+        }
+        platform::ResetMessageLoop();
+        platform::UseRealClock();
+    }
+    static HWND MakeWindow() {
+        return CreateWindowExW(0, u"MessageLoopTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                               nullptr, nullptr);
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(MessageLoopTest, PostedMessagesComeOutOldestFirst) {
+    ASSERT_TRUE(PostMessageW(window_, kPing, 1, 10));
+    ASSERT_TRUE(PostMessageW(window_, kPong, 2, 20));
+    MSG message{};
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    EXPECT_EQ(message.hwnd, window_);
+    EXPECT_EQ(message.message, kPing);
+    EXPECT_EQ(message.wParam, 1u);
+    EXPECT_EQ(message.lParam, 10);
+    EXPECT_EQ(message.time, 1000u);
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    EXPECT_EQ(message.message, kPong);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageLoopTest, PeekWithoutRemoveLeavesTheMessage) {
+    ASSERT_TRUE(PostMessageW(window_, kPing, 0, 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, kPing);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessageLoopTest, DispatchSendsToTheWindowProcedure) {
+    ASSERT_TRUE(PostMessageW(window_, kPing, 3, 4));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(TranslateMessage(&message));
+    EXPECT_EQ(DispatchMessageW(&message), 7);
+    ASSERT_EQ(Delivered().size(), 1u);
+    EXPECT_EQ(Delivered()[0].message, kPing);
+    EXPECT_EQ(Delivered()[0].wParam, 3u);
+}
+
+TEST_F(MessageLoopTest, FiltersByWindowAndRange) {
+    HWND other = MakeWindow();
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(PostMessageW(other, kPing, 0, 0));
+    ASSERT_TRUE(PostMessageW(nullptr, kPing, 1, 0));
+    ASSERT_TRUE(PostMessageW(window_, kPong, 2, 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, window_, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 2u);
+    HWND threadOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
+    ASSERT_TRUE(PeekMessageW(&message, threadOnly, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.hwnd, nullptr);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, kPong, kPong, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, kPing, kPing, PM_REMOVE));
+    EXPECT_EQ(message.hwnd, other);
+    DestroyWindow(other);
+}
+
+TEST_F(MessageLoopTest, PostingToAMissingWindowFails) {
+    HWND gone = MakeWindow();
+    DestroyWindow(gone);
+    SetLastError(0);
+    EXPECT_FALSE(PostMessageW(gone, kPing, 0, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    MSG message{};
+    EXPECT_EQ(GetMessageW(&message, gone, 0, 0), -1);
+    EXPECT_EQ(GetMessageW(nullptr, nullptr, 0, 0), -1);
+}
+
+TEST_F(MessageLoopTest, TheQueueIsBounded) {
+    for (std::size_t i = 0; i < kPostedMessageLimit; ++i) {
+        ASSERT_TRUE(PostMessageW(window_, kPing, i, 0));
+    }
+    SetLastError(0);
+    EXPECT_FALSE(PostMessageW(window_, kPing, 0, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_QUOTA));
+}
+
+TEST_F(MessageLoopTest, QuitComesAfterTheMessagesPostedBeforeIt) {
+    ASSERT_TRUE(PostMessageW(window_, kPing, 0, 0));
+    PostQuitMessage(3);
+    MSG message{};
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    EXPECT_EQ(message.message, kPing);
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 0);
+    EXPECT_EQ(message.message, WM_QUIT);
+    EXPECT_EQ(message.wParam, 3u);
+    EXPECT_FALSE(platform::QuitPending());
+}
+
+TEST_F(MessageLoopTest, ThreadMessagesGoToTheCallingThreadOnly) {
+    EXPECT_TRUE(PostThreadMessageW(GetCurrentThreadId(), kPing, 5, 0));
+    SetLastError(0);
+    EXPECT_FALSE(PostThreadMessageW(GetCurrentThreadId() + 1, kPing, 5, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.hwnd, nullptr);
+    EXPECT_EQ(message.wParam, 5u);
+    EXPECT_EQ(DispatchMessageW(&message), 0);
+    EXPECT_TRUE(Delivered().empty());
+}
+
+TEST_F(MessageLoopTest, ManualClockGetMessageFailsRatherThanHang) {
+    MSG message{};
+    EXPECT_EQ(GetMessageW(&message, nullptr, 0, 0), -1);
+    EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
+}
+
+TEST_F(MessageLoopTest, PumpStopsAtQuitAndLeavesItPending) {
+    ASSERT_TRUE(PostMessageW(window_, kPing, 0, 0));
+    PostQuitMessage(0);
+    ASSERT_TRUE(PostMessageW(window_, kPong, 0, 0));
+    // Posted messages come before the quit, whatever order they were posted in.
+    EXPECT_EQ(platform::PumpMessages(), 2);
+    EXPECT_TRUE(platform::QuitPending());
+    EXPECT_FALSE(platform::RunMessagesFor(Milliseconds{100}));
+    EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
+}
+
+TEST_F(MessageLoopTest, ManualClockObserverSeesSleepsAndAdvances) {
+    std::vector<Milliseconds> seen;
+    platform::SetManualClockObserver([&seen](Milliseconds now) { seen.push_back(now); });
+    Sleep(5);
+    platform::AdvanceManualClock(Milliseconds{10});
+    platform::SetManualClockObserver(nullptr);
+    Sleep(1);
+    EXPECT_EQ(seen, (std::vector<Milliseconds>{Milliseconds{1005}, Milliseconds{1015}}));
+}
+
+} // namespace

@@ -1,0 +1,148 @@
+// The loop on the real clock: waiting in poll() for descriptors and timers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/clock.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/system.h"
+
+namespace {
+
+using platform::Milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr UINT kDataArrived = WM_USER + 5;
+constexpr UINT kDeadline = WM_USER + 6;
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void PostDeadline(HWND, UINT, UINT_PTR, DWORD) {
+    PostThreadMessageW(GetCurrentThreadId(), kDeadline, 0, 0);
+}
+
+class WaitSourceTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        platform::ResetMessageLoop();
+        platform::UseRealClock();
+        ASSERT_EQ(pipe2(pipe_, O_CLOEXEC | O_NONBLOCK), 0);
+        // Every test here ends by itself within two seconds at most.
+        deadlineTimer_ = SetTimer(nullptr, 0, 2000, PostDeadline);
+    }
+    void TearDown() override {
+        platform::ResetMessageLoop();
+        close(pipe_[0]);
+        close(pipe_[1]);
+    }
+
+    int pipe_[2] = {-1, -1};
+    UINT_PTR deadlineTimer_ = 0;
+};
+
+TEST_F(WaitSourceTest, GetMessageWaitsForADescriptor) {
+    int readEnd = pipe_[0];
+    platform::AddWaitSource(readEnd, POLLIN, [](int fd, short events) {
+        char byte = 0;
+        if ((events & POLLIN) != 0 && read(fd, &byte, 1) == 1) {
+            PostThreadMessageW(GetCurrentThreadId(), kDataArrived, static_cast<BYTE>(byte), 0);
+        }
+    });
+    std::thread writer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        (void)!write(pipe_[1], "x", 1);
+    });
+    auto start = SteadyClock::now();
+    MSG message{};
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    writer.join();
+    EXPECT_EQ(message.message, kDataArrived);
+    EXPECT_EQ(message.wParam, static_cast<WPARAM>('x'));
+    EXPECT_GE(SteadyClock::now() - start, std::chrono::milliseconds(45));
+}
+
+TEST_F(WaitSourceTest, WaitingForATimerUsesNoProcessorTime) {
+    SetTimer(nullptr, 0, 300, nullptr);
+    double cpuBefore = ProcessCpuSeconds();
+    auto start = SteadyClock::now();
+    MSG message{};
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    auto waited = SteadyClock::now() - start;
+    double cpu = ProcessCpuSeconds() - cpuBefore;
+    EXPECT_EQ(message.message, WM_TIMER);
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));
+    EXPECT_LT(cpu, 0.02);
+}
+
+TEST_F(WaitSourceTest, ACallbackMayRemoveItsOwnSource) {
+    static platform::WaitSourceId id = 0;
+    static int calls = 0;
+    calls = 0;
+    id = platform::AddWaitSource(pipe_[0], POLLIN, [](int, short) {
+        ++calls;
+        platform::RemoveWaitSource(id);
+    });
+    ASSERT_NE(id, 0);
+    ASSERT_EQ(write(pipe_[1], "ab", 2), 2);
+    EXPECT_EQ(platform::ServiceWaitSources(Milliseconds{0}), 1);
+    EXPECT_EQ(platform::ServiceWaitSources(Milliseconds{0}), 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(platform::WaitSourceCount(), 0u);
+}
+
+TEST_F(WaitSourceTest, AClosedDescriptorIsDroppedAfterOneReport) {
+    int fd = dup(pipe_[0]);
+    ASSERT_GE(fd, 0);
+    short seen = 0;
+    platform::AddWaitSource(fd, POLLIN, [&seen](int, short events) { seen = events; });
+    close(fd);
+    EXPECT_EQ(platform::ServiceWaitSources(Milliseconds{0}), 1);
+    EXPECT_NE(seen & POLLNVAL, 0);
+    EXPECT_EQ(platform::WaitSourceCount(), 0u);
+}
+
+TEST_F(WaitSourceTest, RefusesBadRegistrations) {
+    EXPECT_EQ(platform::AddWaitSource(-1, POLLIN, [](int, short) {}), 0);
+    EXPECT_EQ(platform::AddWaitSource(pipe_[0], POLLIN, nullptr), 0);
+    EXPECT_FALSE(platform::RemoveWaitSource(12345));
+}
+
+TEST_F(WaitSourceTest, RunMessagesForWaitsOnTheRealClock) {
+    static int ticks = 0;
+    ticks = 0;
+    SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+    auto start = SteadyClock::now();
+    EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{210}));
+    auto took = SteadyClock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(210));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    // Five on an idle machine; a tick late by a whole period is skipped, not doubled.
+    EXPECT_GE(ticks, 3);
+    EXPECT_LE(ticks, 5);
+}
+
+TEST_F(WaitSourceTest, AQuitEndsGetMessageWithZero) {
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(4); });
+    MSG message{};
+    int result = 0;
+    while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        ASSERT_NE(message.message, kDeadline);
+        DispatchMessageW(&message);
+    }
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(message.wParam, 4u);
+}
+
+} // namespace
