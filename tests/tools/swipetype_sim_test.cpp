@@ -1,0 +1,252 @@
+// The reader simulator, driven as a user drives it: a child process whose device the
+// test opens as the program would, setting the line up with termios.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+#include "support/sim_process.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::SimProcess;
+using SteadyClock = std::chrono::steady_clock;
+
+const std::string kSimulator = SWIPETYPE_SIM_PATH;
+
+// The program's end of the line.
+class Port {
+  public:
+    Port(const std::string& path, speed_t speed) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ >= 0) {
+            SetSpeed(speed);
+        }
+    }
+    ~Port() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    bool IsOpen() const { return fd_ >= 0; }
+
+    void SetSpeed(speed_t speed) {
+        termios settings{};
+        tcgetattr(fd_, &settings);
+        cfmakeraw(&settings);
+        cfsetispeed(&settings, speed);
+        cfsetospeed(&settings, speed);
+        tcsetattr(fd_, TCSANOW, &settings);
+    }
+
+    void Write(const std::string& bytes) {
+        ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+    // Reads until `count` bytes came or `limit` passed; the time of the last byte in
+    // `last`.
+    std::string Read(std::size_t count, std::chrono::milliseconds limit,
+                     SteadyClock::time_point* first = nullptr,
+                     SteadyClock::time_point* last = nullptr) {
+        std::string got;
+        auto deadline = SteadyClock::now() + limit;
+        while (got.size() < count && SteadyClock::now() < deadline) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (poll(&ready, 1, 5) <= 0) {
+                continue;
+            }
+            char bytes[256];
+            ssize_t n = read(fd_, bytes, sizeof bytes);
+            if (n > 0) {
+                if (got.empty() && first != nullptr) {
+                    *first = SteadyClock::now();
+                }
+                got.append(bytes, static_cast<std::size_t>(n));
+                if (last != nullptr) {
+                    *last = SteadyClock::now();
+                }
+            }
+        }
+        return got;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string bytes;
+    for (int value : values) {
+        bytes += static_cast<char>(value);
+    }
+    return bytes;
+}
+
+const std::string kRequest = Bytes({0xBA, 0x02, 0x01, 0xB9});
+
+TEST(SwipetypeSimTest, MsrSendsEachLineWithACarriageReturnAtTheByteRate) {
+    SimProcess sim(kSimulator, {"msr"});
+    ASSERT_TRUE(sim.Started());
+    Port port(sim.DevicePath(), B9600);
+    ASSERT_TRUE(port.IsOpen());
+    const std::string swipe = "%B0001^TEST/CARD^9912?;0001=9912?";
+    ASSERT_TRUE(sim.Send(swipe + "\n\n"));
+    SteadyClock::time_point first, last;
+    EXPECT_EQ(port.Read(swipe.size() + 1, 3s, &first, &last), swipe + "\r");
+    // 34 bytes of 10 bits at 9600 baud: 33 byte times between first and last.
+    EXPECT_GE(last - first, 30ms);
+    auto report = sim.ReadErrorLine(2s);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_NE(report->find("swipe sent: 34 bytes at 9600 baud"), std::string::npos) << *report;
+    EXPECT_EQ(report->find("TEST"), std::string::npos) << "card data must not be printed";
+}
+
+TEST(SwipetypeSimTest, MsrSendsNothingWhileTheLineIsAtAnotherRate) {
+    SimProcess sim(kSimulator, {"msr"});
+    ASSERT_TRUE(sim.Started());
+    Port port(sim.DevicePath(), B19200);
+    ASSERT_TRUE(sim.Send(";1234=5678?\n"));
+    auto report = sim.ReadErrorLine(2s);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_NE(report->find("lost: the line is set to 19200 baud"), std::string::npos) << *report;
+    EXPECT_EQ(port.Read(1, 200ms), "");
+}
+
+TEST(SwipetypeSimTest, MsrTalksAtTheRateGivenWithBaud) {
+    SimProcess sim(kSimulator, {"msr", "--baud", "19200", "--quiet"});
+    ASSERT_TRUE(sim.Started());
+    Port port(sim.DevicePath(), B19200);
+    ASSERT_TRUE(sim.Send(";1234=5678?\n"));
+    EXPECT_EQ(port.Read(12, 2s), ";1234=5678?\r");
+}
+
+TEST(SwipetypeSimTest, RfidAnswersOnlyWhileATagIsPresented) {
+    SimProcess sim(kSimulator, {"rfid", "--quiet"});
+    ASSERT_TRUE(sim.Started());
+    Port port(sim.DevicePath(), B19200);
+    port.Write(kRequest);
+    EXPECT_EQ(port.Read(1, 200ms), "");
+    ASSERT_TRUE(sim.Send("0A 1B C2 03\n"));
+    usleep(100000);
+    port.Write(kRequest);
+    std::string reply = Bytes({0xBD, 0x08, 0x01, 0x00, 0x0A, 0x1B, 0xC2, 0x03});
+    reply += static_cast<char>(0xBD ^ 0x08 ^ 0x01 ^ 0x0A ^ 0x1B ^ 0xC2 ^ 0x03);
+    EXPECT_EQ(port.Read(reply.size() + 1, 500ms), reply);
+    ASSERT_TRUE(sim.Send("none\n"));
+    usleep(100000);
+    port.Write(kRequest);
+    EXPECT_EQ(port.Read(1, 200ms), "");
+}
+
+TEST(SwipetypeSimTest, RfidRepliesWithASevenByteTag) {
+    SimProcess sim(kSimulator, {"rfid", "--tag", "04A1226B1C5F80", "--quiet"});
+    ASSERT_TRUE(sim.Started());
+    Port port(sim.DevicePath(), B19200);
+    // A request written in two pieces is still one request.
+    port.Write(kRequest.substr(0, 1));
+    usleep(20000);
+    port.Write(kRequest.substr(1));
+    std::string reply = port.Read(13, 500ms);
+    ASSERT_EQ(reply.size(), 12u);
+    EXPECT_EQ(reply.substr(0, 11),
+              Bytes({0xBD, 0x0B, 0x01, 0x00, 0x04, 0xA1, 0x22, 0x6B, 0x1C, 0x5F, 0x80}));
+    int check = 0;
+    for (char byte : reply.substr(0, 11)) {
+        check ^= static_cast<unsigned char>(byte);
+    }
+    EXPECT_EQ(static_cast<unsigned char>(reply[11]), check);
+}
+
+TEST(SwipetypeSimTest, RfidIgnoresBadFramesAndTheWrongRate) {
+    SimProcess sim(kSimulator, {"rfid", "--tag", "DEAD007F"});
+    ASSERT_TRUE(sim.Started());
+    ASSERT_TRUE(sim.ReadErrorLine(2s).has_value()); // "tag presented"
+    Port port(sim.DevicePath(), B19200);
+    port.Write(Bytes({0xBA, 0x02, 0x01, 0xB8}) + Bytes({0x00, 0xBA}));
+    EXPECT_EQ(port.Read(1, 200ms), "");
+    port.SetSpeed(B9600);
+    port.Write(kRequest);
+    auto report = sim.ReadErrorLine(2s);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_NE(report->find("request lost: the line is set to 9600 baud"), std::string::npos)
+        << *report;
+    EXPECT_EQ(port.Read(1, 200ms), "");
+    port.SetSpeed(B19200);
+    port.Write(kRequest);
+    EXPECT_EQ(port.Read(9, 500ms).size(), 9u);
+}
+
+TEST(SwipetypeSimTest, RfidRejectsAnInputLineThatIsNoTag) {
+    SimProcess sim(kSimulator, {"rfid"});
+    ASSERT_TRUE(sim.Started());
+    ASSERT_TRUE(sim.ReadErrorLine(2s).has_value());
+    ASSERT_TRUE(sim.Send("12345\n"));
+    auto report = sim.ReadErrorLine(2s);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_NE(report->find("not a tag"), std::string::npos) << *report;
+}
+
+TEST(SwipetypeSimTest, ExitsAtTheEndOnceEverythingWasRead) {
+    auto folder =
+        std::filesystem::temp_directory_path() / ("swipetype-sim-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    auto cards = folder / "cards.txt";
+    auto link = folder / "COM1";
+    std::ofstream(cards) << ";111=1?\n;222=2?";
+    {
+        SimProcess sim(kSimulator, {"msr", "--input", cards.string(), "--link", link.string(),
+                                    "--exit-at-end", "--quiet"});
+        ASSERT_TRUE(sim.Started());
+        EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.DevicePath());
+        Port port(link.string(), B9600);
+        EXPECT_EQ(sim.Wait(300ms), std::nullopt) << "ended before the program read the line";
+        EXPECT_EQ(port.Read(16, 3s), ";111=1?\r;222=2?\r");
+        EXPECT_EQ(sim.Wait(3s), std::optional<int>(0));
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    std::filesystem::remove_all(folder);
+}
+
+struct UsageCase {
+    std::vector<std::string> arguments;
+    int status;
+    const char* says;
+};
+
+TEST(SwipetypeSimTest, UsageErrorsAreClear) {
+    const UsageCase cases[] = {
+        {{}, 2, "no mode given"},
+        {{"tape"}, 2, "unknown mode \"tape\""},
+        {{"msr", "--tag", "01020304"}, 2, "unknown option --tag for msr mode"},
+        {{"rfid", "--tag", "0102"}, 2, "--tag wants 8 or 14 hexadecimal digits"},
+        {{"msr", "--baud", "fast"}, 2, "--baud wants a rate"},
+        {{"msr", "--baud"}, 2, "needs a value"},
+        {{"msr", "--input", "/nonexistent/cards"}, 1, "cannot open /nonexistent/cards"},
+    };
+    for (const UsageCase& usage : cases) {
+        SimProcess sim(kSimulator, usage.arguments);
+        auto message = sim.ReadErrorLine(2s);
+        ASSERT_TRUE(message.has_value()) << usage.says;
+        EXPECT_NE(message->find(usage.says), std::string::npos) << *message;
+        EXPECT_EQ(sim.Wait(2s), std::optional<int>(usage.status)) << usage.says;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SwipetypeSimTest, HelpDescribesTheModes) {
+    SimProcess sim(kSimulator, {"rfid", "--help"});
+    EXPECT_EQ(sim.DevicePath(), "Usage: swipetype-sim MODE [OPTION]...");
+    EXPECT_EQ(sim.Wait(2s), std::optional<int>(0));
+}
+
+} // namespace
