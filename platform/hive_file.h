@@ -1,0 +1,59 @@
+// One hive file on disk, held for the length of one registry call.
+//
+// Every call locks the hive (flock on "<hive file>.lock" beside it), reads the
+// file, and, when it changes something, writes the whole hive to a temporary
+// file in the same folder, flushes it to disk and renames it over the old one
+// before unlocking. So a reader sees the old hive or the new one, never half of
+// one; a crash before the rename leaves the old hive whole; and two processes
+// on one device root never lose each other's writes, as each one's
+// read-modify-write runs under the lock.
+//
+// A hive that cannot be parsed is never overwritten: it is renamed to
+// "<hive file>.corrupt-<UTC time>" beside the original, the debug output says
+// so, and the registry goes on with an empty hive. Files are created readable
+// by their owner only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/hive_format.h"
+#include "platform/types.h"
+
+namespace platform::hive {
+
+class HiveFile {
+  public:
+    explicit HiveFile(std::string path);
+    ~HiveFile();
+    HiveFile(const HiveFile&) = delete;
+    HiveFile& operator=(const HiveFile&) = delete;
+
+    // Takes the lock, waiting up to a few seconds for another process to let
+    // go. ERROR_SUCCESS, or ERROR_ACCESS_DENIED / ERROR_TIMEOUT.
+    LONG Lock();
+
+    // Reads the hive; a missing file is an empty hive, a damaged one is set
+    // aside (see above) and also gives an empty hive. ERROR_SUCCESS, or
+    // ERROR_ACCESS_DENIED / ERROR_READ_FAULT when the file exists but cannot
+    // be read (then nothing is set aside and nothing may be written).
+    LONG Load(Document& document);
+
+    // Replaces the hive file with the document, durably. ERROR_SUCCESS or
+    // ERROR_WRITE_FAULT (the old file is then untouched).
+    LONG Save(const Document& document);
+
+  private:
+    void RemoveStaleTemporaries() const;
+    void SetAside(const std::string& reason) const;
+
+    std::string path_;
+    int lockFd_ = -1;
+};
+
+// Test seam: called after the temporary file is complete and flushed, just
+// before it is renamed over the hive, so a test can end the process there as
+// a crash would. Empty (the default) does nothing.
+void SetBeforeHiveRename(std::function<void()> hook);
+
+} // namespace platform::hive

@@ -1,0 +1,239 @@
+// The hive files on disk: hand-written hives survive the program's writes,
+// damaged ones are set aside and never overwritten, and a crash in the middle
+// of a write leaves the old hive whole.
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/hive_file.h"
+#include "platform/recorder.h"
+#include "platform/registry.h"
+#include "support/temp_device_root.h"
+
+namespace {
+
+using test_support::ReadFile;
+using test_support::TempDeviceRoot;
+using test_support::WriteFile;
+
+constexpr std::string_view kHandWritten = "Windows Registry Editor Version 5.00\r\n"
+                                          "\r\n"
+                                          "; Settings for the terminal in bay 3\r\n"
+                                          "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\r\n"
+                                          "\"Enable\"=dword:00000001\r\n"
+                                          "; keep the odd binary value\r\n"
+                                          "\"Calibration\"=hex:de,ad,be,ef\r\n"
+                                          "\"Prefix\"=\"old\"\r\n"
+                                          "\r\n"
+                                          "[HKEY_LOCAL_MACHINE\\Software\\Other Vendor]\r\n"
+                                          "\"Name\"=\"Caf\xC3\xA9 \\\"quoted\\\"\"\r\n"
+                                          "\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n";
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<BYTE> Query(LPCWSTR path, LPCWSTR name, DWORD* type = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, 0, &key) != ERROR_SUCCESS) {
+        return {};
+    }
+    BYTE buffer[256];
+    DWORD size = sizeof buffer;
+    LONG result = RegQueryValueExW(key, name, nullptr, type, buffer, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::vector<BYTE>(buffer, buffer + size) : std::vector<BYTE>{};
+}
+
+LONG SetText(LPCWSTR name, std::u16string text) {
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, nullptr, 0,
+                                  0, nullptr, &key, nullptr);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * 2));
+    RegCloseKey(key);
+    return result;
+}
+
+class HiveFileTest : public testing::Test {
+  protected:
+    void SetUp() override { platform::StartRecording(); }
+    void TearDown() override {
+        platform::StopRecording();
+        platform::hive::SetBeforeHiveRename(nullptr);
+    }
+    std::string Hive() const { return root_.Hive("HKEY_LOCAL_MACHINE"); }
+
+    TempDeviceRoot root_;
+};
+
+TEST_F(HiveFileTest, HandWrittenHiveSurvivesASave) {
+    WriteFile(Hive(), std::string(kHandWritten));
+    ASSERT_EQ(SetText(u"Prefix", u"ID:"), ERROR_SUCCESS);
+
+    std::string after = ReadFile(Hive());
+    EXPECT_EQ(after, "Windows Registry Editor Version 5.00\n"
+                     "\n"
+                     "; Settings for the terminal in bay 3\n"
+                     "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
+                     "\"Enable\"=dword:00000001\n"
+                     "; keep the odd binary value\n"
+                     "\"Calibration\"=hex(3):de,ad,be,ef\n"
+                     "\"Prefix\"=\"ID:\"\n"
+                     "\n"
+                     "[HKEY_LOCAL_MACHINE\\Software\\Other Vendor]\n"
+                     "\"Name\"=\"Caf\xC3\xA9 \\\"quoted\\\"\"\n"
+                     "\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\n");
+    DWORD type = 0;
+    EXPECT_EQ(Query(u"Software\\Other Vendor", u"List", &type),
+              (std::vector<BYTE>{0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    EXPECT_EQ(Query(u"Software\\Zelna\\Swipetype", u"Calibration", &type),
+              (std::vector<BYTE>{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_TRUE(platform::Recorded().debugLines.empty());
+}
+
+TEST_F(HiveFileTest, DamagedHiveIsSetAsideNotOverwritten) {
+    const std::string damaged = "Windows Registry Editor Version 5.00\n"
+                                "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
+                                "\"Enable\"=dword:1\n"
+                                "\"Prefix\"=\"unterminated\n";
+    WriteFile(Hive(), damaged);
+
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, 0, &key),
+              ERROR_FILE_NOT_FOUND)
+        << "the damaged hive counts as empty";
+
+    std::vector<std::string> files = FilesIn(root_.Path() + "/registry");
+    auto aside = std::find_if(files.begin(), files.end(), [](const std::string& name) {
+        return name.starts_with("HKEY_LOCAL_MACHINE.reg.corrupt-");
+    });
+    ASSERT_NE(aside, files.end());
+    EXPECT_EQ(aside->size(), std::string("HKEY_LOCAL_MACHINE.reg.corrupt-20240101T000000Z").size());
+    EXPECT_EQ(ReadFile(root_.Path() + "/registry/" + *aside), damaged);
+    ASSERT_EQ(platform::Recorded().debugLines.size(), 1u);
+    std::u16string line = platform::Recorded().debugLines[0];
+    EXPECT_NE(line.find(u"line 4"), std::u16string::npos);
+    EXPECT_NE(line.find(u".corrupt-"), std::u16string::npos);
+
+    // A new hive starts; a second damage in the same second gets its own name.
+    ASSERT_EQ(SetText(u"Prefix", u"new"), ERROR_SUCCESS);
+    WriteFile(Hive(), "garbage");
+    ASSERT_EQ(SetText(u"Prefix", u"newer"), ERROR_SUCCESS);
+    files = FilesIn(root_.Path() + "/registry");
+    EXPECT_EQ(std::count_if(files.begin(), files.end(),
+                            [](const std::string& name) {
+                                return name.find(".corrupt-") != std::string::npos;
+                            }),
+              2);
+    EXPECT_EQ(ReadFile(Hive()).find("garbage"), std::string::npos);
+}
+
+TEST_F(HiveFileTest, UnreadableHiveIsNeitherSetAsideNorOverwritten) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads files whatever their mode";
+    }
+    WriteFile(Hive(), std::string(kHandWritten));
+    ASSERT_EQ(::chmod(Hive().c_str(), 0), 0);
+    EXPECT_EQ(SetText(u"Prefix", u"x"), ERROR_ACCESS_DENIED);
+    ::chmod(Hive().c_str(), 0600);
+    EXPECT_EQ(ReadFile(Hive()), kHandWritten);
+}
+
+TEST_F(HiveFileTest, HiveThatIsNoFileIsLeftAlone) {
+    std::filesystem::create_directories(Hive());
+    WriteFile(Hive() + "/inside", "x");
+    EXPECT_EQ(SetText(u"Prefix", u"x"), ERROR_READ_FAULT);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, 0, &key), ERROR_READ_FAULT);
+    EXPECT_EQ(ReadFile(Hive() + "/inside"), "x");
+    EXPECT_EQ(FilesIn(root_.Path() + "/registry").size(), 2u) << "nothing set aside";
+}
+
+// The write is cut off right before the rename, as a crash or a power loss
+// would cut it: the child process ends there without any clean-up.
+TEST_F(HiveFileTest, CrashBeforeRenameLeavesTheOldHiveWhole) {
+    ASSERT_EQ(SetText(u"Prefix", u"before"), ERROR_SUCCESS);
+    std::string before = ReadFile(Hive());
+
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::hive::SetBeforeHiveRename([] { ::_exit(42); });
+        SetText(u"Prefix", u"after");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 42) << "the child did not reach the rename";
+
+    EXPECT_EQ(ReadFile(Hive()), before);
+    std::vector<std::string> files = FilesIn(root_.Path() + "/registry");
+    EXPECT_EQ(std::count_if(
+                  files.begin(), files.end(),
+                  [](const std::string& name) { return name.find(".tmp-") != std::string::npos; }),
+              1)
+        << "the abandoned temporary file is still there";
+
+    // The next write clears the leftover and works as usual.
+    ASSERT_EQ(SetText(u"Prefix", u"later"), ERROR_SUCCESS);
+    files = FilesIn(root_.Path() + "/registry");
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg", "HKEY_LOCAL_MACHINE.reg.lock"}));
+    EXPECT_NE(ReadFile(Hive()).find("\"Prefix\"=\"later\""), std::string::npos);
+}
+
+// Two processes write many values into one key at the same time; with the
+// read-modify-write under the lock, none of them is lost.
+TEST_F(HiveFileTest, TwoProcessesNeverLoseEachOthersWrites) {
+    constexpr int kPerProcess = 40;
+    std::vector<pid_t> children;
+    for (int process = 0; process < 2; ++process) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int failures = 0;
+            for (int i = 0; i < kPerProcess; ++i) {
+                std::u16string name = process == 0 ? u"A" : u"B";
+                for (char c : std::to_string(i)) {
+                    name += static_cast<char16_t>(c);
+                }
+                failures += SetText(name.c_str(), u"v") != ERROR_SUCCESS;
+            }
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (char16_t process : {u'A', u'B'}) {
+        for (int i = 0; i < kPerProcess; ++i) {
+            std::u16string name(1, process);
+            for (char c : std::to_string(i)) {
+                name += static_cast<char16_t>(c);
+            }
+            EXPECT_EQ(Query(u"Software\\Zelna\\Swipetype", name.c_str()),
+                      (std::vector<BYTE>{'v', 0, 0, 0}))
+                << "lost " << std::string(name.begin(), name.end());
+        }
+    }
+}
+
+} // namespace

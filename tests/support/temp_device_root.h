@@ -1,0 +1,55 @@
+// A fresh device root in a temporary folder for one test: the platform uses it
+// while the object lives, and it is removed with everything in it afterwards.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/device_root.h"
+
+namespace test_support {
+
+class TempDeviceRoot {
+  public:
+    TempDeviceRoot() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/swipetype-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "mkdtemp failed for " << pattern;
+        }
+        path_ = pattern;
+        platform::SetDeviceRoot(path_);
+    }
+    ~TempDeviceRoot() {
+        platform::SetDeviceRoot("");
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDeviceRoot(const TempDeviceRoot&) = delete;
+    TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string Fs(const std::string& relative) const { return path_ + "/fs/" + relative; }
+    std::string Hive(const std::string& name) const { return path_ + "/registry/" + name + ".reg"; }
+
+  private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+} // namespace test_support
