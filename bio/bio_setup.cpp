@@ -1,0 +1,126 @@
+// Line setup: rate, parity, data bits, stop bits and the sixteen flow-control
+// modes, written into the port's DCB.
+#include "bio/bio_port.h"
+
+namespace {
+
+// One row per flow-control mode: RTS control, DTR control, input XON/XOFF, CTS
+// output flow, DSR output flow, output XON/XOFF. Control values: 1 enable,
+// 2 handshake. Mode 4 is no flow control with DTR and RTS raised.
+enum FlowColumn { RtsControl, DtrControl, InX, OutxCtsFlow, OutxDsrFlow, OutX };
+
+const int FlowControlTable[16][6] = {
+    {2, 1, 0, 1, 0, 0}, // 0
+    {2, 1, 0, 0, 0, 1}, // 1
+    {2, 1, 0, 0, 1, 0}, // 2
+    {2, 1, 0, 0, 0, 0}, // 3
+    {1, 1, 0, 0, 0, 0}, // 4
+    {1, 1, 0, 0, 0, 1}, // 5
+    {1, 1, 1, 0, 0, 0}, // 6
+    {1, 1, 1, 0, 0, 1}, // 7
+    {1, 2, 0, 0, 0, 0}, // 8
+    {1, 2, 0, 1, 0, 0}, // 9
+    {1, 2, 0, 0, 1, 0}, // 10
+    {1, 2, 0, 0, 0, 1}, // 11
+    {1, 1, 0, 1, 0, 0}, // 12
+    {1, 1, 0, 0, 1, 0}, // 13
+    {1, 1, 1, 1, 0, 0}, // 14
+    {1, 1, 1, 0, 1, 0}, // 15
+};
+
+// Step 8: the four flow flags replaced by the low bits of the mode's row.
+void SetFlowFlags(DCB& dcb, const int row[6]) {
+    dcb.fOutxCtsFlow = row[OutxCtsFlow] & 1;
+    dcb.fOutxDsrFlow = row[OutxDsrFlow] & 1;
+    dcb.fOutX = row[OutX] & 1;
+    dcb.fInX = row[InX] & 1;
+}
+
+// Step 9: DTR and RTS control by the option bits.
+void SetLineControl(DCB& dcb, const int row[6], int options) {
+    if (options & BIO_OPTION_LINES_OFF) {
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    } else if (options & BIO_OPTION_LINES_KEEP) {
+        // Both stay as GetCommState reported them.
+    } else if (options & BIO_OPTION_RTS_TOGGLE) {
+        dcb.fDtrControl = row[DtrControl] & 3;
+        dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    } else {
+        dcb.fDtrControl = row[DtrControl] & 3;
+        dcb.fRtsControl = row[RtsControl] & 3;
+    }
+}
+
+// Step 10: the fields every setup forces.
+void SetFixedFlags(DCB& dcb) {
+    dcb.fBinary = 1;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fAbortOnError = 1;
+    dcb.fDsrSensitivity = 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+}
+
+} // namespace
+
+int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopBits,
+                   int flowControl, int options) {
+    PortSlot* slot = bio_get_slot(portId);
+    if (slot == nullptr) {
+        return 7;
+    }
+    DCB dcb;
+    if (!GetCommState(slot->handle, &dcb)) {
+        return 36;
+    }
+    slot->optionBits = static_cast<unsigned int>(options);
+    slot->baudRate = static_cast<unsigned int>(baudRate);
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    dcb.fParity = 1;
+
+    slot->parityCode = parity;
+    if (parity < 0 || parity > 4) {
+        return 10;
+    }
+    dcb.Parity = static_cast<BYTE>(parity);
+
+    slot->dataBitsCode = dataBits;
+    if (dataBits < 0 || dataBits > 3) {
+        return 11;
+    }
+    dcb.ByteSize = static_cast<BYTE>(5 + dataBits);
+
+    slot->stopBitsCode = stopBits;
+    if (stopBits == 0) {
+        dcb.StopBits = ONESTOPBIT;
+    } else if (stopBits == 1) {
+        dcb.StopBits = TWOSTOPBITS;
+    } else {
+        return 12;
+    }
+
+    slot->flowControlMode = flowControl;
+    if (flowControl < 0 || flowControl > 15) {
+        return 13;
+    }
+    SetFlowFlags(dcb, FlowControlTable[flowControl]);
+    SetLineControl(dcb, FlowControlTable[flowControl], options);
+    SetFixedFlags(dcb);
+
+    if (SetCommState(slot->handle, &dcb) != 1) {
+        return 36;
+    }
+    slot->currentLineSettings = dcb;
+    return 0;
+}
+
+int bio_set_baudrate(int portId, int baudRate) {
+    PortSlot* slot = bio_get_slot(portId);
+    if (slot == nullptr) {
+        return 7;
+    }
+    return bio_setup_port(portId, baudRate, slot->parityCode, slot->dataBitsCode,
+                          slot->stopBitsCode, slot->flowControlMode,
+                          static_cast<int>(slot->optionBits));
+}

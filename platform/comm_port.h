@@ -1,0 +1,72 @@
+// Inside the platform: one open serial port behind a HANDLE. It holds what the
+// device's own driver would hold: the settings last set, the time-outs, line
+// errors not yet collected, and a receive buffer.
+//
+// The receive buffer exists for speed: programs read a byte per call, and a
+// system call per byte is what makes that slow. A read takes up to a buffer-full
+// from the device; later reads are served from it. Counts stay exact (the
+// receive-queue count is the buffer plus the device's queue) and purging input
+// empties both.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "platform/handle_table.h"
+#include "platform/serial_device.h"
+
+namespace platform {
+
+class ReceiveBuffer {
+  public:
+    std::size_t Size() const { return end_ - begin_; }
+    // Moves up to `count` buffered bytes to `destination`; returns how many.
+    std::size_t Take(BYTE* destination, std::size_t count);
+    // Reads what the device has now into the (empty) buffer; `added` gets the count.
+    DWORD Fill(SerialDevice& device, std::size_t& added);
+    void Clear() { begin_ = end_ = 0; }
+
+  private:
+    std::array<BYTE, 4096> bytes_{};
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+class CommPort final : public HandleObject {
+  public:
+    CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access, const DCB& settings)
+        : settings(settings), device_(std::move(device)), number_(number), access_(access) {}
+    ~CommPort() override;
+
+    bool Close() override;
+
+    SerialDevice& Device() { return *device_; }
+    int Number() const { return number_; }
+    bool MayRead() const;
+    bool MayWrite() const;
+
+    // Says, once per device and topic, something this port cannot do.
+    void Note(std::string_view topic, const std::string& text);
+
+    DCB settings;            // as last set, or as read when the port was opened
+    COMMTIMEOUTS timeouts{}; // all zero until set
+    DWORD pendingErrors = 0; // CE_ bits seen but not yet collected
+    ReceiveBuffer received;
+
+  private:
+    std::shared_ptr<SerialDevice> device_;
+    int number_;
+    DWORD access_;
+    bool closed_ = false;
+};
+
+// The port behind a handle, after letting its device accept or refuse the call.
+// Returns nullptr with the last error set: ERROR_INVALID_HANDLE for a handle that
+// is not an open port, or the device's refusal.
+CommPort* BeginPortCall(HANDLE handle, CommCall call);
+
+// Sets the last error; returns FALSE, so that a call can end with `return Fail(e);`.
+BOOL Fail(DWORD error);
+
+} // namespace platform

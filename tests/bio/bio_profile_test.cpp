@@ -1,0 +1,117 @@
+// The modem profile: the template, field positions, and the four accessors.
+#include <cstring>
+#include <string>
+
+#include "bio_fixture.h"
+
+namespace biotest {
+namespace {
+
+using ProfileTest = BioTest;
+
+struct StringField {
+    int index;
+    int position;
+    int capacity;
+    const char* text;
+};
+
+const StringField kStrings[] = {
+    {0, 32, 4, "AT"},         {1, 36, 80, "V1Q0"},
+    {2, 116, 4, "DT"},        {3, 120, 4, "DP"},
+    {4, 124, 4, "Z"},         {5, 128, 12, "+++"},
+    {6, 140, 4, "H"},         {7, 144, 4, "\r"},
+    {8, 148, 10, "OK"},       {9, 158, 10, "ERROR"},
+    {10, 168, 15, "CONNECT"}, {11, 183, 15, "NO CARRIER"},
+    {12, 198, 10, "BUSY"},    {13, 208, 15, "NO DIALTONE"},
+    {14, 223, 10, "V1Q0"},    {15, 233, 10, "S0="},
+    {16, 243, 15, "CARRIER"}, {17, 258, 10, "RING"},
+    {18, 268, 4, "A"},        {19, 272, 4, "O"},
+    {20, 276, 4, "H1"},       {21, 280, 4, "M1"},
+    {22, 284, 4, "M0"},       {23, 288, 4, "L1"},
+    {24, 292, 4, "L2"},       {25, 296, 4, "L3"},
+};
+
+const int kValues[] = {55, 110, 55, 30000, 55, 55, 110, 555};
+
+TEST_F(ProfileTest, FreshPortHasTheTemplateAtItsPositions) {
+    int id = Open(1);
+    const unsigned char* base = bio_get_slot(id)->modemProfile->bytes;
+    for (const StringField& field : kStrings) {
+        SCOPED_TRACE(field.index);
+        char* text = bio_get_modemstring(id, field.index);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(reinterpret_cast<unsigned char*>(text) - base, field.position);
+        EXPECT_STREQ(text, field.text);
+    }
+    for (int index = 0; index < 8; index++) {
+        EXPECT_EQ(bio_get_modemvalue(id, index), kValues[index]);
+        // Four bytes each from position 0, least significant first.
+        EXPECT_EQ(base[index * 4], kValues[index] & 0xFF);
+        EXPECT_EQ(base[index * 4 + 1], (kValues[index] >> 8) & 0xFF);
+    }
+    EXPECT_EQ(sizeof(ModemProfile), 300u);
+}
+
+TEST_F(ProfileTest, StringMustFitItsFieldWithItsTerminator) {
+    int id = Open(1);
+    for (const StringField& field : kStrings) {
+        SCOPED_TRACE(field.index);
+        std::string fits(field.capacity - 1, 'x');
+        std::string tooLong(field.capacity, 'y');
+        EXPECT_EQ(bio_set_modemstring(id, field.index, tooLong.c_str()), 5);
+        EXPECT_STREQ(bio_get_modemstring(id, field.index), field.text);
+        EXPECT_EQ(bio_set_modemstring(id, field.index, fits.c_str()), 0);
+        EXPECT_EQ(bio_get_modemstring(id, field.index), fits);
+    }
+    // Each field kept to its own bytes: the neighbours still hold what was set.
+    for (const StringField& field : kStrings) {
+        EXPECT_EQ(bio_get_modemstring(id, field.index), std::string(field.capacity - 1, 'x'));
+    }
+    for (int index = 0; index < 8; index++) {
+        EXPECT_EQ(bio_get_modemvalue(id, index), kValues[index]);
+    }
+}
+
+TEST_F(ProfileTest, OutOfRangeIndexesAreRefused) {
+    int id = Open(1);
+    for (int index : {26, -1, 1000, -2147483647 - 1}) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(bio_get_modemstring(id, index), nullptr);
+        EXPECT_EQ(bio_set_modemstring(id, index, "A"), 5);
+    }
+    for (int index : {8, -1, 1000}) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(bio_get_modemvalue(id, index), -5);
+        EXPECT_EQ(bio_set_modemvalue(id, index, 1), 5);
+    }
+    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), 5);
+    EXPECT_EQ(
+        std::memcmp(bio_get_slot(id)->modemProfile, &ModemProfileTemplate, sizeof(ModemProfile)),
+        0);
+}
+
+TEST_F(ProfileTest, ValuesAreStoredWhole) {
+    int id = Open(1);
+    for (int value : {0, -1, 70000, 2147483647, -2147483647 - 1}) {
+        EXPECT_EQ(bio_set_modemvalue(id, 7, value), 0);
+        EXPECT_EQ(bio_get_modemvalue(id, 7), value);
+    }
+    EXPECT_EQ(bio_get_modemvalue(id, 6), 110);
+}
+
+TEST_F(ProfileTest, EachPortHasItsOwnProfileAndEachOpenStartsFromTheTemplate) {
+    int first = Open(1);
+    int second = Open(2);
+    EXPECT_EQ(bio_set_modemstring(first, 0, "at"), 0);
+    EXPECT_EQ(bio_set_modemvalue(first, 3, 1), 0);
+    EXPECT_STREQ(bio_get_modemstring(second, 0), "AT");
+    EXPECT_EQ(bio_get_modemvalue(second, 3), 30000);
+    bio_close_port(first);
+    first = Open(1);
+    EXPECT_STREQ(bio_get_modemstring(first, 0), "AT");
+    EXPECT_EQ(bio_get_modemvalue(first, 3), 30000);
+}
+
+} // namespace
+} // namespace biotest
