@@ -21,6 +21,15 @@ struct RecordedKey {
     bool operator==(const RecordedKey&) const = default;
 };
 
+// One Shell_NotifyIcon call, as its event log line has it.
+struct RecordedTray {
+    std::string op;     // "add", "modify" or "delete"
+    UINT icon = 0;      // resource id of the picture; 0 for delete or none
+    std::u16string tip; // empty for delete
+    bool ok = true;     // the call's result
+    bool operator==(const RecordedTray&) const = default;
+};
+
 struct Recording {
     std::vector<RecordedKey> keys;
     std::vector<UINT> beeps;
@@ -28,6 +37,7 @@ struct Recording {
     // The kind of every recorded event in order ("key", "beep", "debug", "tray"),
     // for tests that care how kinds interleave.
     std::vector<std::string> order;
+    std::vector<RecordedTray> tray;
 };
 
 // Clears what was recorded and starts recording.
