@@ -1,0 +1,347 @@
+#include "platform/remote_socket.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/message_loop.h"
+#include "platform/system.h"
+
+namespace platform::remote {
+namespace {
+
+// A folder is private when it is a real folder of ours that nobody else can enter.
+bool PrivateFolder(const std::string& path, std::string& error) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != ::getuid() || (status.st_mode & 077) != 0) {
+        error = path + " is not a private folder of this user";
+        return false;
+    }
+    return true;
+}
+
+std::uint64_t Fnv1a(const std::string& text) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : text) {
+        hash = (hash ^ c) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+int ConnectTo(const std::string& path) {
+    sockaddr_un address;
+    if (!FillAddress(path, address)) {
+        return -1;
+    }
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Writes everything, waiting while the socket is full; false on error.
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd wait{fd, POLLOUT, 0};
+            if (::poll(&wait, 1, 5000) <= 0) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes one whole frame off the front of `buffer`. Returns false while the frame
+// is incomplete; sets `bad` for a length beyond the limit.
+bool TakeFrame(std::vector<std::uint8_t>& buffer, std::vector<std::uint8_t>& payload, bool& bad) {
+    if (buffer.size() < 4) {
+        return false;
+    }
+    std::uint32_t length = buffer[0] | (buffer[1] << 8) | (buffer[2] << 16) |
+                           (static_cast<std::uint32_t>(buffer[3]) << 24);
+    if (length > kMaxPayload) {
+        bad = true;
+        return false;
+    }
+    if (buffer.size() - 4 < length) {
+        return false;
+    }
+    payload.assign(buffer.begin() + 4, buffer.begin() + 4 + length);
+    buffer.erase(buffer.begin(), buffer.begin() + 4 + length);
+    return true;
+}
+
+class SocketServer final : public Server {
+  public:
+    SocketServer(std::string path, int listener, Handler handler)
+        : path_(std::move(path)), listener_(listener), handler_(std::move(handler)) {
+        listenSource_ = AddWaitSource(listener_, POLLIN, [this](int, short) { Accept(); });
+    }
+
+    ~SocketServer() override {
+        RemoveWaitSource(listenSource_);
+        for (auto& [fd, connection] : connections_) {
+            RemoveWaitSource(connection.source);
+            ::close(fd);
+        }
+        ::close(listener_);
+        ::unlink(path_.c_str());
+    }
+
+    const std::string& Path() const override { return path_; }
+
+  private:
+    struct Connection {
+        WaitSourceId source = 0;
+        std::vector<std::uint8_t> buffer;
+    };
+
+    void Accept() {
+        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            return;
+        }
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+            peer.uid != ::getuid()) {
+            NKDbgPrintfW(u"Refused a window-interface connection from another user");
+            ::close(fd);
+            return;
+        }
+        Listen(fd);
+    }
+
+    void Listen(int fd) {
+        connections_[fd].source =
+            AddWaitSource(fd, POLLIN, [this](int ready, short) { Receive(ready); });
+    }
+
+    void Close(int fd) {
+        auto found = connections_.find(fd);
+        if (found != connections_.end()) {
+            RemoveWaitSource(found->second.source);
+            connections_.erase(found);
+        }
+        ::close(fd);
+    }
+
+    void Receive(int fd) {
+        std::uint8_t chunk[4096];
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            Close(fd);
+            return;
+        }
+        if (n < 0) {
+            return;
+        }
+        std::vector<std::uint8_t>& buffer = connections_[fd].buffer;
+        buffer.insert(buffer.end(), chunk, chunk + n);
+        // While a request is handled, a nested message loop (a modal dialog) may
+        // run; this connection is taken off the loop until its reply is written.
+        RemoveWaitSource(connections_[fd].source);
+        connections_[fd].source = 0;
+        if (!HandleFrames(fd)) {
+            Close(fd);
+            return;
+        }
+        if (connections_.count(fd) != 0) {
+            Listen(fd);
+        }
+    }
+
+    // Answers every whole frame waiting on the connection; false to close it.
+    bool HandleFrames(int fd) {
+        for (;;) {
+            auto found = connections_.find(fd);
+            if (found == connections_.end()) {
+                return false;
+            }
+            std::vector<std::uint8_t> payload;
+            bool bad = false;
+            if (!TakeFrame(found->second.buffer, payload, bad)) {
+                return !bad;
+            }
+            std::optional<Request> request = DecodeRequest(payload);
+            Reply reply = request ? handler_(*request) : Reply{Status::Malformed, 0, u""};
+            if (!WriteAll(fd, Frame(EncodeReply(reply))) || !request) {
+                return false;
+            }
+        }
+    }
+
+    std::string path_;
+    int listener_;
+    Handler handler_;
+    WaitSourceId listenSource_ = 0;
+    std::map<int, Connection> connections_;
+};
+
+// Holds the start-up lock beside the socket for as long as it lives.
+class StartLock {
+  public:
+    explicit StartLock(const std::string& path)
+        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~StartLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    bool Held() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+} // namespace
+
+std::string SocketPathForRoot(const std::string& root, std::string& error) {
+    std::string folder;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        folder = std::string(runtime) + "/swipetype";
+    } else {
+        folder = "/tmp/swipetype-" + std::to_string(::getuid());
+    }
+    if (!PrivateFolder(folder, error)) {
+        return "";
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "/%016llx.sock", static_cast<unsigned long long>(Fnv1a(root)));
+    std::string path = folder + name;
+    sockaddr_un address;
+    if (!FillAddress(path, address)) {
+        error = "the socket path " + path + " is too long";
+        return "";
+    }
+    return path;
+}
+
+StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
+                        std::string& error) {
+    StartLock lock(path);
+    if (!lock.Held()) {
+        error = "cannot lock " + path + ".lock: " + std::strerror(errno);
+        return StartResult::Failed;
+    }
+    int live = ConnectTo(path);
+    if (live >= 0) {
+        ::close(live);
+        return StartResult::AnotherInstanceServes;
+    }
+    // Nothing accepts on it: a crashed instance left it behind.
+    ::unlink(path.c_str());
+    sockaddr_un address;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 || !FillAddress(path, address) ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+        error = "cannot serve " + path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return StartResult::Failed;
+    }
+    server = std::make_unique<SocketServer>(path, fd, std::move(handler));
+    return StartResult::Serving;
+}
+
+Client::~Client() {
+    ::close(fd_);
+}
+
+std::unique_ptr<Client> Client::Connect(const std::string& path) {
+    int fd = ConnectTo(path);
+    return fd >= 0 ? std::unique_ptr<Client>(new Client(fd)) : nullptr;
+}
+
+std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout) {
+    if (!WriteAll(fd_, Frame(EncodeRequest(request)))) {
+        return std::nullopt;
+    }
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<std::uint8_t> buffer;
+    for (;;) {
+        std::vector<std::uint8_t> payload;
+        bool bad = false;
+        if (TakeFrame(buffer, payload, bad)) {
+            return DecodeReply(payload);
+        }
+        if (bad) {
+            return std::nullopt;
+        }
+        int wait = -1;
+        if (timeout.count() >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                return std::nullopt;
+            }
+            wait = static_cast<int>(left.count());
+        }
+        pollfd ready{fd_, POLLIN, 0};
+        int polled = ::poll(&ready, 1, wait);
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled <= 0) {
+            return std::nullopt;
+        }
+        std::uint8_t chunk[4096];
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        buffer.insert(buffer.end(), chunk, chunk + n);
+    }
+}
+
+} // namespace platform::remote

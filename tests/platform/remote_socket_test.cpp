@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/message_loop.h"
+#include "platform/remote_socket.h"
+
+namespace {
+
+using namespace platform::remote;
+using namespace std::chrono_literals;
+
+class RemoteSocketTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/swipetype-remote-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        path_ = folder_ + "/test.sock";
+    }
+    void TearDown() override {
+        server_.reset();
+        platform::ResetMessageLoop();
+        unlink((path_ + ".lock").c_str());
+        unlink(path_.c_str());
+        rmdir(folder_.c_str());
+    }
+
+    // Runs `client` on a thread while this thread serves the loop, with a deadline.
+    template <typename Body> void WithClient(Body client) {
+        std::atomic<bool> done{false};
+        std::thread thread([&] {
+            client();
+            done = true;
+        });
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done && std::chrono::steady_clock::now() < deadline) {
+            platform::ServiceWaitSources(20ms);
+        }
+        thread.join();
+        ASSERT_TRUE(done) << "the client did not finish in time";
+    }
+
+    std::string folder_;
+    std::string path_;
+    std::unique_ptr<Server> server_;
+};
+
+Reply Echo(const Request& request) {
+    return {Status::Ok, static_cast<std::int64_t>(request.wParam) * 2, request.text};
+}
+
+TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThread) {
+    std::string error;
+    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving) << error;
+    struct stat status {};
+    ASSERT_EQ(stat(path_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    WithClient([&] {
+        auto client = Client::Connect(path_);
+        ASSERT_NE(client, nullptr);
+        Request request;
+        request.operation = Operation::SendMessage;
+        request.wParam = 21;
+        request.text = u"hello";
+        for (int i = 0; i < 3; ++i) {
+            std::optional<Reply> reply = client->Call(request, 5000ms);
+            ASSERT_TRUE(reply);
+            EXPECT_EQ(reply->result, 42);
+            EXPECT_EQ(reply->text, u"hello");
+        }
+    });
+}
+
+TEST_F(RemoteSocketTest, SecondServerFindsTheLiveOne) {
+    std::string error;
+    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
+    std::unique_ptr<Server> second;
+    EXPECT_EQ(StartServer(path_, Echo, second, error), StartResult::AnotherInstanceServes);
+    EXPECT_EQ(second, nullptr);
+}
+
+TEST_F(RemoteSocketTest, StaleSocketOfACrashedInstanceIsReplaced) {
+    // A socket file that nothing accepts on, as a crash leaves it.
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path_.copy(address.sun_path, path_.size());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(fd);
+    std::string error;
+    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving) << error;
+    WithClient([&] {
+        auto client = Client::Connect(path_);
+        ASSERT_NE(client, nullptr);
+        EXPECT_TRUE(client->Call(Request{}, 5000ms));
+    });
+}
+
+TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {
+    std::string error;
+    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
+    WithClient([&] {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path_.copy(address.sun_path, path_.size());
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const unsigned char garbage[] = {3, 0, 0, 0, 0xEE, 0xEE, 0xEE};
+        ASSERT_EQ(write(fd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
+        std::vector<std::uint8_t> received(64);
+        ssize_t n = read(fd, received.data(), received.size());
+        ASSERT_GT(n, 4);
+        received.resize(static_cast<std::size_t>(n));
+        auto reply = DecodeReply(std::vector<std::uint8_t>(received.begin() + 4, received.end()));
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, Status::Malformed);
+        EXPECT_EQ(read(fd, received.data(), received.size()), 0) << "closed after it";
+        close(fd);
+    });
+}
+
+TEST_F(RemoteSocketTest, OversizedFrameClosesTheConnection) {
+    std::string error;
+    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
+    WithClient([&] {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path_.copy(address.sun_path, path_.size());
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const unsigned char huge[] = {0xFF, 0xFF, 0xFF, 0x7F};
+        ASSERT_EQ(write(fd, huge, sizeof huge), 4);
+        char byte;
+        EXPECT_EQ(read(fd, &byte, 1), 0);
+        close(fd);
+    });
+}
+
+TEST(RemoteSocketPathTest, OnePrivateSocketPerRoot) {
+    std::string error;
+    std::string a = SocketPathForRoot("/root/a", error);
+    std::string b = SocketPathForRoot("/root/b", error);
+    ASSERT_FALSE(a.empty()) << error;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a, SocketPathForRoot("/root/a", error));
+    struct stat status {};
+    ASSERT_EQ(stat(a.substr(0, a.rfind('/')).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+}
+
+} // namespace
