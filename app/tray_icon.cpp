@@ -1,0 +1,64 @@
+#include "app/tray_icon.h"
+
+#include "app/app_handles.h"
+#include "app/settings.h"
+#include "platform/resources.h"
+
+NOTIFYICONDATAW TrayIconData;
+
+namespace {
+
+constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP; // 7
+constexpr UINT kEnabledIcon = 102;
+constexpr UINT kDisabledIcon = 103;
+constexpr UINT kTipString = 1; // "Swipetype"
+constexpr int kIconSize = 16;
+constexpr int kTipSize = 64;
+
+// The two pictures are loaded once and kept for the whole run.
+HICON EnabledPicture = nullptr;
+HICON DisabledPicture = nullptr;
+
+HICON LoadPicture(UINT id) {
+    return static_cast<HICON>(
+        LoadImageW(AppInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, kIconSize, kIconSize, 0));
+}
+
+} // namespace
+
+void AddTrayIcon() {
+    // 1.
+    TrayIconData.cbSize = NOTIFYICONDATAW_DEVICE_SIZE;
+    TrayIconData.hWnd = MainWindow;
+    TrayIconData.uID = TrayIconId;
+    TrayIconData.uFlags = kTrayIconFlags;
+    // 2. A picture that cannot be loaded leaves the field as it was.
+    if (EnabledPicture == nullptr) {
+        EnabledPicture = LoadPicture(kEnabledIcon);
+    }
+    if (DisabledPicture == nullptr) {
+        DisabledPicture = LoadPicture(kDisabledIcon);
+    }
+    HICON picture = Settings.Enable != 0 ? EnabledPicture : DisabledPicture;
+    if (picture != nullptr) {
+        TrayIconData.hIcon = picture;
+    }
+    // 3. So does a tip that cannot be loaded.
+    WCHAR tip[kTipSize];
+    if (LoadStringW(AppInstance, kTipString, tip, kTipSize) > 0) {
+        for (int i = 0; i < kTipSize; ++i) {
+            TrayIconData.szTip[i] = tip[i];
+            if (tip[i] == u'\0') {
+                break;
+            }
+        }
+    }
+    // 4.
+    TrayIconData.uCallbackMessage = UM_TRAY_NOTIFY;
+    // 5.
+    Shell_NotifyIcon(NIM_ADD, &TrayIconData);
+}
+
+void RemoveTrayIcon() {
+    Shell_NotifyIcon(NIM_DELETE, &TrayIconData);
+}

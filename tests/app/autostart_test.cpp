@@ -1,0 +1,136 @@
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "app/app_fixture.h"
+#include "app/autostart.h"
+
+namespace {
+
+using namespace app_test;
+using test_support::ReadFile;
+
+// The host path of this test program, as the startup file must name it.
+std::string ProgramPath() {
+    return std::filesystem::read_symlink("/proc/self/exe").string();
+}
+
+class AutoStart : public AppTest {
+  protected:
+    std::string DefaultFile() const { return root_.Fs("Application/Startup/Swipetype.RUN"); }
+
+    static void StorePath(std::u16string_view folder) {
+        StoreBytes(HKEY_CURRENT_USER, kStartupKey, u"Path", REG_SZ, TextBytes(folder));
+    }
+};
+
+TEST_F(AutoStart, WithoutTheKeyTheDefaultFolderIsUsed) {
+    EXPECT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    std::string content = ReadFile(DefaultFile());
+    EXPECT_EQ(content, ProgramPath() + "\rMIN");
+    EXPECT_EQ(content.size(), ProgramPath().size() + 4);
+    struct stat info {};
+    ASSERT_EQ(::stat(DefaultFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u) << "readable by all, writable by the owner only";
+
+    EXPECT_EQ(SetAutoStart(dialog_, FALSE), 1);
+    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+}
+
+TEST_F(AutoStart, ContentEndsWithMinAfterTheCarriageReturn) {
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    std::string content = ReadFile(DefaultFile());
+    ASSERT_GE(content.size(), 4u);
+    EXPECT_EQ(content.substr(content.size() - 4), std::string("\x0D\x4D\x49\x4E", 4));
+    EXPECT_EQ(content.find('\n'), std::string::npos);
+    EXPECT_EQ(content.find('\0'), std::string::npos);
+    EXPECT_EQ(content.find('\r'), content.size() - 4);
+}
+
+TEST_F(AutoStart, SwitchingOnTwiceRewritesOneFileFromTheStart) {
+    test_support::WriteFile(DefaultFile(), std::string(600, 'j'));
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_EQ(ReadFile(DefaultFile()), ProgramPath() + "\rMIN");
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root_.Fs("Application/Startup"))) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(AutoStart, SwitchingOffWithoutAFileDoesNothing) {
+    EXPECT_EQ(SetAutoStart(dialog_, FALSE), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(root_.Fs("Application/Startup")));
+}
+
+TEST_F(AutoStart, FolderFromTheRegistry) {
+    std::filesystem::create_directories(root_.Fs("Kiosk/Boot"));
+    StorePath(u"\\Kiosk\\Boot");
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_EQ(ReadFile(root_.Fs("Kiosk/Boot/Swipetype.RUN")), ProgramPath() + "\rMIN");
+    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+    ASSERT_EQ(SetAutoStart(dialog_, FALSE), 1);
+    EXPECT_FALSE(std::filesystem::exists(root_.Fs("Kiosk/Boot/Swipetype.RUN")));
+}
+
+// "\Kiosk\" + "\Swipetype.RUN" has two backslashes in a row, which the device
+// file system reads as one separator.
+TEST_F(AutoStart, TrailingBackslashIsUsedAsItComes) {
+    std::filesystem::create_directories(root_.Fs("Kiosk"));
+    StorePath(u"\\Kiosk\\");
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_EQ(ReadFile(root_.Fs("Kiosk/Swipetype.RUN")), ProgramPath() + "\rMIN");
+    ASSERT_EQ(SetAutoStart(dialog_, FALSE), 1);
+    EXPECT_FALSE(std::filesystem::exists(root_.Fs("Kiosk/Swipetype.RUN")));
+}
+
+TEST_F(AutoStart, MissingFolderWritesNothing) {
+    StorePath(u"\\No Such Folder");
+    EXPECT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_FALSE(std::filesystem::exists(root_.Fs("No Such Folder")));
+    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+}
+
+TEST_F(AutoStart, OverlongPathValueFallsBackToTheDefault) {
+    StorePath(u"\\" + std::u16string(130, u'a')); // 131 characters and a terminator
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_TRUE(std::filesystem::exists(DefaultFile()));
+}
+
+// A "Path" of exactly 260 bytes without a terminator ends where its bytes end.
+TEST_F(AutoStart, UnterminatedPathValueEndsWithItsBytes) {
+    std::u16string folder = u"\\" + std::u16string(129, u'b');
+    std::filesystem::create_directories(root_.Fs(std::string(129, 'b')));
+    StoreBytes(HKEY_CURRENT_USER, kStartupKey, u"Path", REG_SZ, TextBytes(folder, false));
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_EQ(ReadFile(root_.Fs(std::string(129, 'b') + "/Swipetype.RUN")),
+              ProgramPath() + "\rMIN");
+}
+
+// In UTF-8, 129 characters can need far more than the 264-byte path buffer.
+TEST_F(AutoStart, FolderThatDoesNotFitThePathBufferIsRefused) {
+    ASSERT_TRUE(platform::SetAnsiCodePage(CP_UTF8));
+    std::u16string folder = u"\\Application\\" + std::u16string(100, u'\u20AC');
+    StorePath(folder);
+    test_support::WriteFile(DefaultFile(), "left alone");
+    EXPECT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_EQ(SetAutoStart(dialog_, FALSE), 1);
+    EXPECT_EQ(ReadFile(DefaultFile()), "left alone");
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_.Fs(""))) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 3u) << "Application, Startup and the file: nothing new";
+}
+
+TEST_F(AutoStart, Utf8FolderThatFitsIsUsed) {
+    ASSERT_TRUE(platform::SetAnsiCodePage(CP_UTF8));
+    std::filesystem::create_directories(root_.Fs("D\xC3\xA9marrage"));
+    StorePath(u"\\D\u00E9marrage");
+    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+    EXPECT_TRUE(std::filesystem::exists(root_.Fs("D\xC3\xA9marrage/Swipetype.RUN")));
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+#include "app/app_fixture.h"
+#include "app/tray_icon.h"
+
+namespace {
+
+using namespace app_test;
+using platform::RecordedTray;
+
+class TrayIconTest : public AppTest {
+  protected:
+    void TearDown() override {
+        TrayIconData = NOTIFYICONDATAW{};
+        AppTest::TearDown();
+    }
+};
+
+TEST_F(TrayIconTest, AddFillsTheRecordAndShowsTheDisabledPicture) {
+    std::fill(std::begin(TrayIconData.szTip), std::end(TrayIconData.szTip), u'#');
+    AddTrayIcon();
+    EXPECT_EQ(TrayIconData.cbSize, 152u);
+    EXPECT_EQ(TrayIconData.hWnd, MainWindow);
+    EXPECT_EQ(TrayIconData.uID, 2u);
+    EXPECT_EQ(TrayIconData.uFlags, 7u);
+    EXPECT_EQ(TrayIconData.uCallbackMessage, 1801u);
+    EXPECT_EQ(std::u16string(TrayIconData.szTip), u"Swipetype");
+
+    std::vector<platform::TrayIcon> icons = platform::TrayIcons();
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons[0].window, MainWindow);
+    EXPECT_EQ(icons[0].id, 2u);
+    EXPECT_EQ(icons[0].callbackMessage, UM_TRAY_NOTIFY);
+    EXPECT_EQ(icons[0].iconResourceId, 103u);
+    EXPECT_EQ(icons[0].tip, u"Swipetype");
+}
+
+TEST_F(TrayIconTest, RefreshFollowsEnable) {
+    AddTrayIcon();
+    Settings.Enable = 1;
+    RemoveTrayIcon();
+    AddTrayIcon();
+    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 102u);
+    Settings.Enable = 0;
+    RemoveTrayIcon();
+    AddTrayIcon();
+    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 103u);
+    EXPECT_EQ(platform::Recorded().tray,
+              (std::vector<RecordedTray>{{"add", 103, u"Swipetype", true},
+                                         {"delete", 0, u"", true},
+                                         {"add", 102, u"Swipetype", true},
+                                         {"delete", 0, u"", true},
+                                         {"add", 103, u"Swipetype", true}}));
+}
+
+TEST_F(TrayIconTest, AddingWhilePresentKeepsTheFormerPicture) {
+    AddTrayIcon();
+    Settings.Enable = 1;
+    AddTrayIcon();
+    ASSERT_EQ(platform::TrayIcons().size(), 1u);
+    EXPECT_EQ(platform::TrayIcons()[0].iconResourceId, 103u);
+}
+
+TEST_F(TrayIconTest, RemoveTakesTheIconAway) {
+    AddTrayIcon();
+    RemoveTrayIcon();
+    EXPECT_TRUE(platform::TrayIcons().empty());
+    ASSERT_EQ(platform::Recorded().tray.size(), 2u);
+    EXPECT_EQ(platform::Recorded().tray[1], (RecordedTray{"delete", 0, u"", true}));
+}
+
+TEST_F(TrayIconTest, SwitchingInputTypeDoesNotTouchThePicture) {
+    Settings.Enable = 1;
+    AddTrayIcon();
+    Settings.UseMSR = 0;
+    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 102u);
+    EXPECT_EQ(platform::Recorded().tray.size(), 1u);
+}
+
+} // namespace
