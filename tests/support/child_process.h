@@ -1,0 +1,81 @@
+// Runs a program to completion for a test while this process keeps serving its
+// message loop (so the program can talk to windows of this process), collecting
+// its exit status and output. A deadline ends a run that hangs.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/message_loop.h"
+
+extern char** environ;
+
+namespace test_support {
+
+struct ChildResult {
+    int status = -1; // exit status; -1 when it did not end by itself in time
+    std::string out;
+    std::string err;
+};
+
+inline void Drain(int fd, std::string& into) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        into.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+inline ChildResult RunServingLoop(const std::string& path,
+                                  const std::vector<std::string>& arguments,
+                                  std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    ChildResult result;
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(err, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (spawned == 0) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+        platform::ServiceWaitSources(std::chrono::milliseconds(5));
+        platform::PumpMessages();
+        Drain(out[0], result.out);
+        Drain(err[0], result.err);
+    }
+    Drain(out[0], result.out);
+    Drain(err[0], result.err);
+    ::close(out[0]);
+    ::close(err[0]);
+    return result;
+}
+
+} // namespace test_support

@@ -1,0 +1,34 @@
+// What swipetype-send was asked to do, read from its command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace send_tool {
+
+struct Command {
+    std::optional<std::string> root;
+    bool post = false;
+    std::optional<int> control;   // --control ID
+    std::optional<unsigned> menu; // --menu COMMAND
+    unsigned message = 0;
+    unsigned long long wParam = 0;
+    long long lParam = 0;
+    std::optional<std::string> text; // WM_SETTEXT's text
+    bool help = false;
+};
+
+struct ParseResult {
+    Command command;
+    std::string error; // one line; empty when the command line is good
+};
+
+ParseResult ParseCommand(const std::vector<std::string>& arguments);
+
+// A message by name (WM_COMMAND, UM_TRAY_NOTIFY, ...) or number; empty if neither.
+std::optional<unsigned> MessageNumber(const std::string& text);
+
+std::string UsageText();
+
+} // namespace send_tool
