@@ -1,15 +1,21 @@
-// The window calls: creation, destruction, message routing and the text and
-// long-value accessors, over the window table.
+// The window calls: classes, creation, destruction, message routing and the
+// text and long-value accessors, over the window table.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/system.h"
+#include "platform/timers.h"
 #include "platform/window_table.h"
 
 namespace {
 
 using platform::Window;
 using platform::WindowTable;
+
+constexpr UINT SC_MINIMIZE = 0xF020;
+constexpr UINT SC_CLOSE = 0xF060;
+constexpr UINT SC_RESTORE = 0xF120;
 
 Window* FindOrFail(HWND handle) {
     Window* window = WindowTable::Instance().Find(handle);
@@ -24,13 +30,34 @@ std::u16string_view ClassNameView(LPCWSTR className) {
                                                               : std::u16string_view();
 }
 
+// Top-level windows owned by `owner`, newest first.
+std::vector<HWND> OwnedWindows(HWND owner) {
+    std::vector<HWND> owned;
+    for (HWND handle : WindowTable::Instance().Handles()) {
+        Window* window = WindowTable::Instance().Find(handle);
+        if (window != nullptr && window->owner == owner && !window->destroying) {
+            owned.insert(owned.begin(), handle);
+        }
+    }
+    return owned;
+}
+
 void DestroyTree(HWND handle) {
     Window* window = WindowTable::Instance().Find(handle);
     if (window == nullptr || window->destroying) {
         return;
     }
     window->destroying = true;
-    // The window hears of its end first, while its children can still be read.
+    // Owned windows (a modal dialog over this one) go first: they are separate
+    // top-level windows that cannot outlive their owner.
+    for (HWND owned : OwnedWindows(handle)) {
+        DestroyTree(owned);
+    }
+    // The window is taken off the screen, then hears of its end while its
+    // children can still be read; then the children go, each the same way.
+    if (window = WindowTable::Instance().Find(handle); window != nullptr) {
+        window->style &= ~WS_VISIBLE;
+    }
     SendMessageW(handle, WM_DESTROY, 0, 0);
     window = WindowTable::Instance().Find(handle);
     if (window == nullptr) {
@@ -41,6 +68,8 @@ void DestroyTree(HWND handle) {
         DestroyTree(child);
     }
     SendMessageW(handle, WM_NCDESTROY, 0, 0);
+    platform::ForgetWindowTimers(handle);
+    platform::OnWindowDestroyed(handle);
     window = WindowTable::Instance().Find(handle);
     if (window == nullptr) {
         return;
@@ -51,11 +80,90 @@ void DestroyTree(HWND handle) {
     WindowTable::Instance().Remove(handle);
 }
 
+// A top-level window asked for with CW_USEDEFAULT fills the work area.
+RECT InitialRect(DWORD style, int x, int y, int width, int height) {
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    bool topLevel = (style & WS_CHILD) == 0;
+    if (x == CW_USEDEFAULT) {
+        x = topLevel ? workArea.left : 0;
+        y = topLevel ? workArea.top : 0;
+    }
+    if (width == CW_USEDEFAULT) {
+        width = topLevel ? workArea.right - workArea.left : 0;
+        height = topLevel ? workArea.bottom - workArea.top : 0;
+    }
+    return {x, y, x + std::max(width, 0), y + std::max(height, 0)};
+}
+
+Window NewWindow(const platform::WindowClass& windowClass, DWORD exStyle, LPCWSTR windowName,
+                 DWORD style, const RECT& rect, HWND parent, HMENU menu, HINSTANCE instance) {
+    Window window;
+    window.className = windowClass.name;
+    window.procedure = windowClass.procedure;
+    window.instance = instance;
+    window.style = style & ~WS_VISIBLE; // shown once created
+    window.exStyle = exStyle;
+    bool child = (style & WS_CHILD) != 0;
+    window.controlId = child ? static_cast<int>(reinterpret_cast<UINT_PTR>(menu) & 0xFFFF) : 0;
+    window.parent = child ? parent : nullptr;
+    window.owner = child ? nullptr : platform::TopLevelOf(parent);
+    window.text = windowName != nullptr ? std::u16string(windowName) : std::u16string();
+    window.rect = rect;
+    window.extraBytes.assign(static_cast<std::size_t>(std::max(windowClass.extraBytes, 0)), 0);
+    return window;
+}
+
+void SendSizeAndMove(HWND handle) {
+    RECT client{};
+    GetClientRect(handle, &client);
+    SendMessageW(handle, WM_SIZE, SIZE_RESTORED,
+                 MAKELPARAM(static_cast<WORD>(client.right), static_cast<WORD>(client.bottom)));
+    Window* window = WindowTable::Instance().Find(handle);
+    if (window != nullptr) {
+        SendMessageW(
+            handle, WM_MOVE, 0,
+            MAKELPARAM(static_cast<WORD>(window->rect.left), static_cast<WORD>(window->rect.top)));
+    }
+}
+
+// Reads or writes `size` bytes of a window's extra bytes at `offset`.
+bool ExtraBytes(Window& window, int offset, std::size_t size, void* read, const void* write) {
+    if (offset < 0 || static_cast<std::size_t>(offset) + size > window.extraBytes.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return false;
+    }
+    BYTE* at = window.extraBytes.data() + offset;
+    if (read != nullptr) {
+        std::memcpy(read, at, size);
+    }
+    if (write != nullptr) {
+        std::memcpy(at, write, size);
+    }
+    return true;
+}
+
+LONG_PTR* DialogSlot(Window& window, int index) {
+    if (!window.dialog) {
+        return nullptr;
+    }
+    switch (index) {
+    case DWLP_MSGRESULT:
+        return &window.dialog->messageResult;
+    case DWLP_DLGPROC:
+        return reinterpret_cast<LONG_PTR*>(&window.dialog->procedure);
+    case DWLP_USER:
+        return &window.dialog->user;
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
     if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr ||
-        ClassNameView(windowClass->lpszClassName).empty()) {
+        ClassNameView(windowClass->lpszClassName).empty() || windowClass->cbWndExtra < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -64,7 +172,8 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
                                 windowClass->hInstance,
                                 windowClass->style,
                                 windowClass->hIcon,
-                                windowClass->hbrBackground};
+                                windowClass->hbrBackground,
+                                windowClass->cbWndExtra};
     if (!WindowTable::Instance().AddClass(std::move(entry))) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -98,32 +207,38 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    Window window;
-    window.className = windowClass->name;
-    window.procedure = windowClass->procedure;
-    window.instance = instance;
-    window.style = style;
-    window.exStyle = exStyle;
-    window.controlId = (style & WS_CHILD) != 0
-                           ? static_cast<int>(reinterpret_cast<UINT_PTR>(menu) & 0xFFFF)
-                           : 0;
-    window.parent = parent;
-    window.text = windowName != nullptr ? std::u16string(windowName) : std::u16string();
-    window.rect = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
-    HWND handle = table.Add(std::move(window)).handle;
-    if (Window* parentWindow = table.Find(parent)) {
+    RECT rect = InitialRect(style, x, y, width, height);
+    HWND handle =
+        table.Add(NewWindow(*windowClass, exStyle, windowName, style, rect, parent, menu, instance))
+            .handle;
+    if (Window* parentWindow = table.Find(parent); parentWindow != nullptr && (style & WS_CHILD)) {
         parentWindow->children.push_back(handle);
     }
-
-    CREATESTRUCTW create{parameter, instance, menu,  parent,     height,    width,
-                         y,         x,        static_cast<LONG>(style), windowName,
-                         className, exStyle};
+    CREATESTRUCTW create{parameter,
+                         instance,
+                         menu,
+                         parent,
+                         static_cast<int>(rect.bottom - rect.top),
+                         static_cast<int>(rect.right - rect.left),
+                         static_cast<int>(rect.top),
+                         static_cast<int>(rect.left),
+                         static_cast<LONG>(style),
+                         windowName,
+                         className,
+                         exStyle};
     auto createParam = reinterpret_cast<LPARAM>(&create);
     if (SendMessageW(handle, WM_NCCREATE, 0, createParam) == 0 ||
         SendMessageW(handle, WM_CREATE, 0, createParam) == -1) {
         DestroyWindow(handle);
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
+    }
+    if (table.Find(handle) == nullptr) {
+        return nullptr;
+    }
+    SendSizeAndMove(handle);
+    if ((style & WS_VISIBLE) != 0 && table.Find(handle) != nullptr) {
+        ShowWindow(handle, (style & WS_CHILD) != 0 ? SW_SHOWNA : SW_SHOW);
     }
     return table.Find(handle) != nullptr ? handle : nullptr;
 }
@@ -136,7 +251,46 @@ BOOL DestroyWindow(HWND handle) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND handle) { return WindowTable::Instance().Find(handle) != nullptr; }
+BOOL IsWindow(HWND handle) {
+    return WindowTable::Instance().Find(handle) != nullptr;
+}
+
+BOOL IsChild(HWND parent, HWND handle) {
+    return handle != parent && platform::IsSelfOrAncestor(parent, handle) ? TRUE : FALSE;
+}
+
+int GetClassNameW(HWND handle, LPWSTR buffer, int capacity) {
+    Window* window = FindOrFail(handle);
+    if (window == nullptr || buffer == nullptr || capacity <= 0) {
+        return 0;
+    }
+    std::size_t count = std::min(window->className.size(), static_cast<std::size_t>(capacity - 1));
+    window->className.copy(buffer, count);
+    buffer[count] = u'\0';
+    return static_cast<int>(count);
+}
+
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+    WindowTable& table = WindowTable::Instance();
+    const platform::WindowClass* wanted =
+        className != nullptr ? table.FindClass(ClassNameView(className)) : nullptr;
+    if (className != nullptr && wanted == nullptr) {
+        return nullptr;
+    }
+    for (HWND handle : table.Handles()) {
+        Window* window = table.Find(handle);
+        if ((window->style & WS_CHILD) != 0 || window->destroying) {
+            continue;
+        }
+        if (wanted != nullptr && table.FindClass(window->className) != wanted) {
+            continue;
+        }
+        if (windowName == nullptr || window->text == windowName) {
+            return handle;
+        }
+    }
+    return nullptr;
+}
 
 HWND GetDlgItem(HWND dialog, int controlId) {
     Window* window = FindOrFail(dialog);
@@ -160,7 +314,10 @@ int GetDlgCtrlID(HWND handle) {
 
 HWND GetParent(HWND handle) {
     Window* window = FindOrFail(handle);
-    return window != nullptr ? window->parent : nullptr;
+    if (window == nullptr) {
+        return nullptr;
+    }
+    return (window->style & WS_CHILD) != 0 ? window->parent : window->owner;
 }
 
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -182,7 +339,8 @@ LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     }
     switch (message) {
-    case WM_NCCREATE: return TRUE;
+    case WM_NCCREATE:
+        return TRUE;
     case WM_SETTEXT: {
         auto text = reinterpret_cast<LPCWSTR>(lParam);
         window->text = text != nullptr ? std::u16string(text) : std::u16string();
@@ -198,9 +356,40 @@ LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
         buffer[count] = u'\0';
         return static_cast<LRESULT>(count);
     }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(window->text.size());
-    case WM_CLOSE: DestroyWindow(handle); return 0;
-    default: return 0;
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(window->text.size());
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(handle, &paint);
+        EndPaint(handle, &paint);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        // An activated window takes the focus unless it is minimised.
+        if (LOWORD(wParam) != WA_INACTIVE && !window->minimized) {
+            SetFocus(handle);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+            SendMessageW(handle, WM_CLOSE, 0, 0);
+            break;
+        case SC_MINIMIZE:
+            ShowWindow(handle, SW_MINIMIZE);
+            break;
+        case SC_RESTORE:
+            ShowWindow(handle, SW_RESTORE);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(handle);
+        return 0;
+    default:
+        return 0;
     }
 }
 
@@ -224,8 +413,7 @@ BOOL SetWindowTextW(HWND handle, LPCWSTR text) {
     if (FindOrFail(handle) == nullptr) {
         return FALSE;
     }
-    return SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE
-                                                                                    : FALSE;
+    return SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
 }
 
 LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
@@ -233,12 +421,29 @@ LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
     if (window == nullptr) {
         return 0;
     }
+    if (LONG_PTR* slot = DialogSlot(*window, index)) {
+        return *slot;
+    }
     switch (index) {
-    case GWL_STYLE: return static_cast<LONG_PTR>(window->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(window->exStyle);
-    case GWL_ID: return window->controlId;
-    case GWLP_USERDATA: return window->userData;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(window->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(window->exStyle);
+    case GWL_ID:
+        return window->controlId;
+    case GWLP_USERDATA:
+        return window->userData;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(window->procedure);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(window->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(GetParent(handle));
+    default: {
+        LONG_PTR value = 0;
+        ExtraBytes(*window, index, sizeof value, &value, nullptr);
+        return value;
+    }
     }
 }
 
@@ -248,20 +453,59 @@ LONG_PTR SetWindowLongPtrW(HWND handle, int index, LONG_PTR value) {
         return 0;
     }
     LONG_PTR previous = GetWindowLongPtrW(handle, index);
+    if (LONG_PTR* slot = DialogSlot(*window, index)) {
+        *slot = value;
+        return previous;
+    }
     switch (index) {
-    case GWL_STYLE: window->style = static_cast<DWORD>(value); break;
-    case GWL_EXSTYLE: window->exStyle = static_cast<DWORD>(value); break;
-    case GWL_ID: window->controlId = static_cast<int>(value); break;
-    case GWLP_USERDATA: window->userData = value; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+    case GWL_STYLE:
+        window->style = static_cast<DWORD>(value);
+        break;
+    case GWL_EXSTYLE:
+        window->exStyle = static_cast<DWORD>(value);
+        break;
+    case GWL_ID:
+        window->controlId = static_cast<int>(value);
+        break;
+    case GWLP_USERDATA:
+        window->userData = value;
+        break;
+    case GWLP_WNDPROC:
+        if (value == 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        window->procedure = reinterpret_cast<WNDPROC>(value);
+        break;
+    case GWLP_HINSTANCE:
+        window->instance = reinterpret_cast<HINSTANCE>(value);
+        break;
+    default:
+        if (!ExtraBytes(*window, index, sizeof value, nullptr, &value)) {
+            return 0;
+        }
     }
     return previous;
 }
 
 LONG GetWindowLongW(HWND handle, int index) {
+    Window* window = FindOrFail(handle);
+    if (window != nullptr && index >= 0 && !DialogSlot(*window, index)) {
+        LONG value = 0;
+        ExtraBytes(*window, index, sizeof value, &value, nullptr);
+        return value;
+    }
     return static_cast<LONG>(GetWindowLongPtrW(handle, index));
 }
 
 LONG SetWindowLongW(HWND handle, int index, LONG value) {
+    Window* window = FindOrFail(handle);
+    if (window != nullptr && index >= 0 && !DialogSlot(*window, index)) {
+        LONG previous = 0;
+        if (!ExtraBytes(*window, index, sizeof value, &previous, &value)) {
+            return 0;
+        }
+        return previous;
+    }
     return static_cast<LONG>(SetWindowLongPtrW(handle, index, value));
 }

@@ -68,6 +68,29 @@ constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_USER = 0x0400;
 
+// WM_ACTIVATE states (low word of wParam) and WM_SIZE kinds (wParam).
+constexpr WORD WA_INACTIVE = 0;
+constexpr WORD WA_ACTIVE = 1;
+constexpr WORD WA_CLICKACTIVE = 2;
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOWNOACTIVATE = 4;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_SHOWNA = 8;
+constexpr int SW_RESTORE = 9;
+
+// Class styles.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+
 // Button messages, notifications and check states.
 constexpr UINT BM_GETCHECK = 0x00F0;
 constexpr UINT BM_SETCHECK = 0x00F1;
@@ -137,11 +160,45 @@ constexpr DWORD ES_READONLY = 0x0800;
 constexpr DWORD ES_NUMBER = 0x2000;
 
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
+constexpr int GWLP_WNDPROC = -4;
+constexpr int GWLP_HINSTANCE = -6;
+constexpr int GWLP_HWNDPARENT = -8;
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWL_ID = -12;
 constexpr int GWL_USERDATA = -21;
 constexpr int GWLP_USERDATA = -21;
+
+// Control messages and notifications beyond the button ones.
+constexpr UINT STM_SETICON = 0x0170;
+constexpr UINT STM_GETICON = 0x0171;
+constexpr UINT STM_SETIMAGE = 0x0172;
+constexpr UINT STM_GETIMAGE = 0x0173;
+constexpr UINT EM_GETSEL = 0x00B0;
+constexpr UINT EM_SETSEL = 0x00B1;
+constexpr UINT EM_LIMITTEXT = 0x00C5;
+constexpr UINT EM_SETLIMITTEXT = 0x00C5;
+constexpr UINT EM_GETLIMITTEXT = 0x00D5;
+constexpr WORD EN_SETFOCUS = 0x0100;
+constexpr WORD EN_KILLFOCUS = 0x0200;
+constexpr WORD EN_CHANGE = 0x0300;
+constexpr WORD EN_MAXTEXT = 0x0501;
+constexpr LONG ERROR_INVALID_INDEX = 1413;
+constexpr WPARAM BST_PUSHED = 0x0004;
+constexpr WPARAM BST_FOCUS = 0x0008;
+
+// The screen of the device this system stands in for: 240 x 320 pixels, with the
+// shell's task bar over the top 26 rows; the rest is the work area.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
+constexpr UINT SPI_GETWORKAREA = 48;
+int GetSystemMetrics(int index);
+// SPI_GETWORKAREA fills the RECT at `parameter`; other actions are not supported.
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID parameter, UINT winIni);
 
 // Registers a class. Class names compare without regard to ASCII case. Returns
 // 0 with ERROR_CLASS_ALREADY_EXISTS when the name is taken.
@@ -167,6 +224,52 @@ inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, in
 // window gets WM_NCDESTROY and its handle becomes invalid.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+BOOL IsChild(HWND parent, HWND window);
+int GetClassNameW(HWND window, LPWSTR buffer, int capacity);
+
+// Finds a top-level window by class name and title (either may be null to
+// match any). Only windows of this program are searched here.
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+
+// Shows, hides, minimises or restores a window and returns whether it was
+// visible before. Showing a top-level window (other than with SW_SHOWNA or
+// SW_SHOWNOACTIVATE) also activates it. A change of visibility sends
+// WM_SHOWWINDOW; minimising sends WM_SIZE with SIZE_MINIMIZED.
+BOOL ShowWindow(HWND window, int command);
+// True when the window and all its parents are visible: a child is seen only
+// while its parent is.
+BOOL IsWindowVisible(HWND window);
+BOOL IsIconic(HWND window);
+// Disables or enables a window (WM_ENABLE); returns whether it was disabled.
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+
+// Gives the keyboard focus to a window (null: to none). The window losing it
+// gets WM_KILLFOCUS, then the one gaining it WM_SETFOCUS; the top-level window
+// of the new focus is activated first. Returns the window that had the focus.
+HWND SetFocus(HWND window);
+HWND GetFocus();
+
+// Activation of top-level windows: the window losing it gets WM_ACTIVATE with
+// WA_INACTIVE, the one gaining it WM_ACTIVATE with WA_ACTIVE. A handle with its
+// lowest bit set names that window (the device's way of asking to bring its
+// owned windows forward too).
+HWND SetActiveWindow(HWND window);
+HWND GetActiveWindow();
+BOOL SetForegroundWindow(HWND window);
+HWND GetForegroundWindow();
+
+// Rectangles: the client rectangle starts at (0, 0); a window rectangle is in
+// screen coordinates. A window with WS_CAPTION has a 26-pixel caption above
+// its client area.
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL GetWindowRect(HWND window, RECT* rect);
+// Moves a window; x and y are relative to the parent's client area for a child
+// and the screen for a top-level window. Sends WM_MOVE and WM_SIZE, and
+// repaints when `repaint` is set.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
 
 HWND GetDlgItem(HWND dialog, int controlId);
 int GetDlgCtrlID(HWND window);

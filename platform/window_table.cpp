@@ -8,9 +8,10 @@ WindowTable& WindowTable::Instance() {
 }
 
 WindowTable::WindowTable() {
-    AddClass({u"BUTTON", ButtonProcedure, nullptr, 0, nullptr, nullptr});
-    AddClass({u"EDIT", EditProcedure, nullptr, 0, nullptr, nullptr});
-    AddClass({u"STATIC", StaticProcedure, nullptr, 0, nullptr, nullptr});
+    AddClass({u"BUTTON", ButtonProcedure, nullptr, 0, nullptr, nullptr, 0});
+    AddClass({u"EDIT", EditProcedure, nullptr, 0, nullptr, nullptr, 0});
+    AddClass({u"STATIC", StaticProcedure, nullptr, 0, nullptr, nullptr, 0});
+    AddClass({kDialogClassName, DialogProcedure, nullptr, 0, nullptr, nullptr, 0});
 }
 
 std::u16string WindowTable::Key(std::u16string_view name) {
@@ -36,7 +37,9 @@ Window& WindowTable::Add(Window window) {
     return windows_.emplace(key, std::move(window)).first->second;
 }
 
-void WindowTable::Remove(HWND handle) { windows_.erase(reinterpret_cast<UINT_PTR>(handle)); }
+void WindowTable::Remove(HWND handle) {
+    windows_.erase(reinterpret_cast<UINT_PTR>(handle));
+}
 
 const WindowClass* WindowTable::FindClass(std::u16string_view name) const {
     auto found = classes_.find(Key(name));
@@ -47,7 +50,9 @@ bool WindowTable::AddClass(WindowClass windowClass) {
     return classes_.emplace(Key(windowClass.name), std::move(windowClass)).second;
 }
 
-bool WindowTable::RemoveClass(std::u16string_view name) { return classes_.erase(Key(name)) > 0; }
+bool WindowTable::RemoveClass(std::u16string_view name) {
+    return classes_.erase(Key(name)) > 0;
+}
 
 std::vector<HWND> WindowTable::Handles() const {
     std::vector<HWND> handles;
@@ -56,6 +61,34 @@ std::vector<HWND> WindowTable::Handles() const {
         handles.push_back(window.handle);
     }
     return handles;
+}
+
+bool IsControlClass(std::u16string_view className) {
+    const WindowClass* found = WindowTable::Instance().FindClass(className);
+    return found != nullptr &&
+           (found->procedure == ButtonProcedure || found->procedure == EditProcedure ||
+            found->procedure == StaticProcedure);
+}
+
+HWND TopLevelOf(HWND handle) {
+    WindowTable& table = WindowTable::Instance();
+    Window* window = table.Find(handle);
+    while (window != nullptr && (window->style & WS_CHILD) != 0 && window->parent != nullptr) {
+        handle = window->parent;
+        window = table.Find(handle);
+    }
+    return window != nullptr ? handle : nullptr;
+}
+
+bool IsSelfOrAncestor(HWND ancestor, HWND handle) {
+    WindowTable& table = WindowTable::Instance();
+    for (Window* window = table.Find(handle); window != nullptr;
+         window = table.Find(window->parent)) {
+        if (window->handle == ancestor) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace platform

@@ -1,0 +1,159 @@
+// The controls of a dialog behave as on the device: auto radio buttons clear
+// only their group partners, auto check boxes toggle, and the dialog hears of
+// each click after the check marks have moved.
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/resources.h"
+#include "window_test_support.h"
+
+namespace {
+
+HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+struct Command {
+    WORD id;
+    WORD code;
+    std::vector<WPARAM> checksSeen; // of 1003, 1004, 1009, 1010 when it came
+};
+
+std::vector<Command>& Commands() {
+    static std::vector<Command> commands;
+    return commands;
+}
+
+constexpr int kWatched[] = {1003, 1004, 1009, 1010};
+
+// Clicks only: moving the focus also makes the edit boxes tell the dialog.
+INT_PTR CommandDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND && (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == EN_CHANGE ||
+                                  HIWORD(wParam) == EN_MAXTEXT)) {
+        Command command{LOWORD(wParam), HIWORD(wParam), {}};
+        for (int id : kWatched) {
+            command.checksSeen.push_back(IsDlgButtonChecked(dialog, id));
+        }
+        Commands().push_back(command);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+class DialogControlsTest : public window_test::WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        Commands().clear();
+        main_ = TopLevel(WS_VISIBLE, u"main");
+        HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(102), RT_DIALOG);
+        auto* dialogTemplate =
+            static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+        dialog_ =
+            CreateDialogIndirectParamW(Instance(), dialogTemplate, main_, CommandDialogProc, 0);
+        ASSERT_NE(dialog_, nullptr);
+        ShowWindow(dialog_, SW_SHOW);
+    }
+    std::vector<WPARAM> Checks() {
+        std::vector<WPARAM> checks;
+        for (int id : kWatched) {
+            checks.push_back(IsDlgButtonChecked(dialog_, id));
+        }
+        return checks;
+    }
+    HWND main_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(DialogControlsTest, RadioClickClearsOnlyItsOwnPartner) {
+    // Reading and input type on: 1003 and 1009 checked.
+    CheckDlgButton(dialog_, 1003, BST_CHECKED);
+    CheckDlgButton(dialog_, 1009, BST_CHECKED);
+    struct Case {
+        int clicked;
+        std::vector<WPARAM> after; // 1003 1004 1009 1010
+    };
+    for (const Case& c :
+         {Case{1004, {0, 1, 1, 0}}, Case{1010, {0, 1, 0, 1}}, Case{1003, {1, 0, 0, 1}},
+          Case{1009, {1, 0, 1, 0}}, Case{1009, {1, 0, 1, 0}}}) {
+        Commands().clear();
+        SendMessageW(GetDlgItem(dialog_, c.clicked), BM_CLICK, 0, 0);
+        EXPECT_EQ(Checks(), c.after) << "click on " << c.clicked;
+        ASSERT_EQ(Commands().size(), 1u);
+        EXPECT_EQ(Commands()[0].id, c.clicked);
+        EXPECT_EQ(Commands()[0].code, BN_CLICKED);
+        // The marks had already moved when the command arrived.
+        EXPECT_EQ(Commands()[0].checksSeen, c.after);
+    }
+}
+
+TEST_F(DialogControlsTest, CheckBoxTogglesThenTellsTheDialog) {
+    HWND enter = GetDlgItem(dialog_, 1017);
+    WPARAM seen = 99;
+    for (WPARAM expected : {BST_CHECKED, BST_UNCHECKED, BST_CHECKED}) {
+        Commands().clear();
+        SendMessageW(enter, BM_CLICK, 0, 0);
+        EXPECT_EQ(SendMessageW(enter, BM_GETCHECK, 0, 0), static_cast<LRESULT>(expected));
+        ASSERT_EQ(Commands().size(), 1u);
+        EXPECT_EQ(Commands()[0].id, 1017);
+        seen = IsDlgButtonChecked(dialog_, 1017);
+        EXPECT_EQ(seen, expected);
+    }
+}
+
+TEST_F(DialogControlsTest, ClickTakesTheFocusAndDisabledButtonsIgnoreIt) {
+    HWND ok = GetDlgItem(dialog_, 1031);
+    SendMessageW(ok, BM_CLICK, 0, 0);
+    EXPECT_EQ(GetFocus(), ok);
+    EXPECT_EQ(Commands().size(), 1u);
+    EnableWindow(ok, FALSE);
+    SendMessageW(ok, BM_CLICK, 0, 0);
+    EXPECT_EQ(Commands().size(), 1u);
+    // A push button has no check state to set.
+    SendMessageW(ok, BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_EQ(SendMessageW(ok, BM_GETCHECK, 0, 0), 0);
+}
+
+TEST_F(DialogControlsTest, TextGoesInAndOutOfEditBoxes) {
+    HWND prefix = GetDlgItem(dialog_, 1014);
+    EXPECT_TRUE(SetWindowTextW(prefix, u"ID:"));
+    WCHAR buffer[16];
+    EXPECT_EQ(SendMessageW(prefix, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(buffer)), 3);
+    EXPECT_EQ(std::u16string(buffer), u"ID:");
+    EXPECT_EQ(GetDlgItemTextW(dialog_, 1014, buffer, 3), 2u); // room for two and the end
+    EXPECT_EQ(std::u16string(buffer), u"ID");
+    ASSERT_FALSE(Commands().empty());
+    EXPECT_EQ(Commands().back().code, EN_CHANGE);
+
+    // Typing: characters go in at the caret, backspace takes one out.
+    SendMessageW(prefix, EM_SETSEL, 3, 3);
+    for (char16_t c : std::u16string(u"12\b3")) {
+        SendMessageW(prefix, WM_CHAR, c, 0);
+    }
+    GetWindowTextW(prefix, buffer, 16);
+    EXPECT_EQ(std::u16string(buffer), u"ID:13");
+    SendMessageW(prefix, EM_SETSEL, 0, -1);
+    SendMessageW(prefix, WM_CHAR, u'x', 0);
+    GetWindowTextW(prefix, buffer, 16);
+    EXPECT_EQ(std::u16string(buffer), u"x");
+    SendMessageW(prefix, EM_LIMITTEXT, 2, 0);
+    Commands().clear();
+    SendMessageW(prefix, WM_CHAR, u'y', 0);
+    SendMessageW(prefix, WM_CHAR, u'z', 0);
+    GetWindowTextW(prefix, buffer, 16);
+    EXPECT_EQ(std::u16string(buffer), u"xy");
+    EXPECT_EQ(Commands().back().code, EN_MAXTEXT);
+}
+
+TEST_F(DialogControlsTest, SetTextOnAButtonAndAStatic) {
+    EXPECT_TRUE(SetDlgItemTextW(dialog_, 1002, u"Reader"));
+    WCHAR buffer[16];
+    GetDlgItemTextW(dialog_, 1002, buffer, 16);
+    EXPECT_EQ(std::u16string(buffer), u"Reader");
+    EXPECT_FALSE(SetDlgItemTextW(dialog_, 4242, u"nobody"));
+    EXPECT_EQ(GetDlgItemTextW(dialog_, 4242, buffer, 16), 0u);
+    EXPECT_EQ(buffer[0], u'\0');
+}
+
+} // namespace

@@ -1,0 +1,160 @@
+// Modal dialogs run their own loop: timers keep running, the owner is disabled
+// meanwhile, and the dialog ends through EndDialog, the program's quit or the
+// owner's end. Each test has a deadline timer that fails it instead of hanging.
+#include "platform/dialogs.h"
+#include "platform/resources.h"
+#include "platform/system.h"
+#include "window_test_support.h"
+
+namespace {
+
+HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+const DLGTEMPLATE* AboutTemplate() {
+    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(103), RT_DIALOG);
+    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+}
+
+HWND& RunningDialog() {
+    static HWND dialog = nullptr;
+    return dialog;
+}
+
+int& Ticks() {
+    static int ticks = 0;
+    return ticks;
+}
+
+bool& DeadlinePassed() {
+    static bool passed = false;
+    return passed;
+}
+
+INT_PTR ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        RunningDialog() = dialog;
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// A reader's poll timer: it types while the dialog is open, then the user ends it.
+void CALLBACK_Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (++Ticks() == 5) {
+        SendMessageW(GetDlgItem(RunningDialog(), 1032), BM_CLICK, 0, 0);
+    }
+}
+
+void Deadline(HWND, UINT, UINT_PTR, DWORD) {
+    DeadlinePassed() = true;
+    if (IsWindow(RunningDialog())) {
+        EndDialog(RunningDialog(), -2);
+    }
+}
+
+class DialogModalTest : public window_test::WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        RunningDialog() = nullptr;
+        Ticks() = 0;
+        DeadlinePassed() = false;
+        owner_ = TopLevel(WS_VISIBLE, u"owner");
+        SetTimer(nullptr, 0, 60000, Deadline);
+    }
+    void TearDown() override {
+        EXPECT_FALSE(DeadlinePassed());
+        WindowTest::TearDown();
+    }
+    HWND owner_ = nullptr;
+};
+
+TEST_F(DialogModalTest, TimersRunWhileTheDialogIsOpenAndItEndsWithItsResult) {
+    SetTimer(owner_, 1357, 325, CALLBACK_Tick);
+    INT_PTR result = DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0);
+    EXPECT_EQ(result, 1032);
+    EXPECT_EQ(Ticks(), 5);
+    EXPECT_FALSE(IsWindow(RunningDialog()));
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+    EXPECT_EQ(GetActiveWindow(), owner_);
+}
+
+TEST_F(DialogModalTest, OwnerIsDisabledWhileTheDialogRuns) {
+    bool ownerEnabledInside = true;
+    bool dialogVisibleInside = false;
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            ownerEnabledInside = IsWindowEnabled(owner_) != FALSE;
+            dialogVisibleInside = IsWindowVisible(RunningDialog()) != FALSE;
+            PostMessageW(RunningDialog(), WM_COMMAND, IDOK, 0);
+        }
+        return false;
+    };
+    SetTimer(owner_, 1, 100, nullptr);
+    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), IDOK);
+    EXPECT_FALSE(ownerEnabledInside);
+    EXPECT_TRUE(dialogVisibleInside);
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(DialogModalTest, QuitEndsTheDialogAndReachesTheOuterLoop) {
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            PostQuitMessage(3);
+        }
+        return false;
+    };
+    SetTimer(owner_, 1, 100, nullptr);
+    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
+    EXPECT_FALSE(IsWindow(RunningDialog()));
+    MSG message{};
+    EXPECT_EQ(GetMessageW(&message, nullptr, 0, 0), 0);
+    EXPECT_EQ(message.wParam, 3u);
+}
+
+TEST_F(DialogModalTest, DestroyingTheOwnerEndsTheDialog) {
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            DestroyWindow(owner_);
+        }
+        return false;
+    };
+    SetTimer(owner_, 1, 100, nullptr);
+    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
+    EXPECT_FALSE(IsWindow(RunningDialog()));
+    EXPECT_FALSE(IsWindow(owner_));
+}
+
+TEST_F(DialogModalTest, EndDuringInitDialogNeverShowsTheDialog) {
+    static bool shown = false;
+    shown = false;
+    auto endAtOnce = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            EndDialog(dialog, 9);
+            return TRUE;
+        }
+        if (message == WM_SHOWWINDOW) {
+            shown = true;
+        }
+        return FALSE;
+    };
+    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, endAtOnce, 0), 9);
+    EXPECT_FALSE(shown);
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(DialogModalTest, ABadTemplateGivesMinusOne) {
+    WORD extended[16] = {1, 0xFFFF};
+    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), reinterpret_cast<DLGTEMPLATE*>(extended), owner_,
+                                      ModalProc, 0),
+              -1);
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+} // namespace

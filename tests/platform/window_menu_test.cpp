@@ -1,0 +1,236 @@
+// Popup menus tracked in a loop of their own, chosen through the seam a front
+// end or the cross-process interface uses; accelerators; the shell's dialog
+// calls. Loops carry a deadline timer so that a broken test fails, not hangs.
+#include "platform/accelerators.h"
+#include "platform/menus.h"
+#include "platform/resources.h"
+#include "platform/shell_dialogs.h"
+#include "platform/system.h"
+#include "window_test_support.h"
+
+namespace {
+
+using window_test::Log;
+using window_test::Messages;
+
+HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+UINT& ToChoose() {
+    static UINT command = 0;
+    return command;
+}
+
+bool& ChoiceAccepted() {
+    static bool accepted = false;
+    return accepted;
+}
+
+void ChooseLater(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    ChoiceAccepted() = platform::ChoosePopupMenuItem(ToChoose());
+}
+
+bool& DeadlinePassed() {
+    static bool passed = false;
+    return passed;
+}
+
+void Deadline(HWND, UINT, UINT_PTR, DWORD) {
+    DeadlinePassed() = true;
+    platform::ChoosePopupMenuItem(0);
+}
+
+class WindowMenuTest : public window_test::WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        DeadlinePassed() = false;
+        ChoiceAccepted() = false;
+        owner_ = TopLevel(WS_VISIBLE);
+        menu_ = LoadMenuW(Instance(), MAKEINTRESOURCEW(105));
+        SetTimer(nullptr, 0, 60000, Deadline);
+    }
+    void TearDown() override {
+        DestroyMenu(menu_);
+        platform::SetPopupMenuObserver(nullptr);
+        WindowTest::TearDown();
+    }
+    BOOL Track(UINT command, UINT flags = TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN) {
+        ToChoose() = command;
+        SetTimer(nullptr, 0, 500, ChooseLater);
+        return TrackPopupMenuEx(GetSubMenu(menu_, 0), flags, 240, 320, owner_, nullptr);
+    }
+    HWND owner_ = nullptr;
+    HMENU menu_ = nullptr;
+};
+
+TEST_F(WindowMenuTest, ChosenItemIsReturnedAndTheMenuCloses) {
+    std::vector<bool> observed;
+    platform::PopupMenuView seen;
+    platform::SetPopupMenuObserver([&](const platform::PopupMenuView* view) {
+        observed.push_back(view != nullptr);
+        if (view != nullptr) {
+            seen = *view;
+        }
+    });
+    EXPECT_EQ(Track(40019), 40019);
+    EXPECT_TRUE(ChoiceAccepted());
+    EXPECT_EQ(observed, (std::vector<bool>{true, false}));
+    ASSERT_EQ(seen.items.size(), 3u);
+    EXPECT_EQ(seen.items[2].text, u"Exit");
+    EXPECT_EQ(seen.x, 240);
+    EXPECT_EQ(seen.owner, owner_);
+    EXPECT_FALSE(platform::OpenPopupMenu(nullptr));
+    EXPECT_FALSE(DeadlinePassed());
+}
+
+TEST_F(WindowMenuTest, DismissingReturnsZero) {
+    EXPECT_EQ(Track(0), 0);
+    EXPECT_TRUE(ChoiceAccepted());
+    EXPECT_FALSE(DeadlinePassed());
+}
+
+TEST_F(WindowMenuTest, AnItemTheMenuDoesNotHaveIsRefused) {
+    EnableMenuItem(menu_, 40021, MF_GRAYED);
+    // 40003 is not in this menu and 40021 is greyed: both are refused, and the
+    // menu stays open until the deadline dismisses it.
+    std::vector<bool> accepted;
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            KillTimer(owner_, 5);
+            accepted.push_back(platform::ChoosePopupMenuItem(40003));
+            accepted.push_back(platform::ChoosePopupMenuItem(40021));
+            accepted.push_back(platform::OpenPopupMenu(nullptr));
+        }
+        return false;
+    };
+    SetTimer(owner_, 5, 100, nullptr);
+    EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
+    EXPECT_EQ(accepted, (std::vector<bool>{false, false, true}));
+    EXPECT_TRUE(DeadlinePassed());
+    DeadlinePassed() = false;
+    EXPECT_FALSE(platform::ChoosePopupMenuItem(40019)); // nothing open
+}
+
+TEST_F(WindowMenuTest, WithoutReturnCmdTheChoiceIsPostedAsACommand) {
+    Log().clear();
+    EXPECT_TRUE(Track(40020, 0));
+    platform::PumpMessages();
+    auto commands = Messages({WM_COMMAND});
+    ASSERT_EQ(commands.size(), 1u);
+    auto command = std::find_if(Log().begin(), Log().end(),
+                                [](const auto& m) { return m.message == WM_COMMAND; });
+    EXPECT_EQ(LOWORD(command->wParam), 40020);
+}
+
+TEST_F(WindowMenuTest, OnlyOnePopupAtATime) {
+    BOOL nested = -1;
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            nested = TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr);
+        }
+        return false;
+    };
+    SetTimer(owner_, 5, 100, nullptr);
+    EXPECT_EQ(Track(40021), 40021);
+    EXPECT_EQ(nested, FALSE);
+}
+
+TEST_F(WindowMenuTest, QuitWhileTrackingDismissesAndIsKept) {
+    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
+        if (window == owner_ && message == WM_TIMER) {
+            PostQuitMessage(0);
+        }
+        return false;
+    };
+    SetTimer(owner_, 5, 100, nullptr);
+    EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
+    EXPECT_TRUE(platform::QuitPending());
+}
+
+class AcceleratorTest : public window_test::WindowTest {};
+
+TEST_F(AcceleratorTest, CtrlAGoesToTheMessagesOwnWindow) {
+    HWND main = TopLevel(WS_VISIBLE);
+    HWND control = Child(main, 1014);
+    HACCEL table = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3));
+    struct Case {
+        bool control;
+        bool shift;
+        UINT message;
+        WPARAM key;
+        HWND target;
+        int translated;
+    };
+    for (const Case& c :
+         {Case{true, false, WM_KEYDOWN, 'A', main, 1},
+          Case{true, false, WM_KEYDOWN, 'A', control, 1},
+          Case{true, false, WM_KEYDOWN, 'Q', main, 1}, Case{false, false, WM_KEYDOWN, 'A', main, 0},
+          Case{true, true, WM_KEYDOWN, 'A', main, 0}, Case{true, false, WM_KEYUP, 'A', main, 0},
+          Case{true, false, WM_CHAR, 'A', main, 0}}) {
+        platform::SetKeyDown(VK_CONTROL, c.control);
+        platform::SetKeyDown(VK_SHIFT, c.shift);
+        Log().clear();
+        MSG message{c.target, c.message, c.key, 0, 0, {0, 0}};
+        EXPECT_EQ(TranslateAcceleratorW(c.target, table, &message), c.translated);
+        auto commands = Messages({WM_COMMAND});
+        ASSERT_EQ(commands.size(), static_cast<size_t>(c.translated));
+        if (c.translated) {
+            EXPECT_EQ(commands[0].first, c.target);
+            EXPECT_EQ(HIWORD(Log().back().wParam), 1);
+            EXPECT_EQ(LOWORD(Log().back().wParam), c.key == 'A' ? 40003 : 1);
+        }
+    }
+}
+
+class ShellDialogTest : public window_test::WindowTest {};
+
+TEST_F(ShellDialogTest, InitDialogSizesToTheWorkAreaAndKeepsItsFlags) {
+    HWND dialog = TopLevel(WS_VISIBLE | WS_POPUP | WS_CAPTION);
+    SHINITDLGINFO info{SHIDIM_FLAGS, dialog,
+                       SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+    ASSERT_TRUE(SHInitDialog(&info));
+    platform::ShellWindowState state;
+    ASSERT_TRUE(platform::GetShellWindowState(dialog, state));
+    EXPECT_EQ(state.dialogFlags, 13u);
+    EXPECT_NE(static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)) & WS_EX_CAPTIONOKBTN, 0u);
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(rect.top, work.top);
+    EXPECT_EQ(rect.right - rect.left, work.right - work.left);
+    EXPECT_EQ(rect.bottom, work.bottom - 26); // room for the menu bar
+    SHINITDLGINFO noMask{0, dialog, 13};
+    EXPECT_FALSE(SHInitDialog(&noMask));
+    EXPECT_FALSE(SHInitDialog(nullptr));
+}
+
+TEST_F(ShellDialogTest, ActivationKeepsTheFocusForTheReturn) {
+    HWND main = TopLevel(WS_VISIBLE);
+    HWND edit = Child(main, 1014);
+    SHACTIVATEINFO info{};
+    info.cbSize = kShellActivateInfoDeviceSize;
+    SetFocus(edit);
+    ASSERT_TRUE(SHHandleWMActivate(main, WA_INACTIVE, 0, &info, 0));
+    EXPECT_EQ(info.hwndLastFocus, edit);
+    EXPECT_EQ(info.fActive, 0u);
+    SetFocus(nullptr);
+    ASSERT_TRUE(SHHandleWMActivate(main, WA_ACTIVE, 0, &info, 0));
+    EXPECT_EQ(info.fActive, 1u);
+    EXPECT_EQ(GetFocus(), edit);
+    ASSERT_TRUE(SHHandleWMSettingChange(main, 0xE0, 0, &info));
+    platform::ShellWindowState state;
+    ASSERT_TRUE(platform::GetShellWindowState(main, state));
+    EXPECT_EQ(state.activations, 2);
+    EXPECT_TRUE(state.active);
+    EXPECT_EQ(state.settingChanges, 1);
+    EXPECT_EQ(state.lastSetting, 0xE0u);
+    SHACTIVATEINFO tooSmall{};
+    EXPECT_FALSE(SHHandleWMActivate(main, WA_ACTIVE, 0, &tooSmall, 0));
+    EXPECT_FALSE(SHHandleWMSettingChange(main, 0, 0, nullptr));
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+// Shared by the window-system tests: a window class that logs the messages it
+// gets, and a fixture that starts each test with an empty window system, an
+// empty message loop and a manual clock, and puts them back afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/key_state.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/window.h"
+#include "platform/window_view.h"
+
+namespace window_test {
+
+struct Logged {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+inline std::vector<Logged>& Log() {
+    static std::vector<Logged> log;
+    return log;
+}
+
+// Runs inside the logging procedure before the default handling, for a test
+// that wants to act on a message; returning true skips the default handling.
+inline std::function<bool(HWND, UINT, WPARAM, LPARAM)>& Hook() {
+    static std::function<bool(HWND, UINT, WPARAM, LPARAM)> hook;
+    return hook;
+}
+
+inline LRESULT LoggingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Log().push_back({window, message, wParam, lParam});
+    if (Hook() && Hook()(window, message, wParam, lParam)) {
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+inline constexpr char16_t kClass[] = u"WindowTestLogging";
+
+// The messages of one kind, in order, as (window, message) pairs.
+inline std::vector<std::pair<HWND, UINT>> Messages(std::initializer_list<UINT> kinds) {
+    std::vector<std::pair<HWND, UINT>> found;
+    for (const Logged& entry : Log()) {
+        for (UINT kind : kinds) {
+            if (entry.message == kind) {
+                found.emplace_back(entry.window, entry.message);
+            }
+        }
+    }
+    return found;
+}
+
+class WindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = LoggingProcedure;
+            windowClass.lpszClassName = kClass;
+            windowClass.cbWndExtra = 16;
+            ASSERT_NE(RegisterClassW(&windowClass), 0);
+            registered = true;
+        }
+        DestroyEverything();
+        platform::ResetMessageLoop();
+        platform::UseManualClock(platform::Milliseconds{1000});
+        platform::ReleaseAllKeys();
+        Log().clear();
+        Hook() = nullptr;
+    }
+    void TearDown() override {
+        Hook() = nullptr;
+        DestroyEverything();
+        platform::ResetMessageLoop();
+        platform::UseRealClock();
+        platform::ReleaseAllKeys();
+    }
+    static void DestroyEverything() {
+        for (HWND window : platform::TopLevelWindows()) {
+            if (IsWindow(window)) {
+                DestroyWindow(window);
+            }
+        }
+    }
+    static HWND TopLevel(DWORD style = 0, const char16_t* title = u"top") {
+        return CreateWindowExW(0, kClass, title, style, 0, 30, 200, 200, nullptr, nullptr, nullptr,
+                               nullptr);
+    }
+    static HWND Child(HWND parent, int id, DWORD style = WS_VISIBLE, const char16_t* cls = kClass) {
+        return CreateWindowExW(0, cls, u"", WS_CHILD | style, 0, 0, 50, 20, parent,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr,
+                               nullptr);
+    }
+};
+
+} // namespace window_test
