@@ -1,0 +1,44 @@
+// The magnetic stripe reader: owns the first serial port while MSR input is on,
+// polls it on a window timer, reads one line per tick, has it decoded and, on a
+// good read, typed into the focused application.
+#pragma once
+
+#include "platform/types.h"
+
+// Shared by both readers, since at most one runs at a time and both use the same
+// port: the port id while a reader runs (0 after a stop or a failed setup, the
+// negative code after a failed open), and the result of the last read.
+extern int ReaderPort;
+extern int ReadCount;
+
+// 1 while the MSR reader runs (port open and set up, poll timer set), else 0.
+extern int MSRActive;
+
+constexpr UINT_PTR MSRTimerId = 1357;
+
+// Starts the reader on `window`, whose timer polls the port every MSRInterval
+// milliseconds. 1 when this call started it; 0 when it already ran or the port
+// could not be opened or set up (said on the debug output).
+int StartMSRReader(HWND window);
+
+// Stops the reader started on `window` and closes the port that ReaderPort names,
+// whichever reader opened it. Harmless when nothing runs. Returns 0.
+int StopMSRReader(HWND window);
+
+// Opens COM1: at 9600 baud, 8 data bits, no parity, one stop bit, no flow control.
+// 1 when the port is open and set up, else 0.
+int OpenMSRPort();
+
+// Closes the port that ReaderPort names and sets ReaderPort to 0. Returns 0.
+int CloseMSRPort();
+
+// Reads one line into RawLine when at least 6 bytes wait and no swipe is still
+// arriving. 1 when a line of at least one character was read, else 0.
+int ReadMSRLine();
+
+// The timer procedure: reads a line, decodes it and types a good read.
+void OnMSRTimer(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+
+// 1 when the count of waiting bytes changes within the quiet window that follows
+// (a swipe still coming in), 0 when it stays at `waiting` for the whole window.
+int SwipeStillArriving(int waiting);

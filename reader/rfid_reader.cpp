@@ -1,0 +1,169 @@
+#include "reader/rfid_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/settings.h"
+#include "bio/bio.h"
+#include "keys/scan_output.h"
+#include "platform/messages.h"
+#include "platform/system.h"
+
+int RFIDActive = 0;
+
+namespace {
+
+constexpr int kRFIDPortNumber = 1;
+constexpr int kQueueSize = 1024;
+constexpr int kRFIDBaudRate = 19200;
+constexpr int kNoParity = 0;
+constexpr int kEightDataBits = 3;
+constexpr int kOneStopBit = 0;
+constexpr int kNoFlowControlLinesRaised = 4;
+constexpr int kNoOptions = 0;
+
+// Header, length of what follows, command "read tag", exclusive-or of the three.
+const unsigned char kTagRequest[4] = {0xBA, 0x02, 0x01, 0xB9};
+
+// A tick reads only when at least this many bytes wait.
+constexpr int kMinimumToRead = 4;
+
+constexpr unsigned char kReplyHeader = 0xBD;
+constexpr unsigned char kReadTagCommand = 0x01;
+constexpr unsigned char kStatusSuccess = 0x00;
+constexpr unsigned char kMinimumReplyLength = 8;
+constexpr unsigned char kLongTagReplyLength = 11;
+constexpr int kTagStart = 4;
+constexpr int kShortTagBytes = 4;
+constexpr int kLongTagBytes = 7;
+
+unsigned char ReplyByte(int offset) {
+    return static_cast<unsigned char>(TagText[offset]);
+}
+
+} // namespace
+
+int StartRFIDReader(HWND window) {
+    // 1.
+    if (RFIDActive != 0) {
+        return 0;
+    }
+    // 2.
+    RFIDActive = OpenRFIDPort();
+    if (RFIDActive == 0) {
+        return 0;
+    }
+    // 3-5.
+    ReadCount = 0;
+    bio_purge_input(ReaderPort);
+    ClearTagText();
+    // 6. The result is not tested.
+    SetTimer(window, RFIDTimerId, Settings.RFIDInterval, OnRFIDTimer);
+    return 1;
+}
+
+int OpenRFIDPort() {
+    // A failed open leaves its negative code in ReaderPort.
+    ReaderPort = bio_open_port(kRFIDPortNumber, kQueueSize, kQueueSize);
+    if (ReaderPort < 0) {
+        NKDbgPrintfW(u"Error %d opening RFID serial port", ReaderPort);
+        return 0;
+    }
+    int code = bio_setup_port(ReaderPort, kRFIDBaudRate, kNoParity, kEightDataBits, kOneStopBit,
+                              kNoFlowControlLinesRaised, kNoOptions);
+    if (code == 0) {
+        return 1;
+    }
+    NKDbgPrintfW(u"Error %d configuring RFID serial port", code);
+    bio_close_port(ReaderPort);
+    ReaderPort = 0;
+    return 0;
+}
+
+int StopRFIDReader(HWND window) {
+    KillTimer(window, RFIDTimerId);
+    CloseRFIDPort();
+    RFIDActive = 0;
+    return 0;
+}
+
+int CloseRFIDPort() {
+    bio_close_port(ReaderPort);
+    ReaderPort = 0;
+    return 0;
+}
+
+void SendTagRequest() {
+    bio_write_bytes(ReaderPort, static_cast<int>(sizeof kTagRequest), kTagRequest);
+}
+
+void ClearTagText() {
+    std::memset(TagText, 0, sizeof TagText);
+}
+
+void OnRFIDTimer(HWND window, UINT, UINT_PTR, DWORD) {
+    // 1.
+    if (ReadTagReply() == 0) {
+        return;
+    }
+    // 2. A rejected reply is dropped silently.
+    if (ParseTagReply() == 0) {
+        return;
+    }
+    // 3.
+    if (TagText[0] != '\0') {
+        SendScanOutput(window, 0);
+    }
+}
+
+int ReadTagReply() {
+    // 1-2. The count is taken at once, so the answer to this request is collected
+    // at a later tick.
+    SendTagRequest();
+    int waiting = bio_get_inputcount(ReaderPort);
+    // 3.
+    if (waiting < kMinimumToRead) {
+        bio_purge_input(ReaderPort);
+        return 0;
+    }
+    // 4. All the waiting bytes, as many as TagText holds.
+    if (waiting > kTagTextSize) {
+        waiting = kTagTextSize;
+    }
+    ReadCount = bio_read_bytes(ReaderPort, waiting, TagText);
+    // 5.
+    return ReadCount > 0 ? 1 : 0;
+}
+
+int ParseTagReply() {
+    // 1.
+    if (ReadCount < 3) {
+        ClearTagText();
+        return 0;
+    }
+    // 2.
+    if (ReplyByte(0) != kReplyHeader || ReplyByte(2) != kReadTagCommand ||
+        ReplyByte(3) != kStatusSuccess) {
+        return 0;
+    }
+    // 3.
+    unsigned char length = ReplyByte(1);
+    if (length < kMinimumReplyLength) {
+        ClearTagText();
+        return 0;
+    }
+    // A reply that stops before the end of its tag number is refused: the missing
+    // bytes would come from whatever an earlier reply left in TagText.
+    int tagBytes = length == kLongTagReplyLength ? kLongTagBytes : kShortTagBytes;
+    if (ReadCount < kTagStart + tagBytes) {
+        return 0;
+    }
+    // 4.
+    char scratch[40] = {};
+    for (int i = 0; i < tagBytes; ++i) {
+        std::snprintf(scratch + 2 * i, sizeof scratch - 2 * i, "%2X", ReplyByte(kTagStart + i));
+    }
+    // 5.
+    std::memcpy(TagText, scratch, std::strlen(scratch) + 1);
+    return 1;
+}

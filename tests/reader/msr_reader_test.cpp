@@ -1,0 +1,245 @@
+#include <algorithm>
+#include <string>
+
+#include "platform/comm.h"
+#include "platform/messages.h"
+#include "reader_fixture.h"
+
+namespace {
+
+using platform::CommCall;
+using platform::Milliseconds;
+
+constexpr DWORD kTick = kDefaultMSRInterval;
+const std::string kSwipe = "%B0001^TEST/CARD^9912?;0001=9912?";
+const std::string kTypedSwipe = "B0001^TEST/CARD^99120001=9912";
+
+class MsrReaderTest : public reader_test::ReaderTest {
+  protected:
+    void SetUp() override {
+        ReaderTest::SetUp();
+        // Only tracks 1 and 2, so a good swipe types the two texts back to back.
+        Settings.UseTrack3 = 0;
+    }
+
+    int CallsOf(CommCall call) const {
+        const auto& calls = device_->Calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    }
+
+    // A line of `length` characters: a track 2 that the decoder accepts.
+    static std::string LongSwipe(std::size_t length) {
+        std::string line = "%" + std::string(length - 13, 'A') + "?;123456789?";
+        return line.substr(0, length);
+    }
+};
+
+TEST_F(MsrReaderTest, StartsOnComOneAt9600BaudAndPollsEveryInterval) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    EXPECT_EQ(MSRActive, 1);
+    EXPECT_GE(ReaderPort, 0);
+    EXPECT_TRUE(device_->IsOpen());
+    EXPECT_EQ(device_->Settings().BaudRate, 9600u);
+    EXPECT_EQ(device_->Settings().ByteSize, 8);
+    EXPECT_EQ(device_->Settings().Parity, NOPARITY);
+    EXPECT_EQ(device_->Settings().StopBits, ONESTOPBIT);
+    device_->QueueInput(kSwipe + "\r");
+    RunFor(kTick - 1);
+    EXPECT_EQ(Typed(), "");
+    RunFor(1);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+}
+
+TEST_F(MsrReaderTest, StartingPurgesWhatWaitedAndClearsTheBuffers) {
+    std::fill(std::begin(RawLine), std::end(RawLine), 'x');
+    device_->QueueInput(kSwipe + "\r");
+    ReadCount = 9;
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    EXPECT_EQ(ReadCount, 0);
+    EXPECT_EQ(RawLine[0], '\0');
+    EXPECT_EQ(device_->InputWaiting(), 0u);
+    RunFor(3 * kTick);
+    EXPECT_EQ(Typed(), "");
+}
+
+TEST_F(MsrReaderTest, FiveBytesReadNothingAndTheSixthMakesTheNextTickRead) {
+    Settings.UseTrack1 = 0;
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(";1234");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), "");
+    EXPECT_EQ(device_->InputWaiting(), 5u);
+    EXPECT_EQ(ReadCount, 0);
+    device_->QueueInput("?");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), "1234");
+    EXPECT_EQ(ReadCount, 6);
+}
+
+TEST_F(MsrReaderTest, TwoSwipesQueuedBetweenTicksAreTypedAtTwoTicks) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(kSwipe + "\r\n%B0002^SECOND^0101?;0002=0101?\r\n");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe + "B0002^SECOND^01010002=0101");
+    std::size_t keys = platform::Recorded().keys.size();
+    RunFor(3 * kTick);
+    EXPECT_EQ(platform::Recorded().keys.size(), keys) << "nothing more is typed";
+}
+
+TEST_F(MsrReaderTest, AnUnreadableSelectedTrackBeepsAndTypesNothing) {
+    Settings.Beep = 1;
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput("%E?;0001=9912?\r");
+    RunFor(kTick);
+    EXPECT_TRUE(platform::Recorded().keys.empty());
+    EXPECT_EQ(platform::Recorded().beeps, std::vector<UINT>{4});
+}
+
+TEST_F(MsrReaderTest, StartingTwiceOpensOnePortAndSetsOneTimer) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    int port = ReaderPort;
+    EXPECT_EQ(StartMSRReader(window_), 0);
+    EXPECT_EQ(ReaderPort, port);
+    EXPECT_EQ(CallsOf(CommCall::Open), 1);
+    device_->QueueInput(kSwipe + "\r" + kSwipe + "\r");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe) << "one tick per period, not two";
+}
+
+TEST_F(MsrReaderTest, StoppingWhenNothingRunsOrTwiceIsHarmless) {
+    EXPECT_EQ(StopMSRReader(window_), 0);
+    EXPECT_EQ(ReaderPort, 0);
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    EXPECT_EQ(StopMSRReader(window_), 0);
+    EXPECT_EQ(StopMSRReader(window_), 0);
+    EXPECT_EQ(MSRActive, 0);
+    EXPECT_EQ(ReaderPort, 0);
+    EXPECT_FALSE(device_->IsOpen());
+    device_->QueueInput(kSwipe + "\r");
+    RunFor(3 * kTick);
+    EXPECT_EQ(Typed(), "");
+    EXPECT_TRUE(platform::Recorded().debugLines.empty());
+}
+
+TEST_F(MsrReaderTest, StoppingTheMsrReaderWhileRfidRunsClosesTheSharedPort) {
+    ASSERT_EQ(StartRFIDReader(window_), 1);
+    ASSERT_TRUE(device_->IsOpen());
+    EXPECT_EQ(StopMSRReader(window_), 0);
+    EXPECT_FALSE(device_->IsOpen());
+    EXPECT_EQ(ReaderPort, 0);
+    // The RFID reader's flag and timer are its own; only the port went.
+    EXPECT_EQ(RFIDActive, 1);
+    RunFor(3 * kTick);
+    EXPECT_TRUE(platform::Recorded().keys.empty());
+}
+
+TEST_F(MsrReaderTest, AFailedOpenSaysSoAtEveryAttempt) {
+    device_->FailCall(CommCall::Open, ERROR_FILE_NOT_FOUND, -1);
+    EXPECT_EQ(StartMSRReader(window_), 0);
+    EXPECT_EQ(MSRActive, 0);
+    EXPECT_EQ(ReaderPort, -7);
+    EXPECT_EQ(StartMSRReader(window_), 0);
+    EXPECT_EQ(platform::Recorded().debugLines,
+              (std::vector<std::u16string>{u"Error -7 opening MSR serial port",
+                                           u"Error -7 opening MSR serial port"}));
+    // A stop after a failed open passes the code to the close, which finds no port.
+    EXPECT_EQ(StopMSRReader(window_), 0);
+    EXPECT_EQ(ReaderPort, 0);
+    device_->ClearFailures();
+    EXPECT_EQ(StartMSRReader(window_), 1);
+}
+
+TEST_F(MsrReaderTest, AFailedSetupSaysSoAndClosesThePort) {
+    device_->FailCall(CommCall::SetState, ERROR_GEN_FAILURE, -1);
+    EXPECT_EQ(StartMSRReader(window_), 0);
+    EXPECT_EQ(MSRActive, 0);
+    EXPECT_EQ(ReaderPort, 0);
+    EXPECT_FALSE(device_->IsOpen());
+    EXPECT_EQ(platform::Recorded().debugLines,
+              std::vector<std::u16string>{u"Error 36 configuring MSR serial port"});
+}
+
+TEST_F(MsrReaderTest, ATickWithNothingWaitingCostsOneStatusQueryAndNoPause) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(";1234");
+    device_->ClearCalls();
+    RunFor(kTick);
+    EXPECT_EQ(device_->Calls(), std::vector<CommCall>{CommCall::ClearError});
+    EXPECT_EQ(platform::ClockNow(), Milliseconds{kTick});
+}
+
+TEST_F(MsrReaderTest, OnlyLineTerminatorsWaitingTypeNothingAndDoNotHold) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(std::string("\r\n\r\n\r\n\0", 7));
+    RunFor(kTick);
+    EXPECT_TRUE(platform::Recorded().keys.empty());
+    EXPECT_LT(platform::ClockNow(), Milliseconds{kTick + 100});
+    device_->QueueInput(kSwipe + "\r");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+}
+
+TEST_F(MsrReaderTest, LongerDataIsCutAfter1023Characters) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(std::string(1030, 'Z') + "\r");
+    RunFor(kTick);
+    EXPECT_EQ(ReadCount, 1023);
+    RunFor(kTick);
+    EXPECT_EQ(ReadCount, 7);
+}
+
+// A swipe whose bytes are still coming in at a tick is left for a later tick and
+// typed whole, whichever way the bytes are delivered.
+struct Delivery {
+    const char* name;
+    std::size_t bytesPerBurst;
+    DWORD millisecondsApart;
+    DWORD firstBurstBeforeTick; // how long before the first tick the swipe begins
+};
+
+void PrintTo(const Delivery& delivery, std::ostream* out) {
+    *out << delivery.name;
+}
+
+class MsrArrivalTest : public MsrReaderTest, public testing::WithParamInterface<Delivery> {};
+
+TEST_P(MsrArrivalTest, ASwipeStillArrivingIsTypedWholeAtALaterTick) {
+    const Delivery& delivery = GetParam();
+    const std::string swipe = LongSwipe(120) + "\r";
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueuePause(Milliseconds{kTick - delivery.firstBurstBeforeTick});
+    for (std::size_t at = 0; at < swipe.size(); at += delivery.bytesPerBurst) {
+        if (at > 0) {
+            device_->QueuePause(Milliseconds{delivery.millisecondsApart});
+        }
+        device_->QueueInput(swipe.substr(at, delivery.bytesPerBurst));
+    }
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), "") << "the first tick came while the swipe was arriving";
+    EXPECT_EQ(ReadCount, 0);
+    RunFor(kTick);
+    EXPECT_EQ(ReadCount, 120);
+    EXPECT_EQ(Typed(), std::string(107, 'A') + "123456789");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deliveries, MsrArrivalTest,
+    testing::Values(Delivery{"uart_byte_by_byte", 1, 1, 50}, Delivery{"uart_fifo", 4, 4, 50},
+                    Delivery{"uart_fifo_at_threshold", 14, 15, 40},
+                    Delivery{"usb_adapter", 16, 16, 40},
+                    // The tick falls 1 ms after a burst, with the next 15 ms away.
+                    Delivery{"usb_adapter_tick_after_burst", 16, 16, 33}),
+    [](const testing::TestParamInfo<Delivery>& info) { return std::string(info.param.name); });
+
+TEST_F(MsrReaderTest, ASwipeThatEndedJustBeforeTheTickIsTypedAtThatTick) {
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    ArriveIn(kTick - 2, kSwipe + "\r");
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+    // Read after the quiet window, not later.
+    EXPECT_LE(platform::ClockNow(), Milliseconds{kTick + 22});
+}
+
+} // namespace
