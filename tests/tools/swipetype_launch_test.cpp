@@ -1,0 +1,302 @@
+// The boot launcher, run as the program it is: it starts a recording test
+// program named in a startup file, with the command line that follows it, and
+// refuses startup files that someone else could have written.
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "app/autostart.h"
+#include "platform/registry.h"
+#include "support/temp_device_root.h"
+
+#ifndef SWIPETYPE_LAUNCH_PATH
+#define SWIPETYPE_LAUNCH_PATH ""
+#endif
+
+namespace {
+
+using test_support::ReadFile;
+using test_support::TempDeviceRoot;
+using test_support::WriteFile;
+using namespace std::chrono_literals;
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when it had to be killed
+    std::string out;
+    std::string err;
+};
+
+// Runs the launcher with these arguments and extra environment, reading its
+// output until it and everything sharing its output are done; 10 s at most.
+RunResult RunLauncher(std::vector<std::string> arguments,
+                      std::vector<std::string> environment = {}) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe";
+        return {};
+    }
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        for (std::string& variable : environment) {
+            ::putenv(variable.data());
+        }
+        arguments.insert(arguments.begin(), SWIPETYPE_LAUNCH_PATH);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    RunResult result;
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (::poll(fds, 2, 100) <= 0) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP)) != 0) {
+                char buffer[4096];
+                ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                } else {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+    }
+    for (pollfd& fd : fds) {
+        if (fd.fd >= 0) {
+            ::close(fd.fd);
+        }
+    }
+    int status = 0;
+    if (open > 0) {
+        ::kill(child, SIGKILL);
+        ADD_FAILURE() << "the launcher or a program it started did not finish";
+    }
+    ::waitpid(child, &status, 0);
+    result.status = open == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class Launcher : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::string(SWIPETYPE_LAUNCH_PATH).empty()) {
+            GTEST_SKIP() << "the launcher was not built with the tests";
+        }
+        // The recording program: writes its arguments, one per line, and the
+        // device root it was given, then moves the record into place.
+        recorder_ = root_.Path() + "/bin/record args";
+        record_ = root_.Path() + "/record";
+        WriteFile(recorder_, "#!/bin/sh\n"
+                             "{ printf '%s\\n' \"$@\"; printf 'root=%s\\n' \"$SWIPETYPE_ROOT\"; }"
+                             " > '" +
+                                 record_ + ".tmp' && mv '" + record_ + ".tmp' '" + record_ + "'\n");
+        ::chmod(recorder_.c_str(), 0755);
+    }
+
+    std::string StartupFile(const std::string& name) const {
+        return root_.Fs("Application/Startup/" + name);
+    }
+
+    void WriteStartupFile(const std::string& name, const std::string& content,
+                          mode_t mode = 0644) const {
+        WriteFile(StartupFile(name), content);
+        ::chmod(StartupFile(name).c_str(), mode);
+    }
+
+    // The record the program left, waiting up to 5 s for it.
+    std::string Record() const {
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!std::filesystem::exists(record_) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return ReadFile(record_);
+    }
+
+    RunResult Run(std::vector<std::string> extra = {}) const {
+        std::vector<std::string> arguments{"--root", root_.Path()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return RunLauncher(arguments);
+    }
+
+    TempDeviceRoot root_;
+    std::string recorder_;
+    std::string record_;
+};
+
+TEST_F(Launcher, StartsTheProgramWithItsCommandLine) {
+    WriteStartupFile("Swipetype.RUN", recorder_ + "\rMIN");
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(result.out.starts_with("started Swipetype.RUN: " + recorder_ + " MIN (pid "))
+        << result.out;
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1);
+    EXPECT_EQ(Record(), "MIN\nroot=" + root_.Path() + "\n");
+}
+
+TEST_F(Launcher, StartsWhatSetAutoStartWrites) {
+    // The program's own startup file names the running test program; here the
+    // same bytes are written for the recording program instead.
+    ASSERT_EQ(SetAutoStart(nullptr, TRUE), 1);
+    std::string written = ReadFile(StartupFile("Swipetype.RUN"));
+    std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
+    ASSERT_EQ(written, program + "\rMIN");
+    WriteStartupFile("Swipetype.RUN", recorder_ + written.substr(program.size()));
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_EQ(Record(), "MIN\nroot=" + root_.Path() + "\n");
+}
+
+TEST_F(Launcher, WordsAndQuotesOfTheCommandLine) {
+    WriteStartupFile("A.RUN", recorder_ + "\r  one \"two words\"\tthree\"\"\n");
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Record(), "one\ntwo words\nthree\nroot=" + root_.Path() + "\n");
+}
+
+TEST_F(Launcher, RefusesAFileOthersCanWrite) {
+    WriteStartupFile("Swipetype.RUN", recorder_ + "\rMIN", 0664);
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "skipped Swipetype.RUN: others can write it\n");
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(std::filesystem::exists(record_)) << "nothing was started";
+
+    ::chmod(StartupFile("Swipetype.RUN").c_str(), 0646);
+    EXPECT_EQ(Run().out, "skipped Swipetype.RUN: others can write it\n");
+}
+
+TEST_F(Launcher, RefusesAFileOfAnotherOwner) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    WriteStartupFile("Swipetype.RUN", recorder_ + "\rMIN");
+    ASSERT_EQ(::chown(StartupFile("Swipetype.RUN").c_str(), 65534, 65534), 0);
+    RunResult result = Run();
+    EXPECT_EQ(result.out, "skipped Swipetype.RUN: not owned by you\n");
+}
+
+TEST_F(Launcher, RefusesLinksAndMalformedFiles) {
+    WriteStartupFile("A.RUN", "no carriage return");
+    WriteStartupFile("B.RUN", "\rMIN");
+    WriteStartupFile("C.RUN", std::string("/bin/true\0\rMIN", 14));
+    WriteStartupFile("D.RUN", "\\..\\..\\bin\\sh\rMIN");
+    WriteStartupFile("E.RUN", root_.Path() + "/bin/missing\rMIN");
+    std::filesystem::create_symlink(StartupFile("A.RUN"), StartupFile("F.RUN"));
+    WriteStartupFile("notes.txt", recorder_ + "\rMIN");
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "skipped A.RUN: no carriage return after the program\n"
+                          "skipped B.RUN: names no program\n"
+                          "skipped C.RUN: holds a zero byte\n"
+                          "skipped D.RUN: names a program outside the device: \\..\\..\\bin\\sh\n"
+                          "skipped E.RUN: cannot start " +
+                              root_.Path() +
+                              "/bin/missing: No such file or directory\n"
+                              "skipped F.RUN: a symbolic link\n");
+}
+
+TEST_F(Launcher, FolderComesFromTheRegistryAndCanEndWithABackslash) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Zelna\\Startup", 0, nullptr, 0, 0,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char16_t folder[] = u"\\Kiosk\\";
+    ASSERT_EQ(RegSetValueExW(key, u"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                             sizeof folder),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    WriteStartupFile("Ignored.RUN", recorder_ + "\rWRONG");
+    WriteFile(root_.Fs("Kiosk/Swipetype.run"), recorder_ + "\rMIN");
+    ::chmod(root_.Fs("Kiosk/Swipetype.run").c_str(), 0600);
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(Record(), "MIN\nroot=" + root_.Path() + "\n");
+}
+
+TEST_F(Launcher, EmptyOrMissingFolderStartsNothing) {
+    RunResult result = Run();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    std::filesystem::remove_all(root_.Fs("Application"));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Zelna\\Startup", 0, nullptr, 0, 0,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char16_t folder[] = u"\\Nowhere";
+    RegSetValueExW(key, u"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof folder);
+    RegCloseKey(key);
+    result = Run();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "no startup folder " + root_.Fs("Nowhere") + ": nothing to start\n");
+}
+
+TEST_F(Launcher, InstallAndUninstallTheAutostartEntry) {
+    std::string config = root_.Path() + "/config dir";
+    std::vector<std::string> environment{"XDG_CONFIG_HOME=" + config};
+    RunResult result =
+        RunLauncher({"--root", root_.Path() + "/with $pecial", "--install"}, environment);
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::string entry = config + "/autostart/swipetype-launch.desktop";
+    EXPECT_EQ(result.out, "installed " + entry + "\n");
+    std::string launcher = std::filesystem::canonical(SWIPETYPE_LAUNCH_PATH).string();
+    EXPECT_EQ(ReadFile(entry), "[Desktop Entry]\n"
+                               "Type=Application\n"
+                               "Name=Swipetype launcher\n"
+                               "Comment=Starts the programs in the Swipetype startup folder\n"
+                               "Exec=" +
+                                   launcher + " --root \"" + root_.Path() +
+                                   "/with \\\\$pecial\"\n"
+                                   "Terminal=false\n"
+                                   "NoDisplay=true\n"
+                                   "X-GNOME-Autostart-enabled=true\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(entry.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    result = RunLauncher({"--uninstall"}, environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "removed " + entry + "\n");
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    result = RunLauncher({"--uninstall"}, environment);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "not installed: no " + entry + "\n");
+}
+
+TEST_F(Launcher, HelpAndUsageErrors) {
+    RunResult help = RunLauncher({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: swipetype-launch"), std::string::npos);
+    RunResult wrong = RunLauncher({"--frobnicate"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_EQ(wrong.err, "swipetype-launch: unknown option --frobnicate (see --help)\n");
+    EXPECT_EQ(RunLauncher({"--root"}).status, 2);
+    EXPECT_EQ(RunLauncher({"--install", "--uninstall"}).status, 2);
+    EXPECT_EQ(RunLauncher({"--codepage", "437"}).status, 2);
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+#include "launch_options.h"
+
+namespace launcher {
+namespace {
+
+bool ParseCodePage(const std::string& text, unsigned& codePage) {
+    if (text == "1252") {
+        codePage = 1252;
+        return true;
+    }
+    if (text == "utf-8" || text == "UTF-8" || text == "65001") {
+        codePage = 65001;
+        return true;
+    }
+    return false;
+}
+
+// Sets the one action; a second one is an error.
+bool SetAction(LaunchOptions& options, Action action, bool& actionGiven) {
+    if (actionGiven) {
+        return false;
+    }
+    options.action = action;
+    actionGiven = true;
+    return true;
+}
+
+} // namespace
+
+ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    LaunchOptions& options = parsed.options;
+    bool actionGiven = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        bool hasValue = i + 1 < arguments.size();
+        if (argument == "--root" || argument == "--codepage") {
+            if (!hasValue) {
+                parsed.error = argument + " needs a value";
+                return parsed;
+            }
+            const std::string& value = arguments[++i];
+            if (argument == "--root") {
+                options.root = value;
+            } else if (!ParseCodePage(value, options.codePage)) {
+                parsed.error = "unknown code page " + value + " (1252 or utf-8)";
+                return parsed;
+            } else {
+                options.codePageGiven = true;
+            }
+            continue;
+        }
+        Action action;
+        if (argument == "--install") {
+            action = Action::Install;
+        } else if (argument == "--uninstall") {
+            action = Action::Uninstall;
+        } else if (argument == "--help" || argument == "-h") {
+            action = Action::Help;
+        } else if (argument == "--version") {
+            action = Action::Version;
+        } else {
+            parsed.error = "unknown option " + argument + " (see --help)";
+            return parsed;
+        }
+        if (!SetAction(options, action, actionGiven)) {
+            parsed.error = "only one of --install, --uninstall, --help and --version";
+            return parsed;
+        }
+    }
+    if (options.root && options.root->empty()) {
+        parsed.error = "--root needs a folder";
+    }
+    return parsed;
+}
+
+std::string UsageText() {
+    return "Usage: swipetype-launch [--root DIR] [--codepage CP] [--install | --uninstall]\n"
+           "\n"
+           "Starts the programs of the startup folder, as a terminal does at boot. The\n"
+           "folder is the registry value \"Path\" of the key\n"
+           "HKEY_CURRENT_USER\\Software\\Zelna\\Startup (default \\Application\\Startup) in\n"
+           "the device root. For each *.RUN file in it, the program named before the\n"
+           "carriage return is started with the command line that follows it (words split\n"
+           "at spaces, \"double quotes\" group words; no shell), detached, with\n"
+           "SWIPETYPE_ROOT set to the device root. A file that is not owned by you, or that\n"
+           "others may write, is skipped. One line per program started or skipped.\n"
+           "\n"
+           "  --root DIR      device root (env SWIPETYPE_ROOT, else\n"
+           "                  ${XDG_DATA_HOME:-~/.local/share}/swipetype)\n"
+           "  --codepage CP   code page of the startup files: 1252 (default) or utf-8,\n"
+           "                  as the program that wrote them was started with\n"
+           "  --install       start this launcher at every login: writes the XDG autostart\n"
+           "                  entry "
+           "${XDG_CONFIG_HOME:-~/.config}/autostart/swipetype-launch.desktop\n"
+           "                  (with the --root and --codepage given now)\n"
+           "  --uninstall     removes that entry\n"
+           "  --help, --version\n"
+           "\n"
+           "Exit status: 0 when every startup file started its program, 1 when any was\n"
+           "skipped, 2 on a usage error or an unusable device root.\n";
+}
+
+} // namespace launcher

@@ -1,0 +1,149 @@
+#include "startup_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/device_root.h"
+#include "platform/system.h"
+#include "platform/unicode.h"
+
+namespace launcher {
+namespace {
+
+// A startup file is a path and a word or two; anything larger is not one.
+constexpr std::size_t kMaximumSize = 4096;
+
+// Opens without following a symbolic link and checks who may change the file.
+int OpenTrusted(const std::string& path, std::string& reason) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno == ELOOP ? "a symbolic link"
+                                : std::string("cannot open: ") + std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = "not a plain file";
+    } else if (info.st_uid != ::geteuid()) {
+        reason = "not owned by you";
+    } else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        reason = "others can write it";
+    } else if (static_cast<std::size_t>(info.st_size) > kMaximumSize) {
+        reason = "larger than a startup file";
+    } else {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+bool ReadSmallFile(int fd, std::string& bytes) {
+    char buffer[kMaximumSize + 1];
+    std::size_t total = 0;
+    while (total < sizeof buffer) {
+        ssize_t n = ::read(fd, buffer + total, sizeof buffer - total);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    bytes.assign(buffer, total);
+    if (total > kMaximumSize) {
+        errno = EFBIG; // it grew since it was checked
+        return false;
+    }
+    return true;
+}
+
+// Narrow text in the ANSI code page to wide text.
+std::u16string Widen(const std::string& narrow) {
+    if (narrow.empty()) {
+        return {};
+    }
+    int length =
+        MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
+    std::u16string wide(static_cast<std::size_t>(length > 0 ? length : 0), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), wide.data(),
+                        length);
+    return wide;
+}
+
+bool Parse(const std::string& bytes, StartupEntry& entry, std::string& reason) {
+    if (bytes.find('\0') != std::string::npos) {
+        reason = "holds a zero byte";
+        return false;
+    }
+    std::size_t carriageReturn = bytes.find('\r');
+    if (carriageReturn == std::string::npos || carriageReturn == 0) {
+        reason = carriageReturn == 0 ? "names no program" : "no carriage return after the program";
+        return false;
+    }
+    std::string commandLine = bytes.substr(carriageReturn + 1);
+    // A file edited by hand may end with a line break; it is not part of the line.
+    while (!commandLine.empty() && (commandLine.back() == '\n' || commandLine.back() == '\r')) {
+        commandLine.pop_back();
+    }
+    std::u16string program = Widen(bytes.substr(0, carriageReturn));
+    if (platform::DeviceToHostPath(program, entry.program) != ERROR_SUCCESS) {
+        reason = "names a program outside the device: " + platform::Utf16ToUtf8(program);
+        return false;
+    }
+    entry.commandLine = platform::Utf16ToUtf8(Widen(commandLine));
+    entry.arguments = SplitCommandLine(entry.commandLine);
+    return true;
+}
+
+} // namespace
+
+bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& reason) {
+    int fd = OpenTrusted(path, reason);
+    if (fd < 0) {
+        return false;
+    }
+    std::string bytes;
+    bool read = ReadSmallFile(fd, bytes);
+    int readError = errno;
+    ::close(fd);
+    if (!read) {
+        reason = std::string("cannot read: ") + std::strerror(readError);
+        return false;
+    }
+    return Parse(bytes, entry, reason);
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) {
+                words.push_back(std::move(word));
+                word.clear();
+            }
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+} // namespace launcher
