@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libx11-dev libxtst-dev libxkbcommon-dev libevdev-dev
+    libx11-dev libx11-xcb-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libevdev-dev
     xvfb x11-xkb-utils xdotool
 )
 

@@ -1,0 +1,326 @@
+// The uinput sink: its key choices for "us" and "de" computed without a device,
+// and the device itself where the machine offers /dev/uinput.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <libevdev/libevdev.h>
+#include <linux/input.h>
+#include <map>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "keys/keystrokes.h"
+#include "platform/key_sink.h"
+#include "platform/key_sink_uinput.h"
+#include "platform/recorder.h"
+
+namespace {
+
+using platform::EvdevKeyAction;
+
+// What a key gives, by level: plain, with Shift, with AltGr; 0 where the
+// level holds no ASCII character.
+struct KeyRow {
+    unsigned int code;
+    std::array<char, 3> levels;
+};
+
+// The US layout as printed on the keys.
+const std::vector<KeyRow> UsKeys = {
+    {KEY_GRAVE, {'`', '~'}},     {KEY_1, {'1', '!'}},           {KEY_2, {'2', '@'}},
+    {KEY_3, {'3', '#'}},         {KEY_4, {'4', '$'}},           {KEY_5, {'5', '%'}},
+    {KEY_6, {'6', '^'}},         {KEY_7, {'7', '&'}},           {KEY_8, {'8', '*'}},
+    {KEY_9, {'9', '('}},         {KEY_0, {'0', ')'}},           {KEY_MINUS, {'-', '_'}},
+    {KEY_EQUAL, {'=', '+'}},     {KEY_LEFTBRACE, {'[', '{'}},   {KEY_RIGHTBRACE, {']', '}'}},
+    {KEY_SEMICOLON, {';', ':'}}, {KEY_APOSTROPHE, {'\'', '"'}}, {KEY_BACKSLASH, {'\\', '|'}},
+    {KEY_COMMA, {',', '<'}},     {KEY_DOT, {'.', '>'}},         {KEY_SLASH, {'/', '?'}},
+    {KEY_SPACE, {' '}},          {KEY_Q, {'q', 'Q'}},           {KEY_W, {'w', 'W'}},
+    {KEY_E, {'e', 'E'}},         {KEY_R, {'r', 'R'}},           {KEY_T, {'t', 'T'}},
+    {KEY_Y, {'y', 'Y'}},         {KEY_U, {'u', 'U'}},           {KEY_I, {'i', 'I'}},
+    {KEY_O, {'o', 'O'}},         {KEY_P, {'p', 'P'}},           {KEY_A, {'a', 'A'}},
+    {KEY_S, {'s', 'S'}},         {KEY_D, {'d', 'D'}},           {KEY_F, {'f', 'F'}},
+    {KEY_G, {'g', 'G'}},         {KEY_H, {'h', 'H'}},           {KEY_J, {'j', 'J'}},
+    {KEY_K, {'k', 'K'}},         {KEY_L, {'l', 'L'}},           {KEY_Z, {'z', 'Z'}},
+    {KEY_X, {'x', 'X'}},         {KEY_C, {'c', 'C'}},           {KEY_V, {'v', 'V'}},
+    {KEY_B, {'b', 'B'}},         {KEY_N, {'n', 'N'}},           {KEY_M, {'m', 'M'}},
+};
+
+// The German layout: Y and Z swapped, AltGr for @ { [ ] } \ ~ |, and "^" and
+// "`" only as dead keys (checked separately).
+const std::vector<KeyRow> DeKeys = {
+    {KEY_1, {'1', '!'}},          {KEY_2, {'2', '"'}},          {KEY_3, {'3', 0}},
+    {KEY_4, {'4', '$'}},          {KEY_5, {'5', '%'}},          {KEY_6, {'6', '&'}},
+    {KEY_7, {'7', '/', '{'}},     {KEY_8, {'8', '(', '['}},     {KEY_9, {'9', ')', ']'}},
+    {KEY_0, {'0', '=', '}'}},     {KEY_MINUS, {0, '?', '\\'}},  {KEY_RIGHTBRACE, {'+', '*', '~'}},
+    {KEY_BACKSLASH, {'#', '\''}}, {KEY_102ND, {'<', '>', '|'}}, {KEY_COMMA, {',', ';'}},
+    {KEY_DOT, {'.', ':'}},        {KEY_SLASH, {'-', '_'}},      {KEY_SPACE, {' '}},
+    {KEY_Q, {'q', 'Q', '@'}},     {KEY_W, {'w', 'W'}},          {KEY_E, {'e', 'E'}},
+    {KEY_R, {'r', 'R'}},          {KEY_T, {'t', 'T'}},          {KEY_Y, {'z', 'Z'}},
+    {KEY_U, {'u', 'U'}},          {KEY_I, {'i', 'I'}},          {KEY_O, {'o', 'O'}},
+    {KEY_P, {'p', 'P'}},          {KEY_A, {'a', 'A'}},          {KEY_S, {'s', 'S'}},
+    {KEY_D, {'d', 'D'}},          {KEY_F, {'f', 'F'}},          {KEY_G, {'g', 'G'}},
+    {KEY_H, {'h', 'H'}},          {KEY_J, {'j', 'J'}},          {KEY_K, {'k', 'K'}},
+    {KEY_L, {'l', 'L'}},          {KEY_Z, {'y', 'Y'}},          {KEY_X, {'x', 'X'}},
+    {KEY_C, {'c', 'C'}},          {KEY_V, {'v', 'V'}},          {KEY_B, {'b', 'B'}},
+    {KEY_N, {'n', 'N'}},          {KEY_M, {'m', 'M'}},
+};
+
+constexpr unsigned int LevelModifier[] = {0, KEY_LEFTSHIFT, KEY_RIGHTALT};
+
+std::vector<EvdevKeyAction> Stroke(unsigned int code, unsigned int modifier) {
+    if (modifier == 0) {
+        return {{code, true}, {code, false}};
+    }
+    return {{modifier, true}, {code, true}, {code, false}, {modifier, false}};
+}
+
+std::map<char, std::vector<EvdevKeyAction>> ExpectedStrokes(const std::vector<KeyRow>& rows) {
+    std::map<char, std::vector<EvdevKeyAction>> strokes;
+    for (const KeyRow& row : rows) {
+        for (int level = 0; level < 3; ++level) {
+            if (row.levels[level] != 0) {
+                strokes[row.levels[level]] = Stroke(row.code, LevelModifier[level]);
+            }
+        }
+    }
+    return strokes;
+}
+
+std::string Describe(const std::vector<EvdevKeyAction>& actions) {
+    std::string text;
+    for (const EvdevKeyAction& action : actions) {
+        text += std::to_string(action.code) + (action.down ? "v " : "^ ");
+    }
+    return text;
+}
+
+// A key sink that runs the planner on the real event stream and keeps the plan.
+class PlanningSink final : public platform::KeySink {
+  public:
+    PlanningSink(platform::UinputKeyPlanner& planner, std::vector<EvdevKeyAction>& actions)
+        : planner_(planner), actions_(actions) {}
+    bool Post(const platform::KeyEvent& event) override {
+        bool skipped = false;
+        std::vector<EvdevKeyAction> more = planner_.Plan(event, skipped);
+        actions_.insert(actions_.end(), more.begin(), more.end());
+        return !skipped;
+    }
+    std::string Name() const override { return "planning"; }
+
+  private:
+    platform::UinputKeyPlanner& planner_;
+    std::vector<EvdevKeyAction>& actions_;
+};
+
+class UinputPlannerTest : public testing::Test {
+  protected:
+    void Load(const std::string& layout) {
+        context_ = platform::MakeXkbContext();
+        std::string error;
+        keymap_ = platform::CompileLayoutKeymap(context_.get(), layout, error);
+        ASSERT_NE(keymap_, nullptr) << error;
+        planner_ = std::make_unique<platform::UinputKeyPlanner>(keymap_.get(), layout);
+    }
+
+    std::vector<EvdevKeyAction> Type(const std::u16string& text) {
+        std::vector<EvdevKeyAction> actions;
+        platform::SetKeySink(std::make_unique<PlanningSink>(*planner_, actions));
+        TypeText(text.c_str(), FALSE, FALSE, FALSE, 0);
+        platform::SetKeySink(nullptr);
+        return actions;
+    }
+
+    void TearDown() override {
+        platform::SetKeySink(nullptr);
+        platform::StopRecording();
+    }
+
+    platform::XkbContextPtr context_;
+    platform::XkbKeymapPtr keymap_;
+    std::unique_ptr<platform::UinputKeyPlanner> planner_;
+};
+
+struct LayoutCase {
+    const char* layout;
+    const std::vector<KeyRow>* keys;
+    std::map<char, std::vector<EvdevKeyAction>> deadKeys;
+};
+
+class UinputLayoutTest : public UinputPlannerTest,
+                         public testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(UinputLayoutTest, ChoosesTheKeyAndModifiersOfEveryPrintableAsciiCharacter) {
+    Load(GetParam().layout);
+    std::map<char, std::vector<EvdevKeyAction>> expected = ExpectedStrokes(*GetParam().keys);
+    for (const auto& [character, strokes] : GetParam().deadKeys) {
+        expected[character] = strokes;
+    }
+    for (char c = 0x20; c < 0x7F; ++c) {
+        ASSERT_EQ(expected.count(c), 1U) << "the table misses " << c;
+        std::vector<EvdevKeyAction> actions = Type(std::u16string(1, static_cast<char16_t>(c)));
+        EXPECT_EQ(Describe(actions), Describe(expected[c])) << "character " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, UinputLayoutTest,
+    testing::Values(
+        LayoutCase{"us", &UsKeys, {}},
+        LayoutCase{
+            "de",
+            &DeKeys,
+            {{'^', {{KEY_GRAVE, true}, {KEY_GRAVE, false}, {KEY_SPACE, true}, {KEY_SPACE, false}}},
+             {'`',
+              {{KEY_LEFTSHIFT, true},
+               {KEY_EQUAL, true},
+               {KEY_EQUAL, false},
+               {KEY_LEFTSHIFT, false},
+               {KEY_SPACE, true},
+               {KEY_SPACE, false}}}}}),
+    [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.layout); });
+
+TEST_F(UinputPlannerTest, TabEnterAndBareKeysPressTheirKeys) {
+    Load("us");
+    std::vector<EvdevKeyAction> expected;
+    for (unsigned int code : {KEY_TAB, KEY_ENTER}) {
+        expected.push_back({code, true});
+        expected.push_back({code, false});
+    }
+    EXPECT_EQ(Describe(Type(u"\t\r")), Describe(expected));
+    std::vector<EvdevKeyAction> actions;
+    platform::SetKeySink(std::make_unique<PlanningSink>(*planner_, actions));
+    EscapeState = {};
+    TypeText(u"\\v0D\\v25\\v61", TRUE, FALSE, FALSE, 0); // Enter, Left, keypad 1
+    EscapeState = {};
+    platform::SetKeySink(nullptr);
+    // A bare key presses its key: the keypad 1 key, whatever Num Lock makes of it.
+    std::vector<EvdevKeyAction> bare = {{KEY_ENTER, true}, {KEY_ENTER, false}, {KEY_LEFT, true},
+                                        {KEY_LEFT, false}, {KEY_KP1, true},    {KEY_KP1, false}};
+    EXPECT_EQ(Describe(actions), Describe(bare));
+}
+
+TEST_F(UinputPlannerTest, CapsLockIsCompensatedWhenTheInputStackReportsIt) {
+    Load("us");
+    planner_->SetLocks({planner_->Finder().FromCoreModifiers(0x02), 0});
+    EXPECT_EQ(Describe(Type(u"aA")), Describe({{KEY_LEFTSHIFT, true},
+                                               {KEY_A, true},
+                                               {KEY_A, false},
+                                               {KEY_LEFTSHIFT, false},
+                                               {KEY_A, true},
+                                               {KEY_A, false}}));
+}
+
+TEST_F(UinputPlannerTest, CharacterTheLayoutLacksIsSkippedWithOneDebugLine) {
+    Load("us");
+    platform::StartRecording();
+    EXPECT_TRUE(Type(u"\u20AC").empty());
+    ASSERT_EQ(platform::Recorded().debugLines.size(), 1U);
+    EXPECT_NE(platform::Recorded().debugLines[0].find(u"U+20AC"), std::u16string::npos);
+    platform::StopRecording();
+    // The German layout has the euro sign on AltGr+E.
+    Load("de");
+    EXPECT_EQ(Describe(Type(u"\u20AC")), Describe(Stroke(KEY_E, KEY_RIGHTALT)));
+}
+
+TEST_F(UinputPlannerTest, LayoutWithVariantAndUnknownLayout) {
+    Load("de(nodeadkeys)");
+    EXPECT_EQ(Describe(Type(u"^")), Describe(Stroke(KEY_GRAVE, 0)));
+    std::string error;
+    auto context = platform::MakeXkbContext();
+    EXPECT_EQ(platform::CompileLayoutKeymap(context.get(), "no-such-layout", error), nullptr);
+    EXPECT_NE(error.find("no-such-layout"), std::string::npos);
+}
+
+TEST(UinputDefaultLayoutTest, ComesFromXkbDefaultLayoutElseUs) {
+    const char* saved = std::getenv("XKB_DEFAULT_LAYOUT");
+    std::string savedValue = saved != nullptr ? saved : "";
+    unsetenv("XKB_DEFAULT_LAYOUT");
+    EXPECT_EQ(platform::DefaultKeyboardLayout(), "us");
+    setenv("XKB_DEFAULT_LAYOUT", "de", 1);
+    EXPECT_EQ(platform::DefaultKeyboardLayout(), "de");
+    if (saved != nullptr) {
+        setenv("XKB_DEFAULT_LAYOUT", savedValue.c_str(), 1);
+    } else {
+        unsetenv("XKB_DEFAULT_LAYOUT");
+    }
+}
+
+TEST(UinputSinkTest, DeviceThatIsNotUinputIsRefusedWithAReason) {
+    std::string error;
+    EXPECT_EQ(platform::MakeUinputKeySink("us", error, "/dev/null"), nullptr);
+    EXPECT_NE(error.find("/dev/null"), std::string::npos) << error;
+    EXPECT_EQ(platform::MakeUinputKeySink("us", error, "/nonexistent/uinput"), nullptr);
+    EXPECT_NE(error.find("/nonexistent/uinput"), std::string::npos) << error;
+}
+
+// Finds the event node of the virtual keyboard by its name.
+int OpenVirtualKeyboard(libevdev** device) {
+    DIR* directory = opendir("/dev/input");
+    if (directory == nullptr) {
+        return -1;
+    }
+    int found = -1;
+    while (dirent* entry = readdir(directory)) {
+        std::string name = entry->d_name;
+        if (name.rfind("event", 0) != 0) {
+            continue;
+        }
+        int fd = open(("/dev/input/" + name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        libevdev* candidate = nullptr;
+        if (libevdev_new_from_fd(fd, &candidate) == 0 &&
+            std::string(libevdev_get_name(candidate)) == "Swipetype virtual keyboard") {
+            *device = candidate;
+            found = fd;
+            break;
+        }
+        libevdev_free(candidate);
+        close(fd);
+    }
+    closedir(directory);
+    return found;
+}
+
+TEST(UinputSinkTest, VirtualKeyboardSendsTheChosenKeys) {
+    std::string reason;
+    if (!platform::UinputAccessible(platform::DefaultUinputPath, reason)) {
+        GTEST_SKIP() << "no uinput here, the device path is not tested: " << reason;
+    }
+    std::string error;
+    auto sink = platform::MakeUinputKeySink("us", error);
+    ASSERT_NE(sink, nullptr) << error;
+    libevdev* reader = nullptr;
+    int fd = OpenVirtualKeyboard(&reader);
+    ASSERT_GE(fd, 0) << "the virtual keyboard has no event node";
+    // Keep the keys away from the desktop the tests run on.
+    ASSERT_EQ(libevdev_grab(reader, LIBEVDEV_GRAB), 0);
+    EXPECT_TRUE(sink->Post({0x10, 0x00010080, 0x00010080, 0}));
+    EXPECT_TRUE(sink->Post({0x41, 0x80, 0x80, u'A'}));
+    EXPECT_TRUE(sink->Post({0x41, 0x00010001, 0x00010000, 0}));
+    EXPECT_TRUE(sink->Post({0x10, 0x00010001, 0x00010000, 0}));
+    std::vector<EvdevKeyAction> received;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (received.size() < 4 && std::chrono::steady_clock::now() < deadline) {
+        input_event event{};
+        int status = libevdev_next_event(reader, LIBEVDEV_READ_FLAG_NORMAL, &event);
+        if (status == LIBEVDEV_READ_STATUS_SUCCESS && event.type == EV_KEY) {
+            received.push_back({event.code, event.value != 0});
+        } else if (status == -EAGAIN) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    EXPECT_EQ(Describe(received), Describe(Stroke(KEY_A, KEY_LEFTSHIFT)));
+    libevdev_grab(reader, LIBEVDEV_UNGRAB);
+    libevdev_free(reader);
+    close(fd);
+}
+
+} // namespace
