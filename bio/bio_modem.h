@@ -1,0 +1,90 @@
+// The Hayes AT-command layer over an open port, driven by the port's modem profile
+// (bio_profile.h): a reply matcher that sends a text and then watches the incoming
+// bytes for any of several replies within a time limit, and the sequences built on
+// it: send a command and expect "OK", get the modem's attention, initialise, dial
+// by tone or pulse, hang up, and wait for the call result with its speeds.
+//
+// Times are in timer units (bio_timer.h). Every wait serves the thread's message
+// queue (bio_wait.h): message handlers run in the middle of a sequence, and a quit
+// message or cancel command taken from the queue ends the reply wait that is
+// running, which the sequences take as a missing reply. Each sequence leaves the
+// port's timeout setting as it found it. Write errors inside the sequences are not
+// examined: a command that did not go out simply gets no "OK".
+#pragma once
+
+// Integer parameters of the profile that the sequences use.
+constexpr int MODEM_VALUE_DIAL_TIMEOUT = 0;   // timeout setting while dialling; pause is twice it
+constexpr int MODEM_VALUE_ESCAPE_TIMEOUT = 1; // timeout setting while the escape is sent
+constexpr int MODEM_VALUE_REPLY_TIME = 2;     // limit for a command reply
+constexpr int MODEM_VALUE_CALL_TIME = 3;      // limit for the call result after dialling
+constexpr int MODEM_VALUE_DTR_TIME = 6;       // DTR low, then high, in the attention sequence
+
+// String fields of the profile that the sequences use.
+constexpr int MODEM_STRING_PREFIX = 0;
+constexpr int MODEM_STRING_INIT = 1;
+constexpr int MODEM_STRING_TONE_DIAL = 2;
+constexpr int MODEM_STRING_PULSE_DIAL = 3;
+constexpr int MODEM_STRING_ESCAPE = 5;
+constexpr int MODEM_STRING_HANGUP = 6;
+constexpr int MODEM_STRING_END_OF_COMMAND = 7;
+constexpr int MODEM_STRING_OK = 8;
+constexpr int MODEM_STRING_CONNECT = 10;
+constexpr int MODEM_STRING_NO_CARRIER = 11;
+constexpr int MODEM_STRING_BUSY = 12;
+constexpr int MODEM_STRING_NO_DIALTONE = 13;
+constexpr int MODEM_STRING_RESULT_CODES = 14;
+constexpr int MODEM_STRING_CARRIER = 16;
+
+// Sends `text` (null counts as empty), then reads the port byte by byte until the
+// tail of the incoming stream equals one of `replies` (a null-terminated array),
+// compared in list order after every byte. Returns the index of that reply, or:
+//   -5  the list is empty, or all its replies are empty (nothing is written);
+//   -7  the port id names no open port;
+//   -3  the text was only partly written; another negative code: the write failed;
+//   -28 no memory for the reply window;
+//   -53 the wait ended first: the time limit ran out while no byte was waiting, a
+//       quit message or cancel command was taken, the hook ended it, or the port
+//       was closed meanwhile.
+// Bytes that keep arriving keep the wait going; the time limit is consulted while
+// none is waiting. An empty reply beside a non-empty one matches at the first byte.
+int bio_wait_response(int portId, int timeLimit, const char* text, const char* const* replies);
+
+// bio_wait_response with the single reply `reply`: 0 when it came, else the
+// negative result.
+int bio_wait_string(int portId, int timeLimit, const char* text, const char* reply);
+
+// Sends the prefix, `command` and the end of command, expecting "OK" within the
+// reply time; three tries, each after purging both queues. 0; 56 no "OK" after
+// three tries; 7 no open port (also when the port is closed between tries).
+int bio_send_command(int portId, const char* command);
+
+// Gets the modem's attention, up to three passes of: DTR low then high, the bare
+// prefix, the escape sequence, the result-code command; the first "OK" ends it.
+// 0; 55 no "OK" after three passes; 7 no open port.
+int bio_reset_modem(int portId);
+
+// The attention sequence, then the initialisation command: 0; 55; 56; 7.
+int bio_init_modem(int portId);
+
+// The attention sequence, then the hang-up command: 0; 55; 56; 7.
+int bio_hangup_modem(int portId);
+
+// The attention sequence, a pause of twice the dial timeout, then the prefix, the
+// tone-dial command (toneDial non-zero) or the pulse-dial command, `number` and the
+// end of command. No reply is awaited: follow with bio_wait_connect. 0; 55; 7.
+int bio_dial_number(int portId, int toneDial, const char* number);
+
+// Waits for the call result after dialling. Both speeds start at the port's baud
+// rate; "CARRIER n" and "CONNECT n" set both to n, and a second such message that
+// follows within the reply time sets its own speed (CARRIER the carrier speed,
+// CONNECT the connect speed). Results: 0 connected; 57 "BUSY"; 58 "NO DIALTONE";
+// 59 "NO CARRIER" (never taken for a carrier report); 36 no result within the call
+// time, or the wait failed; 7 no open port.
+int bio_wait_connect(int portId);
+
+// Reads a decimal number: drops bytes up to the first digit, then stores digits
+// until a non-digit byte (consumed and dropped), until size - 1 are stored, or
+// until the reply time since the call has passed. With a size of 1 the first digit
+// is dropped and the buffer holds the empty text. 0; -1 no open port, a read
+// failed, or no digit came within the reply time.
+int bio_read_digits(int portId, int size, char* buffer);

@@ -1,0 +1,195 @@
+// The call result after dialling, with the carrier and connect speeds the modem
+// reports after "CARRIER" and "CONNECT".
+#include <climits>
+
+#include "bio/bio_modem.h"
+#include "bio/bio_port.h"
+#include "bio/bio_profile.h"
+#include "bio/bio_transfer.h"
+#include "bio/bio_wait.h"
+
+namespace {
+
+// The call replies, by the index the results are told by.
+constexpr int CallReplyCount = 5;
+constexpr int ReplyCarrier = 0;
+constexpr int ReplyConnect = 1;
+constexpr int ReplyBusy = 2;
+constexpr int ReplyNoDialtone = 3;
+constexpr int ReplyNoCarrier = 4;
+constexpr int CallReplyStrings[CallReplyCount] = {MODEM_STRING_CARRIER, MODEM_STRING_CONNECT,
+                                                  MODEM_STRING_BUSY, MODEM_STRING_NO_DIALTONE,
+                                                  MODEM_STRING_NO_CARRIER};
+constexpr int SpeedDigits = 12;
+
+enum SpeedField { NoSpeed = 0, CarrierSpeed = 1, ConnectSpeed = 2, BothSpeeds = 3 };
+
+int TextLength(const char* text) {
+    int length = 0;
+    while (text[length] != 0) {
+        length++;
+    }
+    return length;
+}
+
+// The call replies, longest first (equal lengths in index order), so that a reply
+// whose tail is another reply wins over it: "NO CARRIER" ends with "CARRIER" and
+// would otherwise be taken for a carrier report. Two replies can only both equal
+// the tail of the stream when one ends with the other, so for all other replies
+// this order decides nothing. `indexes` maps a position back to the reply index.
+void OrderCallReplies(int portId, const char* ordered[CallReplyCount + 1],
+                      int indexes[CallReplyCount]) {
+    for (int k = 0; k < CallReplyCount; k++) {
+        const char* text = bio_get_modemstring(portId, CallReplyStrings[k]);
+        int position = k;
+        while (position > 0 && TextLength(ordered[position - 1]) < TextLength(text)) {
+            ordered[position] = ordered[position - 1];
+            indexes[position] = indexes[position - 1];
+            position--;
+        }
+        ordered[position] = text;
+        indexes[position] = k;
+    }
+    ordered[CallReplyCount] = nullptr;
+}
+
+// Waits for one of the call replies; its index, or a negative result.
+int WaitCallReply(int portId, int timeLimit) {
+    if (bio_get_slot(portId) == nullptr) {
+        return -7;
+    }
+    const char* ordered[CallReplyCount + 1];
+    int indexes[CallReplyCount];
+    OrderCallReplies(portId, ordered, indexes);
+    int position = bio_wait_response(portId, timeLimit, "", ordered);
+    return position < 0 ? position : indexes[position];
+}
+
+// The value of a run of decimal digits, held at INT_MAX rather than overflowing.
+int DecimalValue(const char* digits) {
+    long long value = 0;
+    for (int i = 0; digits[i] >= '0' && digits[i] <= '9'; i++) {
+        value = value * 10 + (digits[i] - '0');
+        if (value > INT_MAX) {
+            return INT_MAX;
+        }
+    }
+    return static_cast<int>(value);
+}
+
+// Reads the speed that follows a reply into the given fields (none: the digits
+// are read and dropped). False when no digits came (the fields keep their value).
+bool ReadSpeed(int portId, SpeedField fields) {
+    char digits[SpeedDigits];
+    if (bio_read_digits(portId, SpeedDigits, digits) == -1) {
+        return false;
+    }
+    PortSlot* slot = bio_get_slot(portId); // a handler may have closed it meanwhile
+    if (slot != nullptr) {
+        int speed = DecimalValue(digits);
+        if (fields & CarrierSpeed) {
+            slot->carrierSpeed = speed;
+        }
+        if (fields & ConnectSpeed) {
+            slot->connectSpeed = speed;
+        }
+    }
+    return true;
+}
+
+bool IsDigit(int byte) {
+    return byte >= '0' && byte <= '9';
+}
+
+// The next byte of the port for bio_read_digits. Reads that bring nothing are
+// skipped while the wait goes on. Returns the byte, or -1 when a read failed or
+// the wait ended.
+int NextByte(int portId, BioWait& wait) {
+    for (;;) {
+        unsigned char byte = 0;
+        int got = bio_read_bytes(portId, 1, &byte);
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 1) {
+            return byte;
+        }
+        if (bio_wait_step(&wait) != 0) {
+            return -1;
+        }
+    }
+}
+
+// The first digit: other bytes are dropped, as long as the reply time allows.
+int FirstDigit(int portId, BioWait& wait) {
+    for (;;) {
+        int byte = NextByte(portId, wait);
+        if (byte < 0 || IsDigit(byte)) {
+            return byte;
+        }
+        if (bio_wait_step(&wait) != 0) {
+            return -1;
+        }
+    }
+}
+
+} // namespace
+
+int bio_wait_connect(int portId) {
+    PortSlot* slot = bio_get_slot(portId);
+    if (slot == nullptr) {
+        return 7;
+    }
+    slot->carrierSpeed = static_cast<int>(slot->currentLineSettings.BaudRate);
+    slot->connectSpeed = static_cast<int>(slot->currentLineSettings.BaudRate);
+
+    int first = WaitCallReply(portId, bio_get_modemvalue(portId, MODEM_VALUE_CALL_TIME));
+    if (first < 0) {
+        return 36;
+    }
+    if (first == ReplyBusy) {
+        return 57;
+    }
+    if (first == ReplyNoDialtone) {
+        return 58;
+    }
+    if (first == ReplyNoCarrier) {
+        return 59;
+    }
+    if (!ReadSpeed(portId, BothSpeeds)) {
+        return 0;
+    }
+    // A second message may follow: CARRIER then CONNECT, each with its own speed.
+    int second = WaitCallReply(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME));
+    if (second < 0) {
+        return 0;
+    }
+    SpeedField field = second == ReplyCarrier   ? CarrierSpeed
+                       : second == ReplyConnect ? ConnectSpeed
+                                                : NoSpeed;
+    ReadSpeed(portId, field);
+    return 0;
+}
+
+int bio_read_digits(int portId, int size, char* buffer) {
+    if (bio_get_slot(portId) == nullptr) {
+        return -1;
+    }
+    BioWait wait;
+    if (bio_start_wait(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME), &wait) != 0) {
+        return -1;
+    }
+    int byte = FirstDigit(portId, wait);
+    if (byte < 0) {
+        return -1;
+    }
+    int stored = 0;
+    while (stored < size - 1 && IsDigit(byte)) {
+        buffer[stored++] = static_cast<char>(byte);
+        byte = NextByte(portId, wait);
+    }
+    if (size >= 1) {
+        buffer[stored] = 0;
+    }
+    return 0;
+}

@@ -1,0 +1,118 @@
+// The reply matcher of the modem command layer. It keeps a window of the last L
+// bytes received, L being the longest expected reply, and after every byte
+// compares each reply with the tail of the window:
+//
+//   window  [ b0 b1 ... bL-1 ] 0        reply k starts at L - length(k),
+//   new byte shifts in at the right     so it is compared with the last bytes.
+//
+// Echoed commands and other text before a reply thus do no harm.
+#include <cstdlib>
+#include <cstring>
+
+#include "bio/bio_modem.h"
+#include "bio/bio_port.h"
+#include "bio/bio_transfer.h"
+#include "bio/bio_wait.h"
+
+namespace {
+
+// The window and the start positions, allocated for one call.
+struct ReplyWindow {
+    char* bytes;      // length + 1 bytes, the last always zero
+    int* starts;      // where each reply starts in the window
+    int length;       // L
+    const char* const* replies;
+};
+
+int FirstEqualReply(const ReplyWindow& window) {
+    for (int k = 0; window.replies[k] != nullptr; k++) {
+        if (std::strcmp(window.bytes + window.starts[k], window.replies[k]) == 0) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+// Shifts the window one place to the front (the zero at L moves into L - 1) and
+// reads one byte into position L - 1, which keeps the zero if nothing came.
+// Returns what the read returned.
+int ShiftInOneByte(int portId, ReplyWindow& window) {
+    std::memmove(window.bytes, window.bytes + 1, static_cast<std::size_t>(window.length));
+    return bio_read_bytes(portId, 1, window.bytes + window.length - 1);
+}
+
+// Step 6: reads and compares while bytes wait, steps the wait while none does.
+// A read that brings no byte (the count was stale, or the read failed) also
+// steps the wait, so the time limit still ends a port whose reads keep failing.
+int WatchForReplies(int portId, BioWait& wait, ReplyWindow& window) {
+    for (;;) {
+        // A port closed by a dispatched message has no count; its wait step ends it.
+        int waiting = bio_get_slot(portId) != nullptr ? bio_get_inputcount(portId) : 0;
+        if (waiting > 0) {
+            int got = ShiftInOneByte(portId, window);
+            int match = FirstEqualReply(window);
+            if (match >= 0) {
+                return match;
+            }
+            if (got == 1) {
+                continue;
+            }
+        }
+        if (bio_wait_step(&wait) != 0) {
+            return -53;
+        }
+    }
+}
+
+// Counts the replies and finds the longest length.
+void MeasureReplies(const char* const* replies, int& count, int& longest) {
+    count = 0;
+    longest = 0;
+    for (; replies[count] != nullptr; count++) {
+        int length = static_cast<int>(std::strlen(replies[count]));
+        longest = length > longest ? length : longest;
+    }
+}
+
+} // namespace
+
+int bio_wait_response(int portId, int timeLimit, const char* text, const char* const* replies) {
+    if (replies == nullptr || replies[0] == nullptr) {
+        return -5;
+    }
+    int count;
+    int longest;
+    MeasureReplies(replies, count, longest);
+    // With only empty replies the window would have no room for a byte.
+    if (longest == 0) {
+        return -5;
+    }
+    if (bio_get_slot(portId) == nullptr) {
+        return -7;
+    }
+    int sent = bio_write_string(portId, text);
+    if (sent != -54) {
+        return sent < 0 ? sent : -3;
+    }
+    ReplyWindow window{static_cast<char*>(std::calloc(static_cast<std::size_t>(longest) + 1, 1)),
+                       static_cast<int*>(std::malloc(sizeof(int) * static_cast<std::size_t>(count))),
+                       longest, replies};
+    int result = -28;
+    if (window.bytes != nullptr && window.starts != nullptr) {
+        for (int k = 0; k < count; k++) {
+            window.starts[k] = longest - static_cast<int>(std::strlen(replies[k]));
+        }
+        BioWait wait;
+        bio_start_wait(portId, timeLimit, &wait);
+        result = WatchForReplies(portId, wait, window);
+    }
+    std::free(window.bytes);
+    std::free(window.starts);
+    return result;
+}
+
+int bio_wait_string(int portId, int timeLimit, const char* text, const char* reply) {
+    const char* replies[] = {reply, nullptr};
+    int result = bio_wait_response(portId, timeLimit, text, replies);
+    return result < 0 ? result : 0;
+}

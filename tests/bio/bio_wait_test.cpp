@@ -1,0 +1,336 @@
+// Waits on the manual clock. A port wait's hook moves the clock one millisecond per
+// step, so a wait ends by its timer after an exact number of steps; waits that
+// must end otherwise (a message, a closed port) are ended by what they test.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "bio/bio.h"
+#include "platform/dialogs.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "tests/bio/bio_deadline.h"
+#include "tests/bio/bio_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using biotest::Deadline;
+using platform::Milliseconds;
+
+int HookCalls = 0;
+int HookResult = 0;
+int PortToClose = -1;
+int CloseOnCall = 0;
+
+// Moves the clock one millisecond per step and counts the calls.
+int AdvancingHook(int) {
+    HookCalls++;
+    platform::AdvanceManualClock(1ms);
+    if (CloseOnCall != 0 && HookCalls == CloseOnCall) {
+        bio_close_port(PortToClose);
+    }
+    return 0;
+}
+
+int ResultHook(int) {
+    HookCalls++;
+    return HookResult;
+}
+
+// A window whose procedure records WM_COMMAND and may close a port.
+std::vector<WPARAM> Commands;
+LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        Commands.push_back(wParam);
+        if (wParam == 1234) {
+            bio_close_port(PortToClose);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class BioWaitTest : public biotest::BioTest {
+  protected:
+    void SetUp() override {
+        BioTest::SetUp();
+        platform::ResetMessageLoop();
+        HookCalls = 0;
+        HookResult = 0;
+        PortToClose = -1;
+        CloseOnCall = 0;
+        Commands.clear();
+        observed_ = 0;
+        platform::SetManualClockObserver([this](Milliseconds) { observed_++; });
+    }
+    void TearDown() override {
+        platform::SetManualClockObserver(nullptr);
+        if (window_ != nullptr) {
+            DestroyWindow(window_);
+        }
+        platform::ResetMessageLoop();
+        bio_set_timerresolution(1);
+        BioTest::TearDown();
+    }
+
+    HWND Window() {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = RecordingProcedure;
+            windowClass.lpszClassName = u"BioWaitTestWindow";
+            registered = RegisterClassW(&windowClass) != 0;
+        }
+        window_ = CreateWindowW(u"BioWaitTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+        EXPECT_NE(window_, nullptr);
+        return window_;
+    }
+
+    // A port whose waits move the clock.
+    int OpenTimedPort() {
+        int id = Open(1);
+        EXPECT_EQ(bio_set_waithook(id, AdvancingHook), 0);
+        return id;
+    }
+
+    // Gives the port's status word the bits of the line errors `errors`.
+    void SeeLineErrors(int id, DWORD errors) {
+        Device(1).QueueErrors(errors);
+        ASSERT_EQ(bio_update_status(id), 0);
+    }
+
+    static bool QueueHoldsAMessage() {
+        MSG message;
+        return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
+    }
+
+    int observed_ = 0;
+    HWND window_ = nullptr;
+};
+
+TEST_F(BioWaitTest, StartFillsTheRecord) {
+    int id = Open(1);
+    ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
+    BioWait wait;
+    std::memset(&wait, 0xFF, sizeof wait);
+    bio_set_timerresolution(10);
+    ASSERT_EQ(bio_start_wait(id, 5, &wait), 0);
+    EXPECT_EQ(wait.portId, id);
+    EXPECT_EQ(wait.hook, ResultHook);
+    EXPECT_EQ(wait.timer.timeout, 50);
+    EXPECT_EQ(wait.timer.startTick, GetTickCount());
+
+    std::memset(&wait, 0xFF, sizeof wait);
+    ASSERT_EQ(bio_start_wait(-1, 3, &wait), 0);
+    EXPECT_EQ(wait.portId, -1);
+    EXPECT_EQ(wait.hook, nullptr);
+}
+
+TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 50), 1);
+    EXPECT_EQ(Now() - start, 50ms);
+    EXPECT_EQ(HookCalls, 50);
+}
+
+TEST_F(BioWaitTest, ResolutionTenMakesUnitsTenMillisecondsLong) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    bio_set_timerresolution(10);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 5), 1);
+    EXPECT_EQ(Now() - start, 50ms);
+}
+
+TEST_F(BioWaitTest, ZeroUnitsEndOnTheFirstStep) {
+    int id = Open(1);
+    BioWait wait;
+    ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
+    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
+}
+
+TEST_F(BioWaitTest, AResolutionOfZeroStillLetsAWaitEnd) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    bio_set_timerresolution(0);
+    EXPECT_EQ(bio_wait_ticks(id, 20), 1);
+    EXPECT_EQ(HookCalls, 20);
+}
+
+TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {
+    Deadline deadline(5s);
+    platform::UseRealClock();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(bio_wait_ticks(-1, 30), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 29ms);
+}
+
+TEST_F(BioWaitTest, CancelCommandEndsAPortWaitWithTwo) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_EQ(HookCalls, 1);
+    EXPECT_FALSE(QueueHoldsAMessage());
+}
+
+TEST_F(BioWaitTest, CancelCommandEndsAPortlessWaitWithOne) {
+    Deadline deadline(5s);
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(-1, 1000), 1);
+    EXPECT_FALSE(QueueHoldsAMessage());
+}
+
+TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    HWND window = Window();
+    PostMessageW(window, WM_COMMAND, 1, 0);
+    // IDCANCEL in the low word alone is not a cancel: wParam must be 2 as a whole.
+    PostMessageW(window, WM_COMMAND, 0x10002, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(Commands, (std::vector<WPARAM>{1, 0x10002}));
+    EXPECT_EQ(HookCalls, 10);
+}
+
+TEST_F(BioWaitTest, CancelSentToAWindowIsDispatchedAndEndsTheWait) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    PostMessageW(Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_EQ(Commands, std::vector<WPARAM>{IDCANCEL});
+}
+
+TEST_F(BioWaitTest, QuitEndsTheWaitAndNeverReachesTheCallersLoop) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    PostQuitMessage(3);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_FALSE(platform::QuitPending());
+    EXPECT_FALSE(QueueHoldsAMessage());
+
+    PostQuitMessage(0);
+    EXPECT_EQ(bio_wait_ticks(-1, 1000), 1);
+    EXPECT_FALSE(platform::QuitPending());
+    EXPECT_FALSE(QueueHoldsAMessage());
+}
+
+TEST_F(BioWaitTest, HookResultEndsTheWaitBeforeTheTimer) {
+    int id = Open(1);
+    ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
+    HookResult = 5;
+    EXPECT_EQ(bio_wait_ticks(id, 0), 5);
+    EXPECT_EQ(HookCalls, 1);
+}
+
+TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStarts) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    BioWait wait;
+    ASSERT_EQ(bio_start_wait(id, 3, &wait), 0);
+    ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
+    HookResult = 9;
+    int result = 0;
+    while (result == 0) {
+        result = bio_wait_step(&wait);
+    }
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(bio_wait_ticks(id, 3), 9);
+}
+
+TEST_F(BioWaitTest, MissingPortGivesSeven) {
+    BioWait wait;
+    EXPECT_EQ(bio_wait_ticks(0, 10), 7);
+    EXPECT_EQ(bio_wait_ticks(4, 10), 7);
+    EXPECT_EQ(bio_wait_ticks(-2, 10), 7);
+    EXPECT_EQ(bio_start_wait(3, 10, &wait), 7);
+    EXPECT_EQ(bio_set_waithook(0, AdvancingHook), 7);
+}
+
+TEST_F(BioWaitTest, PortClosedByADispatchedMessageEndsTheWaitWithSeven) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    PortToClose = id;
+    PostMessageW(Window(), WM_COMMAND, 1234, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
+    EXPECT_EQ(bio_get_slot(id), nullptr);
+}
+
+TEST_F(BioWaitTest, PortClosedByTheHookEndsTheWaitWithSeven) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    PortToClose = id;
+    CloseOnCall = 3;
+    EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
+    EXPECT_EQ(HookCalls, 3);
+}
+
+TEST_F(BioWaitTest, AfterAFramingErrorTheQueueIsLeftAlone) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    SeeLineErrors(id, CE_FRAME);
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_TRUE(QueueHoldsAMessage());
+}
+
+TEST_F(BioWaitTest, AfterABreakTheTimerStillEndsTheWait) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    SeeLineErrors(id, CE_BREAK);
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(HookCalls, 10);
+    EXPECT_TRUE(QueueHoldsAMessage());
+}
+
+TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
+    Deadline deadline(5s);
+    int id = OpenTimedPort();
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(observed_, 10); // the hook's ten moves
+    SeeLineErrors(id, CE_OVERRUN);
+    observed_ = 0;
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    // Ten moves of the hook, and a Sleep(0) after each of the nine steps that went on.
+    EXPECT_EQ(observed_, 19);
+    EXPECT_EQ(Now() - start, 10ms);
+}
+
+TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolution) {
+    Deadline deadline(5s);
+    int id = Open(1); // no hook: only the sleeps move the clock
+    SeeLineErrors(id, CE_RXPARITY);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(Now() - start, 10ms);
+    EXPECT_EQ(observed_, 10);
+
+    bio_set_timerresolution(10);
+    observed_ = 0;
+    start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 5), 1);
+    EXPECT_EQ(Now() - start, 50ms);
+    EXPECT_EQ(observed_, 5);
+}
+
+TEST_F(BioWaitTest, ParityErrorStillLetsTheQueueBeServed) {
+    Deadline deadline(5s);
+    int id = Open(1);
+    SeeLineErrors(id, CE_RXPARITY);
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 100), 2);
+}
+
+} // namespace
