@@ -3,6 +3,7 @@
 #include <set>
 
 #include "platform/system.h"
+#include "platform/unicode.h"
 
 namespace platform {
 namespace {
@@ -19,14 +20,7 @@ void SaySerialNoteOnce(const std::string& device, std::string_view topic, const 
     if (!Said().insert(key).second) {
         return;
     }
-    WCHAR wide[1024];
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide, 1024);
-    if (length <= 0) {
-        // Not valid UTF-8 (a path with stray bytes) or too long: say it bytewise.
-        NKDbgPrintfW(u"%.1000S", text.c_str());
-        return;
-    }
-    NKDbgPrintfW(u"%s", wide);
+    NKDbgPrintfW(u"%s", Utf8ToUtf16(text).c_str());
 }
 
 void ForgetSerialNotes() {

@@ -14,6 +14,7 @@
 #include "platform/memory_serial_device.h"
 #include "platform/recorder.h"
 #include "platform/serial_notes.h"
+#include "platform/serial_test_deadline.h"
 
 namespace biotest {
 
@@ -65,6 +66,7 @@ class BioTest : public testing::Test {
 
   private:
     std::array<std::shared_ptr<MemorySerialDevice>, kDevices> devices_;
+    serialtest::TestDeadline deadline_;
 };
 
 } // namespace biotest
