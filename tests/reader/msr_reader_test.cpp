@@ -120,7 +120,7 @@ TEST_F(MsrReaderTest, StoppingWhenNothingRunsOrTwiceIsHarmless) {
     device_->QueueInput(kSwipe + "\r");
     RunFor(3 * kTick);
     EXPECT_EQ(Typed(), "");
-    EXPECT_TRUE(platform::Recorded().debugLines.empty());
+    EXPECT_TRUE(reader_test::ReaderDebugLines().empty());
 }
 
 TEST_F(MsrReaderTest, StoppingTheMsrReaderWhileRfidRunsClosesTheSharedPort) {
@@ -141,7 +141,7 @@ TEST_F(MsrReaderTest, AFailedOpenSaysSoAtEveryAttempt) {
     EXPECT_EQ(MSRActive, 0);
     EXPECT_EQ(ReaderPort, -7);
     EXPECT_EQ(StartMSRReader(window_), 0);
-    EXPECT_EQ(platform::Recorded().debugLines,
+    EXPECT_EQ(reader_test::ReaderDebugLines(),
               (std::vector<std::u16string>{u"Error -7 opening MSR serial port",
                                            u"Error -7 opening MSR serial port"}));
     // A stop after a failed open passes the code to the close, which finds no port.
@@ -157,7 +157,7 @@ TEST_F(MsrReaderTest, AFailedSetupSaysSoAndClosesThePort) {
     EXPECT_EQ(MSRActive, 0);
     EXPECT_EQ(ReaderPort, 0);
     EXPECT_FALSE(device_->IsOpen());
-    EXPECT_EQ(platform::Recorded().debugLines,
+    EXPECT_EQ(reader_test::ReaderDebugLines(),
               std::vector<std::u16string>{u"Error 36 configuring MSR serial port"});
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "platform/clock.h"
@@ -50,6 +51,18 @@ inline void ResetReaders(HWND window) {
 inline std::string TypedNarrow() {
     std::u16string typed = test_support::TypedText();
     return std::string(typed.begin(), typed.end());
+}
+
+// The readers' own debug lines ("Error %d opening MSR serial port" and its
+// siblings), without what the platform says about the device.
+inline std::vector<std::u16string> ReaderDebugLines() {
+    std::vector<std::u16string> lines;
+    for (const std::u16string& line : platform::Recorded().debugLines) {
+        if (line.ends_with(u" serial port")) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
 }
 
 class ReaderTest : public testing::Test {

@@ -177,7 +177,7 @@ TEST_F(RfidReaderTest, FailuresToOpenOrSetUpAreSaidEachTime) {
     device_->FailCall(CommCall::SetState, ERROR_GEN_FAILURE, 1);
     EXPECT_EQ(StartRFIDReader(window_), 0);
     EXPECT_EQ(ReaderPort, 0);
-    EXPECT_EQ(platform::Recorded().debugLines,
+    EXPECT_EQ(reader_test::ReaderDebugLines(),
               (std::vector<std::u16string>{u"Error -7 opening RFID serial port",
                                            u"Error -7 opening RFID serial port",
                                            u"Error 36 configuring RFID serial port"}));
