@@ -33,3 +33,12 @@ constexpr int IDC_SEND_AFTER_LABEL = 1028;
 constexpr int IDC_AUTOSTART_LABEL = 1030;
 constexpr int IDC_OK = 1031;
 constexpr int IDC_QUIT = 1032;
+
+// Controls of the About dialog (template 103).
+constexpr int IDC_ABOUT_MAKER = 1009;
+constexpr int IDC_ABOUT_OK = 1032;
+
+// Icons.
+constexpr int IDI_SWIPETYPE = 101;
+constexpr int IDI_READING_ENABLED = 102;
+constexpr int IDI_READING_DISABLED = 103;

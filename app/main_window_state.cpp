@@ -1,0 +1,3 @@
+#include "app/main_window_state.h"
+
+SHACTIVATEINFO ShellActivateInfo = {};

@@ -1,0 +1,176 @@
+// The options dialog's procedure and its command table. The reading state
+// comes from two Settings fields, and the commands move between its four states:
+//
+//                1003 Enable / 1004 Disable
+//   Off, MSR  <-----------------------------> On, MSR    (MSR reader, timer 1357)
+//     ^  |                                      ^  |
+//   1009 | 1010                               1009 | 1010
+//     |  v                                      |  v
+//   Off, RFID <-----------------------------> On, RFID   (RFID reader, timer 1358)
+//
+// Enable and Disable refresh the tray icon; a change of input type stops the
+// reader that runs and, when reading is on, starts the other. The radio buttons
+// have already moved when a command arrives, so the handlers look at the
+// Settings fields, not at the buttons, and do nothing when the field already
+// has the clicked value.
+#include "app/options_dialog.h"
+
+#include "app/autostart.h"
+#include "app/main_window_state.h"
+#include "app/settings.h"
+#include "app/settings_store.h"
+#include "app/tray_icon.h"
+#include "platform/messages.h"
+#include "platform/painting.h"
+#include "platform/resources.h"
+#include "reader/msr_reader.h"
+#include "reader/rfid_reader.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+DWORD CheckStateOf(HWND dialog, int controlId) {
+    return static_cast<DWORD>(SendMessageW(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0));
+}
+
+void RefreshTrayIcon() {
+    RemoveTrayIcon();
+    AddTrayIcon();
+}
+
+void EnableReading(HWND dialog) {
+    if (Settings.Enable != 0) {
+        return;
+    }
+    Settings.Enable = 1;
+    if (Settings.UseMSR != 0) {
+        StartMSRReader(dialog);
+    } else {
+        StartRFIDReader(dialog);
+    }
+    RefreshTrayIcon();
+}
+
+void DisableReading(HWND dialog) {
+    if (Settings.Enable == 0) {
+        return;
+    }
+    Settings.Enable = 0;
+    if (Settings.UseMSR != 0) {
+        StopMSRReader(dialog);
+    } else {
+        StopRFIDReader(dialog);
+    }
+    RefreshTrayIcon();
+}
+
+void ChooseMSR(HWND dialog) {
+    if (Settings.UseMSR != 0) {
+        return;
+    }
+    Settings.UseMSR = 1;
+    if (RFIDActive) {
+        StopRFIDReader(dialog);
+    }
+    if (Settings.Enable != 0) {
+        StartMSRReader(dialog);
+    }
+}
+
+void ChooseRFID(HWND dialog) {
+    if (Settings.UseMSR == 0) {
+        return;
+    }
+    Settings.UseMSR = 0;
+    if (MSRActive) {
+        StopMSRReader(dialog);
+    }
+    if (Settings.Enable != 0) {
+        StartRFIDReader(dialog);
+    }
+}
+
+void ChooseAutoStart(HWND dialog, DWORD on) {
+    if ((Settings.AutoStart != 0) == (on != 0)) {
+        return;
+    }
+    Settings.AutoStart = on;
+    SetAutoStart(dialog, on);
+}
+
+// QUIT ends the program as both "Exit" commands do, taking the tray icon away
+// first: a program that is gone must not leave its icon behind.
+void Quit(HWND dialog) {
+    SaveSettings(dialog);
+    RemoveTrayIcon();
+    DestroyWindow(MenuBar);
+    PostQuitMessage(0);
+}
+
+void OnOptionsCommand(HWND dialog, int controlId) {
+    switch (controlId) {
+    case IDC_READING_ENABLE: EnableReading(dialog); break;
+    case IDC_READING_DISABLE: DisableReading(dialog); break;
+    case IDC_BEEP_ENABLE:
+    case IDC_BEEP_DISABLE: Settings.Beep = CheckStateOf(dialog, IDC_BEEP_ENABLE); break;
+    case IDC_INPUT_MSR: ChooseMSR(dialog); break;
+    case IDC_INPUT_RFID: ChooseRFID(dialog); break;
+    case IDC_AUTOSTART_ENABLE: ChooseAutoStart(dialog, 1); break;
+    case IDC_AUTOSTART_DISABLE: ChooseAutoStart(dialog, 0); break;
+    case IDC_SEND_ENTER: Settings.SendEnter = CheckStateOf(dialog, IDC_SEND_ENTER); break;
+    case IDC_SEND_TAB: Settings.SendTab = CheckStateOf(dialog, IDC_SEND_TAB); break;
+    case IDC_TRACK1: Settings.UseTrack1 = CheckStateOf(dialog, IDC_TRACK1); break;
+    case IDC_TRACK2: Settings.UseTrack2 = CheckStateOf(dialog, IDC_TRACK2); break;
+    case IDC_TRACK3: Settings.UseTrack3 = CheckStateOf(dialog, IDC_TRACK3); break;
+    case IDC_OK:
+        SaveSettings(dialog);
+        ShowWindow(MainWindow, SW_HIDE);
+        break;
+    case IDC_QUIT: Quit(dialog); break;
+    default: break; // the edit boxes' notifications and anything else
+    }
+}
+
+} // namespace
+
+HWND CreateOptionsDialog(HWND parent, HINSTANCE instance) {
+    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(IDD_OPTIONS), RT_DIALOG);
+    if (resource == nullptr) {
+        return nullptr;
+    }
+    HGLOBAL loaded = LoadResource(instance, resource);
+    if (loaded == nullptr) {
+        return nullptr;
+    }
+    auto dialogTemplate = static_cast<LPCDLGTEMPLATEW>(LockResource(loaded));
+    return CreateDialogIndirectParamW(instance, dialogTemplate, parent, OptionsDlgProc, 0);
+}
+
+INT_PTR OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        LoadSettings(dialog);
+        RefreshTrayIcon();
+        return 1;
+    case WM_COMMAND: OnOptionsCommand(dialog, LOWORD(wParam)); return 1;
+    case WM_DESTROY:
+        SaveSettings(dialog);
+        DestroyWindow(MenuBar);
+        PostQuitMessage(0);
+        return 0;
+    case WM_ACTIVATE:
+        SHHandleWMActivate(dialog, wParam, lParam, &ShellActivateInfo, 0);
+        return 0;
+    case WM_SETFOCUS: SetFocus(GetDlgItem(dialog, IDC_PREFIX)); return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(dialog, &paint);
+        EndPaint(dialog, &paint);
+        return 0;
+    }
+    case WM_SETTINGCHANGE:
+        SHHandleWMSettingChange(dialog, wParam, lParam, &ShellActivateInfo);
+        return 0;
+    default: return 0;
+    }
+}

@@ -1,0 +1,255 @@
+// The options dialog: the reading state machine, table-driven over every
+// command and state, and the other commands whose faults a user would notice.
+#include "options_dialog_fixture.h"
+
+namespace {
+
+using namespace app_test;
+
+struct ReadingState {
+    DWORD enable;
+    DWORD useMSR;
+    const char* name;
+};
+
+constexpr ReadingState kOffMSR{0, 1, "Off, MSR"};
+constexpr ReadingState kOffRFID{0, 0, "Off, RFID"};
+constexpr ReadingState kOnMSR{1, 1, "On, MSR"};
+constexpr ReadingState kOnRFID{1, 0, "On, RFID"};
+
+constexpr int kResetDefaults = 0; // the main window's "Reset Defaults" command
+
+struct Transition {
+    int command;
+    ReadingState from;
+    ReadingState to;
+    int reader; // 0 none, 1 MSR, 2 RFID: which runs afterwards
+    bool refreshed;
+};
+
+std::string Describe(const Transition& t) {
+    return std::string("command ") + (t.command == kResetDefaults ? "Reset Defaults"
+                                                                  : std::to_string(t.command)) +
+           " from " + t.from.name;
+}
+
+const Transition kTransitions[] = {
+    {IDC_READING_ENABLE, kOffMSR, kOnMSR, 1, true},
+    {IDC_READING_ENABLE, kOffRFID, kOnRFID, 2, true},
+    {IDC_READING_ENABLE, kOnMSR, kOnMSR, 1, false},
+    {IDC_READING_ENABLE, kOnRFID, kOnRFID, 2, false},
+    {IDC_READING_DISABLE, kOffMSR, kOffMSR, 0, false},
+    {IDC_READING_DISABLE, kOffRFID, kOffRFID, 0, false},
+    {IDC_READING_DISABLE, kOnMSR, kOffMSR, 0, true},
+    {IDC_READING_DISABLE, kOnRFID, kOffRFID, 0, true},
+    {IDC_INPUT_MSR, kOffMSR, kOffMSR, 0, false},
+    {IDC_INPUT_MSR, kOffRFID, kOffMSR, 0, false},
+    {IDC_INPUT_MSR, kOnMSR, kOnMSR, 1, false},
+    {IDC_INPUT_MSR, kOnRFID, kOnMSR, 1, false},
+    {IDC_INPUT_RFID, kOffMSR, kOffRFID, 0, false},
+    {IDC_INPUT_RFID, kOffRFID, kOffRFID, 0, false},
+    {IDC_INPUT_RFID, kOnMSR, kOnRFID, 2, false},
+    {IDC_INPUT_RFID, kOnRFID, kOnRFID, 2, false},
+    {kResetDefaults, kOffMSR, kOffMSR, 0, true},
+    {kResetDefaults, kOffRFID, kOffMSR, 0, true},
+    {kResetDefaults, kOnMSR, kOffMSR, 0, true},
+    {kResetDefaults, kOnRFID, kOffMSR, 0, true},
+};
+
+class ReadingStateMachine : public OptionsDialogTest,
+                            public testing::WithParamInterface<Transition> {};
+
+TEST_P(ReadingStateMachine, CommandMovesToTheRightStateAndReader) {
+    const Transition& t = GetParam();
+    SCOPED_TRACE(Describe(t));
+    // The dialog's initialisation loads the starting state and starts its reader.
+    StoreSetting(u"Enable", t.from.enable);
+    StoreSetting(u"UseMSR", t.from.useMSR);
+    CreateDialog();
+    ASSERT_EQ(Settings.Enable, t.from.enable);
+    ASSERT_EQ(Settings.UseMSR, t.from.useMSR);
+    ASSERT_EQ(MSRActive, t.from.enable && t.from.useMSR ? 1 : 0);
+    ASSERT_EQ(RFIDActive, t.from.enable && !t.from.useMSR ? 1 : 0);
+    // AutoStart on, with its file, so that a reset can be seen removing it.
+    Click(IDC_AUTOSTART_ENABLE);
+    ASSERT_TRUE(std::filesystem::exists(StartupFile()));
+    platform::StartRecording();
+    int opensBefore = PortOpens();
+
+    if (t.command == kResetDefaults) {
+        ResetSettings(options_);
+    } else {
+        Click(t.command);
+    }
+
+    EXPECT_EQ(Settings.Enable, t.to.enable);
+    EXPECT_EQ(Settings.UseMSR, t.to.useMSR);
+    EXPECT_EQ(MSRActive, t.reader == 1 ? 1 : 0);
+    EXPECT_EQ(RFIDActive, t.reader == 2 ? 1 : 0);
+    EXPECT_EQ(device_->IsOpen(), t.reader != 0);
+    if (t.reader != 0) {
+        EXPECT_EQ(LastBaudRate(), t.reader == 1 ? 9600u : 19200u);
+    }
+    // A reader that already ran is not started a second time.
+    bool started = t.reader != 0 && (t.from.enable == 0 || t.from.useMSR != t.to.useMSR);
+    EXPECT_EQ(PortOpens() - opensBefore, started ? 1 : 0);
+    EXPECT_EQ(TrayRefreshed(), t.refreshed);
+    if (t.refreshed || t.command == kResetDefaults) {
+        EXPECT_EQ(platform::Recorded().tray.size(), 2u);
+    } else {
+        EXPECT_TRUE(platform::Recorded().tray.empty());
+    }
+    EXPECT_EQ(TrayPicture(), t.to.enable ? 102u : 103u);
+    EXPECT_EQ(std::filesystem::exists(StartupFile()), t.command != kResetDefaults);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommandFromEveryState, ReadingStateMachine,
+                         testing::ValuesIn(kTransitions));
+
+TEST_F(OptionsDialogTest, InitialisationLoadsAndShowsTheSettingsAndRefreshesTheTray) {
+    StoreSetting(u"Enable", 1u);
+    StoreSetting(u"UseMSR", 1u);
+    AddTrayIcon();
+    EXPECT_EQ(TrayPicture(), 103u); // before the load
+    options_ = CreateOptionsDialog(MainWindow, TestInstance());
+    ASSERT_NE(options_, nullptr);
+    EXPECT_FALSE(IsWindowVisible(options_)); // the main window shows it
+    EXPECT_EQ(GetParent(options_), MainWindow);
+    EXPECT_EQ(TrayPicture(), 102u);
+    EXPECT_EQ(Check(options_, IDC_READING_ENABLE), 1u);
+    EXPECT_EQ(Check(options_, IDC_INPUT_MSR), 1u);
+    EXPECT_EQ(MSRActive, 1);
+    // The poll timer belongs to the dialog: it polls the port every 325 ms.
+    device_->ClearCalls();
+    platform::RunMessagesFor(platform::Milliseconds{1000});
+    EXPECT_EQ(std::count(device_->Calls().begin(), device_->Calls().end(),
+                         platform::CommCall::ClearError),
+              3);
+}
+
+TEST_F(OptionsDialogTest, BeepPairIsReadFromItsEnableButton) {
+    CreateDialog();
+    Click(IDC_BEEP_ENABLE);
+    EXPECT_EQ(Settings.Beep, 1u);
+    Click(IDC_BEEP_DISABLE);
+    EXPECT_EQ(Settings.Beep, 0u); // "Disable" reads the unchecked "Enable"
+    Click(IDC_BEEP_ENABLE);
+    EXPECT_EQ(Settings.Beep, 1u);
+}
+
+TEST_F(OptionsDialogTest, CheckBoxesSetTheirFlags) {
+    CreateDialog();
+    struct Case {
+        int id;
+        DWORD* field;
+    };
+    for (const Case& c : {Case{IDC_SEND_ENTER, &Settings.SendEnter},
+                          Case{IDC_SEND_TAB, &Settings.SendTab},
+                          Case{IDC_TRACK1, &Settings.UseTrack1},
+                          Case{IDC_TRACK2, &Settings.UseTrack2},
+                          Case{IDC_TRACK3, &Settings.UseTrack3}}) {
+        DWORD before = *c.field;
+        Click(c.id);
+        EXPECT_EQ(*c.field, before ? 0u : 1u) << c.id;
+        EXPECT_EQ(*c.field, Check(options_, c.id)) << c.id;
+        Click(c.id);
+        EXPECT_EQ(*c.field, before) << c.id;
+    }
+}
+
+TEST_F(OptionsDialogTest, AutoStartEnableTwiceWritesOnceAndDisableDeletes) {
+    CreateDialog();
+    Click(IDC_AUTOSTART_ENABLE);
+    ASSERT_TRUE(std::filesystem::exists(StartupFile()));
+    EXPECT_EQ(Settings.AutoStart, 1u);
+    // A second click finds AutoStart already on and leaves the file alone.
+    std::filesystem::last_write_time(StartupFile(), std::filesystem::file_time_type{});
+    test_support::WriteFile(StartupFile(), "marker");
+    Click(IDC_AUTOSTART_ENABLE);
+    EXPECT_EQ(test_support::ReadFile(StartupFile()), "marker");
+    Click(IDC_AUTOSTART_DISABLE);
+    EXPECT_FALSE(std::filesystem::exists(StartupFile()));
+    EXPECT_EQ(Settings.AutoStart, 0u);
+}
+
+TEST_F(OptionsDialogTest, OkSavesAndHidesTheMainWindowWhileTheTrayIconStays) {
+    CreateDialog();
+    SetWindowTextW(GetDlgItem(options_, IDC_PREFIX), u"ID:");
+    Click(IDC_OK);
+    Stored prefix = StoredSetting(u"Prefix");
+    ASSERT_TRUE(prefix.present);
+    EXPECT_EQ(prefix.bytes, TextBytes(u"ID:"));
+    EXPECT_FALSE(IsWindowVisible(MainWindow));
+    EXPECT_FALSE(IsWindowVisible(options_)); // it goes with its parent
+    EXPECT_TRUE(IsWindow(options_));
+    EXPECT_EQ(platform::TrayIcons().size(), 1u);
+    EXPECT_FALSE(platform::QuitPending());
+}
+
+TEST_F(OptionsDialogTest, QuitSavesRemovesTheIconAndEndsTheLoop) {
+    CreateDialog();
+    SetWindowTextW(GetDlgItem(options_, IDC_SUFFIX), u"!");
+    Click(IDC_QUIT);
+    EXPECT_EQ(StoredSetting(u"Suffix").bytes, TextBytes(u"!"));
+    EXPECT_TRUE(platform::TrayIcons().empty());
+    EXPECT_FALSE(IsWindow(MenuBar));
+    EXPECT_TRUE(IsWindow(options_)); // the windows stand until the process ends
+    // The loop ends once the messages posted before the quit are handled.
+    MSG message{};
+    int handled = 0;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0 && handled < 100) {
+        DispatchMessageW(&message);
+        ++handled;
+    }
+    EXPECT_LT(handled, 100);
+    EXPECT_EQ(message.message, WM_QUIT);
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(OptionsDialogTest, DestructionSavesWhatTheEditBoxesHold) {
+    CreateDialog();
+    SetWindowTextW(GetDlgItem(options_, IDC_TRACK_SEPARATOR), u"|");
+    Click(IDC_READING_ENABLE);
+    // "Exit": the main window goes, and the dialog with it.
+    RemoveTrayIcon();
+    DestroyWindow(MainWindow);
+    EXPECT_FALSE(IsWindow(options_));
+    EXPECT_EQ(StoredSetting(u"TrackSeparator").bytes, TextBytes(u"|"));
+    EXPECT_EQ(StoredSetting(u"Enable").bytes, DwordBytes(1));
+    EXPECT_FALSE(IsWindow(MenuBar));
+    EXPECT_TRUE(platform::QuitPending());
+    MainWindow = nullptr;
+}
+
+TEST_F(OptionsDialogTest, FocusGoesToThePrefixBox) {
+    CreateDialog();
+    HWND prefix = GetDlgItem(options_, IDC_PREFIX);
+    SetFocus(GetDlgItem(options_, IDC_OK));
+    ASSERT_NE(GetFocus(), prefix);
+    SetFocus(options_);
+    EXPECT_EQ(GetFocus(), prefix);
+}
+
+TEST_F(OptionsDialogTest, UnknownCommandsAndEditNotificationsChangeNothing) {
+    CreateDialog();
+    SettingsRecord before = Settings;
+    for (WPARAM command : {MAKEWPARAM(IDC_PREFIX, EN_CHANGE), MAKEWPARAM(4711, 0),
+                           MAKEWPARAM(IDC_READING_LABEL, 0)}) {
+        EXPECT_EQ(OptionsDlgProc(options_, WM_COMMAND, command, 0), 1);
+    }
+    EXPECT_EQ(std::memcmp(&before, &Settings, sizeof Settings), 0);
+    EXPECT_TRUE(platform::Recorded().tray.empty());
+}
+
+TEST_F(OptionsDialogTest, ActivationAndSettingChangesReachTheShell) {
+    CreateDialog();
+    SendMessageW(options_, WM_SETTINGCHANGE, 0xE0, 0);
+    SendMessageW(options_, WM_ACTIVATE, WA_ACTIVE, 0);
+    platform::ShellWindowState state;
+    ASSERT_TRUE(platform::GetShellWindowState(options_, state));
+    EXPECT_EQ(state.settingChanges, 1);
+    EXPECT_EQ(state.activations, 1);
+    EXPECT_EQ(ShellActivateInfo.fActive, 1u);
+}
+
+} // namespace
