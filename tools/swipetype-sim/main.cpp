@@ -1,5 +1,6 @@
-// swipetype-sim: a card reader on a pseudo-terminal, for trying the program without
+// swipetype-sim: a card reader or a modem on a pseudo-terminal, for trying the program without
 // the hardware and for end-to-end tests. See --help.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -157,6 +158,27 @@ bool ServeInput(Loop& loop, InputLines& lines) {
     return true;
 }
 
+// The poll time-out, shortened to when the mode next wants OnTime.
+int PollTimeout(const Mode& mode, int timeout) {
+    auto due = mode.NextTime();
+    if (!due) {
+        return timeout;
+    }
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
+    int wait = static_cast<int>(std::max<long long>(left.count(), 0));
+    return timeout < 0 ? wait : std::min(timeout, wait);
+}
+
+// Gives the mode its OnTime once the time it asked for has come. Bytes that came
+// meanwhile were handed over first, so they can still call off what was due.
+void ServeModeTime(Loop& loop) {
+    auto due = loop.mode.NextTime();
+    if (due && std::chrono::steady_clock::now() >= *due) {
+        loop.mode.OnTime(loop.session);
+    }
+}
+
 int Run(Loop& loop) {
     InputLines lines(loop.mode, loop.session);
     bool inputOpen = true;
@@ -175,7 +197,7 @@ int Run(Loop& loop) {
         pollfd fds[3] = {{loop.signals, POLLIN, 0},
                          {loop.session.line.MasterFd(), POLLIN, 0},
                          {inputOpen ? loop.input : -1, POLLIN, 0}};
-        int timeout = !inputOpen && loop.exitAtEnd ? 20 : -1;
+        int timeout = PollTimeout(loop.mode, !inputOpen && loop.exitAtEnd ? 20 : -1);
         if (poll(fds, 3, timeout) < 0 && errno != EINTR) {
             Fail(std::string("poll: ") + std::strerror(errno));
             return 1;
@@ -193,6 +215,7 @@ int Run(Loop& loop) {
                                     ? "end of input"
                                     : "end of input; the line stays up until interrupted");
         }
+        ServeModeTime(loop);
     }
 }
 

@@ -3,7 +3,9 @@
 // rest of the simulator (options, the pseudo-terminal, the loop) is shared.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +20,8 @@ struct ModeOption {
     const char* help;
 };
 
-// What every mode may use: the line, the rate the simulated device talks at, and
-// the report channel (standard error).
+// What every mode may use: the line, the rate the simulated device talks at (0 for
+// a device that follows the program's rate), and the report channel (standard error).
 struct Session {
     PseudoTerminal& line;
     unsigned deviceBaud;
@@ -53,6 +55,12 @@ class Mode {
     virtual void OnInputLine(Session& session, std::string_view line) = 0;
     // Bytes the program wrote to the line.
     virtual void OnLineBytes(Session& session, std::string_view bytes) = 0;
+    // When the mode next wants OnTime called (steady clock), for what a device does
+    // after a delay rather than in answer to bytes; none: nothing is due.
+    virtual std::optional<std::chrono::steady_clock::time_point> NextTime() const {
+        return std::nullopt;
+    }
+    virtual void OnTime(Session&) {}
 };
 
 // The modes, in the order --help lists them.
@@ -60,5 +68,6 @@ std::vector<std::unique_ptr<Mode>> MakeModes();
 
 std::unique_ptr<Mode> MakeMsrMode();
 std::unique_ptr<Mode> MakeRfidMode();
+std::unique_ptr<Mode> MakeModemMode();
 
 } // namespace sim

@@ -8,6 +8,7 @@ std::vector<std::unique_ptr<Mode>> MakeModes() {
     std::vector<std::unique_ptr<Mode>> modes;
     modes.push_back(MakeMsrMode());
     modes.push_back(MakeRfidMode());
+    modes.push_back(MakeModemMode());
     return modes;
 }
 
@@ -22,7 +23,7 @@ void Session::Warn(const std::string& text) const {
 }
 
 bool Session::LineMatches(const LineSettings& settings, const char* what) const {
-    if (settings.baud == deviceBaud) {
+    if (deviceBaud == 0 || settings.baud == deviceBaud) {
         return true;
     }
     std::string rate = settings.baud != 0 ? std::to_string(settings.baud) + " baud"

@@ -133,20 +133,20 @@ bool ParseOptions(int argc, char** argv, const std::vector<std::unique_ptr<Mode>
 }
 
 void PrintHelp(const std::vector<std::unique_ptr<Mode>>& modes, const Mode* only) {
-    std::printf(
-        "Usage: swipetype-sim MODE [OPTION]...\n"
-        "Simulates a card reader on a pseudo-terminal. The first line printed is the\n"
-        "device to give the program as COM1: (SWIPETYPE_COM1=DEVICE or --port COM1:=DEVICE).\n"
-        "Input lines (standard input or --input) tell the reader what to do.\n\n"
-        "Modes:\n");
+    std::printf("Usage: swipetype-sim MODE [OPTION]...\n"
+                "Simulates a card reader or a modem on a pseudo-terminal. The first line printed\n"
+                "is the device to give the program as COM1: (SWIPETYPE_COM1=DEVICE or\n"
+                "--port COM1:=DEVICE). Input lines (standard input or --input) tell the\n"
+                "device what to do.\n\n"
+                "Modes:\n");
     for (const auto& mode : modes) {
         std::printf("  %-6s %s\n", mode->Name(), mode->Summary());
     }
     std::printf(
         "\nOptions:\n"
         "  --input FILE   read the input lines from FILE instead of standard input\n"
-        "  --baud N       the rate the reader talks at (default: the mode's own); while the\n"
-        "                 program has the line at another rate the reader is not understood,\n"
+        "  --baud N       the rate the device talks at (default: the mode's own); while the\n"
+        "                 program has the line at another rate the device is not understood,\n"
         "                 so nothing is sent or answered\n"
         "  --link PATH    also make PATH a symbolic link to the device (removed at exit)\n"
         "  --exit-at-end  end when the input ends and the program has read everything sent\n"
@@ -156,8 +156,13 @@ void PrintHelp(const std::vector<std::unique_ptr<Mode>>& modes, const Mode* only
         if (only != nullptr && only != mode.get()) {
             continue;
         }
-        std::printf("\n%s mode, the reader at %u baud. Input lines:\n", mode->Name(),
-                    mode->DefaultBaud());
+        if (mode->DefaultBaud() != 0) {
+            std::printf("\n%s mode, the reader at %u baud. Input lines:\n", mode->Name(),
+                        mode->DefaultBaud());
+        } else {
+            std::printf("\n%s mode, at whatever rate the program sets. Input lines:\n",
+                        mode->Name());
+        }
         std::string_view text = mode->InputHelp();
         while (!text.empty()) {
             std::size_t end = std::min(text.find('\n'), text.size());
