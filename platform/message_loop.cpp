@@ -8,6 +8,7 @@
 #include "platform/message_loop.h"
 #include "platform/message_queue.h"
 #include "platform/messages.h"
+#include "platform/remote_windows.h"
 #include "platform/system.h"
 #include "platform/timers.h"
 #include "platform/window.h"
@@ -202,6 +203,9 @@ LRESULT DispatchMessageW(const MSG* message) {
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (platform::IsRemoteWindow(window)) {
+        return platform::PostRemoteMessage(window, message, wParam, lParam);
+    }
     if (window != nullptr && !IsWindow(window)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;

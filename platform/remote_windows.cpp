@@ -150,7 +150,14 @@ Reply Handle(const Request& request) {
         if (IsWindow(window) == FALSE) {
             return {Status::NoSuchWindow, 0, u""};
         }
-        return {Status::Ok, SetForegroundWindow(window), u""};
+        // wParam 1 carries the request to bring the owned windows forward too
+        // (the lowest bit of the caller's handle).
+        return {Status::Ok,
+                SetForegroundWindow(
+                    request.wParam != 0
+                        ? reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(window) | UINT_PTR{1})
+                        : window),
+                u""};
     case Operation::FindControl: {
         HWND control = FindDescendant(window, static_cast<int>(request.wParam));
         return {control != nullptr ? Status::Ok : Status::NoSuchWindow,
@@ -236,6 +243,11 @@ bool IsRemoteWindow(HWND window) {
 }
 
 HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
+    // The serving process owns the windows it would be asked about: it never
+    // calls itself.
+    if (State().server != nullptr) {
+        return nullptr;
+    }
     Request request;
     request.operation = Operation::FindWindow;
     request.className = className != nullptr ? className : u"";
@@ -309,8 +321,9 @@ BOOL ShowRemoteWindow(HWND window, int command) {
 }
 
 BOOL SetRemoteForegroundWindow(HWND window) {
-    std::optional<Reply> reply =
-        Call(WindowRequest(Operation::SetForeground, window), kCallTimeout);
+    Request request = WindowRequest(Operation::SetForeground, window);
+    request.wParam = reinterpret_cast<UINT_PTR>(window) & UINT_PTR{1};
+    std::optional<Reply> reply = Call(request, kCallTimeout);
     return reply && reply->status == Status::Ok && reply->result != 0 ? TRUE : FALSE;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/remote_windows.h"
 #include "platform/system.h"
 #include "platform/timers.h"
 #include "platform/window_table.h"
@@ -270,7 +271,9 @@ int GetClassNameW(HWND handle, LPWSTR buffer, int capacity) {
     return static_cast<int>(count);
 }
 
-HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+namespace {
+
+HWND FindLocalWindow(LPCWSTR className, LPCWSTR windowName) {
     WindowTable& table = WindowTable::Instance();
     const platform::WindowClass* wanted =
         className != nullptr ? table.FindClass(ClassNameView(className)) : nullptr;
@@ -290,6 +293,17 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
         }
     }
     return nullptr;
+}
+
+} // namespace
+
+// A window of this process, else one that another instance on the same device
+// root serves.
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+    if (HWND local = FindLocalWindow(className, windowName)) {
+        return local;
+    }
+    return platform::FindRemoteWindow(className, windowName);
 }
 
 HWND GetDlgItem(HWND dialog, int controlId) {
@@ -321,6 +335,9 @@ HWND GetParent(HWND handle) {
 }
 
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (platform::IsRemoteWindow(handle)) {
+        return platform::SendRemoteMessage(handle, message, wParam, lParam);
+    }
     Window* window = FindOrFail(handle);
     if (window == nullptr || window->procedure == nullptr) {
         return 0;

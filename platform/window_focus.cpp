@@ -1,4 +1,5 @@
 // The keyboard focus and the active top-level window.
+#include "platform/remote_windows.h"
 #include "platform/system.h"
 #include "platform/window_table.h"
 
@@ -117,6 +118,9 @@ HWND GetActiveWindow() {
 }
 
 BOOL SetForegroundWindow(HWND handle) {
+    if (platform::IsRemoteWindow(handle)) {
+        return platform::SetRemoteForegroundWindow(handle);
+    }
     bool bringOwned = false;
     handle = platform::PlainHandle(handle, &bringOwned);
     Window* window = WindowTable::Instance().Find(handle);

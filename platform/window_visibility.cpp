@@ -1,4 +1,5 @@
 // Showing, hiding, minimising, enabling and disabling windows.
+#include "platform/remote_windows.h"
 #include "platform/system.h"
 #include "platform/window_table.h"
 
@@ -78,6 +79,9 @@ using platform::Window;
 using platform::WindowTable;
 
 BOOL ShowWindow(HWND handle, int command) {
+    if (platform::IsRemoteWindow(handle)) {
+        return platform::ShowRemoteWindow(handle, command);
+    }
     Window* window = WindowTable::Instance().Find(handle);
     if (window == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
