@@ -1,0 +1,131 @@
+// The Linux entry point: host options, then the platform set-up that stands in
+// for the device (device root, serial ports, key sink, event log, code page,
+// the cross-process window interface), then the device program's WinMain.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "host/front_end.h"
+#include "host/options.h"
+#include "host/signals.h"
+#include "platform/codepage.h"
+#include "platform/device_root.h"
+#include "platform/event_log.h"
+#include "platform/key_delay.h"
+#include "platform/key_sink_choice.h"
+#include "platform/keyboard.h"
+#include "platform/messages.h"
+#include "platform/remote_windows.h"
+#include "platform/serial_port_names.h"
+
+namespace {
+
+// Where the device loads a program; resources are found whatever the value.
+const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
+
+int Fail(const std::string& line) {
+    std::fprintf(stderr, "swipetype: %s\n", line.c_str());
+    return 1;
+}
+
+// The sink of the running instance. A start that only hands over to another
+// instance types nothing, so it takes none.
+bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
+    platform::KeySinkSettings settings;
+    settings.layout = options.layout;
+    platform::SetKeyDelay(options.keyDelay);
+    if (options.keys) {
+        auto sink = platform::MakeKeySinkByName(*options.keys, settings, error);
+        if (sink == nullptr) {
+            return false;
+        }
+        platform::SetKeySink(std::move(sink));
+        std::fprintf(stderr, "swipetype: keys go to the %s sink, as asked\n",
+                     options.keys->c_str());
+        return true;
+    }
+    std::string why;
+    platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
+    std::fprintf(stderr, "swipetype: %s\n", why.c_str());
+    return true;
+}
+
+// "Exit" as the menus give it; before the main window exists, just the quit.
+void EndOrderly(int /*signal*/) {
+    if (MainWindow != nullptr) {
+        PostMessageW(MainWindow, WM_COMMAND, IDM_EXIT, 0);
+    } else {
+        PostQuitMessage(0);
+    }
+}
+
+int Run(const host::HostOptions& options) {
+    std::string error;
+    if (!platform::SetAnsiCodePage(options.codePage)) {
+        return Fail("the code page " + std::to_string(options.codePage) + " is not available");
+    }
+    if (options.root) {
+        platform::SetDeviceRoot(*options.root);
+    }
+    if (!platform::PrepareDeviceRoot(error)) {
+        return Fail("unusable device root: " + error);
+    }
+    for (const host::PortMapping& port : options.ports) {
+        platform::SetPortPath(port.number, port.path);
+    }
+    if (options.log && !platform::OpenEventLog(*options.log, error)) {
+        return Fail(error);
+    }
+
+    platform::WindowInterfaceRole role = platform::StartWindowInterface(error);
+    if (role == platform::WindowInterfaceRole::Failed) {
+        // The program still runs; only a second start cannot find it.
+        std::fprintf(stderr, "swipetype: other programs cannot reach this one: %s\n",
+                     error.c_str());
+    }
+    bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
+    if (handsOver) {
+        platform::SetKeySink(platform::MakeNullKeySink());
+    } else if (!ChooseKeySink(options, error)) {
+        platform::StopWindowInterface();
+        return Fail(error);
+    }
+
+    std::string frontEnd = handsOver ? "headless" : host::ChooseFrontEnd(options.ui);
+    if (!host::StartFrontEnd(frontEnd, error)) {
+        platform::StopWindowInterface();
+        return Fail(error);
+    }
+    if (!host::HandleEndingSignals(EndOrderly, error)) {
+        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
+    }
+
+    std::u16string commandLine = host::JoinCommandLine(options.commandLine);
+    int exitCode = WinMain(kProgramInstance, nullptr, commandLine.data(), SW_SHOW);
+
+    host::StopFrontEnd();
+    platform::StopWindowInterface();
+    platform::CloseEventLog();
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+        return 2;
+    }
+    if (parsed.options.help) {
+        std::fputs(host::UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (parsed.options.version) {
+        std::printf("swipetype %s\n", SWIPETYPE_VERSION);
+        return 0;
+    }
+    return Run(parsed.options);
+}
