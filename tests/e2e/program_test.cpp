@@ -1,0 +1,144 @@
+// The program end to end: start-up, single instance, tray taps, the ways it
+// ends, and what it saves.
+#include "e2e/program_fixture.h"
+
+namespace e2e {
+namespace {
+
+const std::string kSwipe = "%B4111111111111111^DOE/J^2512?;4111111111111111=2512?";
+
+TEST_F(ProgramTest, StartUpShowsTheDisabledIconThenTheEnabledOneAndTypesASwipe) {
+    WriteHive(SettingsHive(1, 1, "ID:"));
+    StartSimulator("msr");
+    StartProgram();
+    std::vector<std::string> tray = LogLines("tray");
+    ASSERT_GE(tray.size(), 3u);
+    EXPECT_EQ(tray[0], R"("event":"tray","op":"add","icon":103,"tip":"Swipetype"})");
+    EXPECT_EQ(tray[1], R"("event":"tray","op":"delete"})");
+    EXPECT_EQ(tray[2], R"("event":"tray","op":"add","icon":102,"tip":"Swipetype"})");
+
+    sim_.Write(kSwipe + "\n");
+    EXPECT_TRUE(WaitUntil([&] { return program_.Output() == "ID:4111111111111111=2512\r"; }))
+        << program_.Output();
+
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+    EXPECT_EQ(LogLines("tray").back(), R"("event":"tray","op":"delete"})");
+    EXPECT_NE(Hive().find("\"Prefix\"=\"ID:\""), std::string::npos) << Hive();
+}
+
+TEST_F(ProgramTest, ExactlyMinStartsHidden) {
+    StartProgram({"MIN"});
+    EXPECT_TRUE(MainWindowHidden());
+}
+
+TEST_F(ProgramTest, OtherCommandLinesStartVisible) {
+    for (const std::vector<std::string>& commandLine :
+         {std::vector<std::string>{"min"}, {"MIN "}, {"MIN", "x"}}) {
+        SCOPED_TRACE(commandLine[0]);
+        StartProgram(commandLine);
+        EXPECT_FALSE(MainWindowHidden());
+        program_.Signal(SIGINT);
+        EXPECT_EQ(program_.Wait(5s), 0);
+    }
+}
+
+TEST_F(ProgramTest, ASecondStartShowsTheFirstAndEndsWithZero) {
+    StartProgram({"MIN"});
+    ASSERT_TRUE(MainWindowHidden());
+    for (const std::vector<std::string>& commandLine :
+         {std::vector<std::string>{"MIN"}, std::vector<std::string>{}}) {
+        Process second;
+        ASSERT_TRUE(second.Start(ProgramArguments(commandLine)));
+        EXPECT_EQ(second.Wait(5s), 0) << second.Errors();
+        EXPECT_FALSE(MainWindowHidden());
+        ASSERT_EQ(Send({"WM_SIZE", "1", "0"}).status, 0); // minimise: hides again
+        EXPECT_TRUE(MainWindowHidden());
+    }
+    EXPECT_TRUE(program_.Running());
+}
+
+TEST_F(ProgramTest, TrayPopupShowAndDismiss) {
+    StartProgram({"MIN"});
+    TapTray();
+    ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "0"}).status == 0; }, 1s));
+    // Dismissed: nothing was chosen, the window stays hidden.
+    EXPECT_TRUE(MainWindowHidden());
+    TapTray();
+    ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "40019"}).status == 0; }, 1s));
+    EXPECT_FALSE(MainWindowHidden());
+}
+
+TEST_F(ProgramTest, DoubleTapShowsTheWindow) {
+    StartProgram({"MIN"});
+    ASSERT_EQ(Send({"UM_TRAY_NOTIFY", "2", "515"}).out, "1\n");
+    EXPECT_FALSE(MainWindowHidden());
+}
+
+TEST_F(ProgramTest, ExitFromEitherMenuEndsInOrderAndSaves) {
+    for (bool fromPopup : {false, true}) {
+        SCOPED_TRACE(fromPopup ? "popup" : "menu bar");
+        WriteHive(SettingsHive(0, 1, "A"));
+        StartProgram({"MIN"});
+        ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "typed"}).status, 0);
+        if (fromPopup) {
+            TapTray();
+            ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "40021"}).status == 0; }, 1s));
+        } else {
+            ASSERT_EQ(Send({"--post", "WM_COMMAND", "40004"}).status, 0);
+        }
+        EXPECT_EQ(program_.Wait(5s), 0);
+        EXPECT_EQ(LogLines("tray").back(), R"("event":"tray","op":"delete"})");
+        EXPECT_NE(Hive().find("\"Prefix\"=\"typed\""), std::string::npos) << Hive();
+    }
+}
+
+TEST_F(ProgramTest, ResetDefaultsSwitchesReadingOff) {
+    WriteHive(SettingsHive(1, 1, "ID:"));
+    StartProgram();
+    ASSERT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).out, "1\n");
+    ASSERT_EQ(Send({"WM_COMMAND", "40013"}).status, 0);
+    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).out, "0\n");
+    EXPECT_EQ(Send({"--control", "1004", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "\n");
+    EXPECT_EQ(LogLines("tray").back(),
+              R"("event":"tray","op":"add","icon":103,"tip":"Swipetype"})");
+}
+
+TEST_F(ProgramTest, MinimisingSavesAndHides) {
+    WriteHive(SettingsHive(0, 1, ""));
+    StartProgram();
+    ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "kept"}).status, 0);
+    ASSERT_EQ(Send({"WM_SIZE", "1", "0"}).status, 0);
+    EXPECT_NE(Hive().find("\"Prefix\"=\"kept\""), std::string::npos) << Hive();
+    EXPECT_TRUE(MainWindowHidden());
+}
+
+TEST_F(ProgramTest, SwitchingToRfidReadsATag) {
+    WriteHive(SettingsHive(1, 1, ""));
+    StartSimulator("rfid", {"--tag", "04A1B2C3"});
+    StartProgram();
+    ASSERT_EQ(Send({"--control", "1010", "BM_CLICK"}).status, 0);
+    // Each byte is formatted with "%2X": a byte below 0x10 gives a space and a digit.
+    EXPECT_TRUE(WaitUntil([&] {
+        return program_.Output().find(" 4A1B2C3\r") != std::string::npos;
+    })) << program_.Output();
+}
+
+TEST_F(ProgramTest, StartUpProblemsSayOneLineAndFail) {
+    Process badOption;
+    ASSERT_TRUE(badOption.Start({SWIPETYPE_PATH, "--keys", "telepathy"}));
+    EXPECT_EQ(badOption.Wait(5s), 2);
+    EXPECT_EQ(std::count(badOption.Errors().begin(), badOption.Errors().end(), '\n'), 1)
+        << badOption.Errors();
+
+    std::ofstream(dir_ / "a-file") << "not a folder";
+    Process badRoot;
+    ASSERT_TRUE(badRoot.Start({SWIPETYPE_PATH, "--root", (dir_ / "a-file").string(), "--keys",
+                               "none", "--ui", "headless"}));
+    EXPECT_EQ(badRoot.Wait(5s), 1);
+    EXPECT_NE(badRoot.Errors().find("device root"), std::string::npos) << badRoot.Errors();
+}
+
+} // namespace
+} // namespace e2e

@@ -1,0 +1,106 @@
+// What the running program must withstand, and what it must not show: garbage
+// on its socket, and exported names beyond the timer functions.
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "e2e/program_fixture.h"
+#include "platform/remote_protocol.h"
+#include "platform/remote_socket.h"
+
+namespace e2e {
+namespace {
+
+namespace remote = platform::remote;
+
+int Connect(const std::string& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends the bytes and waits a little for the other side to answer or hang up.
+void SendAndLeave(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    int fd = Connect(path);
+    ASSERT_GE(fd, 0);
+    [[maybe_unused]] ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    pollfd ready{fd, POLLIN, 0};
+    poll(&ready, 1, 20);
+    close(fd);
+}
+
+TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
+    StartProgram();
+    std::string error;
+    std::string path = remote::SocketPathForRoot(root_.string(), error);
+    ASSERT_FALSE(path.empty()) << error;
+
+    remote::Request request;
+    request.operation = remote::Operation::FindWindow;
+    request.className = u"SWIPETYPE";
+    request.text = u"Swipetype";
+    std::vector<std::uint8_t> valid = remote::Frame(remote::EncodeRequest(request));
+
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> bytes = valid;
+        switch (round % 4) {
+        case 0: // truncated anywhere
+            bytes.resize(random() % valid.size());
+            break;
+        case 1: // bytes flipped
+            for (int flips = 0; flips < 3; ++flips) {
+                bytes[random() % bytes.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+            }
+            break;
+        case 2: { // a length that promises more than comes, or too much
+            std::uint32_t length = round % 8 == 2 ? 0xFFFFFFFFu : remote::kMaxPayload + 1;
+            std::memcpy(bytes.data(), &length, sizeof length);
+            break;
+        }
+        default: // noise
+            bytes.resize(1 + random() % 200);
+            for (std::uint8_t& byte : bytes) {
+                byte = static_cast<std::uint8_t>(random());
+            }
+        }
+        SendAndLeave(path, bytes);
+    }
+    ASSERT_TRUE(program_.Running()) << program_.Errors();
+    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+}
+
+TEST(ProgramExports, OnlyTheFiveTimerFunctions) {
+    FILE* nm = popen("nm -D --defined-only " SWIPETYPE_PATH, "r");
+    ASSERT_NE(nm, nullptr);
+    std::vector<std::string> own;
+    char line[512];
+    while (std::fgets(line, sizeof line, nm) != nullptr) {
+        std::string name = line;
+        name = name.substr(name.rfind(' ') + 1);
+        name.pop_back();
+        // Versioned names are the libraries' own (copied data such as stdout).
+        if (name.find('@') == std::string::npos) {
+            own.push_back(name);
+        }
+    }
+    ASSERT_EQ(pclose(nm), 0);
+    std::sort(own.begin(), own.end());
+    EXPECT_EQ(own, (std::vector<std::string>{"bio_get_elapsedtime", "bio_get_timer",
+                                             "bio_get_timerresolution", "bio_set_timer",
+                                             "bio_set_timerresolution"}));
+}
+
+} // namespace
+} // namespace e2e
