@@ -1,0 +1,204 @@
+// The main window in this process: its menu bar, painting, tray taps and the
+// popup menu, with the manual clock.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "app/tray_icon.h"
+#include "platform/clock.h"
+#include "platform/input_panel.h"
+#include "platform/memory_serial_device.h"
+#include "platform/menu_bar.h"
+#include "platform/menus.h"
+#include "platform/message_loop.h"
+#include "platform/painting.h"
+#include "platform/recorder.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "platform/window_view.h"
+#include "reader/msr_reader.h"
+#include "reader/rfid_reader.h"
+#include "support/temp_device_root.h"
+
+namespace {
+
+const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x10000);
+
+class MainWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        savedSettings_ = Settings;
+        Settings = DefaultSettings();
+        platform::ResetMessageLoop();
+        platform::UseManualClock(platform::Milliseconds{10000});
+        device_ = std::make_shared<platform::MemorySerialDevice>();
+        device_->SetModemLines(false);
+        platform::AttachMemorySerialDevice(1, device_);
+        platform::ClearTrayIcons();
+        platform::StartRecording();
+        StartHidden = 0;
+        LastTrayTap = 0;
+        ASSERT_EQ(CreateMainWindow(kInstance, SW_SHOW), TRUE);
+        platform::PumpMessages(); // UM_SHOW_OPTIONS creates the options dialog
+        ASSERT_NE(OptionsDialog, nullptr);
+    }
+
+    void TearDown() override {
+        platform::SetPopupMenuObserver({});
+        platform::SetInputPanel({});
+        if (IsWindow(MainWindow)) {
+            DestroyWindow(MainWindow);
+        }
+        MainWindow = MenuBar = OptionsDialog = nullptr;
+        TrayIconData = NOTIFYICONDATAW{};
+        ReaderPort = 0;
+        platform::StopRecording();
+        platform::ClearTrayIcons();
+        platform::DetachMemorySerialDevice(1);
+        platform::ResetMessageLoop();
+        platform::UseRealClock();
+        Settings = savedSettings_;
+    }
+
+    // Opens of popup menus while `action` runs, each answered with `choice`.
+    std::vector<platform::PopupMenuView> Popups(UINT choice, const std::function<void()>& action) {
+        std::vector<platform::PopupMenuView> opened;
+        platform::SetPopupMenuObserver([&](const platform::PopupMenuView* view) {
+            if (view != nullptr) {
+                opened.push_back(*view);
+                platform::ChoosePopupMenuItem(choice);
+            }
+        });
+        action();
+        platform::SetPopupMenuObserver({});
+        return opened;
+    }
+
+    LRESULT Tap(LPARAM mouseMessage = WM_LBUTTONDOWN) {
+        return SendMessageW(MainWindow, UM_TRAY_NOTIFY, 2, mouseMessage);
+    }
+
+    std::shared_ptr<platform::MemorySerialDevice> device_;
+    test_support::TempDeviceRoot root_;
+    SettingsRecord savedSettings_{};
+};
+
+TEST_F(MainWindowTest, MenuBarSitsBelowTheShortenedWindowAndDropsDownItsMenu) {
+    ASSERT_NE(MenuBar, nullptr);
+    platform::WindowView bar;
+    ASSERT_TRUE(platform::ViewWindow(MenuBar, bar));
+    EXPECT_EQ(bar.owner, MainWindow);
+    EXPECT_EQ(bar.className, platform::kMenuBarClassName);
+    EXPECT_EQ(bar.rect.bottom - bar.rect.top, kMenuBarHeight);
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    EXPECT_EQ(bar.rect.bottom, workArea.bottom);
+
+    HWND button = GetDlgItem(MenuBar, 40001);
+    ASSERT_NE(button, nullptr);
+    WCHAR caption[32] = {};
+    GetWindowTextW(button, caption, 32);
+    EXPECT_EQ(std::u16string(caption), u"Options");
+
+    // Resetting through the menu switches reading off.
+    Settings.Enable = 1;
+    auto opened = Popups(IDM_RESET_DEFAULTS, [&] { SendMessageW(button, BM_CLICK, 0, 0); });
+    ASSERT_EQ(opened.size(), 1u);
+    ASSERT_EQ(opened[0].items.size(), 3u);
+    EXPECT_EQ(opened[0].items[0].text, u"About");
+    EXPECT_EQ(opened[0].items[2].command, IDM_EXIT);
+    platform::PumpMessages();
+    EXPECT_EQ(Settings.Enable, 0u);
+}
+
+TEST_F(MainWindowTest, PaintsTheStartUpTextCentred) {
+    platform::WindowView view;
+    ASSERT_TRUE(platform::ViewWindow(MainWindow, view));
+    ASSERT_EQ(view.painted.size(), 1u);
+    EXPECT_EQ(view.painted[0].text, u"Initializing Swipetype...");
+    EXPECT_EQ(view.painted[0].format, 0x25u);
+}
+
+TEST_F(MainWindowTest, TapWhileHiddenOpensThePopupAtTheWorkAreaCorner) {
+    ShowWindow(MainWindow, SW_HIDE);
+    auto opened = Popups(0, [&] { EXPECT_EQ(Tap(), 0); });
+    ASSERT_EQ(opened.size(), 1u);
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    EXPECT_EQ(opened[0].flags, 0x128u);
+    EXPECT_EQ(opened[0].x, workArea.right);
+    EXPECT_EQ(opened[0].y, workArea.bottom);
+    ASSERT_EQ(opened[0].items.size(), 3u);
+    EXPECT_EQ(opened[0].items[0].command, IDM_POPUP_SHOW);
+    // Dismissed: nothing chosen, still hidden, the menu released.
+    EXPECT_FALSE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(PopupDepth, 0u);
+    EXPECT_EQ(PopupMenuHandle, nullptr);
+
+    platform::AdvanceManualClock(platform::Milliseconds{2});
+    Popups(IDM_POPUP_SHOW, [&] { Tap(); });
+    EXPECT_TRUE(IsWindowVisible(MainWindow));
+}
+
+TEST_F(MainWindowTest, TapsWithinTwoMillisecondsOfTheLastAreIgnored) {
+    ShowWindow(MainWindow, SW_HIDE);
+    EXPECT_EQ(Popups(0, [&] { Tap(); }).size(), 1u);
+    EXPECT_EQ(LastTrayTap, GetTickCount());
+    platform::AdvanceManualClock(platform::Milliseconds{1});
+    EXPECT_EQ(Popups(0, [&] { Tap(); }).size(), 0u);
+    platform::AdvanceManualClock(platform::Milliseconds{1});
+    EXPECT_EQ(Popups(0, [&] { Tap(); }).size(), 1u);
+}
+
+TEST_F(MainWindowTest, TapWhileVisibleLowersTheInputPanelAndOpensNoMenu) {
+    bool up = true;
+    platform::SetInputPanel({[&] { return up; }, [&](bool show) { up = show; }});
+    EXPECT_EQ(Popups(0, [&] { Tap(); }).size(), 0u);
+    EXPECT_FALSE(up);
+}
+
+TEST_F(MainWindowTest, DoubleTapShowsTheWindow) {
+    ShowWindow(MainWindow, SW_HIDE);
+    EXPECT_EQ(Tap(WM_LBUTTONDBLCLK), 1);
+    EXPECT_TRUE(IsWindowVisible(MainWindow));
+    EXPECT_EQ(Tap(0x0200), 0); // a mouse move is no tap
+}
+
+TEST_F(MainWindowTest, NoPopupOpensInsideAnother) {
+    ShowWindow(MainWindow, SW_HIDE);
+    int nested = 0;
+    platform::SetPopupMenuObserver([&](const platform::PopupMenuView* view) {
+        if (view != nullptr) {
+            ++nested;
+            ShowPopupMenu(MainWindow, 105, 0, 10, 10, kInstance);
+            platform::ChoosePopupMenuItem(0);
+        }
+    });
+    Tap();
+    EXPECT_EQ(nested, 1);
+}
+
+TEST_F(MainWindowTest, MinimisingSavesAndHides) {
+    SendMessageW(MainWindow, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_FALSE(IsWindowVisible(MainWindow));
+    DWORD enable = 7;
+    DWORD size = sizeof enable;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, 0, &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegQueryValueExW(key, u"Enable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enable), &size),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(enable, 0u);
+}
+
+TEST_F(MainWindowTest, ExitRemovesTheIconAndQuits) {
+    SendMessageW(MainWindow, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_FALSE(IsWindow(MainWindow));
+    EXPECT_TRUE(platform::TrayIcons().empty());
+    EXPECT_TRUE(platform::QuitPending());
+}
+
+} // namespace
