@@ -78,8 +78,9 @@ int bio_dial_number(int portId, int toneDial, const char* number);
 // rate; "CARRIER n" and "CONNECT n" set both to n, and a second such message that
 // follows within the reply time sets its own speed (CARRIER the carrier speed,
 // CONNECT the connect speed). Results: 0 connected; 57 "BUSY"; 58 "NO DIALTONE";
-// 59 "NO CARRIER" (never taken for a carrier report); 36 no result within the call
-// time, or the wait failed; 7 no open port.
+// 59 "NO CARRIER" (never taken for a carrier report), also when it follows the
+// connect message within the reply time; 36 no result within the call time, or
+// the wait failed; 7 no open port.
 int bio_wait_connect(int portId);
 
 // Reads a decimal number: drops bytes up to the first digit, then stores digits

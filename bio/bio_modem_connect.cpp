@@ -164,6 +164,11 @@ int bio_wait_connect(int portId) {
     if (second < 0) {
         return 0;
     }
+    // A "NO CARRIER" right behind the connect message means the call is gone
+    // again: reporting it as connected would send the caller's data nowhere.
+    if (second == ReplyNoCarrier) {
+        return 59;
+    }
     SpeedField field = second == ReplyCarrier   ? CarrierSpeed
                        : second == ReplyConnect ? ConnectSpeed
                                                 : NoSpeed;

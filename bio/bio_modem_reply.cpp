@@ -18,9 +18,9 @@ namespace {
 
 // The window and the start positions, allocated for one call.
 struct ReplyWindow {
-    char* bytes;      // length + 1 bytes, the last always zero
-    int* starts;      // where each reply starts in the window
-    int length;       // L
+    char* bytes; // length + 1 bytes, the last always zero
+    int* starts; // where each reply starts in the window
+    int length;  // L
     const char* const* replies;
 };
 
@@ -33,12 +33,18 @@ int FirstEqualReply(const ReplyWindow& window) {
     return -1;
 }
 
-// Shifts the window one place to the front (the zero at L moves into L - 1) and
-// reads one byte into position L - 1, which keeps the zero if nothing came.
-// Returns what the read returned.
+// Reads one byte and, when one came, shifts the window one place to the front
+// (the zero at L moves into L - 1) and puts the byte at L - 1. A read that brings
+// nothing leaves the window as it was: a stale count or a failed read between two
+// bytes of a reply must not break the reply apart. Returns what the read returned.
 int ShiftInOneByte(int portId, ReplyWindow& window) {
-    std::memmove(window.bytes, window.bytes + 1, static_cast<std::size_t>(window.length));
-    return bio_read_bytes(portId, 1, window.bytes + window.length - 1);
+    char byte = 0;
+    int got = bio_read_bytes(portId, 1, &byte);
+    if (got == 1) {
+        std::memmove(window.bytes, window.bytes + 1, static_cast<std::size_t>(window.length));
+        window.bytes[window.length - 1] = byte;
+    }
+    return got;
 }
 
 // Step 6: reads and compares while bytes wait, steps the wait while none does.
@@ -48,15 +54,12 @@ int WatchForReplies(int portId, BioWait& wait, ReplyWindow& window) {
     for (;;) {
         // A port closed by a dispatched message has no count; its wait step ends it.
         int waiting = bio_get_slot(portId) != nullptr ? bio_get_inputcount(portId) : 0;
-        if (waiting > 0) {
-            int got = ShiftInOneByte(portId, window);
+        if (waiting > 0 && ShiftInOneByte(portId, window) == 1) {
             int match = FirstEqualReply(window);
             if (match >= 0) {
                 return match;
             }
-            if (got == 1) {
-                continue;
-            }
+            continue;
         }
         if (bio_wait_step(&wait) != 0) {
             return -53;
@@ -94,9 +97,10 @@ int bio_wait_response(int portId, int timeLimit, const char* text, const char* c
     if (sent != -54) {
         return sent < 0 ? sent : -3;
     }
-    ReplyWindow window{static_cast<char*>(std::calloc(static_cast<std::size_t>(longest) + 1, 1)),
-                       static_cast<int*>(std::malloc(sizeof(int) * static_cast<std::size_t>(count))),
-                       longest, replies};
+    ReplyWindow window{
+        static_cast<char*>(std::calloc(static_cast<std::size_t>(longest) + 1, 1)),
+        static_cast<int*>(std::malloc(sizeof(int) * static_cast<std::size_t>(count))), longest,
+        replies};
     int result = -28;
     if (window.bytes != nullptr && window.starts != nullptr) {
         for (int k = 0; k < count; k++) {

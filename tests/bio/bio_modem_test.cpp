@@ -1,0 +1,653 @@
+// The modem command layer on the in-memory device and the manual clock. A small
+// modem stands at the far end: it runs in the port's wait hook, so at every wait
+// step it moves the clock one millisecond and answers the command lines the
+// library wrote since the step before. Replies that need no modem (call results,
+// digits) are queued on the device directly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bio/bio.h"
+#include "platform/dialogs.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "tests/bio/bio_deadline.h"
+#include "tests/bio/bio_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using biotest::Deadline;
+using platform::MemorySerialDevice;
+using platform::Milliseconds;
+
+// The modem at the far end of COM1:.
+struct TestModem {
+    MemorySerialDevice* device = nullptr;
+    int portId = -1;
+    // Command line as written (with its "AT", without the CR) -> result text.
+    // A line without an entry gets no result; "+++" is heard as a line of its own.
+    std::map<std::string, std::string> answers;
+    bool echo = true;
+    // In data mode command lines are data and go unanswered; only the escape is
+    // heard, and answered with "OK" (the guard times are the simulator's business).
+    bool dataMode = false;
+    std::vector<std::string> heard;
+    std::vector<Milliseconds> heardAt;
+    std::vector<int> timeoutSettingHeard; // the port's timeout setting at each line
+    std::vector<bool> dtrAtStep;          // DTR at every step
+    std::size_t seen = 0;
+    std::string pending;
+    int steps = 0;
+
+    void Step() {
+        steps++;
+        dtrAtStep.push_back(device->Dtr());
+        platform::AdvanceManualClock(1ms);
+        const std::string& output = device->Output();
+        pending += output.substr(seen);
+        seen = output.size();
+        while (TakeLine()) {
+        }
+    }
+
+    bool TakeLine() {
+        std::string line;
+        if (pending.starts_with("+++")) {
+            line = "+++";
+            pending.erase(0, 3);
+        } else if (std::size_t end = pending.find('\r'); end != std::string::npos) {
+            line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+        } else {
+            return false;
+        }
+        heard.push_back(line);
+        heardAt.push_back(platform::ClockNow());
+        timeoutSettingHeard.push_back(bio_get_timeout(portId));
+        Answer(line);
+        return true;
+    }
+
+    void Answer(const std::string& line) {
+        if (line == "+++") {
+            if (dataMode) {
+                dataMode = false;
+                device->QueueInput("\r\nOK\r\n");
+            }
+            return;
+        }
+        if (dataMode) {
+            return;
+        }
+        if (echo) {
+            device->QueueInput(line + "\r");
+        }
+        if (auto found = answers.find(line); found != answers.end()) {
+            device->QueueInput("\r\n" + found->second + "\r\n");
+        }
+    }
+};
+
+TestModem* CurrentModem = nullptr;
+int HookResult = 0;
+
+int ModemHook(int) {
+    if (CurrentModem != nullptr) {
+        CurrentModem->Step();
+    }
+    return HookResult;
+}
+
+// A window whose procedure closes the port on command 1234.
+int PortToClose = -1;
+LRESULT ClosingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && wParam == 1234) {
+        bio_close_port(PortToClose);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class BioModemTest : public biotest::BioTest {
+  protected:
+    void SetUp() override {
+        BioTest::SetUp();
+        platform::ResetMessageLoop();
+        HookResult = 0;
+        PortToClose = -1;
+        CurrentModem = &modem_;
+        modem_.device = &Device(1);
+    }
+    void TearDown() override {
+        CurrentModem = nullptr;
+        if (window_ != nullptr) {
+            DestroyWindow(window_);
+        }
+        platform::ResetMessageLoop();
+        bio_set_timerresolution(1);
+        BioTest::TearDown();
+    }
+
+    // COM1: at 19200 baud with the far-end modem in its wait hook; the modem
+    // answers "AT" alone with OK unless the test says otherwise.
+    int OpenModemPort() {
+        int id = OpenReaderPort(19200);
+        EXPECT_EQ(bio_set_waithook(id, ModemHook), 0);
+        modem_.portId = id;
+        modem_.answers["AT"] = "OK";
+        return id;
+    }
+
+    HWND ClosingWindow() {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = ClosingProcedure;
+            windowClass.lpszClassName = u"BioModemTestWindow";
+            registered = RegisterClassW(&windowClass) != 0;
+        }
+        window_ = CreateWindowW(u"BioModemTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+        EXPECT_NE(window_, nullptr);
+        return window_;
+    }
+
+    static bool QueueHoldsAMessage() {
+        MSG message;
+        return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
+    }
+
+    TestModem modem_;
+    HWND window_ = nullptr;
+};
+
+// --- Reply matching -----------------------------------------------------------
+
+TEST_F(BioModemTest, OkAfterAnEchoedCommandMatchesAtItsK) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    Device(1).QueueInput("AT\r\r\nOK\r\n");
+    EXPECT_EQ(bio_wait_string(id, 55, "", "OK"), 0);
+    // Nothing after the K was read.
+    EXPECT_EQ(bio_get_inputcount(id), 2);
+}
+
+struct MatchCase {
+    const char* name;
+    std::vector<const char*> replies;
+    std::string stream;
+    int index;
+    int leftOver;
+};
+
+TEST_F(BioModemTest, TheFirstEqualReplyInListOrderWins) {
+    Deadline deadline(5s);
+    const MatchCase cases[] = {
+        {"second of two", {"OK", "ERROR"}, "junk\r\nERROR\r\n", 1, 2},
+        {"the first reply to arrive, not the first listed", {"OK", "NO"}, "NOT OK", 1, 4},
+        {"a shorter reply at the tail of a longer one, listed first",
+         {"CARRIER", "NO CARRIER"},
+         "NO CARRIER",
+         0,
+         0},
+        {"longer listed first", {"NO CARRIER", "CARRIER"}, "NO CARRIER", 0, 0},
+        {"the reply arrives in the middle of a burst", {"RING"}, "xxRINGyy", 0, 2},
+        {"an empty reply matches at the first byte", {"OK", ""}, "Zebra", 1, 4},
+        {"a reply as long as the window", {"CONNECT"}, "CONNECT", 0, 0},
+    };
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    for (const MatchCase& match : cases) {
+        bio_purge_input(id);
+        Device(1).QueueInput(match.stream);
+        std::vector<const char*> replies = match.replies;
+        replies.push_back(nullptr);
+        EXPECT_EQ(bio_wait_response(id, 55, "", replies.data()), match.index) << match.name;
+        EXPECT_EQ(bio_get_inputcount(id), match.leftOver) << match.name;
+    }
+}
+
+TEST_F(BioModemTest, TheTextIsSentBeforeTheReplyIsAwaited) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers["ATI3"] = "OK";
+    EXPECT_EQ(bio_wait_string(id, 55, "ATI3\r", "OK"), 0);
+    EXPECT_EQ(Device(1).Output(), "ATI3\r");
+    EXPECT_EQ(modem_.heard, std::vector<std::string>{"ATI3"});
+}
+
+TEST_F(BioModemTest, ARunOutTimeLimitGivesMinus53AfterTheLimit) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -53);
+    EXPECT_EQ(Now() - start, 40ms);
+
+    bio_set_timerresolution(10);
+    start = Now();
+    EXPECT_EQ(bio_wait_string(id, 4, "", "OK"), -53);
+    EXPECT_EQ(Now() - start, 40ms);
+}
+
+TEST_F(BioModemTest, EmptyListsGiveMinus5WithoutWriting) {
+    int id = OpenModemPort();
+    const char* none[] = {nullptr};
+    const char* allEmpty[] = {"", "", nullptr};
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", none), -5);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", allEmpty), -5);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", nullptr), -5);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", ""), -5);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", nullptr), -5);
+    EXPECT_TRUE(Device(1).Output().empty());
+    EXPECT_EQ(bio_wait_response(3, 55, "ATZ\r", none), -5);
+}
+
+TEST_F(BioModemTest, WriteFailuresComeBackAsTheirCodes) {
+    Deadline deadline(5s);
+    const char* ok[] = {"OK", nullptr};
+    EXPECT_EQ(bio_wait_response(2, 55, "AT\r", ok), -7);
+    EXPECT_EQ(bio_wait_string(-1, 55, "AT\r", "OK"), -7);
+
+    int id = OpenModemPort();
+    Device(1).LimitOutput(2);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", ok), -3);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -3);
+    Device(1).UnlimitOutput();
+    Device(1).FailCall(platform::CommCall::Write, ERROR_GEN_FAILURE);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -36);
+    EXPECT_TRUE(modem_.heard.empty());
+}
+
+TEST_F(BioModemTest, AQuitOrCancelEndsTheReplyWaitAndIsNotPutBack) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    PostQuitMessage(0);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_FALSE(platform::QuitPending());
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_FALSE(QueueHoldsAMessage());
+    EXPECT_EQ(modem_.steps, 2);
+}
+
+TEST_F(BioModemTest, AHookResultEndsTheReplyWait) {
+    int id = OpenModemPort();
+    HookResult = 9;
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(modem_.steps, 1);
+}
+
+TEST_F(BioModemTest, APortClosedDuringTheReplyWaitEndsIt) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    PortToClose = id;
+    PostMessageW(ClosingWindow(), WM_COMMAND, 1234, 0);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(bio_get_slot(id), nullptr);
+}
+
+TEST_F(BioModemTest, AReadThatBringsNothingDoesNotBreakAReplyApart) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    Device(1).QueueInput("O");
+    Device(1).QueuePause(3ms);
+    Device(1).QueueInput("K");
+    // The count says a byte waits, but the read fails once.
+    Device(1).FailCall(platform::CommCall::Read, ERROR_GEN_FAILURE, 1, 1);
+    EXPECT_EQ(bio_wait_string(id, 55, "", "OK"), 0);
+}
+
+// --- Sending a command --------------------------------------------------------
+
+TEST_F(BioModemTest, ACommandGoesOutWithPrefixAndEndAndIsAnsweredOk) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers["ATH"] = "OK";
+    bio_set_timeout(id, 321);
+    EXPECT_EQ(bio_send_command(id, "H"), 0);
+    EXPECT_EQ(Device(1).Output(), "ATH\r");
+    EXPECT_EQ(bio_get_timeout(id), 321);
+}
+
+TEST_F(BioModemTest, ACommandWithoutOkIsTriedThreeTimes) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    bio_set_timeout(id, 321);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_send_command(id, "H"), 56);
+    EXPECT_EQ(Device(1).Output(), "ATH\rATH\rATH\r");
+    EXPECT_EQ(Now() - start, 3 * 55ms);
+    EXPECT_EQ(bio_get_timeout(id), 321);
+}
+
+TEST_F(BioModemTest, AnErrorIsNoOkButTheNextTryMaySucceed) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers["ATX4"] = "ERROR";
+    EXPECT_EQ(bio_send_command(id, "X4"), 56);
+    // The first try's echo and ERROR are purged before the second try.
+    modem_.answers["ATX4"] = "OK";
+    EXPECT_EQ(bio_send_command(id, "X4"), 0);
+    EXPECT_EQ(bio_send_command(2, "X4"), 7);
+    EXPECT_EQ(bio_send_command(-1, "X4"), 7);
+}
+
+TEST_F(BioModemTest, TheProfileDecidesPrefixEndAndReply) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    ASSERT_EQ(bio_set_modemstring(id, 0, "at"), 0);
+    ASSERT_EQ(bio_set_modemstring(id, 8, "0"), 0);
+    ASSERT_EQ(bio_set_modemvalue(id, 2, 10), 0);
+    modem_.echo = false;
+    modem_.answers["atm0"] = "0";
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_send_command(id, "m0"), 0);
+    EXPECT_EQ(Device(1).Output(), "atm0\r");
+    EXPECT_EQ(bio_send_command(id, "m1"), 56);
+    EXPECT_EQ(Now() - start, 1ms + 3 * 10ms);
+}
+
+// --- The attention sequence ---------------------------------------------------
+
+TEST_F(BioModemTest, AttentionDropsDtrThenAsksForOk) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    ASSERT_EQ(bio_set_dtr(id), 0);
+    EXPECT_EQ(bio_reset_modem(id), 0);
+    EXPECT_EQ(Device(1).Output(), "AT\r");
+    ASSERT_EQ(modem_.heardAt.size(), 1u);
+    // 110 steps with DTR low, 110 with it high, then the step that heard "AT".
+    ASSERT_EQ(modem_.dtrAtStep.size(), 221u);
+    EXPECT_EQ(std::count(modem_.dtrAtStep.begin(), modem_.dtrAtStep.begin() + 110, false), 110);
+    EXPECT_EQ(std::count(modem_.dtrAtStep.begin() + 110, modem_.dtrAtStep.end(), true), 111);
+    EXPECT_TRUE(Device(1).Dtr());
+}
+
+TEST_F(BioModemTest, AttentionEscapesFromDataModeWithTheEscapeTimeout) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.dataMode = true;
+    bio_set_timeout(id, 7);
+    EXPECT_EQ(bio_reset_modem(id), 0);
+    EXPECT_EQ(Device(1).Output(), "AT\rAT\rAT\r+++");
+    ASSERT_EQ(modem_.heard.size(), 4u);
+    EXPECT_EQ(modem_.heard[3], "+++");
+    EXPECT_EQ(modem_.timeoutSettingHeard[3], 110);
+    EXPECT_EQ(modem_.timeoutSettingHeard[0], 7);
+    EXPECT_EQ(bio_get_timeout(id), 7);
+    // The escape came after the last try's full reply time of silence.
+    EXPECT_EQ(modem_.heardAt[3] - modem_.heardAt[2], 55ms);
+}
+
+TEST_F(BioModemTest, AttentionTurnsResultCodesBackOn) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    // A modem told to keep quiet (ATQ1) answers nothing until Q0 is in force.
+    modem_.answers.clear();
+    modem_.answers["ATV1Q0"] = "OK";
+    EXPECT_EQ(bio_reset_modem(id), 0);
+    EXPECT_EQ(Device(1).Output(), "AT\rAT\rAT\r+++ATV1Q0\r");
+}
+
+TEST_F(BioModemTest, AttentionGivesUpAfterThreePasses) {
+    Deadline deadline(10s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    bio_set_timeout(id, 7);
+    EXPECT_EQ(bio_reset_modem(id), 55);
+    std::string pass = "AT\rAT\rAT\r+++ATV1Q0\rATV1Q0\rATV1Q0\r";
+    EXPECT_EQ(Device(1).Output(), pass + pass + pass);
+    EXPECT_EQ(bio_get_timeout(id), 7);
+    EXPECT_EQ(bio_reset_modem(3), 7);
+}
+
+TEST_F(BioModemTest, InitialisationAndHangUpFollowTheAttention) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers["ATV1Q0"] = "OK";
+    modem_.answers["ATH"] = "OK";
+    EXPECT_EQ(bio_init_modem(id), 0);
+    EXPECT_EQ(Device(1).Output(), "AT\rATV1Q0\r");
+    Device(1).ClearOutput();
+    modem_.seen = 0;
+    EXPECT_EQ(bio_hangup_modem(id), 0);
+    EXPECT_EQ(Device(1).Output(), "AT\rATH\r");
+}
+
+TEST_F(BioModemTest, InitialisationAndHangUpReportWhatFailed) {
+    Deadline deadline(10s);
+    int id = OpenModemPort();
+    // Attention works, the command itself gets no OK.
+    EXPECT_EQ(bio_init_modem(id), 56);
+    EXPECT_EQ(bio_hangup_modem(id), 56);
+    EXPECT_EQ(bio_init_modem(2), 7);
+    EXPECT_EQ(bio_hangup_modem(2), 7);
+    modem_.answers.clear();
+    Device(1).ClearOutput();
+    modem_.seen = 0;
+    EXPECT_EQ(bio_hangup_modem(id), 55);
+    EXPECT_EQ(Device(1).Output().find("ATH\r"), std::string::npos);
+}
+
+TEST_F(BioModemTest, APortClosedDuringTheAttentionGivesSeven) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    PortToClose = id;
+    PostMessageW(ClosingWindow(), WM_COMMAND, 1234, 0);
+    EXPECT_EQ(bio_init_modem(id), 7);
+    EXPECT_EQ(bio_get_slot(id), nullptr);
+}
+
+// --- Dialling -----------------------------------------------------------------
+
+TEST_F(BioModemTest, ToneAndPulseDialsSendTheirCommands) {
+    Deadline deadline(5s);
+    struct {
+        int tone;
+        const char* sent;
+    } const dials[] = {{1, "AT\rATDT123\r"}, {0, "AT\rATDP123\r"}, {-4, "AT\rATDT123\r"}};
+    int id = OpenModemPort();
+    for (const auto& dial : dials) {
+        Device(1).ClearOutput();
+        modem_.seen = 0;
+        bio_set_timeout(id, 9);
+        Milliseconds start = Now();
+        EXPECT_EQ(bio_dial_number(id, dial.tone, "123"), 0);
+        EXPECT_EQ(Device(1).Output(), dial.sent);
+        EXPECT_EQ(bio_get_timeout(id), 9);
+        // The attention (220 ms of DTR and one step for the OK), then twice 55.
+        EXPECT_EQ(Now() - start, 221ms + 110ms);
+    }
+}
+
+TEST_F(BioModemTest, NoDialWithoutTheModemsAttention) {
+    Deadline deadline(10s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    EXPECT_EQ(bio_dial_number(id, 1, "123"), 55);
+    EXPECT_EQ(Device(1).Output().find("ATDT"), std::string::npos);
+    EXPECT_EQ(bio_dial_number(1, 1, "123"), 7);
+}
+
+// --- The call result ----------------------------------------------------------
+
+struct CallCase {
+    const char* name;
+    std::string stream;
+    int result;
+    int carrierSpeed;
+    int connectSpeed;
+};
+
+TEST_F(BioModemTest, CallResults) {
+    Deadline deadline(20s);
+    const CallCase cases[] = {
+        {"connect with a speed", "\r\nCONNECT 9600\r\n", 0, 9600, 9600},
+        {"carrier, then connect", "\r\nCARRIER 28800\r\n\r\nCONNECT 9600\r\n", 0, 28800, 9600},
+        {"carrier alone", "\r\nCARRIER 2400\r\n", 0, 2400, 2400},
+        {"connect, then carrier", "\r\nCONNECT 38400\r\n\r\nCARRIER 14400\r\n", 0, 14400, 38400},
+        {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200},
+        {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX},
+        {"busy", "\r\nBUSY\r\n", 57, 19200, 19200},
+        {"no dial tone", "\r\nNO DIALTONE\r\n", 58, 19200, 19200},
+        {"no carrier", "\r\nNO CARRIER\r\n", 59, 19200, 19200},
+        {"the call drops at once", "\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n", 59, 9600, 9600},
+        {"busy after connect changes nothing", "\r\nCONNECT 9600\r\n\r\nBUSY\r\n", 0, 9600, 9600},
+        {"echo and noise first", "ATDT5551234\r\r\nRING\r\n\r\nCONNECT 1200\r\n", 0, 1200, 1200},
+    };
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    for (const CallCase& call : cases) {
+        bio_purge_input(id);
+        Device(1).QueueInput(call.stream);
+        EXPECT_EQ(bio_wait_connect(id), call.result) << call.name;
+        EXPECT_EQ(bio_get_carrierspeed(id), call.carrierSpeed) << call.name;
+        EXPECT_EQ(bio_get_connectspeed(id), call.connectSpeed) << call.name;
+    }
+}
+
+TEST_F(BioModemTest, ConnectIsRecognisedAtItsFinalT) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    Device(1).QueueInput("\r\nCONNECT");
+    Device(1).QueuePause(20ms);
+    Device(1).QueueInput(" 9600\r\n");
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_connect(id), 0);
+    EXPECT_EQ(bio_get_connectspeed(id), 9600);
+    // The digits came 20 ms later, within the reply time of the digit read.
+    EXPECT_LT(Now() - start, 20ms + 55ms + 55ms);
+}
+
+TEST_F(BioModemTest, SilenceAfterDiallingGives36AfterTheCallTime) {
+    Deadline deadline(10s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(Now() - start, 30000ms);
+    EXPECT_EQ(bio_get_connectspeed(id), 19200);
+
+    ASSERT_EQ(bio_set_modemvalue(id, 3, 100), 0);
+    start = Now();
+    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(Now() - start, 100ms);
+    EXPECT_EQ(bio_wait_connect(3), 7);
+}
+
+TEST_F(BioModemTest, ACancelDuringTheCallWaitGives36) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_FALSE(QueueHoldsAMessage());
+}
+
+TEST_F(BioModemTest, EachCallWaitStartsFromTheLineRate) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    Device(1).QueueInput("CONNECT 2400\r");
+    ASSERT_EQ(bio_wait_connect(id), 0);
+    ASSERT_EQ(bio_setup_port(id, 38400, 0, 3, 0, 4, 0), 0);
+    Device(1).QueueInput("CONNECT\r");
+    EXPECT_EQ(bio_wait_connect(id), 0);
+    EXPECT_EQ(bio_get_carrierspeed(id), 38400);
+    EXPECT_EQ(bio_get_connectspeed(id), 38400);
+}
+
+TEST_F(BioModemTest, ChangedReplyTextsAreStillToldApart) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    ASSERT_EQ(bio_set_modemstring(id, 16, "CARR"), 0);
+    ASSERT_EQ(bio_set_modemstring(id, 11, "NO CARR"), 0);
+    Device(1).QueueInput("NO CARR\r");
+    EXPECT_EQ(bio_wait_connect(id), 59);
+    Device(1).QueueInput("CARR 300\r");
+    EXPECT_EQ(bio_wait_connect(id), 0);
+    EXPECT_EQ(bio_get_carrierspeed(id), 300);
+}
+
+// --- Digits -------------------------------------------------------------------
+
+struct DigitCase {
+    const char* name;
+    std::string stream;
+    int size;
+    const char* digits;
+    int leftOver;
+};
+
+TEST_F(BioModemTest, DigitsAreReadUpToTheFirstOtherByte) {
+    Deadline deadline(5s);
+    const DigitCase cases[] = {
+        {"after a space", " 9600\rX", 12, "9600", 1},
+        {"other bytes first", "abc42x1", 12, "42", 1},
+        {"the buffer limits the run", "12345", 3, "12", 2},
+        {"size 1 drops the first digit", "789", 1, "", 2},
+        {"a zero byte ends the run",
+         std::string("56\0"
+                     "7",
+                     4),
+         12, "56", 1},
+    };
+    int id = OpenModemPort();
+    modem_.answers.clear();
+    for (const DigitCase& digits : cases) {
+        bio_purge_input(id);
+        Device(1).QueueInput(digits.stream);
+        char buffer[16];
+        std::memset(buffer, 0x55, sizeof buffer);
+        EXPECT_EQ(bio_read_digits(id, digits.size, buffer), 0) << digits.name;
+        EXPECT_STREQ(buffer, digits.digits) << digits.name;
+        EXPECT_EQ(bio_get_inputcount(id), digits.leftOver) << digits.name;
+    }
+}
+
+TEST_F(BioModemTest, DigitsArrivingInPiecesAreReadWhole) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    Device(1).QueueInput(" 96");
+    Device(1).QueuePause(5ms);
+    Device(1).QueueInput("00\r");
+    char buffer[12];
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), 0);
+    EXPECT_STREQ(buffer, "9600");
+}
+
+TEST_F(BioModemTest, NoDigitWithinTheReplyTimeGivesMinusOne) {
+    Deadline deadline(5s);
+    int id = OpenModemPort();
+    Device(1).QueueInput("\r\n");
+    char buffer[12] = "unchanged";
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
+    EXPECT_GE(Now() - start, 55ms);
+    EXPECT_LE(Now() - start, 57ms);
+    EXPECT_EQ(bio_read_digits(2, sizeof buffer, buffer), -1);
+    EXPECT_STREQ(buffer, "unchanged");
+}
+
+TEST_F(BioModemTest, AFailedReadBeforeTheFirstDigitGivesMinusOne) {
+    int id = OpenModemPort();
+    Device(1).QueueInput("x5");
+    Device(1).FailCall(platform::CommCall::Read, ERROR_GEN_FAILURE, 1, 1);
+    char buffer[12];
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
+}
+
+} // namespace
