@@ -39,6 +39,10 @@ class Process {
     ~Process() { Kill(); }
 
     bool Start(const std::vector<std::string>& arguments) {
+        Kill(); // a process object may be started again once the last one ended
+        out_.clear();
+        err_.clear();
+        status_.reset();
         int in[2], out[2], err[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
             return false;

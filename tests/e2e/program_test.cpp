@@ -58,6 +58,19 @@ TEST_F(ProgramTest, ASecondStartShowsTheFirstAndEndsWithZero) {
     EXPECT_TRUE(program_.Running());
 }
 
+TEST_F(ProgramTest, AnInstanceThatCrashedIsNotMistakenForARunningOne) {
+    StartProgram({"MIN"});
+    program_.Signal(SIGKILL);
+    ASSERT_EQ(program_.Wait(5s), 128 + SIGKILL);
+    // Its socket is left behind; the next start replaces it and runs.
+    StartProgram({"MIN"});
+    EXPECT_TRUE(MainWindowHidden());
+    Process second;
+    ASSERT_TRUE(second.Start(ProgramArguments({})));
+    EXPECT_EQ(second.Wait(5s), 0) << second.Errors();
+    EXPECT_TRUE(program_.Running());
+}
+
 TEST_F(ProgramTest, TrayPopupShowAndDismiss) {
     StartProgram({"MIN"});
     TapTray();
