@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -247,6 +248,186 @@ TEST(SwipetypeSimTest, HelpDescribesTheModes) {
     SimProcess sim(kSimulator, {"rfid", "--help"});
     EXPECT_EQ(sim.DevicePath(), "Usage: swipetype-sim MODE [OPTION]...");
     EXPECT_EQ(sim.Wait(2s), std::optional<int>(0));
+}
+
+} // namespace
+
+namespace {
+
+// The modem: a line written by the program, and what comes back.
+class SwipetypeSimModemTest : public testing::Test {
+  protected:
+    // Starts the modem with `arguments` and opens its line at 19200 baud.
+    void Start(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "modem");
+        sim_ = std::make_unique<SimProcess>(kSimulator, arguments);
+        ASSERT_TRUE(sim_->Started());
+        port_ = std::make_unique<Port>(sim_->DevicePath(), B19200);
+        ASSERT_TRUE(port_->IsOpen());
+    }
+
+    // Writes `command` and reads as many bytes as `expected` holds (or 1 s passes).
+    std::string Exchange(const std::string& command, const std::string& expected) {
+        port_->Write(command);
+        return port_->Read(expected.size(), 1s);
+    }
+
+    // True when nothing comes back within `limit`.
+    bool Silent(std::chrono::milliseconds limit = 150ms) { return port_->Read(1, limit).empty(); }
+
+    std::unique_ptr<SimProcess> sim_;
+    std::unique_ptr<Port> port_;
+};
+
+struct ModemExchange {
+    const char* sent;
+    const char* back;
+};
+
+TEST_F(SwipetypeSimModemTest, AnswersCommandsWithEchoAndResultCodes) {
+    Start({"--quiet"});
+    const ModemExchange exchanges[] = {
+        {"AT\r", "AT\r\r\nOK\r\n"},
+        {"at e1 v1\r", "at e1 v1\r\r\nOK\r\n"},
+        {"noise AT\r", "noise AT\r\r\nOK\r\n"},
+        {"ATJ\r", "ATJ\r\r\nERROR\r\n"},
+        {"ATE2\r", "ATE2\r\r\nERROR\r\n"},
+        {"ATS7=45S7?\r", "ATS7=45S7?\r\r\n045\r\n\r\nOK\r\n"},
+        {"ATX\bM1L2\r", "ATX\bM1L2\r\r\nOK\r\n"}, // the backspace takes the X back
+        {"ATE0\r", "ATE0\r\r\nOK\r\n"},
+        {"AT\r", "\r\nOK\r\n"},
+        {"ATV0\r", "0\r"},
+        {"ATJ\r", "4\r"},
+        {"ATV1Q1\r", ""},
+        {"ATQ0\r", "\r\nOK\r\n"},
+        {"ATZ\r", "\r\nOK\r\n"},
+        {"AT\r", "AT\r\r\nOK\r\n"}, // ATZ turned the echo back on
+    };
+    for (const ModemExchange& exchange : exchanges) {
+        EXPECT_EQ(Exchange(exchange.sent, exchange.back), exchange.back) << exchange.sent;
+    }
+    EXPECT_TRUE(Silent());
+}
+
+struct DialCase {
+    std::vector<std::string> arguments;
+    const char* dial;
+    const char* result;
+};
+
+TEST_F(SwipetypeSimModemTest, DialsEndAsTheCommandLineSays) {
+    const DialCase cases[] = {
+        {{"--speed", "9600"}, "ATDT123\r", "\r\nCONNECT 9600\r\n"},
+        {{"--carrier", "28800", "--speed", "9600"},
+         "ATDP123\r",
+         "\r\nCARRIER 28800\r\n\r\nCONNECT 9600\r\n"},
+        {{}, "ATD5\r", "\r\nCONNECT 19200\r\n"}, // the line's rate
+        {{"--speed", "none"}, "ATDT5\r", "\r\nCONNECT\r\n"},
+        {{"--dial-result", "busy"}, "ATDT5\r", "\r\nBUSY\r\n"},
+        {{"--dial-result", "no-dialtone"}, "ATDT5\r", "\r\nNO DIALTONE\r\n"},
+        {{"--dial-result", "no-carrier"}, "ATDT5\r", "\r\nNO CARRIER\r\n"},
+    };
+    for (const DialCase& dial : cases) {
+        std::vector<std::string> arguments = dial.arguments;
+        arguments.push_back("--quiet");
+        Start(arguments);
+        std::string expected = std::string(dial.dial) + dial.result;
+        EXPECT_EQ(Exchange(dial.dial, expected), expected) << dial.result;
+    }
+}
+
+TEST_F(SwipetypeSimModemTest, ASilentDialIsAbortedByAnyByte) {
+    Start({"--quiet", "--dial-result", "silent"});
+    EXPECT_EQ(Exchange("ATDT1\r", "ATDT1\r"), "ATDT1\r");
+    EXPECT_TRUE(Silent(300ms));
+    EXPECT_EQ(Exchange("x", "\r\nNO CARRIER\r\n"), "\r\nNO CARRIER\r\n");
+    EXPECT_EQ(Exchange("AT\r", "AT\r\r\nOK\r\n"), "AT\r\r\nOK\r\n");
+}
+
+TEST_F(SwipetypeSimModemTest, TheEscapeNeedsItsGuardTimes) {
+    Start({"--quiet", "--guard-time", "200", "--speed", "9600"});
+    EXPECT_EQ(Exchange("ATDT1\r", "ATDT1\r\r\nCONNECT 9600\r\n"), "ATDT1\r\r\nCONNECT 9600\r\n");
+    // Online, commands are data: no echo, no answer.
+    port_->Write("AT\r");
+    EXPECT_TRUE(Silent(300ms));
+    // No silence before it: data.
+    port_->Write("data+++");
+    EXPECT_TRUE(Silent(400ms));
+    // Silence before, but a byte within the guard time after it: data.
+    port_->Write("+++");
+    usleep(50000);
+    port_->Write("x");
+    EXPECT_TRUE(Silent(400ms));
+    // Silence before and after: OK, a guard time after the third "+".
+    auto sent = SteadyClock::now();
+    port_->Write("+++");
+    SteadyClock::time_point first;
+    EXPECT_EQ(port_->Read(6, 1s, &first), "\r\nOK\r\n");
+    EXPECT_GE(first - sent, 190ms);
+    // In the command state with the call up: ATO goes back online, ATH hangs up.
+    EXPECT_EQ(Exchange("ATO\r", "ATO\r\r\nCONNECT 9600\r\n"), "ATO\r\r\nCONNECT 9600\r\n");
+    usleep(250000);
+    EXPECT_EQ(port_->Read(1, 10ms), "");
+    port_->Write("+++");
+    EXPECT_EQ(port_->Read(6, 1s), "\r\nOK\r\n");
+    EXPECT_EQ(Exchange("ATD1\r", "ATD1\r\r\nERROR\r\n"), "ATD1\r\r\nERROR\r\n");
+    EXPECT_EQ(Exchange("ATH\r", "ATH\r\r\nOK\r\n"), "ATH\r\r\nOK\r\n");
+    EXPECT_EQ(Exchange("ATO\r", "ATO\r\r\nNO CARRIER\r\n"), "ATO\r\r\nNO CARRIER\r\n");
+}
+
+TEST_F(SwipetypeSimModemTest, InputLinesSetTheNextResultAndActForTheFarEnd) {
+    Start({"--speed", "2400"});
+    ASSERT_TRUE(sim_->ReadErrorLine(2s).has_value()); // "modem ready"
+    ASSERT_TRUE(sim_->Send("busy\n"));
+    ASSERT_TRUE(sim_->ReadErrorLine(2s).has_value());
+    EXPECT_EQ(Exchange("ATDT1\r", "ATDT1\r\r\nBUSY\r\n"), "ATDT1\r\r\nBUSY\r\n");
+    ASSERT_TRUE(sim_->Send("connect 1200\n"));
+    EXPECT_EQ(Exchange("ATDT1\r", "ATDT1\r\r\nCONNECT 1200\r\n"), "ATDT1\r\r\nCONNECT 1200\r\n");
+    ASSERT_TRUE(sim_->Send("data hello\n"));
+    EXPECT_EQ(port_->Read(6, 1s), "hello\r");
+    ASSERT_TRUE(sim_->Send("hangup\n"));
+    EXPECT_EQ(port_->Read(14, 1s), "\r\nNO CARRIER\r\n");
+    ASSERT_TRUE(sim_->Send("ring\n"));
+    bool warned = false;
+    for (int i = 0; i < 20 && !warned; i++) {
+        auto line = sim_->ReadErrorLine(1s);
+        warned = line && line->find("not understood: \"ring\"") != std::string::npos;
+    }
+    EXPECT_TRUE(warned);
+}
+
+TEST_F(SwipetypeSimModemTest, UsageErrorsAreClear) {
+    const UsageCase cases[] = {
+        {{"modem", "--dial-result", "engaged"}, 2, "--dial-result wants connect, busy"},
+        {{"modem", "--speed", "fast"}, 2, "--speed wants a speed"},
+        {{"modem", "--carrier", "0"}, 2, "--carrier wants a speed"},
+        {{"modem", "--guard-time", "-5"}, 2, "--guard-time wants milliseconds"},
+        {{"modem", "--tag", "01020304"}, 2, "unknown option --tag for modem mode"},
+    };
+    for (const UsageCase& usage : cases) {
+        SimProcess sim(kSimulator, usage.arguments);
+        auto message = sim.ReadErrorLine(2s);
+        ASSERT_TRUE(message.has_value()) << usage.says;
+        EXPECT_NE(message->find(usage.says), std::string::npos) << *message;
+        EXPECT_EQ(sim.Wait(2s), std::optional<int>(usage.status)) << usage.says;
+    }
+}
+
+TEST_F(SwipetypeSimModemTest, HelpDescribesTheModem) {
+    std::string command = kSimulator + " modem --help";
+    FILE* help = popen(command.c_str(), "r");
+    ASSERT_NE(help, nullptr);
+    std::string text;
+    char buffer[512];
+    while (std::size_t got = fread(buffer, 1, sizeof buffer, help)) {
+        text.append(buffer, got);
+    }
+    EXPECT_EQ(pclose(help), 0);
+    for (const char* needle : {"modem mode, at whatever rate the program sets", "--dial-result",
+                               "--speed", "--carrier", "--guard-time", "hangup"}) {
+        EXPECT_NE(text.find(needle), std::string::npos) << needle;
+    }
+    EXPECT_EQ(text.find("msr mode"), std::string::npos);
 }
 
 } // namespace

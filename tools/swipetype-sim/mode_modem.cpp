@@ -414,6 +414,15 @@ unsigned Number(std::string_view commands, std::size_t& at) {
     return value;
 }
 
+// E, V and Q take 0 or 1; any other value is refused and changes nothing.
+bool SetFlag(bool& flag, unsigned value) {
+    if (value > 1) {
+        return false;
+    }
+    flag = value == 1;
+    return true;
+}
+
 bool ModemMode::ExecuteOne(Session& session, std::string_view commands, std::size_t& at,
                            bool& answered) {
     char command = commands[at++];
@@ -443,14 +452,11 @@ bool ModemMode::ExecuteOne(Session& session, std::string_view commands, std::siz
     unsigned value = Number(commands, at);
     switch (command) {
     case 'E':
-        echo_ = value == 1;
-        return value <= 1;
+        return SetFlag(echo_, value);
     case 'V':
-        verbal_ = value == 1;
-        return value <= 1;
+        return SetFlag(verbal_, value);
     case 'Q':
-        quiet_ = value == 1;
-        return value <= 1;
+        return SetFlag(quiet_, value);
     case 'Z':
         if (callUp_) {
             EndCall(session, "reset");
