@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/message_loop.h"
+#include "platform/wait_hook.h"
 
 namespace platform {
 namespace {
@@ -29,6 +30,11 @@ Sources& State() {
     return sources;
 }
 
+WaitHook& Hook() {
+    static WaitHook hook;
+    return hook;
+}
+
 const WaitSource* FindSource(WaitSourceId id) {
     const auto& list = State().list;
     auto found = std::find_if(list.begin(), list.end(),
@@ -41,6 +47,14 @@ int PollTimeout(Milliseconds timeout) {
         return -1;
     }
     return static_cast<int>(std::min<Milliseconds::rep>(timeout.count(), 0x7FFFFFFF));
+}
+
+// The shorter of two poll() timeouts, where -1 means no limit.
+int ShorterTimeout(int a, int b) {
+    if (a < 0) {
+        return b;
+    }
+    return b < 0 ? a : std::min(a, b);
 }
 
 // Runs the callbacks of the ready sources. The list may change under a callback, so
@@ -89,25 +103,56 @@ std::size_t WaitSourceCount() {
     return State().list.size();
 }
 
+// With a wait hook, its descriptors are polled after the sources' own, and its
+// dispatch runs after every wait, ready or not: a toolkit's timeouts are due when
+// the wait ends without any descriptor.
 int ServiceWaitSources(Milliseconds timeout) {
-    const auto& list = State().list;
-    if (list.empty() && timeout.count() == 0) {
+    // A copy, so that a callback may replace or remove the hook while it runs.
+    const WaitHook hook = Hook();
+    const bool hooked = hook.prepare && hook.dispatch;
+    if (State().list.empty() && timeout.count() == 0 && !hooked) {
         return 0;
     }
+    int pollTimeout = PollTimeout(timeout);
+    std::vector<pollfd> hookDescriptors;
+    if (hooked) {
+        pollTimeout = ShorterTimeout(pollTimeout, hook.prepare(hookDescriptors));
+    }
+    const auto& list = State().list;
     std::vector<pollfd> polled;
     std::vector<WaitSourceId> ids;
-    polled.reserve(list.size());
+    polled.reserve(list.size() + hookDescriptors.size());
     ids.reserve(list.size());
     for (const WaitSource& source : list) {
         polled.push_back({source.fd, source.events, 0});
         ids.push_back(source.id);
     }
-    int ready = ::poll(polled.data(), polled.size(), PollTimeout(timeout));
-    if (ready <= 0) {
-        // EINTR: a signal arrived; the caller looks at the queue again.
-        return 0;
+    polled.insert(polled.end(), hookDescriptors.begin(), hookDescriptors.end());
+    int ready = ::poll(polled.data(), polled.size(), pollTimeout);
+    // EINTR: a signal arrived; the caller looks at the queue again.
+    int ran = 0;
+    if (hooked) {
+        for (std::size_t i = 0; i < hookDescriptors.size(); ++i) {
+            hookDescriptors[i].revents = ready > 0 ? polled[ids.size() + i].revents : 0;
+        }
+        ran += hook.dispatch(hookDescriptors);
     }
-    return RunReady(polled, ids);
+    if (ready > 0) {
+        polled.resize(ids.size());
+        ran += RunReady(polled, ids);
+    }
+    return ran;
+}
+
+void SetWaitHook(WaitHook hook) {
+    if (!hook.prepare || !hook.dispatch) {
+        hook = {};
+    }
+    Hook() = std::move(hook);
+}
+
+bool WaitHookInstalled() {
+    return static_cast<bool>(Hook().prepare);
 }
 
 namespace detail {

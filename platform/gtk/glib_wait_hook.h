@@ -1,0 +1,17 @@
+// GLib's main context served from the message loop's wait (platform/wait_hook.h):
+// before each wait the context is prepared and its descriptors and timeout are
+// handed to the loop's poll(); after it the context is checked and its ready
+// sources dispatched. The context is acquired by this thread while installed.
+#pragma once
+
+#include <functional>
+
+namespace platform::gtk_front_end {
+
+// `beforeWait` runs before each wait, ahead of GLib's own preparation: the front
+// end brings its widgets up to date there, so that what GLib then draws is the
+// window system's state after the messages just handled.
+void InstallGlibWaitHook(std::function<void()> beforeWait);
+void RemoveGlibWaitHook();
+
+} // namespace platform::gtk_front_end

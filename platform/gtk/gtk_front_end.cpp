@@ -1,0 +1,213 @@
+#include "platform/gtk/gtk_front_end.h"
+#include "platform/gtk/gtk_inspect.h"
+#include "platform/menus.h"
+
+#include "platform/gtk/glib_wait_hook.h"
+#include "platform/gtk/key_forwarding.h"
+#include "platform/gtk/popup_mirror.h"
+#include "platform/gtk/tray_mirror.h"
+#include "platform/gtk/window_mirror.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtk/gtk.h>
+// Xlib last: its None, True and False are macros.
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+
+namespace platform {
+namespace {
+
+struct FrontEnd {
+    bool gtkReady = false;
+    bool running = false;
+    GtkCssProvider* style = nullptr;
+};
+
+FrontEnd& State() {
+    static FrontEnd state;
+    return state;
+}
+
+// The controls are laid out in the device's pixels, which are smaller than a
+// desktop theme's padded widgets: the theme's minimum sizes and padding give way,
+// and a condensed font fits the captions into the rectangles the dialog
+// template gives them.
+constexpr char kControlStyle[] = R"css(
+.swipetype-control {
+    min-height: 0;
+    min-width: 0;
+    padding-top: 0;
+    padding-bottom: 0;
+}
+entry.swipetype-control { padding-left: 2px; padding-right: 2px; }
+button.swipetype-control { padding-left: 2px; padding-right: 2px; }
+checkbutton.swipetype-control, radiobutton.swipetype-control { padding: 0; }
+checkbutton.swipetype-control label, radiobutton.swipetype-control label {
+    margin: 0;
+    padding: 0;
+}
+checkbutton.swipetype-control check, radiobutton.swipetype-control radio {
+    min-width: 11px;
+    min-height: 11px;
+    margin: 0 2px 0 0;
+    padding: 0;
+}
+)css";
+
+void OnStyleError(GtkCssProvider*, GtkCssSection* section, GError* error, gpointer) {
+    std::fprintf(stderr, "gtk front end: the controls' style, line %u: %s\n",
+                 gtk_css_section_get_start_line(section) + 1, error->message);
+}
+
+void InstallStyle(FrontEnd& state) {
+    if (state.style != nullptr) {
+        return;
+    }
+    state.style = gtk_css_provider_new();
+    g_signal_connect(state.style, "parsing-error", G_CALLBACK(OnStyleError), nullptr);
+    GError* error = nullptr;
+    if (!gtk_css_provider_load_from_data(state.style, kControlStyle, -1, &error)) {
+        std::fprintf(stderr, "gtk front end: the controls' style does not load: %s\n",
+                     error != nullptr ? error->message : "unknown error");
+        g_clear_error(&error);
+    }
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
+                                              GTK_STYLE_PROVIDER(state.style),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    // Focus given to an edit box puts the caret there, as on the device; it does
+    // not select the text for the next keystroke to replace.
+    g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
+}
+
+void SyncEverything() {
+    gtk_front_end::WindowMirror::Instance().Sync();
+    gtk_front_end::SyncTrayIcons();
+}
+
+} // namespace
+
+bool GtkDisplayUsable() {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr) {
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+
+bool StartGtkFrontEnd(std::string& error) {
+    FrontEnd& state = State();
+    if (state.running) {
+        return true;
+    }
+    if (!state.gtkReady) {
+        if (!GtkDisplayUsable()) {
+            error = "no X display to show the windows on (DISPLAY is unset or names no server "
+                    "that can be opened)";
+            return false;
+        }
+        // The tray icon is an XEmbed icon, which only X11 has.
+        gdk_set_allowed_backends("x11");
+        if (!gtk_init_check(nullptr, nullptr)) {
+            error = "GTK could not open the X display named by DISPLAY";
+            return false;
+        }
+        state.gtkReady = true;
+    }
+    InstallStyle(state);
+    HWND keys = gtk_front_end::StartKeyForwarding();
+    gtk_front_end::WindowMirror::Instance().SetHiddenWindow(keys);
+    SetPopupMenuObserver(gtk_front_end::ShowPopupMenu);
+    gtk_front_end::InstallGlibWaitHook(SyncEverything);
+    state.running = true;
+    SyncEverything();
+    PopupMenuView open;
+    if (OpenPopupMenu(&open)) {
+        gtk_front_end::ShowPopupMenu(&open);
+    }
+    return true;
+}
+
+void StopGtkFrontEnd() {
+    FrontEnd& state = State();
+    if (!state.running) {
+        return;
+    }
+    state.running = false;
+    gtk_front_end::RemoveGlibWaitHook();
+    SetPopupMenuObserver({});
+    gtk_front_end::ClosePopupMenu();
+    gtk_front_end::WindowMirror::Instance().Clear();
+    gtk_front_end::ClearTrayIcons();
+    gtk_front_end::StopKeyForwarding();
+    gtk_front_end::WindowMirror::Instance().SetHiddenWindow(nullptr);
+    // Unmapping reaches the server now, not whenever the program next waits.
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    gdk_display_flush(gdk_display_get_default());
+}
+
+namespace gtk_front_end {
+
+bool InspectWidget(HWND window, ShownWidget& shown) {
+    const Mirror* mirror = WindowMirror::Instance().Find(window);
+    if (mirror == nullptr || mirror->outer == nullptr) {
+        return false;
+    }
+    shown = ShownWidget{};
+    shown.kind = mirror->kind;
+    shown.shown = gtk_widget_get_mapped(mirror->outer);
+    shown.sensitive = gtk_widget_is_sensitive(mirror->outer);
+    GtkWidget* control = mirror->control != nullptr ? mirror->control : mirror->outer;
+    if (GTK_IS_TOGGLE_BUTTON(control)) {
+        shown.active = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control));
+    }
+    shown.hasFocus = gtk_widget_is_focus(control);
+    if (GTK_IS_WINDOW(control)) {
+        const char* title = gtk_window_get_title(GTK_WINDOW(control));
+        shown.text = title != nullptr ? title : "";
+    } else if (GTK_IS_ENTRY(control)) {
+        shown.text = gtk_entry_get_text(GTK_ENTRY(control));
+    } else if (GTK_IS_LABEL(control)) {
+        shown.text = gtk_label_get_text(GTK_LABEL(control));
+    } else if (GTK_IS_BUTTON(control)) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(control));
+        shown.text =
+            child != nullptr && GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child)) : "";
+    }
+    GtkWidget* top = gtk_widget_get_toplevel(mirror->outer);
+    GdkWindow* topWindow = gtk_widget_get_window(top);
+    // For a top-level window, its client area; for others, the widget itself.
+    GtkWidget* measured = mirror->kind == WidgetKind::TopLevel ? mirror->fixed : mirror->outer;
+    GtkAllocation allocation{};
+    gtk_widget_get_allocation(measured, &allocation);
+    if (topWindow != nullptr && gtk_widget_get_realized(measured)) {
+        int originX = 0;
+        int originY = 0;
+        gdk_window_get_origin(topWindow, &originX, &originY);
+        int x = 0;
+        int y = 0;
+        gtk_widget_translate_coordinates(measured, top, 0, 0, &x, &y);
+        shown.screen = {originX + x, originY + y, originX + x + allocation.width,
+                        originY + y + allocation.height};
+        if (mirror->kind == WidgetKind::TopLevel) {
+            shown.xWindow = gdk_x11_window_get_xid(topWindow);
+        }
+    }
+    GtkWidget* parent = gtk_widget_get_parent(mirror->outer);
+    if (parent != nullptr && GTK_IS_FIXED(parent)) {
+        int x = 0;
+        int y = 0;
+        gtk_widget_translate_coordinates(mirror->outer, parent, 0, 0, &x, &y);
+        shown.inParent = {x, y, x + allocation.width, y + allocation.height};
+    }
+    return true;
+}
+
+} // namespace gtk_front_end
+} // namespace platform
