@@ -1,6 +1,7 @@
 # Front door for building and testing. `make test` does everything from a fresh clone.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+PACKAGE_DIR  ?= build-package
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
@@ -8,7 +9,7 @@ CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 export ASAN_OPTIONS  ?= detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps build test test-sanitize demo format clean
+.PHONY: all deps build test test-sanitize demo format clean package
 
 all: build
 
@@ -32,8 +33,21 @@ test-sanitize: deps
 demo: build
 	scripts/demo.sh $(BUILD_DIR)
 
+# The Debian package (build-package/swipetype_*.deb), built the way Debian builds
+# its own: optimised, with the distribution's hardening flags, under /usr.
+package: deps
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DSWIPETYPE_TESTS=OFF \
+	      -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
+	      -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
+	      -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/swipetype_*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR)
