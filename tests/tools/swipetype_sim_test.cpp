@@ -423,8 +423,9 @@ TEST_F(SwipetypeSimModemTest, HelpDescribesTheModem) {
         text.append(buffer, got);
     }
     EXPECT_EQ(pclose(help), 0);
-    for (const char* needle : {"modem mode, at whatever rate the program sets", "--dial-result",
-                               "--speed", "--carrier", "--guard-time", "hangup"}) {
+    for (const char* needle :
+         {"modem mode, at whatever rate the program sets", "--dial-result", "--speed", "--carrier",
+          "--guard-time", "hangup", "ATE0", "\"+++\" with the guard time"}) {
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
     }
     EXPECT_EQ(text.find("msr mode"), std::string::npos);

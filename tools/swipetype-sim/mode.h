@@ -46,6 +46,8 @@ class Mode {
     virtual const char* InputHelp() const = 0;
     virtual unsigned DefaultBaud() const = 0;
     virtual std::vector<ModeOption> Options() const { return {}; }
+    // More about how the device behaves, for the end of its help; null for none.
+    virtual const char* Details() const { return nullptr; }
     // Takes one of Options(); on a bad value returns false with `error` set.
     virtual bool SetOption(std::string_view, std::string_view, std::string&) { return false; }
 

@@ -116,18 +116,29 @@ class ModemMode final : public Mode {
                "data TEXT: the far end sends TEXT and a CR (while the call is up)";
     }
     unsigned DefaultBaud() const override { return 0; }
+    const char* Details() const override {
+        return "The modem starts in the command state. It echoes what it is sent (ATE0 stops\n"
+               "that, ATE1 turns it back on) and carries out each line that starts with AT and\n"
+               "ends with CR: OK, or ERROR for a command it does not know. Verbal results by\n"
+               "default; ATV0 numeric, ATQ1 none. It knows E, V, Q, Z (reset to the start),\n"
+               "H (hang up), O (back online), D[T|P]number (dial), M, L, X, Sn=v, Sn?, &F,\n"
+               "&C, &D. After CONNECT it is online: what it is sent goes to the far end, and\n"
+               "\"+++\" with the guard time of silence before and after it brings it back to\n"
+               "the command state (OK) with the call still up. A byte sent while a dial is\n"
+               "under way aborts it (NO CARRIER).";
+    }
     std::vector<ModeOption> Options() const override {
         return {
             {"dial-result", "RESULT",
              "how a dial ends: connect (default), busy, no-dialtone,\n"
-             "                no-carrier, or silent (no result until a byte aborts it)"},
+             "no-carrier, or silent (no result until a byte aborts it)"},
             {"speed", "N|none",
              "the speed after CONNECT (default: the line's rate);\n"
-             "                none: a plain CONNECT"},
+             "none: a plain CONNECT"},
             {"carrier", "N", "report CARRIER N before CONNECT"},
             {"guard-time", "MS",
              "silence needed before and after +++ (default 1000;\n"
-             "                ATS12=n sets n fiftieths of a second)"},
+             "ATS12=n sets n fiftieths of a second)"},
             {"dial-time", "MS", "time from the dial command to its result (default 0)"},
         };
     }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -104,6 +105,34 @@ Mode* FindMode(const std::vector<std::unique_ptr<Mode>>& modes, std::string_view
     return nullptr;
 }
 
+// Prints `text` line by line, the lines after the first indented by `indent`.
+void PrintIndented(std::string_view text, int indent) {
+    for (bool first = true; !text.empty(); first = false) {
+        std::size_t end = std::min(text.find('\n'), text.size());
+        std::printf("%*s%.*s\n", first ? 0 : indent, "", static_cast<int>(end), text.data());
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+}
+
+// The mode's options in two columns, the second as far in as the longest name needs.
+void PrintModeOptions(const Mode& mode) {
+    std::vector<std::string> heads;
+    int width = 13;
+    for (const ModeOption& option : mode.Options()) {
+        std::string head = std::string("--") + option.name;
+        if (option.value != nullptr) {
+            head += std::string(" ") + option.value;
+        }
+        width = std::max(width, static_cast<int>(head.size()));
+        heads.push_back(head);
+    }
+    std::vector<ModeOption> options = mode.Options();
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        std::printf("  %-*s ", width, heads[i].c_str());
+        PrintIndented(options[i].help, width + 3);
+    }
+}
+
 } // namespace
 
 bool ParseOptions(int argc, char** argv, const std::vector<std::unique_ptr<Mode>>& modes,
@@ -172,12 +201,10 @@ void PrintHelp(const std::vector<std::unique_ptr<Mode>>& modes, const Mode* only
         if (!mode->Options().empty()) {
             std::printf("%s options:\n", mode->Name());
         }
-        for (const ModeOption& option : mode->Options()) {
-            std::string head = std::string("--") + option.name;
-            if (option.value != nullptr) {
-                head += std::string(" ") + option.value;
-            }
-            std::printf("  %-13s %s\n", head.c_str(), option.help);
+        PrintModeOptions(*mode);
+        if (mode->Details() != nullptr) {
+            std::printf("\n");
+            PrintIndented(mode->Details(), 0);
         }
     }
 }
