@@ -229,28 +229,38 @@ check_unit_command() {
 
 check_install() {
     step "install into a fresh $codename root"
-    cp "$deb" "$root/tmp/swipetype.deb"
-    find "$root" -xdev | sort >"$work/before"
     if ! in_root apt-get -q update >"$work/apt.log" 2>&1; then
         tail -5 "$work/apt.log"
         say "install into a fresh root: skipped (apt-get update cannot reach the mirror)"
         return
     fi
-    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get install -y -q --no-install-recommends \
-            /tmp/swipetype.deb >>"$work/apt.log" 2>&1; then
+    # The dependencies first, as apt would bring them with the package: what
+    # their own installation scripts leave (system users, a machine id) is then
+    # told apart from what the package leaves.
+    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get satisfy -y -q --no-install-recommends \
+        "$(dpkg-deb -f "$deb" Depends)" >>"$work/apt.log" 2>&1; then
         tail -20 "$work/apt.log" >&2
+        fail "the package's dependencies do not install into a fresh $codename root"
+        return
+    fi
+    say "dependencies: $(grep -c '^Unpacking' "$work/apt.log") packages"
+    find "$root" -xdev | sort >"$work/before"
+    cp "$deb" "$root/tmp/swipetype.deb"
+    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get install -y -q --no-install-recommends \
+        /tmp/swipetype.deb >"$work/install.log" 2>&1; then
+        tail -20 "$work/install.log" >&2
         fail "the package does not install into a fresh $codename root"
         return
     fi
     rm "$root/tmp/swipetype.deb"
     in_root dpkg -L swipetype >"$work/owned"
-    say "installed with $(grep -c '^Unpacking' "$work/apt.log") packages"
+    say "installed: $(grep -c '^/' "$work/owned") paths"
     in_root swipetype --version || fail "swipetype --version fails after installing"
     in_root swipetype-sim --help >/dev/null || fail "swipetype-sim --help fails after installing"
     check_unit_command
 
     step "remove"
-    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get purge -y -q --autoremove swipetype \
+    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get purge -y -q swipetype \
         >"$work/purge.log" 2>&1; then
         tail -20 "$work/purge.log" >&2
         fail "the package does not remove"
@@ -261,8 +271,8 @@ check_install() {
     done <"$work/owned"
     leftovers=$(find "$root" -xdev -iname '*swipetype*' | sed "s|^$root||")
     [[ -z $leftovers ]] || fail "left behind after removal: $leftovers"
-    # The installed dependencies go with --autoremove; apt's and dpkg's own
-    # records of what happened stay.
+    # Whatever is new since the dependencies were installed, apart from apt's
+    # and dpkg's own records of what happened.
     find "$root" -xdev | sort >"$work/after"
     comm -13 "$work/before" "$work/after" | sed "s|^$root||" |
         grep -vE '^/(var/(lib|cache|log)/(apt|dpkg)|var/log|var/cache/(debconf|ldconfig)|etc/ld\.so\.cache|tmp)(/|$)' \
