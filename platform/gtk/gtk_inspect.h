@@ -54,6 +54,7 @@ std::vector<ShownTrayIcon> InspectTrayIcons();
 struct ShownPopupMenu {
     bool shown = false;
     std::vector<std::string> items; // texts of the command items, in order
+    std::vector<RECT> itemRects;    // where each of them is on the screen
     RECT screen{};
     unsigned long xWindow = 0;
 };

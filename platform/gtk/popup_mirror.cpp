@@ -17,6 +17,7 @@ struct PopupState {
     unsigned generation = 0; // of the open menu, so a late idle cannot touch the next one
     bool chosen = false;
     std::vector<std::string> items;
+    std::vector<GtkWidget*> itemWidgets;
 };
 
 PopupState& State() {
@@ -43,7 +44,8 @@ void OnMenuDeactivate(GtkMenuShell*, gpointer data) {
     g_idle_add(DismissIfUndecided, data);
 }
 
-GtkWidget* BuildMenu(const std::vector<MenuItemView>& items, std::vector<std::string>* texts) {
+GtkWidget* BuildMenu(const std::vector<MenuItemView>& items, std::vector<std::string>* texts,
+                     std::vector<GtkWidget*>* widgets) {
     GtkWidget* menu = gtk_menu_new();
     for (const MenuItemView& item : items) {
         GtkWidget* widget = nullptr;
@@ -56,12 +58,14 @@ GtkWidget* BuildMenu(const std::vector<MenuItemView>& items, std::vector<std::st
             widget = gtk_menu_item_new_with_mnemonic(MnemonicText(item.text).c_str());
         }
         if ((item.flags & MF_POPUP) != 0) {
-            gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), BuildMenu(item.submenu, nullptr));
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget),
+                                      BuildMenu(item.submenu, nullptr, nullptr));
         } else if ((item.flags & MF_SEPARATOR) == 0) {
             g_signal_connect(widget, "activate", G_CALLBACK(OnItemActivate),
                              GUINT_TO_POINTER(item.command));
             if (texts != nullptr) {
                 texts->push_back(MnemonicText(item.text));
+                widgets->push_back(widget);
             }
         }
         gtk_widget_set_sensitive(widget, (item.flags & (MF_GRAYED | MF_DISABLED)) == 0);
@@ -92,6 +96,7 @@ void ClosePopupMenu() {
     GtkWidget* menu = state.menu;
     state.menu = nullptr;
     state.items.clear();
+    state.itemWidgets.clear();
     gtk_widget_destroy(menu);
 }
 
@@ -103,7 +108,7 @@ void ShowPopupMenu(const PopupMenuView* view) {
     PopupState& state = State();
     ++state.generation;
     state.chosen = false;
-    state.menu = BuildMenu(view->items, &state.items);
+    state.menu = BuildMenu(view->items, &state.items, &state.itemWidgets);
     g_signal_connect(state.menu, "deactivate", G_CALLBACK(OnMenuDeactivate),
                      GUINT_TO_POINTER(state.generation));
     GdkWindow* root = gdk_get_default_root_window();
@@ -128,6 +133,15 @@ ShownPopupMenu InspectPopupMenu() {
         gdk_window_get_origin(window, &x, &y);
         shown.screen = {x, y, x + gdk_window_get_width(window), y + gdk_window_get_height(window)};
         shown.xWindow = gdk_x11_window_get_xid(window);
+        for (GtkWidget* item : state.itemWidgets) {
+            GtkAllocation allocation{};
+            gtk_widget_get_allocation(item, &allocation);
+            int itemX = 0;
+            int itemY = 0;
+            gtk_widget_translate_coordinates(item, top, 0, 0, &itemX, &itemY);
+            shown.itemRects.push_back({x + itemX, y + itemY, x + itemX + allocation.width,
+                                       y + itemY + allocation.height});
+        }
     }
     return shown;
 }

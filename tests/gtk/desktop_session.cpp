@@ -1,0 +1,241 @@
+#include "desktop_session.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/clock.h"
+#include "platform/gtk/gtk_front_end.h"
+#include "platform/message_loop.h"
+#include "support/child_process.h"
+
+namespace gtk_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool Found(const std::string& name, std::string& path) {
+    for (const char* directory : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
+        std::string candidate = std::string(directory) + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int keepFd = -1) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (keepFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
+    }
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void Stop(pid_t pid) {
+    if (pid <= 0) {
+        return;
+    }
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+// An X client that appears as a window with the given class once it is up.
+bool WaitForWindow(const std::string& className) {
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+        std::string command = "xdotool search --classname '" + className + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+struct Session {
+    std::string display;
+    std::string failure;
+    pid_t server = -1;
+    pid_t windowManager = -1;
+    pid_t trayHost = -1;
+    bool windowManagerUp = false;
+    bool trayHostUp = false;
+
+    bool StartServer() {
+        std::string xvfb;
+        if (!Found("Xvfb", xvfb)) {
+            failure = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
+            return false;
+        }
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) {
+            failure = "pipe failed";
+            return false;
+        }
+        server = Spawn(
+            xvfb,
+            {"-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", "1024x768x24"},
+            fds[1]);
+        close(fds[1]);
+        std::string number;
+        auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (server > 0 && number.find('\n') == std::string::npos && Clock::now() < deadline) {
+            pollfd readable{fds[0], POLLIN, 0};
+            if (poll(&readable, 1, 100) > 0) {
+                char buffer[16];
+                ssize_t n = read(fds[0], buffer, sizeof buffer);
+                if (n <= 0) {
+                    break;
+                }
+                number.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos) {
+            failure = "Xvfb did not report a display within 10 s";
+            return false;
+        }
+        display = ":" + number.substr(0, number.find('\n'));
+        return true;
+    }
+
+    bool Start() {
+        if (!StartServer()) {
+            return false;
+        }
+        setenv("DISPLAY", display.c_str(), 1);
+        // No accessibility bus in a test session: GTK would look for one.
+        setenv("NO_AT_BRIDGE", "1", 1);
+        std::string path;
+        if (Found("openbox", path)) {
+            windowManager = Spawn(path, {"--sm-disable"});
+            // openbox shows no window of its own; give it a moment to take the screen.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            windowManagerUp = windowManager > 0 && waitpid(windowManager, nullptr, WNOHANG) == 0;
+        }
+        if (Found("trayer", path)) {
+            trayHost = Spawn(path, {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                                    "--width", "120", "--height", "24", "--SetDockType", "true"});
+            trayHostUp = trayHost > 0 && WaitForWindow("trayer");
+        }
+        std::string error;
+        if (!platform::StartGtkFrontEnd(error)) {
+            failure = "the front end did not start: " + error;
+            return false;
+        }
+        return true;
+    }
+
+    ~Session() {
+        platform::StopGtkFrontEnd();
+        Stop(trayHost);
+        Stop(windowManager);
+        Stop(server);
+    }
+};
+
+Session& TheSession() {
+    static Session session;
+    return session;
+}
+
+} // namespace
+
+const std::string* Desktop(std::string& reason) {
+    static bool tried = false;
+    static bool up = false;
+    Session& session = TheSession();
+    if (!tried) {
+        tried = true;
+        platform::UseRealClock();
+        up = session.Start();
+    }
+    reason = session.failure;
+    return up ? &session.display : nullptr;
+}
+
+bool HasWindowManager() {
+    return TheSession().windowManagerUp;
+}
+
+bool HasTrayHost() {
+    return TheSession().trayHostUp;
+}
+
+bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeLimit) {
+    auto deadline = Clock::now() + timeLimit;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        platform::ServiceWaitSources(std::chrono::milliseconds(10));
+        platform::PumpMessages();
+    }
+    return true;
+}
+
+void Serve(std::chrono::milliseconds duration) {
+    ServeUntil([] { return false; }, duration);
+}
+
+bool Xdotool(const std::vector<std::string>& arguments) {
+    test_support::ChildResult result =
+        test_support::RunServingLoop("/usr/bin/xdotool", arguments, std::chrono::seconds(10));
+    return result.status == 0;
+}
+
+bool ClickAt(int x, int y, int count) {
+    return Xdotool({"mousemove", std::to_string(x), std::to_string(y), "click", "--repeat",
+                    std::to_string(count), "--delay", "80", "1"});
+}
+
+bool ClickCentre(const RECT& rect, int count) {
+    return ClickAt(static_cast<int>((rect.left + rect.right) / 2),
+                   static_cast<int>((rect.top + rect.bottom) / 2), count);
+}
+
+bool TypeText(const std::string& text) {
+    return Xdotool({"type", "--delay", "20", text});
+}
+
+bool PressKey(const std::string& key) {
+    return Xdotool({"key", key});
+}
+
+bool Screenshot(unsigned long xWindow, const std::string& path) {
+    std::vector<std::string> arguments{
+        "-window", xWindow == 0 ? std::string("root") : std::to_string(xWindow), path};
+    test_support::ChildResult result =
+        test_support::RunServingLoop("/usr/bin/import", arguments, std::chrono::seconds(10));
+    return result.status == 0;
+}
+
+} // namespace gtk_test

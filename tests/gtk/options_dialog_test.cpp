@@ -1,0 +1,253 @@
+// The options dialog (template 102) in a window of the window system, shown by
+// the front end under Xvfb and used with xdotool: where its controls appear, how
+// clicks, typing and Tab reach the window system.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "desktop_session.h"
+#include "platform/dialogs.h"
+#include "platform/gtk/gtk_inspect.h"
+#include "platform/messages.h"
+#include "platform/resources.h"
+#include "platform/window.h"
+#include "platform/window_view.h"
+
+namespace {
+
+using platform::gtk_front_end::InspectWidget;
+using platform::gtk_front_end::ShownWidget;
+using platform::gtk_front_end::WidgetKind;
+
+HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+const DLGTEMPLATE* Template(UINT id) {
+    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
+    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+}
+
+// The template's controls in its order, rectangles in dialog units.
+struct TemplateControl {
+    int id;
+    WidgetKind kind;
+    int x, y, cx, cy;
+};
+const std::vector<TemplateControl> kOptionsControls = {
+    {1002, WidgetKind::Label, 2, 4, 38, 10},
+    {1003, WidgetKind::RadioButton, 65, 3, 35, 11},
+    {1004, WidgetKind::RadioButton, 101, 3, 37, 11},
+    {1005, WidgetKind::Label, 2, 32, 40, 10},
+    {1006, WidgetKind::RadioButton, 65, 31, 35, 11},
+    {1007, WidgetKind::RadioButton, 101, 31, 37, 11},
+    {1008, WidgetKind::Label, 2, 18, 40, 10},
+    {1009, WidgetKind::RadioButton, 65, 17, 35, 11},
+    {1010, WidgetKind::RadioButton, 101, 17, 37, 11},
+    {1013, WidgetKind::Label, 2, 46, 61, 10},
+    {1014, WidgetKind::Edit, 64, 44, 68, 12},
+    {1015, WidgetKind::Label, 2, 60, 54, 10},
+    {1016, WidgetKind::Edit, 64, 58, 68, 12},
+    {1017, WidgetKind::CheckBox, 96, 74, 38, 10},
+    {1018, WidgetKind::CheckBox, 64, 74, 25, 10},
+    {1019, WidgetKind::Label, 2, 88, 69, 9},
+    {1023, WidgetKind::Label, 2, 102, 71, 8},
+    {1024, WidgetKind::Edit, 75, 101, 26, 12},
+    {1025, WidgetKind::CheckBox, 75, 88, 17, 10},
+    {1026, WidgetKind::CheckBox, 96, 88, 17, 10},
+    {1027, WidgetKind::CheckBox, 117, 88, 17, 10},
+    {1028, WidgetKind::Label, 2, 74, 55, 8},
+    {1030, WidgetKind::Label, 2, 116, 60, 10},
+    {1011, WidgetKind::RadioButton, 65, 115, 35, 11},
+    {1012, WidgetKind::RadioButton, 101, 115, 37, 11},
+    {1031, WidgetKind::PushButton, 2, 131, 64, 14},
+    {1032, WidgetKind::PushButton, 68, 131, 64, 14},
+};
+
+// Pixels of dialog units for a 12-point dialog font: base units 6 x 16.
+int Across(int units) {
+    return (units * 6 + 2) / 4;
+}
+int Down(int units) {
+    return (units * 16 + 4) / 8;
+}
+
+std::vector<WPARAM>& Commands() {
+    static std::vector<WPARAM> commands;
+    return commands;
+}
+
+LONG_PTR OptionsProcedure(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND) {
+        Commands().push_back(wParam);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+LRESULT FrameProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class OptionsDialogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string reason;
+        if (gtk_test::Desktop(reason) == nullptr) {
+            GTEST_SKIP() << reason;
+        }
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSW frameClass{};
+            frameClass.lpfnWndProc = FrameProcedure;
+            frameClass.lpszClassName = u"GtkTestFrame";
+            ASSERT_NE(RegisterClassW(&frameClass), 0);
+            registered = true;
+        }
+        Commands().clear();
+        frame_ = CreateWindowExW(0, u"GtkTestFrame", u"Options test", WS_VISIBLE, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                 Instance(), nullptr);
+        ASSERT_NE(frame_, nullptr);
+        dialog_ =
+            CreateDialogIndirectParamW(Instance(), Template(102), frame_, OptionsProcedure, 0);
+        ASSERT_NE(dialog_, nullptr);
+        ShowWindow(dialog_, SW_SHOW);
+        ASSERT_TRUE(gtk_test::ServeUntil([&] { return Shown(1032); }))
+            << "the dialog's controls did not appear: " << Widget(1032).shown << " "
+            << Widget(1032).screen.left << "," << Widget(1032).screen.right;
+    }
+    void TearDown() override {
+        if (frame_ != nullptr && IsWindow(frame_)) {
+            DestroyWindow(frame_);
+        }
+        gtk_test::Serve(std::chrono::milliseconds(50));
+    }
+    bool Shown(int id) {
+        ShownWidget shown;
+        return InspectWidget(GetDlgItem(dialog_, id), shown) && shown.shown &&
+               shown.screen.right - shown.screen.left > 1;
+    }
+    ShownWidget Widget(int id) {
+        ShownWidget shown;
+        EXPECT_TRUE(InspectWidget(GetDlgItem(dialog_, id), shown)) << "control " << id;
+        return shown;
+    }
+    WPARAM Check(int id) { return SendDlgItemMessageW(dialog_, id, BM_GETCHECK, 0, 0); }
+
+    HWND frame_ = nullptr;
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(OptionsDialogTest, ControlsSitAtTheirTemplateRectanglesInTemplateOrder) {
+    platform::WindowView dialogView;
+    ASSERT_TRUE(platform::ViewWindow(dialog_, dialogView));
+    ASSERT_EQ(dialogView.children.size(), kOptionsControls.size());
+    ShownWidget dialog;
+    ASSERT_TRUE(InspectWidget(dialog_, dialog));
+    EXPECT_EQ(dialog.kind, WidgetKind::Surface);
+    EXPECT_EQ(dialog.inParent.right - dialog.inParent.left, Across(141));
+    EXPECT_EQ(dialog.inParent.bottom - dialog.inParent.top, Down(160));
+    std::vector<RECT> placed;
+    for (std::size_t i = 0; i < kOptionsControls.size(); ++i) {
+        const TemplateControl& control = kOptionsControls[i];
+        SCOPED_TRACE("control " + std::to_string(control.id));
+        EXPECT_EQ(GetDlgCtrlID(dialogView.children[i]), control.id) << "template order";
+        ShownWidget shown = Widget(control.id);
+        EXPECT_EQ(shown.kind, control.kind);
+        EXPECT_TRUE(shown.shown);
+        RECT expected{Across(control.x), Down(control.y), Across(control.x) + Across(control.cx),
+                      Down(control.y) + Down(control.cy)};
+        EXPECT_EQ(shown.inParent.left, expected.left);
+        EXPECT_EQ(shown.inParent.top, expected.top);
+        EXPECT_EQ(shown.inParent.right, expected.right);
+        EXPECT_EQ(shown.inParent.bottom, expected.bottom);
+        // On the screen, inside the dialog.
+        EXPECT_GE(shown.screen.left, dialog.screen.left);
+        EXPECT_GE(shown.screen.top, dialog.screen.top);
+        EXPECT_LE(shown.screen.right, dialog.screen.right);
+        EXPECT_LE(shown.screen.bottom, dialog.screen.bottom);
+        placed.push_back(shown.screen);
+    }
+    for (std::size_t a = 0; a < placed.size(); ++a) {
+        for (std::size_t b = a + 1; b < placed.size(); ++b) {
+            bool overlap = placed[a].left < placed[b].right && placed[b].left < placed[a].right &&
+                           placed[a].top < placed[b].bottom && placed[b].top < placed[a].bottom;
+            EXPECT_FALSE(overlap) << kOptionsControls[a].id << " overlaps "
+                                  << kOptionsControls[b].id;
+        }
+    }
+}
+
+TEST_F(OptionsDialogTest, ClickingARadioButtonGoesThroughTheWindowSystem) {
+    CheckRadioButton(dialog_, 1003, 1004, 1004);
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1004).active; }));
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1003).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1003) == BST_CHECKED; }))
+        << "the click on Enable did not check it";
+    EXPECT_EQ(Check(1004), BST_UNCHECKED) << "its partner stays checked";
+    EXPECT_NE(std::find(Commands().begin(), Commands().end(), MAKEWPARAM(1003, BN_CLICKED)),
+              Commands().end());
+    EXPECT_EQ(Check(1009), BST_UNCHECKED) << "another group changed";
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1004).active; }));
+    EXPECT_TRUE(Widget(1003).active);
+}
+
+TEST_F(OptionsDialogTest, CheckBoxesToggleAndFollowTheWindowSystem) {
+    ASSERT_EQ(Check(1018), BST_UNCHECKED);
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1018).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1018) == BST_CHECKED; }));
+    // A second click, not a double click.
+    gtk_test::Serve(std::chrono::milliseconds(600));
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1018).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1018) == BST_UNCHECKED; }));
+    // A change made by the program shows without any click.
+    CheckDlgButton(dialog_, 1026, BST_CHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1026).active; }));
+    CheckDlgButton(dialog_, 1026, BST_UNCHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1026).active; }));
+    // So does a radio pair cleared altogether, which GTK alone cannot show.
+    CheckRadioButton(dialog_, 1011, 1012, 1011);
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1011).active; }));
+    CheckDlgButton(dialog_, 1011, BST_UNCHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1011).active && !Widget(1012).active; }));
+}
+
+TEST_F(OptionsDialogTest, TypingIntoPrefixIsTheControlsTextAtOnce) {
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1014).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return GetFocus() == GetDlgItem(dialog_, 1014); }));
+    ASSERT_TRUE(gtk_test::TypeText("ID:"));
+    auto text = [&] {
+        WCHAR buffer[64] = {};
+        GetDlgItemTextW(dialog_, 1014, buffer, 64);
+        return std::u16string(buffer);
+    };
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return text() == u"ID:"; })) << "typed text missing";
+    // Text set by the program shows in the box.
+    SetDlgItemTextW(dialog_, 1016, u"END");
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1016).text == "END"; }));
+}
+
+TEST_F(OptionsDialogTest, TabFollowsTheTemplatesOrderOfTabStops) {
+    SetFocus(GetDlgItem(dialog_, 1014));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1014).hasFocus; }));
+    // TAB (1018) sits left of ENTER (1017) but comes after it in the template.
+    for (int next : {1016, 1017, 1018, 1024, 1025}) {
+        ASSERT_TRUE(gtk_test::PressKey("Tab"));
+        EXPECT_TRUE(gtk_test::ServeUntil([&] { return GetFocus() == GetDlgItem(dialog_, next); }))
+            << "Tab did not reach " << next;
+    }
+}
+
+TEST_F(OptionsDialogTest, HiddenAndDisabledControlsFollowTheWindowSystem) {
+    ShowWindow(GetDlgItem(dialog_, 1032), SW_HIDE);
+    EnableWindow(GetDlgItem(dialog_, 1031), FALSE);
+    EXPECT_TRUE(
+        gtk_test::ServeUntil([&] { return !Widget(1032).shown && !Widget(1031).sensitive; }));
+    ShowWindow(GetDlgItem(dialog_, 1032), SW_SHOW);
+    EnableWindow(GetDlgItem(dialog_, 1031), TRUE);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1032).shown && Widget(1031).sensitive; }));
+}
+
+} // namespace
