@@ -8,7 +8,7 @@ namespace {
 
 const char* const kUsage =
     R"(Usage: swipetype-send [--root DIR] [--post] [--control ID] MESSAGE [WPARAM [LPARAM | TEXT]]
-       swipetype-send [--root DIR] --menu COMMAND
+  or:  swipetype-send [--root DIR] --menu COMMAND
 Sends a window message to the running Swipetype (the window of class "SWIPETYPE"
 and title "Swipetype") of a device root, and prints the result.
 
@@ -18,6 +18,7 @@ and title "Swipetype") of a device root, and prints the result.
   --menu COMMAND  choose the item with that command id in the open popup menu
                   (0 dismisses it)
   --help          show this help and exit
+  --version       show the version and exit
 
 MESSAGE is a number or one of WM_COMMAND, WM_CLOSE, WM_SIZE, WM_SETTEXT,
 WM_GETTEXT, BM_CLICK, BM_GETCHECK, UM_SHOW_OPTIONS, UM_TRAY_NOTIFY,
@@ -93,6 +94,9 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
             break;
         } else if (option == "--help") {
             command.help = true;
+            return result;
+        } else if (option == "--version") {
+            command.version = true;
             return result;
         } else if (option == "--post") {
             command.post = true;

@@ -17,6 +17,7 @@ struct Command {
     long long lParam = 0;
     std::optional<std::string> text; // WM_SETTEXT's text
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {

@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
         std::fputs(send_tool::UsageText().c_str(), stdout);
         return kDelivered;
     }
+    if (parsed.command.version) {
+        std::printf("swipetype-send %s\n", SWIPETYPE_VERSION);
+        return kDelivered;
+    }
     if (!parsed.error.empty()) {
         return Fail(kUsageError, parsed.error);
     }

@@ -261,5 +261,9 @@ int main(int argc, char** argv) {
         sim::PrintHelp(modes, options.mode);
         return 0;
     }
+    if (options.version) {
+        std::printf("swipetype-sim %s\n", SWIPETYPE_VERSION);
+        return 0;
+    }
     return sim::Simulate(options);
 }

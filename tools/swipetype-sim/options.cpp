@@ -51,6 +51,8 @@ bool CommonTakesValue(std::string_view name) {
 bool CommonFlag(std::string_view name, Options& options) {
     if (name == "help") {
         options.help = true;
+    } else if (name == "version") {
+        options.version = true;
     } else if (name == "quiet") {
         options.quiet = true;
     } else if (name == "exit-at-end") {
@@ -128,8 +130,9 @@ void PrintModeOptions(const Mode& mode) {
     }
     std::vector<ModeOption> options = mode.Options();
     for (std::size_t i = 0; i < options.size(); ++i) {
-        std::printf("  %-*s ", width, heads[i].c_str());
-        PrintIndented(options[i].help, width + 3);
+        // Two spaces after the longest: help2man and readers tell name from text by them.
+        std::printf("  %-*s  ", width, heads[i].c_str());
+        PrintIndented(options[i].help, width + 4);
     }
 }
 
@@ -154,7 +157,7 @@ bool ParseOptions(int argc, char** argv, const std::vector<std::unique_ptr<Mode>
             return false;
         }
     }
-    if (options.mode == nullptr && !options.help) {
+    if (options.mode == nullptr && !options.help && !options.version) {
         error = "no mode given";
         return false;
     }
@@ -180,7 +183,8 @@ void PrintHelp(const std::vector<std::unique_ptr<Mode>>& modes, const Mode* only
         "  --link PATH    also make PATH a symbolic link to the device (removed at exit)\n"
         "  --exit-at-end  end when the input ends and the program has read everything sent\n"
         "  --quiet        report only problems on standard error\n"
-        "  --help         show this help (after a mode: that mode's help)\n");
+        "  --help         show this help (after a mode: that mode's help)\n"
+        "  --version      show the version and exit\n");
     for (const auto& mode : modes) {
         if (only != nullptr && only != mode.get()) {
             continue;

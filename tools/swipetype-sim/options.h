@@ -17,6 +17,7 @@ struct Options {
     bool exitAtEnd = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses argv. On an error returns false with `error` set to one sentence.
