@@ -245,7 +245,7 @@ class ProgramTest : public testing::Test {
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
         std::vector<std::string> arguments{SWIPETYPE_PATH, "--root", root_.string(),
-                                           "--keys",       "text",   "--ui",
+                                           "--keys",       keys_,    "--ui",
                                            "headless",     "--log",  log_.string()};
         if (!device_.empty()) {
             arguments.push_back("--port");
@@ -314,6 +314,7 @@ class ProgramTest : public testing::Test {
     std::filesystem::path root_;
     std::filesystem::path log_;
     std::string device_;
+    std::string keys_ = "text";
     Process sim_;
     Process program_;
     Clock::time_point started_;
