@@ -122,7 +122,7 @@ class OptionsDialogTest : public testing::Test {
         if (frame_ != nullptr && IsWindow(frame_)) {
             DestroyWindow(frame_);
         }
-        gtk_test::Serve(std::chrono::milliseconds(50));
+        gtk_test::Serve(std::chrono::milliseconds(300));
     }
     bool Shown(int id) {
         ShownWidget shown;
