@@ -10,6 +10,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+// After gtest: Xlib's None and Status macros would break its headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include "platform/clock.h"
 #include "platform/gtk/gtk_front_end.h"
 #include "platform/message_loop.h"
@@ -80,6 +85,38 @@ bool WaitForWindow(const std::string& className) {
     return false;
 }
 
+// True once a window manager has taken the screen: it names its check window on
+// the root window (_NET_SUPPORTING_WM_CHECK). Windows mapped before that are
+// not managed, and a test that starts too soon sees them never laid out.
+bool WaitForWindowManager(const std::string& display) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (connection == nullptr) {
+        return false;
+    }
+    Atom check = XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False);
+    bool up = false;
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!up && Clock::now() < deadline) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
+                               XA_WINDOW, &type, &format, &items, &after, &data) == Success) {
+            up = type == XA_WINDOW && items == 1;
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        if (!up) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    XCloseDisplay(connection);
+    return up;
+}
+
 struct Session {
     std::string display;
     std::string failure;
@@ -137,9 +174,7 @@ struct Session {
         std::string path;
         if (Found("openbox", path)) {
             windowManager = Spawn(path, {"--sm-disable"});
-            // openbox shows no window of its own; give it a moment to take the screen.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            windowManagerUp = windowManager > 0 && waitpid(windowManager, nullptr, WNOHANG) == 0;
+            windowManagerUp = windowManager > 0 && WaitForWindowManager(display);
         }
         if (Found("trayer", path)) {
             trayHost = Spawn(path, {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
@@ -162,9 +197,24 @@ struct Session {
     }
 };
 
+// Ends the session when the tests are over, before the program's statics (the
+// window system's tables among them) are destroyed at exit.
+class SessionEnd : public testing::Environment {
+  public:
+    explicit SessionEnd(Session* session) : session_(session) {}
+    void TearDown() override { delete session_; }
+
+  private:
+    Session* session_;
+};
+
 Session& TheSession() {
-    static Session session;
-    return session;
+    static Session* session = [] {
+        auto* made = new Session;
+        testing::AddGlobalTestEnvironment(new SessionEnd(made));
+        return made;
+    }();
+    return *session;
 }
 
 } // namespace
