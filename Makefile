@@ -6,7 +6,9 @@ JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
 # Sanitizer reports fail the run; leaks count as reports.
-export ASAN_OPTIONS  ?= detect_leaks=1:abort_on_error=1:strict_string_checks=1
+# strict_string_checks is left off: it misreads strndup of an unterminated name with
+# its length (as libxkbcommon-x11 does) as an overflow.
+export ASAN_OPTIONS  ?= detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 # The desktop libraries' lifelong caches are not this program's leaks.
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
