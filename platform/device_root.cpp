@@ -63,7 +63,7 @@ std::string HomeFolder() {
 
 std::string DefaultRoot() {
     std::string data = Environment("XDG_DATA_HOME");
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // The XDG base directory rules ignore a relative XDG_DATA_HOME.
     if (data.empty() || data.front() != '/') {
         std::string home = HomeFolder();
         if (home.empty()) {

@@ -80,7 +80,7 @@ bool InstallAutostartEntry(const std::vector<std::string>& command, std::string&
     if (text.empty()) {
         return false;
     }
-    // The base directory specification asks for 0700 on folders it creates.
+    // The XDG base directory rules ask for 0700 on folders it creates.
     if ((::mkdir(config.c_str(), 0700) != 0 && errno != EEXIST) ||
         (::mkdir((config + "/autostart").c_str(), 0700) != 0 && errno != EEXIST)) {
         error = "cannot create " + config + "/autostart: " + std::strerror(errno);

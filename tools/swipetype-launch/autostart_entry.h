@@ -20,8 +20,8 @@ bool InstallAutostartEntry(const std::vector<std::string>& command, std::string&
 // sentence in `error` when it exists and cannot be removed.
 bool UninstallAutostartEntry(bool& existed, std::string& error);
 
-// One argument of a desktop entry's Exec key, quoted and escaped as the Desktop
-// Entry Specification asks; empty when it cannot be written (a line break).
+// One argument of a desktop entry's Exec key, quoted and escaped as freedesktop.org's
+// desktop entry rules ask; empty when it cannot be written (a line break).
 std::string DesktopExecArgument(std::string_view argument);
 
 } // namespace launcher
