@@ -7,7 +7,7 @@
 
 namespace host {
 
-// The front end to use: the one asked for, else the default for this session.
+// The front end to use: the one asked for, else headless.
 std::string ChooseFrontEnd(const std::optional<std::string>& asked);
 
 // Starts it. False with `error` set to one sentence when it cannot run here.

@@ -25,7 +25,8 @@ reads into the application that has the keyboard focus.
   --key-delay MS       pause between key events; default 0, back to back
                        (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
-  --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI)
+  --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
+                       default headless: the gtk front end is not finished)
   --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
   --help               show this help and exit
   --version            show the version and exit

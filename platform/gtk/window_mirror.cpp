@@ -511,11 +511,17 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
         gtk_window_move(window, view.rect.left, view.rect.top);
         mirror.placed = true;
     }
+    // Only a changed title is set: setting it writes the window's name property to
+    // the X server, whose notification wakes the loop for the next sync, which would
+    // set it again, for ever (a busy program while idle).
     std::string title = Utf8(view.text);
-    if (mirror.header != nullptr) {
-        gtk_header_bar_set_title(GTK_HEADER_BAR(mirror.header), title.c_str());
+    const char* shownTitle = gtk_window_get_title(window);
+    if (shownTitle == nullptr || title != shownTitle) {
+        if (mirror.header != nullptr) {
+            gtk_header_bar_set_title(GTK_HEADER_BAR(mirror.header), title.c_str());
+        }
+        gtk_window_set_title(window, title.c_str());
     }
-    gtk_window_set_title(window, title.c_str());
     gtk_widget_set_sensitive(mirror.box, view.enabled);
     bool shown = gtk_widget_get_visible(mirror.outer);
     if (view.visible && !shown) {
