@@ -1,8 +1,10 @@
 // The Linux entry point: host options, then the platform set-up that stands in
 // for the device (device root, serial ports, key sink, event log, code page,
 // the cross-process window interface), then the device program's WinMain.
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -51,6 +53,26 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
     return true;
 }
 
+// Serves this device root's windows, or finds the instance that does. An
+// instance that started a moment earlier serves before its main window exists:
+// wait for that window, so that this start hands over instead of running a
+// second copy; if it never comes (that instance died), serve in its place.
+platform::WindowInterfaceRole StartOrFindRunningInstance(std::string& error) {
+    constexpr auto kWaitForWindow = std::chrono::seconds(3);
+    constexpr auto kStep = std::chrono::milliseconds(20);
+    platform::WindowInterfaceRole role = platform::StartWindowInterface(error);
+    auto deadline = std::chrono::steady_clock::now() + kWaitForWindow;
+    while (role == platform::WindowInterfaceRole::AnotherInstanceServes &&
+           platform::FindRemoteWindow(u"SWIPETYPE", u"Swipetype") == nullptr) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            platform::StopWindowInterface();
+            return platform::StartWindowInterface(error);
+        }
+        std::this_thread::sleep_for(kStep);
+    }
+    return role;
+}
+
 // "Exit" as the menus give it; before the main window exists, just the quit.
 void EndOrderly(int /*signal*/) {
     if (MainWindow != nullptr) {
@@ -78,7 +100,7 @@ int Run(const host::HostOptions& options) {
         return Fail(error);
     }
 
-    platform::WindowInterfaceRole role = platform::StartWindowInterface(error);
+    platform::WindowInterfaceRole role = StartOrFindRunningInstance(error);
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
         std::fprintf(stderr, "swipetype: other programs cannot reach this one: %s\n",

@@ -58,6 +58,17 @@ TEST_F(ProgramTest, ASecondStartShowsTheFirstAndEndsWithZero) {
     EXPECT_TRUE(program_.Running());
 }
 
+TEST_F(ProgramTest, TwoStartsAtOnceLeaveOneInstance) {
+    Process second;
+    ASSERT_TRUE(program_.Start(ProgramArguments({"MIN"})));
+    ASSERT_TRUE(second.Start(ProgramArguments({"MIN"})));
+    std::optional<int> first = program_.Wait(3s);
+    std::optional<int> other = second.Wait(3s);
+    // Exactly one of them handed over and ended with 0; the other runs on.
+    EXPECT_NE(first.has_value(), other.has_value()) << program_.Errors() << second.Errors();
+    EXPECT_EQ(first.value_or(other.value_or(-1)), 0);
+}
+
 TEST_F(ProgramTest, AnInstanceThatCrashedIsNotMistakenForARunningOne) {
     StartProgram({"MIN"});
     program_.Signal(SIGKILL);
