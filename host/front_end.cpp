@@ -6,11 +6,16 @@
 
 namespace host {
 
-// The desktop front end is taken only when asked for: it still keeps the program
-// busy while idle (it wakes the loop when nothing changed), which a resident
-// program must not do, so it does not become the default until that is mended.
 std::string ChooseFrontEnd(const std::optional<std::string>& asked) {
-    return asked.value_or("headless");
+    if (asked) {
+        return *asked;
+    }
+#ifdef SWIPETYPE_HAVE_GTK
+    if (platform::GtkDisplayUsable()) {
+        return "gtk";
+    }
+#endif
+    return "headless";
 }
 
 bool StartFrontEnd(const std::string& name, std::string& error) {

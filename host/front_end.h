@@ -7,7 +7,8 @@
 
 namespace host {
 
-// The front end to use: the one asked for, else headless.
+// The front end to use: the one asked for, else gtk when DISPLAY names a server
+// it can open, else headless.
 std::string ChooseFrontEnd(const std::optional<std::string>& asked);
 
 // Starts it. False with `error` set to one sentence when it cannot run here.

@@ -26,7 +26,7 @@ reads into the application that has the keyboard focus.
                        (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
   --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
-                       default headless: the gtk front end is not finished)
+                       default gtk when DISPLAY names a usable server, else headless)
   --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
   --help               show this help and exit
   --version            show the version and exit

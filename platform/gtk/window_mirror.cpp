@@ -544,8 +544,12 @@ void WindowMirror::Update(Mirror& mirror, const WindowView& view) {
         gtk_widget_set_sensitive(mirror.outer, view.enabled);
         if (!IsMenuBar(view)) {
             GtkWidget* container = ContainerFor(view);
-            if (container != nullptr && gtk_widget_get_parent(mirror.outer) == container) {
+            // gtk_fixed_move queues a new layout even for the same place, and a
+            // layout wakes the loop for the next sync: move only what moved.
+            bool moved = !mirror.placed || !SameRect(mirror.view.rect, view.rect);
+            if (moved && container != nullptr && gtk_widget_get_parent(mirror.outer) == container) {
                 gtk_fixed_move(GTK_FIXED(container), mirror.outer, view.rect.left, view.rect.top);
+                mirror.placed = true;
             }
             gtk_widget_set_size_request(mirror.outer, Width(view.rect), Height(view.rect));
         }
@@ -562,7 +566,9 @@ void WindowMirror::Update(Mirror& mirror, const WindowView& view) {
         }
         break;
     case WidgetKind::GroupBox:
-        gtk_frame_set_label(GTK_FRAME(mirror.control), Utf8(view.text).c_str());
+        if (textChanged) {
+            gtk_frame_set_label(GTK_FRAME(mirror.control), Utf8(view.text).c_str());
+        }
         break;
     case WidgetKind::Label:
         if (textChanged) {
