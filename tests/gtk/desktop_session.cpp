@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/gtk/gtk_front_end.h"
 #include "platform/message_loop.h"
+#include "platform/x_test_display.h"
 #include "support/child_process.h"
 
 namespace gtk_test {
@@ -120,47 +121,17 @@ bool WaitForWindowManager(const std::string& display) {
 struct Session {
     std::string display;
     std::string failure;
-    pid_t server = -1;
+    x_test::XvfbServer xvfb;
     pid_t windowManager = -1;
     pid_t trayHost = -1;
     bool windowManagerUp = false;
     bool trayHostUp = false;
 
     bool StartServer() {
-        std::string xvfb;
-        if (!Found("Xvfb", xvfb)) {
-            failure = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
+        if (!xvfb.Start(failure, "1024x768x24")) {
             return false;
         }
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            failure = "pipe failed";
-            return false;
-        }
-        server = Spawn(
-            xvfb,
-            {"-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", "1024x768x24"},
-            fds[1]);
-        close(fds[1]);
-        std::string number;
-        auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (server > 0 && number.find('\n') == std::string::npos && Clock::now() < deadline) {
-            pollfd readable{fds[0], POLLIN, 0};
-            if (poll(&readable, 1, 100) > 0) {
-                char buffer[16];
-                ssize_t n = read(fds[0], buffer, sizeof buffer);
-                if (n <= 0) {
-                    break;
-                }
-                number.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        close(fds[0]);
-        if (number.find('\n') == std::string::npos) {
-            failure = "Xvfb did not report a display within 10 s";
-            return false;
-        }
-        display = ":" + number.substr(0, number.find('\n'));
+        display = xvfb.Name();
         return true;
     }
 
@@ -193,7 +164,7 @@ struct Session {
         platform::StopGtkFrontEnd();
         Stop(trayHost);
         Stop(windowManager);
-        Stop(server);
+        xvfb.Stop();
     }
 };
 

@@ -64,7 +64,7 @@ bool IsModifierKeysym(KeySym keysym) {
 
 } // namespace
 
-bool XvfbServer::Start(std::string& reason) {
+bool XvfbServer::Start(std::string& reason, const std::string& screen) {
     std::string program;
     if (!FindProgram("Xvfb", program)) {
         reason = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
@@ -81,8 +81,8 @@ bool XvfbServer::Start(std::string& reason) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {program.c_str(), "-displayfd", "3", "-nolisten",  "tcp",
-                          "-noreset",      "-screen",    "0", "640x480x24", nullptr};
+    const char* argv[] = {program.c_str(), "-displayfd", "3", "-nolisten",    "tcp",
+                          "-noreset",      "-screen",    "0", screen.c_str(), nullptr};
     pid_t pid = -1;
     int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
                               const_cast<char* const*>(argv), environ);

@@ -21,8 +21,8 @@ class XvfbServer {
     XvfbServer& operator=(const XvfbServer&) = delete;
 
     // Returns false with `reason` set when Xvfb is not installed or does not
-    // come up within ten seconds.
-    bool Start(std::string& reason);
+    // come up within ten seconds. `screen` is WIDTHxHEIGHTxDEPTH.
+    bool Start(std::string& reason, const std::string& screen = "640x480x24");
     // Ends the server (SIGTERM, then SIGKILL after five seconds).
     void Stop();
     bool Running() const { return pid_ > 0; }
