@@ -80,6 +80,25 @@ void InstallStyle(FrontEnd& state) {
     g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
 }
 
+void PassToGtk(GdkEvent* event, gpointer) {
+    gtk_main_do_event(event);
+}
+
+// Every event from the X server passes here on its way to GTK, so that a menu
+// opened later for a click or key press knows which one it was.
+void OnGdkEvent(GdkEvent* event, gpointer) {
+    switch (event->type) {
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_KEY_PRESS:
+        gtk_front_end::RememberTriggerEvent(event);
+        break;
+    default:
+        break;
+    }
+    gtk_main_do_event(event);
+}
+
 void SyncEverything() {
     gtk_front_end::WindowMirror::Instance().Sync();
     gtk_front_end::SyncTrayIcons();
@@ -123,6 +142,7 @@ bool StartGtkFrontEnd(std::string& error) {
     HWND keys = gtk_front_end::StartKeyForwarding();
     gtk_front_end::WindowMirror::Instance().SetHiddenWindow(keys);
     SetPopupMenuObserver(gtk_front_end::ShowPopupMenu);
+    gdk_event_handler_set(OnGdkEvent, nullptr, nullptr);
     gtk_front_end::InstallGlibWaitHook(SyncEverything);
     state.running = true;
     SyncEverything();
@@ -142,6 +162,8 @@ void StopGtkFrontEnd() {
     gtk_front_end::RemoveGlibWaitHook();
     SetPopupMenuObserver({});
     gtk_front_end::ClosePopupMenu();
+    gdk_event_handler_set(PassToGtk, nullptr, nullptr);
+    gtk_front_end::RememberTriggerEvent(nullptr);
     gtk_front_end::WindowMirror::Instance().Clear();
     gtk_front_end::ClearTrayIcons();
     gtk_front_end::StopKeyForwarding();

@@ -18,6 +18,7 @@ struct PopupState {
     bool chosen = false;
     std::vector<std::string> items;
     std::vector<GtkWidget*> itemWidgets;
+    GdkEvent* trigger = nullptr; // a copy, owned
 };
 
 PopupState& State() {
@@ -100,6 +101,14 @@ void ClosePopupMenu() {
     gtk_widget_destroy(menu);
 }
 
+void RememberTriggerEvent(const GdkEvent* event) {
+    PopupState& state = State();
+    if (state.trigger != nullptr) {
+        gdk_event_free(state.trigger);
+    }
+    state.trigger = event != nullptr ? gdk_event_copy(event) : nullptr;
+}
+
 void ShowPopupMenu(const PopupMenuView* view) {
     ClosePopupMenu();
     if (view == nullptr) {
@@ -114,7 +123,7 @@ void ShowPopupMenu(const PopupMenuView* view) {
     GdkWindow* root = gdk_get_default_root_window();
     GdkRectangle point{view->x, view->y, 1, 1};
     gtk_menu_popup_at_rect(GTK_MENU(state.menu), root, &point, GDK_GRAVITY_NORTH_WEST,
-                           MenuAnchor(view->flags), nullptr);
+                           MenuAnchor(view->flags), state.trigger);
 }
 
 ShownPopupMenu InspectPopupMenu() {

@@ -7,10 +7,18 @@
 
 #include "platform/menus.h"
 
+#include <gdk/gdk.h>
+
 namespace platform::gtk_front_end {
 
 // The observer for SetPopupMenuObserver: opens the menu, or closes it (null).
 void ShowPopupMenu(const PopupMenuView* view);
 void ClosePopupMenu();
+
+// The person's latest button or key press, which the next menu is opened for:
+// GTK grabs the pointer and keyboard for a menu with the device and time of the
+// event that asked for it. (The menu itself comes later, once the message the
+// click became has been handled.) Null forgets it.
+void RememberTriggerEvent(const GdkEvent* event);
 
 } // namespace platform::gtk_front_end

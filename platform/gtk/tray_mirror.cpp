@@ -145,8 +145,10 @@ void SyncTrayIcons() {
             continue;
         }
         ShownIcon added;
+        // No gtk_status_icon_set_name: the icon's class is the program's
+        // already, and naming it before it is shown makes GDK complain
+        // (a critical about toplevel updates) when the tray host maps it.
         added.status = gtk_status_icon_new();
-        gtk_status_icon_set_name(added.status, "swipetype");
         g_signal_connect(added.status, "button-press-event", G_CALLBACK(OnButtonPress), nullptr);
         Apply(added, icon, true);
         gtk_status_icon_set_visible(added.status, TRUE);
