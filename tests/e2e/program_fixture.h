@@ -119,6 +119,8 @@ class Process {
         return status_;
     }
 
+    pid_t Pid() const { return pid_; }
+
     bool Running() { return pid_ > 0 && !Wait(0ms).has_value(); }
 
     void Kill() {
@@ -244,9 +246,9 @@ class ProgramTest : public testing::Test {
     }
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
-        std::vector<std::string> arguments{SWIPETYPE_PATH, "--root", root_.string(),
-                                           "--keys",       keys_,    "--ui",
-                                           "headless",     "--log",  log_.string()};
+        std::vector<std::string> arguments{
+            SWIPETYPE_PATH, "--root", root_.string(), "--keys",     keys_,
+            "--ui",         ui_,      "--log",        log_.string()};
         if (!device_.empty()) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
@@ -315,6 +317,7 @@ class ProgramTest : public testing::Test {
     std::filesystem::path log_;
     std::string device_;
     std::string keys_ = "text";
+    std::string ui_ = "headless";
     Process sim_;
     Process program_;
     Clock::time_point started_;

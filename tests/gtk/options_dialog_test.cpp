@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desktop_session.h"
+#include "options_template.h"
 #include "platform/dialogs.h"
 #include "platform/gtk/gtk_inspect.h"
 #include "platform/messages.h"
@@ -16,6 +17,10 @@
 
 namespace {
 
+using gtk_test::Across;
+using gtk_test::Down;
+using gtk_test::kOptionsControls;
+using gtk_test::TemplateControl;
 using platform::gtk_front_end::InspectWidget;
 using platform::gtk_front_end::ShownWidget;
 using platform::gtk_front_end::WidgetKind;
@@ -27,50 +32,6 @@ HINSTANCE Instance() {
 const DLGTEMPLATE* Template(UINT id) {
     HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
     return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
-}
-
-// The template's controls in its order, rectangles in dialog units.
-struct TemplateControl {
-    int id;
-    WidgetKind kind;
-    int x, y, cx, cy;
-};
-const std::vector<TemplateControl> kOptionsControls = {
-    {1002, WidgetKind::Label, 2, 4, 38, 10},
-    {1003, WidgetKind::RadioButton, 65, 3, 35, 11},
-    {1004, WidgetKind::RadioButton, 101, 3, 37, 11},
-    {1005, WidgetKind::Label, 2, 32, 40, 10},
-    {1006, WidgetKind::RadioButton, 65, 31, 35, 11},
-    {1007, WidgetKind::RadioButton, 101, 31, 37, 11},
-    {1008, WidgetKind::Label, 2, 18, 40, 10},
-    {1009, WidgetKind::RadioButton, 65, 17, 35, 11},
-    {1010, WidgetKind::RadioButton, 101, 17, 37, 11},
-    {1013, WidgetKind::Label, 2, 46, 61, 10},
-    {1014, WidgetKind::Edit, 64, 44, 68, 12},
-    {1015, WidgetKind::Label, 2, 60, 54, 10},
-    {1016, WidgetKind::Edit, 64, 58, 68, 12},
-    {1017, WidgetKind::CheckBox, 96, 74, 38, 10},
-    {1018, WidgetKind::CheckBox, 64, 74, 25, 10},
-    {1019, WidgetKind::Label, 2, 88, 69, 9},
-    {1023, WidgetKind::Label, 2, 102, 71, 8},
-    {1024, WidgetKind::Edit, 75, 101, 26, 12},
-    {1025, WidgetKind::CheckBox, 75, 88, 17, 10},
-    {1026, WidgetKind::CheckBox, 96, 88, 17, 10},
-    {1027, WidgetKind::CheckBox, 117, 88, 17, 10},
-    {1028, WidgetKind::Label, 2, 74, 55, 8},
-    {1030, WidgetKind::Label, 2, 116, 60, 10},
-    {1011, WidgetKind::RadioButton, 65, 115, 35, 11},
-    {1012, WidgetKind::RadioButton, 101, 115, 37, 11},
-    {1031, WidgetKind::PushButton, 2, 131, 64, 14},
-    {1032, WidgetKind::PushButton, 68, 131, 64, 14},
-};
-
-// Pixels of dialog units for a 12-point dialog font: base units 6 x 16.
-int Across(int units) {
-    return (units * 6 + 2) / 4;
-}
-int Down(int units) {
-    return (units * 16 + 4) / 8;
 }
 
 std::vector<WPARAM>& Commands() {

@@ -1,172 +1,341 @@
-// The real program with --ui gtk on the test desktop, used as a person would:
-// the window and its dialog appear, "Enable" switches reading on and the tray
-// picture follows, and the program ends in order. A screenshot of the options
-// dialog goes to docs/screenshots/.
+// The real program with --ui gtk on the test desktop (openbox and a tray host),
+// the reader simulator as COM1:, used with mouse and keyboard through xdotool as
+// a person would: the options dialog, a swipe typed with the prefix typed into
+// it, OK and the tray popup, the menu bar, About, minimising and closing, "Exit", and the idle
+// program's CPU. Screenshots of the options dialog and the tray popup go to docs/screenshots/ for
+// the README.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstring>
 #include <fstream>
-#include <spawn.h>
+#include <optional>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "desktop_session.h"
+#include "e2e/program_fixture.h"
+#include "options_template.h"
 #include "support/child_process.h"
-#include "support/temp_device_root.h"
+// After gtest: Xlib's None and Status macros would break its headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
-#if defined(SWIPETYPE_PATH) && defined(SWIPETYPE_SEND_PATH)
+#if defined(SWIPETYPE_PATH) && defined(SWIPETYPE_SEND_PATH) && defined(SWIPETYPE_SIM_PATH)
 
-std::string RunTool(const std::string& path, const std::vector<std::string>& arguments) {
-    test_support::ChildResult result = test_support::RunServingLoop(path, arguments);
-    return result.status == 0 ? result.out : "(failed: " + result.err + ")";
-}
+using namespace std::chrono_literals;
 
-std::string Trim(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
+constexpr char kSwipe[] = "%B4111111111111111^DOE/J^2512?;4111111111111111=2512?";
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-    std::string id;
+// Where an X window is on the screen, by the X server's own account (the window
+// manager's frame excluded).
+struct ScreenWindow {
+    unsigned long id = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool overrideRedirect = false;
 };
 
-// X windows named exactly `name`, visible ones only, with their geometry.
-std::vector<std::pair<std::string, Geometry>> VisibleWindows(const std::string& name) {
-    std::vector<std::pair<std::string, Geometry>> found;
-    std::istringstream ids(
-        RunTool("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", name}));
-    for (std::string id; std::getline(ids, id);) {
-        std::istringstream shape(RunTool("/usr/bin/xdotool", {"getwindowgeometry", "--shell", id}));
-        Geometry geometry;
-        for (std::string line; std::getline(shape, line);) {
-            auto value = [&](const char* key) { return std::stoi(line.substr(std::strlen(key))); };
-            if (line.rfind("X=", 0) == 0)
-                geometry.x = value("X=");
-            if (line.rfind("Y=", 0) == 0)
-                geometry.y = value("Y=");
-            if (line.rfind("WIDTH=", 0) == 0)
-                geometry.width = value("WIDTH=");
-            if (line.rfind("HEIGHT=", 0) == 0)
-                geometry.height = value("HEIGHT=");
+// A connection of the test's own to the desktop, for what xdotool cannot tell.
+class XConnection {
+  public:
+    XConnection() : display_(XOpenDisplay(nullptr)) {}
+    ~XConnection() {
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
         }
-        geometry.id = id;
-        found.emplace_back(id, geometry);
     }
-    return found;
+    XConnection(const XConnection&) = delete;
+    XConnection& operator=(const XConnection&) = delete;
+
+    std::optional<ScreenWindow> Viewable(unsigned long id) {
+        XWindowAttributes attributes{};
+        if (display_ == nullptr || XGetWindowAttributes(display_, id, &attributes) == 0 ||
+            attributes.map_state != IsViewable) {
+            return std::nullopt;
+        }
+        ScreenWindow window{
+            id, 0, 0, attributes.width, attributes.height, attributes.override_redirect != 0};
+        Window child = 0;
+        XTranslateCoordinates(display_, id, DefaultRootWindow(display_), 0, 0, &window.x, &window.y,
+                              &child);
+        return window;
+    }
+
+    // Menus are the program's override-redirect windows at the top of the screen's
+    // window tree (a tooltip is one too, but one line high).
+    std::optional<ScreenWindow> OpenMenu() {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        std::optional<ScreenWindow> found;
+        XSync(display_, False);
+        if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) !=
+            0) {
+            for (unsigned int i = 0; i < count; ++i) {
+                std::optional<ScreenWindow> window = Viewable(children[i]);
+                if (window && window->overrideRedirect && window->height > 50 && window->x >= 0 &&
+                    window->y >= 0) {
+                    found = window;
+                }
+            }
+            XFree(children);
+        }
+        return found;
+    }
+
+    // What the window manager's close button sends to a window.
+    void AskToClose(unsigned long id) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = id;
+        event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, id, False, NoEventMask, &event);
+        XFlush(display_);
+    }
+
+    bool Usable() const { return display_ != nullptr; }
+
+  private:
+    Display* display_;
+};
+
+std::vector<unsigned long> WindowsNamed(const std::string& pattern) {
+    test_support::ChildResult result = test_support::RunServingLoop(
+        "/usr/bin/xdotool", {"search", "--onlyvisible", "--name", pattern});
+    std::vector<unsigned long> ids;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        ids.push_back(std::stoul(line));
+    }
+    return ids;
 }
 
-// A click at a point of an X window's own area, wherever the window manager put it.
-bool ClickInWindow(const std::string& window, int x, int y) {
-    return gtk_test::Xdotool(
-        {"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+// CPU time the process has used, from the scheduler's own account.
+std::chrono::nanoseconds CpuTime(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    long long nanoseconds = 0;
+    stat >> nanoseconds;
+    return std::chrono::nanoseconds(nanoseconds);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-class ProgramTest : public testing::Test {
+class DesktopProgramTest : public e2e::ProgramTest {
   protected:
     void SetUp() override {
         std::string reason;
         if (gtk_test::Desktop(reason) == nullptr) {
             GTEST_SKIP() << reason;
         }
-        if (!gtk_test::HasTrayHost()) {
-            GTEST_SKIP() << "trayer is not installed (scripts/install-deps.sh)";
+        if (!gtk_test::HasWindowManager() || !gtk_test::HasTrayHost()) {
+            GTEST_SKIP() << "openbox and trayer are needed (scripts/install-deps.sh)";
         }
-        log_ = root_.Path() + "/events.log";
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    void Start() {
-        std::vector<std::string> arguments{SWIPETYPE_PATH, "--root", root_.Path(), "--ui", "gtk",
-                                           "--keys",       "none",   "--log",      log_};
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawn(&pid_, SWIPETYPE_PATH, nullptr, nullptr, argv.data(), environ), 0);
-    }
-    std::string Send(const std::vector<std::string>& arguments) {
-        std::vector<std::string> all{"--root", root_.Path()};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        return Trim(RunTool(SWIPETYPE_SEND_PATH, all));
-    }
-    bool Exited(int& status) {
-        int raw = 0;
-        if (waitpid(pid_, &raw, WNOHANG) != pid_) {
-            return false;
-        }
-        pid_ = -1;
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        return true;
+        x_.emplace();
+        ASSERT_TRUE(x_->Usable());
+        e2e::ProgramTest::SetUp();
+        ui_ = "gtk";
     }
 
-    test_support::TempDeviceRoot root_;
-    std::string log_;
-    pid_t pid_ = -1;
+    // Starts the program with the simulated reader and waits for its window.
+    void StartOnDesktop() {
+        ASSERT_NO_FATAL_FAILURE(StartSimulator("msr"));
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        std::optional<ScreenWindow> window;
+        ASSERT_TRUE(e2e::WaitUntil([&] { return (window = MainWindow()).has_value(); }, 10s))
+            << "the main window did not appear: " << program_.Errors();
+        main_ = *window;
+        // Until the window manager has given it the focus, keys would go elsewhere.
+        std::this_thread::sleep_for(300ms);
+    }
+
+    // The main window (240 pixels wide, the options dialog inside), when shown.
+    std::optional<ScreenWindow> MainWindow() {
+        for (unsigned long id : WindowsNamed("^Swipetype$")) {
+            std::optional<ScreenWindow> window = x_->Viewable(id);
+            if (window && window->width == 240) {
+                return window;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The tray icon as the tray host shows it.
+    std::optional<ScreenWindow> TrayIcon() {
+        for (unsigned long id : WindowsNamed("^Swipetype$")) {
+            std::optional<ScreenWindow> window = x_->Viewable(id);
+            if (window && window->width < 40 && window->height < 40) {
+                return window;
+            }
+        }
+        return std::nullopt;
+    }
+
+    bool ClickControl(int id) {
+        gtk_test::Point centre = gtk_test::ControlCentre(id);
+        return gtk_test::ClickAt(main_.x + centre.x, main_.y + centre.y);
+    }
+
+    bool ClickTrayIcon() {
+        std::optional<ScreenWindow> icon;
+        if (!e2e::WaitUntil([&] { return (icon = TrayIcon()).has_value(); })) {
+            return false;
+        }
+        return gtk_test::ClickAt(icon->x + icon->width / 2, icon->y + icon->height / 2);
+    }
+
+    // Waits for a menu of three items to open and clicks the one at `index`.
+    bool ChooseFromMenu(int index, const std::string& screenshot = {}) {
+        std::optional<ScreenWindow> menu;
+        if (!e2e::WaitUntil([&] { return (menu = x_->OpenMenu()).has_value(); })) {
+            ADD_FAILURE() << "no menu opened";
+            return false;
+        }
+        std::this_thread::sleep_for(200ms); // drawn, and GTK's grab in place
+        if (!screenshot.empty()) {
+            EXPECT_TRUE(gtk_test::Screenshot(menu->id, screenshot));
+        }
+        int itemY = menu->y + menu->height * (2 * index + 1) / 6;
+        return gtk_test::ClickAt(menu->x + menu->width / 2, itemY);
+    }
+
+    std::string ControlText(int id) {
+        return Send({"--control", std::to_string(id), "WM_GETTEXT"}).out;
+    }
+    std::string Check(int id) { return Send({"--control", std::to_string(id), "BM_GETCHECK"}).out; }
+    bool Hidden() {
+        return e2e::WaitUntil([&] { return !MainWindow().has_value(); });
+    }
+
+    static std::string Screenshots() {
+        return std::string(SWIPETYPE_SOURCE_DIR) + "/docs/screenshots/";
+    }
+
+    std::optional<XConnection> x_; // once DISPLAY names the test desktop
+    ScreenWindow main_;
 };
 
-TEST_F(ProgramTest, TheWindowAppearsAndEnableSwitchesReadingOn) {
-    Start();
-    // The main window: 240 pixels wide, the options dialog inside it.
-    Geometry main;
-    ASSERT_TRUE(gtk_test::ServeUntil(
-        [&] {
-            for (auto& [id, geometry] : VisibleWindows("^Swipetype$")) {
-                if (geometry.width == 240) {
-                    main = geometry;
-                    return true;
-                }
-            }
-            return false;
-        },
-        std::chrono::seconds(10)))
-        << "the main window did not appear";
-    gtk_test::Serve(std::chrono::milliseconds(500));
-    std::string shots = std::string(SWIPETYPE_SOURCE_DIR) + "/docs/screenshots/";
-    auto windows = VisibleWindows("^Swipetype$");
-    for (auto& [id, geometry] : windows) {
-        if (geometry.width == 240) {
-            EXPECT_TRUE(gtk_test::Screenshot(std::stoul(id), shots + "options-dialog.png"));
-        }
-    }
-    // "Enable" (control 1003 at 98..150 x 6..28 in the dialog) switches reading
-    // on; the tray picture becomes 102.
-    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}), "0");
-    ASSERT_TRUE(ClickInWindow(main.id, 124, 17));
-    EXPECT_TRUE(gtk_test::ServeUntil([&] {
-        return Send({"--control", "1003", "BM_GETCHECK"}) == "1";
-    }));
-    EXPECT_TRUE(gtk_test::ServeUntil([&] {
-        return ReadFile(log_).find("\"op\":\"add\",\"icon\":102") != std::string::npos;
-    })) << ReadFile(log_);
-    // SIGTERM ends the program the orderly way, as "Exit" does.
-    ASSERT_EQ(kill(pid_, SIGTERM), 0);
-    int status = -1;
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Exited(status); }, std::chrono::seconds(5)))
-        << "Exit did not end the program";
-    EXPECT_EQ(status, 0);
-    std::string events = ReadFile(log_);
-    EXPECT_NE(events.find("\"op\":\"delete\""), std::string::npos) << events;
-    std::string hive = ReadFile(root_.Path() + "/registry/HKEY_LOCAL_MACHINE.reg");
-    EXPECT_NE(hive.find("\"Enable\"=dword:00000001"), std::string::npos) << hive;
+TEST_F(DesktopProgramTest, EnableThenAPrefixTypedIntoTheDialogGoesBeforeTheSwipe) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    EXPECT_TRUE(gtk_test::Screenshot(main_.id, Screenshots() + "options-dialog.png"));
+    // "Enable" switches reading on, and the tray picture becomes 102.
+    EXPECT_EQ(Check(1003), "0\n");
+    ASSERT_TRUE(ClickControl(1003));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(1003) == "1\n"; }));
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return e2e::ReadFile(log_).find("\"op\":\"add\",\"icon\":102") != std::string::npos;
+    })) << e2e::ReadFile(log_);
+    // What is typed into the Prefix box is the prefix of the next swipe.
+    ASSERT_TRUE(ClickControl(1014));
+    ASSERT_TRUE(gtk_test::TypeText("ID:"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:\n"; })) << ControlText(1014);
+    sim_.Write(std::string(kSwipe) + "\n");
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return program_.Output().find("ID:B4111111111111111^DOE/J^2512") != std::string::npos;
+    })) << program_.Output();
+}
+
+TEST_F(DesktopProgramTest, OkHidesTheWindowAndShowFromTheTrayPopupBringsItBack) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1009 /* MSR: changes nothing */));
+    ASSERT_TRUE(ClickControl(1031));
+    EXPECT_TRUE(Hidden()) << "OK left the window shown";
+    EXPECT_NE(Hive().find("\"UseMSR\"=dword:00000001"), std::string::npos) << "OK did not save";
+    EXPECT_TRUE(program_.Running());
+    // A tap on the tray icon while the window is hidden opens the popup.
+    ASSERT_TRUE(ClickTrayIcon());
+    ASSERT_TRUE(ChooseFromMenu(0 /* Show */, Screenshots() + "tray-popup.png"));
+    std::optional<ScreenWindow> shown;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = MainWindow()).has_value(); }))
+        << "Show did not bring the window back";
+    EXPECT_EQ(shown->x, main_.x) << "the window came back elsewhere";
+    EXPECT_EQ(shown->y, main_.y);
+}
+
+TEST_F(DesktopProgramTest, ExitFromTheMenuBarEndsTheProgramInOrder) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1006 /* Beep: Enable */));
+    // The "Options" button sits at the bottom left of the window.
+    ASSERT_TRUE(gtk_test::ClickAt(main_.x + 30, main_.y + main_.height - 12));
+    ASSERT_TRUE(ChooseFromMenu(2 /* Exit */));
+    EXPECT_EQ(program_.Wait(5s), std::optional<int>(0)) << program_.Errors();
+    std::vector<std::string> tray = LogLines("tray");
+    ASSERT_FALSE(tray.empty());
+    EXPECT_NE(tray.back().find("\"op\":\"delete\""), std::string::npos) << tray.back();
+    EXPECT_FALSE(MainWindow().has_value());
+    EXPECT_FALSE(TrayIcon().has_value());
+}
+
+TEST_F(DesktopProgramTest, AboutFromTheTrayPopupClosesWithEnter) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(Hidden());
+    ASSERT_TRUE(ClickTrayIcon());
+    ASSERT_TRUE(ChooseFromMenu(1 /* About */));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !WindowsNamed("^About Swipetype$").empty(); }))
+        << "no About dialog";
+    std::this_thread::sleep_for(300ms);
+    // Its OK button has the focus; Enter presses it and the dialog ends.
+    ASSERT_TRUE(gtk_test::PressKey("Return"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
+        << "Enter did not end About";
+    EXPECT_TRUE(program_.Running());
+    EXPECT_EQ(Check(1004), "1\n") << "the program no longer answers";
+}
+
+TEST_F(DesktopProgramTest, AboutFromTheMenuBarEndsWithTheCloseButton) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(gtk_test::ClickAt(main_.x + 30, main_.y + main_.height - 12));
+    ASSERT_TRUE(ChooseFromMenu(0 /* About */));
+    std::vector<unsigned long> about;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        return !(about = WindowsNamed("^About Swipetype$")).empty();
+    })) << "no About dialog";
+    // The close button of a dialog with an OK button in its caption is that button.
+    x_->AskToClose(about.front());
+    EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
+        << "the close button did not end About";
+    EXPECT_TRUE(MainWindow().has_value());
+    EXPECT_TRUE(program_.Running());
+}
+
+TEST_F(DesktopProgramTest, MinimisingOrClosingTheWindowHidesItAndSaves) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1018 /* TAB */));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(1018) == "1\n"; }));
+    ASSERT_TRUE(gtk_test::Xdotool({"windowminimize", std::to_string(main_.id)}));
+    EXPECT_TRUE(Hidden()) << "minimised, the window should go to the tray";
+    EXPECT_NE(Hive().find("\"SendTab\"=dword:00000001"), std::string::npos)
+        << "minimising did not save";
+    // A second start brings the window back, and the close button hides it again.
+    e2e::Process second;
+    ASSERT_TRUE(second.Start(ProgramArguments({})));
+    EXPECT_EQ(second.Wait(10s), std::optional<int>(0)) << second.Errors();
+    std::optional<ScreenWindow> shown;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = MainWindow()).has_value(); }));
+    x_->AskToClose(shown->id);
+    EXPECT_TRUE(Hidden()) << "the close button should hide the window";
+    EXPECT_TRUE(program_.Running()) << "the close button ended the program";
+}
+
+TEST_F(DesktopProgramTest, AnIdleProgramInTheTraySleeps) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(Hidden());
+    std::this_thread::sleep_for(1s);
+    std::chrono::nanoseconds before = CpuTime(program_.Pid());
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(3s);
+    std::chrono::nanoseconds used = CpuTime(program_.Pid()) - before;
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    // Under 0.1 % of a core.
+    EXPECT_LT(used * 1000, elapsed)
+        << std::chrono::duration_cast<std::chrono::microseconds>(used).count() << " µs of CPU in "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() << " ms";
 }
 
 #endif
