@@ -1,9 +1,10 @@
 // The real program with --ui gtk on the test desktop (openbox and a tray host),
 // the reader simulator as COM1:, used with mouse and keyboard through xdotool as
 // a person would: the options dialog, a swipe typed with the prefix typed into
-// it, OK and the tray popup, the menu bar, About, minimising and closing, "Exit", and the idle
-// program's CPU. Screenshots of the options dialog and the tray popup go to docs/screenshots/ for
-// the README.
+// it, OK and the tray popup (chosen from and dismissed), a desktop without a tray
+// host, the menu bar, About, minimising and closing, "Exit", and the idle
+// program's CPU. Screenshots of the options dialog and the tray popup go to
+// docs/screenshots/ for the README.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "desktop_session.h"
 #include "e2e/program_fixture.h"
 #include "options_template.h"
+#include "platform/x_test_display.h"
 #include "support/child_process.h"
 // After gtest: Xlib's None and Status macros would break its headers.
 #include <X11/Xlib.h>
@@ -40,7 +42,7 @@ struct ScreenWindow {
 // A connection of the test's own to the desktop, for what xdotool cannot tell.
 class XConnection {
   public:
-    XConnection() : display_(XOpenDisplay(nullptr)) {}
+    explicit XConnection(const char* name = nullptr) : display_(XOpenDisplay(name)) {}
     ~XConnection() {
         if (display_ != nullptr) {
             XCloseDisplay(display_);
@@ -219,9 +221,12 @@ class DesktopProgramTest : public e2e::ProgramTest {
     ScreenWindow main_;
 };
 
-TEST_F(DesktopProgramTest, EnableThenAPrefixTypedIntoTheDialogGoesBeforeTheSwipe) {
+TEST_F(DesktopProgramTest, APrefixTypedIntoTheDialogGoesBeforeTheSwipeOnceEnabled) {
     ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
     EXPECT_TRUE(gtk_test::Screenshot(main_.id, Screenshots() + "options-dialog.png"));
+    // The dialog gives its focus to the Prefix box: typing goes there at once.
+    ASSERT_TRUE(gtk_test::TypeText("ID:"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:\n"; })) << ControlText(1014);
     // "Enable" switches reading on, and the tray picture becomes 102.
     EXPECT_EQ(Check(1003), "0\n");
     ASSERT_TRUE(ClickControl(1003));
@@ -229,13 +234,17 @@ TEST_F(DesktopProgramTest, EnableThenAPrefixTypedIntoTheDialogGoesBeforeTheSwipe
     EXPECT_TRUE(e2e::WaitUntil([&] {
         return e2e::ReadFile(log_).find("\"op\":\"add\",\"icon\":102") != std::string::npos;
     })) << e2e::ReadFile(log_);
-    // What is typed into the Prefix box is the prefix of the next swipe.
-    ASSERT_TRUE(ClickControl(1014));
-    ASSERT_TRUE(gtk_test::TypeText("ID:"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:\n"; })) << ControlText(1014);
     sim_.Write(std::string(kSwipe) + "\n");
     EXPECT_TRUE(e2e::WaitUntil([&] {
         return program_.Output().find("ID:B4111111111111111^DOE/J^2512") != std::string::npos;
+    })) << program_.Output();
+    // A prefix changed by a click into the box and more typing is used at the next swipe.
+    ASSERT_TRUE(ClickControl(1014));
+    ASSERT_TRUE(gtk_test::TypeText("2"));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:2\n"; })) << ControlText(1014);
+    sim_.Write(std::string(kSwipe) + "\n");
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return program_.Output().find("ID:2B4111111111111111^DOE/J^2512") != std::string::npos;
     })) << program_.Output();
 }
 
@@ -254,6 +263,26 @@ TEST_F(DesktopProgramTest, OkHidesTheWindowAndShowFromTheTrayPopupBringsItBack) 
         << "Show did not bring the window back";
     EXPECT_EQ(shown->x, main_.x) << "the window came back elsewhere";
     EXPECT_EQ(shown->y, main_.y);
+}
+
+TEST_F(DesktopProgramTest, AClickOutsideTheTrayPopupClosesItAndChoosesNothing) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
+    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(Hidden());
+    ASSERT_TRUE(ClickTrayIcon());
+    std::optional<ScreenWindow> menu;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (menu = x_->OpenMenu()).has_value(); }));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(gtk_test::ClickAt(600, 400));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !x_->OpenMenu().has_value(); })) << "still open";
+    EXPECT_EQ(Send({"--menu", "0"}).status, 1) << "the program still tracks a menu";
+    EXPECT_FALSE(MainWindow().has_value()) << "nothing was chosen, yet the window showed";
+    EXPECT_TRUE(program_.Running());
+    // The tray answers the next tap as before.
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(ClickTrayIcon());
+    EXPECT_TRUE(ChooseFromMenu(0 /* Show */));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return MainWindow().has_value(); }));
 }
 
 TEST_F(DesktopProgramTest, ExitFromTheMenuBarEndsTheProgramInOrder) {
@@ -320,6 +349,47 @@ TEST_F(DesktopProgramTest, MinimisingOrClosingTheWindowHidesItAndSaves) {
     x_->AskToClose(shown->id);
     EXPECT_TRUE(Hidden()) << "the close button should hide the window";
     EXPECT_TRUE(program_.Running()) << "the close button ended the program";
+}
+
+// The program on a desktop of its own without a tray host: it says so once, and
+// a second start is how its hidden window comes back.
+TEST_F(DesktopProgramTest, WithoutATrayHostASecondStartBringsTheWindowBack) {
+    std::string reason;
+    x_test::XvfbServer bare;
+    ASSERT_TRUE(bare.Start(reason, "800x600x24")) << reason;
+    std::string desktop = std::getenv("DISPLAY");
+    setenv("DISPLAY", bare.Name().c_str(), 1);
+    XConnection bareX(bare.Name().c_str());
+    auto shown = [&] {
+        for (unsigned long id : WindowsNamed("^Swipetype$")) {
+            std::optional<ScreenWindow> window = bareX.Viewable(id);
+            if (window && window->width == 240) {
+                return true;
+            }
+        }
+        return false;
+    };
+    StartProgram();
+    bool appeared = e2e::WaitUntil(shown, 10s);
+    bool said = e2e::WaitUntil(
+        [&] { return program_.Errors().find("no system tray is running") != std::string::npos; },
+        6s);
+    EXPECT_EQ(Send({"--control", "1031", "BM_CLICK"}).status, 0);
+    bool hidden = e2e::WaitUntil([&] { return !shown(); });
+    e2e::Process second;
+    bool secondStarted = second.Start(ProgramArguments({}));
+    std::optional<int> secondStatus = second.Wait(10s);
+    bool back = e2e::WaitUntil(shown);
+    setenv("DISPLAY", desktop.c_str(), 1);
+    EXPECT_TRUE(appeared) << program_.Errors();
+    EXPECT_TRUE(said) << program_.Errors();
+    EXPECT_TRUE(hidden);
+    ASSERT_TRUE(secondStarted);
+    EXPECT_EQ(secondStatus, std::optional<int>(0)) << second.Errors();
+    EXPECT_TRUE(back) << "the second start did not bring the window back";
+    std::string errors = program_.Errors();
+    std::size_t first = errors.find("no system tray");
+    EXPECT_EQ(errors.find("no system tray", first + 1), std::string::npos) << "said more than once";
 }
 
 TEST_F(DesktopProgramTest, AnIdleProgramInTheTraySleeps) {
