@@ -316,20 +316,32 @@ TEST_F(DesktopProgramTest, AboutFromTheTrayPopupClosesWithEnter) {
     EXPECT_EQ(Check(1004), "1\n") << "the program no longer answers";
 }
 
-TEST_F(DesktopProgramTest, AboutFromTheMenuBarEndsWithTheCloseButton) {
+TEST_F(DesktopProgramTest, AboutFromTheMenuBarEndsWithTheCloseButtonAndTheCaptionsOk) {
     ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
-    ASSERT_TRUE(gtk_test::ClickAt(main_.x + 30, main_.y + main_.height - 12));
-    ASSERT_TRUE(ChooseFromMenu(0 /* About */));
-    std::vector<unsigned long> about;
-    ASSERT_TRUE(e2e::WaitUntil([&] {
-        return !(about = WindowsNamed("^About Swipetype$")).empty();
-    })) << "no About dialog";
-    // The close button of a dialog with an OK button in its caption is that button.
-    x_->AskToClose(about.front());
-    EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
-        << "the close button did not end About";
-    EXPECT_TRUE(MainWindow().has_value());
-    EXPECT_TRUE(program_.Running());
+    for (bool closeButton : {true, false}) {
+        SCOPED_TRACE(closeButton ? "the close button" : "the caption's OK");
+        ASSERT_TRUE(gtk_test::ClickAt(main_.x + 30, main_.y + main_.height - 12));
+        ASSERT_TRUE(ChooseFromMenu(0 /* About */));
+        std::optional<ScreenWindow> about;
+        ASSERT_TRUE(e2e::WaitUntil([&] {
+            std::vector<unsigned long> ids = WindowsNamed("^About Swipetype$");
+            return !ids.empty() && (about = x_->Viewable(ids.front())).has_value();
+        })) << "no About dialog";
+        std::this_thread::sleep_for(300ms);
+        if (closeButton) {
+            // The close button of a dialog with an OK button in its caption is that button.
+            x_->AskToClose(about->id);
+        } else {
+            EXPECT_TRUE(gtk_test::Screenshot(about->id, Screenshots() + "about.png"));
+            // The caption's OK sits at the right end of the dialog's header bar.
+            ASSERT_TRUE(gtk_test::ClickAt(about->x + about->width - 37, about->y + 26));
+        }
+        EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
+            << "About did not end";
+        EXPECT_TRUE(MainWindow().has_value());
+        EXPECT_TRUE(program_.Running());
+        std::this_thread::sleep_for(300ms);
+    }
 }
 
 TEST_F(DesktopProgramTest, MinimisingOrClosingTheWindowHidesItAndSaves) {
