@@ -96,7 +96,7 @@ void OnGdkEvent(GdkEvent* event, gpointer) {
     default:
         break;
     }
-    gtk_main_do_event(event);
+    PassToGtk(event, nullptr);
 }
 
 void SyncEverything() {

@@ -528,9 +528,7 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
         // A window shown again goes back where the window system has it, not
         // where the window manager would place a new one.
         gtk_window_move(window, view.rect.left, view.rect.top);
-        if (mirror.view.minimized) {
-            gtk_window_deiconify(window);
-        }
+        gtk_window_deiconify(window);
         gtk_widget_show(mirror.outer);
     } else if (!view.visible && shown) {
         gtk_widget_hide(mirror.outer);

@@ -170,7 +170,9 @@ class DesktopProgramTest : public e2e::ProgramTest {
     std::optional<ScreenWindow> TrayIcon() {
         for (unsigned long id : WindowsNamed("^Swipetype$")) {
             std::optional<ScreenWindow> window = x_->Viewable(id);
-            if (window && window->width < 40 && window->height < 40) {
+            // Laid out by the tray host: a new icon is 1 x 1 until then.
+            if (window && window->width >= 8 && window->width < 40 && window->height >= 8 &&
+                window->height < 40) {
                 return window;
             }
         }

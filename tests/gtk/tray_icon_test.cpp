@@ -84,12 +84,14 @@ class TrayIconTest : public testing::Test {
     }
     static HICON Picture(UINT id) { return LoadIconW(Instance(), MAKEINTRESOURCEW(id)); }
 
-    // The icon as the tray host shows it, once it is embedded there.
+    // The icon as the tray host shows it, once it is embedded there and laid out
+    // (a new icon is 1 x 1 until the host has given it its place).
     bool Shown(ShownTrayIcon& shown) {
         return gtk_test::ServeUntil([&] {
             for (const ShownTrayIcon& icon : InspectTrayIcons()) {
                 if (icon.window == owner_ && icon.embedded &&
-                    icon.screen.right > icon.screen.left) {
+                    icon.screen.right - icon.screen.left >= 8 &&
+                    icon.screen.bottom - icon.screen.top >= 8) {
                     shown = icon;
                     return true;
                 }
@@ -137,7 +139,7 @@ TEST_F(TrayIconTest, ATapAndADoubleTapComeBackAsTheCallbackMessage) {
     gtk_test::Serve(std::chrono::milliseconds(600));
     Taps().clear();
     ASSERT_TRUE(gtk_test::ClickCentre(shown.screen, 2));
-    EXPECT_TRUE(TapSeen(WM_LBUTTONDBLCLK)) << "a double tap gave no WM_LBUTTONDBLCLK";
+    ASSERT_TRUE(TapSeen(WM_LBUTTONDBLCLK)) << "a double tap gave no WM_LBUTTONDBLCLK";
     EXPECT_EQ(Taps().back(), static_cast<LPARAM>(WM_LBUTTONDBLCLK));
 }
 
