@@ -252,8 +252,9 @@ bool PressKey(const std::string& key) {
 }
 
 bool Screenshot(unsigned long xWindow, const std::string& path) {
+    // -strip: no time stamps in the file, so that a picture unchanged is a file unchanged.
     std::vector<std::string> arguments{
-        "-window", xWindow == 0 ? std::string("root") : std::to_string(xWindow), path};
+        "-window", xWindow == 0 ? std::string("root") : std::to_string(xWindow), "-strip", path};
     test_support::ChildResult result =
         test_support::RunServingLoop("/usr/bin/import", arguments, std::chrono::seconds(10));
     return result.status == 0;

@@ -141,6 +141,22 @@ class DesktopProgramTest : public e2e::ProgramTest {
         ASSERT_TRUE(x_->Usable());
         e2e::ProgramTest::SetUp();
         ui_ = "gtk";
+        // The program's GTK settings: a caret that does not blink and check marks
+        // that do not fade in, so that the screenshots come out the same each time.
+        std::filesystem::create_directories(dir_ / "config" / "gtk-3.0");
+        std::ofstream(dir_ / "config" / "gtk-3.0" / "settings.ini")
+            << "[Settings]\ngtk-cursor-blink=false\ngtk-enable-animations=false\n";
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        savedConfig_ = config != nullptr ? std::optional<std::string>(config) : std::nullopt;
+        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedConfig_) {
+            setenv("XDG_CONFIG_HOME", savedConfig_->c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+        e2e::ProgramTest::TearDown();
     }
 
     // Starts the program with the simulated reader and waits for its window.
@@ -220,6 +236,7 @@ class DesktopProgramTest : public e2e::ProgramTest {
     }
 
     std::optional<XConnection> x_; // once DISPLAY names the test desktop
+    std::optional<std::string> savedConfig_;
     ScreenWindow main_;
 };
 
