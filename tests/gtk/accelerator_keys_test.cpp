@@ -16,12 +16,8 @@
 
 namespace {
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
 HACCEL Accelerators() {
-    static HACCEL table = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3));
+    static HACCEL table = LoadAcceleratorsW(gtk_test::TestInstance(), MAKEINTRESOURCEW(3));
     return table;
 }
 
@@ -57,18 +53,11 @@ class AcceleratorKeysTest : public testing::Test {
         if (!gtk_test::HasWindowManager()) {
             GTEST_SKIP() << "openbox is needed to give the window the keyboard focus";
         }
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW keyClass{};
-            keyClass.lpfnWndProc = KeyTargetProcedure;
-            keyClass.lpszClassName = u"GtkTestKeys";
-            ASSERT_NE(RegisterClassW(&keyClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestKeys", KeyTargetProcedure));
         Commands().clear();
         ASSERT_NE(Accelerators(), nullptr);
         window_ = CreateWindowExW(0, u"GtkTestKeys", u"Keys test", WS_VISIBLE, 300, 0, 200, 120,
-                                  nullptr, nullptr, Instance(), nullptr);
+                                  nullptr, nullptr, gtk_test::TestInstance(), nullptr);
         ASSERT_NE(window_, nullptr);
         SetFocus(window_);
         // Shown; a click gives it the keyboard focus, as a person would.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <set>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -209,6 +210,26 @@ bool HasWindowManager() {
 
 bool HasTrayHost() {
     return TheSession().trayHostUp;
+}
+
+HINSTANCE TestInstance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+bool RegisterTestClass(const char16_t* name, WNDPROC procedure, HBRUSH background) {
+    static std::set<std::u16string> registered;
+    if (registered.contains(name)) {
+        return true;
+    }
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    if (RegisterClassW(&windowClass) == 0) {
+        return false;
+    }
+    registered.insert(name);
+    return true;
 }
 
 bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeLimit) {

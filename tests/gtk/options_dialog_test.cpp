@@ -25,13 +25,10 @@ using platform::gtk_front_end::InspectWidget;
 using platform::gtk_front_end::ShownWidget;
 using platform::gtk_front_end::WidgetKind;
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
 const DLGTEMPLATE* Template(UINT id) {
-    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
-    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+    HRSRC found = FindResourceW(gtk_test::TestInstance(), MAKEINTRESOURCEW(id), RT_DIALOG);
+    return static_cast<const DLGTEMPLATE*>(
+        LockResource(LoadResource(gtk_test::TestInstance(), found)));
 }
 
 std::vector<WPARAM>& Commands() {
@@ -47,10 +44,6 @@ LONG_PTR OptionsProcedure(HWND, UINT message, WPARAM wParam, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-LRESULT FrameProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 class OptionsDialogTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -58,21 +51,14 @@ class OptionsDialogTest : public testing::Test {
         if (gtk_test::Desktop(reason) == nullptr) {
             GTEST_SKIP() << reason;
         }
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW frameClass{};
-            frameClass.lpfnWndProc = FrameProcedure;
-            frameClass.lpszClassName = u"GtkTestFrame";
-            ASSERT_NE(RegisterClassW(&frameClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestFrame", DefWindowProcW));
         Commands().clear();
         frame_ = CreateWindowExW(0, u"GtkTestFrame", u"Options test", WS_VISIBLE, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                 Instance(), nullptr);
+                                 gtk_test::TestInstance(), nullptr);
         ASSERT_NE(frame_, nullptr);
-        dialog_ =
-            CreateDialogIndirectParamW(Instance(), Template(102), frame_, OptionsProcedure, 0);
+        dialog_ = CreateDialogIndirectParamW(gtk_test::TestInstance(), Template(102), frame_,
+                                             OptionsProcedure, 0);
         ASSERT_NE(dialog_, nullptr);
         ShowWindow(dialog_, SW_SHOW);
         ASSERT_TRUE(gtk_test::ServeUntil([&] { return Shown(1032); }))

@@ -16,10 +16,6 @@
 
 namespace {
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
 // The main window's way of painting: one line, centred both ways.
 LRESULT PaintingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
@@ -31,10 +27,6 @@ LRESULT PaintingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         EndPaint(window, &paint);
         return 0;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT BlankProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -93,19 +85,9 @@ class PaintingTest : public testing::Test {
         if (gtk_test::Desktop(reason) == nullptr) {
             GTEST_SKIP() << reason;
         }
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW paintingClass{};
-            paintingClass.lpfnWndProc = PaintingProcedure;
-            paintingClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-            paintingClass.lpszClassName = u"GtkTestPainting";
-            ASSERT_NE(RegisterClassW(&paintingClass), 0);
-            WNDCLASSW blankClass = paintingClass;
-            blankClass.lpfnWndProc = BlankProcedure;
-            blankClass.lpszClassName = u"GtkTestBlank";
-            ASSERT_NE(RegisterClassW(&blankClass), 0);
-            registered = true;
-        }
+        HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestPainting", PaintingProcedure, white));
+        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestBlank", DefWindowProcW, white));
         shot_ = "/tmp/swipetype-paint-" + std::to_string(getpid()) + ".ppm";
     }
     void TearDown() override {
@@ -119,7 +101,7 @@ class PaintingTest : public testing::Test {
     // Shows a 200 x 120 window of the class and reads back what it shows.
     Ink Show(const char16_t* className) {
         window_ = CreateWindowExW(0, className, u"Painting test", WS_VISIBLE, 300, 200, 200, 120,
-                                  nullptr, nullptr, Instance(), nullptr);
+                                  nullptr, nullptr, gtk_test::TestInstance(), nullptr);
         EXPECT_NE(window_, nullptr);
         UpdateWindow(window_);
         platform::gtk_front_end::ShownWidget shown;

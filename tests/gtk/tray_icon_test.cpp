@@ -21,10 +21,6 @@ using platform::gtk_front_end::ShownTrayIcon;
 constexpr UINT kCallback = WM_USER + 7;
 constexpr UINT kIconId = 2;
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
 std::vector<LPARAM>& Taps() {
     static std::vector<LPARAM> taps;
     return taps;
@@ -48,17 +44,10 @@ class TrayIconTest : public testing::Test {
         if (!gtk_test::HasTrayHost()) {
             GTEST_SKIP() << "trayer is not installed (scripts/install-deps.sh)";
         }
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW ownerClass{};
-            ownerClass.lpfnWndProc = TrayOwnerProcedure;
-            ownerClass.lpszClassName = u"GtkTestTrayOwner";
-            ASSERT_NE(RegisterClassW(&ownerClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestTrayOwner", TrayOwnerProcedure));
         Taps().clear();
         owner_ = CreateWindowExW(0, u"GtkTestTrayOwner", u"Tray owner", 0, 0, 0, 10, 10, nullptr,
-                                 nullptr, Instance(), nullptr);
+                                 nullptr, gtk_test::TestInstance(), nullptr);
         ASSERT_NE(owner_, nullptr);
     }
     void TearDown() override {
@@ -82,7 +71,9 @@ class TrayIconTest : public testing::Test {
         std::copy(tip.begin(), tip.end(), data.szTip);
         return data;
     }
-    static HICON Picture(UINT id) { return LoadIconW(Instance(), MAKEINTRESOURCEW(id)); }
+    static HICON Picture(UINT id) {
+        return LoadIconW(gtk_test::TestInstance(), MAKEINTRESOURCEW(id));
+    }
 
     // The icon as the tray host shows it, once it is embedded there and laid out
     // (a new icon is 1 x 1 until the host has given it its place).
