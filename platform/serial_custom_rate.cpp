@@ -26,11 +26,16 @@ int SetCustomRate(int fd, DWORD rate) {
 }
 
 std::optional<DWORD> ReadCustomRate(int fd) {
+    std::optional<LineRates> rates = ReadLineRates(fd);
+    return rates ? std::optional<DWORD>(rates->output) : std::nullopt;
+}
+
+std::optional<LineRates> ReadLineRates(int fd) {
     termios2 settings{};
     if (ioctl(fd, TCGETS2, &settings) != 0) {
         return std::nullopt;
     }
-    return static_cast<DWORD>(settings.c_ospeed);
+    return LineRates{static_cast<DWORD>(settings.c_ispeed), static_cast<DWORD>(settings.c_ospeed)};
 }
 
 bool HasCustomRate(int fd) {

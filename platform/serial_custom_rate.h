@@ -16,6 +16,13 @@ int SetCustomRate(int fd, DWORD rate);
 // The rate the driver has in effect, as a number; nothing if it cannot be read.
 std::optional<DWORD> ReadCustomRate(int fd);
 
+// The input and output rates the driver has in effect, as numbers.
+struct LineRates {
+    DWORD input;
+    DWORD output;
+};
+std::optional<LineRates> ReadLineRates(int fd);
+
 // True when the tty's rate is set by number rather than by a standard code.
 bool HasCustomRate(int fd);
 

@@ -171,6 +171,10 @@ DWORD TtyDevice::ApplySettings(const DCB& dcb) {
     if (code) {
         cfsetispeed(&settings, *code);
         cfsetospeed(&settings, *code);
+        // glibc's cfsetispeed leaves the kernel's own input-rate field alone: after
+        // a rate set by number it still says "by number", and the input would keep
+        // that old rate. Cleared, it means "as the output".
+        settings.c_cflag &= ~CIBAUD;
     }
     if (tcsetattr(fd_, TCSANOW, &settings) != 0) {
         return ErrorFromErrno(errno);

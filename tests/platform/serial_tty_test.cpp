@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
 #include "platform/comm.h"
 #include "platform/recorder.h"
+#include "platform/serial_custom_rate.h"
 #include "platform/serial_notes.h"
 #include "platform/serial_port_names.h"
 #include "platform/serial_pty_pair.h"
@@ -86,6 +88,11 @@ TEST_F(SerialTtyTest, StandardAndOtherRates) {
         dcb.BaudRate = rate;
         ASSERT_TRUE(SetCommState(port_, &dcb));
         EXPECT_EQ(State().BaudRate, rate);
+        // Input and output run at the same rate, also after a rate set by number.
+        std::optional<platform::LineRates> rates = platform::ReadLineRates(pty_.Master());
+        ASSERT_TRUE(rates);
+        EXPECT_EQ(rates->input, rate);
+        EXPECT_EQ(rates->output, rate);
         termios line = pty_.Settings();
         if (rate == 9600) {
             EXPECT_EQ(cfgetospeed(&line), B9600);
