@@ -120,12 +120,21 @@ int NextByte(int portId, BioWait& wait) {
     }
 }
 
-// The first digit: other bytes are dropped, as long as the reply time allows.
+bool EndsTheLine(int byte) {
+    return byte == '\r' || byte == '\n';
+}
+
+// The first digit on the line: other bytes are dropped, as long as the reply time
+// allows. The end of the line (consumed) ends the search without one, so what
+// follows it, another reply or far-end data, is never taken for a speed.
 int FirstDigit(int portId, BioWait& wait) {
     for (;;) {
         int byte = NextByte(portId, wait);
         if (byte < 0 || IsDigit(byte)) {
             return byte;
+        }
+        if (EndsTheLine(byte)) {
+            return -1;
         }
         if (bio_wait_step(&wait) != 0) {
             return -1;
@@ -156,10 +165,10 @@ int bio_wait_connect(int portId) {
     if (first == ReplyNoCarrier) {
         return 59;
     }
-    if (!ReadSpeed(portId, BothSpeeds)) {
-        return 0;
-    }
-    // A second message may follow: CARRIER then CONNECT, each with its own speed.
+    // Without a speed on its line the message leaves both speeds at the line rate;
+    // a second message may follow either way: CARRIER then CONNECT, each with its
+    // own speed, or a NO CARRIER that takes the call away again.
+    ReadSpeed(portId, BothSpeeds);
     int second = WaitCallReply(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME));
     if (second < 0) {
         return 0;

@@ -504,6 +504,8 @@ TEST_F(BioModemTest, CallResults) {
         {"no dial tone", "\r\nNO DIALTONE\r\n", 58, 19200, 19200},
         {"no carrier", "\r\nNO CARRIER\r\n", 59, 19200, 19200},
         {"the call drops at once", "\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n", 59, 9600, 9600},
+        {"dropped after a plain connect", "\r\nCONNECT\r\n\r\nNO CARRIER\r\n", 59, 19200, 19200},
+        {"far-end data is no speed", "\r\nCONNECT\r\n5551234\r\n", 0, 19200, 19200},
         {"busy after connect changes nothing", "\r\nCONNECT 9600\r\n\r\nBUSY\r\n", 0, 9600, 9600},
         {"echo and noise first", "ATDT5551234\r\r\nRING\r\n\r\nCONNECT 1200\r\n", 0, 1200, 1200},
     };
@@ -629,11 +631,16 @@ TEST_F(BioModemTest, DigitsArrivingInPiecesAreReadWhole) {
     EXPECT_STREQ(buffer, "9600");
 }
 
-TEST_F(BioModemTest, NoDigitWithinTheReplyTimeGivesMinusOne) {
+TEST_F(BioModemTest, NoDigitOnTheLineOrWithinTheReplyTimeGivesMinusOne) {
     Deadline deadline(5s);
     int id = OpenModemPort();
-    Device(1).QueueInput("\r\n");
     char buffer[12] = "unchanged";
+    // The line ends first: the digits of the next line are no speed, and stay.
+    Device(1).QueueInput("\r\n42\r\n");
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
+    EXPECT_EQ(bio_get_inputcount(id), 5);
+    bio_purge_input(id);
+    Device(1).QueueInput(" x");
     Milliseconds start = Now();
     EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
     EXPECT_GE(Now() - start, 55ms);
