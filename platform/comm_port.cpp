@@ -17,10 +17,22 @@ std::size_t ReceiveBuffer::Take(BYTE* destination, std::size_t count) {
         std::memcpy(destination, bytes_.data() + begin_, moved);
     }
     begin_ += moved;
+    countGiven_ = countGiven_ && moved == 0;
     if (begin_ == end_) {
         Clear();
     }
     return moved;
+}
+
+void ReceiveBuffer::Clear() {
+    begin_ = end_ = 0;
+    countGiven_ = false;
+}
+
+bool ReceiveBuffer::AnswersCount() {
+    bool answers = Size() != 0 && !countGiven_;
+    countGiven_ = Size() != 0;
+    return answers;
 }
 
 DWORD ReceiveBuffer::Fill(SerialDevice& device, std::size_t& added) {

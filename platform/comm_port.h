@@ -2,11 +2,18 @@
 // device's own driver would hold: the settings last set, the time-outs, line
 // errors not yet collected, and a receive buffer.
 //
-// The receive buffer exists for speed: programs read a byte per call, and a
-// system call per byte is what makes that slow. A read takes up to a buffer-full
-// from the device; later reads are served from it. Counts stay exact (the
-// receive-queue count is the buffer plus the device's queue) and purging input
-// empties both.
+// The receive buffer exists for speed: programs read a byte per call and ask the
+// count of waiting bytes before each, and a system call per byte is what makes
+// that slow. A read that finds the buffer empty takes everything the device has
+// (the driver's queue is never larger than the buffer), and later reads are served
+// from it. The receive-queue count is exact in this sense: right after a read the
+// buffer alone answers while it holds bytes, without asking the device, so bytes
+// that arrive meanwhile are counted once the buffer is drained, or as soon as the
+// count is asked again with no read in between (a caller waiting for the count to
+// grow sees every byte); otherwise the count is the buffer plus the device's
+// queue. It never claims bytes that are not there and is never 0 while bytes
+// wait. Line errors are collected when the device is asked: with such a count,
+// and by a read that finds the buffer empty. Purging input empties both.
 #pragma once
 
 #include <array>
@@ -25,12 +32,16 @@ class ReceiveBuffer {
     std::size_t Take(BYTE* destination, std::size_t count);
     // Reads what the device has now into the (empty) buffer; `added` gets the count.
     DWORD Fill(SerialDevice& device, std::size_t& added);
-    void Clear() { begin_ = end_ = 0; }
+    void Clear();
+    // True when the buffer gives the receive-queue count alone (see above): it
+    // holds bytes and has been read from since it last gave the count.
+    bool AnswersCount();
 
   private:
     std::array<BYTE, 4096> bytes_{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    bool countGiven_ = false; // gave the count, and no read since
 };
 
 class CommPort final : public HandleObject {

@@ -30,6 +30,22 @@ DWORD Escape(CommPort& port, DWORD function) {
     }
 }
 
+// The device's queue counts and the line errors it saw, for ClearCommError.
+// While the receive buffer gives the count alone, the receive side is not asked.
+DWORD CountQueues(CommPort& port, DWORD& input, DWORD& output, DWORD& errors) {
+    SerialDevice& device = port.Device();
+    if (!port.received.AnswersCount()) {
+        DWORD error = device.InputCount(input);
+        if (error == ERROR_SUCCESS) {
+            error = device.TakeErrors(errors);
+        }
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
+    }
+    return device.OutputCount(output);
+}
+
 } // namespace
 } // namespace platform
 
@@ -64,11 +80,8 @@ BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
     }
     DWORD input = 0;
     DWORD output = 0;
-    DWORD error = port->Device().QueueCounts(input, output);
     DWORD seen = 0;
-    if (error == ERROR_SUCCESS) {
-        error = port->Device().TakeErrors(seen);
-    }
+    DWORD error = platform::CountQueues(*port, input, output, seen);
     if (error != ERROR_SUCCESS) {
         port->pendingErrors |= seen;
         return platform::Fail(error);

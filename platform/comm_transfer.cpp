@@ -60,16 +60,20 @@ std::optional<CommTime> WriteLimit(const COMMTIMEOUTS& timeouts, DWORD count) {
     return milliseconds(std::uint64_t{multiplier} * count + constant);
 }
 
-// With fAbortOnError, transfers stop while line errors wait for ClearCommError.
-DWORD CheckAbort(CommPort& port) {
+// With fAbortOnError, transfers stop while line errors wait for ClearCommError. A
+// read that the receive buffer serves does not ask the device: the errors it saw
+// are collected with the next bytes it hands over.
+DWORD CheckAbort(CommPort& port, CommCall call) {
     if (port.settings.fAbortOnError == 0) {
         return ERROR_SUCCESS;
     }
-    DWORD errors = 0;
-    DWORD error = port.Device().TakeErrors(errors);
-    port.pendingErrors |= errors;
-    if (error != ERROR_SUCCESS) {
-        return error;
+    if (call == CommCall::Write || port.received.Size() == 0) {
+        DWORD errors = 0;
+        DWORD error = port.Device().TakeErrors(errors);
+        port.pendingErrors |= errors;
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
     }
     return port.pendingErrors != 0 ? ERROR_OPERATION_ABORTED : ERROR_SUCCESS;
 }
@@ -91,13 +95,17 @@ std::optional<CommTime> TimeLeft(const ReadPlan& plan, CommTime start, CommTime 
 }
 
 DWORD ReadBytes(CommPort& port, BYTE* destination, DWORD count, DWORD& moved) {
+    // The common case first: the buffer holds every byte asked for.
+    moved += static_cast<DWORD>(port.received.Take(destination, count));
+    if (moved == count) {
+        return ERROR_SUCCESS;
+    }
     SerialDevice& device = port.Device();
     ReadPlan plan = PlanRead(port.timeouts, count);
     CommTime start = device.Now();
     CommTime lastByte = start;
     for (;;) {
-        moved += static_cast<DWORD>(port.received.Take(destination + moved, count - moved));
-        if (moved == count || (plan.returnOnAny && moved > 0)) {
+        if (plan.returnOnAny && moved > 0) {
             return ERROR_SUCCESS;
         }
         std::size_t added = 0;
@@ -108,6 +116,10 @@ DWORD ReadBytes(CommPort& port, BYTE* destination, DWORD count, DWORD& moved) {
         CommTime now = device.Now();
         if (added > 0) {
             lastByte = now;
+            moved += static_cast<DWORD>(port.received.Take(destination + moved, count - moved));
+            if (moved == count) {
+                return ERROR_SUCCESS;
+            }
             continue;
         }
         std::optional<CommTime> left = TimeLeft(plan, start, lastByte, moved > 0, now);
@@ -163,7 +175,7 @@ CommPort* BeginTransfer(HANDLE file, CommCall call, const void* buffer, DWORD co
     } else if (!(call == CommCall::Read ? port->MayRead() : port->MayWrite())) {
         error = ERROR_ACCESS_DENIED;
     } else {
-        error = CheckAbort(*port);
+        error = CheckAbort(*port, call);
     }
     if (error != ERROR_SUCCESS) {
         SetLastError(error);

@@ -143,10 +143,14 @@ CommTime MemorySerialDevice::Now() {
     return std::chrono::duration_cast<CommTime>(ClockNow());
 }
 
-DWORD MemorySerialDevice::QueueCounts(DWORD& input, DWORD& output) {
+DWORD MemorySerialDevice::InputCount(DWORD& input) {
     Arrive();
     input = static_cast<DWORD>(input_.size());
-    output = 0;
+    return ERROR_SUCCESS;
+}
+
+DWORD MemorySerialDevice::OutputCount(DWORD& output) {
+    output = 0; // written bytes leave at once
     return ERROR_SUCCESS;
 }
 

@@ -74,7 +74,8 @@ class MemorySerialDevice final : public SerialDevice {
     DWORD Write(const BYTE* data, std::size_t count, std::size_t& moved) override;
     DWORD Wait(WaitFor what, CommTime limit) override;
     CommTime Now() override;
-    DWORD QueueCounts(DWORD& input, DWORD& output) override;
+    DWORD InputCount(DWORD& input) override;
+    DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;
     DWORD Purge(bool input, bool output) override;
     bool HasModemLines() override { return hasModemLines_; }

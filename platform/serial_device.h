@@ -69,8 +69,9 @@ class SerialDevice {
     // platform's clock (manual in tests) for the in-memory device.
     virtual CommTime Now() = 0;
 
-    // Bytes in the device's receive and transmit queues.
-    virtual DWORD QueueCounts(DWORD& input, DWORD& output) = 0;
+    // Bytes in the device's receive queue, and in its transmit queue.
+    virtual DWORD InputCount(DWORD& input) = 0;
+    virtual DWORD OutputCount(DWORD& output) = 0;
 
     // Line errors (CE_ bits) seen since the last call.
     virtual DWORD TakeErrors(DWORD& errors) = 0;

@@ -85,7 +85,8 @@ class TtyDevice final : public SerialDevice {
     DWORD Write(const BYTE* data, std::size_t count, std::size_t& moved) override;
     DWORD Wait(WaitFor what, CommTime limit) override;
     CommTime Now() override;
-    DWORD QueueCounts(DWORD& input, DWORD& output) override;
+    DWORD InputCount(DWORD& input) override;
+    DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;
     DWORD Purge(bool input, bool output) override;
     bool HasModemLines() override { return hasModemLines_; }
@@ -246,20 +247,26 @@ CommTime TtyDevice::Now() {
         std::chrono::steady_clock::now().time_since_epoch());
 }
 
-DWORD TtyDevice::QueueCounts(DWORD& input, DWORD& output) {
+DWORD TtyDevice::InputCount(DWORD& input) {
     int waiting = 0;
     if (ioctl(fd_, TIOCINQ, &waiting) != 0) {
         return ErrorFromErrno(errno);
     }
     input = static_cast<DWORD>(waiting);
+    return ERROR_SUCCESS;
+}
+
+DWORD TtyDevice::OutputCount(DWORD& output) {
     output = 0;
-    if (outputMayWait_) {
-        if (ioctl(fd_, TIOCOUTQ, &waiting) != 0) {
-            return ErrorFromErrno(errno);
-        }
-        output = static_cast<DWORD>(waiting);
-        outputMayWait_ = waiting != 0;
+    if (!outputMayWait_) {
+        return ERROR_SUCCESS;
     }
+    int waiting = 0;
+    if (ioctl(fd_, TIOCOUTQ, &waiting) != 0) {
+        return ErrorFromErrno(errno);
+    }
+    output = static_cast<DWORD>(waiting);
+    outputMayWait_ = waiting != 0;
     return ERROR_SUCCESS;
 }
 
@@ -324,16 +331,15 @@ DWORD TtyDevice::SuspendOutput(bool suspend) {
 // control may hold them forever). A pseudo-terminal has no line rate.
 void TtyDevice::DrainOutput() {
     DCB dcb{};
-    DWORD input = 0;
     DWORD output = 0;
-    if (!hasModemLines_ || QueueCounts(input, output) != ERROR_SUCCESS || output == 0 ||
+    if (!hasModemLines_ || OutputCount(output) != ERROR_SUCCESS || output == 0 ||
         ReadSettings(dcb) != ERROR_SUCCESS || dcb.BaudRate == 0) {
         return;
     }
     auto needed = std::chrono::milliseconds(20 + 10000ULL * output / dcb.BaudRate);
     auto deadline =
         std::chrono::steady_clock::now() + std::min(needed, std::chrono::milliseconds(2000));
-    while (QueueCounts(input, output) == ERROR_SUCCESS && output != 0 &&
+    while (OutputCount(output) == ERROR_SUCCESS && output != 0 &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
