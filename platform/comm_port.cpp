@@ -66,6 +66,13 @@ bool CommPort::Close() {
     return true;
 }
 
+InputWatch CommPort::WatchInput() {
+    if (received.Size() != 0) {
+        return InputWatch{true, -1, std::nullopt};
+    }
+    return device_->WatchInput();
+}
+
 bool CommPort::MayRead() const {
     return (access_ & GENERIC_READ) != 0;
 }

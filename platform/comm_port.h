@@ -53,6 +53,8 @@ class CommPort final : public HandleObject {
     bool Close() override;
 
     SerialDevice& Device() { return *device_; }
+    // Input waits in the receive buffer, or as the device says.
+    InputWatch WatchInput();
     int Number() const { return number_; }
     bool MayRead() const;
     bool MayWrite() const;

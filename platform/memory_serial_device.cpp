@@ -143,6 +143,16 @@ CommTime MemorySerialDevice::Now() {
     return std::chrono::duration_cast<CommTime>(ClockNow());
 }
 
+InputWatch MemorySerialDevice::WatchInput() {
+    Arrive();
+    InputWatch watch;
+    watch.waiting = !input_.empty();
+    if (!script_.empty()) {
+        watch.nextArrival = NextStepTime();
+    }
+    return watch;
+}
+
 DWORD MemorySerialDevice::InputCount(DWORD& input) {
     Arrive();
     input = static_cast<DWORD>(input_.size());

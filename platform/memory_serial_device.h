@@ -74,6 +74,7 @@ class MemorySerialDevice final : public SerialDevice {
     DWORD Write(const BYTE* data, std::size_t count, std::size_t& moved) override;
     DWORD Wait(WaitFor what, CommTime limit) override;
     CommTime Now() override;
+    InputWatch WatchInput() override;
     DWORD InputCount(DWORD& input) override;
     DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <functional>
+#include <poll.h>
+#include <span>
 
 #include "platform/clock.h"
 #include "platform/types.h"
@@ -28,9 +30,11 @@ bool RemoveWaitSource(WaitSourceId id);
 std::size_t WaitSourceCount();
 
 // Waits until a source is ready or `timeout` has passed on the real clock (negative:
-// no limit; 0: just looks), then runs the callbacks of the ready sources. Returns
-// the number of callbacks run; an interrupted wait returns 0.
-int ServiceWaitSources(Milliseconds timeout);
+// no limit; 0: just looks), then runs the callbacks of the ready sources. The
+// `extra` descriptors, which have no callbacks, are polled in the same poll() and
+// get their revents (all 0 after an interrupted wait). Returns the number of
+// callbacks run; an interrupted wait returns 0.
+int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra = {});
 
 // Dispatches every message that is ready now, due timers included, without waiting
 // and without moving the clock; stops at WM_QUIT, which stays pending. Returns the

@@ -77,3 +77,37 @@ DWORD GetCurrentThreadId();
 // Asks the loop to end: GetMessageW returns 0 once the posted messages before it
 // are taken. The exit code is the WM_QUIT message's wParam.
 void PostQuitMessage(int exitCode);
+
+// Arguments and results of MsgWaitForMultipleObjectsEx.
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
+constexpr DWORD QS_POSTMESSAGE = 0x0008;
+constexpr DWORD QS_TIMER = 0x0010;
+constexpr DWORD QS_ALLPOSTMESSAGE = 0x0100;
+constexpr DWORD QS_ALLINPUT = 0x04FF;
+constexpr DWORD MWMO_INPUTAVAILABLE = 0x0004;
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
+// Sleeps until one of the handles is signalled, the queue holds what `wakeMask`
+// asks for, or `milliseconds` have passed (INFINITE: no limit; 0: just looks).
+//
+// Handles: a serial port (CreateFileW "COMn:") is signalled while input waits for
+// it, in the port's receive buffer or in the device; it is the only kind of handle
+// that can be waited on here. A device that went away is not signalled.
+// Mask: QS_POSTMESSAGE or QS_ALLPOSTMESSAGE wake for a posted message or the quit
+// request, QS_TIMER for a due timer; QS_ALLINPUT has all three. Input already in
+// the queue counts, as MWMO_INPUTAVAILABLE asks (the only flag accepted; 0 behaves
+// the same). Nothing is taken from the queue. While it sleeps, the loop's wait
+// sources and wait hook are served as in GetMessageW, so a message they post ends
+// the wait; with a mask of 0 they are left alone too.
+// Returns WAIT_OBJECT_0 + i for the first signalled handle i, WAIT_OBJECT_0 +
+// count for queue input, WAIT_TIMEOUT, or WAIT_FAILED with ERROR_INVALID_HANDLE
+// (not a port), ERROR_INVALID_PARAMETER (count, handles or flags), or
+// ERROR_TIMEOUT (the manual clock is in use and nothing could end the wait).
+// With the manual clock nothing waits for real time: the clock is moved to the
+// earliest of the time limit, the next due timer and the next scheduled input of
+// an in-memory device.
+DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
+                                  DWORD wakeMask, DWORD flags);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "platform/types.h"
@@ -39,6 +40,15 @@ using CommTime = std::chrono::microseconds;
 enum class WaitFor { Input, Output };
 enum class OutputLine { Dtr, Rts };
 
+// How a wait elsewhere (MsgWaitForMultipleObjectsEx) learns of input: whether
+// bytes wait now, the descriptor that turns readable when they arrive (-1: none),
+// and when the next bytes are due on a device whose arrivals are scheduled.
+struct InputWatch {
+    bool waiting = false;
+    int descriptor = -1;
+    std::optional<CommTime> nextArrival;
+};
+
 class SerialDevice {
   public:
     virtual ~SerialDevice() = default;
@@ -68,6 +78,8 @@ class SerialDevice {
     // The clock the time-outs count on: the steady clock for a tty; the
     // platform's clock (manual in tests) for the in-memory device.
     virtual CommTime Now() = 0;
+
+    virtual InputWatch WatchInput() = 0;
 
     // Bytes in the device's receive queue, and in its transmit queue.
     virtual DWORD InputCount(DWORD& input) = 0;

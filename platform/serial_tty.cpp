@@ -85,6 +85,8 @@ class TtyDevice final : public SerialDevice {
     DWORD Write(const BYTE* data, std::size_t count, std::size_t& moved) override;
     DWORD Wait(WaitFor what, CommTime limit) override;
     CommTime Now() override;
+    // Whether input waits is for poll() on the descriptor to say.
+    InputWatch WatchInput() override { return {false, fd_, std::nullopt}; }
     DWORD InputCount(DWORD& input) override;
     DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;

@@ -106,11 +106,11 @@ std::size_t WaitSourceCount() {
 // With a wait hook, its descriptors are polled after the sources' own, and its
 // dispatch runs after every wait, ready or not: a toolkit's timeouts are due when
 // the wait ends without any descriptor.
-int ServiceWaitSources(Milliseconds timeout) {
+int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
     // A copy, so that a callback may replace or remove the hook while it runs.
     const WaitHook hook = Hook();
     const bool hooked = hook.prepare && hook.dispatch;
-    if (State().list.empty() && timeout.count() == 0 && !hooked) {
+    if (State().list.empty() && timeout.count() == 0 && !hooked && extra.empty()) {
         return 0;
     }
     int pollTimeout = PollTimeout(timeout);
@@ -121,19 +121,24 @@ int ServiceWaitSources(Milliseconds timeout) {
     const auto& list = State().list;
     std::vector<pollfd> polled;
     std::vector<WaitSourceId> ids;
-    polled.reserve(list.size() + hookDescriptors.size());
+    polled.reserve(list.size() + extra.size() + hookDescriptors.size());
     ids.reserve(list.size());
     for (const WaitSource& source : list) {
         polled.push_back({source.fd, source.events, 0});
         ids.push_back(source.id);
     }
+    polled.insert(polled.end(), extra.begin(), extra.end());
     polled.insert(polled.end(), hookDescriptors.begin(), hookDescriptors.end());
     int ready = ::poll(polled.data(), polled.size(), pollTimeout);
     // EINTR: a signal arrived; the caller looks at the queue again.
+    for (std::size_t i = 0; i < extra.size(); ++i) {
+        extra[i].revents = ready > 0 ? polled[ids.size() + i].revents : 0;
+    }
     int ran = 0;
     if (hooked) {
+        const std::size_t hookStart = ids.size() + extra.size();
         for (std::size_t i = 0; i < hookDescriptors.size(); ++i) {
-            hookDescriptors[i].revents = ready > 0 ? polled[ids.size() + i].revents : 0;
+            hookDescriptors[i].revents = ready > 0 ? polled[hookStart + i].revents : 0;
         }
         ran += hook.dispatch(hookDescriptors);
     }

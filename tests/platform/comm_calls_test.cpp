@@ -10,6 +10,8 @@
 #include "platform/comm.h"
 #include "platform/handle_table.h"
 #include "platform/memory_serial_device.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
 #include "platform/recorder.h"
 #include "platform/serial_notes.h"
 #include "platform/serial_test_deadline.h"
@@ -259,6 +261,30 @@ TEST_F(CommCallsTest, AbortOnErrorStopsTransfersUntilErrorsAreCollected) {
     EXPECT_EQ(errors, CE_OVERRUN);
     EXPECT_TRUE(ReadFile(port_, bytes, 2, &moved, nullptr));
     EXPECT_EQ(moved, 2u);
+}
+
+TEST_F(CommCallsTest, AMessageWaitEndsAtPortInputQueueInputOrItsTime) {
+    OpenPort();
+    SetTimeouts(MAXDWORD, 0, 0);
+    HANDLE handles[] = {port_};
+    device_->QueueInput("ab");
+    Milliseconds took{};
+    ASSERT_EQ(Read(1, took), "a"); // "b" waits in the layer's buffer
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, handles, 50, QS_ALLINPUT, 0), WAIT_OBJECT_0);
+    ASSERT_TRUE(PurgeComm(port_, PURGE_RXCLEAR));
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0));
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, handles, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE),
+              WAIT_OBJECT_0 + 1);
+    Milliseconds start = platform::ClockNow();
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, handles, 50, 0, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(platform::ClockNow() - start, Milliseconds{50});
+    platform::ResetMessageLoop();
+
+    HANDLE notAPort = reinterpret_cast<HANDLE>(0x4);
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, &notAPort, 50, QS_ALLINPUT, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(MsgWaitForMultipleObjectsEx(1, handles, 50, QS_ALLINPUT, 1), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(CommCallsTest, PurgeEmptiesTheBufferAndTheDevice) {
