@@ -101,20 +101,23 @@ bool IsDigit(int byte) {
     return byte >= '0' && byte <= '9';
 }
 
-// The next byte of the port for bio_read_digits. Reads that bring nothing are
-// skipped while the wait goes on. Returns the byte, or -1 when a read failed or
-// the wait ended.
+// The next byte of the port for bio_read_digits. While none waits, the wait steps
+// and sleeps until one comes. Returns the byte, or -1 when a read failed or the
+// wait ended.
 int NextByte(int portId, BioWait& wait) {
     for (;;) {
-        unsigned char byte = 0;
-        int got = bio_read_bytes(portId, 1, &byte);
-        if (got < 0) {
-            return -1;
+        // A port closed by a dispatched message has no count; its wait step ends it.
+        if (bio_get_slot(portId) != nullptr && bio_get_inputcount(portId) > 0) {
+            unsigned char byte = 0;
+            int got = bio_read_bytes(portId, 1, &byte);
+            if (got < 0) {
+                return -1;
+            }
+            if (got == 1) {
+                return byte;
+            }
         }
-        if (got == 1) {
-            return byte;
-        }
-        if (bio_wait_step(&wait) != 0) {
+        if (bio_wait_next(&wait, BIO_WAKE_ON_INPUT) != 0) {
             return -1;
         }
     }

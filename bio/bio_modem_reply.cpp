@@ -47,9 +47,10 @@ int ShiftInOneByte(int portId, ReplyWindow& window) {
     return got;
 }
 
-// Step 6: reads and compares while bytes wait, steps the wait while none does.
-// A read that brings no byte (the count was stale, or the read failed) also
-// steps the wait, so the time limit still ends a port whose reads keep failing.
+// Reads and compares while bytes wait; while none does, steps the wait and sleeps
+// until bytes come (or a message, or the time limit). A read that brings no byte
+// (the count was stale, or the read failed) also steps the wait, so the time limit
+// still ends a port whose reads keep failing.
 int WatchForReplies(int portId, BioWait& wait, ReplyWindow& window) {
     for (;;) {
         // A port closed by a dispatched message has no count; its wait step ends it.
@@ -61,7 +62,7 @@ int WatchForReplies(int portId, BioWait& wait, ReplyWindow& window) {
             }
             continue;
         }
-        if (bio_wait_step(&wait) != 0) {
+        if (bio_wait_next(&wait, BIO_WAKE_ON_INPUT) != 0) {
             return -53;
         }
     }

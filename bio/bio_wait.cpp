@@ -2,6 +2,9 @@
 // limits of the modem command layer. See bio_wait.h for what ends a wait.
 #include "bio/bio_wait.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/dialogs.h"
 #include "platform/messages.h"
 #include "platform/system.h"
@@ -26,8 +29,8 @@ bool ServeOneMessage() {
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         return false;
     }
-    bool stop = message.message == WM_QUIT ||
-                (message.message == WM_COMMAND && message.wParam == IDCANCEL);
+    bool stop =
+        message.message == WM_QUIT || (message.message == WM_COMMAND && message.wParam == IDCANCEL);
     TranslateMessage(&message);
     DispatchMessageW(&message);
     return stop;
@@ -84,6 +87,47 @@ int PortStep(BioWait* wait) {
     return result;
 }
 
+// Milliseconds until bio_get_timer reports the wait's timer run out: the elapsed
+// time counts in whole units, so the timeout is reached at the next unit boundary.
+std::int64_t TimeLeft(const BioWait* wait) {
+    std::int64_t resolution = std::max<std::int64_t>(bio_get_timerresolution(), 1);
+    std::int64_t timeout = wait->timer.timeout;
+    std::int64_t needed = (timeout + resolution - 1) / resolution * resolution;
+    std::int64_t elapsed = static_cast<DWORD>(GetTickCount() - wait->timer.startTick);
+    return std::max<std::int64_t>(needed - elapsed, 0);
+}
+
+// Sleeps until something may change the outcome of the next step (see
+// bio_wait_next). `stepBegan` is the tick at which the step that went on began.
+void SleepBetweenSteps(const BioWait* wait, DWORD stepBegan, BioWakeOn wakeOn) {
+    HANDLE port = nullptr;
+    DWORD handles = 0;
+    DWORD queue = QS_ALLINPUT;
+    if (wait->portId != NoPort) {
+        PortSlot* slot = bio_get_slot(wait->portId);
+        if (slot == nullptr) {
+            return; // the next step ends the wait
+        }
+        // After a break or a framing error the steps leave the queue alone.
+        if (slot->statusWord & (BIO_STATUS_BREAK | BIO_STATUS_FRAMING)) {
+            queue = 0;
+        }
+        if (wakeOn == BIO_WAKE_ON_INPUT) {
+            port = slot->handle;
+            handles = 1;
+        }
+    }
+    std::int64_t left = TimeLeft(wait);
+    if (wait->hook != nullptr) {
+        std::int64_t sinceStep = static_cast<DWORD>(GetTickCount() - stepBegan);
+        left = std::min<std::int64_t>(left, std::max<std::int64_t>(1 - sinceStep, 0));
+    }
+    if (left > 0) {
+        MsgWaitForMultipleObjectsEx(handles, &port, static_cast<DWORD>(left), queue,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
 } // namespace
 
 int bio_start_wait(int portId, int units, BioWait* wait) {
@@ -104,6 +148,15 @@ int bio_wait_step(BioWait* wait) {
     return wait->portId == NoPort ? PortlessStep(wait) : PortStep(wait);
 }
 
+int bio_wait_next(BioWait* wait, BioWakeOn wakeOn) {
+    DWORD stepBegan = GetTickCount();
+    int result = bio_wait_step(wait);
+    if (result == 0) {
+        SleepBetweenSteps(wait, stepBegan, wakeOn);
+    }
+    return result;
+}
+
 int bio_wait_ticks(int portId, int units) {
     BioWait wait;
     if (bio_start_wait(portId, units, &wait) == 7) {
@@ -111,7 +164,7 @@ int bio_wait_ticks(int portId, int units) {
     }
     int result = 0;
     while (result == 0) {
-        result = bio_wait_step(&wait);
+        result = bio_wait_next(&wait, BIO_WAKE_ON_TIME);
     }
     return result;
 }

@@ -4,8 +4,10 @@
 // for a wait tied to a port, by the port's wait hook. The modem command layer
 // waits this way for its pauses and reply time limits.
 //
-// A wait is a polling loop: each step takes at most one message and never blocks,
-// except for the sleeps that the port's status word asks for (below).
+// A wait is a loop of steps: each step takes at most one message and never blocks,
+// except for the sleeps that the port's status word asks for (below). Between two
+// steps the waiting function sleeps (bio_wait_next) until something can change
+// the outcome of the next one, so a wait costs next to no processor time.
 #pragma once
 
 #include "bio/bio_port.h"
@@ -13,9 +15,9 @@
 
 // One wait, owned by whoever waits (normally a local of the waiting function).
 struct BioWait {
-    BioTimer timer;       // set when the wait starts
-    BioWaitHook hook;     // the port's hook when the wait started; null for none
-    short portId;         // -1: the wait is tied to no port
+    BioTimer timer;   // set when the wait starts
+    BioWaitHook hook; // the port's hook when the wait started; null for none
+    short portId;     // -1: the wait is tied to no port
 };
 
 // Fills `wait` for a wait of `units` timer units from now. A port id of -1 ties the
@@ -39,9 +41,23 @@ int bio_start_wait(int portId, int units, BioWait* wait);
 //   parity (0x08)        each step sleeps one timer resolution.
 int bio_wait_step(BioWait* wait);
 
+// What, besides the message queue and the wait's time, ends the sleep between
+// two steps: nothing more for a pause; bytes waiting on the port for a wait that
+// reads them.
+enum BioWakeOn { BIO_WAKE_ON_TIME, BIO_WAKE_ON_INPUT };
+
+// One step of the wait (bio_wait_step). While the wait goes on, it then sleeps
+// until the next step can find something: a message in the queue or a window
+// timer due (unless the status word keeps the step from the queue), the wait's
+// time run out, with BIO_WAKE_ON_INPUT bytes waiting on the wait's port, and for a
+// wait with a hook the next millisecond (a hook may end the wait at any moment
+// and cannot be slept on, so it is asked every millisecond). Returns the step's
+// result.
+int bio_wait_next(BioWait* wait, BioWakeOn wakeOn);
+
 // Waits `units` timer units on the port (or -1 for none), serving the message
-// queue. Returns why the wait ended, as bio_wait_step says (1 normally), or 7 at
-// once when the id names no open port.
+// queue, in steps of bio_wait_next. Returns why the wait ended, as bio_wait_step
+// says (1 normally), or 7 at once when the id names no open port.
 int bio_wait_ticks(int portId, int units);
 
 // Installs `hook` as the port's wait hook (null removes it); waits started from

@@ -558,6 +558,20 @@ TEST_F(BioModemTest, ACancelDuringTheCallWaitGives36) {
     EXPECT_FALSE(QueueHoldsAMessage());
 }
 
+TEST_F(BioModemTest, WaitsWithoutAHookSleepUntilTheBytesArrive) {
+    Deadline deadline(5s);
+    int id = OpenReaderPort(19200); // no modem in the hook: only the sleeps move the clock
+    Device(1).QueuePause(20ms);
+    Device(1).QueueInput("\r\nCONNECT");
+    Device(1).QueuePause(20ms);
+    Device(1).QueueInput(" 9600\r\n");
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_connect(id), 0);
+    EXPECT_EQ(bio_get_connectspeed(id), 9600);
+    // 40 ms for the bytes, then the reply time for a second message.
+    EXPECT_EQ(Now() - start, 40ms + 55ms);
+}
+
 TEST_F(BioModemTest, EachCallWaitStartsFromTheLineRate) {
     Deadline deadline(5s);
     int id = OpenModemPort();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "bio/bio.h"
@@ -208,6 +209,25 @@ TEST_F(BioPtyTest, ClosePutsBackTheTtysOwnSettings) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
     EXPECT_EQ(cfgetospeed(&after), B2400);
+}
+
+milliseconds ProcessTime() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return milliseconds(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+// A wait sleeps instead of polling: a silent 2 s call wait costs next to no
+// processor time (bench_serial measures it; polling took most of the 2 s).
+TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
+    int id = bio_open_port(1, 1024, 1024);
+    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    ASSERT_EQ(bio_set_modemvalue(id, 3, 2000), 0);
+    milliseconds processorBefore = ProcessTime();
+    auto start = steady_clock::now();
+    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(1999));
+    EXPECT_LT(ProcessTime() - processorBefore, milliseconds(100));
 }
 
 TEST_F(BioPtyTest, FarEndGoneEndsEveryCall) {

@@ -310,7 +310,10 @@ TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
 
 TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolution) {
     Deadline deadline(5s);
-    int id = Open(1); // no hook: only the sleeps move the clock
+    int id = Open(1);
+    // A hook that moves nothing asks for a step every millisecond; the parity
+    // sleeps alone move the clock.
+    ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
     SeeLineErrors(id, CE_RXPARITY);
     Milliseconds start = Now();
     EXPECT_EQ(bio_wait_ticks(id, 10), 1);
@@ -323,6 +326,29 @@ TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolution) {
     EXPECT_EQ(bio_wait_ticks(id, 5), 1);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 5);
+}
+
+// Without a hook a wait sleeps between steps until something can change its
+// outcome: here the clock moves once, straight to the end, or to a timer.
+int TimerCalls = 0;
+void CountingTimer(HWND, UINT, UINT_PTR, DWORD) {
+    TimerCalls++;
+}
+
+TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
+    Deadline deadline(5s);
+    int id = Open(1);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_wait_ticks(id, 50), 1);
+    EXPECT_EQ(Now() - start, 50ms);
+    EXPECT_EQ(observed_, 1);
+
+    TimerCalls = 0;
+    ASSERT_NE(SetTimer(nullptr, 0, 30, CountingTimer), 0u);
+    observed_ = 0;
+    EXPECT_EQ(bio_wait_ticks(-1, 100), 1);
+    EXPECT_EQ(TimerCalls, 3); // at 30, 60 and 90 ms, each dispatched by a step
+    EXPECT_EQ(observed_, 4);
 }
 
 TEST_F(BioWaitTest, ParityErrorStillLetsTheQueueBeServed) {
