@@ -1,23 +1,25 @@
-// How much a card line costs to read: bio_read_line of a 1023-byte line that is
-// already waiting on a pseudo-terminal, through the whole serial path (bio_,
-// the Win32 calls, the tty device). Not a test: run it and read the numbers.
+// What the serial library costs, through the whole path (bio_, the Win32 calls,
+// the tty device) on a pseudo-terminal. Not a test: run it and read the numbers.
 //
-//   bench_serial                              CPU and wall time per line
-//   strace -f -o trace.txt bench_serial --benchmark_min_time=0.2
-//   awk '/getppid/{on=1;next} /getpgid/{on=0;lines++;next} on{n++}
-//        END{printf "%.1f system calls per line\n", n/lines}' trace.txt
-//
-// Each timed read sits between a getppid and a getpgid call, so that a trace
-// tells the system calls of the read from those of the set-up around it.
+//   ReadWaitingLine      bio_read_line of a 1023-byte line that is already waiting:
+//                        CPU and wall time per line
+//   SystemCallsPerLine   the system calls one such read makes, counted under
+//                        ptrace in a child process (counter syscalls_per_line)
+//   SilentCallWait       bio_wait_connect on a silent line for 2 s: the processor
+//                        time the whole wait used (counter cpu_ms)
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/ptrace.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 #include "bio/bio.h"
@@ -66,44 +68,147 @@ struct PseudoTerminal {
     }
 };
 
-void ReadWaitingLine(benchmark::State& state) {
+// COM1: on a pseudo-terminal, set up as the MSR reader has it.
+struct ReaderLine {
     PseudoTerminal line;
-    if (!line.Open()) {
-        state.SkipWithError("no pseudo-terminal");
-        return;
+    int port = -1;
+
+    bool Open() {
+        if (!line.Open()) {
+            return false;
+        }
+        platform::SetPortPath(1, line.path);
+        port = bio_open_port(1, 1024, 1024);
+        return port >= 0 && bio_setup_port(port, 9600, 0, 3, 0, 4, 0) == 0;
     }
-    platform::SetPortPath(1, line.path);
-    int port = bio_open_port(1, 1024, 1024);
-    if (port < 0 || bio_setup_port(port, 9600, 0, 3, 0, 4, 0) != 0) {
-        state.SkipWithError("COM1: did not open on the pseudo-terminal");
-        return;
+    ~ReaderLine() {
+        bio_close_port(port);
+        platform::ClearPortPaths();
     }
-    // 1023 bytes fill the reader's buffer; the carriage return after them is
-    // dropped as a leading terminator by the next read.
-    const std::string card = std::string(1023, '7') + "\r";
-    char buffer[1024];
-    for (auto _ : state) {
-        state.PauseTiming();
+
+    // Sends a card line and reads it back. The read sits between a getppid and a
+    // getpgid call, so that a trace tells its system calls from the rest.
+    bool ReadOneLine(benchmark::State* timing) {
+        // 1023 bytes fill the reader's buffer; the carriage return after them is
+        // dropped as a leading terminator by the next read.
+        static const std::string card = std::string(1023, '7') + "\r";
+        char buffer[1024];
+        if (timing != nullptr) {
+            timing->PauseTiming();
+        }
         bool sent = line.Send(card);
-        state.ResumeTiming();
-        if (!sent) {
-            state.SkipWithError("the line did not arrive");
-            break;
+        if (timing != nullptr) {
+            timing->ResumeTiming();
         }
         syscall(SYS_getppid);
         int stored = bio_read_line(port, sizeof buffer, buffer);
         syscall(SYS_getpgid, 0);
-        if (stored != 1023) {
+        return sent && stored == 1023;
+    }
+};
+
+void ReadWaitingLine(benchmark::State& state) {
+    ReaderLine reader;
+    if (!reader.Open()) {
+        state.SkipWithError("COM1: did not open on a pseudo-terminal");
+        return;
+    }
+    for (auto _ : state) {
+        if (!reader.ReadOneLine(&state)) {
             state.SkipWithError("the line did not come back whole");
             break;
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1023);
-    bio_close_port(port);
-    platform::ClearPortPaths();
+}
+
+// Runs `lines` line reads in a traced child and counts the system calls between
+// the marks around each read. Returns the count per line, or -1.
+double CountSystemCallsPerLine(int lines) {
+    pid_t child = fork();
+    if (child == 0) {
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        raise(SIGSTOP);
+        ReaderLine reader;
+        bool whole = reader.Open();
+        for (int i = 0; whole && i < lines; i++) {
+            whole = reader.ReadOneLine(nullptr);
+        }
+        _exit(whole ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) {
+        return -1;
+    }
+    // ptrace() takes its address and data arguments as pointers.
+    auto asPointer = [](long value) { return reinterpret_cast<void*>(value); };
+    ptrace(PTRACE_SETOPTIONS, child, nullptr, asPointer(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
+    long inside = 0;
+    long marked = 0;
+    bool counting = false;
+    int signal = 0;
+    while (ptrace(PTRACE_SYSCALL, child, nullptr, asPointer(signal)) == 0 &&
+           waitpid(child, &status, 0) == child && WIFSTOPPED(status)) {
+        signal = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+        __ptrace_syscall_info info{};
+        if (signal != 0 ||
+            ptrace(PTRACE_GET_SYSCALL_INFO, child, asPointer(sizeof info), &info) <= 0 ||
+            info.op != PTRACE_SYSCALL_INFO_ENTRY) {
+            continue;
+        }
+        if (info.entry.nr == SYS_getppid) {
+            counting = true;
+        } else if (info.entry.nr == SYS_getpgid) {
+            counting = false;
+            marked++;
+        } else if (counting) {
+            inside++;
+        }
+    }
+    waitpid(child, &status, 0);
+    bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && marked == lines;
+    return whole ? static_cast<double>(inside) / static_cast<double>(marked) : -1;
+}
+
+void SystemCallsPerLine(benchmark::State& state) {
+    double perLine = -1;
+    for (auto _ : state) {
+        perLine = CountSystemCallsPerLine(100);
+    }
+    if (perLine < 0) {
+        state.SkipWithError("the traced reads did not run (is ptrace allowed?)");
+        return;
+    }
+    state.counters["syscalls_per_line"] = perLine;
+}
+
+double ProcessMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+void SilentCallWait(benchmark::State& state) {
+    ReaderLine reader;
+    if (!reader.Open() || bio_set_modemvalue(reader.port, 3, 2000) != 0) {
+        state.SkipWithError("COM1: did not open on a pseudo-terminal");
+        return;
+    }
+    double used = 0;
+    for (auto _ : state) {
+        double before = ProcessMilliseconds();
+        if (bio_wait_connect(reader.port) != 36) {
+            state.SkipWithError("the silent line gave a call result");
+            break;
+        }
+        used += ProcessMilliseconds() - before;
+    }
+    state.counters["cpu_ms"] = used / static_cast<double>(state.iterations());
 }
 
 BENCHMARK(ReadWaitingLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SystemCallsPerLine)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SilentCallWait)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
