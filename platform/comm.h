@@ -114,7 +114,11 @@ BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);
 
 // Reports and clears the line errors seen since the last call (CE_ bits, from the
 // driver's error counters where it keeps them) and the bytes waiting in the
-// receive and transmit queues. Either pointer may be null.
+// receive and transmit queues. Either pointer may be null. Right after a read
+// that left bytes in the port's own buffer, the receive count is those bytes
+// alone and no errors are collected: what arrives meanwhile is counted once they
+// are read, or at the next call if no read comes first (platform/comm_port.h).
+// The count never claims a byte that is not there, and is 0 only when none waits.
 BOOL ClearCommError(HANDLE port, LPDWORD errors, LPCOMSTAT status);
 
 // Discards waiting input (PURGE_RXCLEAR) and/or output (PURGE_TXCLEAR); the
