@@ -5,8 +5,8 @@
 // The receive buffer exists for speed: programs read a byte per call and ask the
 // count of waiting bytes before each, and a system call per byte is what makes
 // that slow. A read that finds the buffer empty takes everything the device has
-// (the driver's queue is never larger than the buffer), and later reads are served
-// from it. The receive-queue count is exact in this sense: right after a read the
+// in one call (the buffer is as large as the kernel's tty read queue), and later
+// reads are served from it. The receive-queue count is exact in this sense: right after a read the
 // buffer alone answers while it holds bytes, without asking the device, so bytes
 // that arrive meanwhile are counted once the buffer is drained, or as soon as the
 // count is asked again with no read in between (a caller waiting for the count to
