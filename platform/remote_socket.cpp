@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <poll.h>
 #include <sys/file.h>
@@ -251,8 +252,13 @@ std::string SocketPathForRoot(const std::string& root, std::string& error) {
     if (!PrivateFolder(folder, error)) {
         return "";
     }
+    // A root reached through a symbolic link or spelt another way is the same
+    // root: the name comes from its real path.
+    std::error_code unresolved;
+    std::string real = std::filesystem::weakly_canonical(root, unresolved).string();
     char name[32];
-    std::snprintf(name, sizeof name, "/%016llx.sock", static_cast<unsigned long long>(Fnv1a(root)));
+    std::snprintf(name, sizeof name, "/%016llx.sock",
+                  static_cast<unsigned long long>(Fnv1a(unresolved ? root : real)));
     std::string path = folder + name;
     sockaddr_un address;
     if (!FillAddress(path, address)) {

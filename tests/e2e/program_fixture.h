@@ -249,7 +249,7 @@ class ProgramTest : public testing::Test {
         std::vector<std::string> arguments{
             SWIPETYPE_PATH, "--root", root_.string(), "--keys",     keys_,
             "--ui",         ui_,      "--log",        log_.string()};
-        if (!device_.empty()) {
+        if (!device_.empty() && givePort_) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
         }
@@ -316,6 +316,7 @@ class ProgramTest : public testing::Test {
     std::filesystem::path root_;
     std::filesystem::path log_;
     std::string device_;
+    bool givePort_ = true;
     std::string keys_ = "text";
     std::string ui_ = "headless";
     Process sim_;
