@@ -306,7 +306,11 @@ std::unique_ptr<Client> Client::Connect(const std::string& path) {
     return fd >= 0 ? std::unique_ptr<Client>(new Client(fd)) : nullptr;
 }
 
-std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout) {
+std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,
+                                  bool* timedOut) {
+    bool ignored = false;
+    bool& late = timedOut != nullptr ? *timedOut : ignored;
+    late = false;
     if (!WriteAll(fd_, Frame(EncodeRequest(request)))) {
         return std::nullopt;
     }
@@ -326,6 +330,7 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
+                late = true;
                 return std::nullopt;
             }
             wait = static_cast<int>(left.count());
@@ -336,6 +341,7 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
             continue;
         }
         if (polled <= 0) {
+            late = polled == 0;
             return std::nullopt;
         }
         std::uint8_t chunk[4096];

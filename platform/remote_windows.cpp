@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "platform/device_root.h"
 #include "platform/menus.h"
@@ -34,6 +35,8 @@ constexpr auto kCallTimeout = 5s;
 struct InterfaceState {
     std::unique_ptr<remote::Server> server;
     std::unique_ptr<remote::Client> client;
+    std::optional<std::chrono::milliseconds> timeout; // for every call, when set
+    bool timedOut = false;                            // the last call's
 };
 
 InterfaceState& State() {
@@ -183,11 +186,14 @@ std::string SocketPath(bool prepareRoot, std::string& error) {
 }
 
 // One call to the serving instance, reconnecting once if the connection broke.
+// A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
     InterfaceState& state = State();
+    state.timedOut = false;
     if (state.server) {
         return std::nullopt; // this process serves the root: nothing is remote
     }
+    timeout = state.timeout.value_or(timeout);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!state.client) {
             std::string error;
@@ -200,7 +206,11 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
                 return std::nullopt;
             }
         }
-        if (std::optional<Reply> reply = state.client->Call(request, timeout)) {
+        std::optional<Reply> reply = state.client->Call(request, timeout, &state.timedOut);
+        if (reply || state.timedOut) {
+            if (!reply) {
+                state.client.reset(); // its answer may still come, to nobody
+            }
             return reply;
         }
         state.client.reset();
@@ -325,6 +335,14 @@ BOOL SetRemoteForegroundWindow(HWND window) {
     request.wParam = reinterpret_cast<UINT_PTR>(window) & UINT_PTR{1};
     std::optional<Reply> reply = Call(request, kCallTimeout);
     return reply && reply->status == Status::Ok && reply->result != 0 ? TRUE : FALSE;
+}
+
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout) {
+    State().timeout = timeout;
+}
+
+bool RemoteCallTimedOut() {
+    return State().timedOut;
 }
 
 bool ChooseRemoteMenuItem(UINT command) {

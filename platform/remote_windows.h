@@ -9,6 +9,7 @@
 // from one process to another is refused.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/types.h"
@@ -42,5 +43,14 @@ BOOL SetRemoteForegroundWindow(HWND window);
 // Chooses an item of the popup menu the serving instance has open (0 dismisses
 // it). False when no instance serves, or it has no menu open with that item.
 bool ChooseRemoteMenuItem(UINT command);
+
+// How long each call to the serving instance waits for its answer; by default
+// 5 s, and 30 s for a sent message, which may open a modal dialog over there.
+// A call that gets no answer in time fails and is not repeated.
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
+
+// True when the last call to the serving instance failed for want of an
+// answer in time.
+bool RemoteCallTimedOut();
 
 } // namespace platform

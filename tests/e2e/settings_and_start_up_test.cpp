@@ -157,5 +157,19 @@ TEST_F(ProgramTest, AUsbSerialDeviceIsRememberedByItsStableName) {
     EXPECT_NE(listed.find("USB "), std::string::npos) << listed;
 }
 
+TEST_F(ProgramTest, ASendThatOpensAModalBoxTimesOutAndTheBoxIsReachedByItsTitle) {
+    StartProgram();
+    auto before = Clock::now();
+    SendResult about = Send({"--timeout", "0.5", "WM_COMMAND", "40003"});
+    EXPECT_LT(Clock::now() - before, 3s);
+    EXPECT_EQ(about.status, 1);
+    EXPECT_EQ(about.err.find("swipetype-send: no answer within 0.5 s"), 0u) << about.err;
+    EXPECT_EQ(std::count(about.err.begin(), about.err.end(), '\n'), 1) << about.err;
+    // Served while the first message still sits in the box's modal loop.
+    EXPECT_EQ(Send({"--window", "About Swipetype", "--control", "1032", "BM_CLICK"}).status, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Send({"--window", "About Swipetype", "0"}).status == 1; }));
+    EXPECT_EQ(Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"}).out, "0\n");
+}
+
 } // namespace
 } // namespace e2e
