@@ -13,6 +13,7 @@
 #include "host/options.h"
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
+#include "host/setting_requests.h"
 #include "host/signals.h"
 #include "platform/codepage.h"
 #include "platform/device_root.h"
@@ -138,6 +139,7 @@ int Run(const host::HostOptions& options) {
         return Fail(error);
     }
     if (!handsOver) {
+        platform::SetSettingHandler(host::AnswerSettingRequest);
         host::RememberPorts(options.ports);
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
             std::fprintf(stderr, "%s\n", line.c_str());

@@ -1,7 +1,6 @@
 #include "host/remembered_ports_start.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "platform/remembered_ports.h"
@@ -14,22 +13,10 @@ void Say(const std::string& line) {
     std::fprintf(stderr, "swipetype: %s\n", line.c_str());
 }
 
-// The name to remember a device by: its stable name where it has one.
-std::string NameToRemember(const std::string& path, std::string& stable) {
-    stable = platform::StableSerialName(path);
-    if (!stable.empty()) {
-        return stable;
-    }
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
-}
-
 void Remember(const PortMapping& port) {
     std::string name = "COM" + std::to_string(port.number) + ":";
     std::optional<std::string> before = platform::RememberedPortPath(port.number);
-    std::string stable;
-    std::string target = port.path.empty() ? "" : NameToRemember(port.path, stable);
+    std::string target = port.path.empty() ? "" : platform::PortPathToRemember(port.path);
     if (before.value_or("") == target) {
         return;
     }
@@ -38,8 +25,8 @@ void Remember(const PortMapping& port) {
         Say("cannot remember " + name + " for later starts: " + error);
     } else if (target.empty()) {
         Say(name + " is no longer remembered on this device root");
-    } else if (!stable.empty() && stable != port.path) {
-        Say(name + " is remembered as " + stable + ", the stable name of " + port.path);
+    } else if (target == platform::StableSerialName(port.path) && target != port.path) {
+        Say(name + " is remembered as " + target + ", the stable name of " + port.path);
     }
 }
 

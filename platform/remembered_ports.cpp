@@ -119,6 +119,16 @@ bool RememberPortPath(int number, const std::string& path, std::string& error) {
     return WriteWhole(file, text, error);
 }
 
+std::string PortPathToRemember(const std::string& path) {
+    std::string stable = StableSerialName(path);
+    if (!stable.empty()) {
+        return stable;
+    }
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 std::string StableSerialName(const std::string& path) {
     std::string device = Canonical(path);
     std::error_code error;

@@ -30,6 +30,10 @@ std::optional<std::string> RememberedPortPath(int number);
 // False with a sentence in `error` when the file cannot be written.
 bool RememberPortPath(int number, const std::string& path, std::string& error);
 
+// The name to remember a device by: its stable name where it has one (see
+// below), else the path made absolute.
+std::string PortPathToRemember(const std::string& path);
+
 // The stable name of a serial device: the /dev/serial/by-id link that leads to
 // the same device as `path` (a USB adapter has one, made by udev from its
 // maker, model and serial number). Empty when there is none.
