@@ -142,8 +142,7 @@ Reply HandleSetting(const Request& request) {
     std::size_t equals = text.find(u'=');
     std::u16string_view name = text.substr(0, equals);
     std::u16string_view value = equals == text.npos ? u"" : text.substr(equals + 1);
-    SettingAnswer answer =
-        handler(static_cast<remote::SettingAction>(request.wParam), name, value);
+    SettingAnswer answer = handler(static_cast<remote::SettingAction>(request.wParam), name, value);
     return {answer.ok ? Status::Ok : Status::Refused, 0, answer.text};
 }
 

@@ -185,8 +185,7 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// A complete Settings key, so that every value loads (a missing value would give
-// it and every later one their defaults).
+// A complete Settings key: every value as the test gives it.
 inline std::string SettingsHive(int enable, int useMsr, const std::string& prefix) {
     return "Windows Registry Editor Version 5.00\n\n"
            "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"

@@ -119,7 +119,11 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
             result.command.action = option == "--version" ? Action::Version : Action::Help;
             return result;
         }
-        if (option == "--root" && i + 1 < arguments.size()) {
+        if (option == "--root" && i + 1 >= arguments.size()) {
+            result.error = Fail("--root needs a folder");
+            return result;
+        }
+        if (option == "--root") {
             result.command.root = arguments[++i];
         } else if (option.starts_with("--root=")) {
             result.command.root = option.substr(7);
