@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/strict_utf8.h"
+#include "platform/unicode.h"
 
 namespace platform::hive {
 namespace {
@@ -103,8 +104,9 @@ std::string EncodeHiveText(std::string_view text, Encoding encoding) {
     bool bigEndian = encoding == Encoding::Utf16BigEndian;
     std::string bytes(bigEndian ? kUtf16BigEndianMark : kUtf16LittleEndianMark);
     // Everything written is well-formed: it was read as such or made from names
-    // and texts that were checked.
-    for (char16_t unit : DecodeUtf8(text).value_or(u"")) {
+    // and texts that were checked. The forgiving conversion still keeps all of
+    // it should that ever fail.
+    for (char16_t unit : Utf8ToUtf16(text)) {
         char high = static_cast<char>(unit >> 8);
         char low = static_cast<char>(unit & 0xFF);
         bytes += bigEndian ? high : low;
