@@ -168,8 +168,8 @@ int Port(int number, const std::optional<std::string>& path) {
     if (target.empty()) {
         std::printf("%s is no longer remembered on this device root\n", name.c_str());
     } else {
-        std::printf("%s=%s%s (used by every start without --port; a running Swipetype uses it "
-                    "the next time its reader starts)\n",
+        std::printf("%s=%s%s (used by every start without --port; a running Swipetype started "
+                    "without one uses it the next time its reader starts)\n",
                     name.c_str(), target.c_str(),
                     target != *path ? (", the stable name of " + *path).c_str() : "");
     }
