@@ -90,12 +90,20 @@ void ChooseRFID(HWND dialog) {
     }
 }
 
-void ChooseAutoStart(HWND dialog, DWORD on) {
-    if ((Settings.AutoStart != 0) == (on != 0)) {
+void EnableAutoStart(HWND dialog) {
+    if (Settings.AutoStart != 0) {
         return;
     }
-    Settings.AutoStart = on;
-    SetAutoStart(dialog, on);
+    Settings.AutoStart = 1;
+    SetAutoStart(dialog, TRUE);
+}
+
+// Enable writes the startup file at once, before any save; a program that
+// ends without saving then loads AutoStart off with the file still there. So
+// Disable removes the file whether or not the field was on.
+void DisableAutoStart(HWND dialog) {
+    Settings.AutoStart = 0;
+    SetAutoStart(dialog, FALSE);
 }
 
 // QUIT ends the program as both "Exit" commands do, taking the tray icon away
@@ -109,25 +117,52 @@ void Quit(HWND dialog) {
 
 void OnOptionsCommand(HWND dialog, int controlId) {
     switch (controlId) {
-    case IDC_READING_ENABLE: EnableReading(dialog); break;
-    case IDC_READING_DISABLE: DisableReading(dialog); break;
+    case IDC_READING_ENABLE:
+        EnableReading(dialog);
+        break;
+    case IDC_READING_DISABLE:
+        DisableReading(dialog);
+        break;
     case IDC_BEEP_ENABLE:
-    case IDC_BEEP_DISABLE: Settings.Beep = CheckStateOf(dialog, IDC_BEEP_ENABLE); break;
-    case IDC_INPUT_MSR: ChooseMSR(dialog); break;
-    case IDC_INPUT_RFID: ChooseRFID(dialog); break;
-    case IDC_AUTOSTART_ENABLE: ChooseAutoStart(dialog, 1); break;
-    case IDC_AUTOSTART_DISABLE: ChooseAutoStart(dialog, 0); break;
-    case IDC_SEND_ENTER: Settings.SendEnter = CheckStateOf(dialog, IDC_SEND_ENTER); break;
-    case IDC_SEND_TAB: Settings.SendTab = CheckStateOf(dialog, IDC_SEND_TAB); break;
-    case IDC_TRACK1: Settings.UseTrack1 = CheckStateOf(dialog, IDC_TRACK1); break;
-    case IDC_TRACK2: Settings.UseTrack2 = CheckStateOf(dialog, IDC_TRACK2); break;
-    case IDC_TRACK3: Settings.UseTrack3 = CheckStateOf(dialog, IDC_TRACK3); break;
+    case IDC_BEEP_DISABLE:
+        Settings.Beep = CheckStateOf(dialog, IDC_BEEP_ENABLE);
+        break;
+    case IDC_INPUT_MSR:
+        ChooseMSR(dialog);
+        break;
+    case IDC_INPUT_RFID:
+        ChooseRFID(dialog);
+        break;
+    case IDC_AUTOSTART_ENABLE:
+        EnableAutoStart(dialog);
+        break;
+    case IDC_AUTOSTART_DISABLE:
+        DisableAutoStart(dialog);
+        break;
+    case IDC_SEND_ENTER:
+        Settings.SendEnter = CheckStateOf(dialog, IDC_SEND_ENTER);
+        break;
+    case IDC_SEND_TAB:
+        Settings.SendTab = CheckStateOf(dialog, IDC_SEND_TAB);
+        break;
+    case IDC_TRACK1:
+        Settings.UseTrack1 = CheckStateOf(dialog, IDC_TRACK1);
+        break;
+    case IDC_TRACK2:
+        Settings.UseTrack2 = CheckStateOf(dialog, IDC_TRACK2);
+        break;
+    case IDC_TRACK3:
+        Settings.UseTrack3 = CheckStateOf(dialog, IDC_TRACK3);
+        break;
     case IDC_OK:
         SaveSettings(dialog);
         ShowWindow(MainWindow, SW_HIDE);
         break;
-    case IDC_QUIT: Quit(dialog); break;
-    default: break; // the edit boxes' notifications and anything else
+    case IDC_QUIT:
+        Quit(dialog);
+        break;
+    default:
+        break; // the edit boxes' notifications and anything else
     }
 }
 
@@ -152,7 +187,9 @@ INT_PTR OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
         LoadSettings(dialog);
         RefreshTrayIcon();
         return 1;
-    case WM_COMMAND: OnOptionsCommand(dialog, LOWORD(wParam)); return 1;
+    case WM_COMMAND:
+        OnOptionsCommand(dialog, LOWORD(wParam));
+        return 1;
     case WM_DESTROY:
         SaveSettings(dialog);
         DestroyWindow(MenuBar);
@@ -161,7 +198,9 @@ INT_PTR OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ACTIVATE:
         SHHandleWMActivate(dialog, wParam, lParam, &ShellActivateInfo, 0);
         return 0;
-    case WM_SETFOCUS: SetFocus(GetDlgItem(dialog, IDC_PREFIX)); return 1;
+    case WM_SETFOCUS:
+        SetFocus(GetDlgItem(dialog, IDC_PREFIX));
+        return 1;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(dialog, &paint);
@@ -171,6 +210,7 @@ INT_PTR OptionsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SETTINGCHANGE:
         SHHandleWMSettingChange(dialog, wParam, lParam, &ShellActivateInfo);
         return 0;
-    default: return 0;
+    default:
+        return 0;
     }
 }

@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include <cstdlib>
+
 #include "app/autostart.h"
 #include "app/settings.h"
 #include "app/tray_icon.h"
@@ -80,23 +82,125 @@ void SetDefault(const SettingField& field) {
     }
 }
 
-// Queries a value straight into its field, without asking for its type.
-LONG QueryField(HKEY key, const SettingField& field) {
-    if (field.number != nullptr) {
-        DWORD size = kNumberSize;
-        return RegQueryValueExW(key, field.name, nullptr, nullptr,
-                                reinterpret_cast<LPBYTE>(field.number), &size);
+// How much of a stored value a field got.
+enum ReadOutcome { kReadWhole, kReadCut, kNotRead };
+
+bool IsTextType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ;
+}
+
+int DigitValue(WCHAR c, DWORD base) {
+    int value = -1;
+    if (c >= u'0' && c <= u'9') {
+        value = c - u'0';
+    } else if (c >= u'a' && c <= u'f') {
+        value = c - u'a' + 10;
+    } else if (c >= u'A' && c <= u'F') {
+        value = c - u'A' + 10;
     }
+    return value >= 0 && static_cast<DWORD>(value) < base ? value : -1;
+}
+
+// A number written as text: decimal, or hexadecimal after "0x". The whole text
+// must be the number, and it must fit 32 bits.
+bool ParseNumberText(const WCHAR* text, DWORD* number) {
+    DWORD base = 10;
+    if (text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        base = 16;
+        text += 2;
+    }
+    if (text[0] == u'\0') {
+        return false;
+    }
+    DWORD value = 0;
+    for (; *text != u'\0'; ++text) {
+        int digit = DigitValue(*text, base);
+        if (digit < 0 || value > (0xFFFFFFFFu - static_cast<DWORD>(digit)) / base) {
+            return false;
+        }
+        value = value * base + static_cast<DWORD>(digit);
+    }
+    *number = value;
+    return true;
+}
+
+// A number field: four bytes of any non-text type are the number; a text (a
+// hand-written "UseMSR"="0") is read as the number it spells.
+ReadOutcome ReadNumberField(HKEY key, const SettingField& field) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, field.name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+        return kNotRead;
+    }
+    if (!IsTextType(type)) {
+        if (size != kNumberSize) {
+            return kNotRead;
+        }
+        return RegQueryValueExW(key, field.name, nullptr, nullptr,
+                                reinterpret_cast<LPBYTE>(field.number), &size) == ERROR_SUCCESS
+                   ? kReadWhole
+                   : kNotRead;
+    }
+    WCHAR text[kSettingsTextSize] = {};
+    size = kTextCapacity - sizeof(WCHAR); // room left for a terminator
+    if (RegQueryValueExW(key, field.name, nullptr, nullptr, reinterpret_cast<LPBYTE>(text),
+                         &size) != ERROR_SUCCESS) {
+        return kNotRead;
+    }
+    return ParseNumberText(text, field.number) ? kReadWhole : kNotRead;
+}
+
+// Copies at most 1023 units of stored text into its field and ends it there.
+// The stored bytes need not end with a terminator (a hand-written value,
+// another type): the text then ends where they end. False when text was left
+// out for want of room.
+bool TakeText(const SettingField& field, const WCHAR* stored, DWORD bytes) {
+    DWORD units = bytes / sizeof(WCHAR);
+    DWORD length = 0;
+    while (length < units && length < kSettingsTextSize - 1 && stored[length] != u'\0') {
+        field.text[length] = stored[length];
+        ++length;
+    }
+    field.text[length] = u'\0';
+    return length == units || stored[length] == u'\0';
+}
+
+// A text too long for its field is read through a scratch buffer the size of
+// the value, and its first 1023 units are kept.
+ReadOutcome ReadLongText(HKEY key, const SettingField& field) {
+    DWORD size = 0;
+    if (RegQueryValueExW(key, field.name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return kNotRead;
+    }
+    auto* scratch = static_cast<WCHAR*>(std::malloc(size));
+    if (scratch == nullptr) {
+        return kNotRead;
+    }
+    ReadOutcome outcome = kNotRead;
+    if (RegQueryValueExW(key, field.name, nullptr, nullptr, reinterpret_cast<LPBYTE>(scratch),
+                         &size) == ERROR_SUCCESS) {
+        outcome = TakeText(field, scratch, size) ? kReadWhole : kReadCut;
+    }
+    std::free(scratch);
+    return outcome;
+}
+
+ReadOutcome ReadTextField(HKEY key, const SettingField& field) {
+    WCHAR stored[kSettingsTextSize];
     DWORD size = kTextCapacity;
     LONG status = RegQueryValueExW(key, field.name, nullptr, nullptr,
-                                   reinterpret_cast<LPBYTE>(field.text), &size);
-    if (status == ERROR_SUCCESS) {
-        // The stored bytes need not end with a terminator (a 2048-byte value,
-        // another type): the text ends where they end, and never past 1023.
-        DWORD end = size / sizeof(WCHAR);
-        field.text[end < kSettingsTextSize ? end : kSettingsTextSize - 1] = u'\0';
+                                   reinterpret_cast<LPBYTE>(stored), &size);
+    if (status == ERROR_MORE_DATA) {
+        return ReadLongText(key, field);
     }
-    return status;
+    if (status != ERROR_SUCCESS) {
+        return kNotRead;
+    }
+    return TakeText(field, stored, size) ? kReadWhole : kReadCut;
+}
+
+ReadOutcome ReadField(HKEY key, const SettingField& field) {
+    return field.number != nullptr ? ReadNumberField(key, field) : ReadTextField(key, field);
 }
 
 // A text is first taken from its edit box, then stored with its terminator.
@@ -114,24 +218,23 @@ LONG WriteField(HWND dialog, HKEY key, const SettingField& field) {
 } // namespace
 
 int LoadSettings(HWND dialog) {
-    // 1.
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, 0, &key);
-    bool opened = status == ERROR_SUCCESS;
-    // 2 and 3: the first failure gives every later field its default.
+    bool opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, 0, &key) == ERROR_SUCCESS;
+    // Each value on its own: one that is missing or unreadable takes its own
+    // default and leaves the others as stored; each field is shown once settled.
+    bool allReadWhole = opened;
     for (const SettingField& field : Fields) {
-        if (status == ERROR_SUCCESS) {
-            status = QueryField(key, field);
-        } else {
+        ReadOutcome outcome = opened ? ReadField(key, field) : kNotRead;
+        if (outcome == kNotRead) {
             SetDefault(field);
         }
+        allReadWhole = allReadWhole && outcome == kReadWhole;
         ShowField(dialog, field);
     }
-    // 4.
     if (opened) {
         RegCloseKey(key);
     }
-    // 5.
+    // Start the reader that reading is enabled for.
     if (Settings.Enable != 0) {
         if (Settings.UseMSR != 0) {
             StartMSRReader(dialog);
@@ -139,19 +242,17 @@ int LoadSettings(HWND dialog) {
             StartRFIDReader(dialog);
         }
     }
-    // 6.
-    return status == ERROR_SUCCESS ? 1 : 0;
+    return allReadWhole ? 1 : 0;
 }
 
 int SaveSettings(HWND dialog) {
-    // 1.
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, 0, nullptr, &key,
                         &disposition) != ERROR_SUCCESS) {
         return 0;
     }
-    // 2 and 3: the first failing write ends the save.
+    // In table order; the first failing write ends the save.
     LONG status = ERROR_SUCCESS;
     for (const SettingField& field : Fields) {
         status = WriteField(dialog, key, field);
@@ -159,23 +260,20 @@ int SaveSettings(HWND dialog) {
             break;
         }
     }
-    // 4.
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 1 : 0;
 }
 
 int ResetSettings(HWND dialog) {
-    // 1.
+    // Reading off first, then both readers stopped.
     SetDefault(EnableField);
     ShowField(dialog, EnableField);
-    // 2.
     StopMSRReader(dialog);
     StopRFIDReader(dialog);
     // The tray picture follows Enable, as the dialog's Disable command has it.
     RemoveTrayIcon();
     AddTrayIcon();
-    // 3 to 10, in table order.
-    DWORD autoStartWasOn = Settings.AutoStart;
+    // The other fields, in table order.
     for (const SettingField& field : Fields) {
         if (&field != &EnableField) {
             SetDefault(field);
@@ -183,10 +281,9 @@ int ResetSettings(HWND dialog) {
         }
     }
     // AutoStart is now 0: remove the startup file as the dialog's Disable does,
-    // or the program would go on starting at boot.
-    if (autoStartWasOn != 0) {
-        SetAutoStart(dialog, FALSE);
-    }
-    // 11.
+    // or the program would go on starting at boot. The file may exist with the
+    // field off (a click on Enable that was never saved), so it is removed
+    // whatever the field said.
+    SetAutoStart(dialog, FALSE);
     return 1;
 }

@@ -5,11 +5,12 @@
 
 #include "platform/types.h"
 
-// Reads the fields in their fixed order, showing each in its control. The first
-// value that cannot be read (or a missing key) makes every later field take its
-// default; the failing field itself keeps what it held. A text is always ended
-// inside its 1024 units, whatever was stored. Starts the selected reader when
-// Enable is set. 1 when every value was read, else 0.
+// Reads the fields in their fixed order, each value on its own, showing each in
+// its control. A value that is missing or cannot be read gives its field the
+// default and leaves the others as stored. A text too long for its field keeps
+// its first 1023 units; a number stored as text ("0", "0x145") is the number it
+// spells, and text that spells none gives the default. Starts the selected
+// reader when Enable is set. 1 when every value was read whole, else 0.
 int LoadSettings(HWND dialog);
 
 // Writes the fields in the same order, taking the three texts from their edit
@@ -19,5 +20,5 @@ int SaveSettings(HWND dialog);
 
 // Puts the defaults into the fields and controls and stops both readers,
 // without saving. The tray icon is refreshed so that its picture follows
-// Enable, and a startup file is removed when AutoStart was on. Returns 1.
+// Enable, and the startup file is removed whenever it exists. Returns 1.
 int ResetSettings(HWND dialog);

@@ -1,6 +1,7 @@
 // The Linux entry point: host options, then the platform set-up that stands in
 // for the device (device root, serial ports, key sink, event log, code page,
 // the cross-process window interface), then the device program's WinMain.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -10,6 +11,9 @@
 #include "app/main_window.h"
 #include "host/front_end.h"
 #include "host/options.h"
+#include "host/remembered_ports_start.h"
+#include "host/serial_port_list.h"
+#include "host/setting_requests.h"
 #include "host/signals.h"
 #include "platform/codepage.h"
 #include "platform/device_root.h"
@@ -19,7 +23,6 @@
 #include "platform/keyboard.h"
 #include "platform/messages.h"
 #include "platform/remote_windows.h"
-#include "platform/serial_port_names.h"
 
 namespace {
 
@@ -73,6 +76,26 @@ platform::WindowInterfaceRole StartOrFindRunningInstance(std::string& error) {
     return role;
 }
 
+// A start that handed over to the running instance says so, naming what of its
+// own it did not apply: the running instance keeps its ports, sink and log.
+void SayHandedOver(const host::HostOptions& options) {
+    std::string line = "swipetype: Swipetype already runs on the device root " +
+                       platform::DeviceRoot() + "; its window is shown";
+    std::vector<std::string> notApplied;
+    for (const std::string& name : options.given) {
+        if (std::find(notApplied.begin(), notApplied.end(), name) == notApplied.end()) {
+            notApplied.push_back(name);
+        }
+    }
+    for (std::size_t i = 0; i < notApplied.size(); ++i) {
+        line += (i == 0 ? ", and this start's " : ", ") + notApplied[i];
+    }
+    if (!notApplied.empty()) {
+        line += " did not apply (they take effect when it is started again)";
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 // "Exit" as the menus give it; before the main window exists, just the quit.
 void EndOrderly(int /*signal*/) {
     if (MainWindow != nullptr) {
@@ -90,12 +113,14 @@ int Run(const host::HostOptions& options) {
     if (options.root) {
         platform::SetDeviceRoot(*options.root);
     }
+    if (options.listPorts) {
+        host::ApplyPorts(options.ports);
+        return host::ListSerialPorts(stdout);
+    }
     if (!platform::PrepareDeviceRoot(error)) {
         return Fail("unusable device root: " + error);
     }
-    for (const host::PortMapping& port : options.ports) {
-        platform::SetPortPath(port.number, port.path);
-    }
+    host::ApplyPorts(options.ports);
     if (options.log && !platform::OpenEventLog(*options.log, error)) {
         return Fail(error);
     }
@@ -113,6 +138,13 @@ int Run(const host::HostOptions& options) {
         platform::StopWindowInterface();
         return Fail(error);
     }
+    if (!handsOver) {
+        platform::SetSettingHandler(host::AnswerSettingRequest);
+        host::RememberPorts(options.ports);
+        if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+        }
+    }
 
     std::string frontEnd = handsOver ? "headless" : host::ChooseFrontEnd(options.ui);
     if (!host::StartFrontEnd(frontEnd, error)) {
@@ -125,6 +157,9 @@ int Run(const host::HostOptions& options) {
 
     std::u16string commandLine = host::JoinCommandLine(options.commandLine);
     int exitCode = WinMain(kProgramInstance, nullptr, commandLine.data(), SW_SHOW);
+    if (handsOver) {
+        SayHandedOver(options);
+    }
 
     host::StopFrontEnd();
     platform::StopWindowInterface();

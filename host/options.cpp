@@ -8,6 +8,8 @@
 namespace host {
 namespace {
 
+constexpr int kLargestPort = 255;
+
 const char* const kUsage =
     R"(Usage: swipetype [OPTION]... [--] [COMMAND LINE]
 Reads a magnetic stripe or RFID card reader on a serial port and types what it
@@ -16,7 +18,10 @@ reads into the application that has the keyboard focus.
   --root DIR           device root: registry, startup folder, files
                        (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
   --port COMn:=PATH    host device standing for COMn: (repeatable;
-                       env SWIPETYPE_COMn; default /dev/ttyS<n-1>)
+                       env SWIPETYPE_COMn), remembered in the device root for
+                       later starts without one; a USB serial device is
+                       remembered by its /dev/serial/by-id name. COMn:= with no
+                       PATH forgets it (default /dev/ttyS<n-1>)
   --keys SINK          where key events go: xtest | uinput | text | none
                        (env SWIPETYPE_KEYS; default: xtest on an X display
                        with XTest, else uinput, else none)
@@ -28,10 +33,12 @@ reads into the application that has the keyboard focus.
   --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
                        default gtk when DISPLAY names a usable server, else headless)
   --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
-  --help               show this help and exit
+  --list-ports         list the serial devices of this machine and exit
+  -h, --help           show this help and exit
   --version            show the version and exit
 
-The COMMAND LINE is the program's own: "MIN" starts it with its window hidden.
+The COMMAND LINE is the program's own: exactly "MIN" starts it with its window
+hidden; anything else starts it shown, and says so.
 )";
 
 bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
@@ -44,10 +51,10 @@ bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value
     return true;
 }
 
-// "COMn:=PATH" with n from 1 to 255 and a non-empty path.
+// "COMn:=PATH" with n from 1 to 255; an empty PATH forgets the port's device.
 bool ParsePort(const std::string& text, PortMapping& mapping) {
     auto equals = text.find('=');
-    if (equals == std::string::npos || equals + 1 >= text.size()) {
+    if (equals == std::string::npos) {
         return false;
     }
     std::string name = text.substr(0, equals);
@@ -59,7 +66,7 @@ bool ParsePort(const std::string& text, PortMapping& mapping) {
     const char* first = name.data() + 3;
     const char* last = name.data() + name.size() - 1;
     auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc() || end != last || number < 1 || number > 255) {
+    if (error != std::errc() || end != last || number < 1 || number > kLargestPort) {
         return false;
     }
     mapping = {number, text.substr(equals + 1)};
@@ -85,7 +92,9 @@ std::string Apply(const std::string& name, const std::string& value, HostOptions
     } else if (name == "--port") {
         PortMapping mapping;
         if (!ParsePort(value, mapping)) {
-            return "swipetype: --port wants COMn:=PATH (n from 1 to 255), not '" + value + "'";
+            return "swipetype: --port wants COMn:=PATH (n from 1 to 255, PATH empty to forget), "
+                   "not '" +
+                   value + "'";
         }
         options.ports.push_back(mapping);
     } else if (name == "--keys") {
@@ -135,6 +144,17 @@ std::string ApplyEnvironment(const Environment& environment, HostOptions& option
             if (!error.empty()) {
                 return error + " in " + variable;
             }
+            if (std::string(option) != "--root") {
+                options.given.emplace_back(variable);
+            }
+        }
+    }
+    for (int number = 1; number <= kLargestPort; ++number) {
+        std::string variable = "SWIPETYPE_COM" + std::to_string(number);
+        std::optional<std::string> value = environment(variable);
+        if (value && !value->empty()) {
+            options.ports.push_back({number, *value});
+            options.given.push_back(variable);
         }
     }
     return "";
@@ -164,15 +184,19 @@ ParseResult ParseHostOptions(const std::vector<std::string>& arguments,
             ++i;
             break;
         }
-        if (argument.rfind("--", 0) != 0) {
+        if (argument.rfind("--", 0) != 0 && argument != "-h") {
             break; // the program's own command line starts here
         }
-        if (argument == "--help") {
+        if (argument == "-h" || argument == "--help") {
             options.help = true;
             continue;
         }
         if (argument == "--version") {
             options.version = true;
+            continue;
+        }
+        if (argument == "--list-ports") {
+            options.listPorts = true;
             continue;
         }
         std::string name = argument;
@@ -192,6 +216,9 @@ ParseResult ParseHostOptions(const std::vector<std::string>& arguments,
         if (!result.error.empty()) {
             return result;
         }
+        if (name != "--root") {
+            options.given.push_back(name);
+        }
     }
     options.commandLine.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
     return result;
@@ -210,6 +237,34 @@ std::u16string JoinCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
     return kUsage;
+}
+
+std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
+    if (commandLine.empty() || commandLine == std::vector<std::string>{"MIN"}) {
+        return "";
+    }
+    std::string joined;
+    for (const std::string& argument : commandLine) {
+        joined += (joined.empty() ? "" : " ") + argument;
+    }
+    std::string line = "swipetype: the command line \"" + joined +
+                       "\" is not exactly MIN, so the window is shown at start";
+    for (const std::string& argument : commandLine) {
+        if (argument.rfind("/dev/", 0) == 0) {
+            return line + "; did you mean --port COM1:=" + argument + "?";
+        }
+        std::string name = argument.substr(0, argument.find('='));
+        std::size_t start = name.find_first_not_of('-');
+        if (start != std::string::npos && start > 0) {
+            std::string option = "--" + name.substr(start);
+            if (TakesValue(option) || option == "--list-ports" || option == "--version") {
+                return line + "; did you mean the option " + option +
+                       "? Options come before the command line";
+            }
+            return line + "; options start with -- and come before it (see swipetype --help)";
+        }
+    }
+    return line;
 }
 
 } // namespace host

@@ -13,7 +13,7 @@ namespace host {
 
 struct PortMapping {
     int number;       // n of "COMn:"
-    std::string path; // host device standing for it
+    std::string path; // host device standing for it; empty forgets a remembered one
 };
 
 struct HostOptions {
@@ -27,7 +27,11 @@ struct HostOptions {
     unsigned codePage = 1252;              // --codepage 1252 | utf-8
     bool help = false;
     bool version = false;
+    bool listPorts = false;
     std::vector<std::string> commandLine; // the program's own arguments
+    // The options given, by the name they were given with ("--keys", or
+    // "SWIPETYPE_KEYS" from the environment), --root and its variable left out.
+    std::vector<std::string> given;
 };
 
 // Reads an environment variable; empty optional when unset.
@@ -47,5 +51,10 @@ std::u16string JoinCommandLine(const std::vector<std::string>& arguments);
 
 // The text of --help.
 std::string UsageText();
+
+// One line for a command line that is given but is not exactly "MIN": what it
+// was taken as, with a hint where it looks like a device path or an option.
+// Empty for no command line and for "MIN".
+std::string DescribeCommandLine(const std::vector<std::string>& commandLine);
 
 } // namespace host

@@ -101,13 +101,15 @@ bool MakeFolders(const std::string& path, mode_t mode, std::string& error) {
     return true;
 }
 
+// A root that exists but may not be written (read-only media, another
+// user's folder) is used as it is: what it holds can still be read.
 bool CreateRoot(const std::string& root, std::string& error) {
     if (!MakeFolders(root, 0700, error)) {
         return false;
     }
     for (const char* folder : kNewDeviceFolders) {
         if (!MakeFolders(root + "/fs/" + folder, 0755, error)) {
-            return false;
+            return ::access(root.c_str(), W_OK) != 0;
         }
     }
     return true;

@@ -93,6 +93,27 @@ bool NarrowDevicePath(const char* path, std::string& hostPath) {
     return true;
 }
 
+// The running program's path. A program file replaced while it runs (a
+// package upgrade) reads back as "<path> (deleted)"; the file now at <path> is
+// the program that is installed there, so that is the path to give.
+std::string RunningProgramPath() {
+    constexpr std::string_view kReplaced = " (deleted)";
+    char link[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", link, sizeof link);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof link) {
+        return "";
+    }
+    std::string path(link, static_cast<std::size_t>(length));
+    struct stat info {};
+    if (path.ends_with(kReplaced) && ::stat(path.c_str(), &info) != 0) {
+        std::string installed = path.substr(0, path.size() - kReplaced.size());
+        if (::stat(installed.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            return installed;
+        }
+    }
+    return path;
+}
+
 } // namespace
 
 BOOL DeleteFileW(LPCWSTR path) {
@@ -118,14 +139,12 @@ DWORD GetModuleFileNameW(HMODULE, LPWSTR buffer, DWORD capacity) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    char link[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", link, sizeof link);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof link) {
+    std::string program = RunningProgramPath();
+    if (program.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    std::optional<std::u16string> path =
-        platform::DecodeUtf8(std::string_view(link, static_cast<std::size_t>(length)));
+    std::optional<std::u16string> path = platform::DecodeUtf8(program);
     if (!path) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;

@@ -14,7 +14,9 @@ using HMODULE = HINSTANCE;
 // ERROR_INVALID_NAME.
 BOOL DeleteFileW(LPCWSTR path);
 
-// The host path of the running executable (from /proc/self/exe), as wide text.
+// The host path of the running executable (from /proc/self/exe), as wide text;
+// for a program file replaced while it runs, the path of the file that
+// replaced it.
 // The program is this host's only module, so every module handle, null
 // included, names it. Copies at most `capacity` - 1 characters and a terminator
 // and returns the characters copied; when the path is longer, the result is

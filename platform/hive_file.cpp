@@ -7,6 +7,8 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -127,25 +129,56 @@ HiveFile::~HiveFile() {
     }
 }
 
-LONG HiveFile::Lock() {
+// The lock file, created when missing; one that cannot be opened for writing
+// is opened to read, which flock accepts too, but the hive then cannot change.
+bool HiveFile::OpenLockFile(std::string& reason) {
     std::string lockPath = path_ + ".lock";
     lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0) {
+        if (::access(Folder(path_).c_str(), W_OK) == 0) {
+            return true;
+        }
+        reason = "its folder is read-only: " + std::string(std::strerror(errno));
+        return false;
+    }
+    reason = "cannot open " + lockPath + ": " + std::strerror(errno);
+    lockFd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    return false;
+}
+
+// Says once per hive file why it cannot change; Save then fails with `error`.
+void HiveFile::CannotChange(LONG error, const std::string& reason) {
+    cannotChange_ = error;
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard guard(mutex);
+    if (told.insert(path_).second) {
+        Report("registry file " + path_ + " cannot be changed (" + reason +
+               "): settings are read from it, changes are not saved");
+    }
+}
+
+void HiveFile::Lock() {
+    std::string reason;
+    bool writable = OpenLockFile(reason);
     if (lockFd_ < 0) {
-        Report("cannot open registry lock " + lockPath + ": " + std::strerror(errno));
-        return ERROR_ACCESS_DENIED;
+        CannotChange(ERROR_ACCESS_DENIED, reason);
+        return;
     }
     auto deadline = std::chrono::steady_clock::now() + kLockPatience;
-    while (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(lockFd_, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) ||
             std::chrono::steady_clock::now() >= deadline) {
-            Report("registry file " + path_ + " stays locked by another process");
             ::close(lockFd_);
             lockFd_ = -1;
-            return ERROR_TIMEOUT;
+            CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
+            return;
         }
         std::this_thread::sleep_for(kLockPoll);
     }
-    return ERROR_SUCCESS;
+    if (!writable) {
+        CannotChange(ERROR_ACCESS_DENIED, reason);
+    }
 }
 
 LONG HiveFile::Load(Document& document) {
@@ -169,7 +202,14 @@ LONG HiveFile::Load(Document& document) {
     ParseError error;
     std::optional<Document> parsed = Parse(text, error);
     if (!parsed) {
-        SetAside("line " + std::to_string(error.line) + ": " + error.reason);
+        std::string reason = "line " + std::to_string(error.line) + ": " + error.reason;
+        // Only the holder of the lock may move the file; without it, the hive
+        // is just read as empty.
+        if (cannotChange_ == ERROR_SUCCESS) {
+            SetAside(reason);
+        } else {
+            Report("registry file " + path_ + " is damaged (" + reason + "); read as empty");
+        }
         return ERROR_SUCCESS;
     }
     document = std::move(*parsed);
@@ -193,6 +233,9 @@ void HiveFile::SetAside(const std::string& reason) const {
 }
 
 LONG HiveFile::Save(const Document& document) {
+    if (cannotChange_ != ERROR_SUCCESS) {
+        return cannotChange_;
+    }
     RemoveStaleTemporaries();
     std::string temporary = path_ + kTemporaryMark + "XXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);

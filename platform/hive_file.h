@@ -12,6 +12,12 @@
 // "<hive file>.corrupt-<UTC time>" beside the original, the debug output says
 // so, and the registry goes on with an empty hive. Files are created readable
 // by their owner only.
+//
+// A hive whose lock cannot be had (a read-only device root, a lock held by
+// another process past the patience) is still read: the file is only ever
+// replaced whole, so an unlocked read sees one whole version. It cannot be
+// changed then; the debug output says so once per hive file and process, and
+// every write fails.
 #pragma once
 
 #include <functional>
@@ -30,8 +36,8 @@ class HiveFile {
     HiveFile& operator=(const HiveFile&) = delete;
 
     // Takes the lock, waiting up to a few seconds for another process to let
-    // go. ERROR_SUCCESS, or ERROR_ACCESS_DENIED / ERROR_TIMEOUT.
-    LONG Lock();
+    // go. Without it the hive can still be read, and Save fails.
+    void Lock();
 
     // Reads the hive; a missing file is an empty hive, a damaged one is set
     // aside (see above) and also gives an empty hive. ERROR_SUCCESS, or
@@ -39,16 +45,20 @@ class HiveFile {
     // be read (then nothing is set aside and nothing may be written).
     LONG Load(Document& document);
 
-    // Replaces the hive file with the document, durably. ERROR_SUCCESS or
-    // ERROR_WRITE_FAULT (the old file is then untouched).
+    // Replaces the hive file with the document, durably. ERROR_SUCCESS, or
+    // ERROR_WRITE_FAULT (the old file is then untouched), or the reason the
+    // hive cannot be changed (ERROR_ACCESS_DENIED, ERROR_TIMEOUT).
     LONG Save(const Document& document);
 
   private:
+    bool OpenLockFile(std::string& reason);
+    void CannotChange(LONG error, const std::string& reason);
     void RemoveStaleTemporaries() const;
     void SetAside(const std::string& reason) const;
 
     std::string path_;
     int lockFd_ = -1;
+    LONG cannotChange_ = ERROR_SUCCESS; // why the hive cannot be changed, if it cannot
 };
 
 // Test seam: called after the temporary file is complete and flushed, just

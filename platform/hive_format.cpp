@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/hive_encoding.h"
 #include "platform/strict_utf8.h"
 
 namespace platform::hive {
 namespace {
 
 constexpr std::string_view kFormatLine = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr DWORD kString = 1; // REG_SZ
 constexpr DWORD kDword = 4;  // REG_DWORD
 constexpr DWORD kBinary = 3; // REG_BINARY, what "hex:" stands for
@@ -157,28 +157,62 @@ std::string ValueData(const Value& value) {
     return HexData(value);
 }
 
-void WriteComments(std::string& out, const std::vector<std::string>& comments) {
-    for (const std::string& comment : comments) {
-        out += comment;
-        out += '\n';
+// Builds the written text. A piece is never glued to a last line that was
+// read without a line end.
+class Writer {
+  public:
+    explicit Writer(std::string lineEnd) : lineEnd_(std::move(lineEnd)) {}
+
+    void Text(std::string_view text) {
+        if (!text.empty() && !out_.empty() && out_.back() != '\n') {
+            out_ += lineEnd_;
+        }
+        out_ += text;
     }
-}
+    void Line(std::string_view line) {
+        Text(line);
+        out_ += lineEnd_;
+    }
+    void Comments(const std::vector<std::string>& comments) {
+        for (const std::string& comment : comments) {
+            Line(comment);
+        }
+    }
+    // What stands before an item: the lines it was read with, else its comments.
+    void Before(const SourceText& source, const std::vector<std::string>& comments) {
+        if (source.read) {
+            Text(source.before);
+        } else {
+            Comments(comments);
+        }
+    }
+    const std::string& LineEnd() const { return lineEnd_; }
+    std::string Take() { return std::move(out_); }
+
+  private:
+    std::string lineEnd_;
+    std::string out_;
+};
 
 // Reads the document line by line; each method consumes what it recognises.
 class Parser {
   public:
     Parser(std::string_view text, ParseError& error) : error_(error) {
-        if (text.starts_with(kByteOrderMark)) {
-            text.remove_prefix(kByteOrderMark.size());
-        }
         std::size_t start = 0;
         while (start <= text.size()) {
             std::size_t end = text.find('\n', start);
+            // Each line's exact text, with its line end when it has one.
+            std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
             if (end == std::string_view::npos) {
                 end = text.size();
             }
             lines_.push_back(text.substr(start, end - start));
+            sources_.push_back(text.substr(start, next - start));
             start = end + 1;
+        }
+        std::size_t firstEnd = text.find('\n');
+        if (firstEnd != std::string_view::npos && firstEnd > 0 && text[firstEnd - 1] == '\r') {
+            document_.lineEnd = "\r\n";
         }
     }
 
@@ -190,8 +224,10 @@ class Parser {
         }
         if (sawFormatLine_) {
             document_.trailingComments = std::move(pending_);
+            document_.trailing = SourceText{true, std::move(pendingSource_), ""};
         } else {
             document_.leadingComments = std::move(pending_);
+            document_.formatLine.before = std::move(pendingSource_);
         }
         return std::move(document_);
     }
@@ -203,12 +239,24 @@ class Parser {
         return false;
     }
 
+    // The exact text of the blank and comment lines before an item, taken for it.
+    SourceText TakeSource(std::size_t firstLine) {
+        SourceText source{true, std::move(pendingSource_), ""};
+        pendingSource_.clear();
+        for (std::size_t i = firstLine; i <= line_; ++i) {
+            source.own += sources_[i];
+        }
+        return source;
+    }
+
     bool ParseLine(std::string_view line) {
         if (line.empty()) {
+            pendingSource_ += sources_[line_];
             return true;
         }
         if (line.front() == ';') {
             pending_.emplace_back(line);
+            pendingSource_ += sources_[line_];
             return true;
         }
         if (!sawFormatLine_) {
@@ -218,6 +266,7 @@ class Parser {
             sawFormatLine_ = true;
             document_.leadingComments = std::move(pending_);
             pending_.clear();
+            document_.formatLine = TakeSource(line_);
             return true;
         }
         if (line.front() == '[') {
@@ -245,6 +294,10 @@ class Parser {
         Key* key = FindKey(document_, *wide);
         if (key == nullptr) {
             key = &AddKey(document_, *wide);
+            key->source = TakeSource(line_);
+        } else {
+            // A second header of the key: its values join the first one's.
+            key->source.before += TakeSource(line_).before;
         }
         key->comments.insert(key->comments.end(), pending_.begin(), pending_.end());
         pending_.clear();
@@ -278,6 +331,7 @@ class Parser {
         if (!haveKey_) {
             return Fail("a value before the first key");
         }
+        std::size_t firstLine = line_;
         std::u16string name;
         if (line.front() == '@') {
             line.remove_prefix(1);
@@ -296,12 +350,16 @@ class Parser {
         }
         Key& key = document_.keys[current_];
         Value* existing = FindValue(key, name);
+        SourceText source = TakeSource(firstLine);
         if (existing == nullptr) {
-            key.values.push_back(Value{name, type, std::move(data), {}});
+            key.values.push_back(Value{name, type, std::move(data), {}, std::move(source)});
             existing = &key.values.back();
         } else {
+            // Named again: the later data in the first one's place.
             existing->type = type;
             existing->data = std::move(data);
+            existing->source.before += source.before;
+            existing->source.own.clear();
         }
         existing->comments.insert(existing->comments.end(), pending_.begin(), pending_.end());
         pending_.clear();
@@ -384,52 +442,60 @@ class Parser {
 
     ParseError& error_;
     std::vector<std::string_view> lines_;
+    std::vector<std::string_view> sources_; // the lines with their line ends
     std::size_t line_ = 0;
     Document document_;
     std::vector<std::string> pending_; // comment lines waiting for their item
+    std::string pendingSource_;        // their exact text, blank lines included
     bool sawFormatLine_ = false;
     bool haveKey_ = false;
     std::size_t current_ = 0;
 };
 
-int LineOf(std::string_view text, std::size_t offset) {
-    return static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n')) + 1;
+std::string ValueLine(const Value& value) {
+    std::string line = value.name.empty() ? "@" : Quote(EncodeUtf8(value.name).value_or(""));
+    return line + '=' + ValueData(value);
 }
 
 } // namespace
 
-std::optional<Document> Parse(std::string_view text, ParseError& error) {
-    std::size_t invalid = FirstInvalidUtf8(text);
-    if (invalid != text.size()) {
-        error.line = LineOf(text, invalid);
-        error.reason = "bytes that are not UTF-8";
+std::optional<Document> Parse(std::string_view bytes, ParseError& error) {
+    Encoding encoding = Encoding::Utf8;
+    std::optional<std::string> text = DecodeHiveText(bytes, encoding, error);
+    if (!text) {
         return std::nullopt;
     }
-    return Parser(text, error).Run();
+    std::optional<Document> document = Parser(*text, error).Run();
+    if (document) {
+        document->encoding = encoding;
+    }
+    return document;
 }
 
 std::string Serialize(const Document& document) {
-    std::string out;
-    WriteComments(out, document.leadingComments);
-    out += kFormatLine;
-    out += '\n';
+    Writer out(document.lineEnd);
+    out.Before(document.formatLine, document.leadingComments);
+    std::string_view formatLine = document.formatLine.own;
+    formatLine.empty() ? out.Line(kFormatLine) : out.Text(formatLine);
     for (const Key& key : document.keys) {
-        out += '\n';
-        WriteComments(out, key.comments);
-        out += '[' + EncodeUtf8(key.path).value_or("") + "]\n";
+        if (!key.source.read) {
+            out.Line(""); // a blank line before a new key
+        }
+        out.Before(key.source, key.comments);
+        std::string_view header = key.source.own;
+        header.empty() ? out.Line('[' + EncodeUtf8(key.path).value_or("") + ']') : out.Text(header);
         for (const Value& value : key.values) {
-            WriteComments(out, value.comments);
-            out += value.name.empty() ? "@" : Quote(EncodeUtf8(value.name).value_or(""));
-            out += '=';
-            out += ValueData(value);
-            out += '\n';
+            out.Before(value.source, value.comments);
+            value.source.own.empty() ? out.Line(ValueLine(value)) : out.Text(value.source.own);
         }
     }
-    if (!document.trailingComments.empty()) {
-        out += '\n';
-        WriteComments(out, document.trailingComments);
+    if (document.trailing.read) {
+        out.Text(document.trailing.before);
+    } else if (!document.trailingComments.empty()) {
+        out.Line("");
+        out.Comments(document.trailingComments);
     }
-    return out;
+    return EncodeHiveText(out.Take(), document.encoding);
 }
 
 bool NamesEqual(std::u16string_view left, std::u16string_view right) {
@@ -462,7 +528,7 @@ Key& AddKey(Document& document, std::u16string_view path) {
     if (Key* key = FindKey(document, path)) {
         return *key;
     }
-    document.keys.push_back(Key{std::u16string(path), {}, {}});
+    document.keys.push_back(Key{std::u16string(path), {}, {}, {}});
     return document.keys.back();
 }
 
@@ -479,8 +545,11 @@ const Value* FindValue(const Key& key, std::u16string_view name) {
 void SetValue(Key& key, std::u16string_view name, DWORD type, std::vector<BYTE> data) {
     Value* value = FindValue(key, name);
     if (value == nullptr) {
-        key.values.push_back(Value{std::u16string(name), type, {}, {}});
+        key.values.push_back(Value{std::u16string(name), type, {}, {}, {}});
         value = &key.values.back();
+    }
+    if (value->type != type || value->data != data) {
+        value->source.own.clear();
     }
     value->type = type;
     value->data = std::move(data);

@@ -97,14 +97,15 @@ std::optional<std::string> HivePath(HKEY root) {
 }
 
 // Locks and reads the hive of `root`; the file stays locked while `file` lives.
+// A hive that cannot be locked is read all the same, and refuses changes.
 LONG LoadHive(HKEY root, std::optional<hive::HiveFile>& file, hive::Document& document) {
     std::optional<std::string> path = HivePath(root);
     if (!path) {
         return ERROR_PATH_NOT_FOUND;
     }
     file.emplace(*path);
-    LONG result = file->Lock();
-    return result != ERROR_SUCCESS ? result : file->Load(document);
+    file->Lock();
+    return file->Load(document);
 }
 
 bool IsRootPath(const OpenKey& key) {

@@ -80,7 +80,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 // Stores a value with exactly the given type and bytes, creating it or
 // replacing it; on disk when the call returns. ERROR_INVALID_PARAMETER for data
 // null with a nonzero size or a name with a line break; ERROR_WRITE_FAULT when
-// the hive cannot be written (nothing changed then).
+// the hive cannot be written, ERROR_ACCESS_DENIED (or ERROR_TIMEOUT) when it
+// cannot be changed at all, being read-only or locked (nothing changed then).
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
 

@@ -28,7 +28,11 @@ enum class Operation : std::uint8_t {
     SetForeground = 5,  // window
     FindControl = 6,    // window, control id (in wParam) -> result: control or 0
     ChooseMenuItem = 7, // command (in wParam) for the open popup menu
+    Setting = 8,        // action (in wParam), text "NAME" or "NAME=VALUE" -> result text
 };
+
+// What a Setting request asks of the program's own code (platform/remote_windows.h).
+enum class SettingAction : std::uint8_t { Get = 0, Set = 1, Reset = 2 };
 
 // How lParam travels: as a number, as a text the receiver points lParam at
 // (WM_SETTEXT), or as a text buffer of `lParam` units the receiver fills and

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <poll.h>
 #include <sys/file.h>
@@ -251,8 +252,13 @@ std::string SocketPathForRoot(const std::string& root, std::string& error) {
     if (!PrivateFolder(folder, error)) {
         return "";
     }
+    // A root reached through a symbolic link or spelt another way is the same
+    // root: the name comes from its real path.
+    std::error_code unresolved;
+    std::string real = std::filesystem::weakly_canonical(root, unresolved).string();
     char name[32];
-    std::snprintf(name, sizeof name, "/%016llx.sock", static_cast<unsigned long long>(Fnv1a(root)));
+    std::snprintf(name, sizeof name, "/%016llx.sock",
+                  static_cast<unsigned long long>(Fnv1a(unresolved ? root : real)));
     std::string path = folder + name;
     sockaddr_un address;
     if (!FillAddress(path, address)) {
@@ -300,7 +306,11 @@ std::unique_ptr<Client> Client::Connect(const std::string& path) {
     return fd >= 0 ? std::unique_ptr<Client>(new Client(fd)) : nullptr;
 }
 
-std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout) {
+std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,
+                                  bool* timedOut) {
+    bool ignored = false;
+    bool& late = timedOut != nullptr ? *timedOut : ignored;
+    late = false;
     if (!WriteAll(fd_, Frame(EncodeRequest(request)))) {
         return std::nullopt;
     }
@@ -320,6 +330,7 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
+                late = true;
                 return std::nullopt;
             }
             wait = static_cast<int>(left.count());
@@ -330,6 +341,7 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
             continue;
         }
         if (polled <= 0) {
+            late = polled == 0;
             return std::nullopt;
         }
         std::uint8_t chunk[4096];

@@ -51,8 +51,10 @@ class Client {
     static std::unique_ptr<Client> Connect(const std::string& path);
 
     // Sends a request and waits for its reply, at most `timeout` (negative: no
-    // limit). Empty when the connection failed, timed out or the reply was bad.
-    std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout);
+    // limit). Empty when the connection failed, timed out or the reply was bad;
+    // then *timedOut (when given) tells whether the time ran out.
+    std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout,
+                              bool* timedOut = nullptr);
 
   private:
     explicit Client(int fd) : fd_(fd) {}

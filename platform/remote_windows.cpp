@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "platform/device_root.h"
 #include "platform/menus.h"
@@ -34,6 +35,9 @@ constexpr auto kCallTimeout = 5s;
 struct InterfaceState {
     std::unique_ptr<remote::Server> server;
     std::unique_ptr<remote::Client> client;
+    std::optional<std::chrono::milliseconds> timeout; // for every call, when set
+    bool timedOut = false;                            // the last call's
+    SettingHandler settings;
 };
 
 InterfaceState& State() {
@@ -128,6 +132,20 @@ HWND FindDescendant(HWND window, int controlId) {
     return nullptr;
 }
 
+// "NAME" or "NAME=VALUE" for the program's own settings handler.
+Reply HandleSetting(const Request& request) {
+    const SettingHandler& handler = State().settings;
+    if (!handler || request.wParam > static_cast<std::uint8_t>(remote::SettingAction::Reset)) {
+        return {Status::Refused, 0, u"this program takes no settings from other programs"};
+    }
+    std::u16string_view text = request.text;
+    std::size_t equals = text.find(u'=');
+    std::u16string_view name = text.substr(0, equals);
+    std::u16string_view value = equals == text.npos ? u"" : text.substr(equals + 1);
+    SettingAnswer answer = handler(static_cast<remote::SettingAction>(request.wParam), name, value);
+    return {answer.ok ? Status::Ok : Status::Refused, 0, answer.text};
+}
+
 Reply Handle(const Request& request) {
     HWND window = Local(request.window);
     switch (request.operation) {
@@ -167,6 +185,8 @@ Reply Handle(const Request& request) {
         return {ChoosePopupMenuItem(static_cast<UINT>(request.wParam)) ? Status::Ok
                                                                        : Status::NoOpenMenu,
                 0, u""};
+    case Operation::Setting:
+        return HandleSetting(request);
     }
     return {Status::Malformed, 0, u""};
 }
@@ -183,11 +203,14 @@ std::string SocketPath(bool prepareRoot, std::string& error) {
 }
 
 // One call to the serving instance, reconnecting once if the connection broke.
+// A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
     InterfaceState& state = State();
+    state.timedOut = false;
     if (state.server) {
         return std::nullopt; // this process serves the root: nothing is remote
     }
+    timeout = state.timeout.value_or(timeout);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!state.client) {
             std::string error;
@@ -200,7 +223,11 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
                 return std::nullopt;
             }
         }
-        if (std::optional<Reply> reply = state.client->Call(request, timeout)) {
+        std::optional<Reply> reply = state.client->Call(request, timeout, &state.timedOut);
+        if (reply || state.timedOut) {
+            if (!reply) {
+                state.client.reset(); // its answer may still come, to nobody
+            }
             return reply;
         }
         state.client.reset();
@@ -325,6 +352,35 @@ BOOL SetRemoteForegroundWindow(HWND window) {
     request.wParam = reinterpret_cast<UINT_PTR>(window) & UINT_PTR{1};
     std::optional<Reply> reply = Call(request, kCallTimeout);
     return reply && reply->status == Status::Ok && reply->result != 0 ? TRUE : FALSE;
+}
+
+void SetSettingHandler(SettingHandler handler) {
+    State().settings = std::move(handler);
+}
+
+std::optional<SettingAnswer> RemoteSetting(remote::SettingAction action, std::u16string_view name,
+                                           std::u16string_view value) {
+    Request request;
+    request.operation = Operation::Setting;
+    request.wParam = static_cast<std::uint64_t>(action);
+    request.text = name;
+    if (action == remote::SettingAction::Set) {
+        request.text += u'=';
+        request.text += value;
+    }
+    std::optional<Reply> reply = Call(request, kCallTimeout);
+    if (!reply) {
+        return std::nullopt;
+    }
+    return SettingAnswer{reply->status == Status::Ok, reply->text};
+}
+
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout) {
+    State().timeout = timeout;
+}
+
+bool RemoteCallTimedOut() {
+    return State().timedOut;
 }
 
 bool ChooseRemoteMenuItem(UINT command) {

@@ -9,7 +9,13 @@
 // from one process to another is refused.
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/remote_protocol.h"
 
 #include "platform/types.h"
 
@@ -42,5 +48,32 @@ BOOL SetRemoteForegroundWindow(HWND window);
 // Chooses an item of the popup menu the serving instance has open (0 dismisses
 // it). False when no instance serves, or it has no menu open with that item.
 bool ChooseRemoteMenuItem(UINT command);
+
+// Requests from other processes (swipetype-config) to read or change one of
+// the program's settings, or reset them all, are answered by the program's own
+// code, which registers here; without a handler they are refused. `ok` false
+// means the request was refused, with one line in `text` saying why; else
+// `text` is the setting's value afterwards.
+struct SettingAnswer {
+    bool ok = false;
+    std::u16string text;
+};
+using SettingHandler = std::function<SettingAnswer(remote::SettingAction, std::u16string_view name,
+                                                   std::u16string_view value)>;
+void SetSettingHandler(SettingHandler handler);
+
+// Asks the instance serving this device root. Nothing when none serves it or it
+// gave no answer in time (RemoteCallTimedOut tells which).
+std::optional<SettingAnswer> RemoteSetting(remote::SettingAction action, std::u16string_view name,
+                                           std::u16string_view value = u"");
+
+// How long each call to the serving instance waits for its answer; by default
+// 5 s, and 30 s for a sent message, which may open a modal dialog over there.
+// A call that gets no answer in time fails and is not repeated.
+void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
+
+// True when the last call to the serving instance failed for want of an
+// answer in time.
+bool RemoteCallTimedOut();
 
 } // namespace platform

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/remembered_ports.h"
+
 namespace platform {
 namespace {
 
@@ -42,6 +44,9 @@ std::optional<std::string> ResolvePortPath(int number) {
     std::string variable = "SWIPETYPE_COM" + std::to_string(number);
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') {
         return std::string(value);
+    }
+    if (std::optional<std::string> remembered = RememberedPortPath(number)) {
+        return remembered;
     }
     return "/dev/ttyS" + std::to_string(number - 1);
 }

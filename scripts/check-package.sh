@@ -51,6 +51,7 @@ awk '$1 ~ /^-/ {sub(/^\.\//, "", $6); print $6}' "$work/contents" | sort >"$work
 cat "$work/files"
 expected=(
     usr/bin/swipetype usr/bin/swipetype-send usr/bin/swipetype-sim usr/bin/swipetype-launch
+    usr/bin/swipetype-config
     usr/lib/udev/rules.d/60-swipetype-uinput.rules
     usr/lib/systemd/user/swipetype.service
     usr/share/applications/swipetype.desktop
@@ -58,6 +59,7 @@ expected=(
     usr/share/icons/hicolor/32x32/apps/swipetype.png
     usr/share/man/man1/swipetype.1.gz usr/share/man/man1/swipetype-send.1.gz
     usr/share/man/man1/swipetype-sim.1.gz usr/share/man/man1/swipetype-launch.1.gz
+    usr/share/man/man1/swipetype-config.1.gz
     usr/share/doc/swipetype/copyright usr/share/doc/swipetype/changelog.Debian.gz
 )
 for path in "${expected[@]}"; do

@@ -147,9 +147,9 @@ TEST_F(SettingsStore, EveryStoredValueIsLoadedAndShown) {
         << "loading AutoStart does not touch the startup file";
 }
 
-TEST_F(SettingsStore, MissingBeepKeepsItAndDefaultsEverythingAfter) {
+TEST_F(SettingsStore, AMissingValueTakesItsDefaultAndTheOthersLoadAndSurviveASave) {
     StoreAll();
-    // Rewrite the key without "Beep".
+    // Rewrite the key without "Beep", in the middle of the table.
     std::string hive = test_support::ReadFile(root_.Hive("HKEY_LOCAL_MACHINE"));
     std::size_t beep = hive.find("\"Beep\"=dword:00000001\n");
     ASSERT_NE(beep, std::string::npos);
@@ -157,17 +157,46 @@ TEST_F(SettingsStore, MissingBeepKeepsItAndDefaultsEverythingAfter) {
     test_support::WriteFile(root_.Hive("HKEY_LOCAL_MACHINE"), hive);
 
     ScrambleDialogAndFields();
-    Settings.Beep = 1;
     EXPECT_EQ(LoadSettings(dialog_), 0);
-    EXPECT_EQ(Settings.Enable, 0u);
-    EXPECT_EQ(Settings.UseMSR, 0u) << "from the registry";
-    EXPECT_EQ(Settings.Beep, 1u) << "kept from before the load";
-    EXPECT_EQ(Check(dialog_, IDC_BEEP_ENABLE), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_BEEP_DISABLE), 0u);
-    EXPECT_EQ(Check(dialog_, IDC_INPUT_RFID), 1u);
-    ExpectDefaultFieldsAfterBeep();
-    EXPECT_EQ(Text(dialog_, IDC_PREFIX), u"") << "default although stored";
-    EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_DISABLE), 1u);
+    EXPECT_EQ(Settings.Beep, 0u) << "its own default";
+    EXPECT_EQ(Check(dialog_, IDC_BEEP_DISABLE), 1u);
+    EXPECT_EQ(std::u16string(Settings.Prefix), u"P:");
+    EXPECT_EQ(Text(dialog_, IDC_PREFIX), u"P:");
+    EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_ENABLE), 1u);
+    EXPECT_EQ(Settings.RFIDInterval, 600u);
+    ASSERT_EQ(SaveSettings(dialog_), 1);
+    std::string saved = test_support::ReadFile(root_.Hive("HKEY_LOCAL_MACHINE"));
+    EXPECT_EQ(saved.substr(0, beep), hive.substr(0, beep)) << saved;
+    EXPECT_EQ(saved.substr(beep), hive.substr(beep) + "\"Beep\"=dword:00000000\n") << saved;
+}
+
+// A number field holding text, as a hand-written "UseMSR"="0" has it.
+TEST_F(SettingsStore, NumberStoredAsTextIsTheNumberItSpells) {
+    struct Case {
+        std::u16string text;
+        DWORD expected;
+        int result;
+    };
+    const Case cases[] = {{u"0", 0, 1},
+                          {u"1000", 1000, 1},
+                          {u"0x3E8", 1000, 1},
+                          {u"4294967295", ~0u, 1},
+                          {u"4294967296", 325, 0},
+                          {u"", 325, 0},
+                          {u"12ms", 325, 0},
+                          {u" 12", 325, 0},
+                          {u"0x", 325, 0}};
+    StoreAll();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
+        StoreSetting(u"MSRInterval", c.text);
+        StoreSetting(u"UseMSR", u"0");
+        ScrambleDialogAndFields();
+        EXPECT_EQ(LoadSettings(dialog_), c.result);
+        EXPECT_EQ(Settings.MSRInterval, c.expected);
+        EXPECT_EQ(Settings.UseMSR, 0u) << "\"0\" is off, not the character code 0x30";
+        EXPECT_EQ(Settings.RFIDInterval, 600u);
+    }
 }
 
 TEST_F(SettingsStore, LongestPrefixIsSavedAndLoadedBackUnchanged) {
@@ -217,10 +246,11 @@ TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
         std::vector<BYTE> bytes;
         DWORD type;
         std::u16string expected;
+        int result = 1;
     };
     std::u16string full(1024, u'z');
     const Case cases[] = {
-        {TextBytes(full, false), REG_SZ, std::u16string(1023, u'z')},
+        {TextBytes(full, false), REG_SZ, std::u16string(1023, u'z'), 0},
         {TextBytes(u"abc", false), REG_SZ, u"abc"},
         {TextBytes(u"abc", false), REG_BINARY, u"abc"},
         {{0x41, 0x00, 0x42}, REG_BINARY, u"A"},
@@ -231,23 +261,23 @@ TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
         StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Prefix", c.type, c.bytes);
         std::fill(Settings.Prefix, Settings.Prefix + kSettingsTextSize, u'x');
         Settings.Suffix[0] = u'y';
-        EXPECT_EQ(LoadSettings(dialog_), 1);
+        EXPECT_EQ(LoadSettings(dialog_), c.result);
         EXPECT_EQ(std::u16string(Settings.Prefix), c.expected);
         EXPECT_EQ(std::u16string(Settings.Suffix), u":S") << "the next field is intact";
     }
 }
 
-TEST_F(SettingsStore, TooLargeTextLeavesItsFieldAndDefaultsTheRest) {
+TEST_F(SettingsStore, TooLargeTextIsCutAndTheRestLoads) {
     StoreAll();
-    StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Suffix", REG_SZ,
-               TextBytes(std::u16string(1024, u'q')));
+    std::u16string stored(1500, u'q');
+    stored[1022] = u'r';
+    StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Suffix", REG_SZ, TextBytes(stored));
     ScrambleDialogAndFields();
-    std::copy_n(u"kept", 5, Settings.Suffix);
-    EXPECT_EQ(LoadSettings(dialog_), 0);
+    EXPECT_EQ(LoadSettings(dialog_), 0) << "not read whole";
+    EXPECT_EQ(std::u16string(Settings.Suffix), stored.substr(0, 1023));
     EXPECT_EQ(std::u16string(Settings.Prefix), u"P:");
-    EXPECT_EQ(std::u16string(Settings.Suffix), u"kept");
-    EXPECT_EQ(Settings.SendTab, 0u);
-    EXPECT_EQ(Settings.MSRInterval, 325u);
+    EXPECT_EQ(Settings.SendTab, 1u);
+    EXPECT_EQ(Settings.MSRInterval, 500u);
 }
 
 TEST_F(SettingsStore, StoredIntervalTakesEffectAtTheReadersStart) {
@@ -368,19 +398,16 @@ TEST_F(SettingsStore, ResetRefreshesTheTrayPicture) {
     EXPECT_EQ(platform::TrayIcons()[0].iconResourceId, 103u);
 }
 
-TEST_F(SettingsStore, ResetWithAutoStartOnRemovesTheStartupFile) {
-    Settings.AutoStart = 1;
-    SetAutoStart(dialog_, TRUE);
+TEST_F(SettingsStore, ResetRemovesTheStartupFileWhateverAutoStartSays) {
     std::string startupFile = root_.Fs("Application/Startup/Swipetype.RUN");
-    ASSERT_TRUE(std::filesystem::exists(startupFile));
-    ResetSettings(dialog_);
-    EXPECT_EQ(Settings.AutoStart, 0u);
-    EXPECT_FALSE(std::filesystem::exists(startupFile));
-
-    // With AutoStart off, a reset leaves a file it did not make alone.
-    test_support::WriteFile(startupFile, "x");
-    ResetSettings(dialog_);
-    EXPECT_TRUE(std::filesystem::exists(startupFile));
+    for (DWORD autoStart : {1u, 0u}) {
+        SetAutoStart(dialog_, TRUE);
+        ASSERT_TRUE(std::filesystem::exists(startupFile));
+        Settings.AutoStart = autoStart;
+        ResetSettings(dialog_);
+        EXPECT_EQ(Settings.AutoStart, 0u);
+        EXPECT_FALSE(std::filesystem::exists(startupFile)) << "AutoStart was " << autoStart;
+    }
 }
 
 } // namespace

@@ -185,8 +185,7 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// A complete Settings key, so that every value loads (a missing value would give
-// it and every later one their defaults).
+// A complete Settings key: every value as the test gives it.
 inline std::string SettingsHive(int enable, int useMsr, const std::string& prefix) {
     return "Windows Registry Editor Version 5.00\n\n"
            "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
@@ -249,7 +248,7 @@ class ProgramTest : public testing::Test {
         std::vector<std::string> arguments{
             SWIPETYPE_PATH, "--root", root_.string(), "--keys",     keys_,
             "--ui",         ui_,      "--log",        log_.string()};
-        if (!device_.empty()) {
+        if (!device_.empty() && givePort_) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
         }
@@ -316,6 +315,7 @@ class ProgramTest : public testing::Test {
     std::filesystem::path root_;
     std::filesystem::path log_;
     std::string device_;
+    bool givePort_ = true;
     std::string keys_ = "text";
     std::string ui_ = "headless";
     Process sim_;

@@ -72,6 +72,40 @@ TEST(HostOptionsTest, EnvironmentGivesDefaultsThatOptionsOverride) {
     EXPECT_EQ(result.options.ui, "gtk");
 }
 
+TEST(HostOptionsTest, PortsFromBothSourcesAndTheOptionsGiven) {
+    auto env = Env({{"SWIPETYPE_COM1", "/dev/env"},
+                    {"SWIPETYPE_COM255", "/dev/far"},
+                    {"SWIPETYPE_ROOT", "/r"},
+                    {"SWIPETYPE_UI", "headless"}});
+    auto result = ParseHostOptions({"-h", "--port", "COM1:=", "--keys", "none", "MIN"}, env);
+    ASSERT_EQ(result.error, "");
+    EXPECT_TRUE(result.options.help);
+    ASSERT_EQ(result.options.ports.size(), 3u);
+    EXPECT_EQ(result.options.ports[1].number, 255);
+    EXPECT_EQ(result.options.ports[2].number, 1);
+    EXPECT_EQ(result.options.ports[2].path, "") << "the later one, which forgets";
+    EXPECT_EQ(result.options.given,
+              (std::vector<std::string>{"SWIPETYPE_UI", "SWIPETYPE_COM1", "SWIPETYPE_COM255",
+                                        "--port", "--keys"}));
+}
+
+TEST(HostOptionsTest, ACommandLineThatIsNotMinIsNamedWithAHint) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, ""},
+        {{"MIN"}, ""},
+        {{"min"}, "\"min\" is not exactly MIN, so the window is shown at start"},
+        {{"MIN", "/dev/ttyACM0"}, "did you mean --port COM1:=/dev/ttyACM0?"},
+        {{"-keys=text"}, "did you mean the option --keys? Options come before"},
+        {{"MIN", "--list-ports"}, "did you mean the option --list-ports?"},
+        {{"-x"}, "options start with -- and come before it"},
+    };
+    for (const auto& [commandLine, expected] : cases) {
+        std::string line = host::DescribeCommandLine(commandLine);
+        EXPECT_EQ(expected.empty(), line.empty()) << line;
+        EXPECT_NE(line.find(expected), std::string::npos) << line;
+    }
+}
+
 TEST(HostOptionsTest, BadInputIsOneClearLine) {
     const std::vector<std::vector<std::string>> bad = {
         {"--bogus"},
@@ -80,6 +114,7 @@ TEST(HostOptionsTest, BadInputIsOneClearLine) {
         {"--key-delay", "x"},
         {"--port", "COM0:=/x"},
         {"--port", "COM1:"},
+        {"--port", "COM256:=/x"},
         {"--port", "TTY1=/x"},
         {"--codepage", "437"},
         {"--ui", "qt"},

@@ -11,6 +11,7 @@
 #include "platform/hive_file.h"
 #include "platform/recorder.h"
 #include "platform/registry.h"
+#include "platform/strict_utf8.h"
 #include "support/temp_device_root.h"
 
 namespace {
@@ -78,23 +79,31 @@ class HiveFileTest : public testing::Test {
     TempDeviceRoot root_;
 };
 
-TEST_F(HiveFileTest, HandWrittenHiveSurvivesASave) {
-    WriteFile(Hive(), std::string(kHandWritten));
-    ASSERT_EQ(SetText(u"Prefix", u"ID:"), ERROR_SUCCESS);
+// The text in one of the encodings a hive file comes in; "" marks none.
+std::string Encoded(std::string_view text, std::string_view mark) {
+    if (mark.size() != 2) {
+        return std::string(mark) + std::string(text);
+    }
+    std::string bytes(mark);
+    std::u16string units = platform::DecodeUtf8(text).value_or(u"");
+    for (char16_t unit : units) {
+        char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit);
+        bytes += mark[0] == '\xFE' ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
 
-    std::string after = ReadFile(Hive());
-    EXPECT_EQ(after, "Windows Registry Editor Version 5.00\n"
-                     "\n"
-                     "; Settings for the terminal in bay 3\n"
-                     "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
-                     "\"Enable\"=dword:00000001\n"
-                     "; keep the odd binary value\n"
-                     "\"Calibration\"=hex(3):de,ad,be,ef\n"
-                     "\"Prefix\"=\"ID:\"\n"
-                     "\n"
-                     "[HKEY_LOCAL_MACHINE\\Software\\Other Vendor]\n"
-                     "\"Name\"=\"Caf\xC3\xA9 \\\"quoted\\\"\"\n"
-                     "\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\n");
+TEST_F(HiveFileTest, HandWrittenHiveIsWrittenBackAsItWasSaveWhatChanged) {
+    std::string expected(kHandWritten);
+    expected.replace(expected.find("\"old\""), 5, "\"ID:\"\r\n\"Suffix\"=\"\"");
+    for (std::string_view mark : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(mark)));
+        WriteFile(Hive(), Encoded(kHandWritten, mark));
+        ASSERT_EQ(SetText(u"Prefix", u"ID:"), ERROR_SUCCESS);
+        ASSERT_EQ(SetText(u"Suffix", u""), ERROR_SUCCESS);
+        ASSERT_EQ(SetText(u"Prefix", u"ID:"), ERROR_SUCCESS) << "the same text again";
+        EXPECT_EQ(ReadFile(Hive()), Encoded(expected, mark));
+    }
     DWORD type = 0;
     EXPECT_EQ(Query(u"Software\\Other Vendor", u"List", &type),
               (std::vector<BYTE>{0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}));
@@ -151,6 +160,39 @@ TEST_F(HiveFileTest, UnreadableHiveIsNeitherSetAsideNorOverwritten) {
     EXPECT_EQ(SetText(u"Prefix", u"x"), ERROR_ACCESS_DENIED);
     ::chmod(Hive().c_str(), 0600);
     EXPECT_EQ(ReadFile(Hive()), kHandWritten);
+}
+
+// A device root the user may only read (as root: one that belongs to nobody,
+// read by a child process that became nobody).
+TEST_F(HiveFileTest, ReadOnlyRootIsReadAndRefusesChangesSayingSoOnce) {
+    WriteFile(Hive(), std::string(kHandWritten));
+    std::string registry = root_.Path() + "/registry";
+    for (const std::string& path : {root_.Path(), registry, Hive()}) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chmod(path.c_str(), path == Hive() ? 0400 : 0500), 0);
+    }
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(10);
+        }
+        platform::StartRecording();
+        bool read = Query(u"Software\\Zelna\\Swipetype", u"Prefix") ==
+                    std::vector<BYTE>{'o', 0, 'l', 0, 'd', 0, 0, 0};
+        bool refused = SetText(u"Prefix", u"new") == ERROR_ACCESS_DENIED &&
+                       SetText(u"Suffix", u"new") == ERROR_ACCESS_DENIED;
+        ::_exit((read ? 0 : 1) | (refused ? 0 : 2) |
+                (platform::Recorded().debugLines.size() == 1 ? 0 : 4));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0)
+        << "1: not read, 2: a change not refused, 4: not said exactly once, 10: no nobody";
+    ::chmod(root_.Path().c_str(), 0700);
+    ::chmod(registry.c_str(), 0700);
+    EXPECT_EQ(ReadFile(Hive()), kHandWritten);
+    EXPECT_EQ(FilesIn(registry), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg"});
 }
 
 TEST_F(HiveFileTest, HiveThatIsNoFileIsLeftAlone) {

@@ -4,6 +4,7 @@
 
 namespace {
 
+using namespace std::string_view_literals;
 using platform::hive::Document;
 using platform::hive::Parse;
 using platform::hive::ParseError;
@@ -186,6 +187,8 @@ TEST(HiveFormat, RefusesWhatItDoesNotKnow) {
         {"Windows Registry Editor Version 5.00\n[A]\nx=dword:1\n", 3},
         {"Windows Registry Editor Version 5.00\n[A]\n\"x\"=\"\xC3\x28\"\n", 3},
         {"Windows Registry Editor Version 5.00\n[A]\n\"x\"=\"\xED\xA0\x80\"\n", 3},
+        {"\xFF\xFE;\0\n\0;"sv, 2},          // UTF-16 that ends in half a unit
+        {"\xFE\xFF\0;\0\n\xD8\0\0\n"sv, 2}, // a lone surrogate
     };
     for (const Rejected& c : cases) {
         ParseError error;
@@ -197,12 +200,16 @@ TEST(HiveFormat, RefusesWhatItDoesNotKnow) {
 
 TEST(HiveFormat, HandWrittenHiveRoundTrips) {
     Document document = MustParse(kHandWritten);
+    EXPECT_EQ(Serialize(document), kHandWritten) << "byte for byte, mark and line ends included";
+    // A changed value is written in the program's form with the file's line
+    // end; the notes before it stay.
+    platform::hive::Key& key = document.keys[0];
+    platform::hive::SetValue(key, u"Colour", 1, Utf16z(u"red"));
     std::string written = Serialize(document);
-    EXPECT_EQ(MustParse(written), document);
-    EXPECT_EQ(Serialize(MustParse(written)), written);
-    // Notes stay where the person put them.
-    EXPECT_NE(written.find("; the colour of the thing\n\"Colour\"=\"blue"), std::string::npos)
+    EXPECT_NE(written.find("; the colour of the thing\r\n\"Colour\"=\"red\"\r\n@="),
+              std::string::npos)
         << written;
+    EXPECT_EQ(MustParse(written), document);
 }
 
 TEST(HiveFormat, NamesCompareWithoutCase) {

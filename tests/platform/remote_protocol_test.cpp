@@ -30,7 +30,11 @@ std::vector<Request> SampleRequests() {
     Request menu;
     menu.operation = Operation::ChooseMenuItem;
     menu.wParam = 40019;
-    return {find, send, setText, getText, menu};
+    Request setting;
+    setting.operation = Operation::Setting;
+    setting.wParam = static_cast<std::uint64_t>(SettingAction::Set);
+    setting.text = u"Prefix=ID: \u00E9";
+    return {find, send, setText, getText, menu, setting};
 }
 
 TEST(RemoteProtocolTest, RequestsAndRepliesRoundTrip) {

@@ -7,18 +7,25 @@ namespace send_tool {
 namespace {
 
 const char* const kUsage =
-    R"(Usage: swipetype-send [--root DIR] [--post] [--control ID] MESSAGE [WPARAM [LPARAM | TEXT]]
-  or:  swipetype-send [--root DIR] --menu COMMAND
+    R"(Usage: swipetype-send [--root DIR] [--post] [--window TITLE] [--control ID]
+                      [--timeout SECONDS] MESSAGE [WPARAM [LPARAM | TEXT]]
+  or:  swipetype-send [--root DIR] [--timeout SECONDS] --menu COMMAND
 Sends a window message to the running Swipetype (the window of class "SWIPETYPE"
 and title "Swipetype") of a device root, and prints the result.
 
-  --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
-  --post          post the message and return at once
-  --control ID    address the control with that id in the options dialog
-  --menu COMMAND  choose the item with that command id in the open popup menu
-                  (0 dismisses it)
-  --help          show this help and exit
-  --version       show the version and exit
+  --root DIR         device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
+  --post             post the message and return at once
+  --window TITLE     address the program's top-level window with that title
+                     instead, such as a dialog it shows ("About Swipetype")
+  --control ID       address the control with that id in the options dialog
+                     (or in the window given with --window)
+  --menu COMMAND     choose the item with that command id in the open popup menu
+                     (0 dismisses it)
+  --timeout SECONDS  give up on a call that gets no answer in that time
+                     (default 5); a message that opens a modal dialog is
+                     answered only when the dialog closes
+  -h, --help         show this help and exit
+  --version          show the version and exit
 
 MESSAGE is a number or one of WM_COMMAND, WM_CLOSE, WM_SIZE, WM_SETTEXT,
 WM_GETTEXT, BM_CLICK, BM_GETCHECK, UM_SHOW_OPTIONS, UM_TRAY_NOTIFY,
@@ -26,8 +33,9 @@ UM_POPUP_COMMAND. WPARAM and LPARAM are numbers (decimal or 0x hexadecimal);
 TEXT is the text of WM_SETTEXT. WM_GETTEXT prints the text.
 
 Exit status: 0 when the message was delivered, 1 when no such window, control or
-open menu exists, 2 for a bad command line.
-Example: swipetype-send --control 1003 BM_CLICK   (clicks "Enable")
+open menu exists or no answer came in time, 2 for a bad command line.
+Examples: swipetype-send --control 1003 BM_CLICK   (clicks "Enable")
+  swipetype-send --window "About Swipetype" --control 1032 BM_CLICK   (closes About)
 )";
 
 const std::pair<const char*, unsigned> kMessages[] = {
@@ -86,13 +94,33 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
         out = arguments[++i];
         return true;
     };
-    for (; i < arguments.size() && arguments[i].rfind("--", 0) == 0; ++i) {
+    for (; i < arguments.size() && (arguments[i].rfind("--", 0) == 0 || arguments[i] == "-h");
+         ++i) {
         const std::string& option = arguments[i];
         std::string text;
         if (option == "--") {
             ++i;
             break;
-        } else if (option == "--help") {
+        } else if (option == "--window") {
+            if (!value(option, text)) {
+                return result;
+            }
+            command.window = text;
+        } else if (option == "--timeout") {
+            double seconds = 0;
+            if (!value(option, text)) {
+                return result;
+            }
+            auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+            if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+                seconds > 86400) {
+                result.error =
+                    "swipetype-send: --timeout wants seconds above 0, up to 86400, not '" + text +
+                    "'";
+                return result;
+            }
+            command.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+        } else if (option == "--help" || option == "-h") {
             command.help = true;
             return result;
         } else if (option == "--version") {
@@ -133,8 +161,8 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
     std::vector<std::string> rest(arguments.begin() + static_cast<std::ptrdiff_t>(i),
                                   arguments.end());
     if (command.menu) {
-        if (!rest.empty() || command.post || command.control) {
-            result.error = "swipetype-send: --menu takes no message, --post or --control";
+        if (!rest.empty() || command.post || command.control || command.window) {
+            result.error = "swipetype-send: --menu takes no message, --post, --window or --control";
         }
         return result;
     }

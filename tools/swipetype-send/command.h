@@ -1,6 +1,7 @@
 // What swipetype-send was asked to do, read from its command line.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@ namespace send_tool {
 
 struct Command {
     std::optional<std::string> root;
+    std::optional<std::string> window; // --window TITLE
+    std::chrono::milliseconds timeout{5000};
     bool post = false;
     std::optional<int> control;   // --control ID
     std::optional<unsigned> menu; // --menu COMMAND

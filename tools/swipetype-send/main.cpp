@@ -21,35 +21,53 @@ int Fail(int status, const std::string& line) {
     return status;
 }
 
+// A call that failed for want of an answer says so instead of `line`.
+int FailCall(const send_tool::Command& command, const std::string& line) {
+    if (platform::RemoteCallTimedOut()) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", command.timeout.count() / 1000.0);
+        return Fail(kNotFound, std::string("swipetype-send: no answer within ") + seconds +
+                                   " s (a modal dialog of the program, such as About, answers "
+                                   "when it closes; --window reaches it)");
+    }
+    return Fail(kNotFound, line);
+}
+
 int Run(const send_tool::Command& command) {
     if (command.root) {
         platform::SetDeviceRoot(*command.root);
     }
+    platform::SetRemoteCallTimeout(command.timeout);
     const std::string where = " in device root " + platform::DeviceRoot();
     if (command.menu) {
         if (!platform::ChooseRemoteMenuItem(*command.menu)) {
-            return Fail(kNotFound, "swipetype-send: no open popup menu with item " +
-                                       std::to_string(*command.menu) + where);
+            return FailCall(command, "swipetype-send: no open popup menu with item " +
+                                         std::to_string(*command.menu) + where);
         }
         return kDelivered;
     }
-    HWND target = platform::FindRemoteWindow(u"SWIPETYPE", u"Swipetype");
+    std::u16string title = command.window ? platform::Utf8ToUtf16(*command.window) : u"Swipetype";
+    HWND target =
+        platform::FindRemoteWindow(command.window ? nullptr : u"SWIPETYPE", title.c_str());
     if (target == nullptr) {
-        return Fail(kNotFound, "swipetype-send: no running Swipetype window" + where);
+        return FailCall(command, "swipetype-send: no running Swipetype window" +
+                                     (command.window ? " titled \"" + *command.window + "\"" : "") +
+                                     where);
     }
     if (command.control) {
         target = platform::FindRemoteControl(target, *command.control);
         if (target == nullptr) {
-            return Fail(kNotFound, "swipetype-send: no control " +
-                                       std::to_string(*command.control) + " in the options dialog" +
-                                       where);
+            return FailCall(command,
+                            "swipetype-send: no control " + std::to_string(*command.control) +
+                                (command.window ? " in that window" : " in the options dialog") +
+                                where);
         }
     }
     auto wParam = static_cast<WPARAM>(command.wParam);
     if (command.post) {
         if (!platform::PostRemoteMessage(target, command.message, wParam,
                                          static_cast<LPARAM>(command.lParam))) {
-            return Fail(kNotFound, "swipetype-send: the message was not delivered");
+            return FailCall(command, "swipetype-send: the message was not delivered");
         }
         return kDelivered;
     }
@@ -77,8 +95,8 @@ int Run(const send_tool::Command& command) {
         }
     }
     if (!delivered) {
-        return Fail(kNotFound, "swipetype-send: the message was not delivered (the window is "
-                               "gone, or the message cannot cross processes)");
+        return FailCall(command, "swipetype-send: the message was not delivered (the window is "
+                                 "gone, or the message cannot cross processes)");
     }
     return kDelivered;
 }

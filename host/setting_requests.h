@@ -1,0 +1,14 @@
+// The running program's answer to swipetype-config: a setting is read or
+// changed the way the options dialog would change it, then saved at once, so
+// that the program's own save when it ends keeps the change.
+#pragma once
+
+#include "platform/remote_windows.h"
+
+namespace host {
+
+// Answers one request; used through platform::SetSettingHandler.
+platform::SettingAnswer AnswerSettingRequest(platform::remote::SettingAction action,
+                                             std::u16string_view name, std::u16string_view value);
+
+} // namespace host

@@ -1,0 +1,32 @@
+// What swipetype-config was asked to do, read from its command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace config_tool {
+
+enum class Action { List, Get, Set, Reset, Port, Help, Version };
+
+struct Command {
+    std::optional<std::string> root;
+    Action action = Action::List;
+    std::string name;                // the setting of get and set
+    std::string value;               // the value of set
+    int port = 0;                    // n of port COMn:
+    std::optional<std::string> path; // port's PATH, when given ("" forgets)
+};
+
+struct ParseResult {
+    Command command;
+    std::string error; // one line; empty when the command line is good
+};
+
+// Checks the names and values too, so that a bad one is refused before anything
+// is asked of the program or written.
+ParseResult ParseCommand(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+} // namespace config_tool
