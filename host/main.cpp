@@ -135,6 +135,7 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
     if (!parsed.error.empty()) {
