@@ -18,6 +18,7 @@
 #include "platform/key_sink_choice.h"
 #include "platform/keyboard.h"
 #include "platform/messages.h"
+#include "platform/orderly_end.h"
 #include "platform/remote_windows.h"
 #include "platform/serial_port_names.h"
 
@@ -74,7 +75,7 @@ platform::WindowInterfaceRole StartOrFindRunningInstance(std::string& error) {
 }
 
 // "Exit" as the menus give it; before the main window exists, just the quit.
-void EndOrderly(int /*signal*/) {
+void EndOrderly() {
     if (MainWindow != nullptr) {
         PostMessageW(MainWindow, WM_COMMAND, IDM_EXIT, 0);
     } else {
@@ -114,12 +115,13 @@ int Run(const host::HostOptions& options) {
         return Fail(error);
     }
 
+    platform::SetOrderlyEndHandler(EndOrderly);
     std::string frontEnd = handsOver ? "headless" : host::ChooseFrontEnd(options.ui);
     if (!host::StartFrontEnd(frontEnd, error)) {
         platform::StopWindowInterface();
         return Fail(error);
     }
-    if (!host::HandleEndingSignals(EndOrderly, error)) {
+    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
         std::fprintf(stderr, "swipetype: %s\n", error.c_str());
     }
 
