@@ -19,7 +19,6 @@ namespace platform::hive {
 namespace {
 
 constexpr auto kLockPatience = std::chrono::seconds(10);
-constexpr auto kLockPoll = std::chrono::milliseconds(5);
 constexpr const char* kTemporaryMark = ".tmp-";
 
 std::function<void()>& BeforeRename() {
@@ -120,32 +119,19 @@ void SetBeforeHiveRename(std::function<void()> hook) {
 
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
 
-HiveFile::~HiveFile() {
-    if (lockFd_ >= 0) {
-        ::flock(lockFd_, LOCK_UN);
-        ::close(lockFd_);
-    }
-}
+HiveFile::~HiveFile() = default;
 
 LONG HiveFile::Lock() {
     std::string lockPath = path_ + ".lock";
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) {
+    if (lock_.Acquire(lockPath, kLockPatience)) {
+        return ERROR_SUCCESS;
+    }
+    if (errno != EWOULDBLOCK) {
         Report("cannot open registry lock " + lockPath + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
-    auto deadline = std::chrono::steady_clock::now() + kLockPatience;
-    while (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            Report("registry file " + path_ + " stays locked by another process");
-            ::close(lockFd_);
-            lockFd_ = -1;
-            return ERROR_TIMEOUT;
-        }
-        std::this_thread::sleep_for(kLockPoll);
-    }
-    return ERROR_SUCCESS;
+    Report("registry file " + path_ + " stays locked by another process");
+    return ERROR_TIMEOUT;
 }
 
 LONG HiveFile::Load(Document& document) {
