@@ -33,17 +33,24 @@ void SayOnStandardError(const std::string& text) {
     (void)!::write(STDERR_FILENO, line.data(), line.size());
 }
 
-// One write of the whole line; false when it did not all reach the file.
+// One write of the whole line, as a rule. A write cut short (a disk filling up)
+// is continued at once, which either ends the line or tells why it cannot be.
+// False when the line did not all reach the file.
 bool WriteLine(EventLog& log, const std::string& line) {
-    ssize_t written;
-    do {
-        written = ::write(log.fd, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(line.size())) {
+    std::size_t done = 0;
+    int error = 0;
+    while (done < line.size() && error == 0) {
+        ssize_t written = ::write(log.fd, line.data() + done, line.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            error = written == 0 ? ENOSPC : errno;
+        }
+    }
+    if (error == 0) {
         return true;
     }
-    int error = written < 0 ? errno : ENOSPC;
-    log.lineCut = log.lineCut || written > 0;
+    log.lineCut = log.lineCut || done > 0;
     if (log.lost++ == 0) {
         SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +
                            "; events are dropped until it can be written");

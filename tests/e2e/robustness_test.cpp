@@ -81,6 +81,70 @@ TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
     EXPECT_EQ(program_.Wait(5s), 0);
 }
 
+std::vector<std::uint8_t> FindWindowFrame() {
+    remote::Request request;
+    request.operation = remote::Operation::FindWindow;
+    request.className = u"SWIPETYPE";
+    request.text = u"Swipetype";
+    return remote::Frame(remote::EncodeRequest(request));
+}
+
+TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp) {
+    StartProgram();
+    std::string error;
+    std::string path = remote::SocketPathForRoot(root_.string(), error);
+    std::string pid = std::to_string(program_.Pid());
+    Process limit;
+    ASSERT_TRUE(limit.Start({"/usr/bin/prlimit", "--pid", pid, "--nofile=3:"}));
+    ASSERT_EQ(limit.Wait(5s), 0) << limit.Errors();
+    // A request waits in the listening queue while the program cannot take it.
+    int waiting = Connect(path);
+    ASSERT_GE(waiting, 0);
+    std::vector<std::uint8_t> frame = FindWindowFrame();
+    ASSERT_EQ(send(waiting, frame.data(), frame.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(frame.size()));
+    auto before = CpuTime(program_.Pid());
+    std::this_thread::sleep_for(3s);
+    EXPECT_LT(CpuTime(program_.Pid()) - before, 30ms) << "spinning on the listening socket";
+    ASSERT_TRUE(limit.Start({"/usr/bin/prlimit", "--pid", pid, "--nofile=1024:"}));
+    ASSERT_EQ(limit.Wait(5s), 0) << limit.Errors();
+    pollfd reply{waiting, POLLIN, 0};
+    EXPECT_EQ(poll(&reply, 1, 3000), 1) << "the waiting request is answered";
+    close(waiting);
+    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+}
+
+TEST_F(ProgramTest, AClientThatNeverReadsIsDroppedWithoutHoldingTheProgram) {
+    StartProgram();
+    std::string error;
+    int stuck = Connect(remote::SocketPathForRoot(root_.string(), error));
+    ASSERT_GE(stuck, 0);
+    std::vector<std::uint8_t> requests;
+    for (int i = 0; i < 2000; ++i) {
+        std::vector<std::uint8_t> frame = FindWindowFrame();
+        requests.insert(requests.end(), frame.begin(), frame.end());
+    }
+    // Requests by the thousand, none of whose replies is read, until the program
+    // hangs up on the client.
+    ssize_t sent = 0;
+    auto deadline = Clock::now() + 10s;
+    while (sent >= 0 && Clock::now() < deadline) {
+        sent = send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        pollfd room{stuck, POLLOUT, 0};
+        poll(&room, 1, sent < 0 && errno == EAGAIN ? 100 : 0);
+        sent = sent < 0 && errno == EAGAIN ? 0 : sent;
+        auto asked = Clock::now();
+        EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+        ASSERT_LT(Clock::now() - asked, 1s) << "the program was held by the stuck client";
+    }
+    EXPECT_LT(sent, 0) << "the client was not dropped";
+    close(stuck);
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+}
+
 TEST(ProgramExports, OnlyTheFiveTimerFunctions) {
     FILE* nm = popen("nm -D --defined-only " SWIPETYPE_PATH, "r");
     ASSERT_NE(nm, nullptr);
