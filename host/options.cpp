@@ -19,7 +19,8 @@ reads into the application that has the keyboard focus.
                        env SWIPETYPE_COMn; default /dev/ttyS<n-1>)
   --keys SINK          where key events go: xtest | uinput | text | none
                        (env SWIPETYPE_KEYS; default: xtest on an X display
-                       with XTest, else uinput, else none)
+                       with XTest, else uinput, else none; under Wayland
+                       uinput first)
   --layout XKB         keyboard layout the uinput sink types for
                        (env XKB_DEFAULT_LAYOUT; default "us")
   --key-delay MS       pause between key events; default 0, back to back
@@ -32,6 +33,7 @@ reads into the application that has the keyboard focus.
   --version            show the version and exit
 
 The COMMAND LINE is the program's own: "MIN" starts it with its window hidden.
+SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved).
 )";
 
 bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
