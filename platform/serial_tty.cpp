@@ -123,11 +123,11 @@ int OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int&
 // A tty stays this port's device for as long as the port is open, also while the
 // tty itself is gone: unplugged, or the far end of a pseudo-terminal ended. Then
 // the descriptor is closed (so that the kernel can give the name to the device
-// when it comes back), transfers move nothing and wait out their time without
-// spinning, and the path is looked at again once a second. A tty found there is
-// taken again with the settings and output lines the program last set; the
-// port's time-outs and buffer live above the device and are untouched. The
-// program's own state never notices: the reader just reads nothing meanwhile.
+// when it comes back), reads bring nothing and wait out their time without
+// spinning, writes go to nobody, and the path is looked at again once a second. A tty found there
+// is taken again with the settings and output lines the program last set; the port's time-outs and
+// buffer live above the device and are untouched. The program's own state never notices: the reader
+// just reads nothing meanwhile.
 class TtyDevice final : public SerialDevice {
   public:
     TtyDevice(std::string path, std::string port, DWORD access)
@@ -309,9 +309,11 @@ DWORD TtyDevice::Read(BYTE* buffer, std::size_t capacity, std::size_t& moved) {
 }
 
 DWORD TtyDevice::Write(const BYTE* data, std::size_t count, std::size_t& moved) {
-    moved = 0;
-    if (!Present()) {
-        return ERROR_SUCCESS; // taken by nobody, as when a write time-out runs out
+    // Bytes written to a port with nothing on it go out to nobody, as a UART
+    // with its cable pulled still sends them; the writer is not held up.
+    moved = Present() ? 0 : count;
+    if (moved == count) {
+        return ERROR_SUCCESS;
     }
     ssize_t written = ::write(fd_, data, count);
     if (written > 0) {
@@ -327,8 +329,10 @@ DWORD TtyDevice::Write(const BYTE* data, std::size_t count, std::size_t& moved) 
 
 DWORD TtyDevice::Wait(WaitFor what, CommTime limit) {
     if (!Present()) {
-        // Nothing can come or go: the wait is sat out, not spun.
-        std::this_thread::sleep_for(std::min<CommTime>(limit, kLookAgain));
+        // Nothing can come: a wait for input is sat out, not spun.
+        if (what == WaitFor::Input) {
+            std::this_thread::sleep_for(std::min<CommTime>(limit, kLookAgain));
+        }
         return ERROR_SUCCESS;
     }
     pollfd entry{fd_, static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
