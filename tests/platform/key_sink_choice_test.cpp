@@ -84,6 +84,7 @@ TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
 // The session type decides the order: under X11 xtest comes first; under Wayland
 // uinput does, and an xtest taken there is said to reach only X11 applications.
 struct Session {
+    const char* name;
     const char* waylandDisplay;
     const char* sessionType;
     bool uinput;
@@ -125,11 +126,13 @@ TEST_P(KeySinkSessionTest, DefaultFollowsTheSessionType) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sessions, KeySinkSessionTest,
-                         testing::Values(Session{nullptr, nullptr, false, "xtest", false},
-                                         Session{nullptr, "x11", true, "xtest", false},
-                                         Session{"wayland-0", nullptr, false, "xtest", true},
-                                         Session{nullptr, "wayland", true, "uinput", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, KeySinkSessionTest,
+    testing::Values(Session{"x11", nullptr, nullptr, false, "xtest", false},
+                    Session{"x11_with_uinput", nullptr, "x11", true, "xtest", false},
+                    Session{"wayland_without_uinput", "wayland-0", nullptr, false, "xtest", true},
+                    Session{"wayland_with_uinput", nullptr, "wayland", true, "uinput", false}),
+    [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 
 TEST(KeySinkChoiceTest, DefaultFallsBackToNoneAndSaysWhy) {
     ScopedEnvironment display("DISPLAY", nullptr);
