@@ -482,6 +482,9 @@ DWORD TtyDevice::Release(bool restore) {
     if (hasOriginal_) {
         if (restore) {
             DrainOutput();
+            if (fd_ < 0) {
+                return ERROR_SUCCESS; // it went away while draining
+            }
             tcsetattr(fd_, TCSANOW, &original_);
             if (originalCustomRate_) {
                 SetCustomRate(fd_, *originalCustomRate_);

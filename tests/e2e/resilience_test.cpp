@@ -10,6 +10,14 @@
 namespace e2e {
 namespace {
 
+// The reader's own polling (a status query every 325 ms) costs about three times
+// as much CPU under AddressSanitizer.
+#ifdef __SANITIZE_ADDRESS__
+constexpr int kSanitizerSlowdown = 3;
+#else
+constexpr int kSanitizerSlowdown = 1;
+#endif
+
 const std::string kSwipe = "%B4111111111111111^DOE/J^2512?;4111111111111111=2512?\n";
 const std::string kTyped = "4111111111111111=2512\r";
 
@@ -100,7 +108,7 @@ TEST_F(ResilienceTest, AnUnpluggedReaderComesBackByItselfWithoutSpinning) {
     auto before = CpuTime(program_.Pid());
     std::this_thread::sleep_for(2s);
     auto used = CpuTime(program_.Pid()) - before;
-    EXPECT_LT(used, 2ms) << "more than 0.1 % of a core while the reader was gone";
+    EXPECT_LT(used, 2ms * kSanitizerSlowdown) << "more than 0.1 % of a core while it was gone";
 
     ASSERT_NO_FATAL_FAILURE(StartLinkedSimulator());
     EXPECT_TRUE(WaitUntil([&] {
