@@ -229,6 +229,10 @@ TEST_P(MsrPauseTest, ASwipePausingInsideATrackIsTypedWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Pauses, MsrPauseTest,
                          testing::Values(Pause{100, 100}, Pause{100, 250}, Pause{100, 400},
-                                         Pause{kTick, 200}, Pause{kTick, 400}));
+                                         Pause{kTick, 200}, Pause{kTick, 400}),
+                         [](const testing::TestParamInfo<Pause>& info) {
+                             return "poll_" + std::to_string(info.param.interval) + "_pause_" +
+                                    std::to_string(info.param.pause);
+                         });
 
 } // namespace
