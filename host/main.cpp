@@ -22,6 +22,7 @@
 #include "platform/key_sink_choice.h"
 #include "platform/keyboard.h"
 #include "platform/messages.h"
+#include "platform/orderly_end.h"
 #include "platform/remote_windows.h"
 
 namespace {
@@ -97,7 +98,7 @@ void SayHandedOver(const host::HostOptions& options) {
 }
 
 // "Exit" as the menus give it; before the main window exists, just the quit.
-void EndOrderly(int /*signal*/) {
+void EndOrderly() {
     if (MainWindow != nullptr) {
         PostMessageW(MainWindow, WM_COMMAND, IDM_EXIT, 0);
     } else {
@@ -146,12 +147,13 @@ int Run(const host::HostOptions& options) {
         }
     }
 
+    platform::SetOrderlyEndHandler(EndOrderly);
     std::string frontEnd = handsOver ? "headless" : host::ChooseFrontEnd(options.ui);
     if (!host::StartFrontEnd(frontEnd, error)) {
         platform::StopWindowInterface();
         return Fail(error);
     }
-    if (!host::HandleEndingSignals(EndOrderly, error)) {
+    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
         std::fprintf(stderr, "swipetype: %s\n", error.c_str());
     }
 
@@ -170,6 +172,7 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
     if (!parsed.error.empty()) {

@@ -24,7 +24,8 @@ reads into the application that has the keyboard focus.
                        PATH forgets it (default /dev/ttyS<n-1>)
   --keys SINK          where key events go: xtest | uinput | text | none
                        (env SWIPETYPE_KEYS; default: xtest on an X display
-                       with XTest, else uinput, else none)
+                       with XTest, else uinput, else none; under Wayland
+                       uinput first)
   --layout XKB         keyboard layout the uinput sink types for
                        (env XKB_DEFAULT_LAYOUT; default "us")
   --key-delay MS       pause between key events; default 0, back to back
@@ -39,6 +40,7 @@ reads into the application that has the keyboard focus.
 
 The COMMAND LINE is the program's own: exactly "MIN" starts it with its window
 hidden; anything else starts it shown, and says so.
+SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved).
 )";
 
 bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {

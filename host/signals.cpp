@@ -17,13 +17,14 @@ bool HandleEndingSignals(std::function<void(int signal)> onSignal, std::string& 
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
-        error = std::string("cannot block SIGINT and SIGTERM: ") + std::strerror(errno);
+        error = std::string("cannot block SIGINT, SIGTERM and SIGHUP: ") + std::strerror(errno);
         return false;
     }
     int fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd < 0) {
-        error = std::string("cannot watch SIGINT and SIGTERM: ") + std::strerror(errno);
+        error = std::string("cannot watch SIGINT, SIGTERM and SIGHUP: ") + std::strerror(errno);
         sigprocmask(SIG_UNBLOCK, &signals, nullptr);
         return false;
     }
@@ -34,6 +35,10 @@ bool HandleEndingSignals(std::function<void(int signal)> onSignal, std::string& 
         }
     });
     return true;
+}
+
+void IgnoreBrokenPipes() {
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace host

@@ -26,7 +26,8 @@ std::shared_ptr<SerialDevice> OpenPortDevice(int number, DWORD access, DWORD& er
         return nullptr;
     }
     std::string reason;
-    std::unique_ptr<SerialDevice> tty = OpenTtyDevice(*path, access, error, reason);
+    std::unique_ptr<SerialDevice> tty =
+        OpenTtyDevice(*path, "COM" + std::to_string(number), access, error, reason);
     if (!tty) {
         SaySerialNoteOnce(*path, "open:" + reason,
                           "COM" + std::to_string(number) + ": cannot open " + *path + ": " +

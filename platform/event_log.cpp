@@ -14,12 +14,48 @@ namespace {
 
 struct EventLog {
     int fd = -1;
+    std::string path;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    // Events not written since the log last failed (a full disk): the failure is
+    // said once on standard error, and the return of the log once more.
+    std::size_t lost = 0;
+    // A write that stopped inside a line: the next line first ends that one.
+    bool lineCut = false;
 };
 
 EventLog& Log() {
     static EventLog log;
     return log;
+}
+
+void SayOnStandardError(const std::string& text) {
+    std::string line = "swipetype: " + text + "\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+}
+
+// One write of the whole line, as a rule. A write cut short (a disk filling up)
+// is continued at once, which either ends the line or tells why it cannot be.
+// False when the line did not all reach the file.
+bool WriteLine(EventLog& log, const std::string& line) {
+    std::size_t done = 0;
+    int error = 0;
+    while (done < line.size() && error == 0) {
+        ssize_t written = ::write(log.fd, line.data() + done, line.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            error = written == 0 ? ENOSPC : errno;
+        }
+    }
+    if (error == 0) {
+        return true;
+    }
+    log.lineCut = log.lineCut || done > 0;
+    if (log.lost++ == 0) {
+        SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +
+                           "; events are dropped until it can be written");
+    }
+    return false;
 }
 
 } // namespace
@@ -32,6 +68,9 @@ bool OpenEventLog(const std::string& path, std::string& error) {
         return false;
     }
     Log().fd = fd;
+    Log().path = path;
+    Log().lost = 0;
+    Log().lineCut = false;
     return true;
 }
 
@@ -62,11 +101,18 @@ void WriteEvent(std::string_view event, std::string_view fields) {
         line += fields;
     }
     line += "}\n";
+    if (log.lineCut) {
+        line.insert(0, "\n");
+    }
     // O_APPEND with one write keeps every line whole, even with several writers.
-    ssize_t written;
-    do {
-        written = ::write(log.fd, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
+    std::size_t lostBefore = log.lost;
+    if (!WriteLine(log, line) || lostBefore == 0) {
+        return;
+    }
+    log.lineCut = false;
+    log.lost = 0;
+    SayOnStandardError("the event log " + log.path + " is written again; " +
+                       std::to_string(lostBefore) + " events were lost");
 }
 
 std::string JsonString(std::u16string_view text) {

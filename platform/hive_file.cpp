@@ -21,7 +21,6 @@ namespace platform::hive {
 namespace {
 
 constexpr auto kLockPatience = std::chrono::seconds(10);
-constexpr auto kLockPoll = std::chrono::milliseconds(5);
 constexpr const char* kTemporaryMark = ".tmp-";
 
 std::function<void()>& BeforeRename() {
@@ -122,29 +121,7 @@ void SetBeforeHiveRename(std::function<void()> hook) {
 
 HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
 
-HiveFile::~HiveFile() {
-    if (lockFd_ >= 0) {
-        ::flock(lockFd_, LOCK_UN);
-        ::close(lockFd_);
-    }
-}
-
-// The lock file, created when missing; one that cannot be opened for writing
-// is opened to read, which flock accepts too, but the hive then cannot change.
-bool HiveFile::OpenLockFile(std::string& reason) {
-    std::string lockPath = path_ + ".lock";
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ >= 0) {
-        if (::access(Folder(path_).c_str(), W_OK) == 0) {
-            return true;
-        }
-        reason = "its folder is read-only: " + std::string(std::strerror(errno));
-        return false;
-    }
-    reason = "cannot open " + lockPath + ": " + std::strerror(errno);
-    lockFd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-    return false;
-}
+HiveFile::~HiveFile() = default;
 
 // Says once per hive file why it cannot change; Save then fails with `error`.
 void HiveFile::CannotChange(LONG error, const std::string& reason) {
@@ -158,26 +135,23 @@ void HiveFile::CannotChange(LONG error, const std::string& reason) {
     }
 }
 
+// A read-only folder takes no lock file at all: nothing can change the hive
+// there, and the file is only ever replaced whole, so reading it unlocked is safe.
 void HiveFile::Lock() {
-    std::string reason;
-    bool writable = OpenLockFile(reason);
-    if (lockFd_ < 0) {
-        CannotChange(ERROR_ACCESS_DENIED, reason);
+    std::string folder = Folder(path_);
+    if (::access(folder.c_str(), W_OK) != 0) {
+        CannotChange(ERROR_ACCESS_DENIED, "its folder is read-only: " + std::string(std::strerror(errno)));
         return;
     }
-    auto deadline = std::chrono::steady_clock::now() + kLockPatience;
-    while (::flock(lockFd_, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
-            ::close(lockFd_);
-            lockFd_ = -1;
-            CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
-            return;
-        }
-        std::this_thread::sleep_for(kLockPoll);
+    std::string lockPath = path_ + ".lock";
+    if (lock_.Acquire(lockPath, kLockPatience)) {
+        return;
     }
-    if (!writable) {
-        CannotChange(ERROR_ACCESS_DENIED, reason);
+    if (errno == EWOULDBLOCK) {
+        CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
+    } else {
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "cannot open " + lockPath + ": " + std::string(std::strerror(errno)));
     }
 }
 

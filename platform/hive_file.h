@@ -1,6 +1,7 @@
 // One hive file on disk, held for the length of one registry call.
 //
-// Every call locks the hive (flock on "<hive file>.lock" beside it), reads the
+// Every call locks the hive (lock_file.h: "<hive file>.lock" beside it, removed
+// again when the call ends), reads the
 // file, and, when it changes something, writes the whole hive to a temporary
 // file in the same folder, flushes it to disk and renames it over the old one
 // before unlocking. So a reader sees the old hive or the new one, never half of
@@ -24,6 +25,7 @@
 #include <string>
 
 #include "platform/hive_format.h"
+#include "platform/lock_file.h"
 #include "platform/types.h"
 
 namespace platform::hive {
@@ -51,13 +53,12 @@ class HiveFile {
     LONG Save(const Document& document);
 
   private:
-    bool OpenLockFile(std::string& reason);
     void CannotChange(LONG error, const std::string& reason);
     void RemoveStaleTemporaries() const;
     void SetAside(const std::string& reason) const;
 
     std::string path_;
-    int lockFd_ = -1;
+    LockFile lock_;
     LONG cannotChange_ = ERROR_SUCCESS; // why the hive cannot be changed, if it cannot
 };
 

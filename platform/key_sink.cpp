@@ -1,10 +1,12 @@
 #include "platform/key_sink.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include "platform/event_log.h"
 #include "platform/keyboard.h"
+#include "platform/system.h"
 
 namespace platform {
 namespace {
@@ -56,6 +58,8 @@ class TextKeySink final : public KeySink {
     std::string Name() const override { return "text"; }
 
   private:
+    // A reader of standard output that went away (the end of a pipe) or a full
+    // disk drops what is typed; that is said once, until writing works again.
     bool Write(std::u16string_view text) {
         std::string bytes = Utf16ToUtf8(text);
         std::size_t done = 0;
@@ -65,15 +69,23 @@ class TextKeySink final : public KeySink {
                 continue;
             }
             if (n <= 0) {
+                if (!failing_) {
+                    failing_ = true;
+                    NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "
+                                 u"are dropped",
+                                 std::strerror(n < 0 ? errno : ENOSPC));
+                }
                 return false;
             }
             done += static_cast<std::size_t>(n);
         }
+        failing_ = false;
         return true;
     }
 
     int fd_;
     char16_t pendingHigh_ = 0;
+    bool failing_ = false;
 };
 
 class NullKeySink final : public KeySink {

@@ -4,6 +4,7 @@
 
 #include "platform/key_sink_uinput.h"
 #include "platform/key_sink_xtest.h"
+#include "platform/user_notice.h"
 
 namespace platform {
 namespace {
@@ -18,6 +19,27 @@ std::string DisplayOf(const KeySinkSettings& settings) {
     }
     const char* display = std::getenv("DISPLAY");
     return display == nullptr ? std::string() : std::string(display);
+}
+
+// Under Wayland, XTest reaches only the X11 applications that run under XWayland.
+bool WaylandSession() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display != nullptr && *display != '\0') ||
+           (type != nullptr && std::string(type) == "wayland");
+}
+
+std::string OnlyX11Notice(const std::string& uinputPath) {
+    return "Only X11 applications will receive the keys in this Wayland session, as " + uinputPath +
+           " cannot be opened. Give your user access to it with the udev rule "
+           "60-swipetype-uinput.rules (see the README), then start Swipetype again.";
+}
+
+std::unique_ptr<KeySink> TryUinput(const KeySinkSettings& settings, std::string& problem) {
+    if (!UinputAccessible(settings.uinputPath, problem)) {
+        return nullptr;
+    }
+    return MakeUinputKeySink(LayoutOf(settings), problem, settings.uinputPath);
 }
 
 } // namespace
@@ -45,19 +67,30 @@ std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySin
 }
 
 std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, std::string& why) {
+    std::string uinputProblem;
+    bool wayland = WaylandSession();
+    std::string uinputWhy = "key sink uinput for layout \"" + LayoutOf(settings) + "\": ";
+    if (wayland) {
+        if (auto sink = TryUinput(settings, uinputProblem)) {
+            why = uinputWhy + "a Wayland session, where XTest reaches only X11 applications";
+            return sink;
+        }
+    }
     std::string xtestProblem;
     if (DisplayOf(settings).empty()) {
         xtestProblem = "DISPLAY is not set";
     } else if (auto sink = MakeXTestKeySink(settings.display, xtestProblem)) {
         why = "key sink xtest: the X server " + DisplayOf(settings) + " offers XTest";
+        if (wayland) {
+            why += "; in this Wayland session only X11 applications receive the keys (" +
+                   uinputProblem + ")";
+            ReportUserNotice("keys", OnlyX11Notice(settings.uinputPath));
+        }
         return sink;
     }
-    std::string uinputProblem;
-    if (UinputAccessible(settings.uinputPath, uinputProblem)) {
-        std::string layout = LayoutOf(settings);
-        if (auto sink = MakeUinputKeySink(layout, uinputProblem, settings.uinputPath)) {
-            why = "key sink uinput for layout \"" + layout + "\": no X server with XTest (" +
-                  xtestProblem + ")";
+    if (!wayland) {
+        if (auto sink = TryUinput(settings, uinputProblem)) {
+            why = uinputWhy + "no X server with XTest (" + xtestProblem + ")";
             return sink;
         }
     }

@@ -28,8 +28,12 @@ std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySin
 
 // The default: xtest when the display names a server that offers XTest, else
 // uinput when the uinput device can be opened, else none (card data is never
-// printed unless the text sink is asked for). Never nullptr. `why` is one line
-// for the start-up message: the sink, and the reasons when it fell back.
+// printed unless the text sink is asked for). In a Wayland session
+// (WAYLAND_DISPLAY or XDG_SESSION_TYPE=wayland) uinput comes first, since XTest
+// reaches only X11 applications there; when xtest is taken there anyway, the
+// user is told so once (user_notice.h) with how to enable uinput. Never nullptr.
+// `why` is one line for the start-up message: the sink, and the reasons when it
+// fell back.
 std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, std::string& why);
 
 } // namespace platform

@@ -78,8 +78,8 @@ std::vector<EvdevKeyAction> UinputKeyPlanner::Plan(const KeyEvent& event, bool& 
 std::vector<EvdevKeyAction> UinputKeyPlanner::PlanCharacter(char32_t character, bool& skipped) {
     xkb_keysym_t keysym = KeysymForCharacter(character);
     if (keysym == XKB_KEY_NoSymbol) {
-        NKDbgPrintfW(u"uinput: U+%04X has no key on any keyboard; not typed",
-                     static_cast<UINT>(character));
+        NKDbgPrintfW(u"uinput: %s has no key on any keyboard; not typed",
+                     CharacterClassName(character));
         skipped = true;
         return {};
     }
@@ -90,8 +90,8 @@ std::vector<EvdevKeyAction> UinputKeyPlanner::PlanCharacter(char32_t character, 
     if (!deadKeyThenSpace.empty()) {
         return PressChords(deadKeyThenSpace);
     }
-    NKDbgPrintfW(u"uinput: layout \"%S\" has no key for U+%04X; not typed", layout_.c_str(),
-                 static_cast<UINT>(character));
+    NKDbgPrintfW(u"uinput: layout \"%S\" has no key for %s; not typed", layout_.c_str(),
+                 CharacterClassName(character));
     skipped = true;
     return {};
 }

@@ -137,8 +137,8 @@ class XTestKeySink final : public KeySink {
         xkb_keysym_t keysym = KeysymForCharacter(character);
         Stroke stroke = keysym == XKB_KEY_NoSymbol ? Stroke::NoKey : TypeKeysym(keysym);
         if (stroke == Stroke::NoKey) {
-            NKDbgPrintfW(u"xtest: no key gives U+%04X and none can be bound to it; not typed",
-                         static_cast<UINT>(character));
+            NKDbgPrintfW(u"xtest: no key gives %s and none can be bound to it; not typed",
+                         CharacterClassName(character));
         }
         return stroke == Stroke::Typed;
     }

@@ -109,6 +109,19 @@ xkb_keysym_t KeysymForVirtualKey(UINT virtualKey) {
     return XKB_KEY_NoSymbol;
 }
 
+const char16_t* CharacterClassName(char32_t character) {
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0)) {
+        return u"a control character";
+    }
+    if (character >= U'0' && character <= U'9') {
+        return u"a digit";
+    }
+    if ((character | 0x20) >= U'a' && (character | 0x20) <= U'z') {
+        return u"an ASCII letter";
+    }
+    return character < 0x7F ? u"an ASCII symbol" : u"a non-ASCII character";
+}
+
 bool IsModifierVirtualKey(UINT virtualKey) {
     return (virtualKey >= 0x10 && virtualKey <= 0x12) || (virtualKey >= 0xA0 && virtualKey <= 0xA5);
 }

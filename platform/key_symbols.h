@@ -23,6 +23,11 @@ xkb_keysym_t KeysymForCharacter(char32_t character);
 // digit, and so on. XKB_KEY_NoSymbol when the code names no key of this host.
 xkb_keysym_t KeysymForVirtualKey(UINT virtualKey);
 
+// How the sinks name a character they cannot type in a debug line, without the
+// character itself, which may be card data: "a control character", "a digit",
+// "an ASCII letter", "an ASCII symbol" or "a non-ASCII character".
+const char16_t* CharacterClassName(char32_t character);
+
 // True for the Shift, Control and Alt codes. Their events only frame a
 // character, which chooses its own modifiers, so the sinks ignore them.
 bool IsModifierVirtualKey(UINT virtualKey);

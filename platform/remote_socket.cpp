@@ -11,10 +11,12 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
+#include "platform/lock_file.h"
 #include "platform/message_loop.h"
 #include "platform/system.h"
 
@@ -111,20 +113,32 @@ bool TakeFrame(std::vector<std::uint8_t>& buffer, std::vector<std::uint8_t>& pay
     return true;
 }
 
+// Replies wait here while a client does not read them, up to this much; a client
+// that lets more pile up is dropped, so it never holds the program's thread.
+constexpr std::size_t kMaxQueuedReplies = 4 * kMaxPayload;
+
+// With no descriptor left for a new connection, the listening socket is left
+// alone this long: polled, it would be ready again at once, for ever.
+constexpr long kAcceptBackOffMilliseconds = 500;
+
 class SocketServer final : public Server {
   public:
-    SocketServer(std::string path, int listener, Handler handler)
-        : path_(std::move(path)), listener_(listener), handler_(std::move(handler)) {
-        listenSource_ = AddWaitSource(listener_, POLLIN, [this](int, short) { Accept(); });
+    SocketServer(std::string path, int listener, int backOff, Handler handler)
+        : path_(std::move(path)), listener_(listener), backOff_(backOff),
+          handler_(std::move(handler)) {
+        Listen();
+        backOffSource_ = AddWaitSource(backOff_, POLLIN, [this](int, short) { EndBackOff(); });
     }
 
     ~SocketServer() override {
         RemoveWaitSource(listenSource_);
+        RemoveWaitSource(backOffSource_);
         for (auto& [fd, connection] : connections_) {
             RemoveWaitSource(connection.source);
             ::close(fd);
         }
         ::close(listener_);
+        ::close(backOff_);
         ::unlink(path_.c_str());
     }
 
@@ -133,12 +147,20 @@ class SocketServer final : public Server {
   private:
     struct Connection {
         WaitSourceId source = 0;
-        std::vector<std::uint8_t> buffer;
+        std::vector<std::uint8_t> received;
+        std::vector<std::uint8_t> replies; // not yet taken by the client
     };
+
+    void Listen() {
+        listenSource_ = AddWaitSource(listener_, POLLIN, [this](int, short) { Accept(); });
+    }
 
     void Accept() {
         int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                BackOff();
+            }
             return;
         }
         ucred peer{};
@@ -149,12 +171,40 @@ class SocketServer final : public Server {
             ::close(fd);
             return;
         }
-        Listen(fd);
+        backingOff_ = false;
+        connections_[fd];
+        Watch(fd);
     }
 
-    void Listen(int fd) {
-        connections_[fd].source =
-            AddWaitSource(fd, POLLIN, [this](int ready, short) { Receive(ready); });
+    // The waiting connection stays queued until a descriptor is free again.
+    void BackOff() {
+        RemoveWaitSource(listenSource_);
+        listenSource_ = 0;
+        itimerspec due{};
+        due.it_value.tv_nsec = kAcceptBackOffMilliseconds * 1000000;
+        ::timerfd_settime(backOff_, 0, &due, nullptr);
+        if (!backingOff_) {
+            backingOff_ = true;
+            NKDbgPrintfW(u"The window interface has no descriptor left for a connection; "
+                         u"it takes connections again once one is free");
+        }
+    }
+
+    void EndBackOff() {
+        std::uint64_t expirations = 0;
+        (void)!::read(backOff_, &expirations, sizeof expirations);
+        if (listenSource_ == 0) {
+            Listen();
+        }
+    }
+
+    // Waits for requests, and for room for the replies while some are queued.
+    void Watch(int fd) {
+        Connection& connection = connections_[fd];
+        RemoveWaitSource(connection.source);
+        short events = connection.replies.empty() ? POLLIN : (POLLIN | POLLOUT);
+        connection.source =
+            AddWaitSource(fd, events, [this](int ready, short revents) { Serve(ready, revents); });
     }
 
     void Close(int fd) {
@@ -166,6 +216,18 @@ class SocketServer final : public Server {
         ::close(fd);
     }
 
+    void Serve(int fd, short revents) {
+        if ((revents & POLLOUT) != 0 && !SendReplies(fd, connections_[fd].replies)) {
+            Close(fd);
+            return;
+        }
+        if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            Receive(fd);
+        } else {
+            Watch(fd);
+        }
+    }
+
     void Receive(int fd) {
         std::uint8_t chunk[4096];
         ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
@@ -173,22 +235,21 @@ class SocketServer final : public Server {
             Close(fd);
             return;
         }
-        if (n < 0) {
-            return;
+        if (n > 0) {
+            std::vector<std::uint8_t>& received = connections_[fd].received;
+            received.insert(received.end(), chunk, chunk + n);
         }
-        std::vector<std::uint8_t>& buffer = connections_[fd].buffer;
-        buffer.insert(buffer.end(), chunk, chunk + n);
         // While a request is handled, a nested message loop (a modal dialog) may
-        // run; this connection is taken off the loop until its reply is written.
+        // run; this connection is taken off the loop until its replies are queued.
         RemoveWaitSource(connections_[fd].source);
         connections_[fd].source = 0;
-        if (!HandleFrames(fd)) {
+        bool keep = HandleFrames(fd);
+        auto found = connections_.find(fd);
+        if (found == connections_.end() || !SendReplies(fd, found->second.replies) || !keep) {
             Close(fd);
             return;
         }
-        if (connections_.count(fd) != 0) {
-            Listen(fd);
-        }
+        Watch(fd);
     }
 
     // Answers every whole frame waiting on the connection; false to close it.
@@ -200,43 +261,50 @@ class SocketServer final : public Server {
             }
             std::vector<std::uint8_t> payload;
             bool bad = false;
-            if (!TakeFrame(found->second.buffer, payload, bad)) {
+            if (!TakeFrame(found->second.received, payload, bad)) {
                 return !bad;
             }
             std::optional<Request> request = DecodeRequest(payload);
             Reply reply = request ? handler_(*request) : Reply{Status::Malformed, 0, u""};
-            if (!WriteAll(fd, Frame(EncodeReply(reply))) || !request) {
+            found = connections_.find(fd);
+            if (found == connections_.end()) {
                 return false;
             }
+            std::vector<std::uint8_t> frame = Frame(EncodeReply(reply));
+            std::vector<std::uint8_t>& replies = found->second.replies;
+            if (replies.size() + frame.size() > kMaxQueuedReplies) {
+                return false; // a client that does not read its replies
+            }
+            replies.insert(replies.end(), frame.begin(), frame.end());
+            if (!request) {
+                return false; // answered, then closed
+            }
         }
+    }
+
+    // Sends what the socket takes now, without waiting; false when it failed.
+    static bool SendReplies(int fd, std::vector<std::uint8_t>& replies) {
+        while (!replies.empty()) {
+            ssize_t n = ::send(fd, replies.data(), replies.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                replies.erase(replies.begin(), replies.begin() + n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            }
+        }
+        return true;
     }
 
     std::string path_;
     int listener_;
+    int backOff_;
     Handler handler_;
     WaitSourceId listenSource_ = 0;
+    WaitSourceId backOffSource_ = 0;
+    bool backingOff_ = false;
     std::map<int, Connection> connections_;
-};
-
-// Holds the start-up lock beside the socket for as long as it lives.
-class StartLock {
-  public:
-    explicit StartLock(const std::string& path)
-        : fd_(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~StartLock() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    bool Held() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
 };
 
 } // namespace
@@ -270,8 +338,9 @@ std::string SocketPathForRoot(const std::string& root, std::string& error) {
 
 StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
                         std::string& error) {
-    StartLock lock(path);
-    if (!lock.Held()) {
+    // Held while this start settles who serves; gone again afterwards.
+    LockFile lock;
+    if (!lock.Acquire(path + ".lock", std::nullopt)) {
         error = "cannot lock " + path + ".lock: " + std::strerror(errno);
         return StartResult::Failed;
     }
@@ -293,7 +362,13 @@ StartResult StartServer(const std::string& path, Handler handler, std::unique_pt
         }
         return StartResult::Failed;
     }
-    server = std::make_unique<SocketServer>(path, fd, std::move(handler));
+    int backOff = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (backOff < 0) {
+        error = "cannot serve " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return StartResult::Failed;
+    }
+    server = std::make_unique<SocketServer>(path, fd, backOff, std::move(handler));
     return StartResult::Serving;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/system.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -21,7 +22,8 @@ std::function<void(UINT)>& BeepHandler() {
     return handler;
 }
 
-void WriteAll(int fd, const std::string& bytes) {
+// Writes everything; false with errno set when the file takes no more.
+bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -29,9 +31,27 @@ void WriteAll(int fd, const std::string& bytes) {
             continue;
         }
         if (n <= 0) {
-            return;
+            errno = n == 0 ? ENOSPC : errno;
+            return false;
         }
         done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Debug lines go to standard error, which may be a closed pipe (the terminal or
+// the program reading it went away). The line is then dropped, and the event log,
+// where it still goes, says once why standard error has none.
+void WriteToStandardError(const std::string& line) {
+    static bool failing = false;
+    if (WriteAll(STDERR_FILENO, line)) {
+        failing = false;
+    } else if (!failing) {
+        failing = true;
+        std::string why = std::string("standard error cannot be written (") + std::strerror(errno) +
+                          "); debug lines go only to the event log";
+        platform::WriteEvent("debug",
+                             "\"text\":" + platform::JsonString(platform::Utf8ToUtf16(why)));
     }
 }
 
@@ -72,7 +92,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r')) {
         text.remove_suffix(1);
     }
-    WriteAll(STDERR_FILENO, platform::Utf16ToUtf8(text) + "\n");
+    WriteToStandardError(platform::Utf16ToUtf8(text) + "\n");
     platform::WriteEvent("debug", "\"text\":" + platform::JsonString(text));
     if (platform::IsRecording()) {
         platform::Recorded().debugLines.emplace_back(text);

@@ -22,50 +22,128 @@ constexpr int kOneStopBit = 0;
 constexpr int kNoFlowControlLinesRaised = 4;
 constexpr int kNoOptions = 0;
 
-// A tick reads only when at least this many bytes wait.
+// A tick reads only when at least this many bytes wait, or a line is held.
 constexpr int kMinimumToRead = 6;
 
-// A swipe counts as still arriving while its byte count changes within this window.
-// Bytes do not come evenly: a UART hands them over a few at a time, and a USB serial
-// adapter in bursts up to about 16 ms apart, so the window is longer than that.
-constexpr DWORD kQuietWindow = 20;
-constexpr DWORD kQuietStep = 2;
+// The bytes that end a line, as bio_read_line knows them.
+constexpr char kLineTerminators[] = {'\r', '\n', '\0'};
+constexpr int kLineTerminatorCount = 3;
+
+// A swipe's bytes may pause on their way (a loaded machine, a slow USB serial
+// adapter): a 200 ms gap inside a track is not rare. Only after a silence much
+// longer than any such pause is a line without its terminator taken as it stands.
+constexpr DWORD kLineSilence = 500;
+
+// The bytes read from the port that do not yet form a whole line: a line is taken
+// from here only once its terminator has arrived, so a cut part of a card is never
+// decoded as a read of its own. Bytes after a taken line stay for the next tick.
+char PendingLine[kLineBufferSize];
+int PendingCount = 0;
+DWORD LastArrival = 0;
+
+int IsLineTerminator(char byte) {
+    return bio_is_terminator(byte, kLineTerminators, kLineTerminatorCount);
+}
+
+void DropPendingBytes(int count) {
+    for (int i = count; i < PendingCount; ++i) {
+        PendingLine[i - count] = PendingLine[i];
+    }
+    PendingCount -= count;
+}
+
+// Reads what waits into the held line. 0 when the read failed (ReadCount then
+// holds its code), else 1.
+int HoldWaitingBytes(int waiting) {
+    int room = kLineBufferSize - PendingCount;
+    int count =
+        bio_read_bytes(ReaderPort, waiting < room ? waiting : room, PendingLine + PendingCount);
+    if (count < 0) {
+        ReadCount = count;
+        return 0;
+    }
+    if (count > 0) {
+        PendingCount += count;
+        LastArrival = GetTickCount();
+    }
+    return 1;
+}
+
+// The length of the line to take from the held bytes, or -1 while none is whole.
+int PendingLineLength() {
+    // Leading terminators are dropped: the second of a CR LF pair, or idle fill.
+    int leading = 0;
+    while (leading < PendingCount && IsLineTerminator(PendingLine[leading]) != 0) {
+        ++leading;
+    }
+    DropPendingBytes(leading);
+    if (PendingCount == 0) {
+        return -1;
+    }
+    // A line ends at its terminator, or is cut after 1023 characters.
+    for (int i = 0; i < PendingCount && i < kLineBufferSize - 1; ++i) {
+        if (IsLineTerminator(PendingLine[i]) != 0) {
+            return i;
+        }
+    }
+    if (PendingCount >= kLineBufferSize - 1) {
+        return kLineBufferSize - 1;
+    }
+    // No terminator: the rest of the line may still come, unless the line fell silent.
+    if (GetTickCount() - LastArrival >= kLineSilence) {
+        return PendingCount;
+    }
+    return -1;
+}
+
+// Moves the first `length` held bytes to RawLine as the line just read.
+void TakePendingLine(int length) {
+    for (int i = 0; i < length; ++i) {
+        RawLine[i] = PendingLine[i];
+    }
+    RawLine[length] = '\0';
+    ReadCount = length;
+    // The terminator that ended the line goes with it.
+    int taken = length;
+    if (taken < PendingCount && IsLineTerminator(PendingLine[taken]) != 0) {
+        ++taken;
+    }
+    DropPendingBytes(taken);
+}
 
 } // namespace
 
 int StartMSRReader(HWND window) {
-    // 1.
     if (MSRActive != 0) {
         return 0;
     }
-    // 2.
     MSRActive = OpenMSRPort();
     if (MSRActive == 0) {
         return 0;
     }
-    // 3-5.
+    // Nothing from before the start is read: the queue, the buffers and the held
+    // line are emptied.
     ReadCount = 0;
     bio_purge_input(ReaderPort);
     ClearMSRBuffers();
-    // 6. The result is not tested.
+    ClearPendingLine();
+    // A failed timer goes unnoticed: the reader counts as running but never polls.
     SetTimer(window, MSRTimerId, Settings.MSRInterval, OnMSRTimer);
     return 1;
 }
 
 int OpenMSRPort() {
-    // 1-2. A failed open leaves its negative code in ReaderPort.
+    // A failed open leaves its negative code in ReaderPort.
     ReaderPort = bio_open_port(kMSRPortNumber, kQueueSize, kQueueSize);
     if (ReaderPort < 0) {
         NKDbgPrintfW(u"Error %d opening MSR serial port", ReaderPort);
         return 0;
     }
-    // 3.
     int code = bio_setup_port(ReaderPort, kMSRBaudRate, kNoParity, kEightDataBits, kOneStopBit,
                               kNoFlowControlLinesRaised, kNoOptions);
     if (code == 0) {
         return 1;
     }
-    // 4.
     NKDbgPrintfW(u"Error %d configuring MSR serial port", code);
     bio_close_port(ReaderPort);
     ReaderPort = 0;
@@ -86,42 +164,34 @@ int CloseMSRPort() {
 }
 
 void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
-    // 1.
     if (ReadMSRLine() == 0) {
         return;
     }
-    // 2. A bad read has already beeped when Beep is set.
+    // A bad read has already beeped when Beep is set.
     if (DecodeTracks() == 0) {
         return;
     }
-    // 3.
     SendScanOutput(window, 1);
 }
 
 int ReadMSRLine() {
-    // 1. Fewer than 6 bytes stay queued for a later tick.
+    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held line.
     int waiting = bio_get_inputcount(ReaderPort);
-    if (waiting < kMinimumToRead) {
+    if (waiting < kMinimumToRead && PendingCount == 0) {
         return 0;
     }
-    // A swipe still arriving stays queued too, so that it is read whole at a later
-    // tick instead of being cut where the queue momentarily runs dry. With a full
-    // line's worth waiting there is nothing to wait for: the read stops there anyway.
-    if (waiting < kLineBufferSize - 1 && SwipeStillArriving(waiting) != 0) {
+    if (waiting > 0 && HoldWaitingBytes(waiting) == 0) {
         return 0;
     }
-    // 2-3.
-    ReadCount = bio_read_line(ReaderPort, kLineBufferSize, RawLine);
+    int length = PendingLineLength();
+    if (length < 0) {
+        return 0;
+    }
+    TakePendingLine(length);
     return ReadCount > 0 ? 1 : 0;
 }
 
-int SwipeStillArriving(int waiting) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < kQuietWindow) {
-        Sleep(kQuietStep);
-        if (bio_get_inputcount(ReaderPort) != waiting) {
-            return 1;
-        }
-    }
-    return 0;
+void ClearPendingLine() {
+    PendingCount = 0;
+    LastArrival = 0;
 }

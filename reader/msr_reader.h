@@ -1,13 +1,19 @@
 // The magnetic stripe reader: owns the first serial port while MSR input is on,
 // polls it on a window timer, reads one line per tick, has it decoded and, on a
 // good read, typed into the focused application.
+//
+// A line is taken only once its terminator (CR, LF or a zero byte) has arrived:
+// the bytes read before it are held and completed by what follows, so a swipe
+// whose bytes pause on the way is still read whole. A line without its terminator
+// is taken as it stands only after about 500 ms of silence on the line.
 #pragma once
 
 #include "platform/types.h"
 
 // Shared by both readers, since at most one runs at a time and both use the same
 // port: the port id while a reader runs (0 after a stop or a failed setup, the
-// negative code after a failed open), and the result of the last read.
+// negative code after a failed open), and the result of the last read (for the
+// MSR, the characters stored in RawLine, or 0 or below when the read failed).
 extern int ReaderPort;
 extern int ReadCount;
 
@@ -32,13 +38,15 @@ int OpenMSRPort();
 // Closes the port that ReaderPort names and sets ReaderPort to 0. Returns 0.
 int CloseMSRPort();
 
-// Reads one line into RawLine when at least 6 bytes wait and no swipe is still
-// arriving. 1 when a line of at least one character was read, else 0.
+// Reads what waits (when at least 6 bytes wait, or a line is held) and takes one
+// line from the held bytes into RawLine: up to its terminator, cut after 1023
+// characters, or as it stands after the line fell silent. Lines that queued up
+// between ticks are taken one per tick, in order. 1 when a line of at least one
+// character was taken, else 0.
 int ReadMSRLine();
 
 // The timer procedure: reads a line, decodes it and types a good read.
 void OnMSRTimer(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
-// 1 when the count of waiting bytes changes within the quiet window that follows
-// (a swipe still coming in), 0 when it stays at `waiting` for the whole window.
-int SwipeStillArriving(int waiting);
+// Forgets the bytes held for an unfinished line. Called when the reader starts.
+void ClearPendingLine();

@@ -2,11 +2,15 @@
 #include "platform/gtk/gtk_inspect.h"
 #include "platform/menus.h"
 
+#include "platform/gtk/desktop_notification.h"
 #include "platform/gtk/glib_wait_hook.h"
 #include "platform/gtk/key_forwarding.h"
 #include "platform/gtk/popup_mirror.h"
 #include "platform/gtk/tray_mirror.h"
 #include "platform/gtk/window_mirror.h"
+#include "platform/orderly_end.h"
+#include "platform/user_notice.h"
+#include "platform/wait_hook.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +25,7 @@ namespace {
 struct FrontEnd {
     bool gtkReady = false;
     bool running = false;
+    bool displayLost = false;
     GtkCssProvider* style = nullptr;
 };
 
@@ -104,6 +109,36 @@ void SyncEverything() {
     gtk_front_end::SyncTrayIcons();
 }
 
+// Xlib calls this handler for any broken connection, then the connection's own
+// exit handler (which by default ends the process). Every connection of this
+// program has its own: the display's below, a key sink's in the sink.
+int OnBrokenConnection(Display*) {
+    return 0;
+}
+
+// The display went away (the X server ended, the session was logged out). GDK
+// would end the process at once and lose the unsaved settings; instead the front
+// end lets go of the display, GLib (whose X source would only spin on the closed
+// connection) is no longer served, and the program ends the orderly way.
+void OnDisplayLost(Display* display, void*) {
+    FrontEnd& state = State();
+    if (state.displayLost) {
+        return;
+    }
+    state.displayLost = true;
+    SetWaitHook({});
+    SetPopupMenuObserver({});
+    SetUserNotifier({});
+    std::fprintf(stderr, "swipetype: the connection to the X display %s is lost; ending\n",
+                 DisplayString(display));
+    RequestOrderlyEnd();
+}
+
+void WatchDisplay() {
+    XSetIOErrorHandler(OnBrokenConnection);
+    XSetIOErrorExitHandler(GDK_DISPLAY_XDISPLAY(gdk_display_get_default()), OnDisplayLost, nullptr);
+}
+
 } // namespace
 
 bool GtkDisplayUsable() {
@@ -137,6 +172,7 @@ bool StartGtkFrontEnd(std::string& error) {
             return false;
         }
         state.gtkReady = true;
+        WatchDisplay();
     }
     InstallStyle(state);
     HWND keys = gtk_front_end::StartKeyForwarding();
@@ -145,6 +181,7 @@ bool StartGtkFrontEnd(std::string& error) {
     gdk_event_handler_set(OnGdkEvent, nullptr, nullptr);
     gtk_front_end::InstallGlibWaitHook(SyncEverything);
     state.running = true;
+    SetUserNotifier(gtk_front_end::ShowDesktopNotification);
     SyncEverything();
     PopupMenuView open;
     if (OpenPopupMenu(&open)) {
@@ -161,6 +198,10 @@ void StopGtkFrontEnd() {
     state.running = false;
     gtk_front_end::RemoveGlibWaitHook();
     SetPopupMenuObserver({});
+    SetUserNotifier({});
+    if (state.displayLost) {
+        return; // nothing of GTK's may touch the closed connection
+    }
     gtk_front_end::ClosePopupMenu();
     gdk_event_handler_set(PassToGtk, nullptr, nullptr);
     gtk_front_end::RememberTriggerEvent(nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -230,18 +231,36 @@ TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
     EXPECT_LT(ProcessTime() - processorBefore, milliseconds(100));
 }
 
-TEST_F(BioPtyTest, FarEndGoneEndsEveryCall) {
+// A far end that goes away (an unplugged adapter, a simulator that ended) makes
+// every call return at once, reading nothing and writing to nobody; when a tty appears again at the
+// port's path (here a link, as a simulator's --link or a /dev/serial/by-id name
+// is), it is taken again with the line settings the program set.
+TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
+    std::string link = "/tmp/bio-pty-link-" + std::to_string(getpid());
+    ASSERT_EQ(symlink(pty_.Path().c_str(), link.c_str()), 0);
+    platform::SetPortPath(1, link);
     int id = bio_open_port(1, 1024, 1024);
     ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
     pty_.CloseMaster();
     char line[64];
     auto start = steady_clock::now();
-    EXPECT_EQ(bio_get_inputcount(id), -36);
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
-    EXPECT_EQ(bio_read_bytes(id, 8, line), -36);
-    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -36);
+    EXPECT_EQ(bio_get_inputcount(id), 0);
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), 0);
+    EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
+    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), 3) << "sent to nobody";
     EXPECT_LT(steady_clock::now() - start, milliseconds(500));
-    EXPECT_EQ(bio_close_port(id), 0);
+
+    PtyPair second;
+    ASSERT_TRUE(second.Ready());
+    std::remove(link.c_str());
+    ASSERT_EQ(symlink(second.Path().c_str(), link.c_str()), 0);
+    second.Send("back\r");
+    while (bio_get_inputcount(id) == 0 && steady_clock::now() - start < milliseconds(3000)) {
+        usleep(10000);
+    }
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), 4);
+    ExpectReaderLine(second.Settings(), B9600);
+    std::remove(link.c_str());
 }
 
 } // namespace

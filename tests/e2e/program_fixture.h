@@ -82,6 +82,13 @@ class Process {
             input_ = -1;
         }
     }
+    // What a reader of its output that went away leaves: pipes without a reader.
+    void CloseOutputs() {
+        for (int* fd : {&output_, &error_}) {
+            close(*fd);
+            *fd = -1;
+        }
+    }
 
     // What the process printed so far.
     const std::string& Output() {
@@ -178,6 +185,14 @@ inline bool WaitUntil(const std::function<bool()>& condition,
     return true;
 }
 
+// CPU time the process has used, from the scheduler's own account.
+inline std::chrono::nanoseconds CpuTime(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    long long nanoseconds = 0;
+    stat >> nanoseconds;
+    return std::chrono::nanoseconds(nanoseconds);
+}
+
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream file(path);
     std::stringstream text;
@@ -245,9 +260,9 @@ class ProgramTest : public testing::Test {
     }
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
-        std::vector<std::string> arguments{
-            SWIPETYPE_PATH, "--root", root_.string(), "--keys",     keys_,
-            "--ui",         ui_,      "--log",        log_.string()};
+        std::vector<std::string> arguments = wrapper_;
+        arguments.insert(arguments.end(), {SWIPETYPE_PATH, "--root", root_.string(), "--keys",
+                                           keys_, "--ui", ui_, "--log", log_.string()});
         if (!device_.empty() && givePort_) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
@@ -318,6 +333,7 @@ class ProgramTest : public testing::Test {
     bool givePort_ = true;
     std::string keys_ = "text";
     std::string ui_ = "headless";
+    std::vector<std::string> wrapper_; // a program that runs the program (setpriv)
     Process sim_;
     Process program_;
     Clock::time_point started_;

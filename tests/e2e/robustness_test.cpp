@@ -81,6 +81,70 @@ TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
     EXPECT_EQ(program_.Wait(5s), 0);
 }
 
+// `count` requests to find the main window, back to back.
+std::vector<std::uint8_t> FindWindowFrames(int count) {
+    remote::Request request;
+    request.operation = remote::Operation::FindWindow;
+    request.className = u"SWIPETYPE";
+    request.text = u"Swipetype";
+    std::vector<std::uint8_t> frames;
+    for (std::vector<std::uint8_t> frame = remote::Frame(remote::EncodeRequest(request));
+         count-- > 0;) {
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    return frames;
+}
+
+TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp) {
+    StartProgram();
+    std::string error;
+    auto limit = [&](const std::string& files) {
+        Process prlimit;
+        return prlimit.Start({"/usr/bin/prlimit", "--pid", std::to_string(program_.Pid()),
+                              "--nofile=" + files + ":"}) &&
+               prlimit.Wait(5s) == 0;
+    };
+    ASSERT_TRUE(limit("3"));
+    // A request waits in the listening queue while the program cannot take it.
+    int waiting = Connect(remote::SocketPathForRoot(root_.string(), error));
+    std::vector<std::uint8_t> frame = FindWindowFrames(1);
+    ASSERT_EQ(send(waiting, frame.data(), frame.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(frame.size()));
+    auto before = CpuTime(program_.Pid());
+    std::this_thread::sleep_for(3s);
+    EXPECT_LT(CpuTime(program_.Pid()) - before, 30ms) << "spinning on the listening socket";
+    ASSERT_TRUE(limit("1024"));
+    pollfd reply{waiting, POLLIN, 0};
+    EXPECT_EQ(poll(&reply, 1, 3000), 1) << "the waiting request is answered";
+    close(waiting);
+    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+}
+
+TEST_F(ProgramTest, AClientThatNeverReadsIsDroppedWithoutHoldingTheProgram) {
+    StartProgram();
+    std::string error;
+    int stuck = Connect(remote::SocketPathForRoot(root_.string(), error));
+    timeval wait{0, 100000};
+    setsockopt(stuck, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    std::vector<std::uint8_t> requests = FindWindowFrames(2000);
+    // Requests by the thousand, none of whose replies is read, until the program
+    // hangs up on the client; others are answered meanwhile.
+    ssize_t sent = 0;
+    for (auto deadline = Clock::now() + 10s; sent >= 0 && Clock::now() < deadline;) {
+        sent = send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL);
+        sent = sent < 0 && errno == EAGAIN ? 0 : sent;
+        auto asked = Clock::now();
+        EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+        ASSERT_LT(Clock::now() - asked, 1s) << "the program was held by the stuck client";
+    }
+    EXPECT_LT(sent, 0) << "the client was not dropped";
+    close(stuck);
+    program_.Signal(SIGTERM);
+    EXPECT_EQ(program_.Wait(5s), 0);
+}
+
 TEST(ProgramExports, OnlyTheFiveTimerFunctions) {
     FILE* nm = popen("nm -D --defined-only " SWIPETYPE_PATH, "r");
     ASSERT_NE(nm, nullptr);

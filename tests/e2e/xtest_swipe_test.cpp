@@ -26,6 +26,15 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
     // The prefix holds characters that need AltGr on a German keyboard.
     std::u32string expected = U"ID@\\~4111111111111111=2512\r";
     EXPECT_EQ(window.Take(expected.size(), 5s), expected);
+    // A control byte no key gives is left out, and said without the card's data.
+    sim_.Write(";41111\x01"
+               "22222222222=2512?\n");
+    expected = U"ID@\\~4111122222222222=2512\r";
+    EXPECT_EQ(window.Take(expected.size(), 5s), expected);
+    EXPECT_NE(program_.Errors().find("xtest: no key gives a control character"), std::string::npos);
+    for (const char* card : {"41111", "2222", "\x01", "U+0001"}) {
+        EXPECT_EQ(program_.Errors().find(card), std::string::npos) << card;
+    }
     program_.Signal(SIGTERM);
     EXPECT_EQ(program_.Wait(5s), 0);
     unsetenv("DISPLAY");

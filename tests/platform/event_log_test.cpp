@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -77,6 +79,34 @@ TEST_F(EventLogTest, FileIsReadableByItsOwnerOnly) {
     struct stat status {};
     ASSERT_EQ(stat(path_.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+// A limit on the size of files written stands for a full disk: a write beyond it
+// stores what fits, or nothing (EFBIG).
+TEST_F(EventLogTest, AFailingWriteIsSaidOnceAndTheLogResumesWithWholeLines) {
+    platform::WriteEvent("debug", "\"text\":\"" + std::string(4000, 'x') + "\"");
+    struct stat status {};
+    ASSERT_EQ(stat(path_.c_str(), &status), 0);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit full{static_cast<rlim_t>(status.st_size) + 10, saved.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    platform::WriteEvent("beep", "\"type\":2"); // cut after 10 bytes
+    platform::WriteEvent("beep", "\"type\":3"); // nothing written
+    setrlimit(RLIMIT_FSIZE, &saved);
+    platform::WriteEvent("beep", "\"type\":4");
+    std::string said = testing::internal::GetCapturedStderr();
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(said, "swipetype: cannot write the event log " + path_ +
+                        ": File too large; events are dropped until it can be written\n"
+                        "swipetype: the event log " +
+                        path_ + " is written again; 2 events were lost\n");
+    std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 3u) << "the cut line is ended before the next";
+    EXPECT_EQ(lines[1].size(), 10u);
+    EXPECT_EQ(WithoutTime(lines[2]), "{\"event\":\"beep\",\"type\":4}");
 }
 
 TEST(EventLogOpenTest, UnwritablePathIsAClearError) {

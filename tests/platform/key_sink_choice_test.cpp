@@ -9,6 +9,8 @@
 
 #include "platform/key_delay.h"
 #include "platform/key_sink_choice.h"
+#include "platform/key_sink_uinput.h"
+#include "platform/user_notice.h"
 #include "x_test_display.h"
 
 namespace {
@@ -79,19 +81,58 @@ TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
     EXPECT_NE(error.find(":64998"), std::string::npos) << error;
 }
 
-TEST(KeySinkChoiceTest, DefaultIsXTestWhenTheDisplayOffersIt) {
+// The session type decides the order: under X11 xtest comes first; under Wayland
+// uinput does, and an xtest taken there is said to reach only X11 applications.
+struct Session {
+    const char* name;
+    const char* waylandDisplay;
+    const char* sessionType;
+    bool uinput;
+    const char* sink;
+    bool onlyX11; // said to reach only X11 applications
+};
+
+class KeySinkSessionTest : public testing::TestWithParam<Session> {};
+
+TEST_P(KeySinkSessionTest, DefaultFollowsTheSessionType) {
     std::string reason;
     const x_test::XvfbServer* server = x_test::SharedXvfb(reason);
     if (server == nullptr) {
         GTEST_SKIP() << reason;
     }
+    platform::KeySinkSettings settings = WithoutUinput();
+    if (GetParam().uinput) {
+        settings.uinputPath = platform::DefaultUinputPath;
+        if (!platform::UinputAccessible(settings.uinputPath, reason)) {
+            GTEST_SKIP() << "no usable uinput device here: " << reason;
+        }
+    }
     ScopedEnvironment display("DISPLAY", server->Name().c_str());
+    ScopedEnvironment wayland("WAYLAND_DISPLAY", GetParam().waylandDisplay);
+    ScopedEnvironment type("XDG_SESSION_TYPE", GetParam().sessionType);
+    std::vector<std::string> notices;
+    platform::ForgetUserNotices();
+    platform::SetUserNotifier([&](const std::string& sentence) { notices.push_back(sentence); });
     std::string why;
-    auto sink = platform::ChooseDefaultKeySink(WithoutUinput(), why);
+    auto sink = platform::ChooseDefaultKeySink(settings, why);
+    platform::SetUserNotifier({});
     ASSERT_NE(sink, nullptr);
-    EXPECT_EQ(sink->Name(), "xtest");
-    EXPECT_EQ(why, "key sink xtest: the X server " + server->Name() + " offers XTest");
+    EXPECT_EQ(sink->Name(), GetParam().sink) << why;
+    bool onlyX11 = GetParam().onlyX11;
+    EXPECT_EQ(why.find("only X11 applications") != std::string::npos, onlyX11) << why;
+    ASSERT_EQ(notices.size(), onlyX11 ? 1u : 0u);
+    if (onlyX11) {
+        EXPECT_NE(notices[0].find("60-swipetype-uinput.rules"), std::string::npos) << notices[0];
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, KeySinkSessionTest,
+    testing::Values(Session{"x11", nullptr, nullptr, false, "xtest", false},
+                    Session{"x11_with_uinput", nullptr, "x11", true, "xtest", false},
+                    Session{"wayland_without_uinput", "wayland-0", nullptr, false, "xtest", true},
+                    Session{"wayland_with_uinput", nullptr, "wayland", true, "uinput", false}),
+    [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 
 TEST(KeySinkChoiceTest, DefaultFallsBackToNoneAndSaysWhy) {
     ScopedEnvironment display("DISPLAY", nullptr);

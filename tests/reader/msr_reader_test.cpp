@@ -62,15 +62,19 @@ TEST_F(MsrReaderTest, StartingPurgesWhatWaitedAndClearsTheBuffers) {
     EXPECT_EQ(Typed(), "");
 }
 
-TEST_F(MsrReaderTest, FiveBytesReadNothingAndTheSixthMakesTheNextTickRead) {
+TEST_F(MsrReaderTest, FiveBytesReadNothingAndALineWithoutItsEndIsTakenAfterSilence) {
     Settings.UseTrack1 = 0;
     ASSERT_EQ(StartMSRReader(window_), 1);
     device_->QueueInput(";1234");
     RunFor(kTick);
-    EXPECT_EQ(Typed(), "");
     EXPECT_EQ(device_->InputWaiting(), 5u);
-    EXPECT_EQ(ReadCount, 0);
     device_->QueueInput("?");
+    RunFor(kTick);
+    EXPECT_EQ(device_->InputWaiting(), 0u);
+    EXPECT_EQ(Typed(), "") << "held: the rest of the line may still come";
+    EXPECT_EQ(ReadCount, 0);
+    RunFor(kTick);
+    EXPECT_EQ(Typed(), "") << "silent for less than 500 ms";
     RunFor(kTick);
     EXPECT_EQ(Typed(), "1234");
     EXPECT_EQ(ReadCount, 6);
@@ -190,56 +194,45 @@ TEST_F(MsrReaderTest, LongerDataIsCutAfter1023Characters) {
     EXPECT_EQ(ReadCount, 7);
 }
 
-// A swipe whose bytes are still coming in at a tick is left for a later tick and
-// typed whole, whichever way the bytes are delivered.
-struct Delivery {
-    const char* name;
-    std::size_t bytesPerBurst;
-    DWORD millisecondsApart;
-    DWORD firstBurstBeforeTick; // how long before the first tick the swipe begins
+TEST_F(MsrReaderTest, ASwipeIsTypedAtItsTickWhileBytesKeepTricklingInAfterIt) {
+    Settings.MSRInterval = 100;
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    ArriveIn(50, kSwipe + "\r");
+    for (int byte = 0; byte < 100; ++byte) {
+        ArriveIn(10, "~");
+    }
+    RunFor(100);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+    EXPECT_EQ(platform::ClockNow(), Milliseconds{100}) << "the tick did not wait";
+}
+
+// A swipe whose bytes pause inside a track is typed whole once the rest comes,
+// never as a cut part that reads good followed by a bad rest.
+struct Pause {
+    DWORD interval;
+    DWORD pause;
 };
 
-void PrintTo(const Delivery& delivery, std::ostream* out) {
-    *out << delivery.name;
-}
+class MsrPauseTest : public MsrReaderTest, public testing::WithParamInterface<Pause> {};
 
-class MsrArrivalTest : public MsrReaderTest, public testing::WithParamInterface<Delivery> {};
-
-TEST_P(MsrArrivalTest, ASwipeStillArrivingIsTypedWholeAtALaterTick) {
-    const Delivery& delivery = GetParam();
-    const std::string swipe = LongSwipe(120) + "\r";
+TEST_P(MsrPauseTest, ASwipePausingInsideATrackIsTypedWhole) {
+    Settings.UseTrack1 = 0;
+    Settings.Beep = 1;
+    Settings.MSRInterval = GetParam().interval;
     ASSERT_EQ(StartMSRReader(window_), 1);
-    device_->QueuePause(Milliseconds{kTick - delivery.firstBurstBeforeTick});
-    for (std::size_t at = 0; at < swipe.size(); at += delivery.bytesPerBurst) {
-        if (at > 0) {
-            device_->QueuePause(Milliseconds{delivery.millisecondsApart});
-        }
-        device_->QueueInput(swipe.substr(at, delivery.bytesPerBurst));
-    }
-    RunFor(kTick);
-    EXPECT_EQ(Typed(), "") << "the first tick came while the swipe was arriving";
-    EXPECT_EQ(ReadCount, 0);
-    RunFor(kTick);
-    EXPECT_EQ(ReadCount, 120);
-    EXPECT_EQ(Typed(), std::string(107, 'A') + "123456789");
+    ArriveIn(GetParam().interval / 2, ";4111111111");
+    ArriveIn(GetParam().pause, "111111=2512?\r");
+    RunFor(GetParam().interval * 3 + GetParam().pause);
+    EXPECT_EQ(Typed(), "4111111111111111=2512");
+    EXPECT_EQ(platform::Recorded().beeps, std::vector<UINT>{0x40}) << "one good read, no bad one";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Deliveries, MsrArrivalTest,
-    testing::Values(Delivery{"uart_byte_by_byte", 1, 1, 50}, Delivery{"uart_fifo", 4, 4, 50},
-                    Delivery{"uart_fifo_at_threshold", 14, 15, 40},
-                    Delivery{"usb_adapter", 16, 16, 40},
-                    // The tick falls 1 ms after a burst, with the next 15 ms away.
-                    Delivery{"usb_adapter_tick_after_burst", 16, 16, 33}),
-    [](const testing::TestParamInfo<Delivery>& info) { return std::string(info.param.name); });
-
-TEST_F(MsrReaderTest, ASwipeThatEndedJustBeforeTheTickIsTypedAtThatTick) {
-    ASSERT_EQ(StartMSRReader(window_), 1);
-    ArriveIn(kTick - 2, kSwipe + "\r");
-    RunFor(kTick);
-    EXPECT_EQ(Typed(), kTypedSwipe);
-    // Read after the quiet window, not later.
-    EXPECT_LE(platform::ClockNow(), Milliseconds{kTick + 22});
-}
+INSTANTIATE_TEST_SUITE_P(Pauses, MsrPauseTest,
+                         testing::Values(Pause{100, 100}, Pause{100, 250}, Pause{100, 400},
+                                         Pause{kTick, 200}, Pause{kTick, 400}),
+                         [](const testing::TestParamInfo<Pause>& info) {
+                             return "poll_" + std::to_string(info.param.interval) + "_pause_" +
+                                    std::to_string(info.param.pause);
+                         });
 
 } // namespace
