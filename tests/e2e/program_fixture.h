@@ -246,9 +246,11 @@ class ProgramTest : public testing::Test {
     }
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
-        std::vector<std::string> arguments{
-            SWIPETYPE_PATH, "--root", root_.string(), "--keys",     keys_,
-            "--ui",         ui_,      "--log",        log_.string()};
+        std::vector<std::string> arguments{program_path_, "--root", root_.string(), "--keys",
+                                           keys_,         "--log",  log_.string()};
+        if (!ui_.empty()) {
+            arguments.insert(arguments.end(), {"--ui", ui_});
+        }
         if (!device_.empty()) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
@@ -316,8 +318,9 @@ class ProgramTest : public testing::Test {
     std::filesystem::path root_;
     std::filesystem::path log_;
     std::string device_;
+    std::string program_path_ = SWIPETYPE_PATH;
     std::string keys_ = "text";
-    std::string ui_ = "headless";
+    std::string ui_ = "headless"; // "" for the default choice
     Process sim_;
     Process program_;
     Clock::time_point started_;
