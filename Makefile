@@ -2,6 +2,7 @@
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 PACKAGE_DIR  ?= build-package
+BENCH_DIR    ?= build-bench
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
@@ -13,7 +14,7 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 # The desktop libraries' lifelong caches are not this program's leaks.
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps build test test-sanitize demo format clean package
+.PHONY: all deps build test test-sanitize demo bench format clean package
 
 all: build
 
@@ -52,8 +53,13 @@ package: deps
 	rm -f $(PACKAGE_DIR)/swipetype_*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
+# Every benchmark of bench/ in an optimised build (build-bench/), as one table of
+# measure, value and target (scripts/bench.sh). Not part of `make test` or CI.
+bench: deps
+	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) scripts/bench.sh
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR)

@@ -9,7 +9,7 @@ packages=(
     libx11-dev libx11-xcb-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libevdev-dev
     xvfb x11-xkb-utils xdotool
     libgtk-3-dev fonts-dejavu-core fonts-dejavu-extra trayer openbox imagemagick
-    help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap
+    help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap bsdextrautils
 )
 
 missing=()
