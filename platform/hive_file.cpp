@@ -148,8 +148,8 @@ LONG HiveFile::Lock() {
     return ERROR_SUCCESS;
 }
 
-LONG HiveFile::Load(Document& document) {
-    document = Document{};
+LONG HiveFile::ReadText(std::optional<std::string>& text) const {
+    text.reset();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
@@ -158,22 +158,50 @@ LONG HiveFile::Load(Document& document) {
         Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
-    std::string text;
-    bool read = ReadAll(fd, text);
+    text.emplace();
+    bool read = ReadAll(fd, *text);
     int readError = errno;
     ::close(fd);
     if (!read) {
         Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
         return ERROR_READ_FAULT;
     }
+    return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Load(Document& document) {
+    document = Document{};
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
     ParseError error;
-    std::optional<Document> parsed = Parse(text, error);
+    std::optional<Document> parsed = Parse(*text, error);
     if (!parsed) {
         SetAside("line " + std::to_string(error.line) + ": " + error.reason);
         return ERROR_SUCCESS;
     }
     document = std::move(*parsed);
     return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Read(Document& document) {
+    document = Document{};
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
+    ParseError error;
+    if (std::optional<Document> parsed = Parse(*text, error)) {
+        document = std::move(*parsed);
+        return ERROR_SUCCESS;
+    }
+    // Only the lock's holder may set a hive aside, and by the time it has the
+    // lock a writer may have replaced the damaged file.
+    status = Lock();
+    return status != ERROR_SUCCESS ? status : Load(document);
 }
 
 void HiveFile::SetAside(const std::string& reason) const {
