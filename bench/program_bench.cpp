@@ -197,8 +197,12 @@ class Run {
                          ReadText(dir_ / "output").c_str());
             return std::nullopt;
         }
-        return Clock::now() - start;
+        auto took = Clock::now() - start;
+        startCpu_ = CpuUseOf(pid_).seconds;
+        return took;
     }
+    // The processor time the program had used when its port was open.
+    double StartCpuSeconds() const { return startCpu_; }
 
     void End() {
         Stop(pid_);
@@ -212,21 +216,25 @@ class Run {
     fs::path dir_;
     int watch_ = -1;
     pid_t pid_ = -1;
+    double startCpu_ = 0;
 };
 
 void MeasureStart() {
     Run run;
     std::vector<double> times;
+    std::vector<double> cpus;
     // The first start makes the device root; the ones measured find it, as
     // every start after a machine's first does.
     for (int i = 0; i < 21 && run.Ready(); ++i) {
         auto took = run.Start({"--ui", "headless", "--keys", "text"});
+        double cpu = run.StartCpuSeconds() * 1e3;
         run.End();
         if (!took) {
             break;
         }
         if (i > 0) {
             times.push_back(took->count());
+            cpus.push_back(cpu);
         }
     }
     if (times.size() < 20) {
@@ -234,9 +242,13 @@ void MeasureStart() {
         return;
     }
     std::sort(times.begin(), times.end());
+    std::sort(cpus.begin(), cpus.end());
+    // On a busy machine the wall time is mostly waiting for a processor; the
+    // processor time the program used until then is what the start costs.
     Row("start until the reader's port is open (headless, text)",
         Format("%.1f ms", times[times.size() / 2]) +
-            Format(" median of 20 (min %.1f", times.front()) + Format(", max %.1f)", times.back()),
+            Format(" median of 20 (min %.1f", times.front()) + Format(", max %.1f)", times.back()) +
+            Format("; %.1f ms processor", cpus[cpus.size() / 2]),
         "<= 10 ms");
 }
 
