@@ -157,6 +157,22 @@ CpuUse CpuUseOf(pid_t pid) {
     return use;
 }
 
+// User and system time as /proc/PID/stat counts it, in clock ticks (what ps and
+// top show): a process that runs less than a tick at a time may show none.
+double ClockTickSeconds(pid_t pid) {
+    std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    // After the command: state is field 3, utime 14 and stime 15.
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number >= 14) {
+            ticks += std::atof(field.c_str());
+        }
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 std::string MiB(long kib) {
     return kib < 0 ? "unreadable" : Format("%.1f MiB", kib / 1024.0);
 }
@@ -276,11 +292,13 @@ void MeasureIdle(unsigned intervalMs, const std::string& target) {
     }
     std::this_thread::sleep_for(1s); // past the start's own work
     CpuUse before = CpuUseOf(run.Pid());
+    double ticksBefore = ClockTickSeconds(run.Pid());
     std::this_thread::sleep_for(10s);
     CpuUse after = CpuUseOf(run.Pid());
     Row(measure,
         Format("%.4f s", after.seconds - before.seconds) +
-            Format(" in %.0f wakeups", static_cast<double>(after.wakeups - before.wakeups)),
+            Format(" in %.0f wakeups", static_cast<double>(after.wakeups - before.wakeups)) +
+            Format(" (%.2f s in clock ticks)", ClockTickSeconds(run.Pid()) - ticksBefore),
         target);
 }
 
