@@ -39,8 +39,8 @@ demo: build
 	scripts/demo.sh $(BUILD_DIR)
 
 # The Debian package (build-package/swipetype_*.deb), built the way Debian builds
-# its own: optimised, with the distribution's hardening flags, under /usr. The
-# Release flags keep only NDEBUG, so dpkg-buildflags' -O2 is the optimisation
+# its own: optimised, with the distribution's hardening flags (the program's
+# modules linked as the programs are), under /usr. The Release flags keep only NDEBUG, so dpkg-buildflags' -O2 is the optimisation
 # level (GCC 12 at -O3 reports false -Wrestrict errors inside std::string).
 package: deps
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
@@ -48,7 +48,8 @@ package: deps
 	      -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
 	      -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
 	      -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
-	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	      -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	rm -f $(PACKAGE_DIR)/swipetype_*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
