@@ -6,6 +6,7 @@
 // servers. Prints one row per figure: measure, value, target, tab-separated.
 //
 //   program_bench [start] [memory] [idle]     (all three without arguments)
+//   program_bench --tick-floor                (the idle rows' comparison, run by them)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <string>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -302,6 +304,31 @@ void MeasureIdle(unsigned intervalMs, const std::string& target) {
         target);
 }
 
+// What a wakeup every 20 ms costs on this machine at the least: a process of
+// nothing but the reader's two system calls a tick (FIONREAD, then poll() for
+// the next tick), measured like the program. On a virtual machine where system
+// calls and wakeups are dear this is most of the program's own figure.
+[[noreturn]] void TickFloorChild() {
+    for (;;) {
+        int waiting = 0;
+        ioctl(STDIN_FILENO, FIONREAD, &waiting);
+        poll(nullptr, 0, 20);
+    }
+}
+
+void MeasureTickFloor() {
+    pid_t child = Spawn({"/proc/self/exe", "--tick-floor"});
+    std::this_thread::sleep_for(1s);
+    CpuUse before = CpuUseOf(child);
+    std::this_thread::sleep_for(10s);
+    CpuUse after = CpuUseOf(child);
+    Stop(child);
+    Row("idle CPU over 10 s of a bare process waking every 20 ms (this machine's floor)",
+        Format("%.4f s", after.seconds - before.seconds) +
+            Format(" in %.0f wakeups", static_cast<double>(after.wakeups - before.wakeups)),
+        "-");
+}
+
 // A desktop for the front end: a window manager and a tray host on the server.
 class Desktop {
   public:
@@ -326,6 +353,9 @@ class Desktop {
 
 int main(int argc, char** argv) {
     std::vector<std::string> asked(argv + 1, argv + argc);
+    if (asked.size() == 1 && asked.front() == "--tick-floor") {
+        TickFloorChild();
+    }
     auto wanted = [&](const std::string& part) {
         return asked.empty() || std::find(asked.begin(), asked.end(), part) != asked.end();
     };
@@ -353,6 +383,7 @@ int main(int argc, char** argv) {
     if (wanted("idle")) {
         MeasureIdle(325, "0 s"); // the default interval
         MeasureIdle(20, "<= 0.02 s");
+        MeasureTickFloor();
     }
     return 0;
 }
