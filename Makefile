@@ -2,6 +2,7 @@
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 PACKAGE_DIR  ?= build-package
+BENCH_DIR    ?= build-bench
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
@@ -13,7 +14,7 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 # The desktop libraries' lifelong caches are not this program's leaks.
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps build test test-sanitize demo format clean package
+.PHONY: all deps build test test-sanitize demo bench format clean package
 
 all: build
 
@@ -38,8 +39,8 @@ demo: build
 	scripts/demo.sh $(BUILD_DIR)
 
 # The Debian package (build-package/swipetype_*.deb), built the way Debian builds
-# its own: optimised, with the distribution's hardening flags, under /usr. The
-# Release flags keep only NDEBUG, so dpkg-buildflags' -O2 is the optimisation
+# its own: optimised, with the distribution's hardening flags (the program's
+# modules linked as the programs are), under /usr. The Release flags keep only NDEBUG, so dpkg-buildflags' -O2 is the optimisation
 # level (GCC 12 at -O3 reports false -Wrestrict errors inside std::string).
 package: deps
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
@@ -47,13 +48,19 @@ package: deps
 	      -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
 	      -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
 	      -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
-	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	      -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
 	rm -f $(PACKAGE_DIR)/swipetype_*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
+
+# Every benchmark of bench/ in an optimised build (build-bench/), as one table of
+# measure, value and target (scripts/bench.sh). Not part of `make test` or CI.
+bench: deps
+	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) scripts/bench.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR)

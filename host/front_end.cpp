@@ -1,40 +1,99 @@
 #include "host/front_end.h"
 
-#ifdef SWIPETYPE_HAVE_GTK
-#include "platform/gtk/gtk_front_end.h"
-#endif
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/loadable_module.h"
+#include "platform/module_services.h"
+#include "platform/x_display.h"
 
 namespace host {
+namespace {
 
-std::string ChooseFrontEnd(const std::optional<std::string>& asked) {
-    if (asked) {
-        return *asked;
-    }
 #ifdef SWIPETYPE_HAVE_GTK
-    if (platform::GtkDisplayUsable()) {
-        return "gtk";
-    }
+constexpr bool kGtkBuilt = true;
+#else
+constexpr bool kGtkBuilt = false;
 #endif
-    return "headless";
+
+// The window system's calls, as the front end's module reaches them.
+const platform::FrontEndServices& Services() {
+    static const platform::FrontEndServices services = [] {
+        platform::FrontEndServices table{};
+        SWIPETYPE_FRONT_END_GLOBAL_CALLS(SWIPETYPE_FILL_GLOBAL_SERVICE)
+        SWIPETYPE_FRONT_END_PLATFORM_CALLS(SWIPETYPE_FILL_PLATFORM_SERVICE)
+        return table;
+    }();
+    return services;
 }
 
-bool StartFrontEnd(const std::string& name, std::string& error) {
-    if (name == "headless") {
+const platform::GtkModuleExports*& Running() {
+    static const platform::GtkModuleExports* running = nullptr;
+    return running;
+}
+
+bool StartGtk(std::string& error) {
+    std::string problem;
+    // Kept for the whole run: GTK's libraries cannot be unloaded once started.
+    platform::ModuleHandle module =
+        platform::LoadModule("gtk", platform::ModuleLifetime::WholeRun, problem);
+    if (module == nullptr) {
+        error = "the desktop front end cannot be loaded: " + problem;
+        return false;
+    }
+    const auto* gtk = module->ExportsAs<platform::GtkModuleExports>();
+    gtk->attach(&Services());
+    if (!gtk->start(error)) {
+        return false;
+    }
+    Running() = gtk;
+    return true;
+}
+
+// Whether the default is gtk. Asked of Xlib in the X11 module, so that a
+// display that cannot be opened costs no desktop library.
+bool DefaultIsGtk() {
+    const char* display = std::getenv("DISPLAY");
+    if (!kGtkBuilt || display == nullptr || *display == '\0') {
+        return false;
+    }
+    std::string error;
+    if (platform::XDisplayUsable(display, error)) {
         return true;
     }
-#ifdef SWIPETYPE_HAVE_GTK
-    if (name == "gtk") {
-        return platform::StartGtkFrontEnd(error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
     }
-#endif
-    error = "the " + name + " front end is not part of this build";
     return false;
 }
 
+} // namespace
+
+bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) {
+    if (asked ? *asked == "headless" : !DefaultIsGtk()) {
+        return true;
+    }
+    std::string name = asked.value_or("gtk");
+    if (name != "gtk" || !kGtkBuilt) {
+        error = "the " + name + " front end is not part of this build";
+        return false;
+    }
+    if (StartGtk(error)) {
+        return true;
+    }
+    if (asked) {
+        return false;
+    }
+    std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+    error.clear();
+    return true;
+}
+
 void StopFrontEnd() {
-#ifdef SWIPETYPE_HAVE_GTK
-    platform::StopGtkFrontEnd();
-#endif
+    if (Running() != nullptr) {
+        Running()->stop();
+        Running() = nullptr;
+    }
 }
 
 } // namespace host

@@ -148,8 +148,8 @@ int Run(const host::HostOptions& options) {
     }
 
     platform::SetOrderlyEndHandler(EndOrderly);
-    std::string frontEnd = handsOver ? "headless" : host::ChooseFrontEnd(options.ui);
-    if (!host::StartFrontEnd(frontEnd, error)) {
+    // A start that hands over shows nothing itself.
+    if (!handsOver && !host::StartFrontEnd(options.ui, error)) {
         platform::StopWindowInterface();
         return Fail(error);
     }

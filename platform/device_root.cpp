@@ -74,8 +74,13 @@ std::string DefaultRoot() {
     return data + "/swipetype";
 }
 
-// mkdir -p with the given mode for the folders it creates.
+// mkdir -p with the given mode for the folders it creates. A folder that is
+// there already, as at every start but the first, costs one stat.
 bool MakeFolders(const std::string& path, mode_t mode, std::string& error) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        return true;
+    }
     std::string partial;
     std::size_t start = 0;
     while (start <= path.size()) {

@@ -135,12 +135,30 @@ void HiveFile::CannotChange(LONG error, const std::string& reason) {
     }
 }
 
+// A read takes no lock, so a hive in a folder that cannot be written would only
+// be found unchangeable at the first save; the first read of it says so instead.
+void HiveFile::SayOnceIfReadOnly() {
+    static std::mutex mutex;
+    static std::set<std::string> looked;
+    {
+        std::lock_guard guard(mutex);
+        if (!looked.insert(path_).second) {
+            return;
+        }
+    }
+    if (::access(Folder(path_).c_str(), W_OK) != 0) {
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "its folder is read-only: " + std::string(std::strerror(errno)));
+    }
+}
+
 // A read-only folder takes no lock file at all: nothing can change the hive
 // there, and the file is only ever replaced whole, so reading it unlocked is safe.
 void HiveFile::Lock() {
     std::string folder = Folder(path_);
     if (::access(folder.c_str(), W_OK) != 0) {
-        CannotChange(ERROR_ACCESS_DENIED, "its folder is read-only: " + std::string(std::strerror(errno)));
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "its folder is read-only: " + std::string(std::strerror(errno)));
         return;
     }
     std::string lockPath = path_ + ".lock";
@@ -155,8 +173,8 @@ void HiveFile::Lock() {
     }
 }
 
-LONG HiveFile::Load(Document& document) {
-    document = Document{};
+LONG HiveFile::ReadText(std::optional<std::string>& text) const {
+    text.reset();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
@@ -165,16 +183,26 @@ LONG HiveFile::Load(Document& document) {
         Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
-    std::string text;
-    bool read = ReadAll(fd, text);
+    text.emplace();
+    bool read = ReadAll(fd, *text);
     int readError = errno;
     ::close(fd);
     if (!read) {
         Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
         return ERROR_READ_FAULT;
     }
+    return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Load(Document& document) {
+    document = Document{};
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
     ParseError error;
-    std::optional<Document> parsed = Parse(text, error);
+    std::optional<Document> parsed = Parse(*text, error);
     if (!parsed) {
         std::string reason = "line " + std::to_string(error.line) + ": " + error.reason;
         // Only the holder of the lock may move the file; without it, the hive
@@ -188,6 +216,25 @@ LONG HiveFile::Load(Document& document) {
     }
     document = std::move(*parsed);
     return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Read(Document& document) {
+    document = Document{};
+    SayOnceIfReadOnly();
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
+    ParseError error;
+    if (std::optional<Document> parsed = Parse(*text, error)) {
+        document = std::move(*parsed);
+        return ERROR_SUCCESS;
+    }
+    // Only the lock's holder may set a hive aside, and by the time it has the
+    // lock a writer may have replaced the damaged file.
+    Lock();
+    return Load(document);
 }
 
 void HiveFile::SetAside(const std::string& reason) const {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <thread>
 
 namespace platform {
 namespace {
@@ -36,17 +35,6 @@ bool ParseKeyDelay(const std::string& text, std::chrono::milliseconds& delay, st
     }
     delay = std::chrono::milliseconds{value};
     return true;
-}
-
-void KeyPacer::BeforeEvent() {
-    std::chrono::milliseconds delay = KeyDelay();
-    auto now = std::chrono::steady_clock::now();
-    if (any_ && delay.count() > 0 && now < previous_ + delay) {
-        std::this_thread::sleep_until(previous_ + delay);
-        now = std::chrono::steady_clock::now();
-    }
-    previous_ = now;
-    any_ = true;
 }
 
 } // namespace platform

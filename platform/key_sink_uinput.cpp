@@ -46,11 +46,6 @@ std::vector<EvdevKeyAction> PressChords(const std::vector<KeyChord>& chords) {
 
 } // namespace
 
-std::string DefaultKeyboardLayout() {
-    const char* layout = std::getenv("XKB_DEFAULT_LAYOUT");
-    return layout != nullptr && *layout != '\0' ? std::string(layout) : std::string("us");
-}
-
 UinputKeyPlanner::UinputKeyPlanner(xkb_keymap* keymap, std::string layout)
     : finder_(keymap), layout_(std::move(layout)) {}
 

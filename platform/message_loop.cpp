@@ -145,8 +145,17 @@ BOOL GetMessageW(MSG* message, HWND window, UINT first, UINT last) {
         return -1;
     }
     const platform::MessageFilter filter{window, first, last};
+    // The wait sources are serviced before a message is taken, so that a request
+    // from another program is not held up behind a stream of posted messages. A
+    // real wait that has just ended has serviced them itself, and with nothing
+    // ready the wait comes next and services them: polling them first as well
+    // would only give every tick of an idle program two more system calls.
+    bool sourcesServiced = false;
     for (;;) {
-        platform::ServiceWaitSources(platform::Milliseconds{0});
+        if (!sourcesServiced &&
+            (platform::ManualClockInUse() || platform::TakeReady(filter, false))) {
+            platform::ServiceWaitSources(platform::Milliseconds{0});
+        }
         if (std::optional<MSG> ready = platform::TakeReady(filter, true)) {
             *message = *ready;
             return ready->message == WM_QUIT ? 0 : 1;
@@ -159,6 +168,7 @@ BOOL GetMessageW(MSG* message, HWND window, UINT first, UINT last) {
             SetLastError(ERROR_TIMEOUT);
             return -1;
         }
+        sourcesServiced = !platform::ManualClockInUse();
     }
 }
 

@@ -1,6 +1,7 @@
 // The registry calls over the hive files. An open key is only a name (its hive
-// and its path); the data always comes from the file, read under the hive's
-// lock, so there is no cache to go stale when another process writes.
+// and its path); the data always comes from the file, so there is no cache to
+// go stale when another process writes. Calls that change the hive hold its
+// lock from reading to writing; calls that only read take none (hive_file.h).
 #include "platform/registry.h"
 
 #include <cstring>
@@ -84,28 +85,43 @@ HKEY NewHandle(OpenKey key) {
     return reinterpret_cast<HKEY>(handle);
 }
 
-// The hive file of a root, its folder created on the way.
-std::optional<std::string> HivePath(HKEY root) {
+enum class HiveUse { Read, Change };
+
+// The hive file of a root; for a change, its folder is created on the way.
+std::optional<std::string> HivePath(HKEY root, HiveUse use) {
     std::string deviceRoot;
     if (!platform::UsableDeviceRoot(deviceRoot)) {
         return std::nullopt;
     }
     std::string folder = deviceRoot + "/registry";
-    ::mkdir(folder.c_str(), 0700);
+    if (use == HiveUse::Change) {
+        ::mkdir(folder.c_str(), 0700);
+    }
     std::u16string_view name = RootName(root);
     return folder + "/" + std::string(name.begin(), name.end()) + ".reg";
 }
 
-// Locks and reads the hive of `root`; the file stays locked while `file` lives.
-// A hive that cannot be locked is read all the same, and refuses changes.
+// Locks and reads the hive of `root` for a change; the file stays locked while
+// `file` lives. A hive that cannot be locked is read all the same, and refuses
+// changes.
 LONG LoadHive(HKEY root, std::optional<hive::HiveFile>& file, hive::Document& document) {
-    std::optional<std::string> path = HivePath(root);
+    std::optional<std::string> path = HivePath(root, HiveUse::Change);
     if (!path) {
         return ERROR_PATH_NOT_FOUND;
     }
     file.emplace(*path);
     file->Lock();
     return file->Load(document);
+}
+
+// Reads the hive of `root` for a call that changes nothing.
+LONG ReadHive(HKEY root, hive::Document& document) {
+    std::optional<std::string> path = HivePath(root, HiveUse::Read);
+    if (!path) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    hive::HiveFile file(*path);
+    return file.Read(document);
 }
 
 bool IsRootPath(const OpenKey& key) {
@@ -135,7 +151,8 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, bool create, LPDWORD d
     }
     std::optional<hive::HiveFile> file;
     hive::Document document;
-    LONG status = LoadHive(target->root, file, document);
+    LONG status =
+        create ? LoadHive(target->root, file, document) : ReadHive(target->root, document);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -177,9 +194,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
         return ERROR_INVALID_PARAMETER;
     }
-    std::optional<hive::HiveFile> file;
     hive::Document document;
-    LONG status = LoadHive(target->root, file, document);
+    LONG status = ReadHive(target->root, document);
     if (status != ERROR_SUCCESS) {
         return status;
     }

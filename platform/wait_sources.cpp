@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <poll.h>
 #include <vector>
 
@@ -34,6 +35,43 @@ WaitHook& Hook() {
     static WaitHook hook;
     return hook;
 }
+
+// The lists one wait polls, kept from one wait to the next so that an idle
+// program's ticks allocate nothing. A callback may wait again (a modal loop), so
+// each depth of waiting has lists of its own.
+struct PollLists {
+    std::vector<pollfd> polled;
+    std::vector<WaitSourceId> ids;
+    std::vector<pollfd> hookDescriptors;
+};
+
+class ListsForThisWait {
+  public:
+    ListsForThisWait() {
+        if (Pool().size() == Depth()) {
+            Pool().push_back(std::make_unique<PollLists>());
+        }
+        lists_ = Pool()[Depth()++].get();
+        lists_->polled.clear();
+        lists_->ids.clear();
+        lists_->hookDescriptors.clear();
+    }
+    ~ListsForThisWait() { --Depth(); }
+    ListsForThisWait(const ListsForThisWait&) = delete;
+    ListsForThisWait& operator=(const ListsForThisWait&) = delete;
+    PollLists& operator*() const { return *lists_; }
+
+  private:
+    static std::vector<std::unique_ptr<PollLists>>& Pool() {
+        static std::vector<std::unique_ptr<PollLists>> pool;
+        return pool;
+    }
+    static std::size_t& Depth() {
+        static std::size_t depth = 0;
+        return depth;
+    }
+    PollLists* lists_;
+};
 
 const WaitSource* FindSource(WaitSourceId id) {
     const auto& list = State().list;
@@ -114,15 +152,12 @@ int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
         return 0;
     }
     int pollTimeout = PollTimeout(timeout);
-    std::vector<pollfd> hookDescriptors;
+    ListsForThisWait lists;
+    auto& [polled, ids, hookDescriptors] = *lists;
     if (hooked) {
         pollTimeout = ShorterTimeout(pollTimeout, hook.prepare(hookDescriptors));
     }
     const auto& list = State().list;
-    std::vector<pollfd> polled;
-    std::vector<WaitSourceId> ids;
-    polled.reserve(list.size() + extra.size() + hookDescriptors.size());
-    ids.reserve(list.size());
     for (const WaitSource& source : list) {
         polled.push_back({source.fd, source.events, 0});
         ids.push_back(source.id);

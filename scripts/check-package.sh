@@ -49,9 +49,14 @@ dpkg-deb --contents "$deb" >"$work/contents"
 # Regular files as paths without the leading "./".
 awk '$1 ~ /^-/ {sub(/^\.\//, "", $6); print $6}' "$work/contents" | sort >"$work/files"
 cat "$work/files"
+# The modules the program loads when it uses them: the desktop front end and the
+# key sinks with X or evdev libraries behind them.
+libdir=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+modules=("$libdir"/swipetype/swipetype-{gtk,x11,uinput}.so)
 expected=(
     usr/bin/swipetype usr/bin/swipetype-send usr/bin/swipetype-sim usr/bin/swipetype-launch
     usr/bin/swipetype-config
+    "${modules[@]}"
     usr/lib/udev/rules.d/60-swipetype-uinput.rules
     usr/lib/systemd/user/swipetype.service
     usr/share/applications/swipetype.desktop
@@ -101,8 +106,9 @@ while read -r package; do
         ;;
     esac
 done <"$work/depends"
-# Every library the programs load must come from a package in Depends.
-for program in "$work"/tree/usr/bin/*; do
+# Every library the programs and their modules load must come from a package in
+# Depends.
+for program in "$work"/tree/usr/bin/* "${modules[@]/#/$work/tree/}"; do
     for soname in $(readelf -d "$program" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
         owner=$(dpkg-query -S "*/$soname" 2>/dev/null | head -1 | cut -d: -f1)
         if [[ -z $owner ]]; then
@@ -259,6 +265,12 @@ check_install() {
     say "installed: $(grep -c '^/' "$work/owned") paths"
     in_root swipetype --version || fail "swipetype --version fails after installing"
     in_root swipetype-sim --help >/dev/null || fail "swipetype-sim --help fails after installing"
+    # The program finds its desktop front end's module: without a display, it is
+    # the front end that says so, not the loader that it is missing.
+    gtk_error=$(in_root swipetype --root /tmp/module-check --keys none --ui gtk 2>&1)
+    grep -q "no X display" <<<"$gtk_error" ||
+        fail "swipetype --ui gtk does not reach its front end after installing: $gtk_error"
+    in_root rm -rf /tmp/module-check
     check_unit_command
 
     step "remove"

@@ -10,7 +10,7 @@ packages=(
     libudev-dev
     xvfb x11-xkb-utils xdotool
     libgtk-3-dev fonts-dejavu-core fonts-dejavu-extra trayer openbox imagemagick
-    help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap
+    help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap bsdextrautils
     dbus-daemon dbus-bin python3-dbusmock util-linux
 )
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gtk/gtk.h>
+#include <string_view>
 // Xlib last: its None, True and False are macros.
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -27,6 +28,7 @@ struct FrontEnd {
     bool running = false;
     bool displayLost = false;
     GtkCssProvider* style = nullptr;
+    GtkCssProvider* marks = nullptr; // kAdwaitaMarks, while that theme is in use
 };
 
 FrontEnd& State() {
@@ -60,26 +62,67 @@ checkbutton.swipetype-control check, radiobutton.swipetype-control radio {
 }
 )css";
 
+// GTK's default theme (Adwaita) draws the marks of check boxes, radio buttons and
+// checked menu items from SVG pictures, with a pre-rendered PNG of each beside
+// them for where SVG cannot be read. Reading SVG maps librsvg with libxml2 and
+// ICU, some 9 MiB resident, for these few pictures alone: under that theme the
+// program asks for the PNGs, which are the same marks.
+constexpr char kAdwaitaMarks[] = R"css(
+check:checked {
+    -gtk-icon-source: -gtk-recolor(url("resource:///org/gtk/libgtk/theme/Adwaita/assets/check-symbolic.symbolic.png"));
+}
+check:indeterminate, radio:indeterminate {
+    -gtk-icon-source: -gtk-recolor(url("resource:///org/gtk/libgtk/theme/Adwaita/assets/dash-symbolic.symbolic.png"));
+}
+radio:checked {
+    -gtk-icon-source: -gtk-recolor(url("resource:///org/gtk/libgtk/theme/Adwaita/assets/bullet-symbolic.symbolic.png"));
+}
+)css";
+
 void OnStyleError(GtkCssProvider*, GtkCssSection* section, GError* error, gpointer) {
     std::fprintf(stderr, "gtk front end: the controls' style, line %u: %s\n",
                  gtk_css_section_get_start_line(section) + 1, error->message);
+}
+
+GtkCssProvider* LoadStyle(const char* css, const char* what) {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    g_signal_connect(provider, "parsing-error", G_CALLBACK(OnStyleError), nullptr);
+    GError* error = nullptr;
+    if (!gtk_css_provider_load_from_data(provider, css, -1, &error)) {
+        std::fprintf(stderr, "gtk front end: %s does not load: %s\n", what,
+                     error != nullptr ? error->message : "unknown error");
+        g_clear_error(&error);
+    }
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
+                                              GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    return provider;
+}
+
+// The PNG marks follow the theme: in place under Adwaita, gone under any other.
+void FollowTheme(GObject* settings, GParamSpec*, gpointer data) {
+    FrontEnd& state = *static_cast<FrontEnd*>(data);
+    gchar* theme = nullptr;
+    g_object_get(settings, "gtk-theme-name", &theme, nullptr);
+    bool adwaita = theme != nullptr && std::string_view(theme) == "Adwaita";
+    g_free(theme);
+    if (adwaita && state.marks == nullptr) {
+        state.marks = LoadStyle(kAdwaitaMarks, "the check marks' style");
+    } else if (!adwaita && state.marks != nullptr) {
+        gtk_style_context_remove_provider_for_screen(gdk_screen_get_default(),
+                                                     GTK_STYLE_PROVIDER(state.marks));
+        g_clear_object(&state.marks);
+    }
 }
 
 void InstallStyle(FrontEnd& state) {
     if (state.style != nullptr) {
         return;
     }
-    state.style = gtk_css_provider_new();
-    g_signal_connect(state.style, "parsing-error", G_CALLBACK(OnStyleError), nullptr);
-    GError* error = nullptr;
-    if (!gtk_css_provider_load_from_data(state.style, kControlStyle, -1, &error)) {
-        std::fprintf(stderr, "gtk front end: the controls' style does not load: %s\n",
-                     error != nullptr ? error->message : "unknown error");
-        g_clear_error(&error);
-    }
-    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
-                                              GTK_STYLE_PROVIDER(state.style),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    GtkSettings* settings = gtk_settings_get_default();
+    FollowTheme(G_OBJECT(settings), nullptr, &state);
+    g_signal_connect(settings, "notify::gtk-theme-name", G_CALLBACK(FollowTheme), &state);
+    state.style = LoadStyle(kControlStyle, "the controls' style");
     // Focus given to an edit box puts the caret there, as on the device; it does
     // not select the text for the next keystroke to replace.
     g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
@@ -167,7 +210,19 @@ bool StartGtkFrontEnd(std::string& error) {
         }
         // The tray icon is an XEmbed icon, which only X11 has.
         gdk_set_allowed_backends("x11");
-        if (!gtk_init_check(nullptr, nullptr)) {
+        // GDK looks for the X server's GL visuals as it starts, for GL drawing
+        // areas that this program does not have: with Mesa that maps the GL
+        // driver and LLVM, some 50 MiB resident. GDK_GL=disable, which GDK reads
+        // once while it starts, leaves GL alone; a GDK_GL of the user's is kept.
+        bool glLeftAlone = std::getenv("GDK_GL") == nullptr;
+        if (glLeftAlone) {
+            setenv("GDK_GL", "disable", 0);
+        }
+        bool started = gtk_init_check(nullptr, nullptr);
+        if (glLeftAlone) {
+            unsetenv("GDK_GL");
+        }
+        if (!started) {
             error = "GTK could not open the X display named by DISPLAY";
             return false;
         }

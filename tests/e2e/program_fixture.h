@@ -261,8 +261,11 @@ class ProgramTest : public testing::Test {
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
         std::vector<std::string> arguments = wrapper_;
-        arguments.insert(arguments.end(), {SWIPETYPE_PATH, "--root", root_.string(), "--keys",
-                                           keys_, "--ui", ui_, "--log", log_.string()});
+        arguments.insert(arguments.end(), {program_path_, "--root", root_.string(), "--keys",
+                                           keys_, "--log", log_.string()});
+        if (!ui_.empty()) {
+            arguments.insert(arguments.end(), {"--ui", ui_});
+        }
         if (!device_.empty() && givePort_) {
             arguments.push_back("--port");
             arguments.push_back("COM1:=" + device_);
@@ -331,8 +334,9 @@ class ProgramTest : public testing::Test {
     std::filesystem::path log_;
     std::string device_;
     bool givePort_ = true;
+    std::string program_path_ = SWIPETYPE_PATH;
     std::string keys_ = "text";
-    std::string ui_ = "headless";
+    std::string ui_ = "headless"; // "" for the default choice
     std::vector<std::string> wrapper_; // a program that runs the program (setpriv)
     Process sim_;
     Process program_;

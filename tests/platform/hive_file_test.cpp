@@ -1,7 +1,10 @@
 // The hive files on disk: hand-written hives survive the program's writes,
 // damaged ones are set aside and never overwritten, and a crash in the middle
 // of a write leaves the old hive whole.
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +206,19 @@ TEST_F(HiveFileTest, HiveThatIsNoFileIsLeftAlone) {
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software", 0, 0, &key), ERROR_READ_FAULT);
     EXPECT_EQ(ReadFile(Hive() + "/inside"), "x");
     EXPECT_EQ(FilesIn(root_.Path() + "/registry").size(), 1u) << "nothing set aside";
+}
+
+// A read takes no lock: the hive is only ever replaced whole, so a writer that
+// holds the lock does not hold up a reader.
+TEST_F(HiveFileTest, AReadIsNotHeldUpByAWriterHoldingTheLock) {
+    ASSERT_EQ(SetText(u"Prefix", u"kept"), ERROR_SUCCESS);
+    int held = ::open((Hive() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Query(u"Software\\Zelna\\Swipetype", u"Prefix"),
+              (std::vector<BYTE>{'k', 0, 'e', 0, 'p', 0, 't', 0, 0, 0}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ::close(held);
 }
 
 // The write is cut off right before the rename, as a crash or a power loss
