@@ -38,6 +38,8 @@ struct Root {
         Check(mkdtemp(pattern.data()) != nullptr, "a device root can be made");
         path = pattern;
         platform::SetDeviceRoot(path);
+        std::string error;
+        Check(platform::PrepareDeviceRoot(error), "the device root is prepared", error);
         file = path + "/fs/Application/Startup/Fuzz.RUN";
     }
     ~Root() {
