@@ -369,8 +369,10 @@ TEST_F(DesktopProgramTest, MinimisingOrClosingTheWindowHidesItAndSaves) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return Check(1018) == "1\n"; }));
     ASSERT_TRUE(gtk_test::Xdotool({"windowminimize", std::to_string(main_.id)}));
     EXPECT_TRUE(Hidden()) << "minimised, the window should go to the tray";
-    EXPECT_NE(Hive().find("\"SendTab\"=dword:00000001"), std::string::npos)
-        << "minimising did not save";
+    // The window manager hides the window at once; the program saves when it hears of it.
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        return Hive().find("\"SendTab\"=dword:00000001") != std::string::npos;
+    })) << "minimising did not save";
     // A second start brings the window back, and the close button hides it again.
     e2e::Process second;
     ASSERT_TRUE(second.Start(ProgramArguments({})));
