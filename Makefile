@@ -3,6 +3,9 @@ BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 PACKAGE_DIR  ?= build-package
 BENCH_DIR    ?= build-bench
+CLANG_DIR    ?= build-clang
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 30
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
@@ -14,7 +17,8 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 # The desktop libraries' lifelong caches are not this program's leaks.
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps build test test-sanitize demo bench format clean package
+.PHONY: all deps build test test-sanitize build-clang test-clang fuzz fuzz-smoke demo bench format \
+        clean package
 
 all: build
 
@@ -32,6 +36,28 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DSWIPETYPE_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ctest $(CTEST_FLAGS)
+
+# The whole tree built with clang as well as GCC (clang and GCC warn about
+# different things, and -Werror holds for both), then the suite on that build.
+build-clang: deps
+	cmake -S . -B $(CLANG_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(CLANG_DIR) -j $(JOBS)
+
+test-clang: build-clang
+	cd $(CLANG_DIR) && ctest $(CTEST_FLAGS)
+
+# The libFuzzer targets of fuzz/ (clang only), everything instrumented for
+# fuzzing and both sanitizers; no tests, programs or desktop front end.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	      -DSWIPETYPE_FUZZ=ON -DSWIPETYPE_TESTS=OFF -DSWIPETYPE_GTK=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+
+# Every fuzz target for FUZZ_SECONDS on its committed corpus; any finding fails.
+fuzz-smoke: fuzz
+	scripts/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # The main job: the program with the reader simulator as COM1:, sample cards, a
 # tag, and the orderly end (scripts/demo.sh).
@@ -63,4 +89,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(CLANG_DIR) $(FUZZ_DIR)

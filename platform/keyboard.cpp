@@ -11,6 +11,10 @@ namespace {
 
 void LogKeyEvent(HWND window, UINT virtualKey, UINT flags, UINT count, UINT shiftState,
                  UINT character) {
+    // Without a log the line is not even made: a swipe is some hundred events.
+    if (!platform::EventLogOpen()) {
+        return;
+    }
     // The window is printed as the device's signed handle value (-1 for the focus).
     auto handle = static_cast<long long>(reinterpret_cast<LONG_PTR>(window));
     std::string fields =

@@ -136,4 +136,22 @@ std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload) {
     return framed;
 }
 
+bool TakeFrame(std::vector<std::uint8_t>& buffer, std::vector<std::uint8_t>& payload, bool& bad) {
+    if (buffer.size() < 4) {
+        return false;
+    }
+    std::uint32_t length = buffer[0] | (buffer[1] << 8) | (buffer[2] << 16) |
+                           (static_cast<std::uint32_t>(buffer[3]) << 24);
+    if (length > kMaxPayload) {
+        bad = true;
+        return false;
+    }
+    if (buffer.size() - 4 < length) {
+        return false;
+    }
+    payload.assign(buffer.begin() + 4, buffer.begin() + 4 + length);
+    buffer.erase(buffer.begin(), buffer.begin() + 4 + length);
+    return true;
+}
+
 } // namespace platform::remote

@@ -75,4 +75,9 @@ std::optional<Reply> DecodeReply(const std::vector<std::uint8_t>& payload);
 // The length prefix for a payload.
 std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload);
 
+// Takes one whole frame off the front of `buffer` (bytes as received) into
+// `payload`. Returns false while the frame is incomplete, and sets `bad` when
+// its length is beyond kMaxPayload: such a stream can never be read further.
+bool TakeFrame(std::vector<std::uint8_t>& buffer, std::vector<std::uint8_t>& payload, bool& bad);
+
 } // namespace platform::remote

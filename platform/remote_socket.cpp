@@ -93,26 +93,6 @@ bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-// Takes one whole frame off the front of `buffer`. Returns false while the frame
-// is incomplete; sets `bad` for a length beyond the limit.
-bool TakeFrame(std::vector<std::uint8_t>& buffer, std::vector<std::uint8_t>& payload, bool& bad) {
-    if (buffer.size() < 4) {
-        return false;
-    }
-    std::uint32_t length = buffer[0] | (buffer[1] << 8) | (buffer[2] << 16) |
-                           (static_cast<std::uint32_t>(buffer[3]) << 24);
-    if (length > kMaxPayload) {
-        bad = true;
-        return false;
-    }
-    if (buffer.size() - 4 < length) {
-        return false;
-    }
-    payload.assign(buffer.begin() + 4, buffer.begin() + 4 + length);
-    buffer.erase(buffer.begin(), buffer.begin() + 4 + length);
-    return true;
-}
-
 // Replies wait here while a client does not read them, up to this much; a client
 // that lets more pile up is dropped, so it never holds the program's thread.
 constexpr std::size_t kMaxQueuedReplies = 4 * kMaxPayload;

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "platform/recorder.h"
 #include "reader/track_decode.h"
+#include "support/track_reference.h"
 
 namespace {
 
@@ -139,25 +140,6 @@ TEST_F(TrackDecodeTest, ClearMSRBuffersZeroesEveryByte) {
 }
 
 // The decoder must give exactly what tokenising a copy with strtok gives.
-struct Reference {
-    std::string text;
-    bool found;
-};
-
-Reference ReferenceExtract(const std::string& line, char sentinel) {
-    char copy[kLineBufferSize];
-    std::strncpy(copy, line.c_str(), sizeof copy - 1);
-    copy[sizeof copy - 1] = '\0';
-    if (copy[0] == sentinel) {
-        char* token = std::strtok(copy, "?");
-        return {token != nullptr ? std::string(token + 1) : std::string(), true};
-    }
-    const char delimiters[2] = {sentinel, '\0'};
-    std::strtok(copy, delimiters);
-    char* token = std::strtok(nullptr, "?");
-    return {token != nullptr ? std::string(token) : std::string(), token != nullptr};
-}
-
 TEST_F(TrackDecodeTest, AgreesWithStrtokOnRandomLines) {
     std::mt19937 random(20261206);
     const char alphabet[] = {'%', ';', '+', '?', 'E', 'A', '1', '^', '=', ' '};
@@ -173,15 +155,13 @@ TEST_F(TrackDecodeTest, AgreesWithStrtokOnRandomLines) {
             ASSERT_EQ(verdict, 0);
             continue;
         }
-        Reference tracks[3] = {ReferenceExtract(line, '%'), ReferenceExtract(line, ';'),
-                               ReferenceExtract(line, '+')};
+        test_support::ReferenceTracks tracks = test_support::ReferenceDecode(line);
         for (int t = 0; t < 3; ++t) {
-            ASSERT_EQ(std::string(TrackBuffers[t]), tracks[t].text) << "line " << line;
+            ASSERT_EQ(std::string(TrackBuffers[t]), tracks.track[t].text) << "line " << line;
         }
-        bool good1 = tracks[0].found && tracks[0].text != "E";
-        bool good2 = tracks[1].found && tracks[1].text != "E";
-        int expected = (flags.track1 && !good1) || (flags.track2 && !good2) ? 0 : 1;
-        ASSERT_EQ(verdict, expected) << "line " << line;
+        ASSERT_EQ(verdict, test_support::ReferenceVerdict(line, tracks, flags.track1 != 0,
+                                                          flags.track2 != 0))
+            << "line " << line;
     }
 }
 

@@ -129,7 +129,11 @@ TEST_F(SwipetypeSendTest, BadCommandLinesExitTwo) {
                                                {"WM_COMMAND", "x"},
                                                {"--bogus", "WM_CLOSE"},
                                                {"--post", "WM_GETTEXT"},
-                                               {"--menu", "1", "WM_CLOSE"}}) {
+                                               {"--menu", "1", "WM_CLOSE"},
+                                               // Numbers that do not fit are not cut to fit:
+                                               // 4294968299 would otherwise be control 1003.
+                                               {"--control", "4294968299", "BM_CLICK"},
+                                               {"WM_COMMAND", "1", "9223372036854775808"}}) {
         auto result = Send(arguments);
         EXPECT_EQ(result.status, 2) << (arguments.empty() ? "" : arguments[0]);
         EXPECT_FALSE(result.err.empty());

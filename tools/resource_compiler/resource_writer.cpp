@@ -14,7 +14,7 @@
 namespace rc {
 namespace {
 
-constexpr std::uint16_t TypeNumber(LPCWSTR type) {
+std::uint16_t TypeNumber(LPCWSTR type) {
     return static_cast<std::uint16_t>(reinterpret_cast<std::uintptr_t>(type));
 }
 

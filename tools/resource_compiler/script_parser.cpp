@@ -307,7 +307,11 @@ bool Parser::ParseControl(DialogResource& dialog) {
     }
     control.id = *id;
     if (Peek().kind == TokenKind::String) {
-        control.className = *Text();
+        auto className = Text();
+        if (!className) {
+            return false;
+        }
+        control.className = *className;
     } else if (PeekName("BUTTON") || PeekName("EDIT") || PeekName("STATIC")) {
         std::string name = Next().text;
         control.classAtom = name == "BUTTON" ? 0x80 : name == "EDIT" ? 0x81 : 0x82;

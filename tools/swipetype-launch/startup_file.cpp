@@ -77,7 +77,25 @@ std::u16string Widen(const std::string& narrow) {
     return wide;
 }
 
-bool Parse(const std::string& bytes, StartupEntry& entry, std::string& reason) {
+} // namespace
+
+bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& reason) {
+    int fd = OpenTrusted(path, reason);
+    if (fd < 0) {
+        return false;
+    }
+    std::string bytes;
+    bool read = ReadSmallFile(fd, bytes);
+    int readError = errno;
+    ::close(fd);
+    if (!read) {
+        reason = std::string("cannot read: ") + std::strerror(readError);
+        return false;
+    }
+    return ParseStartupFile(bytes, entry, reason);
+}
+
+bool ParseStartupFile(const std::string& bytes, StartupEntry& entry, std::string& reason) {
     if (bytes.find('\0') != std::string::npos) {
         reason = "holds a zero byte";
         return false;
@@ -100,24 +118,6 @@ bool Parse(const std::string& bytes, StartupEntry& entry, std::string& reason) {
     entry.commandLine = platform::Utf16ToUtf8(Widen(commandLine));
     entry.arguments = SplitCommandLine(entry.commandLine);
     return true;
-}
-
-} // namespace
-
-bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& reason) {
-    int fd = OpenTrusted(path, reason);
-    if (fd < 0) {
-        return false;
-    }
-    std::string bytes;
-    bool read = ReadSmallFile(fd, bytes);
-    int readError = errno;
-    ::close(fd);
-    if (!read) {
-        reason = std::string("cannot read: ") + std::strerror(readError);
-        return false;
-    }
-    return Parse(bytes, entry, reason);
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {

@@ -20,6 +20,11 @@ struct StartupEntry {
 // reason in `reason` when it must be skipped.
 bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& reason);
 
+// Parses the bytes of a startup file that was read and checked. A device path is
+// mapped into <root>/fs of the device root in use (never above it). False with
+// the reason in `reason` when the file names no usable program.
+bool ParseStartupFile(const std::string& bytes, StartupEntry& entry, std::string& reason);
+
 // Words separated by spaces and tabs; double quotes group words and are removed.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 

@@ -1,6 +1,7 @@
 #include "command.h"
 
 #include <charconv>
+#include <limits>
 #include <utility>
 
 namespace send_tool {
@@ -45,9 +46,10 @@ const std::pair<const char*, unsigned> kMessages[] = {
     {"UM_POPUP_COMMAND", 1802},
 };
 
-// Decimal or 0x hexadecimal, optionally negative; the whole text must be used.
-template <typename Number> bool ParseNumber(const std::string& text, Number& value) {
-    std::string_view digits(text);
+} // namespace
+
+template <typename Number> std::optional<Number> ParseNumber(std::string_view text) {
+    std::string_view digits = text;
     bool negative = !digits.empty() && digits[0] == '-';
     if (negative) {
         digits.remove_prefix(1);
@@ -61,13 +63,26 @@ template <typename Number> bool ParseNumber(const std::string& text, Number& val
     auto [end, error] =
         std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-        return false;
+        return std::nullopt;
     }
-    value = negative ? static_cast<Number>(0ULL - magnitude) : static_cast<Number>(magnitude);
-    return true;
+    // A value that does not fit is refused, not cut to fit: 4294968299 is not
+    // control 1003. A negative value reaches down to the type's minimum, or for
+    // an unsigned type to the two's complement of its maximum.
+    using Limits = std::numeric_limits<Number>;
+    unsigned long long largest = static_cast<unsigned long long>(Limits::max());
+    if (negative && Limits::is_signed) {
+        largest += 1;
+    }
+    if (magnitude > largest) {
+        return std::nullopt;
+    }
+    return negative ? static_cast<Number>(0ULL - magnitude) : static_cast<Number>(magnitude);
 }
 
-} // namespace
+template std::optional<int> ParseNumber(std::string_view);
+template std::optional<unsigned> ParseNumber(std::string_view);
+template std::optional<long long> ParseNumber(std::string_view);
+template std::optional<unsigned long long> ParseNumber(std::string_view);
 
 std::optional<unsigned> MessageNumber(const std::string& text) {
     for (const auto& [name, number] : kMessages) {
@@ -75,9 +90,8 @@ std::optional<unsigned> MessageNumber(const std::string& text) {
             return number;
         }
     }
-    unsigned number = 0;
-    if (!text.empty() && text[0] != '-' && ParseNumber(text, number)) {
-        return number;
+    if (!text.empty() && text[0] != '-') {
+        return ParseNumber<unsigned>(text);
     }
     return std::nullopt;
 }
@@ -134,25 +148,23 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
             }
             command.root = text;
         } else if (option == "--control") {
-            int id = 0;
             if (!value(option, text)) {
                 return result;
             }
-            if (!ParseNumber(text, id)) {
+            command.control = ParseNumber<int>(text);
+            if (!command.control) {
                 result.error = "swipetype-send: --control wants a control id, not '" + text + "'";
                 return result;
             }
-            command.control = id;
         } else if (option == "--menu") {
-            unsigned id = 0;
             if (!value(option, text)) {
                 return result;
             }
-            if (!ParseNumber(text, id)) {
+            command.menu = ParseNumber<unsigned>(text);
+            if (!command.menu) {
                 result.error = "swipetype-send: --menu wants a command id, not '" + text + "'";
                 return result;
             }
-            command.menu = id;
         } else {
             result.error = "swipetype-send: unknown option '" + option + "' (see --help)";
             return result;
@@ -179,14 +191,20 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
     if (command.message == 0x000D) {
         command.wParam = 1024; // WM_GETTEXT: room for a whole Settings text
     }
-    if (rest.size() > 1 && !ParseNumber(rest[1], command.wParam)) {
-        result.error = "swipetype-send: WPARAM must be a number, not '" + rest[1] + "'";
-        return result;
+    if (rest.size() > 1) {
+        std::optional<unsigned long long> wParam = ParseNumber<unsigned long long>(rest[1]);
+        if (!wParam) {
+            result.error = "swipetype-send: WPARAM must be a number, not '" + rest[1] + "'";
+            return result;
+        }
+        command.wParam = *wParam;
     }
     if (rest.size() > 2) {
         if (command.message == 0x000C) {
             command.text = rest[2];
-        } else if (!ParseNumber(rest[2], command.lParam)) {
+        } else if (std::optional<long long> lParam = ParseNumber<long long>(rest[2])) {
+            command.lParam = *lParam;
+        } else {
             result.error = "swipetype-send: LPARAM must be a number, not '" + rest[2] + "'";
             return result;
         }

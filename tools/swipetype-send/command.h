@@ -4,6 +4,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace send_tool {
@@ -32,6 +33,12 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments);
 
 // A message by name (WM_COMMAND, UM_TRAY_NOTIFY, ...) or number; empty if neither.
 std::optional<unsigned> MessageNumber(const std::string& text);
+
+// A number as the command line gives it: decimal or 0x hexadecimal, the whole
+// text, with an optional minus sign (for an unsigned type, the two's complement).
+// Nothing when the text is not such a number or its value does not fit the type.
+// Defined for int, unsigned, long long and unsigned long long.
+template <typename Number> std::optional<Number> ParseNumber(std::string_view text);
 
 std::string UsageText();
 

@@ -1,0 +1,155 @@
+// The whole magnetic stripe path on the in-memory serial device: swipes arriving
+// in timed chunks with line errors, the reader's poll ticks, its line reads, the
+// decoding and the typing.
+//
+// Input: a settings byte (fuzz/support/composition.h), then what arrives at the
+// device (fuzz/support/device_script.h).
+//
+// At every tick: a line read holds at most 1023 bytes and no line terminator, and
+// the tick types, as whole strokes, the composition of the line's tracks by the
+// strtok reference when they make a good read, and nothing otherwise. After the
+// last tick: every byte that arrived, less the terminators, was read in a line or
+// still waits, in order; nothing was lost (unless the receive queue overflowed,
+// when the port drops what waits) or made up.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "bio/bio.h"
+#include "fuzz/support/check.h"
+#include "fuzz/support/composition.h"
+#include "fuzz/support/device_script.h"
+#include "fuzz/support/reader_window.h"
+#include "fuzz/support/strokes.h"
+#include "platform/clock.h"
+#include "platform/memory_serial_device.h"
+#include "platform/message_loop.h"
+#include "platform/messages.h"
+#include "platform/recorder.h"
+#include "reader/msr_reader.h"
+#include "reader/track_decode.h"
+#include "support/track_reference.h"
+
+using fuzz::Check;
+
+namespace {
+
+constexpr int kNoRead = INT_MIN;
+constexpr UINT kBadReadBeep = 4;
+constexpr UINT kGoodReadBeep = 0x40;
+
+struct Run {
+    fuzz::OutputChoice choice;
+    std::string linesRead; // every line read, in order
+};
+Run current;
+
+std::string WithoutTerminators(std::string_view bytes) {
+    std::string kept;
+    for (char c : bytes) {
+        if (c != '\r' && c != '\n' && c != '\0') {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
+bool IsSubsequence(std::string_view part, std::string_view whole) {
+    std::size_t at = 0;
+    for (char c : whole) {
+        if (at < part.size() && part[at] == c) {
+            ++at;
+        }
+    }
+    return at == part.size();
+}
+
+// One poll tick of the reader, with what it did checked against the references.
+void CheckedTick(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
+    const platform::Recording& recorded = platform::Recorded();
+    std::size_t keysBefore = recorded.keys.size();
+    std::size_t beepsBefore = recorded.beeps.size();
+    ReadCount = kNoRead;
+    OnMSRTimer(window, message, timerId, time);
+    std::u16string expected;
+    std::vector<UINT> expectedBeeps;
+    if (ReadCount != kNoRead && ReadCount > 0) {
+        std::string line(RawLine);
+        Check(line.size() == static_cast<std::size_t>(ReadCount) && line.size() < kLineBufferSize &&
+                  line.find_first_of("\r\n") == std::string::npos,
+              "a line read is as long as its count and holds no terminator", line);
+        current.linesRead += line;
+        test_support::ReferenceTracks tracks = test_support::ReferenceDecode(line);
+        const bool* use = current.choice.track;
+        bool good = test_support::ReferenceVerdict(line, tracks, use[0], use[1]) == 1;
+        if (good) {
+            std::string texts[3] = {tracks.track[0].text, tracks.track[1].text,
+                                    tracks.track[2].text};
+            expected = fuzz::ExpectedCardOutput(current.choice, texts);
+        }
+        if (current.choice.beep) {
+            expectedBeeps.push_back(good ? kGoodReadBeep : kBadReadBeep);
+        }
+    }
+    std::vector<platform::RecordedKey> keys(recorded.keys.begin() + keysBefore,
+                                            recorded.keys.end());
+    std::u16string typed = fuzz::TypedCharacters(fuzz::WholeStrokes(keys));
+    Check(typed == expected, "a tick types the composition of a good read and nothing else",
+          [] { return std::string(RawLine); });
+    Check(std::vector<UINT>(recorded.beeps.begin() + beepsBefore, recorded.beeps.end()) ==
+              expectedBeeps,
+          "with Beep set a read beeps once: 0x40 when good, 4 when bad");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    HWND window = fuzz::ReaderWindow();
+    platform::ResetMessageLoop();
+    platform::UseManualClock(platform::Milliseconds{0});
+    auto device = std::make_shared<platform::MemorySerialDevice>();
+    device->SetModemLines(false);
+    platform::AttachMemorySerialDevice(1, device);
+    current = Run{fuzz::ApplyOutputChoice(data[0]), {}};
+    platform::StartRecording();
+
+    Check(StartMSRReader(window) == 1, "the reader starts on the in-memory device");
+    SetTimer(window, MSRTimerId, Settings.MSRInterval, CheckedTick);
+    std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+    fuzz::DeviceScript script = fuzz::QueueScript(*device, input);
+    // One line per tick: after the last byte has come, at most one tick per byte.
+    auto end = script.duration + platform::Milliseconds{Settings.MSRInterval} *
+                                     static_cast<long>(script.bytes.size() + 3);
+    while (platform::ClockNow() < end &&
+           (platform::ClockNow() <= script.duration || bio_get_inputcount(ReaderPort) >= 6)) {
+        platform::RunMessagesFor(platform::Milliseconds{Settings.MSRInterval});
+    }
+    std::string waiting(static_cast<std::size_t>(std::max(bio_get_inputcount(ReaderPort), 0)),
+                        '\0');
+    Check(waiting.size() < 6, "the reader reads whatever waits in the end");
+    Check(bio_read_bytes(ReaderPort, static_cast<int>(waiting.size()), waiting.data()) ==
+              static_cast<int>(waiting.size()),
+          "what still waits can be read");
+    StopMSRReader(window);
+    std::string sent = WithoutTerminators(script.bytes);
+    std::string read = current.linesRead + WithoutTerminators(waiting);
+    if (script.Overflowed()) {
+        Check(IsSubsequence(read, sent), "after an overflow what was read is what arrived, less "
+                                         "what the overflow dropped");
+    } else {
+        Check(read == sent, "every byte that arrived was read in a line or still waits");
+    }
+
+    platform::StopRecording();
+    platform::DetachMemorySerialDevice(1);
+    platform::ResetMessageLoop();
+    ReadCount = 0;
+    ReaderPort = 0;
+    return 0;
+}
