@@ -2,8 +2,9 @@
 // (platform/hive_format.h).
 //
 // Whatever the reader accepts, the writer writes in a form that reads back to
-// the same document, and writing that again gives the same bytes. A text it
-// refuses is refused with the number of a line it has.
+// the same document, and writing that again gives the same bytes, in the
+// encoding it was read in (UTF-8, or UTF-16 with its byte-order mark, as regedit
+// exports). A text it refuses is refused with the number of a line it has.
 #include <algorithm>
 #include <cstdint>
 #include <optional>

@@ -123,16 +123,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetTimer(window, MSRTimerId, Settings.MSRInterval, CheckedTick);
     std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     fuzz::DeviceScript script = fuzz::QueueScript(*device, input);
-    // One line per tick: after the last byte has come, at most one tick per byte.
-    auto end = script.duration + platform::Milliseconds{Settings.MSRInterval} *
-                                     static_cast<long>(script.bytes.size() + 3);
+    // One line per tick: after the last byte has come, at most one tick per byte,
+    // and a line without its terminator is taken after half a second of silence.
+    auto end =
+        script.duration + platform::Milliseconds{500} +
+        platform::Milliseconds{Settings.MSRInterval} * static_cast<long>(script.bytes.size() + 3);
+    // Bytes held for a line without its terminator are taken once the line has
+    // been silent long enough, so the ticks go on while any are held.
     while (platform::ClockNow() < end &&
-           (platform::ClockNow() <= script.duration || bio_get_inputcount(ReaderPort) >= 6)) {
+           (platform::ClockNow() <= script.duration || bio_get_inputcount(ReaderPort) >= 6 ||
+            PendingLineBytes() > 0)) {
         platform::RunMessagesFor(platform::Milliseconds{Settings.MSRInterval});
     }
     std::string waiting(static_cast<std::size_t>(std::max(bio_get_inputcount(ReaderPort), 0)),
                         '\0');
-    Check(waiting.size() < 6, "the reader reads whatever waits in the end");
+    Check(waiting.size() < 6 && PendingLineBytes() == 0,
+          "the reader reads whatever waits in the end, and takes every line it holds");
     Check(bio_read_bytes(ReaderPort, static_cast<int>(waiting.size()), waiting.data()) ==
               static_cast<int>(waiting.size()),
           "what still waits can be read");

@@ -8,6 +8,7 @@
 // the two's complement of an unsigned field, and one that does not fit its field
 // is refused rather than cut to fit.
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -76,6 +77,14 @@ std::vector<std::string> Canonical(const send_tool::Command& command) {
     if (command.root) {
         arguments.insert(arguments.end(), {"--root", *command.root});
     }
+
+    if (command.window) {
+        arguments.insert(arguments.end(), {"--window", *command.window});
+    }
+    long long timeout = command.timeout.count();
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%lld.%03lld", timeout / 1000, timeout % 1000);
+    arguments.insert(arguments.end(), {"--timeout", seconds});
     if (command.menu) {
         arguments.insert(arguments.end(), {"--menu", std::to_string(*command.menu)});
         return arguments;
@@ -93,9 +102,10 @@ std::vector<std::string> Canonical(const send_tool::Command& command) {
 }
 
 bool Same(const send_tool::Command& a, const send_tool::Command& b) {
-    return a.root == b.root && a.post == b.post && a.control == b.control && a.menu == b.menu &&
-           a.message == b.message && a.wParam == b.wParam && a.lParam == b.lParam &&
-           a.text == b.text && a.help == b.help && a.version == b.version;
+    return a.root == b.root && a.window == b.window && a.timeout == b.timeout && a.post == b.post &&
+           a.control == b.control && a.menu == b.menu && a.message == b.message &&
+           a.wParam == b.wParam && a.lParam == b.lParam && a.text == b.text && a.help == b.help &&
+           a.version == b.version;
 }
 
 } // namespace

@@ -195,3 +195,7 @@ void ClearPendingLine() {
     PendingCount = 0;
     LastArrival = 0;
 }
+
+int PendingLineBytes() {
+    return PendingCount;
+}

@@ -50,3 +50,6 @@ void OnMSRTimer(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
 // Forgets the bytes held for an unfinished line. Called when the reader starts.
 void ClearPendingLine();
+
+// How many bytes read from the port are held for lines not yet taken.
+int PendingLineBytes();

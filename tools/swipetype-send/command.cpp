@@ -1,6 +1,8 @@
 #include "command.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -133,7 +135,9 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
                     "'";
                 return result;
             }
-            command.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+            // To the nearest millisecond, and never none: a time-out of 0 would not wait.
+            command.timeout =
+                std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
         } else if (option == "--help" || option == "-h") {
             command.help = true;
             return result;
