@@ -1,6 +1,6 @@
 #include "app/about_dialog.h"
 
-#include "platform/shell_dialogs.h"
+#include "platform/shell/shell_dialogs.h"
 #include "res/resource_ids.h"
 
 INT_PTR AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -22,6 +22,7 @@ INT_PTR AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         }
         return 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }

@@ -2,7 +2,7 @@
 // version. The main window runs it from template 103 with AboutDlgProc.
 #pragma once
 
-#include "platform/dialogs.h"
+#include "platform/windowing/dialogs.h"
 
 // Ends the dialog through its OK button (1032) or the caption's OK button (1),
 // with that id as the result.

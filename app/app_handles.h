@@ -2,7 +2,7 @@
 // dialog and the tray icon: null until their owner creates them.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // The module instance, stored first thing at start-up and used for every
 // resource load.

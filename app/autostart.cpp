@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "keys/text_conversion.h"
-#include "platform/files.h"
-#include "platform/registry.h"
+#include "platform/fs/files.h"
+#include "platform/registry/registry.h"
 
 namespace {
 

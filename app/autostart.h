@@ -3,7 +3,7 @@
 // program's path, a carriage return and "MIN", nothing more.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // With `on`, writes the startup file (created, or emptied and rewritten); without
 // it, deletes the file. The startup folder is the HKEY_CURRENT_USER value

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/main_window_state.h"
-#include "platform/dialogs.h"
+#include "platform/windowing/dialogs.h"
 
 // Set when the command line was exactly "MIN"; never cleared.
 extern DWORD StartHidden;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/app_handles.h"
-#include "platform/shell_dialogs.h"
+#include "platform/shell/shell_dialogs.h"
 
 // Size field 12, the rest zero, once the main window has been created.
 extern SHACTIVATEINFO ShellActivateInfo;

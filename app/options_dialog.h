@@ -4,7 +4,7 @@
 // readers' poll timers.
 #pragma once
 
-#include "platform/dialogs.h"
+#include "platform/windowing/dialogs.h"
 
 // Creates the dialog from template 102, hidden, at the top-left corner of the
 // parent's client area. Returns the dialog, or null when the template cannot be

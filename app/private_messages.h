@@ -1,7 +1,7 @@
 // The main window's private messages.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // Posted by the main window to itself while it is created: create the options
 // dialog.

@@ -2,7 +2,7 @@
 // for the whole run. Each field carries the name of its registry value.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 constexpr int kSettingsTextSize = 1024; // wide characters, terminator included
 

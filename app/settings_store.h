@@ -3,7 +3,7 @@
 // All three take the options dialog, which owns the readers' poll timers.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // Reads the fields in their fixed order, each value on its own, showing each in
 // its control. A value that is missing or cannot be read gives its field the

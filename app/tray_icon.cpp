@@ -2,7 +2,7 @@
 
 #include "app/app_handles.h"
 #include "app/settings.h"
-#include "platform/resources.h"
+#include "platform/resources/resources.h"
 
 NOTIFYICONDATAW TrayIconData;
 

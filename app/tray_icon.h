@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/private_messages.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 // The one icon record, filled by AddTrayIcon and reused unchanged by
 // RemoveTrayIcon.

@@ -4,10 +4,10 @@
 
 #include "app/app_handles.h"
 #include "app/private_messages.h"
-#include "platform/input_panel.h"
-#include "platform/menus.h"
-#include "platform/resources.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/resources/resources.h"
+#include "platform/shell/input_panel.h"
+#include "platform/windowing/menus/menus.h"
 
 DWORD LastTrayTap = 0;
 UINT PopupDepth = 0;

@@ -2,9 +2,9 @@
 // runs), then run the message loop until the quit message.
 #include "app/main_window.h"
 
-#include "platform/accelerators.h"
-#include "platform/messages.h"
-#include "platform/resources.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/messages.h"
 #include <string_view>
 
 namespace {

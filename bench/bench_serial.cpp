@@ -23,7 +23,7 @@
 #include <unistd.h>
 
 #include "bio/bio.h"
-#include "platform/serial_port_names.h"
+#include "platform/serial/serial_port_names.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/x_test_display.h"
 #include "support/sim_process.h"
+#include "support/x_test_display.h"
 
 extern char** environ;
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "keys/keystrokes.h"
-#include "platform/key_sink.h"
-#include "platform/key_sink_xtest.h"
-#include "platform/x_test_display.h"
+#include "platform/keyboard/key_sink.h"
+#include "platform/keyboard/key_sink_factories.h"
+#include "support/x_test_display.h"
 
 namespace {
 

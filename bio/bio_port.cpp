@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/system.h"
+#include "platform/core/system.h"
 
 namespace {
 

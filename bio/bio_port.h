@@ -9,7 +9,7 @@
 #pragma once
 
 #include "bio/bio_profile.h"
-#include "platform/comm.h"
+#include "platform/serial/comm.h"
 
 constexpr int BIO_PORT_COUNT = 4;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/system.h"
+#include "platform/core/system.h"
 
 namespace {
 

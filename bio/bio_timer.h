@@ -8,7 +8,7 @@
 // byte-wise, so a record at any alignment works.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 struct BioTimer {
     INT timeout;     // milliseconds: units times the resolution when set

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/dialogs.h"
-#include "platform/messages.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/messages.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "fuzz/support/check.h"
 #include "fuzz/support/utf8.h"
 #include "keys/text_conversion.h"
-#include "platform/codepage.h"
-#include "platform/system.h"
+#include "platform/core/codepage.h"
+#include "platform/core/system.h"
 
 using fuzz::Check;
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "fuzz/support/check.h"
-#include "platform/hive_format.h"
+#include "platform/registry/hive_format.h"
 
 using fuzz::Check;
 namespace hive = platform::hive;

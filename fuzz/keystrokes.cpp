@@ -19,8 +19,8 @@
 #include "fuzz/support/strokes.h"
 #include "fuzz/support/utf8.h"
 #include "keys/keystrokes.h"
-#include "platform/key_sink.h"
-#include "platform/recorder.h"
+#include "platform/core/recorder.h"
+#include "platform/keyboard/key_sink.h"
 
 using fuzz::Check;
 

@@ -24,9 +24,9 @@
 #include "bio/bio.h"
 #include "fuzz/support/check.h"
 #include "fuzz/support/device_script.h"
-#include "platform/clock.h"
-#include "platform/memory_serial_device.h"
-#include "platform/message_loop.h"
+#include "platform/core/clock.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/windowing/message_loop.h"
 
 using fuzz::Check;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/support/check.h"
-#include "platform/remote_protocol.h"
+#include "platform/ipc/remote_protocol.h"
 
 using fuzz::Check;
 namespace remote = platform::remote;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "fuzz/support/check.h"
-#include "platform/dialogs.h"
-#include "platform/menus.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/menus/menus.h"
 #include "script_parser.h"
 
 using fuzz::Check;

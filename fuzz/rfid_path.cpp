@@ -25,11 +25,11 @@
 #include "fuzz/support/reader_window.h"
 #include "fuzz/support/strokes.h"
 #include "fuzz/support/tag_reference.h"
-#include "platform/clock.h"
-#include "platform/memory_serial_device.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/recorder.h"
+#include "platform/core/clock.h"
+#include "platform/core/recorder.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
 #include "reader/rfid_reader.h"
 
 using fuzz::Check;

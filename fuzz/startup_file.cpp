@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "fuzz/support/check.h"
-#include "platform/codepage.h"
-#include "platform/device_root.h"
-#include "platform/system.h"
+#include "platform/core/codepage.h"
+#include "platform/core/system.h"
+#include "platform/fs/device_root.h"
 #include "startup_file.h"
 
 using fuzz::Check;

@@ -14,7 +14,7 @@
 #include "fuzz/support/composition.h"
 #include "fuzz/support/strokes.h"
 #include "keys/scan_output.h"
-#include "platform/recorder.h"
+#include "platform/core/recorder.h"
 #include "reader/track_decode.h"
 #include "support/track_reference.h"
 

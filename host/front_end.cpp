@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/loadable_module.h"
-#include "platform/module_services.h"
-#include "platform/x_display.h"
+#include "platform/keyboard/key_sink_factories.h"
+#include "platform/modules/loadable_module.h"
+#include "platform/modules/module_services.h"
 
 namespace host {
 namespace {

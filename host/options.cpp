@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "platform/event_log.h"
+#include "platform/core/event_log.h"
 
 namespace host {
 namespace {

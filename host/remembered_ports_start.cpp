@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/remembered_ports.h"
-#include "platform/serial_port_names.h"
+#include "platform/serial/remembered_ports.h"
+#include "platform/serial/serial_port_names.h"
 
 namespace host {
 namespace {

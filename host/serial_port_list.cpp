@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "host/udev_library.h"
-#include "platform/remembered_ports.h"
-#include "platform/serial_port_names.h"
+#include "platform/serial/remembered_ports.h"
+#include "platform/serial/serial_port_names.h"
 
 namespace host {
 namespace {

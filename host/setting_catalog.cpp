@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "platform/strict_utf8.h"
+#include "platform/core/strict_utf8.h"
 
 namespace setting_catalog {
 namespace {

@@ -7,9 +7,9 @@
 #include "app/settings.h"
 #include "app/settings_store.h"
 #include "host/setting_catalog.h"
-#include "platform/messages.h"
-#include "platform/unicode.h"
-#include "platform/window.h"
+#include "platform/core/unicode.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 #include "res/resource_ids.h"
 
 namespace host {

@@ -3,7 +3,7 @@
 // that the program's own save when it ends keeps the change.
 #pragma once
 
-#include "platform/remote_windows.h"
+#include "platform/ipc/remote_windows.h"
 
 namespace host {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/message_loop.h"
+#include "platform/windowing/message_loop.h"
 
 namespace host {
 

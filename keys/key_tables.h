@@ -2,7 +2,7 @@
 // character code: its virtual-key code and whether it is typed with Shift.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 extern const BYTE CharToVirtualKey[256];
 extern const INT CharNeedsShift[256];

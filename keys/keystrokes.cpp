@@ -3,8 +3,8 @@
 #include <string>
 
 #include "keys/key_tables.h"
-#include "platform/keyboard.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/keyboard/keyboard.h"
 
 EscapeStateRecord EscapeState = {FALSE, 0, 0, FALSE};
 

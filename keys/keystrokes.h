@@ -3,7 +3,7 @@
 // starts a control character, a hexadecimal character or a bare virtual key.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // The words of one posted event besides its virtual-key code.
 struct KeyEvent {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/system.h"
+#include "platform/core/system.h"
 
 WCHAR* NarrowToWide(const char* text) {
     if (text == nullptr) {

@@ -2,7 +2,7 @@
 // newly allocated buffer that the caller owns and releases with free().
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // Returns the wide form of a zero-terminated narrow text, or null when the text
 // is null or the buffer cannot be allocated.

@@ -3,8 +3,8 @@
 #include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
-#include "platform/messages.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/windowing/messages.h"
 #include "reader/track_decode.h"
 
 int ReaderPort = 0;

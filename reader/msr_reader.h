@@ -8,7 +8,7 @@
 // is taken as it stands only after about 500 ms of silence on the line.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 // Shared by both readers, since at most one runs at a time and both use the same
 // port: the port id while a reader runs (0 after a stop or a failed setup, the

@@ -6,8 +6,8 @@
 #include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
-#include "platform/messages.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/windowing/messages.h"
 
 int RFIDActive = 0;
 

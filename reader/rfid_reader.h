@@ -4,7 +4,7 @@
 // hexadecimal text. Shares ReaderPort and ReadCount with the MSR reader.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 #include "reader/msr_reader.h"
 #include "reader/tag_text.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/settings.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
 
 char RawLine[kLineBufferSize];
 char TrackBuffers[3][kLineBufferSize];

@@ -2,7 +2,7 @@
 // tracks 1 to 3 and judges the swipe good or bad.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 constexpr int kLineBufferSize = 1024;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
 
 namespace fuzz {
 

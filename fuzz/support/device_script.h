@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/comm.h"
-#include "platform/memory_serial_device.h"
+#include "platform/serial/comm.h"
+#include "platform/serial/device/memory_serial_device.h"
 
 namespace fuzz {
 

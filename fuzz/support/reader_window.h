@@ -3,7 +3,7 @@
 // exist, so output composition keeps the texts the target put in Settings.
 #pragma once
 
-#include "platform/window.h"
+#include "platform/windowing/window.h"
 
 namespace fuzz {
 

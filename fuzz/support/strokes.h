@@ -9,7 +9,7 @@
 
 #include "fuzz/support/check.h"
 #include "keys/key_tables.h"
-#include "platform/recorder.h"
+#include "platform/core/recorder.h"
 
 namespace fuzz {
 

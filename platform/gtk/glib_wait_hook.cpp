@@ -3,7 +3,7 @@
 #include <glib.h>
 #include <vector>
 
-#include "platform/wait_hook.h"
+#include "platform/loop/wait_hook.h"
 
 namespace platform::gtk_front_end {
 namespace {

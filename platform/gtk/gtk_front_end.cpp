@@ -1,16 +1,16 @@
 #include "platform/gtk/gtk_front_end.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/menus.h"
+#include "platform/windowing/menus/menus.h"
 
+#include "platform/core/user_notice.h"
 #include "platform/gtk/desktop_notification.h"
 #include "platform/gtk/glib_wait_hook.h"
 #include "platform/gtk/key_forwarding.h"
 #include "platform/gtk/popup_mirror.h"
 #include "platform/gtk/tray_mirror.h"
 #include "platform/gtk/window_mirror.h"
-#include "platform/orderly_end.h"
-#include "platform/user_notice.h"
-#include "platform/wait_hook.h"
+#include "platform/loop/wait_hook.h"
+#include "platform/windowing/orderly_end.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -162,7 +162,9 @@ int OnBrokenConnection(Display*) {
 // The display went away (the X server ended, the session was logged out). GDK
 // would end the process at once and lose the unsaved settings; instead the front
 // end lets go of the display, GLib (whose X source would only spin on the closed
-// connection) is no longer served, and the program ends the orderly way.
+// connection) is no longer served, and the program ends the orderly way from
+// here: Xlib makes every request after this handler returns fail, and GDK and
+// GTK, somewhere below on the stack, would crash on the next one.
 void OnDisplayLost(Display* display, void*) {
     FrontEnd& state = State();
     if (state.displayLost) {
@@ -174,7 +176,7 @@ void OnDisplayLost(Display* display, void*) {
     SetUserNotifier({});
     std::fprintf(stderr, "swipetype: the connection to the X display %s is lost; ending\n",
                  DisplayString(display));
-    RequestOrderlyEnd();
+    EndOrderlyHere();
 }
 
 void WatchDisplay() {
@@ -227,6 +229,10 @@ bool StartGtkFrontEnd(std::string& error) {
             return false;
         }
         state.gtkReady = true;
+        // GDK fetches the keyboard map the first time a key needs it, and ends
+        // the process with an error if the server is gone by then; fetched now,
+        // a display lost later leaves nothing of GDK's to ask the server for.
+        gdk_keymap_get_num_lock_state(gdk_keymap_get_for_display(gdk_display_get_default()));
         WatchDisplay();
     }
     InstallStyle(state);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 namespace platform::gtk_front_end {
 

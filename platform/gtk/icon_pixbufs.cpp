@@ -1,4 +1,4 @@
-#include "platform/resources.h"
+#include "platform/resources/resources.h"
 
 #include "platform/gtk/icon_pixbufs.h"
 

@@ -2,7 +2,7 @@
 // decoded once and kept, as the handles themselves live for the whole run.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

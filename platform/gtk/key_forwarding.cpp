@@ -1,7 +1,7 @@
-#include "platform/key_state.h"
-#include "platform/keyboard.h"
-#include "platform/messages.h"
-#include "platform/window.h"
+#include "platform/keyboard/keyboard.h"
+#include "platform/windowing/key_state.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 #include "platform/gtk/key_forwarding.h"
 

@@ -13,7 +13,7 @@
 // pressed.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 #include <gtk/gtk.h>
 

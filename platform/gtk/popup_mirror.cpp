@@ -1,6 +1,6 @@
 #include "platform/gtk/popup_mirror.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/messages.h"
+#include "platform/windowing/messages.h"
 
 #include "platform/gtk/window_mirror.h"
 

@@ -5,7 +5,7 @@
 // Escape) dismisses it, which the loop sees as a choice of 0.
 #pragma once
 
-#include "platform/menus.h"
+#include "platform/windowing/menus/menus.h"
 
 #include <gdk/gdk.h>
 

@@ -1,9 +1,9 @@
 #include "platform/gtk/tray_mirror.h"
+#include "platform/core/unicode.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/messages.h"
-#include "platform/shell.h"
-#include "platform/unicode.h"
-#include "platform/window.h"
+#include "platform/shell/shell.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 #include "platform/gtk/icon_pixbufs.h"
 

@@ -1,8 +1,8 @@
-#include "platform/dialogs.h"
-#include "platform/menu_bar.h"
-#include "platform/messages.h"
-#include "platform/unicode.h"
-#include "platform/window.h"
+#include "platform/core/unicode.h"
+#include "platform/shell/menu_bar.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 #include "platform/gtk/icon_pixbufs.h"
 #include "platform/gtk/key_forwarding.h"

@@ -21,7 +21,7 @@
 // The window system's headers come before GLib's, whose TRUE and FALSE are
 // macros that would otherwise rewrite the platform's constants of those names.
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/window_view.h"
+#include "platform/windowing/window_view.h"
 
 #include <gtk/gtk.h>
 #include <map>

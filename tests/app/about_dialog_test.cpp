@@ -1,6 +1,6 @@
 // The About dialog, run modally as the main window runs it.
 #include "options_dialog_fixture.h"
-#include "platform/shell_dialogs.h"
+#include "platform/shell/shell_dialogs.h"
 
 namespace {
 
@@ -31,16 +31,14 @@ class AboutDialogTest : public OptionsDialogTest {
         HRSRC found = FindResourceW(TestInstance(), MAKEINTRESOURCEW(103), RT_DIALOG);
         auto dialogTemplate =
             static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(TestInstance(), found)));
-        return DialogBoxIndirectParamW(TestInstance(), dialogTemplate, MainWindow, AboutDlgProc,
-                                       0);
+        return DialogBoxIndirectParamW(TestInstance(), dialogTemplate, MainWindow, AboutDlgProc, 0);
     }
 };
 
 TEST_F(AboutDialogTest, EndsThroughItsOkButton) {
-    EXPECT_EQ(Run([](HWND dialog) {
-                  SendMessageW(GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0);
-              }),
-              IDC_ABOUT_OK);
+    EXPECT_EQ(
+        Run([](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0); }),
+        IDC_ABOUT_OK);
     EXPECT_FALSE(IsWindow(Running()));
     EXPECT_TRUE(IsWindowEnabled(MainWindow));
 }

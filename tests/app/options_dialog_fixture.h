@@ -8,19 +8,21 @@
 #include <filesystem>
 
 #include "app/about_dialog.h"
-#include "app/autostart.h"
 #include "app/app_fixture.h"
+#include "app/autostart.h"
 #include "app/main_window_state.h"
 #include "app/options_dialog.h"
 #include "app/settings_store.h"
 #include "app/tray_icon.h"
-#include "platform/messages.h"
-#include "platform/resources.h"
-#include "platform/window_view.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window_view.h"
 
 namespace app_test {
 
-inline HINSTANCE TestInstance() { return reinterpret_cast<HINSTANCE>(0x400000); }
+inline HINSTANCE TestInstance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
 
 class OptionsDialogTest : public AppTest {
   protected:
@@ -62,8 +64,8 @@ class OptionsDialogTest : public AppTest {
 
     // Opens of COM1: since the recording started, and the baud rate last set.
     int PortOpens() const {
-        return static_cast<int>(std::count(device_->Calls().begin(), device_->Calls().end(),
-                                           platform::CommCall::Open));
+        return static_cast<int>(
+            std::count(device_->Calls().begin(), device_->Calls().end(), platform::CommCall::Open));
     }
     DWORD LastBaudRate() const {
         return device_->AppliedSettings().empty() ? 0 : device_->AppliedSettings().back().BaudRate;

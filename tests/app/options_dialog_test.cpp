@@ -28,9 +28,9 @@ struct Transition {
 };
 
 std::string Describe(const Transition& t) {
-    return std::string("command ") + (t.command == kResetDefaults ? "Reset Defaults"
-                                                                  : std::to_string(t.command)) +
-           " from " + t.from.name;
+    return std::string("command ") +
+           (t.command == kResetDefaults ? "Reset Defaults" : std::to_string(t.command)) + " from " +
+           t.from.name;
 }
 
 const Transition kTransitions[] = {
@@ -143,11 +143,10 @@ TEST_F(OptionsDialogTest, CheckBoxesSetTheirFlags) {
         int id;
         DWORD* field;
     };
-    for (const Case& c : {Case{IDC_SEND_ENTER, &Settings.SendEnter},
-                          Case{IDC_SEND_TAB, &Settings.SendTab},
-                          Case{IDC_TRACK1, &Settings.UseTrack1},
-                          Case{IDC_TRACK2, &Settings.UseTrack2},
-                          Case{IDC_TRACK3, &Settings.UseTrack3}}) {
+    for (const Case& c :
+         {Case{IDC_SEND_ENTER, &Settings.SendEnter}, Case{IDC_SEND_TAB, &Settings.SendTab},
+          Case{IDC_TRACK1, &Settings.UseTrack1}, Case{IDC_TRACK2, &Settings.UseTrack2},
+          Case{IDC_TRACK3, &Settings.UseTrack3}}) {
         DWORD before = *c.field;
         Click(c.id);
         EXPECT_EQ(*c.field, before ? 0u : 1u) << c.id;

@@ -6,7 +6,7 @@
 #include "app/autostart.h"
 #include "app/settings_store.h"
 #include "app/tray_icon.h"
-#include "platform/messages.h"
+#include "platform/windowing/messages.h"
 
 namespace {
 

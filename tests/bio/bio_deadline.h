@@ -20,14 +20,14 @@ class Deadline {
   public:
     explicit Deadline(std::chrono::milliseconds limit) {
         const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = test != nullptr ? std::string(test->test_suite_name()) + "." +
-                                                 test->name()
-                                           : std::string("a test");
+        std::string name = test != nullptr
+                               ? std::string(test->test_suite_name()) + "." + test->name()
+                               : std::string("a test");
         watchdog_ = std::thread([this, limit, name] {
             std::unique_lock<std::mutex> lock(mutex_);
             if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
-                std::fprintf(stderr, "%s is still running after %lld ms: giving up\n",
-                             name.c_str(), static_cast<long long>(limit.count()));
+                std::fprintf(stderr, "%s is still running after %lld ms: giving up\n", name.c_str(),
+                             static_cast<long long>(limit.count()));
                 std::abort();
             }
         });

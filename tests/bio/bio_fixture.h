@@ -10,11 +10,11 @@
 #include <string>
 
 #include "bio/bio.h"
-#include "platform/clock.h"
-#include "platform/memory_serial_device.h"
-#include "platform/recorder.h"
-#include "platform/serial_notes.h"
-#include "platform/serial_test_deadline.h"
+#include "platform/core/clock.h"
+#include "platform/core/recorder.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/serial/serial_notes.h"
+#include "support/serial_test_deadline.h"
 
 namespace biotest {
 

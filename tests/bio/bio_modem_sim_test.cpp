@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bio/bio.h"
-#include "platform/clock.h"
-#include "platform/serial_port_names.h"
+#include "platform/core/clock.h"
+#include "platform/serial/serial_port_names.h"
 #include "support/sim_process.h"
 #include "tests/bio/bio_deadline.h"
 

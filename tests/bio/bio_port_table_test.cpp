@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "bio_fixture.h"
-#include "platform/handle_table.h"
+#include "platform/core/handle_table.h"
 
 namespace biotest {
 namespace {

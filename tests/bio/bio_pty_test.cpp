@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include "bio/bio.h"
-#include "platform/serial_notes.h"
-#include "platform/serial_port_names.h"
-#include "platform/serial_pty_pair.h"
-#include "platform/serial_test_deadline.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/serial/serial_notes.h"
+#include "platform/serial/serial_port_names.h"
+#include "support/serial_pty_pair.h"
+#include "support/serial_test_deadline.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "bio/bio_timer.h"
-#include "platform/clock.h"
-#include "platform/system.h"
+#include "platform/core/clock.h"
+#include "platform/core/system.h"
 
 namespace {
 

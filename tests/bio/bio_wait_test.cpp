@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "bio/bio.h"
-#include "platform/dialogs.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/core/system.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 #include "tests/bio/bio_deadline.h"
 #include "tests/bio/bio_fixture.h"
 

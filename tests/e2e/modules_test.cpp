@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "e2e/program_fixture.h"
-#include "platform/x_test_display.h"
+#include "support/x_test_display.h"
 
 namespace e2e {
 namespace {

@@ -261,8 +261,8 @@ class ProgramTest : public testing::Test {
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
         std::vector<std::string> arguments = wrapper_;
-        arguments.insert(arguments.end(), {program_path_, "--root", root_.string(), "--keys",
-                                           keys_, "--log", log_.string()});
+        arguments.insert(arguments.end(), {program_path_, "--root", root_.string(), "--keys", keys_,
+                                           "--log", log_.string()});
         if (!ui_.empty()) {
             arguments.insert(arguments.end(), {"--ui", ui_});
         }
@@ -336,7 +336,7 @@ class ProgramTest : public testing::Test {
     bool givePort_ = true;
     std::string program_path_ = SWIPETYPE_PATH;
     std::string keys_ = "text";
-    std::string ui_ = "headless"; // "" for the default choice
+    std::string ui_ = "headless";      // "" for the default choice
     std::vector<std::string> wrapper_; // a program that runs the program (setpriv)
     Process sim_;
     Process program_;

@@ -8,8 +8,8 @@
 #include <random>
 
 #include "e2e/program_fixture.h"
-#include "platform/remote_protocol.h"
-#include "platform/remote_socket.h"
+#include "platform/ipc/remote_protocol.h"
+#include "platform/ipc/remote_socket.h"
 
 namespace e2e {
 namespace {

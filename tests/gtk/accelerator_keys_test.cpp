@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "desktop_session.h"
-#include "platform/accelerators.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/key_state.h"
-#include "platform/keyboard.h"
-#include "platform/messages.h"
-#include "platform/resources.h"
-#include "platform/window.h"
+#include "platform/keyboard/keyboard.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/key_state.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "platform/clock.h"
+#include "platform/core/clock.h"
 #include "platform/gtk/gtk_front_end.h"
-#include "platform/message_loop.h"
-#include "platform/x_test_display.h"
+#include "platform/windowing/message_loop.h"
 #include "support/child_process.h"
+#include "support/x_test_display.h"
 
 namespace gtk_test {
 namespace {

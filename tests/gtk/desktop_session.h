@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
-#include "platform/window.h"
+#include "platform/core/types.h"
+#include "platform/windowing/window.h"
 
 namespace gtk_test {
 

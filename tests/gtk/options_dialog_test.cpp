@@ -8,12 +8,12 @@
 
 #include "desktop_session.h"
 #include "options_template.h"
-#include "platform/dialogs.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/messages.h"
-#include "platform/resources.h"
-#include "platform/window.h"
-#include "platform/window_view.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
+#include "platform/windowing/window_view.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "desktop_session.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/messages.h"
-#include "platform/painting.h"
-#include "platform/window.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/painting.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "desktop_session.h"
 #include "e2e/program_fixture.h"
 #include "options_template.h"
-#include "platform/x_test_display.h"
 #include "support/child_process.h"
+#include "support/x_test_display.h"
 // After gtest: Xlib's None and Status macros would break its headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

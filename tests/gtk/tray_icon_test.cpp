@@ -8,10 +8,10 @@
 
 #include "desktop_session.h"
 #include "platform/gtk/gtk_inspect.h"
-#include "platform/messages.h"
-#include "platform/resources.h"
-#include "platform/shell.h"
-#include "platform/window.h"
+#include "platform/resources/resources.h"
+#include "platform/shell/shell.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "app/settings.h"
 #include "keys/keystrokes.h"
 #include "keys/scan_output.h"
-#include "platform/window.h"
+#include "platform/windowing/window.h"
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "keys/text_conversion.h"
-#include "platform/codepage.h"
-#include "platform/system.h"
+#include "platform/core/codepage.h"
+#include "platform/core/system.h"
 
 namespace {
 

@@ -6,17 +6,17 @@
 #include <memory>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/comm.h"
-#include "platform/handle_table.h"
-#include "platform/memory_serial_device.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/recorder.h"
-#include "platform/serial_notes.h"
-#include "platform/serial_test_deadline.h"
-#include "platform/system.h"
-#include "platform/unicode.h"
+#include "platform/core/clock.h"
+#include "platform/core/handle_table.h"
+#include "platform/core/recorder.h"
+#include "platform/core/system.h"
+#include "platform/core/unicode.h"
+#include "platform/serial/comm.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/serial/serial_notes.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
+#include "support/serial_test_deadline.h"
 
 namespace {
 

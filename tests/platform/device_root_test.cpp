@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
-#include "platform/device_root.h"
-#include "platform/files.h"
-#include "platform/system.h"
+#include "platform/core/codepage.h"
+#include "platform/core/system.h"
+#include "platform/fs/device_root.h"
+#include "platform/fs/files.h"
 #include "support/temp_device_root.h"
 
 namespace {

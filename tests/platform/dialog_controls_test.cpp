@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
-#include "platform/resources.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {

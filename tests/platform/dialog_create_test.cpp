@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/dialogs.h"
-#include "platform/resources.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Modal dialogs run their own loop: timers keep running, the owner is disabled
 // meanwhile, and the dialog ends through EndDialog, the program's quit or the
 // owner's end. Each test has a deadline timer that fails it instead of hanging.
-#include "platform/dialogs.h"
-#include "platform/resources.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/event_log.h"
-#include "platform/keyboard.h"
-#include "platform/system.h"
+#include "platform/core/event_log.h"
+#include "platform/core/system.h"
+#include "platform/keyboard/keyboard.h"
 
 namespace {
 

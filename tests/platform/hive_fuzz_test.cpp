@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/hive_format.h"
+#include "platform/registry/hive_format.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "platform/key_delay.h"
-#include "platform/key_sink_choice.h"
-#include "platform/key_sink_uinput.h"
-#include "platform/user_notice.h"
-#include "x_test_display.h"
+#include "platform/core/user_notice.h"
+#include "platform/keyboard/key_delay.h"
+#include "platform/keyboard/key_sink_choice.h"
+#include "platform/keyboard/key_sink_factories.h"
+#include "support/x_test_display.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "keys/keystrokes.h"
-#include "platform/key_sink.h"
+#include "platform/keyboard/key_sink.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "keys/keystrokes.h"
-#include "platform/key_sink.h"
-#include "platform/key_sink_uinput.h"
-#include "platform/recorder.h"
+#include "platform/core/recorder.h"
+#include "platform/keyboard/key_sink.h"
+#include "platform/keyboard/uinput/key_sink_uinput.h"
 
 namespace {
 

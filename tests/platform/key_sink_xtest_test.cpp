@@ -9,11 +9,11 @@
 #include <string>
 
 #include "keys/keystrokes.h"
-#include "platform/key_delay.h"
-#include "platform/key_sink.h"
-#include "platform/key_sink_xtest.h"
-#include "platform/recorder.h"
-#include "x_test_display.h"
+#include "platform/core/recorder.h"
+#include "platform/keyboard/key_delay.h"
+#include "platform/keyboard/key_sink.h"
+#include "platform/keyboard/key_sink_factories.h"
+#include "support/x_test_display.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/core/clock.h"
+#include "platform/core/system.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/temp_device_root.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "platform/remote_protocol.h"
+#include "platform/ipc/remote_protocol.h"
 
 namespace {
 

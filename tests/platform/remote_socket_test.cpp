@@ -8,8 +8,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/message_loop.h"
-#include "platform/remote_socket.h"
+#include "platform/ipc/remote_socket.h"
+#include "platform/windowing/message_loop.h"
 
 namespace {
 

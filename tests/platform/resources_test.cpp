@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/accelerators.h"
-#include "platform/byte_reader.h"
-#include "platform/dialogs.h"
-#include "platform/key_state.h"
-#include "platform/menu_bar_resource.h"
-#include "platform/menus.h"
-#include "platform/resources.h"
-#include "platform/system.h"
+#include "platform/core/byte_reader.h"
+#include "platform/core/system.h"
+#include "platform/resources/menu_bar_resource.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/key_state.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/menus/menus.h"
 
 namespace {
 

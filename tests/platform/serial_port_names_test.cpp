@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform/serial_port_names.h"
+#include "platform/serial/serial_port_names.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The DCB <-> termios mapping, without a device.
 #include <gtest/gtest.h>
 
-#include "platform/comm.h"
-#include "platform/serial_termios.h"
+#include "platform/serial/comm.h"
+#include "platform/serial/tty/serial_termios.h"
 
 namespace {
 

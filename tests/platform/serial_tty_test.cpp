@@ -8,14 +8,14 @@
 #include <string>
 #include <unistd.h>
 
-#include "platform/comm.h"
-#include "platform/recorder.h"
-#include "platform/serial_custom_rate.h"
-#include "platform/serial_notes.h"
-#include "platform/serial_port_names.h"
-#include "platform/serial_pty_pair.h"
-#include "platform/serial_test_deadline.h"
-#include "platform/system.h"
+#include "platform/core/recorder.h"
+#include "platform/core/system.h"
+#include "platform/serial/comm.h"
+#include "platform/serial/serial_notes.h"
+#include "platform/serial/serial_port_names.h"
+#include "platform/serial/tty/serial_custom_rate.h"
+#include "support/serial_pty_pair.h"
+#include "support/serial_test_deadline.h"
 
 namespace {
 

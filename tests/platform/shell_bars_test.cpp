@@ -1,10 +1,10 @@
 // The shell's menu bar and input panel calls on their own.
 #include <gtest/gtest.h>
 
-#include "platform/input_panel.h"
-#include "platform/menu_bar.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/core/system.h"
+#include "platform/shell/input_panel.h"
+#include "platform/shell/menu_bar.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

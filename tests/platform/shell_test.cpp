@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/event_log.h"
-#include "platform/recorder.h"
-#include "platform/resources.h"
-#include "platform/shell.h"
+#include "platform/core/event_log.h"
+#include "platform/core/recorder.h"
+#include "platform/resources/resources.h"
+#include "platform/shell/shell.h"
 #include "support/temp_device_root.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/unicode.h"
+#include "platform/core/unicode.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/clock.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/system.h"
+#include "platform/core/clock.h"
+#include "platform/core/system.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The keyboard focus, activation and painting state.
 #include <string>
 
-#include "platform/painting.h"
+#include "platform/windowing/painting.h"
 #include "window_test_support.h"
 
 namespace {

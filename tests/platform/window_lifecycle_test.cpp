@@ -1,8 +1,8 @@
 // Creation and destruction in the device's order, and visibility of children.
 #include <string>
 
-#include "platform/painting.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/windowing/painting.h"
 #include "window_test_support.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Popup menus tracked in a loop of their own, chosen through the seam a front
 // end or the cross-process interface uses; accelerators; the shell's dialog
 // calls. Loops carry a deadline timer so that a broken test fails, not hangs.
-#include "platform/accelerators.h"
-#include "platform/menus.h"
-#include "platform/resources.h"
-#include "platform/shell_dialogs.h"
-#include "platform/system.h"
+#include "platform/core/system.h"
+#include "platform/resources/resources.h"
+#include "platform/shell/shell_dialogs.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/menus/menus.h"
 #include "window_test_support.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/key_state.h"
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/window.h"
-#include "platform/window_view.h"
+#include "platform/core/clock.h"
+#include "platform/windowing/key_state.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
+#include "platform/windowing/window_view.h"
 
 namespace window_test {
 

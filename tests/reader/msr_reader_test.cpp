@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/comm.h"
-#include "platform/messages.h"
+#include "platform/serial/comm.h"
+#include "platform/windowing/messages.h"
 #include "reader_fixture.h"
 
 namespace {

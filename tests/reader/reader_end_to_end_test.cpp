@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/key_sink.h"
-#include "platform/serial_port_names.h"
+#include "platform/keyboard/key_sink.h"
+#include "platform/serial/serial_port_names.h"
 #include "reader_fixture.h"
 #include "support/sim_process.h"
 

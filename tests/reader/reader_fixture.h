@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "platform/clock.h"
-#include "platform/memory_serial_device.h"
-#include "platform/message_loop.h"
-#include "platform/recorder.h"
-#include "platform/window.h"
+#include "platform/core/clock.h"
+#include "platform/core/recorder.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/window.h"
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
 #include "reader/track_decode.h"

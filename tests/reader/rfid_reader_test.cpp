@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/comm.h"
+#include "platform/serial/comm.h"
 #include "reader_fixture.h"
 
 namespace {

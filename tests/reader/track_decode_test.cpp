@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "platform/recorder.h"
+#include "platform/core/recorder.h"
 #include "reader/track_decode.h"
 #include "support/track_reference.h"
 

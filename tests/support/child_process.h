@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/message_loop.h"
+#include "platform/windowing/message_loop.h"
 
 extern char** environ;
 

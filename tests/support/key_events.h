@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/recorder.h"
-#include "platform/types.h"
+#include "platform/core/recorder.h"
+#include "platform/core/types.h"
 
 namespace test_support {
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/device_root.h"
+#include "platform/fs/device_root.h"
 
 namespace test_support {
 

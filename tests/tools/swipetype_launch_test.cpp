@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/autostart.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/temp_device_root.h"
 
 #ifndef SWIPETYPE_LAUNCH_PATH

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_loop.h"
-#include "platform/messages.h"
-#include "platform/remote_windows.h"
-#include "platform/window.h"
+#include "platform/ipc/remote_windows.h"
+#include "platform/windowing/message_loop.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/window.h"
 #include "support/child_process.h"
 #include "support/temp_device_root.h"
 

@@ -3,11 +3,11 @@
 #include <map>
 #include <string>
 
-#include "platform/accelerators.h"
-#include "platform/dialogs.h"
-#include "platform/menu_bar_resource.h"
-#include "platform/menus.h"
-#include "platform/window.h"
+#include "platform/resources/menu_bar_resource.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/menus/menus.h"
+#include "platform/windowing/window.h"
 
 namespace rc {
 namespace {

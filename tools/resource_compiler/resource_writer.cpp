@@ -5,10 +5,10 @@
 #include <iterator>
 #include <map>
 
-#include "platform/accelerators.h"
-#include "platform/dialogs.h"
-#include "platform/menus.h"
-#include "platform/resources.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/menus/accelerators.h"
+#include "platform/windowing/menus/menus.h"
 #include "png_info.h"
 
 namespace rc {

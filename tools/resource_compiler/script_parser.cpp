@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "constants.h"
-#include "platform/dialogs.h"
-#include "platform/menus.h"
+#include "platform/windowing/dialogs.h"
+#include "platform/windowing/menus/menus.h"
 #include "script_lexer.h"
 #include "utf.h"
 

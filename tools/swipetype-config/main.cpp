@@ -7,11 +7,11 @@
 
 #include "config_command.h"
 #include "host/setting_catalog.h"
-#include "platform/device_root.h"
-#include "platform/registry.h"
-#include "platform/remembered_ports.h"
-#include "platform/remote_windows.h"
-#include "platform/unicode.h"
+#include "platform/core/unicode.h"
+#include "platform/fs/device_root.h"
+#include "platform/ipc/remote_windows.h"
+#include "platform/registry/registry.h"
+#include "platform/serial/remembered_ports.h"
 #include "startup_file.h"
 #include "stored_settings.h"
 

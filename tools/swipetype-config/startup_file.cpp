@@ -6,9 +6,9 @@
 #include <optional>
 #include <unistd.h>
 
-#include "platform/files.h"
-#include "platform/system.h"
-#include "platform/unicode.h"
+#include "platform/core/system.h"
+#include "platform/core/unicode.h"
+#include "platform/fs/files.h"
 #include "startup_folder.h"
 
 namespace config_tool {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/unicode.h"
+#include "platform/core/unicode.h"
+#include "platform/registry/registry.h"
 
 namespace config_tool {
 namespace {

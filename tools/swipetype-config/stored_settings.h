@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/setting_catalog.h"
-#include "platform/types.h"
+#include "platform/core/types.h"
 
 namespace config_tool {
 

@@ -11,9 +11,9 @@
 #include "autostart_entry.h"
 #include "detached_start.h"
 #include "launch_options.h"
-#include "platform/codepage.h"
-#include "platform/device_root.h"
-#include "platform/unicode.h"
+#include "platform/core/codepage.h"
+#include "platform/core/unicode.h"
+#include "platform/fs/device_root.h"
 #include "startup_file.h"
 #include "startup_folder.h"
 

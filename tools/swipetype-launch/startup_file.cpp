@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/device_root.h"
-#include "platform/system.h"
-#include "platform/unicode.h"
+#include "platform/core/system.h"
+#include "platform/core/unicode.h"
+#include "platform/fs/device_root.h"
 
 namespace launcher {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace launcher {
 namespace {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "command.h"
-#include "platform/device_root.h"
-#include "platform/remote_windows.h"
-#include "platform/unicode.h"
-#include "platform/window.h"
+#include "platform/core/unicode.h"
+#include "platform/fs/device_root.h"
+#include "platform/ipc/remote_windows.h"
+#include "platform/windowing/window.h"
 
 namespace {
 

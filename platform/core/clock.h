@@ -1,0 +1,36 @@
+// The clock behind GetTickCount, Sleep and the timers. Production uses the
+// monotonic clock; tests replace it with a manual clock that moves only when told,
+// so that timing is exact and a test never waits for real time to pass.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include "platform/core/types.h"
+
+namespace platform {
+
+using Milliseconds = std::chrono::milliseconds;
+
+// Milliseconds since the clock started, without wrapping.
+Milliseconds ClockNow();
+
+// Waits for the given time: really on the monotonic clock, by advancing the
+// manual clock when one is in use.
+void ClockSleep(Milliseconds duration);
+
+// Switches to a manual clock that reads `start` until advanced.
+void UseManualClock(Milliseconds start = Milliseconds{0});
+void AdvanceManualClock(Milliseconds step);
+bool ManualClockInUse();
+
+// Called with the new time after every move of the manual clock (an advance, or a
+// Sleep while the manual clock is in use). Tests use it to make things happen "while"
+// the program sleeps, such as bytes arriving at a device in bursts. An empty function
+// removes the observer.
+void SetManualClockObserver(std::function<void(Milliseconds now)> observer);
+
+// Back to the monotonic clock, counting from now.
+void UseRealClock();
+
+} // namespace platform

@@ -1,0 +1,151 @@
+#include "platform/core/event_log.h"
+
+#include "platform/core/unicode.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+struct EventLog {
+    int fd = -1;
+    std::string path;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    // Events not written since the log last failed (a full disk): the failure is
+    // said once on standard error, and the return of the log once more.
+    std::size_t lost = 0;
+    // A write that stopped inside a line: the next line first ends that one.
+    bool lineCut = false;
+};
+
+EventLog& Log() {
+    static EventLog log;
+    return log;
+}
+
+void SayOnStandardError(const std::string& text) {
+    std::string line = "swipetype: " + text + "\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+}
+
+// One write of the whole line, as a rule. A write cut short (a disk filling up)
+// is continued at once, which either ends the line or tells why it cannot be.
+// False when the line did not all reach the file.
+bool WriteLine(EventLog& log, const std::string& line) {
+    std::size_t done = 0;
+    int error = 0;
+    while (done < line.size() && error == 0) {
+        ssize_t written = ::write(log.fd, line.data() + done, line.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            error = written == 0 ? ENOSPC : errno;
+        }
+    }
+    if (error == 0) {
+        return true;
+    }
+    log.lineCut = log.lineCut || done > 0;
+    if (log.lost++ == 0) {
+        SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +
+                           "; events are dropped until it can be written");
+    }
+    return false;
+}
+
+} // namespace
+
+bool OpenEventLog(const std::string& path, std::string& error) {
+    CloseEventLog();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot open event log " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    Log().fd = fd;
+    Log().path = path;
+    Log().lost = 0;
+    Log().lineCut = false;
+    return true;
+}
+
+void CloseEventLog() {
+    if (Log().fd >= 0) {
+        ::close(Log().fd);
+        Log().fd = -1;
+    }
+}
+
+bool EventLogOpen() {
+    return Log().fd >= 0;
+}
+
+void WriteEvent(std::string_view event, std::string_view fields) {
+    EventLog& log = Log();
+    if (log.fd < 0) {
+        return;
+    }
+    auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                      std::chrono::steady_clock::now() - log.start)
+                      .count();
+    std::string line = "{\"t\":" + std::to_string(micros) + ",\"event\":\"";
+    line += event;
+    line += '"';
+    if (!fields.empty()) {
+        line += ',';
+        line += fields;
+    }
+    line += "}\n";
+    if (log.lineCut) {
+        line.insert(0, "\n");
+    }
+    // O_APPEND with one write keeps every line whole, even with several writers.
+    std::size_t lostBefore = log.lost;
+    if (!WriteLine(log, line) || lostBefore == 0) {
+        return;
+    }
+    log.lineCut = false;
+    log.lost = 0;
+    SayOnStandardError("the event log " + log.path + " is written again; " +
+                       std::to_string(lostBefore) + " events were lost");
+}
+
+std::string JsonString(std::u16string_view text) {
+    std::string out = "\"";
+    ForEachCodePoint(text, [&](char32_t code) {
+        switch (code) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (code < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+                out += escaped;
+            } else {
+                AppendUtf8(out, code);
+            }
+        }
+    });
+    out += '"';
+    return out;
+}
+
+} // namespace platform

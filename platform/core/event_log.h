@@ -1,0 +1,29 @@
+// The event log: one JSON object per line for every key event, beep, debug line
+// and tray operation, in the order they happen. It holds everything typed, so the
+// file is created readable by its owner only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/core/types.h"
+#include "platform/core/unicode.h"
+
+namespace platform {
+
+// Opens (appending, creating with mode 0600) the log file. On failure returns
+// false and sets `error` to a sentence naming the file and the reason.
+bool OpenEventLog(const std::string& path, std::string& error);
+void CloseEventLog();
+bool EventLogOpen();
+
+// Appends {"t":<microseconds since start-up>,"event":"<event>",<fields>} and a
+// line break with a single write, so a reader never sees half a line. `fields`
+// is already JSON: comma-separated members without the braces.
+void WriteEvent(std::string_view event, std::string_view fields);
+
+// Quotes UTF-16 text as a JSON string (with the quotation marks). Unpaired
+// surrogates become U+FFFD.
+std::string JsonString(std::u16string_view text);
+
+} // namespace platform

@@ -1,0 +1,426 @@
+#include "platform/ipc/remote_socket.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/timerfd.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/core/lock_file.h"
+#include "platform/core/system.h"
+#include "platform/windowing/message_loop.h"
+
+namespace platform::remote {
+namespace {
+
+// A folder is private when it is a real folder of ours that nobody else can enter.
+bool PrivateFolder(const std::string& path, std::string& error) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != ::getuid() || (status.st_mode & 077) != 0) {
+        error = path + " is not a private folder of this user";
+        return false;
+    }
+    return true;
+}
+
+std::uint64_t Fnv1a(const std::string& text) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : text) {
+        hash = (hash ^ c) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+int ConnectTo(const std::string& path) {
+    sockaddr_un address;
+    if (!FillAddress(path, address)) {
+        return -1;
+    }
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Writes everything, waiting while the socket is full; false on error.
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd wait{fd, POLLOUT, 0};
+            if (::poll(&wait, 1, 5000) <= 0) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Replies wait here while a client does not read them, up to this much; a client
+// that lets more pile up is dropped, so it never holds the program's thread.
+constexpr std::size_t kMaxQueuedReplies = 4 * kMaxPayload;
+
+// With no descriptor left for a new connection, the listening socket is left
+// alone this long: polled, it would be ready again at once, for ever.
+constexpr long kAcceptBackOffMilliseconds = 500;
+
+class SocketServer final : public Server {
+  public:
+    SocketServer(std::string path, int listener, int backOff, Handler handler)
+        : path_(std::move(path)), listener_(listener), backOff_(backOff),
+          handler_(std::move(handler)) {
+        Listen();
+        backOffSource_ = AddWaitSource(backOff_, POLLIN, [this](int, short) { EndBackOff(); });
+    }
+
+    ~SocketServer() override {
+        RemoveWaitSource(listenSource_);
+        RemoveWaitSource(backOffSource_);
+        for (auto& [fd, connection] : connections_) {
+            RemoveWaitSource(connection.source);
+            ::close(fd);
+        }
+        ::close(listener_);
+        ::close(backOff_);
+        ::unlink(path_.c_str());
+        // The folder goes with the last server in it, so that nothing of the
+        // program is left in /tmp; a start that finds it gone makes it again.
+        ::rmdir(std::filesystem::path(path_).parent_path().c_str());
+    }
+
+    const std::string& Path() const override { return path_; }
+
+  private:
+    struct Connection {
+        WaitSourceId source = 0;
+        std::vector<std::uint8_t> received;
+        std::vector<std::uint8_t> replies; // not yet taken by the client
+    };
+
+    void Listen() {
+        listenSource_ = AddWaitSource(listener_, POLLIN, [this](int, short) { Accept(); });
+    }
+
+    void Accept() {
+        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                BackOff();
+            }
+            return;
+        }
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+            peer.uid != ::getuid()) {
+            NKDbgPrintfW(u"Refused a window-interface connection from another user");
+            ::close(fd);
+            return;
+        }
+        backingOff_ = false;
+        connections_[fd];
+        Watch(fd);
+    }
+
+    // The waiting connection stays queued until a descriptor is free again.
+    void BackOff() {
+        RemoveWaitSource(listenSource_);
+        listenSource_ = 0;
+        itimerspec due{};
+        due.it_value.tv_nsec = kAcceptBackOffMilliseconds * 1000000;
+        ::timerfd_settime(backOff_, 0, &due, nullptr);
+        if (!backingOff_) {
+            backingOff_ = true;
+            NKDbgPrintfW(u"The window interface has no descriptor left for a connection; "
+                         u"it takes connections again once one is free");
+        }
+    }
+
+    void EndBackOff() {
+        std::uint64_t expirations = 0;
+        (void)!::read(backOff_, &expirations, sizeof expirations);
+        if (listenSource_ == 0) {
+            Listen();
+        }
+    }
+
+    // Waits for requests, and for room for the replies while some are queued.
+    void Watch(int fd) {
+        Connection& connection = connections_[fd];
+        RemoveWaitSource(connection.source);
+        short events = connection.replies.empty() ? POLLIN : (POLLIN | POLLOUT);
+        connection.source =
+            AddWaitSource(fd, events, [this](int ready, short revents) { Serve(ready, revents); });
+    }
+
+    void Close(int fd) {
+        auto found = connections_.find(fd);
+        if (found != connections_.end()) {
+            RemoveWaitSource(found->second.source);
+            connections_.erase(found);
+        }
+        ::close(fd);
+    }
+
+    void Serve(int fd, short revents) {
+        if ((revents & POLLOUT) != 0 && !SendReplies(fd, connections_[fd].replies)) {
+            Close(fd);
+            return;
+        }
+        if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            Receive(fd);
+        } else {
+            Watch(fd);
+        }
+    }
+
+    void Receive(int fd) {
+        std::uint8_t chunk[4096];
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            Close(fd);
+            return;
+        }
+        if (n > 0) {
+            std::vector<std::uint8_t>& received = connections_[fd].received;
+            received.insert(received.end(), chunk, chunk + n);
+        }
+        // While a request is handled, a nested message loop (a modal dialog) may
+        // run; this connection is taken off the loop until its replies are queued.
+        RemoveWaitSource(connections_[fd].source);
+        connections_[fd].source = 0;
+        bool keep = HandleFrames(fd);
+        auto found = connections_.find(fd);
+        if (found == connections_.end() || !SendReplies(fd, found->second.replies) || !keep) {
+            Close(fd);
+            return;
+        }
+        Watch(fd);
+    }
+
+    // Answers every whole frame waiting on the connection; false to close it.
+    bool HandleFrames(int fd) {
+        for (;;) {
+            auto found = connections_.find(fd);
+            if (found == connections_.end()) {
+                return false;
+            }
+            std::vector<std::uint8_t> payload;
+            bool bad = false;
+            if (!TakeFrame(found->second.received, payload, bad)) {
+                return !bad;
+            }
+            std::optional<Request> request = DecodeRequest(payload);
+            Reply reply = request ? handler_(*request) : Reply{Status::Malformed, 0, u""};
+            found = connections_.find(fd);
+            if (found == connections_.end()) {
+                return false;
+            }
+            std::vector<std::uint8_t> frame = Frame(EncodeReply(reply));
+            std::vector<std::uint8_t>& replies = found->second.replies;
+            if (replies.size() + frame.size() > kMaxQueuedReplies) {
+                return false; // a client that does not read its replies
+            }
+            replies.insert(replies.end(), frame.begin(), frame.end());
+            if (!request) {
+                return false; // answered, then closed
+            }
+        }
+    }
+
+    // Sends what the socket takes now, without waiting; false when it failed.
+    static bool SendReplies(int fd, std::vector<std::uint8_t>& replies) {
+        while (!replies.empty()) {
+            ssize_t n = ::send(fd, replies.data(), replies.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                replies.erase(replies.begin(), replies.begin() + n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            }
+        }
+        return true;
+    }
+
+    std::string path_;
+    int listener_;
+    int backOff_;
+    Handler handler_;
+    WaitSourceId listenSource_ = 0;
+    WaitSourceId backOffSource_ = 0;
+    bool backingOff_ = false;
+    std::map<int, Connection> connections_;
+};
+
+} // namespace
+
+std::string SocketPathForRoot(const std::string& root, std::string& error) {
+    std::string folder;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        folder = std::string(runtime) + "/swipetype";
+    } else {
+        folder = "/tmp/swipetype-" + std::to_string(::getuid());
+    }
+    if (!PrivateFolder(folder, error)) {
+        return "";
+    }
+    // A root reached through a symbolic link or spelt another way is the same
+    // root: the name comes from its real path.
+    std::error_code unresolved;
+    std::string real = std::filesystem::weakly_canonical(root, unresolved).string();
+    char name[32];
+    std::snprintf(name, sizeof name, "/%016llx.sock",
+                  static_cast<unsigned long long>(Fnv1a(unresolved ? root : real)));
+    std::string path = folder + name;
+    sockaddr_un address;
+    if (!FillAddress(path, address)) {
+        error = "the socket path " + path + " is too long";
+        return "";
+    }
+    return path;
+}
+
+StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
+                        std::string& error) {
+    // Held while this start settles who serves; gone again afterwards.
+    LockFile lock;
+    bool locked = lock.Acquire(path + ".lock", std::nullopt);
+    if (!locked && errno == ENOENT) {
+        // The last server of another root removed the folder as it ended.
+        std::string folder = std::filesystem::path(path).parent_path().string();
+        if (!PrivateFolder(folder, error)) {
+            return StartResult::Failed;
+        }
+        locked = lock.Acquire(path + ".lock", std::nullopt);
+    }
+    if (!locked) {
+        error = "cannot lock " + path + ".lock: " + std::strerror(errno);
+        return StartResult::Failed;
+    }
+    int live = ConnectTo(path);
+    if (live >= 0) {
+        ::close(live);
+        return StartResult::AnotherInstanceServes;
+    }
+    // Nothing accepts on it: a crashed instance left it behind.
+    ::unlink(path.c_str());
+    sockaddr_un address;
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 || !FillAddress(path, address) ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+        error = "cannot serve " + path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return StartResult::Failed;
+    }
+    int backOff = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (backOff < 0) {
+        error = "cannot serve " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return StartResult::Failed;
+    }
+    server = std::make_unique<SocketServer>(path, fd, backOff, std::move(handler));
+    return StartResult::Serving;
+}
+
+Client::~Client() {
+    ::close(fd_);
+}
+
+std::unique_ptr<Client> Client::Connect(const std::string& path) {
+    int fd = ConnectTo(path);
+    return fd >= 0 ? std::unique_ptr<Client>(new Client(fd)) : nullptr;
+}
+
+std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,
+                                  bool* timedOut) {
+    bool ignored = false;
+    bool& late = timedOut != nullptr ? *timedOut : ignored;
+    late = false;
+    if (!WriteAll(fd_, Frame(EncodeRequest(request)))) {
+        return std::nullopt;
+    }
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<std::uint8_t> buffer;
+    for (;;) {
+        std::vector<std::uint8_t> payload;
+        bool bad = false;
+        if (TakeFrame(buffer, payload, bad)) {
+            return DecodeReply(payload);
+        }
+        if (bad) {
+            return std::nullopt;
+        }
+        int wait = -1;
+        if (timeout.count() >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                late = true;
+                return std::nullopt;
+            }
+            wait = static_cast<int>(left.count());
+        }
+        pollfd ready{fd_, POLLIN, 0};
+        int polled = ::poll(&ready, 1, wait);
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled <= 0) {
+            late = polled == 0;
+            return std::nullopt;
+        }
+        std::uint8_t chunk[4096];
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        buffer.insert(buffer.end(), chunk, chunk + n);
+    }
+}
+
+} // namespace platform::remote

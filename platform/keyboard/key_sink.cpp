@@ -1,0 +1,115 @@
+#include "platform/keyboard/key_sink.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "platform/core/event_log.h"
+#include "platform/core/system.h"
+#include "platform/keyboard/keyboard.h"
+
+namespace platform {
+namespace {
+
+std::unique_ptr<KeySink>& Active() {
+    static std::unique_ptr<KeySink> sink;
+    return sink;
+}
+
+bool IsHighSurrogate(UINT unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(UINT unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Prints what each key-down event carries. A character above U+FFFF arrives as
+// two events, one per surrogate half; the high half waits for its partner.
+class TextKeySink final : public KeySink {
+  public:
+    explicit TextKeySink(int fd) : fd_(fd) {}
+    ~TextKeySink() override {
+        if (pendingHigh_ != 0) {
+            Write(u"\uFFFD");
+        }
+    }
+
+    bool Post(const KeyEvent& event) override {
+        if ((event.flags & KeyStateDownFlag) == 0 || event.character == 0) {
+            return true;
+        }
+        char16_t unit = static_cast<char16_t>(event.character & 0xFFFF);
+        if (pendingHigh_ != 0) {
+            char16_t high = pendingHigh_;
+            pendingHigh_ = 0;
+            if (IsLowSurrogate(unit)) {
+                const char16_t pair[] = {high, unit};
+                return Write(std::u16string_view(pair, 2));
+            }
+            Write(u"\uFFFD");
+        }
+        if (IsHighSurrogate(unit)) {
+            pendingHigh_ = unit;
+            return true;
+        }
+        return Write(std::u16string_view(&unit, 1));
+    }
+
+    std::string Name() const override { return "text"; }
+
+  private:
+    // A reader of standard output that went away (the end of a pipe) or a full
+    // disk drops what is typed; that is said once, until writing works again.
+    bool Write(std::u16string_view text) {
+        std::string bytes = Utf16ToUtf8(text);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                if (!failing_) {
+                    failing_ = true;
+                    NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "
+                                 u"are dropped",
+                                 std::strerror(n < 0 ? errno : ENOSPC));
+                }
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        failing_ = false;
+        return true;
+    }
+
+    int fd_;
+    char16_t pendingHigh_ = 0;
+    bool failing_ = false;
+};
+
+class NullKeySink final : public KeySink {
+  public:
+    bool Post(const KeyEvent&) override { return true; }
+    std::string Name() const override { return "none"; }
+};
+
+} // namespace
+
+void SetKeySink(std::unique_ptr<KeySink> sink) {
+    Active() = std::move(sink);
+}
+
+KeySink* ActiveKeySink() {
+    return Active().get();
+}
+
+std::unique_ptr<KeySink> MakeTextKeySink(int fd) {
+    return std::make_unique<TextKeySink>(fd);
+}
+
+std::unique_ptr<KeySink> MakeNullKeySink() {
+    return std::make_unique<NullKeySink>();
+}
+
+} // namespace platform

@@ -1,0 +1,257 @@
+#include "platform/keyboard/uinput/key_sink_uinput.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/input.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+#include <libevdev/libevdev-uinput.h>
+#include <libevdev/libevdev.h>
+
+#include "platform/core/system.h"
+#include "platform/keyboard/key_delay.h"
+#include "platform/keyboard/keyboard.h"
+
+namespace platform {
+namespace {
+
+// XKB numbers keys from 8 upwards; the Linux input codes start at 0.
+constexpr xkb_keycode_t EvdevOffset = 8;
+// Codes a virtual keyboard offers: every key an XKB keymap can name.
+constexpr unsigned int HighestKeyCode = 255 - EvdevOffset;
+// udev must make the device node and the compositor or X server must open it
+// before the first key counts; keys written earlier are lost.
+constexpr std::chrono::milliseconds SettleTime{500};
+
+std::vector<EvdevKeyAction> PressChords(const std::vector<KeyChord>& chords) {
+    std::vector<EvdevKeyAction> actions;
+    for (const KeyChord& chord : chords) {
+        for (xkb_keycode_t modifier : chord.modifiers) {
+            actions.push_back({modifier - EvdevOffset, true});
+        }
+        actions.push_back({chord.key - EvdevOffset, true});
+        actions.push_back({chord.key - EvdevOffset, false});
+        for (auto modifier = chord.modifiers.rbegin(); modifier != chord.modifiers.rend();
+             ++modifier) {
+            actions.push_back({*modifier - EvdevOffset, false});
+        }
+    }
+    return actions;
+}
+
+} // namespace
+
+UinputKeyPlanner::UinputKeyPlanner(xkb_keymap* keymap, std::string layout)
+    : finder_(keymap), layout_(std::move(layout)) {}
+
+std::vector<EvdevKeyAction> UinputKeyPlanner::Plan(const KeyEvent& event, bool& skipped) {
+    skipped = false;
+    if ((event.flags & KeyStateDownFlag) == 0) {
+        return {};
+    }
+    if (event.character != 0) {
+        std::vector<EvdevKeyAction> actions;
+        for (char32_t character : joiner_.Feed(static_cast<char16_t>(event.character & 0xFFFF))) {
+            bool missing = false;
+            std::vector<EvdevKeyAction> more = PlanCharacter(character, missing);
+            actions.insert(actions.end(), more.begin(), more.end());
+            skipped = skipped || missing;
+        }
+        return actions;
+    }
+    if (event.virtualKey == 0 || IsModifierVirtualKey(event.virtualKey)) {
+        return {};
+    }
+    return PlanBareKey(event.virtualKey, skipped);
+}
+
+std::vector<EvdevKeyAction> UinputKeyPlanner::PlanCharacter(char32_t character, bool& skipped) {
+    xkb_keysym_t keysym = KeysymForCharacter(character);
+    if (keysym == XKB_KEY_NoSymbol) {
+        NKDbgPrintfW(u"uinput: %s has no key on any keyboard; not typed",
+                     CharacterClassName(character));
+        skipped = true;
+        return {};
+    }
+    if (std::optional<KeyChord> chord = finder_.Find(keysym, locks_)) {
+        return PressChords({*chord});
+    }
+    std::vector<KeyChord> deadKeyThenSpace = finder_.FindDeadKeySequence(keysym, locks_);
+    if (!deadKeyThenSpace.empty()) {
+        return PressChords(deadKeyThenSpace);
+    }
+    NKDbgPrintfW(u"uinput: layout \"%S\" has no key for %s; not typed", layout_.c_str(),
+                 CharacterClassName(character));
+    skipped = true;
+    return {};
+}
+
+std::vector<EvdevKeyAction> UinputKeyPlanner::PlanBareKey(UINT virtualKey, bool& skipped) {
+    xkb_keysym_t keysym = KeysymForVirtualKey(virtualKey);
+    std::optional<KeyChord> chord;
+    if (keysym != XKB_KEY_NoSymbol) {
+        chord = finder_.Find(keysym, locks_);
+        if (!chord) {
+            chord = finder_.FindKey(keysym, locks_.layout);
+        }
+    }
+    if (!chord) {
+        NKDbgPrintfW(u"uinput: layout \"%S\" has no key for virtual key 0x%02X; not pressed",
+                     layout_.c_str(), virtualKey);
+        skipped = true;
+        return {};
+    }
+    return PressChords({*chord});
+}
+
+namespace {
+
+struct EvdevDeleter {
+    void operator()(libevdev* device) const { libevdev_free(device); }
+};
+struct UinputDeleter {
+    void operator()(libevdev_uinput* device) const { libevdev_uinput_destroy(device); }
+};
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+class UinputKeySink final : public KeySink {
+  public:
+    UinputKeySink(XkbKeymapPtr keymap, const std::string& layout, int fd,
+                  std::unique_ptr<libevdev_uinput, UinputDeleter> device)
+        : keymap_(std::move(keymap)), planner_(keymap_.get(), layout), fd_(fd),
+          device_(std::move(device)) {}
+
+    bool Post(const KeyEvent& event) override {
+        ReadLeds();
+        bool skipped = false;
+        std::vector<EvdevKeyAction> actions = planner_.Plan(event, skipped);
+        bool written = true;
+        for (const EvdevKeyAction& action : actions) {
+            pacer_.BeforeEvent();
+            written = Write(EV_KEY, action.code, action.down ? 1 : 0) && written;
+            written = Write(EV_SYN, SYN_REPORT, 0) && written;
+        }
+        return written && !skipped;
+    }
+
+    std::string Name() const override { return "uinput"; }
+
+  private:
+    bool Write(unsigned int type, unsigned int code, int value) {
+        int result = libevdev_uinput_write_event(device_.get(), type, code, value);
+        if (result < 0 && !writeFailed_) {
+            writeFailed_ = true;
+            NKDbgPrintfW(u"uinput: writing to the virtual keyboard failed: %S",
+                         std::strerror(-result));
+        }
+        return result >= 0;
+    }
+
+    // The input stack lights the Caps Lock and Num Lock LEDs of every keyboard
+    // of the seat, ours included, which is how the sink learns the lock state.
+    void ReadLeds() {
+        input_event event{};
+        bool changed = false;
+        while (::read(fd_.get(), &event, sizeof event) == static_cast<ssize_t>(sizeof event)) {
+            if (event.type == EV_LED && event.code == LED_CAPSL) {
+                capsLock_ = event.value != 0;
+                changed = true;
+            } else if (event.type == EV_LED && event.code == LED_NUML) {
+                numLock_ = event.value != 0;
+                changed = true;
+            }
+        }
+        if (changed) {
+            unsigned int core = (capsLock_ ? 0x02U : 0U) | (numLock_ ? 0x10U : 0U);
+            planner_.SetLocks({planner_.Finder().FromCoreModifiers(core), 0});
+        }
+    }
+
+    XkbKeymapPtr keymap_;
+    UinputKeyPlanner planner_;
+    FileDescriptor fd_;
+    std::unique_ptr<libevdev_uinput, UinputDeleter> device_;
+    KeyPacer pacer_;
+    bool capsLock_ = false;
+    bool numLock_ = false;
+    bool writeFailed_ = false;
+};
+
+std::unique_ptr<libevdev, EvdevDeleter> DescribeKeyboard() {
+    std::unique_ptr<libevdev, EvdevDeleter> device(libevdev_new());
+    if (!device) {
+        return nullptr;
+    }
+    libevdev_set_name(device.get(), "Swipetype virtual keyboard");
+    libevdev_set_id_bustype(device.get(), BUS_VIRTUAL);
+    libevdev_enable_event_type(device.get(), EV_KEY);
+    for (unsigned int code = KEY_ESC; code <= HighestKeyCode; ++code) {
+        libevdev_enable_event_code(device.get(), EV_KEY, code, nullptr);
+    }
+    libevdev_enable_event_type(device.get(), EV_LED);
+    libevdev_enable_event_code(device.get(), EV_LED, LED_NUML, nullptr);
+    libevdev_enable_event_code(device.get(), EV_LED, LED_CAPSL, nullptr);
+    return device;
+}
+
+} // namespace
+
+bool UinputAccessible(const std::string& path, std::string& reason) {
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::string& error,
+                                           const std::string& path) {
+    XkbContextPtr context = MakeXkbContext();
+    XkbKeymapPtr keymap = CompileLayoutKeymap(context.get(), layout, error);
+    if (!keymap) {
+        return nullptr;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    FileDescriptor owner(fd);
+    std::unique_ptr<libevdev, EvdevDeleter> description = DescribeKeyboard();
+    libevdev_uinput* created = nullptr;
+    int result =
+        description ? libevdev_uinput_create_from_device(description.get(), fd, &created) : -ENOMEM;
+    if (result < 0) {
+        error = "cannot create a virtual keyboard on " + path + ": " + std::strerror(-result);
+        return nullptr;
+    }
+    std::unique_ptr<libevdev_uinput, UinputDeleter> device(created);
+    std::this_thread::sleep_for(SettleTime);
+    // The descriptor passes to the sink, which closes it after the device.
+    return std::make_unique<UinputKeySink>(std::move(keymap), layout, owner.release(),
+                                           std::move(device));
+}
+
+} // namespace platform

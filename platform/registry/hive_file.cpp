@@ -1,0 +1,312 @@
+#include "platform/registry/hive_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/core/strict_utf8.h"
+#include "platform/core/system.h"
+
+namespace platform::hive {
+namespace {
+
+constexpr auto kLockPatience = std::chrono::seconds(10);
+constexpr const char* kTemporaryMark = ".tmp-";
+
+std::function<void()>& BeforeRename() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+std::u16string Wide(const std::string& text) {
+    return DecodeUtf8(text).value_or(u"?");
+}
+
+void Report(const std::string& text) {
+    NKDbgPrintfW(u"%s", Wide(text).c_str());
+}
+
+std::string Folder(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether files can be made in `folder`: a folder not made yet can be when the
+// nearest one above it that exists can be written (a fresh device root).
+bool FolderWritable(std::string folder) {
+    while (::access(folder.c_str(), W_OK) != 0) {
+        if (errno != ENOENT || folder == "/" || folder == ".") {
+            return false;
+        }
+        folder = Folder(folder);
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+std::string UtcStamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
+    return text;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads a whole file; false with errno set on failure.
+bool ReadAll(int fd, std::string& bytes) {
+    char chunk[65536];
+    while (true) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+// Renames without replacing anything that already has the new name.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without RENAME_NOREPLACE: check first; the hive lock keeps
+    // other instances of this program from racing for the same name.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+void SetBeforeHiveRename(std::function<void()> hook) {
+    BeforeRename() = std::move(hook);
+}
+
+HiveFile::HiveFile(std::string path) : path_(std::move(path)) {}
+
+HiveFile::~HiveFile() = default;
+
+// Says once per hive file why it cannot change; Save then fails with `error`.
+void HiveFile::CannotChange(LONG error, const std::string& reason) {
+    cannotChange_ = error;
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard guard(mutex);
+    if (told.insert(path_).second) {
+        Report("registry file " + path_ + " cannot be changed (" + reason +
+               "): settings are read from it, changes are not saved");
+    }
+}
+
+// A read takes no lock, so a hive in a folder that cannot be written would only
+// be found unchangeable at the first save; the first read of it says so instead.
+void HiveFile::SayOnceIfReadOnly() {
+    static std::mutex mutex;
+    static std::set<std::string> looked;
+    {
+        std::lock_guard guard(mutex);
+        if (!looked.insert(path_).second) {
+            return;
+        }
+    }
+    if (!FolderWritable(Folder(path_))) {
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "its folder is read-only: " + std::string(std::strerror(errno)));
+    }
+}
+
+// A read-only folder takes no lock file at all: nothing can change the hive
+// there, and the file is only ever replaced whole, so reading it unlocked is safe.
+void HiveFile::Lock() {
+    if (!FolderWritable(Folder(path_))) {
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "its folder is read-only: " + std::string(std::strerror(errno)));
+        return;
+    }
+    std::string lockPath = path_ + ".lock";
+    if (lock_.Acquire(lockPath, kLockPatience)) {
+        return;
+    }
+    if (errno == EWOULDBLOCK) {
+        CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
+    } else {
+        CannotChange(ERROR_ACCESS_DENIED,
+                     "cannot open " + lockPath + ": " + std::string(std::strerror(errno)));
+    }
+}
+
+LONG HiveFile::ReadText(std::optional<std::string>& text) const {
+    text.reset();
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return ERROR_SUCCESS;
+        }
+        Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
+        return ERROR_ACCESS_DENIED;
+    }
+    text.emplace();
+    bool read = ReadAll(fd, *text);
+    int readError = errno;
+    ::close(fd);
+    if (!read) {
+        Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
+        return ERROR_READ_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Load(Document& document) {
+    document = Document{};
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
+    ParseError error;
+    std::optional<Document> parsed = Parse(*text, error);
+    if (!parsed) {
+        std::string reason = "line " + std::to_string(error.line) + ": " + error.reason;
+        // Only the holder of the lock may move the file; without it, the hive
+        // is just read as empty.
+        if (cannotChange_ == ERROR_SUCCESS) {
+            SetAside(reason);
+        } else {
+            Report("registry file " + path_ + " is damaged (" + reason + "); read as empty");
+        }
+        return ERROR_SUCCESS;
+    }
+    document = std::move(*parsed);
+    return ERROR_SUCCESS;
+}
+
+LONG HiveFile::Read(Document& document) {
+    document = Document{};
+    SayOnceIfReadOnly();
+    std::optional<std::string> text;
+    LONG status = ReadText(text);
+    if (status != ERROR_SUCCESS || !text) {
+        return status;
+    }
+    ParseError error;
+    if (std::optional<Document> parsed = Parse(*text, error)) {
+        document = std::move(*parsed);
+        return ERROR_SUCCESS;
+    }
+    // Only the lock's holder may set a hive aside, and by the time it has the
+    // lock a writer may have replaced the damaged file.
+    Lock();
+    return Load(document);
+}
+
+void HiveFile::SetAside(const std::string& reason) const {
+    std::string stamp = path_ + ".corrupt-" + UtcStamp();
+    std::string target = stamp;
+    for (int attempt = 2; !RenameNoReplace(path_, target); ++attempt) {
+        if (errno != EEXIST || attempt > 1000) {
+            Report("registry file " + path_ + " is damaged (" + reason +
+                   ") and cannot be set aside: " + std::strerror(errno));
+            return;
+        }
+        target = stamp + "-" + std::to_string(attempt);
+    }
+    SyncFolder(Folder(path_));
+    Report("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
+           ", starting from an empty hive");
+}
+
+LONG HiveFile::Save(const Document& document) {
+    if (cannotChange_ != ERROR_SUCCESS) {
+        return cannotChange_;
+    }
+    RemoveStaleTemporaries();
+    std::string temporary = path_ + kTemporaryMark + "XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        Report("cannot write registry file " + path_ + ": " + std::strerror(errno));
+        return ERROR_WRITE_FAULT;
+    }
+    bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, Serialize(document)) && ::fsync(fd) == 0;
+    int writeError = errno;
+    written = ::close(fd) == 0 && written;
+    if (written && BeforeRename()) {
+        BeforeRename()();
+    }
+    if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+        writeError = written ? errno : writeError;
+        ::unlink(temporary.c_str());
+        Report("cannot write registry file " + path_ + ": " + std::strerror(writeError));
+        return ERROR_WRITE_FAULT;
+    }
+    SyncFolder(Folder(path_));
+    return ERROR_SUCCESS;
+}
+
+// A temporary file only lives while its writer holds the lock, which is now
+// ours: any left over was abandoned by a crash.
+void HiveFile::RemoveStaleTemporaries() const {
+    std::string prefix = BaseName(path_) + kTemporaryMark;
+    std::string folder = Folder(path_);
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) {
+        return;
+    }
+    while (dirent* entry = ::readdir(directory)) {
+        std::string name = entry->d_name;
+        if (name.starts_with(prefix) && name.size() == prefix.size() + 6) {
+            ::unlink((folder + "/" + name).c_str());
+        }
+    }
+    ::closedir(directory);
+}
+
+} // namespace platform::hive

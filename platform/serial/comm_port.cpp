@@ -1,0 +1,108 @@
+#include "platform/serial/comm_port.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core/system.h"
+#include "platform/serial/comm.h"
+#include "platform/serial/serial_notes.h"
+
+namespace platform {
+
+std::size_t ReceiveBuffer::Take(BYTE* destination, std::size_t count) {
+    std::size_t moved = std::min(count, Size());
+    if (moved == 1) {
+        *destination = bytes_[begin_]; // the common case: a program reading byte by byte
+    } else if (moved > 1) {
+        std::memcpy(destination, bytes_.data() + begin_, moved);
+    }
+    begin_ += moved;
+    countGiven_ = countGiven_ && moved == 0;
+    if (begin_ == end_) {
+        Clear();
+    }
+    return moved;
+}
+
+void ReceiveBuffer::Clear() {
+    begin_ = end_ = 0;
+    countGiven_ = false;
+}
+
+bool ReceiveBuffer::AnswersCount() {
+    bool answers = Size() != 0 && !countGiven_;
+    countGiven_ = Size() != 0;
+    return answers;
+}
+
+DWORD ReceiveBuffer::Fill(SerialDevice& device, std::size_t& added) {
+    added = 0;
+    if (Size() != 0) {
+        return ERROR_SUCCESS;
+    }
+    Clear();
+    DWORD error = device.Read(bytes_.data(), bytes_.size(), added);
+    end_ = added;
+    return error;
+}
+
+CommPort::~CommPort() {
+    Close();
+}
+
+bool CommPort::Close() {
+    if (closed_) {
+        return true;
+    }
+    closed_ = true;
+    // A device asked to refuse the close still releases the port: the handle is
+    // gone either way, and keeping the device open would leak it.
+    DWORD refused = device_->BeginCall(CommCall::Close);
+    DWORD error = device_->Close();
+    if (refused != ERROR_SUCCESS || error != ERROR_SUCCESS) {
+        SetLastError(refused != ERROR_SUCCESS ? refused : error);
+        return false;
+    }
+    return true;
+}
+
+InputWatch CommPort::WatchInput() {
+    if (received.Size() != 0) {
+        return InputWatch{true, -1, std::nullopt};
+    }
+    return device_->WatchInput();
+}
+
+bool CommPort::MayRead() const {
+    return (access_ & GENERIC_READ) != 0;
+}
+
+bool CommPort::MayWrite() const {
+    return (access_ & GENERIC_WRITE) != 0;
+}
+
+void CommPort::Note(std::string_view topic, const std::string& text) {
+    SaySerialNoteOnce(device_->Name(), topic,
+                      "COM" + std::to_string(number_) + ": " + device_->Name() + ": " + text);
+}
+
+CommPort* BeginPortCall(HANDLE handle, CommCall call) {
+    CommPort* port = FindHandleOf<CommPort>(handle);
+    if (port == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    DWORD refused = port->Device().BeginCall(call);
+    if (refused != ERROR_SUCCESS) {
+        SetLastError(refused);
+        return nullptr;
+    }
+    return port;
+}
+
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+} // namespace platform

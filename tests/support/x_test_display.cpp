@@ -1,0 +1,296 @@
+#include "support/x_test_display.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <xkbcommon/xkbcommon.h>
+
+extern char** environ;
+
+namespace x_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool FindProgram(const std::string& name, std::string& path) {
+    const char* searchPath = std::getenv("PATH");
+    std::string directories = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= directories.size()) {
+        std::size_t end = directories.find(':', start);
+        if (end == std::string::npos) {
+            end = directories.size();
+        }
+        std::string candidate = directories.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            path = candidate;
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Waits for the child to end, up to the time limit. True when it ended.
+bool Reap(pid_t pid, std::chrono::milliseconds timeLimit) {
+    auto deadline = Clock::now() + timeLimit;
+    while (Clock::now() < deadline) {
+        int status = 0;
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno == ECHILD)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+bool IsModifierKeysym(KeySym keysym) {
+    return (keysym >= XK_Shift_L && keysym <= XK_Hyper_R) ||
+           (keysym >= XK_ISO_Lock && keysym <= XK_ISO_Level5_Lock) || keysym == XK_Num_Lock;
+}
+
+} // namespace
+
+bool XvfbServer::Start(std::string& reason, const std::string& screen) {
+    std::string program;
+    if (!FindProgram("Xvfb", program)) {
+        reason = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
+        return false;
+    }
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        reason = "pipe failed";
+        return false;
+    }
+    // The write end goes to Xvfb as descriptor 3, where it writes its number.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const char* argv[] = {program.c_str(), "-displayfd", "3", "-nolisten",    "tcp",
+                          "-noreset",      "-screen",    "0", screen.c_str(), nullptr};
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
+                              const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (spawned != 0) {
+        close(fds[0]);
+        reason = "Xvfb could not be started";
+        return false;
+    }
+    pid_ = pid;
+    std::string number;
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+        pollfd readable{fds[0], POLLIN, 0};
+        if (poll(&readable, 1, 100) > 0) {
+            char buffer[16];
+            ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            number.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        Stop();
+        reason = "Xvfb did not report a display within 10 s";
+        return false;
+    }
+    name_ = ":" + number.substr(0, number.find('\n'));
+    return true;
+}
+
+void XvfbServer::Stop() {
+    if (pid_ <= 0) {
+        return;
+    }
+    kill(pid_, SIGTERM);
+    if (!Reap(pid_, std::chrono::seconds(5))) {
+        kill(pid_, SIGKILL);
+        Reap(pid_, std::chrono::seconds(5));
+    }
+    pid_ = -1;
+}
+
+const XvfbServer* SharedXvfb(std::string& reason) {
+    static XvfbServer server;
+    static std::string failure;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        server.Start(failure);
+    }
+    reason = failure;
+    return server.Running() ? &server : nullptr;
+}
+
+bool SetServerLayout(const std::string& display, const std::string& layout) {
+    std::string command = "setxkbmap -display '" + display + "' '" + layout + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+TextWindow::~TextWindow() {
+    if (display_ != nullptr) {
+        XCloseDisplay(display_);
+    }
+}
+
+bool TextWindow::Open(const std::string& display, std::string& reason) {
+    display_ = XOpenDisplay(display.c_str());
+    if (display_ == nullptr) {
+        reason = "cannot connect to " + display;
+        return false;
+    }
+    Window root = DefaultRootWindow(display_);
+    window_ = XCreateSimpleWindow(display_, root, 0, 0, 200, 100, 0, 0, 0);
+    XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
+    XMapWindow(display_, window_);
+    auto deadline = Clock::now() + std::chrono::seconds(5);
+    bool mapped = false;
+    while (!mapped && Clock::now() < deadline) {
+        XEvent event;
+        if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
+            mapped = true;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    if (!mapped) {
+        reason = "the test window was not mapped within 5 s";
+        return false;
+    }
+    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    return true;
+}
+
+void TextWindow::Poll() {
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            continue;
+        }
+        if (event.type != KeyPress) {
+            continue;
+        }
+        char bytes[32];
+        KeySym keysym = NoSymbol;
+        XLookupString(&event.xkey, bytes, sizeof bytes, &keysym, nullptr);
+        char32_t character = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym));
+        if (character != 0) {
+            received_ += character;
+        } else if (!IsModifierKeysym(keysym)) {
+            ++undecoded_;
+        }
+    }
+}
+
+std::u32string TextWindow::Take(std::size_t count, std::chrono::milliseconds timeLimit) {
+    auto deadline = Clock::now() + timeLimit;
+    Poll();
+    while (received_.size() < count && Clock::now() < deadline) {
+        pollfd readable{ConnectionNumber(display_), POLLIN, 0};
+        poll(&readable, 1, 20);
+        Poll();
+    }
+    return std::exchange(received_, {});
+}
+
+unsigned int TextWindow::LockedModifiers() {
+    XkbStateRec state{};
+    XkbGetState(display_, XkbUseCoreKbd, &state);
+    return state.locked_mods;
+}
+
+void TextWindow::SetLockedModifiers(unsigned int mask, bool locked) {
+    XkbLockModifiers(display_, XkbUseCoreKbd, mask, locked ? mask : 0);
+    XSync(display_, False);
+}
+
+bool TextWindow::TapKey(unsigned long keysym) {
+    KeyCode key = XKeysymToKeycode(display_, keysym);
+    if (key == 0) {
+        return false;
+    }
+    XTestFakeKeyEvent(display_, key, True, CurrentTime);
+    XTestFakeKeyEvent(display_, key, False, CurrentTime);
+    XSync(display_, False);
+    return true;
+}
+
+namespace {
+
+template <typename Test> int CountKeycodes(Display* display, Test test) {
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(display, &first, &last);
+    int perKeycode = 0;
+    KeySym* map =
+        XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+    int count = 0;
+    for (int key = 0; key <= last - first; ++key) {
+        if (test(map + key * perKeycode, perKeycode)) {
+            ++count;
+        }
+    }
+    XFree(map);
+    return count;
+}
+
+} // namespace
+
+int TextWindow::KeycodesHolding(unsigned long keysym) {
+    return CountKeycodes(display_, [&](const KeySym* symbols, int count) {
+        return std::find(symbols, symbols + count, keysym) != symbols + count;
+    });
+}
+
+int TextWindow::EmptyKeycodes() {
+    return CountKeycodes(display_, [](const KeySym* symbols, int count) {
+        return std::all_of(symbols, symbols + count,
+                           [](KeySym symbol) { return symbol == NoSymbol; });
+    });
+}
+
+std::string Utf8(const std::u32string& text) {
+    std::string bytes;
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes += static_cast<char>(0xC0 | (c >> 6));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (c >> 12));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (c >> 18));
+            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+} // namespace x_test
