@@ -15,15 +15,15 @@
 #include "host/serial_port_list.h"
 #include "host/setting_requests.h"
 #include "host/signals.h"
-#include "platform/codepage.h"
-#include "platform/device_root.h"
-#include "platform/event_log.h"
-#include "platform/key_delay.h"
-#include "platform/key_sink_choice.h"
-#include "platform/keyboard.h"
-#include "platform/messages.h"
-#include "platform/orderly_end.h"
-#include "platform/remote_windows.h"
+#include "platform/core/codepage.h"
+#include "platform/core/event_log.h"
+#include "platform/fs/device_root.h"
+#include "platform/ipc/remote_windows.h"
+#include "platform/keyboard/key_delay.h"
+#include "platform/keyboard/key_sink_choice.h"
+#include "platform/keyboard/keyboard.h"
+#include "platform/windowing/messages.h"
+#include "platform/windowing/orderly_end.h"
 
 namespace {
 
@@ -157,16 +157,21 @@ int Run(const host::HostOptions& options) {
         std::fprintf(stderr, "swipetype: %s\n", error.c_str());
     }
 
-    std::u16string commandLine = host::JoinCommandLine(options.commandLine);
-    int exitCode = WinMain(kProgramInstance, nullptr, commandLine.data(), SW_SHOW);
-    if (handsOver) {
-        SayHandedOver(options);
-    }
+    // What follows the program's message loop, whether its own loop ended or a
+    // lost display ended the program from inside the display library.
+    auto finish = [&options, handsOver](int exitCode) {
+        if (handsOver) {
+            SayHandedOver(options);
+        }
+        host::StopFrontEnd();
+        platform::StopWindowInterface();
+        platform::CloseEventLog();
+        return exitCode;
+    };
+    platform::SetOrderlyFinish(finish);
 
-    host::StopFrontEnd();
-    platform::StopWindowInterface();
-    platform::CloseEventLog();
-    return exitCode;
+    std::u16string commandLine = host::JoinCommandLine(options.commandLine);
+    return finish(WinMain(kProgramInstance, nullptr, commandLine.data(), SW_SHOW));
 }
 
 } // namespace

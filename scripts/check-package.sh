@@ -108,9 +108,11 @@ while read -r package; do
 done <"$work/depends"
 # Every library the programs and their modules load must come from a package in
 # Depends.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 for program in "$work"/tree/usr/bin/* "${modules[@]/#/$work/tree/}"; do
     for soname in $(readelf -d "$program" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
-        owner=$(dpkg-query -S "*/$soname" 2>/dev/null | head -1 | cut -d: -f1)
+        # The library of this architecture: a 32-bit libc6-i386 also has a libm.so.6.
+        owner=$(dpkg-query -S "*/$multiarch/$soname" 2>/dev/null | head -1 | cut -d: -f1)
         if [[ -z $owner ]]; then
             fail "$(basename "$program") needs $soname, which no installed package provides"
         elif ! grep -qxF "$owner" "$work/depends"; then

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include "e2e/program_fixture.h"
-#include "platform/remote_socket.h"
-#include "platform/x_test_display.h"
+#include "platform/ipc/remote_socket.h"
+#include "support/x_test_display.h"
 
 namespace e2e {
 namespace {
@@ -96,7 +96,7 @@ TEST_F(ResilienceTest, ALostDisplayEndsTheDesktopProgramInOrder) {
     unsetenv("DISPLAY");
     ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "ID:"}).status, 0);
     server.Stop();
-    EXPECT_EQ(program_.Wait(5s), 0);
+    EXPECT_EQ(program_.Wait(5s), 0) << program_.Errors();
     EXPECT_EQ(Count(program_.Errors(), "the connection to the X display " + server.Name()), 1u)
         << program_.Errors();
     EXPECT_NE(Hive().find("\"Prefix\"=\"ID:\""), std::string::npos) << Hive();

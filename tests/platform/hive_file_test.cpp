@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/hive_file.h"
-#include "platform/recorder.h"
-#include "platform/registry.h"
-#include "platform/strict_utf8.h"
+#include "platform/core/recorder.h"
+#include "platform/core/strict_utf8.h"
+#include "platform/registry/hive_file.h"
+#include "platform/registry/registry.h"
 #include "support/temp_device_root.h"
 
 namespace {
@@ -196,6 +196,15 @@ TEST_F(HiveFileTest, ReadOnlyRootIsReadAndRefusesChangesSayingSoOnce) {
     ::chmod(registry.c_str(), 0700);
     EXPECT_EQ(ReadFile(Hive()), kHandWritten);
     EXPECT_EQ(FilesIn(registry), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg"});
+}
+
+// A fresh device root has no registry folder until the first change makes it:
+// that is no read-only root.
+TEST_F(HiveFileTest, AFreshRootIsReadSilentlyAndTakesChanges) {
+    std::filesystem::remove_all(root_.Path() + "/registry");
+    EXPECT_TRUE(Query(u"Software", u"Prefix").empty());
+    EXPECT_EQ(SetText(u"Prefix", u"new"), ERROR_SUCCESS);
+    EXPECT_TRUE(platform::Recorded().debugLines.empty());
 }
 
 TEST_F(HiveFileTest, HiveThatIsNoFileIsLeftAlone) {
