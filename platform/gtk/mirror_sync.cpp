@@ -1,5 +1,5 @@
 // Sync: the widgets brought up to date with the window system, changing only what
-// differs, and the keyboard focus and tab order following the windows'.
+// differs; the keyboard focus and the tab order follow the window system's.
 #include "platform/windowing/window.h"
 
 #include "platform/gtk/icon_pixbufs.h"
