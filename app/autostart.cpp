@@ -35,7 +35,7 @@ void UseDefaultFolder() {
                 (std::char_traits<WCHAR>::length(kDefaultFolder) + 1) * sizeof(WCHAR));
 }
 
-// Step 1: the folder from the registry, else the default.
+// The startup folder from the registry, else the default.
 void ReadStartupFolder() {
     HKEY key = nullptr;
     LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, kStartupKey, 0, 0, &key);
@@ -55,7 +55,7 @@ void ReadStartupFolder() {
     }
 }
 
-// Step 2: folder + "\Swipetype.RUN"; kDoesNotFit when that overflows the buffer
+// The startup file's path: folder + "\Swipetype.RUN"; kDoesNotFit when that overflows the buffer
 // (possible with UTF-8 as the code page).
 int BuildStartupFilePath() {
     char* folder = WideToNarrow(StartupFolder);
@@ -72,7 +72,7 @@ int BuildStartupFilePath() {
     return result;
 }
 
-// Step 3: program path, carriage return, "MIN". A program path cut short by its
+// The startup file's text: program path, carriage return, "MIN". A program path cut short by its
 // buffer would name the wrong program, so it counts as not fitting.
 int BuildStartupFileContent() {
     DWORD length = GetModuleFileNameW(nullptr, ProgramPath, kProgramPathSize);
@@ -95,7 +95,7 @@ int BuildStartupFileContent() {
     return result;
 }
 
-// Step 5 (and the clean-up of a write that failed half-way).
+// Turning autostart off (also the clean-up of a write that failed half-way).
 void DeleteStartupFile() {
     WCHAR* path = NarrowToWide(StartupFilePath);
     if (path != nullptr) {
@@ -104,7 +104,7 @@ void DeleteStartupFile() {
     }
 }
 
-// Step 4.
+// Turning autostart on: the file written afresh.
 void WriteStartupFile() {
     using device::fopen;
     FILE* file = fopen(StartupFilePath, "w+t");

@@ -8,7 +8,7 @@ NOTIFYICONDATAW TrayIconData;
 
 namespace {
 
-constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP; // 7
+constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP; // = 7
 constexpr UINT kEnabledIcon = 102;
 constexpr UINT kDisabledIcon = 103;
 constexpr UINT kTipString = 1; // "Swipetype"
@@ -27,12 +27,13 @@ HICON LoadPicture(UINT id) {
 } // namespace
 
 void AddTrayIcon() {
-    // 1.
+    // Which icon of which window this is, and which fields count.
     TrayIconData.cbSize = NOTIFYICONDATAW_DEVICE_SIZE;
     TrayIconData.hWnd = MainWindow;
     TrayIconData.uID = TrayIconId;
     TrayIconData.uFlags = kTrayIconFlags;
-    // 2. A picture that cannot be loaded leaves the field as it was.
+    // The picture for the current state. A picture that cannot be loaded leaves the field as it
+    // was.
     if (EnabledPicture == nullptr) {
         EnabledPicture = LoadPicture(kEnabledIcon);
     }
@@ -43,7 +44,7 @@ void AddTrayIcon() {
     if (picture != nullptr) {
         TrayIconData.hIcon = picture;
     }
-    // 3. So does a tip that cannot be loaded.
+    // The tip text; one that cannot be loaded leaves the field as it was too.
     WCHAR tip[kTipSize];
     if (LoadStringW(AppInstance, kTipString, tip, kTipSize) > 0) {
         for (int i = 0; i < kTipSize; ++i) {
@@ -53,9 +54,9 @@ void AddTrayIcon() {
             }
         }
     }
-    // 4.
+    // Clicks on the icon come back to the main window as this message.
     TrayIconData.uCallbackMessage = UM_TRAY_NOTIFY;
-    // 5.
+    // Shows the icon.
     Shell_NotifyIcon(NIM_ADD, &TrayIconData);
 }
 

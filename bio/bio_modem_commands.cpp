@@ -40,7 +40,8 @@ int SendCommandOnce(int portId, const char* command) {
                            ProfileText(portId, MODEM_STRING_OK));
 }
 
-// Step 1 of an attention pass: DTR low, then high, each for the DTR time.
+// Opens an attention pass: DTR low, then high, each for the DTR time, which sends
+// a modem that drops its call on DTR back to command mode.
 void PulseDtr(int portId) {
     bio_clear_dtr(portId);
     bio_wait_ticks(portId, ProfileValue(portId, MODEM_VALUE_DTR_TIME));
@@ -48,7 +49,8 @@ void PulseDtr(int portId) {
     bio_wait_ticks(portId, ProfileValue(portId, MODEM_VALUE_DTR_TIME));
 }
 
-// Step 3: the escape sequence, sent without prefix, answered by "OK".
+// Tried when a bare command got no "OK" (the modem may be on line): the escape
+// sequence, sent without prefix, answered by "OK".
 int SendEscape(int portId, int savedTimeout) {
     bio_set_timeout(portId, ProfileValue(portId, MODEM_VALUE_ESCAPE_TIMEOUT));
     bio_purge_output(portId);

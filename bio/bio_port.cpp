@@ -26,8 +26,9 @@ void ReleasePort(int portId) {
     PortTable[portId] = nullptr;
 }
 
-// Step 1 and 2 of the open: -2 when the number is open already (even in a full
-// table), -45 when no entry is free, else the lowest free index.
+// First check of an open, before any device is touched: -2 when the number is
+// open already (even in a full table), -45 when no entry is free, else the
+// lowest free index.
 int FindFreeEntry(int portNumber) {
     int freeEntry = -1;
     for (int id = 0; id < BIO_PORT_COUNT; id++) {
@@ -41,7 +42,7 @@ int FindFreeEntry(int portNumber) {
     return freeEntry < 0 ? -45 : freeEntry;
 }
 
-// Steps 3 and 4: the device name and the exclusive open. A number outside
+// The device name and the exclusive open. A number outside
 // 0..999999 names no port; refusing it keeps the name within its buffer.
 HANDLE OpenDevice(int portNumber) {
     if (portNumber < 0 || portNumber > LargestPortNumber) {
@@ -52,7 +53,8 @@ HANDLE OpenDevice(int portNumber) {
     return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// Steps 6 and 7: a new slot holding the handle and what the port had at open.
+// A new slot holding the handle and the line settings and timeouts the port had
+// at open, so that closing can give them back.
 // Fields that open does not give a value start at zero; the recorded line codes
 // start unset (-1) so that bio_set_baudrate cannot apply codes never chosen.
 PortSlot* NewSlot(HANDLE handle, int portNumber, const DCB& lineSettings,

@@ -10,25 +10,25 @@ namespace {
 enum FlowColumn { RtsControl, DtrControl, InX, OutxCtsFlow, OutxDsrFlow, OutX };
 
 const int FlowControlTable[16][6] = {
-    {2, 1, 0, 1, 0, 0}, // 0
-    {2, 1, 0, 0, 0, 1}, // 1
-    {2, 1, 0, 0, 1, 0}, // 2
-    {2, 1, 0, 0, 0, 0}, // 3
-    {1, 1, 0, 0, 0, 0}, // 4
-    {1, 1, 0, 0, 0, 1}, // 5
-    {1, 1, 1, 0, 0, 0}, // 6
-    {1, 1, 1, 0, 0, 1}, // 7
-    {1, 2, 0, 0, 0, 0}, // 8
-    {1, 2, 0, 1, 0, 0}, // 9
-    {1, 2, 0, 0, 1, 0}, // 10
-    {1, 2, 0, 0, 0, 1}, // 11
-    {1, 1, 0, 1, 0, 0}, // 12
-    {1, 1, 0, 0, 1, 0}, // 13
-    {1, 1, 1, 1, 0, 0}, // 14
-    {1, 1, 1, 0, 1, 0}, // 15
+    {2, 1, 0, 1, 0, 0}, // mode 0
+    {2, 1, 0, 0, 0, 1}, // mode 1
+    {2, 1, 0, 0, 1, 0}, // mode 2
+    {2, 1, 0, 0, 0, 0}, // mode 3
+    {1, 1, 0, 0, 0, 0}, // mode 4
+    {1, 1, 0, 0, 0, 1}, // mode 5
+    {1, 1, 1, 0, 0, 0}, // mode 6
+    {1, 1, 1, 0, 0, 1}, // mode 7
+    {1, 2, 0, 0, 0, 0}, // mode 8
+    {1, 2, 0, 1, 0, 0}, // mode 9
+    {1, 2, 0, 0, 1, 0}, // mode 10
+    {1, 2, 0, 0, 0, 1}, // mode 11
+    {1, 1, 0, 1, 0, 0}, // mode 12
+    {1, 1, 0, 0, 1, 0}, // mode 13
+    {1, 1, 1, 1, 0, 0}, // mode 14
+    {1, 1, 1, 0, 1, 0}, // mode 15
 };
 
-// Step 8: the four flow flags replaced by the low bits of the mode's row.
+// The four flow flags, replaced by the low bits of the mode's row.
 void SetFlowFlags(DCB& dcb, const int row[6]) {
     dcb.fOutxCtsFlow = row[OutxCtsFlow] & 1;
     dcb.fOutxDsrFlow = row[OutxDsrFlow] & 1;
@@ -36,7 +36,8 @@ void SetFlowFlags(DCB& dcb, const int row[6]) {
     dcb.fInX = row[InX] & 1;
 }
 
-// Step 9: DTR and RTS control by the option bits.
+// DTR and RTS control: the option bits may turn both off, keep them as the
+// port reports them, or toggle RTS; otherwise the mode's row decides.
 void SetLineControl(DCB& dcb, const int row[6], int options) {
     if (options & BIO_OPTION_LINES_OFF) {
         dcb.fDtrControl = DTR_CONTROL_DISABLE;
@@ -52,7 +53,7 @@ void SetLineControl(DCB& dcb, const int row[6], int options) {
     }
 }
 
-// Step 10: the fields every setup forces.
+// The fields every setup forces, whatever the port had before.
 void SetFixedFlags(DCB& dcb) {
     dcb.fBinary = 1;
     dcb.fTXContinueOnXoff = 1;

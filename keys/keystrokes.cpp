@@ -55,7 +55,7 @@ void PostKeyStroke(BYTE virtualKey, KeyEvent down, KeyEvent up, BOOL withShift, 
 }
 
 void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
-    // 1. Backslash: starts an escape, or ends one as a literal backslash.
+    // Backslash: starts an escape, or ends one as a literal backslash.
     if (escapes && ch == u'\\') {
         if (!EscapeState.escapePending) {
             EscapeState.escapePending = TRUE;
@@ -63,7 +63,7 @@ void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
         }
         EscapeState.escapePending = FALSE;
     } else if (EscapeState.escapePending) {
-        // 2. Escape letter, whatever this call's escape mode is.
+        // Escape letter, whatever this call's escape mode is.
         EscapeState.escapePending = FALSE;
         switch (ch) {
         case u'b':
@@ -96,7 +96,7 @@ void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
         }
     }
 
-    // 3. Hexadecimal digits of an \x or \v escape.
+    // Hexadecimal digits of an \x or \v escape.
     if (EscapeState.hexDigit == 1 || EscapeState.hexDigit == 2) {
         if (!iswctype(ch, _HEX)) {
             EscapeState.hexDigit = 0;
@@ -114,13 +114,13 @@ void TypeChar(WCHAR ch, BOOL escapes, BOOL suppress) {
         ch = EscapeState.hexValue;
     }
 
-    // 4. Post the stroke.
+    // Post the stroke: a bare key for \v, else the character.
     if (EscapeState.virtualKeyMode) {
         PostBareKeyStroke(static_cast<BYTE>(ch & 0xFF), suppress);
     } else {
         PostCharacterStroke(ch, suppress);
     }
-    // 5.
+    // A \v escape covers one key only.
     EscapeState.virtualKeyMode = FALSE;
 }
 

@@ -65,30 +65,28 @@ void TypeTracks() {
 } // namespace
 
 int SendScanOutput(HWND dialog, int msr) {
-    // 1. What the user has typed into the dialog counts from this read on.
+    // What the user has typed into the dialog counts from this read on.
     GetWindowTextW(GetDlgItem(dialog, IDC_PREFIX), Settings.Prefix, kSettingsTextSize);
     GetWindowTextW(GetDlgItem(dialog, IDC_SUFFIX), Settings.Suffix, kSettingsTextSize);
     GetWindowTextW(GetDlgItem(dialog, IDC_TRACK_SEPARATOR), Settings.TrackSeparator,
                    kSettingsTextSize);
-    // 2.
+    // The good-read beep comes before any typing.
     if (Settings.Beep != 0) {
         MessageBeep(kGoodReadSound);
     }
-    // 3.
+    // Prefix, the read itself and suffix, in that order.
     if (Settings.Prefix[0] != u'\0') {
         Type(Settings.Prefix);
     }
-    // 4.
     if (msr != 0) {
         TypeTracks();
     } else {
         TypeNarrow(TagText);
     }
-    // 5.
     if (Settings.Suffix[0] != u'\0') {
         Type(Settings.Suffix);
     }
-    // 6-7. ENTER is a carriage return, not a line feed.
+    // Then TAB and ENTER when asked for; ENTER is a carriage return, not a line feed.
     if (Settings.SendTab != 0) {
         TypeChar(kTab, FALSE, FALSE);
     }

@@ -44,20 +44,19 @@ unsigned char ReplyByte(int offset) {
 } // namespace
 
 int StartRFIDReader(HWND window) {
-    // 1.
+    // Already running: nothing to do.
     if (RFIDActive != 0) {
         return 0;
     }
-    // 2.
     RFIDActive = OpenRFIDPort();
     if (RFIDActive == 0) {
         return 0;
     }
-    // 3-5.
+    // Start clean: no count, no bytes queued, no tag text from an earlier run.
     ReadCount = 0;
     bio_purge_input(ReaderPort);
     ClearTagText();
-    // 6. The result is not tested.
+    // Polling starts; the result is not tested.
     SetTimer(window, RFIDTimerId, Settings.RFIDInterval, OnRFIDTimer);
     return 1;
 }
@@ -102,51 +101,49 @@ void ClearTagText() {
 }
 
 void OnRFIDTimer(HWND window, UINT, UINT_PTR, DWORD) {
-    // 1.
     if (ReadTagReply() == 0) {
         return;
     }
-    // 2. A rejected reply is dropped silently.
+    // A rejected reply is dropped silently.
     if (ParseTagReply() == 0) {
         return;
     }
-    // 3.
+    // A tag number is typed.
     if (TagText[0] != '\0') {
         SendScanOutput(window, 0);
     }
 }
 
 int ReadTagReply() {
-    // 1-2. The count is taken at once, so the answer to this request is collected
-    // at a later tick.
+    // A new request, then the count of what has come in. The count is taken at
+    // once, so the answer to this request is collected at a later tick.
     SendTagRequest();
     int waiting = bio_get_inputcount(ReaderPort);
-    // 3.
+    // Too little for a reply: the bytes are dropped.
     if (waiting < kMinimumToRead) {
         bio_purge_input(ReaderPort);
         return 0;
     }
-    // 4. All the waiting bytes, as many as TagText holds.
+    // All the waiting bytes, as many as TagText holds.
     if (waiting > kTagTextSize) {
         waiting = kTagTextSize;
     }
     ReadCount = bio_read_bytes(ReaderPort, waiting, TagText);
-    // 5.
     return ReadCount > 0 ? 1 : 0;
 }
 
 int ParseTagReply() {
-    // 1.
+    // Too few bytes to be a reply.
     if (ReadCount < 3) {
         ClearTagText();
         return 0;
     }
-    // 2.
+    // Not a successful answer to the read-tag command.
     if (ReplyByte(0) != kReplyHeader || ReplyByte(2) != kReadTagCommand ||
         ReplyByte(3) != kStatusSuccess) {
         return 0;
     }
-    // 3.
+    // A length byte too small for a tag number.
     unsigned char length = ReplyByte(1);
     if (length < kMinimumReplyLength) {
         ClearTagText();
@@ -158,12 +155,12 @@ int ParseTagReply() {
     if (ReadCount < kTagStart + tagBytes) {
         return 0;
     }
-    // 4.
+    // The tag number in hexadecimal (7 bytes for a long reply, else 4).
     char scratch[40] = {};
     for (int i = 0; i < tagBytes; ++i) {
         std::snprintf(scratch + 2 * i, sizeof scratch - 2 * i, "%2X", ReplyByte(kTagStart + i));
     }
-    // 5.
+    // The text replaces the raw reply.
     std::memcpy(TagText, scratch, std::strlen(scratch) + 1);
     return 1;
 }

@@ -58,16 +58,16 @@ bool TrackIsGood(bool found, const char* text) {
 } // namespace
 
 int DecodeTracks() {
-    // 1. An empty line is a bad read without a beep.
+    // An empty line is a bad read without a beep.
     if (RawLine[0] == '\0') {
         return 0;
     }
-    // 2. Each track from the whole line, in turn.
+    // Each track from the whole line, in turn.
     bool found[3];
     for (int i = 0; i < 3; ++i) {
         found[i] = ExtractTrack(kStartSentinels[i], TrackBuffers[i]);
     }
-    // 3-4. Tracks 1 and 2 count when selected; track 3 never does.
+    // Tracks 1 and 2 count when selected; track 3 never does.
     bool good = true;
     if (Settings.UseTrack1 != 0 && !TrackIsGood(found[0], TrackBuffers[0])) {
         good = false;
@@ -75,7 +75,7 @@ int DecodeTracks() {
     if (Settings.UseTrack2 != 0 && !TrackIsGood(found[1], TrackBuffers[1])) {
         good = false;
     }
-    // 5.
+    // A bad read beeps when beeps are on.
     if (!good) {
         if (Settings.Beep != 0) {
             MessageBeep(kBadReadSound);

@@ -36,7 +36,6 @@ struct Mirror {
     GtkWidget* canvas = nullptr;        // draws the background and the painted texts
     GtkWidget* control = nullptr;       // the control's own widget (for signals and focus)
     GtkWidget* header = nullptr;        // a captioned top-level window's header bar
-    GtkWidget* sentinel = nullptr;      // a radio group's hidden member: checked when none is
     HWND groupLeader = nullptr;         // of a radio button
     WindowView view;                    // as last shown
     std::vector<GtkWidget*> focusChain; // of a client area: its tab stops in tab order
