@@ -11,6 +11,7 @@
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
 #include "support/key_events.h"
+#include "support/param_name.h"
 
 namespace {
 
@@ -99,7 +100,11 @@ INSTANTIATE_TEST_SUITE_P(EightCombinations, TrackCombinationTest,
                                          Combination{1, 1, 0, u"T1|T2"},
                                          Combination{1, 0, 1, u"T1|T3"},
                                          Combination{0, 1, 1, u"T2|T3"},
-                                         Combination{1, 1, 1, u"T1|T2|T3"}));
+                                         Combination{1, 1, 1, u"T1|T2|T3"}),
+                         [](const testing::TestParamInfo<Combination>& info) {
+                             const Combination& c = info.param;
+                             return testsupport::ParamName("tracks", c.track1, c.track2, c.track3);
+                         });
 
 struct EmptyTrackCase {
     DWORD track1, track2, track3;
@@ -123,7 +128,12 @@ TEST_P(EmptyTrackTest, EmptyTrackKeepsItsSeparators) {
 INSTANTIATE_TEST_SUITE_P(Cases, EmptyTrackTest,
                          testing::Values(EmptyTrackCase{1, 1, 1, "A", "B", "", u"A,B,"},
                                          EmptyTrackCase{1, 0, 1, "A", "B", "", u"A,"},
-                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}));
+                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}),
+                         [](const testing::TestParamInfo<EmptyTrackCase>& info) {
+                             const EmptyTrackCase& c = info.param;
+                             return testsupport::ParamName("tracks", c.track1, c.track2, c.track3,
+                                                           "_", c.one, c.two, c.three);
+                         });
 
 TEST_F(ScanOutputTest, NoTrackSelectedTypesPrefixSuffixTabEnter) {
     SetTexts(u"P", u"S", u",");
