@@ -13,6 +13,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 #include "tests/bio/bio_deadline.h"
 #include "tests/bio/bio_fixture.h"
 
@@ -79,13 +80,7 @@ class BioWaitTest : public biotest::BioTest {
     }
 
     HWND Window() {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = RecordingProcedure;
-            windowClass.lpszClassName = u"BioWaitTestWindow";
-            registered = RegisterClassW(&windowClass) != 0;
-        }
+        EXPECT_TRUE(test_support::RegisterTestClass(u"BioWaitTestWindow", RecordingProcedure));
         window_ = CreateWindowW(u"BioWaitTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
                                 nullptr, nullptr);
         EXPECT_NE(window_, nullptr);

@@ -39,24 +39,10 @@ bool Found(const std::string& name, std::string& path) {
 }
 
 pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int keepFd = -1) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     if (keepFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
+        return test_support::SpawnChild(path, arguments, {{keepFd, 3}, {-1, 1}, {-1, 2}});
     }
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return test_support::SpawnChild(path, arguments, {{-1, 1}, {-1, 2}});
 }
 
 void Stop(pid_t pid) {
@@ -214,22 +200,6 @@ bool HasTrayHost() {
 
 HINSTANCE TestInstance() {
     return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
-bool RegisterTestClass(const char16_t* name, WNDPROC procedure, HBRUSH background) {
-    static std::set<std::u16string> registered;
-    if (registered.contains(name)) {
-        return true;
-    }
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hbrBackground = background;
-    windowClass.lpszClassName = name;
-    if (RegisterClassW(&windowClass) == 0) {
-        return false;
-    }
-    registered.insert(name);
-    return true;
 }
 
 bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeLimit) {

@@ -12,6 +12,7 @@
 #include "res/resource_ids.h"
 #include "support/key_events.h"
 #include "support/param_name.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -29,14 +30,7 @@ class ScanOutputTest : public testing::Test {
         saved_ = Settings;
         Settings = DefaultSettings();
         EscapeState = {};
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = DialogProcedure;
-            windowClass.lpszClassName = u"ScanOutputTestDialog";
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(u"ScanOutputTestDialog", DialogProcedure));
         dialog_ = CreateWindowExW(0, u"ScanOutputTestDialog", u"", 0, 0, 0, 100, 100, nullptr,
                                   nullptr, nullptr, nullptr);
         ASSERT_NE(dialog_, nullptr);

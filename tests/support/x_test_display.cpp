@@ -17,7 +17,7 @@
 #include <utility>
 #include <xkbcommon/xkbcommon.h>
 
-extern char** environ;
+#include "support/spawn.h"
 
 namespace x_test {
 namespace {
@@ -76,19 +76,11 @@ bool XvfbServer::Start(std::string& reason, const std::string& screen) {
         return false;
     }
     // The write end goes to Xvfb as descriptor 3, where it writes its number.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {program.c_str(), "-displayfd", "3", "-nolisten",    "tcp",
-                          "-noreset",      "-screen",    "0", screen.c_str(), nullptr};
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
-                              const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = test_support::SpawnChild(
+        program, {"-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen},
+        {{fds[1], 3}, {-1, 1}, {-1, 2}});
     close(fds[1]);
-    if (spawned != 0) {
+    if (pid <= 0) {
         close(fds[0]);
         reason = "Xvfb could not be started";
         return false;
