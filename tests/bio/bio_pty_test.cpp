@@ -135,21 +135,6 @@ TEST_F(BioPtyTest, WriteStopsShortWhenTheLineDoesNotTakeBytes) {
     EXPECT_EQ(bio_write_char(id, 'z'), 3);
 }
 
-TEST_F(BioPtyTest, PurgeDropsWhatWaits) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
-    pty_.Send("abcdef");
-    EXPECT_EQ(bio_get_inputcount(id), 6);
-    EXPECT_EQ(bio_read_char(id), 'a');
-    EXPECT_EQ(bio_get_inputcount(id), 5);
-    EXPECT_EQ(bio_purge_input(id), 0);
-    EXPECT_EQ(bio_get_inputcount(id), 0);
-    EXPECT_EQ(bio_read_char(id), 0);
-    pty_.Send("Z");
-    EXPECT_EQ(bio_read_char(id), 'Z');
-    EXPECT_EQ(bio_purge_output(id), 0);
-}
-
 // Another program trying the tty while the port is open. A privileged process
 // passes TIOCEXCL, so as root the attempt runs in a child that gives its
 // privileges up first.
