@@ -65,18 +65,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineSettingsTest,
                                                            int(c.parity), "_stop", int(c.stopBits));
                          });
 
-TEST(SerialTermiosTest, RtsHandshakeAsksForHardwareFlowControl) {
-    DCB dcb{};
-    dcb.ByteSize = 8;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    termios settings{};
-    platform::WriteLineSettings(dcb, settings);
-    EXPECT_NE(settings.c_cflag & CRTSCTS, 0u);
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    platform::WriteLineSettings(dcb, settings);
-    EXPECT_EQ(settings.c_cflag & CRTSCTS, 0u);
-}
-
 TEST(SerialTermiosTest, RawModeKeepsTheLineAndDropsAllProcessing) {
     termios settings{};
     settings.c_iflag = ICRNL | IXON | INPCK | BRKINT | IGNCR;
