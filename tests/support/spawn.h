@@ -2,11 +2,17 @@
 // piece of this test in a forked copy of the process.
 #pragma once
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <initializer_list>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -62,6 +68,40 @@ template <class Body> int RunInChild(Body body, bool asNobody = false) {
         return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The program's path from $PATH; false when it is not installed.
+inline bool FindProgram(const std::string& name, std::string& path) {
+    const char* searchPath = std::getenv("PATH");
+    std::string directories = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= directories.size();) {
+        std::size_t end = std::min(directories.find(':', start), directories.size());
+        std::string candidate = directories.substr(start, end - start) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            path = candidate;
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Asks the child to end (SIGTERM) and waits for it; SIGKILL after `grace`.
+inline void StopChild(pid_t pid, std::chrono::milliseconds grace = std::chrono::seconds(2)) {
+    if (pid <= 0) {
+        return;
+    }
+    ::kill(pid, SIGTERM);
+    auto deadline = std::chrono::steady_clock::now() + grace;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+        if (done == pid || (done < 0 && errno == ECHILD)) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
 }
 
 } // namespace test_support

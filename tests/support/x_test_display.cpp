@@ -24,38 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool FindProgram(const std::string& name, std::string& path) {
-    const char* searchPath = std::getenv("PATH");
-    std::string directories = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
-        }
-        std::string candidate = directories.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            path = candidate;
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
-// Waits for the child to end, up to the time limit. True when it ended.
-bool Reap(pid_t pid, std::chrono::milliseconds timeLimit) {
-    auto deadline = Clock::now() + timeLimit;
-    while (Clock::now() < deadline) {
-        int status = 0;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid || (done < 0 && errno == ECHILD)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
+using test_support::FindProgram;
 
 bool IsModifierKeysym(KeySym keysym) {
     return (keysym >= XK_Shift_L && keysym <= XK_Hyper_R) ||
@@ -113,11 +82,7 @@ void XvfbServer::Stop() {
     if (pid_ <= 0) {
         return;
     }
-    kill(pid_, SIGTERM);
-    if (!Reap(pid_, std::chrono::seconds(5))) {
-        kill(pid_, SIGKILL);
-        Reap(pid_, std::chrono::seconds(5));
-    }
+    test_support::StopChild(pid_, std::chrono::seconds(5));
     pid_ = -1;
 }
 
