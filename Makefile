@@ -18,7 +18,7 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
 .PHONY: all deps build test test-sanitize build-clang test-clang fuzz fuzz-smoke demo bench format \
-        clean package
+        clean package screenshots
 
 all: build
 
@@ -84,6 +84,14 @@ package: deps
 # measure, value and target (scripts/bench.sh). Not part of `make test` or CI.
 bench: deps
 	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) scripts/bench.sh
+
+# The README's screenshots: the desktop tests that take them write them into
+# $(BUILD_DIR)/screenshots, from where they are copied to docs/screenshots.
+screenshots: build
+	rm -rf $(BUILD_DIR)/screenshots
+	cd $(BUILD_DIR) && ctest --output-on-failure -R '^DesktopProgramTest\.'
+	mkdir -p docs/screenshots
+	cp $(BUILD_DIR)/screenshots/*.png docs/screenshots/
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -25,6 +25,7 @@
 #include "reader/rfid_reader.h"
 #include "res/resource_ids.h"
 #include "support/temp_device_root.h"
+#include "support/window_class.h"
 
 namespace app_test {
 
@@ -33,13 +34,7 @@ inline LRESULT StandInProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 inline void RegisterStandInClass() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = StandInProcedure;
-        windowClass.lpszClassName = u"AppTestWindow";
-        registered = RegisterClassW(&windowClass) != 0;
-    }
+    EXPECT_TRUE(test_support::RegisterTestClass(u"AppTestWindow", StandInProcedure));
 }
 
 // A window with the controls of template 102 that the Settings are shown in.

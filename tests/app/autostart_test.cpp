@@ -64,25 +64,27 @@ TEST_F(AutoStart, SwitchingOffWithoutAFileDoesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(root_.Fs("Application/Startup")));
 }
 
+// The "Path" value names the folder; "\\Kiosk\\" + "\\Swipetype.RUN" has two
+// backslashes in a row, which the device file system reads as one separator.
 TEST_F(AutoStart, FolderFromTheRegistry) {
-    std::filesystem::create_directories(root_.Fs("Kiosk/Boot"));
-    StorePath(u"\\Kiosk\\Boot");
-    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
-    EXPECT_EQ(ReadFile(root_.Fs("Kiosk/Boot/Swipetype.RUN")), ProgramPath() + "\rMIN");
-    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
-    ASSERT_EQ(SetAutoStart(dialog_, FALSE), 1);
-    EXPECT_FALSE(std::filesystem::exists(root_.Fs("Kiosk/Boot/Swipetype.RUN")));
-}
-
-// "\Kiosk\" + "\Swipetype.RUN" has two backslashes in a row, which the device
-// file system reads as one separator.
-TEST_F(AutoStart, TrailingBackslashIsUsedAsItComes) {
-    std::filesystem::create_directories(root_.Fs("Kiosk"));
-    StorePath(u"\\Kiosk\\");
-    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
-    EXPECT_EQ(ReadFile(root_.Fs("Kiosk/Swipetype.RUN")), ProgramPath() + "\rMIN");
-    ASSERT_EQ(SetAutoStart(dialog_, FALSE), 1);
-    EXPECT_FALSE(std::filesystem::exists(root_.Fs("Kiosk/Swipetype.RUN")));
+    struct Case {
+        std::u16string path;
+        std::string folder;
+    };
+    const Case cases[] = {{u"\\Kiosk\\Boot", "Kiosk/Boot"},
+                          {u"\\Kiosk\\", "Kiosk"},
+                          {u"\\D\u00E9marrage", "D\xC3\xA9marrage"}};
+    ASSERT_TRUE(platform::SetAnsiCodePage(CP_UTF8));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        std::filesystem::create_directories(root_.Fs(c.folder));
+        StorePath(c.path);
+        ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
+        EXPECT_EQ(ReadFile(root_.Fs(c.folder + "/Swipetype.RUN")), ProgramPath() + "\rMIN");
+        EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+        ASSERT_EQ(SetAutoStart(dialog_, FALSE), 1);
+        EXPECT_FALSE(std::filesystem::exists(root_.Fs(c.folder + "/Swipetype.RUN")));
+    }
 }
 
 TEST_F(AutoStart, MissingFolderWritesNothing) {
@@ -123,14 +125,6 @@ TEST_F(AutoStart, FolderThatDoesNotFitThePathBufferIsRefused) {
         ++entries;
     }
     EXPECT_EQ(entries, 3u) << "Application, Startup and the file: nothing new";
-}
-
-TEST_F(AutoStart, Utf8FolderThatFitsIsUsed) {
-    ASSERT_TRUE(platform::SetAnsiCodePage(CP_UTF8));
-    std::filesystem::create_directories(root_.Fs("D\xC3\xA9marrage"));
-    StorePath(u"\\D\u00E9marrage");
-    ASSERT_EQ(SetAutoStart(dialog_, TRUE), 1);
-    EXPECT_TRUE(std::filesystem::exists(root_.Fs("D\xC3\xA9marrage/Swipetype.RUN")));
 }
 
 } // namespace

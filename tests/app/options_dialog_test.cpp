@@ -1,6 +1,7 @@
 // The options dialog: the reading state machine, table-driven over every
 // command and state, and the other commands whose faults a user would notice.
 #include "options_dialog_fixture.h"
+#include "support/param_name.h"
 
 namespace {
 
@@ -104,7 +105,11 @@ TEST_P(ReadingStateMachine, CommandMovesToTheRightStateAndReader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCommandFromEveryState, ReadingStateMachine,
-                         testing::ValuesIn(kTransitions));
+                         testing::ValuesIn(kTransitions),
+                         [](const testing::TestParamInfo<Transition>& info) {
+                             return testsupport::ParamName(Describe(info.param), "_to_",
+                                                           info.param.to.name);
+                         });
 
 TEST_F(OptionsDialogTest, InitialisationLoadsAndShowsTheSettingsAndRefreshesTheTray) {
     StoreSetting(u"Enable", 1u);

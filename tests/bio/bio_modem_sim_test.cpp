@@ -100,43 +100,6 @@ TEST_F(BioModemSimTest, AWholeCall) {
     EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(kReplyTime));
 }
 
-struct DialOutcome {
-    const char* result;
-    int code;
-};
-
-TEST_F(BioModemSimTest, CallsThatFail) {
-    Deadline deadline(20s);
-    const DialOutcome outcomes[] = {{"busy", 57}, {"no-dialtone", 58}, {"no-carrier", 59}};
-    for (const DialOutcome& outcome : outcomes) {
-        SimProcess sim(kSimulator, {"modem", "--quiet", "--dial-result", outcome.result});
-        ASSERT_TRUE(sim.Started());
-        int id = OpenLine(sim);
-        ASSERT_GE(id, 0);
-        ASSERT_EQ(bio_dial_number(id, 0, "42"), 0) << outcome.result;
-        EXPECT_EQ(bio_wait_connect(id), outcome.code) << outcome.result;
-        // The modem stayed in the command state.
-        EXPECT_EQ(bio_send_command(id, "H"), 0) << outcome.result;
-        bio_close_port(id);
-        port_ = -1;
-    }
-}
-
-TEST_F(BioModemSimTest, ADialThatGetsNoAnswerRunsOutOfTime) {
-    Deadline deadline(20s);
-    SimProcess sim(kSimulator, {"modem", "--quiet", "--dial-result", "silent", "--speed", "none"});
-    ASSERT_TRUE(sim.Started());
-    int id = OpenLine(sim);
-    ASSERT_GE(id, 0);
-    ASSERT_EQ(bio_set_modemvalue(id, 3, 300), 0);
-    ASSERT_EQ(bio_dial_number(id, 1, "1"), 0);
-    auto start = SteadyClock::now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
-    EXPECT_GE(SteadyClock::now() - start, 299ms); // whole ticks: up to 1 ms short
-    // A byte aborts the dial; the modem answers commands again.
-    EXPECT_EQ(bio_init_modem(id), 0);
-}
-
 TEST_F(BioModemSimTest, AConnectWithoutASpeedKeepsTheLineRate) {
     Deadline deadline(20s);
     SimProcess sim(kSimulator, {"modem", "--quiet", "--speed", "none"});

@@ -19,6 +19,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 #include "tests/bio/bio_deadline.h"
 #include "tests/bio/bio_fixture.h"
 
@@ -148,13 +149,7 @@ class BioModemTest : public biotest::BioTest {
     }
 
     HWND ClosingWindow() {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = ClosingProcedure;
-            windowClass.lpszClassName = u"BioModemTestWindow";
-            registered = RegisterClassW(&windowClass) != 0;
-        }
+        EXPECT_TRUE(test_support::RegisterTestClass(u"BioModemTestWindow", ClosingProcedure));
         window_ = CreateWindowW(u"BioModemTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
                                 nullptr, nullptr);
         EXPECT_NE(window_, nullptr);

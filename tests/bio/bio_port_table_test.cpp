@@ -6,6 +6,7 @@
 
 #include "bio_fixture.h"
 #include "platform/core/handle_table.h"
+#include "support/param_name.h"
 
 namespace biotest {
 namespace {
@@ -143,6 +144,7 @@ TEST_F(PortTableTest, OpenSetsTheTimeoutsAndTheSlotsStartingFields) {
 }
 
 struct OpenFailure {
+    const char* name;
     CommCall call;
     int result;
     bool settingsPutBack; // the failure came after the slot was made
@@ -162,12 +164,14 @@ TEST_P(OpenFailureTest, FailedOpenLeavesNoTrace) {
     EXPECT_EQ(Open(1), 0); // nothing is held: the same port opens at once
 }
 
-INSTANTIATE_TEST_SUITE_P(EachSetupCall, OpenFailureTest,
-                         testing::Values(OpenFailure{CommCall::Open, -7, false},
-                                         OpenFailure{CommCall::Setup, -36, false},
-                                         OpenFailure{CommCall::GetState, -36, false},
-                                         OpenFailure{CommCall::GetTimeouts, -36, false},
-                                         OpenFailure{CommCall::SetTimeouts, -36, true}));
+INSTANTIATE_TEST_SUITE_P(
+    EachSetupCall, OpenFailureTest,
+    testing::Values(OpenFailure{"Open", CommCall::Open, -7, false},
+                    OpenFailure{"Setup", CommCall::Setup, -36, false},
+                    OpenFailure{"GetState", CommCall::GetState, -36, false},
+                    OpenFailure{"GetTimeouts", CommCall::GetTimeouts, -36, false},
+                    OpenFailure{"SetTimeouts", CommCall::SetTimeouts, -36, true}),
+    testsupport::ByName());
 
 TEST_F(PortTableTest, CloseAfterSetupPutsBackWhatTheOpenFound) {
     DCB original = Device(1).Settings();

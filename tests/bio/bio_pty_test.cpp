@@ -14,6 +14,7 @@
 #include "platform/core/system.h"
 #include "platform/serial/serial_notes.h"
 #include "platform/serial/serial_port_names.h"
+#include "support/child_process.h"
 #include "support/serial_pty_pair.h"
 #include "support/serial_test_deadline.h"
 
@@ -134,36 +135,16 @@ TEST_F(BioPtyTest, WriteStopsShortWhenTheLineDoesNotTakeBytes) {
     EXPECT_EQ(bio_write_char(id, 'z'), 3);
 }
 
-TEST_F(BioPtyTest, PurgeDropsWhatWaits) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
-    pty_.Send("abcdef");
-    EXPECT_EQ(bio_get_inputcount(id), 6);
-    EXPECT_EQ(bio_read_char(id), 'a');
-    EXPECT_EQ(bio_get_inputcount(id), 5);
-    EXPECT_EQ(bio_purge_input(id), 0);
-    EXPECT_EQ(bio_get_inputcount(id), 0);
-    EXPECT_EQ(bio_read_char(id), 0);
-    pty_.Send("Z");
-    EXPECT_EQ(bio_read_char(id), 'Z');
-    EXPECT_EQ(bio_purge_output(id), 0);
-}
-
 // Another program trying the tty while the port is open. A privileged process
 // passes TIOCEXCL, so as root the attempt runs in a child that gives its
 // privileges up first.
 int OpenFromAnotherProgram(const std::string& path) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(3);
-        }
-        int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        _exit(fd >= 0 ? 0 : (errno == EBUSY ? 1 : 2));
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return test_support::RunInChild(
+        [&] {
+            int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            return fd >= 0 ? 0 : (errno == EBUSY ? 1 : 2);
+        },
+        true);
 }
 
 TEST_F(BioPtyTest, PortIsExclusiveWhileOpenAndReleasedAtClose) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bio_fixture.h"
+#include "support/param_name.h"
 
 namespace biotest {
 namespace {
@@ -43,7 +44,12 @@ INSTANTIATE_TEST_SUITE_P(Codes, SetupRejectionTest,
                          testing::Values(Rejection{5, 3, 0, 4, 10}, Rejection{-1, 3, 0, 4, 10},
                                          Rejection{0, 4, 0, 4, 11}, Rejection{0, -1, 0, 4, 11},
                                          Rejection{0, 3, 2, 4, 12}, Rejection{0, 3, -1, 4, 12},
-                                         Rejection{0, 3, 0, 16, 13}, Rejection{0, 3, 0, -1, 13}));
+                                         Rejection{0, 3, 0, 16, 13}, Rejection{0, 3, 0, -1, 13}),
+                         [](const testing::TestParamInfo<Rejection>& info) {
+                             const Rejection& r = info.param;
+                             return testsupport::ParamName("parity", r.parity, "_data", r.dataBits,
+                                                           "_stop", r.stopBits, "_mode", r.mode);
+                         });
 
 TEST_F(SetupTest, SetBaudrateRepeatsARejectedSetup) {
     int id = OpenReaderPort(9600);
@@ -147,7 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FlowRow{8, 1, 2, 0, 0, 0, 0}, FlowRow{9, 1, 2, 0, 1, 0, 0},
                     FlowRow{10, 1, 2, 0, 0, 1, 0}, FlowRow{11, 1, 2, 0, 0, 0, 1},
                     FlowRow{12, 1, 1, 0, 1, 0, 0}, FlowRow{13, 1, 1, 0, 0, 1, 0},
-                    FlowRow{14, 1, 1, 1, 1, 0, 0}, FlowRow{15, 1, 1, 1, 0, 1, 0}));
+                    FlowRow{14, 1, 1, 1, 1, 0, 0}, FlowRow{15, 1, 1, 1, 0, 1, 0}),
+    [](const testing::TestParamInfo<FlowRow>& info) {
+        return testsupport::ParamName("mode", info.param.mode);
+    });
 
 struct OptionCase {
     int mode;
@@ -178,7 +187,11 @@ INSTANTIATE_TEST_SUITE_P(Table, OptionBitsTest,
                                          OptionCase{3, 0x10, 1, 3}, OptionCase{0, 0x14, 0, 0},
                                          OptionCase{4, 0x0C, 0, 0}, OptionCase{4, 0x1C, 0, 0},
                                          OptionCase{4, 0x08, 2, 2}, OptionCase{4, 0x18, 2, 2},
-                                         OptionCase{9, 0x10, 2, 3}, OptionCase{4, 0x23, 1, 1}));
+                                         OptionCase{9, 0x10, 2, 3}, OptionCase{4, 0x23, 1, 1}),
+                         [](const testing::TestParamInfo<OptionCase>& info) {
+                             return testsupport::ParamName("mode", info.param.mode, "_options",
+                                                           info.param.options);
+                         });
 
 TEST_F(SetupTest, ModeZeroWithLinesOffKeepsCtsFlow) {
     int id = Open(1);

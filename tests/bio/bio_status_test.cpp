@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "bio_fixture.h"
+#include "support/param_name.h"
 
 namespace biotest {
 namespace {
@@ -25,7 +26,10 @@ TEST_P(StatusBitTest, LineErrorSetsItsBitAndOnlyThat) {
 INSTANTIATE_TEST_SUITE_P(Table, StatusBitTest,
                          testing::Values(ErrorBit{CE_BREAK, 0x01}, ErrorBit{CE_FRAME, 0x02},
                                          ErrorBit{CE_OVERRUN, 0x04}, ErrorBit{CE_RXPARITY, 0x08},
-                                         ErrorBit{CE_RXOVER, 0x10}));
+                                         ErrorBit{CE_RXOVER, 0x10}),
+                         [](const testing::TestParamInfo<ErrorBit>& info) {
+                             return testsupport::ParamName("bit", info.param.statusBit);
+                         });
 
 TEST_F(StatusTest, BitsAccumulateUntilThePortIsClosed) {
     int id = OpenReaderPort();

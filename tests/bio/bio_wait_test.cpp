@@ -13,6 +13,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 #include "tests/bio/bio_deadline.h"
 #include "tests/bio/bio_fixture.h"
 
@@ -79,13 +80,7 @@ class BioWaitTest : public biotest::BioTest {
     }
 
     HWND Window() {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = RecordingProcedure;
-            windowClass.lpszClassName = u"BioWaitTestWindow";
-            registered = RegisterClassW(&windowClass) != 0;
-        }
+        EXPECT_TRUE(test_support::RegisterTestClass(u"BioWaitTestWindow", RecordingProcedure));
         window_ = CreateWindowW(u"BioWaitTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
                                 nullptr, nullptr);
         EXPECT_NE(window_, nullptr);
@@ -132,22 +127,26 @@ TEST_F(BioWaitTest, StartFillsTheRecord) {
     EXPECT_EQ(wait.hook, nullptr);
 }
 
+// A unit lasts the timer resolution (zero counts as one); the hook runs once a
+// millisecond step.
 TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
     Deadline deadline(5s);
-    int id = OpenTimedPort();
-    Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 50), 1);
-    EXPECT_EQ(Now() - start, 50ms);
-    EXPECT_EQ(HookCalls, 50);
-}
-
-TEST_F(BioWaitTest, ResolutionTenMakesUnitsTenMillisecondsLong) {
-    Deadline deadline(5s);
-    int id = OpenTimedPort();
-    bio_set_timerresolution(10);
-    Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 5), 1);
-    EXPECT_EQ(Now() - start, 50ms);
+    struct Case {
+        long resolution;
+        int units;
+        Milliseconds lasts;
+    };
+    for (Case c : {Case{1, 50, 50ms}, Case{10, 5, 50ms}, Case{0, 20, 20ms}}) {
+        SCOPED_TRACE(c.resolution);
+        int id = OpenTimedPort();
+        bio_set_timerresolution(c.resolution);
+        HookCalls = 0;
+        Milliseconds start = Now();
+        EXPECT_EQ(bio_wait_ticks(id, c.units), 1);
+        EXPECT_EQ(Now() - start, c.lasts);
+        EXPECT_EQ(HookCalls, c.lasts.count());
+        bio_close_port(id);
+    }
 }
 
 TEST_F(BioWaitTest, ZeroUnitsEndOnTheFirstStep) {
@@ -157,14 +156,6 @@ TEST_F(BioWaitTest, ZeroUnitsEndOnTheFirstStep) {
     EXPECT_EQ(bio_wait_step(&wait), 1);
     ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
     EXPECT_EQ(bio_wait_step(&wait), 1);
-}
-
-TEST_F(BioWaitTest, AResolutionOfZeroStillLetsAWaitEnd) {
-    Deadline deadline(5s);
-    int id = OpenTimedPort();
-    bio_set_timerresolution(0);
-    EXPECT_EQ(bio_wait_ticks(id, 20), 1);
-    EXPECT_EQ(HookCalls, 20);
 }
 
 TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
+#include "support/temp_dir.h"
 #include <gtest/gtest.h>
-
-extern char** environ;
 
 namespace e2e {
 
@@ -47,18 +47,9 @@ class Process {
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
             return false;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = test_support::SpawnChild(
+            arguments.at(0), {arguments.begin() + 1, arguments.end()},
+            {{in[0], STDIN_FILENO}, {out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}});
         close(in[0]);
         close(out[1]);
         close(err[1]);
@@ -67,10 +58,7 @@ class Process {
         error_ = err[0];
         fcntl(output_, F_SETFL, O_NONBLOCK);
         fcntl(error_, F_SETFL, O_NONBLOCK);
-        if (spawned != 0) {
-            pid_ = -1;
-        }
-        return spawned == 0;
+        return pid_ > 0;
     }
 
     void Write(const std::string& text) const {
@@ -229,9 +217,7 @@ inline std::string SettingsHive(int enable, int useMsr, const std::string& prefi
 class ProgramTest : public testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/swipetype-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = temp_.Path();
         root_ = dir_ / "root";
         log_ = dir_ / "events.jsonl";
     }
@@ -239,7 +225,6 @@ class ProgramTest : public testing::Test {
     void TearDown() override {
         program_.Kill();
         sim_.Kill();
-        std::filesystem::remove_all(dir_);
     }
 
     void WriteHive(const std::string& text) {
@@ -329,6 +314,7 @@ class ProgramTest : public testing::Test {
         return lines;
     }
 
+    test_support::TempDir temp_{"swipetype-e2e"};
     std::filesystem::path dir_;
     std::filesystem::path root_;
     std::filesystem::path log_;

@@ -27,11 +27,6 @@ TEST_F(ProgramTest, StartUpShowsTheDisabledIconThenTheEnabledOneAndTypesASwipe) 
     EXPECT_NE(Hive().find("\"Prefix\"=\"ID:\""), std::string::npos) << Hive();
 }
 
-TEST_F(ProgramTest, ExactlyMinStartsHidden) {
-    StartProgram({"MIN"});
-    EXPECT_TRUE(MainWindowHidden());
-}
-
 TEST_F(ProgramTest, OtherCommandLinesStartVisible) {
     for (const std::vector<std::string>& commandLine :
          {std::vector<std::string>{"min"}, {"MIN "}, {"MIN", "x"}}) {
@@ -82,23 +77,6 @@ TEST_F(ProgramTest, AnInstanceThatCrashedIsNotMistakenForARunningOne) {
     EXPECT_TRUE(program_.Running());
 }
 
-TEST_F(ProgramTest, TrayPopupShowAndDismiss) {
-    StartProgram({"MIN"});
-    TapTray();
-    ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "0"}).status == 0; }, 1s));
-    // Dismissed: nothing was chosen, the window stays hidden.
-    EXPECT_TRUE(MainWindowHidden());
-    TapTray();
-    ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "40019"}).status == 0; }, 1s));
-    EXPECT_FALSE(MainWindowHidden());
-}
-
-TEST_F(ProgramTest, DoubleTapShowsTheWindow) {
-    StartProgram({"MIN"});
-    ASSERT_EQ(Send({"UM_TRAY_NOTIFY", "2", "515"}).out, "1\n");
-    EXPECT_FALSE(MainWindowHidden());
-}
-
 TEST_F(ProgramTest, ExitFromEitherMenuEndsInOrderAndSaves) {
     for (bool fromPopup : {false, true}) {
         SCOPED_TRACE(fromPopup ? "popup" : "menu bar");
@@ -115,27 +93,6 @@ TEST_F(ProgramTest, ExitFromEitherMenuEndsInOrderAndSaves) {
         EXPECT_EQ(LogLines("tray").back(), R"("event":"tray","op":"delete"})");
         EXPECT_NE(Hive().find("\"Prefix\"=\"typed\""), std::string::npos) << Hive();
     }
-}
-
-TEST_F(ProgramTest, ResetDefaultsSwitchesReadingOff) {
-    WriteHive(SettingsHive(1, 1, "ID:"));
-    StartProgram();
-    ASSERT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).out, "1\n");
-    ASSERT_EQ(Send({"WM_COMMAND", "40013"}).status, 0);
-    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).out, "0\n");
-    EXPECT_EQ(Send({"--control", "1004", "BM_GETCHECK"}).out, "1\n");
-    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "\n");
-    EXPECT_EQ(LogLines("tray").back(),
-              R"("event":"tray","op":"add","icon":103,"tip":"Swipetype"})");
-}
-
-TEST_F(ProgramTest, MinimisingSavesAndHides) {
-    WriteHive(SettingsHive(0, 1, ""));
-    StartProgram();
-    ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "kept"}).status, 0);
-    ASSERT_EQ(Send({"WM_SIZE", "1", "0"}).status, 0);
-    EXPECT_NE(Hive().find("\"Prefix\"=\"kept\""), std::string::npos) << Hive();
-    EXPECT_TRUE(MainWindowHidden());
 }
 
 TEST_F(ProgramTest, SwitchingToRfidReadsATag) {

@@ -13,6 +13,7 @@
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ class AcceleratorKeysTest : public testing::Test {
         if (!gtk_test::HasWindowManager()) {
             GTEST_SKIP() << "openbox is needed to give the window the keyboard focus";
         }
-        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestKeys", KeyTargetProcedure));
+        ASSERT_TRUE(test_support::RegisterTestClass(u"GtkTestKeys", KeyTargetProcedure));
         Commands().clear();
         ASSERT_NE(Accelerators(), nullptr);
         window_ = CreateWindowExW(0, u"GtkTestKeys", u"Keys test", WS_VISIBLE, 300, 0, 200, 120,

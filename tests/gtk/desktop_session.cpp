@@ -27,51 +27,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool Found(const std::string& name, std::string& path) {
-    for (const char* directory : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
-        std::string candidate = std::string(directory) + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            path = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int keepFd = -1) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     if (keepFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, keepFd, 3);
+        return test_support::SpawnChild(path, arguments, {{keepFd, 3}, {-1, 1}, {-1, 2}});
     }
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void Stop(pid_t pid) {
-    if (pid <= 0) {
-        return;
-    }
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    return test_support::SpawnChild(path, arguments, {{-1, 1}, {-1, 2}});
 }
 
 // An X client that appears as a window with the given class once it is up.
@@ -144,11 +104,11 @@ struct Session {
         // No accessibility bus in a test session: GTK would look for one.
         setenv("NO_AT_BRIDGE", "1", 1);
         std::string path;
-        if (Found("openbox", path)) {
+        if (test_support::FindProgram("openbox", path)) {
             windowManager = Spawn(path, {"--sm-disable"});
             windowManagerUp = windowManager > 0 && WaitForWindowManager(display);
         }
-        if (Found("trayer", path)) {
+        if (test_support::FindProgram("trayer", path)) {
             trayHost = Spawn(path, {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
                                     "--width", "120", "--height", "24", "--SetDockType", "true"});
             trayHostUp = trayHost > 0 && WaitForWindow("trayer");
@@ -163,8 +123,8 @@ struct Session {
 
     ~Session() {
         platform::StopGtkFrontEnd();
-        Stop(trayHost);
-        Stop(windowManager);
+        test_support::StopChild(trayHost);
+        test_support::StopChild(windowManager);
         xvfb.Stop();
     }
 };
@@ -214,22 +174,6 @@ bool HasTrayHost() {
 
 HINSTANCE TestInstance() {
     return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
-bool RegisterTestClass(const char16_t* name, WNDPROC procedure, HBRUSH background) {
-    static std::set<std::u16string> registered;
-    if (registered.contains(name)) {
-        return true;
-    }
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hbrBackground = background;
-    windowClass.lpszClassName = name;
-    if (RegisterClassW(&windowClass) == 0) {
-        return false;
-    }
-    registered.insert(name);
-    return true;
 }
 
 bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeLimit) {

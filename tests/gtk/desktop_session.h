@@ -22,9 +22,6 @@ bool HasTrayHost();
 
 // The module handle the tests' windows and resources are made with.
 HINSTANCE TestInstance();
-// Registers a window class for the test program, once: a later call with the
-// same name does nothing. False when the class cannot be registered.
-bool RegisterTestClass(const char16_t* name, WNDPROC procedure, HBRUSH background = nullptr);
 
 // Runs the message loop until `done` holds or the time is up; returns `done()`.
 bool ServeUntil(const std::function<bool()>& done,

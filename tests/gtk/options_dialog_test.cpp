@@ -14,6 +14,7 @@
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 #include "platform/windowing/window_view.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ class OptionsDialogTest : public testing::Test {
         if (gtk_test::Desktop(reason) == nullptr) {
             GTEST_SKIP() << reason;
         }
-        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestFrame", DefWindowProcW));
+        ASSERT_TRUE(test_support::RegisterTestClass(u"GtkTestFrame", DefWindowProcW));
         Commands().clear();
         frame_ = CreateWindowExW(0, u"GtkTestFrame", u"Options test", WS_VISIBLE, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,

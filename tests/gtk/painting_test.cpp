@@ -13,6 +13,7 @@
 #include "platform/windowing/messages.h"
 #include "platform/windowing/painting.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -86,8 +87,9 @@ class PaintingTest : public testing::Test {
             GTEST_SKIP() << reason;
         }
         HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestPainting", PaintingProcedure, white));
-        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestBlank", DefWindowProcW, white));
+        ASSERT_TRUE(
+            test_support::RegisterTestClass(u"GtkTestPainting", PaintingProcedure, 0, white));
+        ASSERT_TRUE(test_support::RegisterTestClass(u"GtkTestBlank", DefWindowProcW, 0, white));
         shot_ = "/tmp/swipetype-paint-" + std::to_string(getpid()) + ".ppm";
     }
     void TearDown() override {

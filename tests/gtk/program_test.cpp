@@ -3,10 +3,11 @@
 // a person would: the options dialog, a swipe typed with the prefix typed into
 // it, OK and the tray popup (chosen from and dismissed), a desktop without a tray
 // host, the menu bar, About, minimising and closing, "Exit", and the idle
-// program's CPU. Screenshots of the options dialog and the tray popup go to
-// docs/screenshots/ for the README.
+// program's CPU. Screenshots of the options dialog, the tray popup and About go
+// to the build folder's screenshots/ (`make screenshots` copies them for the README).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -224,7 +225,8 @@ class DesktopProgramTest : public e2e::ProgramTest {
     }
 
     static std::string Screenshots() {
-        return std::string(SWIPETYPE_SOURCE_DIR) + "/docs/screenshots/";
+        std::filesystem::create_directories(SWIPETYPE_SCREENSHOT_DIR);
+        return SWIPETYPE_SCREENSHOT_DIR "/";
     }
 
     std::optional<XConnection> x_; // once DISPLAY names the test desktop

@@ -12,6 +12,7 @@
 #include "platform/shell/shell.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ class TrayIconTest : public testing::Test {
         if (!gtk_test::HasTrayHost()) {
             GTEST_SKIP() << "trayer is not installed (scripts/install-deps.sh)";
         }
-        ASSERT_TRUE(gtk_test::RegisterTestClass(u"GtkTestTrayOwner", TrayOwnerProcedure));
+        ASSERT_TRUE(test_support::RegisterTestClass(u"GtkTestTrayOwner", TrayOwnerProcedure));
         Taps().clear();
         owner_ = CreateWindowExW(0, u"GtkTestTrayOwner", u"Tray owner", 0, 0, 0, 10, 10, nullptr,
                                  nullptr, gtk_test::TestInstance(), nullptr);

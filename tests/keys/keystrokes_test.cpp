@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StrokeCase{"line_feed", u'\n', {Down(0, 10), Up(0)}},
                     StrokeCase{"carriage_return", u'\r', {Down(0x0D, 13), Up(0x0D)}},
                     StrokeCase{"latin1_e_acute", u'\u00E9', {Down(0, 0xE9), Up(0)}},
-                    StrokeCase{"above_ff_uses_low_byte_row",
+                    StrokeCase{"above_ff_uses_low_eight_bits_row",
                                u'\u0141',
                                {ShiftDown, Down(0x41, 0x0141), Up(0x41), ShiftUp}}),
     [](const testing::TestParamInfo<StrokeCase>& info) { return info.param.name; });

@@ -11,6 +11,8 @@
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
 #include "support/key_events.h"
+#include "support/param_name.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -28,14 +30,7 @@ class ScanOutputTest : public testing::Test {
         saved_ = Settings;
         Settings = DefaultSettings();
         EscapeState = {};
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = DialogProcedure;
-            windowClass.lpszClassName = u"ScanOutputTestDialog";
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(u"ScanOutputTestDialog", DialogProcedure));
         dialog_ = CreateWindowExW(0, u"ScanOutputTestDialog", u"", 0, 0, 0, 100, 100, nullptr,
                                   nullptr, nullptr, nullptr);
         ASSERT_NE(dialog_, nullptr);
@@ -99,7 +94,11 @@ INSTANTIATE_TEST_SUITE_P(EightCombinations, TrackCombinationTest,
                                          Combination{1, 1, 0, u"T1|T2"},
                                          Combination{1, 0, 1, u"T1|T3"},
                                          Combination{0, 1, 1, u"T2|T3"},
-                                         Combination{1, 1, 1, u"T1|T2|T3"}));
+                                         Combination{1, 1, 1, u"T1|T2|T3"}),
+                         [](const testing::TestParamInfo<Combination>& info) {
+                             const Combination& c = info.param;
+                             return testsupport::ParamName("tracks", c.track1, c.track2, c.track3);
+                         });
 
 struct EmptyTrackCase {
     DWORD track1, track2, track3;
@@ -123,7 +122,12 @@ TEST_P(EmptyTrackTest, EmptyTrackKeepsItsSeparators) {
 INSTANTIATE_TEST_SUITE_P(Cases, EmptyTrackTest,
                          testing::Values(EmptyTrackCase{1, 1, 1, "A", "B", "", u"A,B,"},
                                          EmptyTrackCase{1, 0, 1, "A", "B", "", u"A,"},
-                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}));
+                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}),
+                         [](const testing::TestParamInfo<EmptyTrackCase>& info) {
+                             const EmptyTrackCase& c = info.param;
+                             return testsupport::ParamName("tracks", c.track1, c.track2, c.track3,
+                                                           "_", c.one, c.two, c.three);
+                         });
 
 TEST_F(ScanOutputTest, NoTrackSelectedTypesPrefixSuffixTabEnter) {
     SetTexts(u"P", u"S", u",");

@@ -11,6 +11,7 @@
 #include "platform/core/system.h"
 #include "platform/fs/device_root.h"
 #include "platform/fs/files.h"
+#include "support/scoped_environment.h"
 #include "support/temp_device_root.h"
 
 namespace {
@@ -18,22 +19,7 @@ namespace {
 using test_support::ReadFile;
 using test_support::TempDeviceRoot;
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        if (old != nullptr) {
-            old_ = old;
-        }
-        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnvironment() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test_support::ScopedEnvironment;
 
 bool IsFolder(const std::string& path) {
     struct stat info {};

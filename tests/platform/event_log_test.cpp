@@ -13,24 +13,18 @@
 #include "platform/core/event_log.h"
 #include "platform/core/system.h"
 #include "platform/keyboard/keyboard.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 class EventLogTest : public testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/swipetype-log-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-        path_ = directory_ + "/events.jsonl";
+        path_ = directory_.Path() + "/events.jsonl";
         std::string error;
         ASSERT_TRUE(platform::OpenEventLog(path_, error)) << error;
     }
-    void TearDown() override {
-        platform::CloseEventLog();
-        std::remove(path_.c_str());
-        rmdir(directory_.c_str());
-    }
+    void TearDown() override { platform::CloseEventLog(); }
     std::vector<std::string> Lines() const {
         std::ifstream file(path_);
         std::vector<std::string> lines;
@@ -45,7 +39,7 @@ class EventLogTest : public testing::Test {
         return comma == std::string::npos ? line : "{" + line.substr(comma + 1);
     }
 
-    std::string directory_;
+    test_support::TempDir directory_{"swipetype-log"};
     std::string path_;
 };
 

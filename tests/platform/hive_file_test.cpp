@@ -15,6 +15,7 @@
 #include "platform/core/strict_utf8.h"
 #include "platform/registry/hive_file.h"
 #include "platform/registry/registry.h"
+#include "support/child_process.h"
 #include "support/temp_device_root.h"
 
 namespace {
@@ -174,24 +175,19 @@ TEST_F(HiveFileTest, ReadOnlyRootIsReadAndRefusesChangesSayingSoOnce) {
         ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
         ASSERT_EQ(::chmod(path.c_str(), path == Hive() ? 0400 : 0500), 0);
     }
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(10);
-        }
-        platform::StartRecording();
-        bool read = Query(u"Software\\Zelna\\Swipetype", u"Prefix") ==
-                    std::vector<BYTE>{'o', 0, 'l', 0, 'd', 0, 0, 0};
-        bool refused = SetText(u"Prefix", u"new") == ERROR_ACCESS_DENIED &&
-                       SetText(u"Suffix", u"new") == ERROR_ACCESS_DENIED;
-        ::_exit((read ? 0 : 1) | (refused ? 0 : 2) |
-                (platform::Recorded().debugLines.size() == 1 ? 0 : 4));
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0)
-        << "1: not read, 2: a change not refused, 4: not said exactly once, 10: no nobody";
+    int status = test_support::RunInChild(
+        [&] {
+            platform::StartRecording();
+            bool read = Query(u"Software\\Zelna\\Swipetype", u"Prefix") ==
+                        std::vector<BYTE>{'o', 0, 'l', 0, 'd', 0, 0, 0};
+            bool refused = SetText(u"Prefix", u"new") == ERROR_ACCESS_DENIED &&
+                           SetText(u"Suffix", u"new") == ERROR_ACCESS_DENIED;
+            return (read ? 0 : 1) | (refused ? 0 : 2) |
+                   (platform::Recorded().debugLines.size() == 1 ? 0 : 4);
+        },
+        true);
+    EXPECT_EQ(status, 0)
+        << "1: not read, 2: a change not refused, 4: not said exactly once, 125: no nobody";
     ::chmod(root_.Path().c_str(), 0700);
     ::chmod(registry.c_str(), 0700);
     EXPECT_EQ(ReadFile(Hive()), kHandWritten);
@@ -236,17 +232,12 @@ TEST_F(HiveFileTest, CrashBeforeRenameLeavesTheOldHiveWhole) {
     ASSERT_EQ(SetText(u"Prefix", u"before"), ERROR_SUCCESS);
     std::string before = ReadFile(Hive());
 
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    int status = test_support::RunInChild([&] {
         platform::hive::SetBeforeHiveRename([] { ::_exit(42); });
         SetText(u"Prefix", u"after");
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 42) << "the child did not reach the rename";
+        return 0;
+    });
+    ASSERT_EQ(status, 42) << "the child did not reach the rename";
 
     EXPECT_EQ(ReadFile(Hive()), before);
     std::vector<std::string> files = FilesIn(root_.Path() + "/registry");

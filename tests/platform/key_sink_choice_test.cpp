@@ -11,37 +11,14 @@
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/key_sink_factories.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Sets or clears an environment variable for one test and puts it back after.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            saved_ = old;
-        }
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        if (saved_) {
-            setenv(name_, saved_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
+using test_support::ScopedEnvironment;
 
 platform::KeySinkSettings WithoutUinput() {
     platform::KeySinkSettings settings;

@@ -13,6 +13,7 @@
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/key_sink_factories.h"
+#include "support/param_name.h"
 #include "support/x_test_display.h"
 
 namespace {
@@ -144,7 +145,10 @@ TEST_P(XTestSinkLayoutTest, CaseIsRightWhenCapsLockWasPressedOnTheKeyboard) {
     ASSERT_TRUE(window_.TapKey(CapsLockKeysym));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, XTestSinkLayoutTest, testing::Values("us", "de"));
+INSTANTIATE_TEST_SUITE_P(Layouts, XTestSinkLayoutTest, testing::Values("us", "de"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return testsupport::ParamName(info.param);
+                         });
 
 TEST_F(XTestSinkTest, KeypadKeysGiveTheirDigitWhateverNumLock) {
     // \v61 and \v6B are the bare keys VK_NUMPAD1 and VK_ADD.

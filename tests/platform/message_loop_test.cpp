@@ -7,6 +7,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -34,14 +35,7 @@ class MessageLoopTest : public testing::Test {
         platform::ResetMessageLoop();
         platform::UseManualClock(Milliseconds{1000});
         Delivered().clear();
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = RecordingProcedure;
-            windowClass.lpszClassName = u"MessageLoopTestWindow";
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(u"MessageLoopTestWindow", RecordingProcedure));
         window_ = MakeWindow();
         ASSERT_NE(window_, nullptr);
     }

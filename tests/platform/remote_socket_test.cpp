@@ -10,6 +10,7 @@
 
 #include "platform/ipc/remote_socket.h"
 #include "platform/windowing/message_loop.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -18,18 +19,10 @@ using namespace std::chrono_literals;
 
 class RemoteSocketTest : public testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/swipetype-remote-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        path_ = folder_ + "/test.sock";
-    }
+    void SetUp() override { path_ = folder_.Path() + "/test.sock"; }
     void TearDown() override {
         server_.reset();
         platform::ResetMessageLoop();
-        unlink((path_ + ".lock").c_str());
-        unlink(path_.c_str());
-        rmdir(folder_.c_str());
     }
 
     // Runs `client` on a thread while this thread serves the loop, with a deadline.
@@ -47,7 +40,7 @@ class RemoteSocketTest : public testing::Test {
         ASSERT_TRUE(done) << "the client did not finish in time";
     }
 
-    std::string folder_;
+    test_support::TempDir folder_{"swipetype-remote"};
     std::string path_;
     std::unique_ptr<Server> server_;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/serial/serial_port_names.h"
+#include "support/param_name.h"
 
 namespace {
 
@@ -52,14 +53,19 @@ TEST_P(ParseNameTest, ReadsThePortNumber) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, ParseNameTest,
-                         testing::Values(NameCase{u"COM1:", 1}, NameCase{u"com12", 12},
-                                         NameCase{u"cOm999999:", 999999}, NameCase{u"COM0001:", 1},
-                                         NameCase{u"COM1000000:", 0},
-                                         NameCase{u"COM99999999999999999999:", 0},
-                                         NameCase{u"COM0:", 0}, NameCase{u"COM:", 0},
-                                         NameCase{u"COM-1:", 0}, NameCase{u"COM1:2", 0},
-                                         NameCase{u"COM1 :", 0}, NameCase{u"XCOM1:", 0},
-                                         NameCase{u"", 0}, NameCase{nullptr, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, ParseNameTest,
+    testing::Values(NameCase{u"COM1:", 1}, NameCase{u"com12", 12}, NameCase{u"cOm999999:", 999999},
+                    NameCase{u"COM0001:", 1}, NameCase{u"COM1000000:", 0},
+                    NameCase{u"COM99999999999999999999:", 0}, NameCase{u"COM0:", 0},
+                    NameCase{u"COM:", 0}, NameCase{u"COM-1:", 0}, NameCase{u"COM1:2", 0},
+                    NameCase{u"COM1 :", 0}, NameCase{u"XCOM1:", 0}, NameCase{u"", 0},
+                    NameCase{nullptr, 0}),
+    [](const testing::TestParamInfo<NameCase>& info) {
+        const char16_t* name = info.param.name;
+        return name ? testsupport::ParamName(
+                          std::string(name, name + std::char_traits<char16_t>::length(name)))
+                    : std::string("null");
+    });
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "platform/serial/comm.h"
 #include "platform/serial/tty/serial_termios.h"
+#include "support/param_name.h"
 
 namespace {
 
@@ -57,19 +58,12 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineSettingsTest,
                                          LineCase{8, MARKPARITY, ONESTOPBIT, false, false, true},
                                          LineCase{6, SPACEPARITY, TWOSTOPBITS, false, true, false},
                                          LineCase{5, NOPARITY, ONE5STOPBITS, false, false, false},
-                                         LineCase{5, EVENPARITY, ONESTOPBIT, false, false, false}));
-
-TEST(SerialTermiosTest, RtsHandshakeAsksForHardwareFlowControl) {
-    DCB dcb{};
-    dcb.ByteSize = 8;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    termios settings{};
-    platform::WriteLineSettings(dcb, settings);
-    EXPECT_NE(settings.c_cflag & CRTSCTS, 0u);
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    platform::WriteLineSettings(dcb, settings);
-    EXPECT_EQ(settings.c_cflag & CRTSCTS, 0u);
-}
+                                         LineCase{5, EVENPARITY, ONESTOPBIT, false, false, false}),
+                         [](const testing::TestParamInfo<LineCase>& info) {
+                             const LineCase& c = info.param;
+                             return testsupport::ParamName(int(c.byteSize), "bits_parity",
+                                                           int(c.parity), "_stop", int(c.stopBits));
+                         });
 
 TEST(SerialTermiosTest, RawModeKeepsTheLineAndDropsAllProcessing) {
     termios settings{};

@@ -5,6 +5,7 @@
 #include "platform/shell/input_panel.h"
 #include "platform/shell/menu_bar.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ TEST(MenuBarTest, RefusesBadRecordsParentsAndResources) {
     EXPECT_EQ(SHCreateMenuBar(&info), FALSE);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.lpszClassName = u"MenuBarOwner";
-    RegisterClassW(&windowClass);
+    ASSERT_TRUE(test_support::RegisterTestClass(u"MenuBarOwner", DefWindowProcW));
     HWND owner = CreateWindowExW(0, u"MenuBarOwner", u"owner", 0, 0, 0, 240, 294, nullptr, nullptr,
                                  kInstance, nullptr);
     info.hwndParent = owner;

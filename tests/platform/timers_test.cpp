@@ -7,6 +7,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -63,14 +64,7 @@ class TimerTest : public testing::Test {
         platform::UseManualClock(Milliseconds{0});
         Ticks().clear();
         WindowTicks().clear();
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = TimerWindowProcedure;
-            windowClass.lpszClassName = u"TimerTestWindow";
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(u"TimerTestWindow", TimerWindowProcedure));
         window_ = CreateWindowExW(0, u"TimerTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
         ASSERT_NE(window_, nullptr);

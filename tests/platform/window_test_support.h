@@ -15,6 +15,7 @@
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 #include "platform/windowing/window_view.h"
+#include "support/window_class.h"
 
 namespace window_test {
 
@@ -63,15 +64,7 @@ inline std::vector<std::pair<HWND, UINT>> Messages(std::initializer_list<UINT> k
 class WindowTest : public testing::Test {
   protected:
     void SetUp() override {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = LoggingProcedure;
-            windowClass.lpszClassName = kClass;
-            windowClass.cbWndExtra = 16;
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(kClass, LoggingProcedure, 16));
         DestroyEverything();
         platform::ResetMessageLoop();
         platform::UseManualClock(platform::Milliseconds{1000});

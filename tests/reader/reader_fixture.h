@@ -18,6 +18,7 @@
 #include "reader/rfid_reader.h"
 #include "reader/track_decode.h"
 #include "support/key_events.h"
+#include "support/window_class.h"
 
 namespace reader_test {
 
@@ -26,13 +27,7 @@ inline LRESULT DialogStandIn(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 inline HWND MakeDialogStandIn() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = DialogStandIn;
-        windowClass.lpszClassName = u"ReaderTestDialog";
-        registered = RegisterClassW(&windowClass) != 0;
-    }
+    EXPECT_TRUE(test_support::RegisterTestClass(u"ReaderTestDialog", DialogStandIn));
     return CreateWindowExW(0, u"ReaderTestDialog", u"", 0, 0, 0, 100, 100, nullptr, nullptr,
                            nullptr, nullptr);
 }

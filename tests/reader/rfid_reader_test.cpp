@@ -4,6 +4,7 @@
 
 #include "platform/serial/comm.h"
 #include "reader_fixture.h"
+#include "support/param_name.h"
 
 namespace {
 
@@ -97,7 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, RfidLengthTest,
                          testing::Values(LengthCase{8, " A1BC2 3"}, LengthCase{9, " A1BC2 3"},
                                          LengthCase{10, " A1BC2 3"},
                                          LengthCase{11, " A1BC2 3FF 1 2"},
-                                         LengthCase{12, " A1BC2 3"}, LengthCase{255, " A1BC2 3"}));
+                                         LengthCase{12, " A1BC2 3"}, LengthCase{255, " A1BC2 3"}),
+                         [](const testing::TestParamInfo<LengthCase>& info) {
+                             return testsupport::ParamName("length", info.param.length);
+                         });
 
 TEST_F(RfidReaderTest, ALengthByteOfSevenOrLessClearsTheTagText) {
     ASSERT_EQ(StartRFIDReader(window_), 1);

@@ -14,8 +14,7 @@
 #include <vector>
 
 #include "platform/windowing/message_loop.h"
-
-extern char** environ;
+#include "support/spawn.h"
 
 namespace test_support {
 
@@ -40,22 +39,11 @@ inline ChildResult RunServingLoop(const std::string& path,
     if (::pipe2(out, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(err, O_CLOEXEC | O_NONBLOCK) != 0) {
         return result;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = SpawnChild(path, arguments, {{out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}});
     ::close(out[1]);
     ::close(err[1]);
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (spawned == 0) {
+    while (pid > 0) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
+#include "support/spawn.h"
 
 namespace test_support {
 
@@ -29,20 +29,9 @@ class SimProcess {
             pipe2(errors, O_CLOEXEC) != 0) {
             return;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(path.c_str())};
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = SpawnChild(
+            path, arguments,
+            {{input[0], STDIN_FILENO}, {output[1], STDOUT_FILENO}, {errors[1], STDERR_FILENO}});
         close(input[0]);
         close(output[1]);
         close(errors[1]);

@@ -2,7 +2,6 @@
 // while the object lives, and it is removed with everything in it afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,25 +10,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/fs/device_root.h"
+#include "support/temp_dir.h"
 
 namespace test_support {
 
 class TempDeviceRoot {
   public:
-    TempDeviceRoot() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/swipetype-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed for " << pattern;
-        }
-        path_ = pattern;
-        platform::SetDeviceRoot(path_);
-    }
-    ~TempDeviceRoot() {
-        platform::SetDeviceRoot("");
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    TempDeviceRoot() { platform::SetDeviceRoot(path_); }
+    ~TempDeviceRoot() { platform::SetDeviceRoot(""); }
     TempDeviceRoot(const TempDeviceRoot&) = delete;
     TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
 
@@ -38,7 +26,8 @@ class TempDeviceRoot {
     std::string Hive(const std::string& name) const { return path_ + "/registry/" + name + ".reg"; }
 
   private:
-    std::string path_;
+    TempDir folder_;
+    const std::string& path_ = folder_.Path();
 };
 
 inline std::string ReadFile(const std::string& path) {

@@ -17,45 +17,14 @@
 #include <utility>
 #include <xkbcommon/xkbcommon.h>
 
-extern char** environ;
+#include "support/spawn.h"
 
 namespace x_test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool FindProgram(const std::string& name, std::string& path) {
-    const char* searchPath = std::getenv("PATH");
-    std::string directories = searchPath != nullptr ? searchPath : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= directories.size()) {
-        std::size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
-        }
-        std::string candidate = directories.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            path = candidate;
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
-// Waits for the child to end, up to the time limit. True when it ended.
-bool Reap(pid_t pid, std::chrono::milliseconds timeLimit) {
-    auto deadline = Clock::now() + timeLimit;
-    while (Clock::now() < deadline) {
-        int status = 0;
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid || (done < 0 && errno == ECHILD)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
+using test_support::FindProgram;
 
 bool IsModifierKeysym(KeySym keysym) {
     return (keysym >= XK_Shift_L && keysym <= XK_Hyper_R) ||
@@ -76,19 +45,11 @@ bool XvfbServer::Start(std::string& reason, const std::string& screen) {
         return false;
     }
     // The write end goes to Xvfb as descriptor 3, where it writes its number.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {program.c_str(), "-displayfd", "3", "-nolisten",    "tcp",
-                          "-noreset",      "-screen",    "0", screen.c_str(), nullptr};
-    pid_t pid = -1;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr,
-                              const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = test_support::SpawnChild(
+        program, {"-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen},
+        {{fds[1], 3}, {-1, 1}, {-1, 2}});
     close(fds[1]);
-    if (spawned != 0) {
+    if (pid <= 0) {
         close(fds[0]);
         reason = "Xvfb could not be started";
         return false;
@@ -121,11 +82,7 @@ void XvfbServer::Stop() {
     if (pid_ <= 0) {
         return;
     }
-    kill(pid_, SIGTERM);
-    if (!Reap(pid_, std::chrono::seconds(5))) {
-        kill(pid_, SIGKILL);
-        Reap(pid_, std::chrono::seconds(5));
-    }
+    test_support::StopChild(pid_, std::chrono::seconds(5));
     pid_ = -1;
 }
 

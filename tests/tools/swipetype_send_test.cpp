@@ -9,6 +9,7 @@
 #include "platform/windowing/window.h"
 #include "support/child_process.h"
 #include "support/temp_device_root.h"
+#include "support/window_class.h"
 
 namespace {
 
@@ -31,14 +32,7 @@ class SwipetypeSendTest : public testing::Test {
   protected:
     void SetUp() override {
         received.clear();
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = MainProcedure;
-            windowClass.lpszClassName = u"SWIPETYPE";
-            ASSERT_NE(RegisterClassW(&windowClass), 0);
-            registered = true;
-        }
+        ASSERT_TRUE(test_support::RegisterTestClass(u"SWIPETYPE", MainProcedure));
         main_ = CreateWindowExW(0, u"SWIPETYPE", u"Swipetype", 0, 0, 0, 100, 100, nullptr, nullptr,
                                 nullptr, nullptr);
         ASSERT_NE(main_, nullptr);

@@ -243,15 +243,7 @@ TEST(SwipetypeSimTest, UsageErrorsAreClear) {
 
 } // namespace
 
-namespace {
-
-TEST(SwipetypeSimTest, HelpDescribesTheModes) {
-    SimProcess sim(kSimulator, {"rfid", "--help"});
-    EXPECT_EQ(sim.DevicePath(), "Usage: swipetype-sim MODE [OPTION]...");
-    EXPECT_EQ(sim.Wait(2s), std::optional<int>(0));
-}
-
-} // namespace
+namespace {} // namespace
 
 namespace {
 
@@ -412,24 +404,6 @@ TEST_F(SwipetypeSimModemTest, UsageErrorsAreClear) {
         EXPECT_NE(message->find(usage.says), std::string::npos) << *message;
         EXPECT_EQ(sim.Wait(2s), std::optional<int>(usage.status)) << usage.says;
     }
-}
-
-TEST_F(SwipetypeSimModemTest, HelpDescribesTheModem) {
-    std::string command = kSimulator + " modem --help";
-    FILE* help = popen(command.c_str(), "r");
-    ASSERT_NE(help, nullptr);
-    std::string text;
-    char buffer[512];
-    while (std::size_t got = fread(buffer, 1, sizeof buffer, help)) {
-        text.append(buffer, got);
-    }
-    EXPECT_EQ(pclose(help), 0);
-    for (const char* needle :
-         {"modem mode, at whatever rate the program sets", "--dial-result", "--speed", "--carrier",
-          "--guard-time", "hangup", "ATE0", "\"+++\" with the guard time"}) {
-        EXPECT_NE(text.find(needle), std::string::npos) << needle;
-    }
-    EXPECT_EQ(text.find("msr mode"), std::string::npos);
 }
 
 } // namespace
