@@ -136,17 +136,17 @@ int ReadTagReply() {
 }
 
 int ParseTagReply() {
-    // 1.
+    // Too short to hold a header: nothing is a tag.
     if (ReadCount < 3) {
         ClearTagText();
         return 0;
     }
-    // 2.
+    // Only the answer to a successful read-tag command counts.
     if (ReplyByte(0) != kReplyHeader || ReplyByte(2) != kReadTagCommand ||
         ReplyByte(3) != kStatusSuccess) {
         return 0;
     }
-    // 3.
+    // A length below the shortest reply is no tag.
     unsigned char length = ReplyByte(1);
     if (length < kMinimumReplyLength) {
         ClearTagText();
@@ -158,12 +158,13 @@ int ParseTagReply() {
     if (ReadCount < kTagStart + tagBytes) {
         return 0;
     }
-    // 4.
+    // Each tag byte as two hexadecimal digits, in order.
     char scratch[40] = {};
     for (int i = 0; i < tagBytes; ++i) {
-        std::snprintf(scratch + 2 * i, sizeof scratch - 2 * i, "%2X", ReplyByte(kTagStart + i));
+        std::size_t offset = 2 * static_cast<std::size_t>(i);
+        std::snprintf(scratch + offset, sizeof scratch - offset, "%2X", ReplyByte(kTagStart + i));
     }
-    // 5.
+    // The tag text replaces the reply it came from.
     std::memcpy(TagText, scratch, std::strlen(scratch) + 1);
     return 1;
 }

@@ -53,6 +53,7 @@ class Process {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
