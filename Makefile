@@ -1,4 +1,6 @@
-# Front door for building and testing. `make test` does everything from a fresh clone.
+# Front door for building and testing. `make test` does everything from a fresh clone:
+# it installs the missing Debian packages (`make deps`), configures, builds and runs the
+# suite. `make build` only configures and builds; it installs nothing.
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
 PACKAGE_DIR  ?= build-package
@@ -18,18 +20,26 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
 .PHONY: all deps build test test-sanitize build-clang test-clang fuzz fuzz-smoke demo bench format \
-        clean package screenshots
+        format-check tidy clean package screenshots
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+# Configure and build into BUILD_DIR; `build` alone, and after the installer for the
+# targets that start from a fresh machine (the installer must finish first, so it is
+# not a sibling prerequisite that `make -j` could run alongside the build).
+define configure-and-build
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+endef
 
-test: build
+build:
+	$(configure-and-build)
+
+test: deps
+	$(configure-and-build)
 	cd $(BUILD_DIR) && ctest $(CTEST_FLAGS)
 
 test-sanitize: deps
@@ -61,7 +71,8 @@ fuzz-smoke: fuzz
 
 # The main job: the program with the reader simulator as COM1:, sample cards, a
 # tag, and the orderly end (scripts/demo.sh).
-demo: build
+demo: deps
+	$(configure-and-build)
 	scripts/demo.sh $(BUILD_DIR)
 
 # The Debian package (build-package/swipetype_*.deb), built the way Debian builds
@@ -93,8 +104,18 @@ screenshots: build
 	mkdir -p docs/screenshots
 	cp $(BUILD_DIR)/screenshots/*.png docs/screenshots/
 
+# Every tracked C++ file in the repository's .clang-format style: `format` rewrites
+# them, `format-check` (run by CI) fails naming each file that differs.
 format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
+
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
+# clang-tidy (.clang-tidy) over every tracked .cpp file of the build in BUILD_DIR, in
+# JOBS processes; any finding fails (scripts/run-tidy.sh).
+tidy: build
+	scripts/run-tidy.sh $(BUILD_DIR) $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(CLANG_DIR) $(FUZZ_DIR)

@@ -82,6 +82,7 @@ pid_t Spawn(const std::vector<std::string>& arguments, const std::string& output
     posix_spawn_file_actions_addopen(&actions, 2, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                      0600);
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
@@ -176,7 +177,7 @@ double ClockTickSeconds(pid_t pid) {
 }
 
 std::string MiB(long kib) {
-    return kib < 0 ? "unreadable" : Format("%.1f MiB", kib / 1024.0);
+    return kib < 0 ? "unreadable" : Format("%.1f MiB", static_cast<double>(kib) / 1024.0);
 }
 
 // One program under measurement: a device root of its own with the reader on,

@@ -53,7 +53,9 @@ class TimingSink final : public platform::KeySink {
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    auto seconds = [](timeval t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

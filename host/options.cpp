@@ -253,17 +253,18 @@ std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
                        "\" is not exactly MIN, so the window is shown at start";
     for (const std::string& argument : commandLine) {
         if (argument.rfind("/dev/", 0) == 0) {
-            return line + "; did you mean --port COM1:=" + argument + "?";
+            return line.append("; did you mean --port COM1:=").append(argument).append("?");
         }
         std::string name = argument.substr(0, argument.find('='));
         std::size_t start = name.find_first_not_of('-');
         if (start != std::string::npos && start > 0) {
             std::string option = "--" + name.substr(start);
             if (TakesValue(option) || option == "--list-ports" || option == "--version") {
-                return line + "; did you mean the option " + option +
-                       "? Options come before the command line";
+                return line.append("; did you mean the option ")
+                    .append(option)
+                    .append("? Options come before the command line");
             }
-            return line + "; options start with -- and come before it (see swipetype --help)";
+            return line.append("; options start with -- and come before it (see swipetype --help)");
         }
     }
     return line;

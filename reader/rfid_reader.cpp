@@ -158,7 +158,8 @@ int ParseTagReply() {
     // The tag number in hexadecimal (7 bytes for a long reply, else 4).
     char scratch[40] = {};
     for (int i = 0; i < tagBytes; ++i) {
-        std::snprintf(scratch + 2 * i, sizeof scratch - 2 * i, "%2X", ReplyByte(kTagStart + i));
+        std::size_t offset = 2 * static_cast<std::size_t>(i);
+        std::snprintf(scratch + offset, sizeof scratch - offset, "%2X", ReplyByte(kTagStart + i));
     }
     // The text replaces the raw reply.
     std::memcpy(TagText, scratch, std::strlen(scratch) + 1);

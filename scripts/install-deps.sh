@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format clang-tidy-14
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libx11-dev libx11-xcb-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libevdev-dev
     libudev-dev

@@ -100,21 +100,18 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     }
 }
 
-int iswctype(WCHAR character, WORD classMask) {
-    // Digits and hexadecimal digits are the ASCII ones, which is all the escape
-    // machine asks about; the other classes cover ASCII and Latin-1, the range the
-    // device's narrow text maps into.
-    char32_t c = character;
+namespace {
+
+// Letters and digits: ASCII and Latin-1 letters (the ordinal indicators and the
+// micro sign count as lower case), ASCII digits and hexadecimal digits.
+WORD LetterAndDigitClasses(char32_t c) {
     WORD classes = 0;
     bool isUpper = (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
     bool isLower = (c >= u'a' && c <= u'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
     if (isUpper) {
         classes |= _UPPER | _ALPHA;
     }
-    if (isLower) {
-        classes |= _LOWER | _ALPHA;
-    }
-    if (c == 0xAA || c == 0xB5 || c == 0xBA) {
+    if (isLower || c == 0xAA || c == 0xB5 || c == 0xBA) {
         classes |= _LOWER | _ALPHA;
     }
     if (c >= u'0' && c <= u'9') {
@@ -123,6 +120,13 @@ int iswctype(WCHAR character, WORD classMask) {
     if ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')) {
         classes |= _HEX;
     }
+    return classes;
+}
+
+// White space, control characters, and punctuation: every other printable
+// character, given the letter and digit classes of `c`.
+WORD SpacingAndPunctuationClasses(char32_t c, WORD letterAndDigit) {
+    WORD classes = 0;
     if (c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0xA0) {
         classes |= _SPACE;
     }
@@ -134,8 +138,21 @@ int iswctype(WCHAR character, WORD classMask) {
     }
     bool printable = c > 0x20 && c < 0x7F;
     bool latinPunct = c >= 0xA1 && c <= 0xBF && c != 0xAA && c != 0xB5 && c != 0xBA;
-    if ((printable && !(classes & (_ALPHA | _DIGIT))) || latinPunct || c == 0xD7 || c == 0xF7) {
+    if ((printable && !(letterAndDigit & (_ALPHA | _DIGIT))) || latinPunct || c == 0xD7 ||
+        c == 0xF7) {
         classes |= _PUNCT;
     }
+    return classes;
+}
+
+} // namespace
+
+int iswctype(WCHAR character, WORD classMask) {
+    // Digits and hexadecimal digits are the ASCII ones, which is all the escape
+    // machine asks about; the other classes cover ASCII and Latin-1, the range the
+    // device's narrow text maps into.
+    char32_t c = character;
+    WORD letterAndDigit = LetterAndDigitClasses(c);
+    WORD classes = letterAndDigit | SpacingAndPunctuationClasses(c, letterAndDigit);
     return (classes & classMask) != 0 ? 1 : 0;
 }

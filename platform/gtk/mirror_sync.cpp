@@ -66,25 +66,10 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
     }
 }
 
-void WindowMirror::Update(Mirror& mirror, const WindowView& view) {
-    if (mirror.kind == WidgetKind::TopLevel) {
-        UpdateTopLevel(mirror, view);
-    } else {
-        bool ownVisible = IsMenuBar(view) ? view.visible : (view.style & WS_VISIBLE) != 0;
-        gtk_widget_set_visible(mirror.outer, ownVisible);
-        gtk_widget_set_sensitive(mirror.outer, view.enabled);
-        if (!IsMenuBar(view)) {
-            GtkWidget* container = ContainerFor(view);
-            // gtk_fixed_move queues a new layout even for the same place, and a
-            // layout wakes the loop for the next sync: move only what moved.
-            bool moved = !mirror.placed || !SameRect(mirror.view.rect, view.rect);
-            if (moved && container != nullptr && gtk_widget_get_parent(mirror.outer) == container) {
-                gtk_fixed_move(GTK_FIXED(container), mirror.outer, view.rect.left, view.rect.top);
-                mirror.placed = true;
-            }
-            gtk_widget_set_size_request(mirror.outer, Width(view.rect), Height(view.rect));
-        }
-    }
+namespace {
+
+// A control's text, or its picture, where the window's changed.
+void UpdateControlText(const Mirror& mirror, const WindowView& view) {
     bool textChanged = view.text != mirror.view.text;
     switch (mirror.kind) {
     case WidgetKind::PushButton:
@@ -128,18 +113,53 @@ void WindowMirror::Update(Mirror& mirror, const WindowView& view) {
     default:
         break;
     }
-    UpdateCheck(mirror, view);
-    if (mirror.canvas != nullptr) {
-        bool paintChanged = view.painted.size() != mirror.view.painted.size();
-        for (std::size_t i = 0; !paintChanged && i < view.painted.size(); ++i) {
-            const DrawnText& a = view.painted[i];
-            const DrawnText& b = mirror.view.painted[i];
-            paintChanged = a.text != b.text || a.format != b.format || !SameRect(a.rect, b.rect);
-        }
-        if (paintChanged) {
-            gtk_widget_queue_draw(mirror.canvas);
-        }
+}
+
+// The canvas is drawn again only when what was painted on the window changed.
+void RedrawIfRepainted(const Mirror& mirror, const WindowView& view) {
+    if (mirror.canvas == nullptr) {
+        return;
     }
+    bool paintChanged = view.painted.size() != mirror.view.painted.size();
+    for (std::size_t i = 0; !paintChanged && i < view.painted.size(); ++i) {
+        const DrawnText& a = view.painted[i];
+        const DrawnText& b = mirror.view.painted[i];
+        paintChanged = a.text != b.text || a.format != b.format || !SameRect(a.rect, b.rect);
+    }
+    if (paintChanged) {
+        gtk_widget_queue_draw(mirror.canvas);
+    }
+}
+
+} // namespace
+
+void WindowMirror::UpdateChild(Mirror& mirror, const WindowView& view) {
+    bool ownVisible = IsMenuBar(view) ? view.visible : (view.style & WS_VISIBLE) != 0;
+    gtk_widget_set_visible(mirror.outer, ownVisible);
+    gtk_widget_set_sensitive(mirror.outer, view.enabled);
+    if (IsMenuBar(view)) {
+        return;
+    }
+    GtkWidget* container = ContainerFor(view);
+    // gtk_fixed_move queues a new layout even for the same place, and a
+    // layout wakes the loop for the next sync: move only what moved.
+    bool moved = !mirror.placed || !SameRect(mirror.view.rect, view.rect);
+    if (moved && container != nullptr && gtk_widget_get_parent(mirror.outer) == container) {
+        gtk_fixed_move(GTK_FIXED(container), mirror.outer, view.rect.left, view.rect.top);
+        mirror.placed = true;
+    }
+    gtk_widget_set_size_request(mirror.outer, Width(view.rect), Height(view.rect));
+}
+
+void WindowMirror::Update(Mirror& mirror, const WindowView& view) {
+    if (mirror.kind == WidgetKind::TopLevel) {
+        UpdateTopLevel(mirror, view);
+    } else {
+        UpdateChild(mirror, view);
+    }
+    UpdateControlText(mirror, view);
+    UpdateCheck(mirror, view);
+    RedrawIfRepainted(mirror, view);
     mirror.view = view;
 }
 

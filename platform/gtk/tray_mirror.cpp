@@ -188,8 +188,9 @@ std::vector<ShownTrayIcon> InspectTrayIcons() {
             int stride = gdk_pixbuf_get_rowstride(rgba);
             const guchar* pixels = gdk_pixbuf_read_pixels(rgba);
             for (int y = 0; y < icon.height; ++y) {
-                icon.rgba.insert(icon.rgba.end(), pixels + y * stride,
-                                 pixels + y * stride + icon.width * 4);
+                const guchar* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
+                icon.rgba.insert(icon.rgba.end(), row,
+                                 row + static_cast<std::ptrdiff_t>(icon.width) * 4);
             }
             g_object_unref(rgba);
         }

@@ -67,6 +67,7 @@ class WindowMirror {
     void Place(Mirror& mirror, const WindowView& view);
     void Update(Mirror& mirror, const WindowView& view);
     void UpdateTopLevel(Mirror& mirror, const WindowView& view);
+    void UpdateChild(Mirror& mirror, const WindowView& view);
     void UpdateCheck(Mirror& mirror, const WindowView& view);
     void UpdateFocus(const std::vector<WindowView>& views);
     void Remove(HWND window, bool parentGoesToo);

@@ -95,7 +95,7 @@ bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
 
 // Replies wait here while a client does not read them, up to this much; a client
 // that lets more pile up is dropped, so it never holds the program's thread.
-constexpr std::size_t kMaxQueuedReplies = 4 * kMaxPayload;
+constexpr std::size_t kMaxQueuedReplies = std::size_t{4} * kMaxPayload;
 
 // With no descriptor left for a new connection, the listening socket is left
 // alone this long: polled, it would be ready again at once, for ever.

@@ -167,13 +167,13 @@ int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
     int ready = ::poll(polled.data(), polled.size(), pollTimeout);
     // EINTR: a signal arrived; the caller looks at the queue again.
     for (std::size_t i = 0; i < extra.size(); ++i) {
-        extra[i].revents = ready > 0 ? polled[ids.size() + i].revents : 0;
+        extra[i].revents = ready > 0 ? polled[ids.size() + i].revents : short{0};
     }
     int ran = 0;
     if (hooked) {
         const std::size_t hookStart = ids.size() + extra.size();
         for (std::size_t i = 0; i < hookDescriptors.size(); ++i) {
-            hookDescriptors[i].revents = ready > 0 ? polled[hookStart + i].revents : 0;
+            hookDescriptors[i].revents = ready > 0 ? polled[hookStart + i].revents : short{0};
         }
         ran += hook.dispatch(hookDescriptors);
     }

@@ -90,7 +90,9 @@
     X(bool, ViewWindow, (HWND window, WindowView & view), (window, view))                          \
     X(std::vector<WindowView>, ViewWindows, (), ())
 
-// One pointer member per call of a list.
+// One pointer member per call of a list. `parameters` is a parenthesised parameter
+// list and `result` a type, neither of which may be put in parentheses again.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define SWIPETYPE_SERVICE_POINTER(result, name, parameters, arguments) result(*name) parameters;
 
 namespace platform {

@@ -303,7 +303,8 @@ void HiveFile::RemoveStaleTemporaries() const {
     while (dirent* entry = ::readdir(directory)) {
         std::string name = entry->d_name;
         if (name.starts_with(prefix) && name.size() == prefix.size() + 6) {
-            ::unlink((folder + "/" + name).c_str());
+            std::string path = folder;
+            ::unlink(path.append("/").append(name).c_str());
         }
     }
     ::closedir(directory);

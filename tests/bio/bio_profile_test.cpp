@@ -1,4 +1,5 @@
 // The modem profile: the template, field positions, and the four accessors.
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -47,8 +48,9 @@ TEST_F(ProfileTest, FreshPortHasTheTemplateAtItsPositions) {
     for (int index = 0; index < 8; index++) {
         EXPECT_EQ(bio_get_modemvalue(id, index), kValues[index]);
         // Four bytes each from position 0, least significant first.
-        EXPECT_EQ(base[index * 4], kValues[index] & 0xFF);
-        EXPECT_EQ(base[index * 4 + 1], (kValues[index] >> 8) & 0xFF);
+        const auto* value = base + static_cast<std::ptrdiff_t>(index) * 4;
+        EXPECT_EQ(value[0], kValues[index] & 0xFF);
+        EXPECT_EQ(value[1], (kValues[index] >> 8) & 0xFF);
     }
     EXPECT_EQ(sizeof(ModemProfile), 300u);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 
 #include "host/options.h"
 
@@ -9,7 +10,8 @@ namespace {
 using host::ParseHostOptions;
 
 host::Environment Env(std::map<std::string, std::string> variables = {}) {
-    return [variables](const std::string& name) -> std::optional<std::string> {
+    return [variables =
+                std::move(variables)](const std::string& name) -> std::optional<std::string> {
         auto found = variables.find(name);
         return found != variables.end() ? std::optional<std::string>(found->second) : std::nullopt;
     };

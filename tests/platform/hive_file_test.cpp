@@ -58,7 +58,7 @@ std::vector<BYTE> Query(LPCWSTR path, LPCWSTR name, DWORD* type = nullptr) {
     return result == ERROR_SUCCESS ? std::vector<BYTE>(buffer, buffer + size) : std::vector<BYTE>{};
 }
 
-LONG SetText(LPCWSTR name, std::u16string text) {
+LONG SetText(LPCWSTR name, const std::u16string& text) {
     HKEY key = nullptr;
     LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, nullptr, 0,
                                   0, nullptr, &key, nullptr);

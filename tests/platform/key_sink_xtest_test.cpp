@@ -39,7 +39,8 @@ std::u32string Wide(const std::u16string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char16_t unit = text[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            wide += 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[++i] - 0xDC00);
+            wide += static_cast<char32_t>(0x10000 + ((char32_t{unit} - 0xD800) << 10) +
+                                          (text[++i] - 0xDC00));
         } else {
             wide += unit;
         }

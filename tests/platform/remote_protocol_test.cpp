@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <random>
 
 #include "platform/ipc/remote_protocol.h"
@@ -49,7 +50,8 @@ TEST(RemoteProtocolTest, RefusesTruncatedTrailingAndOutOfRangeInput) {
     for (const Request& request : SampleRequests()) {
         std::vector<std::uint8_t> bytes = EncodeRequest(request);
         for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-            std::vector<std::uint8_t> truncated(bytes.begin(), bytes.begin() + cut);
+            std::vector<std::uint8_t> truncated(bytes.begin(),
+                                                bytes.begin() + static_cast<std::ptrdiff_t>(cut));
             ASSERT_FALSE(DecodeRequest(truncated)) << "cut at " << cut;
         }
         bytes.push_back(0);
@@ -99,7 +101,7 @@ TEST(RemoteProtocolTest, RandomizedPayloadsNeverCrashTheDecoder) {
             }
         } else {
             bytes = seeds[random() % seeds.size()];
-            for (int flips = 1 + random() % 4; flips > 0; --flips) {
+            for (auto flips = 1 + random() % 4; flips > 0; --flips) {
                 bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
             }
             if (random() % 3 == 0) {

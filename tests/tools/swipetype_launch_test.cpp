@@ -53,6 +53,7 @@ RunResult RunLauncher(std::vector<std::string> arguments,
         }
         arguments.insert(arguments.begin(), SWIPETYPE_LAUNCH_PATH);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (std::string& argument : arguments) {
             argv.push_back(argument.data());
         }

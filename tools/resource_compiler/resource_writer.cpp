@@ -176,7 +176,8 @@ bool AddIcon(const IconResource& icon, const std::string& baseDirectory,
     directory.Word(1); // an icon, not a cursor
     directory.Word(static_cast<std::uint16_t>(icon.files.size()));
     for (const std::string& file : icon.files) {
-        std::string path = baseDirectory + "/" + file;
+        std::string path = baseDirectory;
+        path.append("/").append(file);
         std::vector<std::uint8_t> png;
         PngInfo info;
         std::string why;

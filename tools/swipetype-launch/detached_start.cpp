@@ -26,13 +26,14 @@ MergedEnvironment(const std::vector<std::pair<std::string, std::string>>& extra)
         }
     }
     for (const auto& [name, value] : extra) {
-        merged.push_back(name + "=" + value);
+        merged.push_back(std::string(name).append("=").append(value));
     }
     return merged;
 }
 
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
     for (std::string& text : strings) {
         pointers.push_back(text.data());
     }

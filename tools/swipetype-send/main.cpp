@@ -25,7 +25,8 @@ int Fail(int status, const std::string& line) {
 int FailCall(const send_tool::Command& command, const std::string& line) {
     if (platform::RemoteCallTimedOut()) {
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%g", command.timeout.count() / 1000.0);
+        std::snprintf(seconds, sizeof seconds, "%g",
+                      static_cast<double>(command.timeout.count()) / 1000.0);
         return Fail(kNotFound, std::string("swipetype-send: no answer within ") + seconds +
                                    " s (a modal dialog of the program, such as About, answers "
                                    "when it closes; --window reaches it)");

@@ -451,7 +451,7 @@ bool ModemMode::ExecuteOne(Session& session, std::string_view commands, std::siz
         return Register(session, commands, at);
     }
     if (command == '&') {
-        char what = at < commands.size() ? commands[at++] : 0;
+        char what = at < commands.size() ? commands[at++] : '\0';
         what = static_cast<char>(what >= 'a' && what <= 'z' ? what - 'a' + 'A' : what);
         unsigned value = Number(commands, at);
         if (what == 'F' && value == 0) {
