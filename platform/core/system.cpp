@@ -7,6 +7,7 @@
 
 #include "platform/core/beep.h"
 #include "platform/core/event_log.h"
+#include "platform/core/fd_io.h"
 #include "platform/core/recorder.h"
 
 namespace {
@@ -22,29 +23,12 @@ std::function<void(UINT)>& BeepHandler() {
     return handler;
 }
 
-// Writes everything; false with errno set when the file takes no more.
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            errno = n == 0 ? ENOSPC : errno;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Debug lines go to standard error, which may be a closed pipe (the terminal or
 // the program reading it went away). The line is then dropped, and the event log,
 // where it still goes, says once why standard error has none.
 void WriteToStandardError(const std::string& line) {
     static bool failing = false;
-    if (WriteAll(STDERR_FILENO, line)) {
+    if (platform::WriteAll(STDERR_FILENO, line)) {
         failing = false;
     } else if (!failing) {
         failing = true;
