@@ -84,29 +84,38 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     }
 }
 
-int iswctype(WCHAR character, WORD classMask) {
-    // Digits and hexadecimal digits are the ASCII ones, which is all the escape
-    // machine asks about; the other classes cover ASCII and Latin-1, the range the
-    // device's narrow text maps into.
-    char32_t c = character;
-    WORD classes = 0;
+namespace {
+
+// Letters of ASCII and Latin-1; the ordinal and micro signs count as lower case.
+WORD LetterClasses(char32_t c) {
     bool isUpper = (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
-    bool isLower = (c >= u'a' && c <= u'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+    bool isLower = (c >= u'a' && c <= u'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) || c == 0xAA ||
+                   c == 0xB5 || c == 0xBA;
+    WORD classes = 0;
     if (isUpper) {
         classes |= _UPPER | _ALPHA;
     }
     if (isLower) {
         classes |= _LOWER | _ALPHA;
     }
-    if (c == 0xAA || c == 0xB5 || c == 0xBA) {
-        classes |= _LOWER | _ALPHA;
-    }
+    return classes;
+}
+
+// Digits and hexadecimal digits: the ASCII ones.
+WORD DigitClasses(char32_t c) {
+    WORD classes = 0;
     if (c >= u'0' && c <= u'9') {
         classes |= _DIGIT | _HEX;
     }
     if ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')) {
         classes |= _HEX;
     }
+    return classes;
+}
+
+// White space, blanks and control characters.
+WORD LayoutClasses(char32_t c) {
+    WORD classes = 0;
     if (c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0xA0) {
         classes |= _SPACE;
     }
@@ -116,6 +125,17 @@ int iswctype(WCHAR character, WORD classMask) {
     if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
         classes |= _CONTROL;
     }
+    return classes;
+}
+
+} // namespace
+
+int iswctype(WCHAR character, WORD classMask) {
+    // Digits and hexadecimal digits are the ASCII ones, which is all the escape
+    // machine asks about; the other classes cover ASCII and Latin-1, the range the
+    // device's narrow text maps into.
+    char32_t c = character;
+    WORD classes = LetterClasses(c) | DigitClasses(c) | LayoutClasses(c);
     bool printable = c > 0x20 && c < 0x7F;
     bool latinPunct = c >= 0xA1 && c <= 0xBF && c != 0xAA && c != 0xB5 && c != 0xBA;
     if ((printable && !(classes & (_ALPHA | _DIGIT))) || latinPunct || c == 0xD7 || c == 0xF7) {
