@@ -1,5 +1,6 @@
 #include "platform/core/event_log.h"
 
+#include "platform/core/fd_io.h"
 #include "platform/core/unicode.h"
 
 #include <cerrno>
@@ -38,18 +39,10 @@ void SayOnStandardError(const std::string& text) {
 // False when the line did not all reach the file.
 bool WriteLine(EventLog& log, const std::string& line) {
     std::size_t done = 0;
-    int error = 0;
-    while (done < line.size() && error == 0) {
-        ssize_t written = ::write(log.fd, line.data() + done, line.size() - done);
-        if (written > 0) {
-            done += static_cast<std::size_t>(written);
-        } else if (written == 0 || errno != EINTR) {
-            error = written == 0 ? ENOSPC : errno;
-        }
-    }
-    if (error == 0) {
+    if (WriteAll(log.fd, line, &done)) {
         return true;
     }
+    int error = errno;
     log.lineCut = log.lineCut || done > 0;
     if (log.lost++ == 0) {
         SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +

@@ -123,6 +123,39 @@ std::u16string FormatOne(char16_t conversion, const Spec& spec, va_list& args) {
     return piece;
 }
 
+// A width or precision, held at 10000 so that a long run of digits cannot
+// overflow; p is left after its digits.
+int ParseCount(const WCHAR*& p) {
+    int count = 0;
+    for (; *p >= u'0' && *p <= u'9'; ++p) {
+        count = count < 10000 ? count * 10 + (*p - u'0') : count;
+    }
+    return count;
+}
+
+// The flags, width, precision and size after a '%'; p is left on the
+// conversion letter.
+Spec ParseSpec(const WCHAR*& p) {
+    Spec spec;
+    for (; *p == u'-' || *p == u'0'; ++p) {
+        if (*p == u'-') {
+            spec.leftAlign = true;
+        } else {
+            spec.zeroPad = true;
+        }
+    }
+    spec.width = ParseCount(p);
+    if (*p == u'.') {
+        ++p;
+        spec.precision = ParseCount(p);
+    }
+    if (*p == u'l' || *p == u'h') {
+        spec.size = static_cast<char>(*p);
+        ++p;
+    }
+    return spec;
+}
+
 } // namespace
 
 int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list arguments) {
@@ -142,30 +175,7 @@ int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list arguments) {
             out += u'%';
             continue;
         }
-        Spec spec;
-        for (;; ++p) {
-            if (*p == u'-') {
-                spec.leftAlign = true;
-            } else if (*p == u'0') {
-                spec.zeroPad = true;
-            } else {
-                break;
-            }
-        }
-        for (; *p >= u'0' && *p <= u'9'; ++p) {
-            spec.width = spec.width < 10000 ? spec.width * 10 + (*p - u'0') : spec.width;
-        }
-        if (*p == u'.') {
-            spec.precision = 0;
-            for (++p; *p >= u'0' && *p <= u'9'; ++p) {
-                spec.precision =
-                    spec.precision < 10000 ? spec.precision * 10 + (*p - u'0') : spec.precision;
-            }
-        }
-        if (*p == u'l' || *p == u'h') {
-            spec.size = static_cast<char>(*p);
-            ++p;
-        }
+        Spec spec = ParseSpec(p);
         if (*p == u'\0') {
             break;
         }

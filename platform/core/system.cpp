@@ -7,6 +7,7 @@
 
 #include "platform/core/beep.h"
 #include "platform/core/event_log.h"
+#include "platform/core/fd_io.h"
 #include "platform/core/recorder.h"
 
 namespace {
@@ -22,29 +23,12 @@ std::function<void(UINT)>& BeepHandler() {
     return handler;
 }
 
-// Writes everything; false with errno set when the file takes no more.
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            errno = n == 0 ? ENOSPC : errno;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Debug lines go to standard error, which may be a closed pipe (the terminal or
 // the program reading it went away). The line is then dropped, and the event log,
 // where it still goes, says once why standard error has none.
 void WriteToStandardError(const std::string& line) {
     static bool failing = false;
-    if (WriteAll(STDERR_FILENO, line)) {
+    if (platform::WriteAll(STDERR_FILENO, line)) {
         failing = false;
     } else if (!failing) {
         failing = true;
@@ -102,18 +86,24 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
 
 namespace {
 
-// Letters and digits: ASCII and Latin-1 letters (the ordinal indicators and the
-// micro sign count as lower case), ASCII digits and hexadecimal digits.
-WORD LetterAndDigitClasses(char32_t c) {
-    WORD classes = 0;
+// Letters of ASCII and Latin-1; the ordinal and micro signs count as lower case.
+WORD LetterClasses(char32_t c) {
     bool isUpper = (c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
-    bool isLower = (c >= u'a' && c <= u'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+    bool isLower = (c >= u'a' && c <= u'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) || c == 0xAA ||
+                   c == 0xB5 || c == 0xBA;
+    WORD classes = 0;
     if (isUpper) {
         classes |= _UPPER | _ALPHA;
     }
-    if (isLower || c == 0xAA || c == 0xB5 || c == 0xBA) {
+    if (isLower) {
         classes |= _LOWER | _ALPHA;
     }
+    return classes;
+}
+
+// Digits and hexadecimal digits: the ASCII ones.
+WORD DigitClasses(char32_t c) {
+    WORD classes = 0;
     if (c >= u'0' && c <= u'9') {
         classes |= _DIGIT | _HEX;
     }
@@ -123,9 +113,8 @@ WORD LetterAndDigitClasses(char32_t c) {
     return classes;
 }
 
-// White space, control characters, and punctuation: every other printable
-// character, given the letter and digit classes of `c`.
-WORD SpacingAndPunctuationClasses(char32_t c, WORD letterAndDigit) {
+// White space, blanks and control characters.
+WORD LayoutClasses(char32_t c) {
     WORD classes = 0;
     if (c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0xA0) {
         classes |= _SPACE;
@@ -135,12 +124,6 @@ WORD SpacingAndPunctuationClasses(char32_t c, WORD letterAndDigit) {
     }
     if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
         classes |= _CONTROL;
-    }
-    bool printable = c > 0x20 && c < 0x7F;
-    bool latinPunct = c >= 0xA1 && c <= 0xBF && c != 0xAA && c != 0xB5 && c != 0xBA;
-    if ((printable && !(letterAndDigit & (_ALPHA | _DIGIT))) || latinPunct || c == 0xD7 ||
-        c == 0xF7) {
-        classes |= _PUNCT;
     }
     return classes;
 }
@@ -152,7 +135,11 @@ int iswctype(WCHAR character, WORD classMask) {
     // machine asks about; the other classes cover ASCII and Latin-1, the range the
     // device's narrow text maps into.
     char32_t c = character;
-    WORD letterAndDigit = LetterAndDigitClasses(c);
-    WORD classes = letterAndDigit | SpacingAndPunctuationClasses(c, letterAndDigit);
+    WORD classes = LetterClasses(c) | DigitClasses(c) | LayoutClasses(c);
+    bool printable = c > 0x20 && c < 0x7F;
+    bool latinPunct = c >= 0xA1 && c <= 0xBF && c != 0xAA && c != 0xB5 && c != 0xBA;
+    if ((printable && !(classes & (_ALPHA | _DIGIT))) || latinPunct || c == 0xD7 || c == 0xF7) {
+        classes |= _PUNCT;
+    }
     return (classes & classMask) != 0 ? 1 : 0;
 }

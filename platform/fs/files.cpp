@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/program_path.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
@@ -15,21 +16,6 @@
 namespace {
 
 constexpr mode_t kDeviceFileMode = 0644;
-
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-    case ENOENT:
-        return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case ENAMETOOLONG:
-        return ERROR_INVALID_NAME;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_ACCESS_DENIED; // EACCES, EPERM, EISDIR, EROFS, EBUSY
-    }
-}
 
 int ErrnoFromError(LONG error) {
     switch (error) {
@@ -108,7 +94,7 @@ BOOL DeleteFileW(LPCWSTR path) {
         return FALSE;
     }
     if (::unlink(hostPath.c_str()) != 0) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(platform::Win32ErrorFromErrno(errno));
         return FALSE;
     }
     return TRUE;

@@ -278,6 +278,70 @@ void StopGtkFrontEnd() {
 
 namespace gtk_front_end {
 
+namespace {
+
+// GTK's type tests expand to several branches each; one function holds them.
+bool IsA(GtkWidget* widget, GType type) {
+    return G_TYPE_CHECK_INSTANCE_TYPE(widget, type);
+}
+
+// What a control shows as text: a window's title, an entry's or a label's text,
+// a button's caption.
+std::string ShownText(GtkWidget* control) {
+    if (IsA(control, GTK_TYPE_WINDOW)) {
+        const char* title = gtk_window_get_title(GTK_WINDOW(control));
+        return title != nullptr ? title : "";
+    }
+    if (IsA(control, GTK_TYPE_ENTRY)) {
+        return gtk_entry_get_text(GTK_ENTRY(control));
+    }
+    if (IsA(control, GTK_TYPE_LABEL)) {
+        return gtk_label_get_text(GTK_LABEL(control));
+    }
+    if (IsA(control, GTK_TYPE_BUTTON)) {
+        GtkWidget* child = gtk_bin_get_child(GTK_BIN(control));
+        return child != nullptr && IsA(child, GTK_TYPE_LABEL) ? gtk_label_get_text(GTK_LABEL(child))
+                                                              : "";
+    }
+    return "";
+}
+
+// Where the measured widget is on the X screen, once it is realized; for a
+// top-level window also its X window.
+void MeasureOnScreen(const Mirror& mirror, GtkWidget* measured, const GtkAllocation& allocation,
+                     ShownWidget& shown) {
+    GtkWidget* top = gtk_widget_get_toplevel(mirror.outer);
+    GdkWindow* topWindow = gtk_widget_get_window(top);
+    if (topWindow == nullptr || !gtk_widget_get_realized(measured)) {
+        return;
+    }
+    int originX = 0;
+    int originY = 0;
+    gdk_window_get_origin(topWindow, &originX, &originY);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(measured, top, 0, 0, &x, &y);
+    shown.screen = {originX + x, originY + y, originX + x + allocation.width,
+                    originY + y + allocation.height};
+    if (mirror.kind == WidgetKind::TopLevel) {
+        shown.xWindow = gdk_x11_window_get_xid(topWindow);
+    }
+}
+
+// Where a control sits in its parent's client area.
+void MeasureInParent(const Mirror& mirror, const GtkAllocation& allocation, ShownWidget& shown) {
+    GtkWidget* parent = gtk_widget_get_parent(mirror.outer);
+    if (parent == nullptr || !GTK_IS_FIXED(parent)) {
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(mirror.outer, parent, 0, 0, &x, &y);
+    shown.inParent = {x, y, x + allocation.width, y + allocation.height};
+}
+
+} // namespace
+
 bool InspectWidget(HWND window, ShownWidget& shown) {
     const Mirror* mirror = WindowMirror::Instance().Find(window);
     if (mirror == nullptr || mirror->outer == nullptr) {
@@ -292,44 +356,13 @@ bool InspectWidget(HWND window, ShownWidget& shown) {
         shown.active = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(control));
     }
     shown.hasFocus = gtk_widget_is_focus(control);
-    if (GTK_IS_WINDOW(control)) {
-        const char* title = gtk_window_get_title(GTK_WINDOW(control));
-        shown.text = title != nullptr ? title : "";
-    } else if (GTK_IS_ENTRY(control)) {
-        shown.text = gtk_entry_get_text(GTK_ENTRY(control));
-    } else if (GTK_IS_LABEL(control)) {
-        shown.text = gtk_label_get_text(GTK_LABEL(control));
-    } else if (GTK_IS_BUTTON(control)) {
-        GtkWidget* child = gtk_bin_get_child(GTK_BIN(control));
-        shown.text =
-            child != nullptr && GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child)) : "";
-    }
-    GtkWidget* top = gtk_widget_get_toplevel(mirror->outer);
-    GdkWindow* topWindow = gtk_widget_get_window(top);
+    shown.text = ShownText(control);
     // For a top-level window, its client area; for others, the widget itself.
     GtkWidget* measured = mirror->kind == WidgetKind::TopLevel ? mirror->fixed : mirror->outer;
     GtkAllocation allocation{};
     gtk_widget_get_allocation(measured, &allocation);
-    if (topWindow != nullptr && gtk_widget_get_realized(measured)) {
-        int originX = 0;
-        int originY = 0;
-        gdk_window_get_origin(topWindow, &originX, &originY);
-        int x = 0;
-        int y = 0;
-        gtk_widget_translate_coordinates(measured, top, 0, 0, &x, &y);
-        shown.screen = {originX + x, originY + y, originX + x + allocation.width,
-                        originY + y + allocation.height};
-        if (mirror->kind == WidgetKind::TopLevel) {
-            shown.xWindow = gdk_x11_window_get_xid(topWindow);
-        }
-    }
-    GtkWidget* parent = gtk_widget_get_parent(mirror->outer);
-    if (parent != nullptr && GTK_IS_FIXED(parent)) {
-        int x = 0;
-        int y = 0;
-        gtk_widget_translate_coordinates(mirror->outer, parent, 0, 0, &x, &y);
-        shown.inParent = {x, y, x + allocation.width, y + allocation.height};
-    }
+    MeasureOnScreen(*mirror, measured, allocation, shown);
+    MeasureInParent(*mirror, allocation, shown);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/fd_io.h"
 #include "platform/core/lock_file.h"
 #include "platform/core/system.h"
 #include "platform/windowing/message_loop.h"
@@ -72,26 +73,8 @@ int ConnectTo(const std::string& path) {
     return fd;
 }
 
-// Writes everything, waiting while the socket is full; false on error.
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd wait{fd, POLLOUT, 0};
-            if (::poll(&wait, 1, 5000) <= 0) {
-                return false;
-            }
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
+// A request waits this long for room on a full socket before it gives up.
+constexpr std::chrono::milliseconds kWaitWhileFull{5000};
 
 // Replies wait here while a client does not read them, up to this much; a client
 // that lets more pile up is dropped, so it never holds the program's thread.
@@ -268,14 +251,13 @@ class SocketServer final : public Server {
     // Sends what the socket takes now, without waiting; false when it failed.
     static bool SendReplies(int fd, std::vector<std::uint8_t>& replies) {
         while (!replies.empty()) {
-            ssize_t n = ::send(fd, replies.data(), replies.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                replies.erase(replies.begin(), replies.begin() + n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
+            ssize_t n = RetryOnInterrupt([&] {
+                return ::send(fd, replies.data(), replies.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            });
+            if (n <= 0) {
                 return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
             }
+            replies.erase(replies.begin(), replies.begin() + n);
         }
         return true;
     }
@@ -378,7 +360,7 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
     bool ignored = false;
     bool& late = timedOut != nullptr ? *timedOut : ignored;
     late = false;
-    if (!WriteAll(fd_, Frame(EncodeRequest(request)))) {
+    if (!SendAll(fd_, Frame(EncodeRequest(request)), kWaitWhileFull)) {
         return std::nullopt;
     }
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -412,11 +394,8 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
             return std::nullopt;
         }
         std::uint8_t chunk[4096];
-        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        ssize_t n = RetryOnInterrupt([&] { return ::recv(fd_, chunk, sizeof chunk, 0); });
         if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
             return std::nullopt;
         }
         buffer.insert(buffer.end(), chunk, chunk + n);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/core/event_log.h"
+#include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/keyboard/keyboard.h"
 
@@ -61,23 +62,14 @@ class TextKeySink final : public KeySink {
     // A reader of standard output that went away (the end of a pipe) or a full
     // disk drops what is typed; that is said once, until writing works again.
     bool Write(std::u16string_view text) {
-        std::string bytes = Utf16ToUtf8(text);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
+        if (!WriteAll(fd_, Utf16ToUtf8(text))) {
+            if (!failing_) {
+                failing_ = true;
+                NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "
+                             u"are dropped",
+                             std::strerror(errno));
             }
-            if (n <= 0) {
-                if (!failing_) {
-                    failing_ = true;
-                    NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "
-                                 u"are dropped",
-                                 std::strerror(n < 0 ? errno : ENOSPC));
-                }
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+            return false;
         }
         failing_ = false;
         return true;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/fd_io.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 
@@ -64,39 +65,6 @@ std::string UtcStamp() {
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
     return text;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Reads a whole file; false with errno set on failure.
-bool ReadAll(int fd, std::string& bytes) {
-    char chunk[65536];
-    while (true) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
 }
 
 // Renames without replacing anything that already has the new name.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/fd_io.h"
 #include "platform/fs/device_root.h"
 
 namespace platform {
@@ -54,8 +55,7 @@ bool WriteWhole(const std::string& file, const std::string& text, std::string& e
         error = "cannot write " + file + ": " + std::strerror(errno);
         return false;
     }
-    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                   ::fsync(fd) == 0;
+    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
     int writeError = errno;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {

@@ -177,6 +177,9 @@ TEST_F(DeviceFiles, DeleteFileReportsWhatWentWrong) {
     SetLastError(0);
     EXPECT_FALSE(DeleteFileW(u"\\Application\\Startup\\Swipetype.RUN"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    test_support::WriteFile(root_.Fs("Application/Startup/Plain"), "x");
+    EXPECT_FALSE(DeleteFileW(u"\\Application\\Startup\\Plain\\Inside"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(DeleteFileW(u"\\Application\\Startup"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(DeleteFileW(u"\\..\\registry"));

@@ -204,10 +204,16 @@ TEST_F(SerialTtyTest, OpenFailuresSayWhy) {
         CreateFileW(u"COM6:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
         INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    // A device path through a plain file: for the port's caller, no such port.
+    platform::SetPortPath(6, std::string(name) + "/inside");
+    EXPECT_EQ(
+        CreateFileW(u"COM6:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     std::remove(name);
 
     const auto& lines = platform::Recorded().debugLines;
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], u"COM6: cannot open /nonexistent/serial-device: No such file or directory");
     EXPECT_NE(lines[1].find(u"not a terminal device"), std::u16string::npos);
 }

@@ -1,6 +1,10 @@
 #include "script_parser.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "constants.h"
 #include "platform/windowing/dialogs.h"
@@ -42,6 +46,7 @@ class Parser {
     bool ParseIcon(Script& script);
     bool ParseMenu(Script& script);
     bool ParseMenuItems(std::vector<MenuItem>& items);
+    bool ParseMenuCommand(MenuItem& item);
     bool ParseMenuBar(Script& script);
     bool ParseAccelerators(Script& script);
     bool ParseDialog(Script& script);
@@ -173,6 +178,27 @@ bool Parser::ParseIcon(Script& script) {
     return true;
 }
 
+// An item's command id, text and, unless the next item or the end follows, its flags.
+bool Parser::ParseMenuCommand(MenuItem& item) {
+    auto command = Id("command id");
+    auto text = command ? Text() : std::nullopt;
+    if (!text) {
+        return false;
+    }
+    item.command = *command;
+    item.text = *text;
+    if (Peek().kind != TokenKind::Name || PeekName("end") || PeekName("item") ||
+        PeekName("popup") || PeekName("separator")) {
+        return true;
+    }
+    auto flags = Flags();
+    if (!flags) {
+        return false;
+    }
+    item.flags = static_cast<std::uint16_t>(*flags);
+    return true;
+}
+
 bool Parser::ParseMenuItems(std::vector<MenuItem>& items) {
     while (!PeekName("end")) {
         MenuItem item;
@@ -189,20 +215,8 @@ bool Parser::ParseMenuItems(std::vector<MenuItem>& items) {
             }
         } else if (PeekName("item")) {
             Next();
-            auto command = Id("command id");
-            auto text = command ? Text() : std::nullopt;
-            if (!text) {
+            if (!ParseMenuCommand(item)) {
                 return false;
-            }
-            item.command = *command;
-            item.text = *text;
-            if (Peek().kind == TokenKind::Name && !PeekName("end") && !PeekName("item") &&
-                !PeekName("popup") && !PeekName("separator")) {
-                auto flags = Flags();
-                if (!flags) {
-                    return false;
-                }
-                item.flags = static_cast<std::uint16_t>(*flags);
             }
         } else if (PeekName("separator")) {
             Next();
@@ -418,19 +432,27 @@ bool Parser::ParseDialog(Script& script) {
 }
 
 bool Parser::Parse(Script& script) {
+    // The reader of each kind of resource, by the word that starts it.
+    using Reader = bool (Parser::*)(Script&);
+    static const std::pair<std::string_view, Reader> kReaders[] = {
+        {"string", &Parser::ParseString},
+        {"icon", &Parser::ParseIcon},
+        {"menu", &Parser::ParseMenu},
+        {"menubar", &Parser::ParseMenuBar},
+        {"accelerators", &Parser::ParseAccelerators},
+        {"dialog", &Parser::ParseDialog},
+    };
     while (Peek().kind != TokenKind::End) {
         if (Peek().kind != TokenKind::Name) {
             return Fail("expected a resource kind");
         }
         std::string kind = Next().text;
-        bool ok = kind == "string"         ? ParseString(script)
-                  : kind == "icon"         ? ParseIcon(script)
-                  : kind == "menu"         ? ParseMenu(script)
-                  : kind == "menubar"      ? ParseMenuBar(script)
-                  : kind == "accelerators" ? ParseAccelerators(script)
-                  : kind == "dialog"       ? ParseDialog(script)
-                                           : Fail("unknown resource kind '" + kind + "'");
-        if (!ok) {
+        const auto* reader = std::find_if(std::begin(kReaders), std::end(kReaders),
+                                          [&](const auto& entry) { return entry.first == kind; });
+        if (reader == std::end(kReaders)) {
+            return Fail("unknown resource kind '" + kind + "'");
+        }
+        if (!(this->*reader->second)(script)) {
             return false;
         }
     }

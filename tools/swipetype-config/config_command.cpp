@@ -59,6 +59,25 @@ bool ParsePortName(const std::string& text, int& number) {
     return error == std::errc() && end == name.data() + name.size() && number >= 1 && number <= 255;
 }
 
+// The setting get and set name, and the value set gives it.
+std::string ParseSettingWords(const std::vector<std::string>& words, Command& command) {
+    const setting_catalog::Setting* setting = setting_catalog::FindSetting(words[1]);
+    if (setting == nullptr) {
+        return Fail(setting_catalog::UnknownSettingLine(words[1]));
+    }
+    command.name = setting->name;
+    if (command.action != Action::Set) {
+        return "";
+    }
+    std::string error;
+    std::optional<std::string> value = setting_catalog::ParseValue(*setting, words[2], error);
+    if (!value) {
+        return Fail(error);
+    }
+    command.value = *value;
+    return "";
+}
+
 // The words after the options: the action and what it takes.
 std::string ParseAction(const std::vector<std::string>& words, Command& command) {
     struct Shape {
@@ -87,23 +106,7 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
             command.path = portWithPath ? std::optional<std::string>(words[2]) : std::nullopt;
             return "";
         }
-        if (shape.count >= 2) {
-            const setting_catalog::Setting* setting = setting_catalog::FindSetting(words[1]);
-            if (setting == nullptr) {
-                return Fail(setting_catalog::UnknownSettingLine(words[1]));
-            }
-            command.name = setting->name;
-            std::string error;
-            if (shape.action == Action::Set) {
-                std::optional<std::string> value =
-                    setting_catalog::ParseValue(*setting, words[2], error);
-                if (!value) {
-                    return Fail(error);
-                }
-                command.value = *value;
-            }
-        }
-        return "";
+        return shape.count >= 2 ? ParseSettingWords(words, command) : "";
     }
     return Fail("unknown action '" + words[0] + "'; give list, get, set, reset or port");
 }

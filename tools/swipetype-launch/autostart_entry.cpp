@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/core/fd_io.h"
+
 namespace launcher {
 namespace {
 
@@ -50,9 +52,7 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool written = ::fchmod(fd, 0644) == 0 &&
-                   ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                   ::fsync(fd) == 0;
+    bool written = ::fchmod(fd, 0644) == 0 && platform::WriteAll(fd, text) && ::fsync(fd) == 0;
     int writeError = errno;
     written = ::close(fd) == 0 && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {

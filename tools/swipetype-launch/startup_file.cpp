@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
@@ -40,24 +41,12 @@ int OpenTrusted(const std::string& path, std::string& reason) {
     return -1;
 }
 
+// Reads one byte more than a startup file may hold, to tell one that is larger.
 bool ReadSmallFile(int fd, std::string& bytes) {
-    char buffer[kMaximumSize + 1];
-    std::size_t total = 0;
-    while (total < sizeof buffer) {
-        ssize_t n = ::read(fd, buffer + total, sizeof buffer - total);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(n);
+    if (!platform::ReadAll(fd, bytes, kMaximumSize + 1)) {
+        return false;
     }
-    bytes.assign(buffer, total);
-    if (total > kMaximumSize) {
+    if (bytes.size() > kMaximumSize) {
         errno = EFBIG; // it grew since it was checked
         return false;
     }

@@ -6,6 +6,9 @@
 #include <limits>
 #include <utility>
 
+#include "app/private_messages.h"
+#include "platform/windowing/window.h"
+
 namespace send_tool {
 namespace {
 
@@ -42,10 +45,16 @@ Examples: swipetype-send --control 1003 BM_CLICK   (clicks "Enable")
 )";
 
 const std::pair<const char*, unsigned> kMessages[] = {
-    {"WM_COMMAND", 0x0111},     {"WM_CLOSE", 0x0010},      {"WM_SIZE", 0x0005},
-    {"WM_SETTEXT", 0x000C},     {"WM_GETTEXT", 0x000D},    {"BM_CLICK", 0x00F5},
-    {"BM_GETCHECK", 0x00F0},    {"UM_SHOW_OPTIONS", 1794}, {"UM_TRAY_NOTIFY", 1801},
-    {"UM_POPUP_COMMAND", 1802},
+    {"WM_COMMAND", WM_COMMAND},
+    {"WM_CLOSE", WM_CLOSE},
+    {"WM_SIZE", WM_SIZE},
+    {"WM_SETTEXT", WM_SETTEXT},
+    {"WM_GETTEXT", WM_GETTEXT},
+    {"BM_CLICK", BM_CLICK},
+    {"BM_GETCHECK", BM_GETCHECK},
+    {"UM_SHOW_OPTIONS", UM_SHOW_OPTIONS},
+    {"UM_TRAY_NOTIFY", UM_TRAY_NOTIFY},
+    {"UM_POPUP_COMMAND", UM_POPUP_COMMAND},
 };
 
 } // namespace
@@ -98,126 +107,155 @@ std::optional<unsigned> MessageNumber(const std::string& text) {
     return std::nullopt;
 }
 
-ParseResult ParseCommand(const std::vector<std::string>& arguments) {
-    ParseResult result;
+namespace {
+
+// --timeout's seconds, to the nearest millisecond; false with the error said.
+bool ParseTimeout(const std::string& text, ParseResult& result) {
+    double seconds = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+        seconds > 86400) {
+        result.error =
+            "swipetype-send: --timeout wants seconds above 0, up to 86400, not '" + text + "'";
+        return false;
+    }
+    // Never none: a time-out of 0 would not wait.
+    result.command.timeout = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
+    return true;
+}
+
+// An option with a value; false when the value is refused (the error said).
+bool ParseValueOption(const std::string& option, const std::string& text, ParseResult& result) {
     Command& command = result.command;
-    std::size_t i = 0;
-    auto value = [&](const std::string& option, std::string& out) {
-        if (i + 1 >= arguments.size()) {
-            result.error = "swipetype-send: " + option + " needs a value";
+    if (option == "--window") {
+        command.window = text;
+    } else if (option == "--root") {
+        command.root = text;
+    } else if (option == "--timeout") {
+        return ParseTimeout(text, result);
+    } else if (option == "--control") {
+        command.control = ParseNumber<int>(text);
+        if (!command.control) {
+            result.error = "swipetype-send: --control wants a control id, not '" + text + "'";
             return false;
         }
-        out = arguments[++i];
-        return true;
-    };
-    for (; i < arguments.size() && (arguments[i].rfind("--", 0) == 0 || arguments[i] == "-h");
-         ++i) {
-        const std::string& option = arguments[i];
-        std::string text;
+    } else {
+        command.menu = ParseNumber<unsigned>(text);
+        if (!command.menu) {
+            result.error = "swipetype-send: --menu wants a command id, not '" + text + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TakesValue(const std::string& option) {
+    return option == "--window" || option == "--root" || option == "--timeout" ||
+           option == "--control" || option == "--menu";
+}
+
+// Reads the options; next is left on the first operand. False when the command
+// line ends there: an error, --help or --version.
+bool ParseOptions(const std::vector<std::string>& arguments, std::size_t& next,
+                  ParseResult& result) {
+    for (; next < arguments.size() &&
+           (arguments[next].rfind("--", 0) == 0 || arguments[next] == "-h");
+         ++next) {
+        const std::string& option = arguments[next];
         if (option == "--") {
-            ++i;
-            break;
-        } else if (option == "--window") {
-            if (!value(option, text)) {
-                return result;
-            }
-            command.window = text;
-        } else if (option == "--timeout") {
-            double seconds = 0;
-            if (!value(option, text)) {
-                return result;
-            }
-            auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-            if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
-                seconds > 86400) {
-                result.error =
-                    "swipetype-send: --timeout wants seconds above 0, up to 86400, not '" + text +
-                    "'";
-                return result;
-            }
-            // To the nearest millisecond, and never none: a time-out of 0 would not wait.
-            command.timeout =
-                std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
-        } else if (option == "--help" || option == "-h") {
-            command.help = true;
-            return result;
-        } else if (option == "--version") {
-            command.version = true;
-            return result;
-        } else if (option == "--post") {
-            command.post = true;
-        } else if (option == "--root") {
-            if (!value(option, text)) {
-                return result;
-            }
-            command.root = text;
-        } else if (option == "--control") {
-            if (!value(option, text)) {
-                return result;
-            }
-            command.control = ParseNumber<int>(text);
-            if (!command.control) {
-                result.error = "swipetype-send: --control wants a control id, not '" + text + "'";
-                return result;
-            }
-        } else if (option == "--menu") {
-            if (!value(option, text)) {
-                return result;
-            }
-            command.menu = ParseNumber<unsigned>(text);
-            if (!command.menu) {
-                result.error = "swipetype-send: --menu wants a command id, not '" + text + "'";
-                return result;
-            }
-        } else {
+            ++next;
+            return true;
+        }
+        if (option == "--help" || option == "-h") {
+            result.command.help = true;
+            return false;
+        }
+        if (option == "--version") {
+            result.command.version = true;
+            return false;
+        }
+        if (option == "--post") {
+            result.command.post = true;
+        } else if (!TakesValue(option)) {
             result.error = "swipetype-send: unknown option '" + option + "' (see --help)";
-            return result;
+            return false;
+        } else if (next + 1 >= arguments.size()) {
+            result.error = "swipetype-send: " + option + " needs a value";
+            return false;
+        } else if (!ParseValueOption(option, arguments[++next], result)) {
+            return false;
         }
     }
-    std::vector<std::string> rest(arguments.begin() + static_cast<std::ptrdiff_t>(i),
-                                  arguments.end());
-    if (command.menu) {
-        if (!rest.empty() || command.post || command.control || command.window) {
-            result.error = "swipetype-send: --menu takes no message, --post, --window or --control";
-        }
-        return result;
-    }
-    if (rest.empty() || rest.size() > 3) {
-        result.error = "swipetype-send: give a MESSAGE with at most WPARAM and LPARAM (see --help)";
-        return result;
-    }
-    std::optional<unsigned> message = MessageNumber(rest[0]);
-    if (!message) {
-        result.error = "swipetype-send: unknown message '" + rest[0] + "'";
-        return result;
-    }
-    command.message = *message;
-    if (command.message == 0x000D) {
-        command.wParam = 1024; // WM_GETTEXT: room for a whole Settings text
-    }
+    return true;
+}
+
+// WPARAM and then LPARAM, or WM_SETTEXT's text, after the message; false with
+// the error said.
+bool ParseParameters(const std::vector<std::string>& rest, ParseResult& result) {
+    Command& command = result.command;
     if (rest.size() > 1) {
         std::optional<unsigned long long> wParam = ParseNumber<unsigned long long>(rest[1]);
         if (!wParam) {
             result.error = "swipetype-send: WPARAM must be a number, not '" + rest[1] + "'";
-            return result;
+            return false;
         }
         command.wParam = *wParam;
     }
     if (rest.size() > 2) {
-        if (command.message == 0x000C) {
+        if (command.message == WM_SETTEXT) {
             command.text = rest[2];
         } else if (std::optional<long long> lParam = ParseNumber<long long>(rest[2])) {
             command.lParam = *lParam;
         } else {
             result.error = "swipetype-send: LPARAM must be a number, not '" + rest[2] + "'";
-            return result;
+            return false;
         }
     }
-    if (command.message == 0x000C && !command.text) {
+    return true;
+}
+
+// The message and its parameters after the options.
+void ParseMessage(const std::vector<std::string>& rest, ParseResult& result) {
+    Command& command = result.command;
+    if (rest.empty() || rest.size() > 3) {
+        result.error = "swipetype-send: give a MESSAGE with at most WPARAM and LPARAM (see --help)";
+        return;
+    }
+    std::optional<unsigned> message = MessageNumber(rest[0]);
+    if (!message) {
+        result.error = "swipetype-send: unknown message '" + rest[0] + "'";
+        return;
+    }
+    command.message = *message;
+    if (command.message == WM_GETTEXT) {
+        command.wParam = 1024; // room for a whole Settings text
+    }
+    if (!ParseParameters(rest, result)) {
+        return;
+    }
+    if (command.message == WM_SETTEXT && !command.text) {
         command.text = ""; // WM_SETTEXT without TEXT empties the text
     }
-    if (command.post && (command.message == 0x000C || command.message == 0x000D)) {
+    if (command.post && (command.message == WM_SETTEXT || command.message == WM_GETTEXT)) {
         result.error = "swipetype-send: WM_SETTEXT and WM_GETTEXT cannot be posted";
+    }
+}
+
+} // namespace
+
+ParseResult ParseCommand(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    std::size_t next = 0;
+    if (!ParseOptions(arguments, next, result)) {
+        return result;
+    }
+    std::vector<std::string> rest(arguments.begin() + static_cast<std::ptrdiff_t>(next),
+                                  arguments.end());
+    const Command& command = result.command;
+    if (!command.menu) {
+        ParseMessage(rest, result);
+    } else if (!rest.empty() || command.post || command.control || command.window) {
+        result.error = "swipetype-send: --menu takes no message, --post, --window or --control";
     }
     return result;
 }

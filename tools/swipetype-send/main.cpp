@@ -34,6 +34,36 @@ int FailCall(const send_tool::Command& command, const std::string& line) {
     return Fail(kNotFound, line);
 }
 
+// Sends the message and prints its result (WM_GETTEXT's text); false when it
+// was not delivered.
+bool SendAndPrint(HWND target, const send_tool::Command& command) {
+    auto wParam = static_cast<WPARAM>(command.wParam);
+    bool delivered = false;
+    if (command.message == WM_SETTEXT) {
+        std::u16string text = platform::Utf8ToUtf16(*command.text);
+        LRESULT result = platform::SendRemoteMessage(
+            target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &delivered);
+        if (delivered) {
+            std::printf("%lld\n", static_cast<long long>(result));
+        }
+    } else if (command.message == WM_GETTEXT) {
+        std::u16string buffer(static_cast<std::size_t>(wParam) + 1, u'\0');
+        LRESULT length = platform::SendRemoteMessage(
+            target, WM_GETTEXT, wParam, reinterpret_cast<LPARAM>(buffer.data()), &delivered);
+        if (delivered) {
+            buffer.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+            std::printf("%s\n", platform::Utf16ToUtf8(buffer).c_str());
+        }
+    } else {
+        LRESULT result = platform::SendRemoteMessage(
+            target, command.message, wParam, static_cast<LPARAM>(command.lParam), &delivered);
+        if (delivered) {
+            std::printf("%lld\n", static_cast<long long>(result));
+        }
+    }
+    return delivered;
+}
+
 int Run(const send_tool::Command& command) {
     if (command.root) {
         platform::SetDeviceRoot(*command.root);
@@ -72,29 +102,7 @@ int Run(const send_tool::Command& command) {
         }
         return kDelivered;
     }
-    bool delivered = false;
-    if (command.message == WM_SETTEXT) {
-        std::u16string text = platform::Utf8ToUtf16(*command.text);
-        LRESULT result = platform::SendRemoteMessage(
-            target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &delivered);
-        if (delivered) {
-            std::printf("%lld\n", static_cast<long long>(result));
-        }
-    } else if (command.message == WM_GETTEXT) {
-        std::u16string buffer(static_cast<std::size_t>(wParam) + 1, u'\0');
-        LRESULT length = platform::SendRemoteMessage(
-            target, WM_GETTEXT, wParam, reinterpret_cast<LPARAM>(buffer.data()), &delivered);
-        if (delivered) {
-            buffer.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-            std::printf("%s\n", platform::Utf16ToUtf8(buffer).c_str());
-        }
-    } else {
-        LRESULT result = platform::SendRemoteMessage(
-            target, command.message, wParam, static_cast<LPARAM>(command.lParam), &delivered);
-        if (delivered) {
-            std::printf("%lld\n", static_cast<long long>(result));
-        }
-    }
+    bool delivered = SendAndPrint(target, command);
     if (!delivered) {
         return FailCall(command, "swipetype-send: the message was not delivered (the window is "
                                  "gone, or the message cannot cross processes)");

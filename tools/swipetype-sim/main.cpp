@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
@@ -179,27 +180,45 @@ void ServeModeTime(Loop& loop) {
     }
 }
 
+// Waits for a signal, the line, the input or the mode's next time; false (and
+// said) when the wait fails.
+bool WaitForWork(Loop& loop, bool inputOpen, pollfd (&fds)[3]) {
+    int timeout = PollTimeout(loop.mode, !inputOpen && loop.exitAtEnd ? 20 : -1);
+    if (poll(fds, 3, timeout) < 0 && errno != EINTR) {
+        Fail(std::string("poll: ") + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Once the input ended and the simulator is to exit: its status when the program
+// has read everything or the wait for that ran out, nothing while it still reads.
+std::optional<int> DrainedStatus(Loop& loop, std::chrono::steady_clock::time_point inputEnded) {
+    if (loop.session.line.Unread() == 0) {
+        return 0;
+    }
+    if (std::chrono::steady_clock::now() - inputEnded > kDrainLimit) {
+        Fail("the program has not read the last " + std::to_string(loop.session.line.Unread()) +
+             " bytes; giving up");
+        return 1;
+    }
+    return std::nullopt;
+}
+
 int Run(Loop& loop) {
     InputLines lines(loop.mode, loop.session);
     bool inputOpen = true;
     std::chrono::steady_clock::time_point inputEnded;
     for (;;) {
         if (!inputOpen && loop.exitAtEnd) {
-            if (loop.session.line.Unread() == 0) {
-                return 0;
-            }
-            if (std::chrono::steady_clock::now() - inputEnded > kDrainLimit) {
-                Fail("the program has not read the last " +
-                     std::to_string(loop.session.line.Unread()) + " bytes; giving up");
-                return 1;
+            if (std::optional<int> status = DrainedStatus(loop, inputEnded)) {
+                return *status;
             }
         }
         pollfd fds[3] = {{loop.signals, POLLIN, 0},
                          {loop.session.line.MasterFd(), POLLIN, 0},
                          {inputOpen ? loop.input : -1, POLLIN, 0}};
-        int timeout = PollTimeout(loop.mode, !inputOpen && loop.exitAtEnd ? 20 : -1);
-        if (poll(fds, 3, timeout) < 0 && errno != EINTR) {
-            Fail(std::string("poll: ") + std::strerror(errno));
+        if (!WaitForWork(loop, inputOpen, fds)) {
             return 1;
         }
         if (fds[0].revents != 0) {

@@ -162,6 +162,7 @@ class ModemMode final : public Mode {
     // (or no result yet) follows.
     bool ExecuteOne(Session& session, std::string_view commands, std::size_t& at, bool& answered);
     bool Register(Session& session, std::string_view commands, std::size_t& at);
+    bool ExecuteAmpersand(std::string_view commands, std::size_t& at);
     void StartDial(Session& session, std::string_view dialString);
     void FinishDial(Session& session);
     void GoOnline(Session& session);
@@ -415,6 +416,10 @@ void ModemMode::Execute(Session& session, std::string_view commands) {
 }
 
 // The value after a command letter: up to three digits, 0 when there are none.
+char UpperCase(char c) {
+    return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+}
+
 unsigned Number(std::string_view commands, std::size_t& at) {
     unsigned value = 0;
     std::size_t start = at;
@@ -434,10 +439,20 @@ bool SetFlag(bool& flag, unsigned value) {
     return true;
 }
 
+// An "&" command: &F restores the defaults; &C and &D are taken and ignored.
+bool ModemMode::ExecuteAmpersand(std::string_view commands, std::size_t& at) {
+    char what = UpperCase(at < commands.size() ? commands[at++] : 0);
+    unsigned value = Number(commands, at);
+    if (what == 'F' && value == 0) {
+        Reset();
+        return true;
+    }
+    return (what == 'C' && value <= 1) || (what == 'D' && value <= 3);
+}
+
 bool ModemMode::ExecuteOne(Session& session, std::string_view commands, std::size_t& at,
                            bool& answered) {
-    char command = commands[at++];
-    command = static_cast<char>(command >= 'a' && command <= 'z' ? command - 'a' + 'A' : command);
+    char command = UpperCase(commands[at++]);
     if (command == 'D') {
         if (callUp_) {
             return false;
@@ -451,14 +466,7 @@ bool ModemMode::ExecuteOne(Session& session, std::string_view commands, std::siz
         return Register(session, commands, at);
     }
     if (command == '&') {
-        char what = at < commands.size() ? commands[at++] : '\0';
-        what = static_cast<char>(what >= 'a' && what <= 'z' ? what - 'a' + 'A' : what);
-        unsigned value = Number(commands, at);
-        if (what == 'F' && value == 0) {
-            Reset();
-            return true;
-        }
-        return (what == 'C' && value <= 1) || (what == 'D' && value <= 3);
+        return ExecuteAmpersand(commands, at);
     }
     unsigned value = Number(commands, at);
     switch (command) {

@@ -9,6 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/fd_io.h"
+
 namespace sim {
 namespace {
 
@@ -131,11 +133,7 @@ bool PseudoTerminal::WritePaced(std::string_view bytes, const LineSettings& line
     auto next = std::chrono::steady_clock::now() + line.ByteTime();
     for (char byte : bytes) {
         std::this_thread::sleep_until(next);
-        ssize_t written;
-        do {
-            written = write(master_, &byte, 1);
-        } while (written < 0 && errno == EINTR);
-        if (written != 1) {
+        if (!platform::WriteAll(master_, std::string_view(&byte, 1))) {
             error = Reason("cannot write to the line");
             return false;
         }

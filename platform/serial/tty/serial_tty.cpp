@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/core/user_notice.h"
@@ -23,30 +24,6 @@
 
 namespace platform {
 namespace {
-
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-    case ENOTDIR:
-        return ERROR_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return ERROR_ACCESS_DENIED;
-    case EBUSY:
-        return ERROR_SHARING_VIOLATION;
-    case EINVAL:
-        return ERROR_INVALID_PARAMETER;
-    case ENOTTY:
-        return ERROR_NOT_SUPPORTED;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_GEN_FAILURE;
-    }
-}
 
 // Devices open in this program. TIOCEXCL keeps other programs out, but not one
 // with CAP_SYS_ADMIN, and not this program's own second open of the same tty.
@@ -204,7 +181,7 @@ DWORD TtyDevice::Take(int fd, dev_t device, std::string& reason) {
     hasOriginal_ = exclusive_ && tcgetattr(fd_, &original_) == 0;
     if (!hasOriginal_) {
         reason = std::strerror(errno);
-        return ErrorFromErrno(errno);
+        return Win32ErrorFromErrno(errno);
     }
     DevicesInUse().insert(device_);
     if (HasCustomRate(fd_)) {
@@ -217,7 +194,7 @@ DWORD TtyDevice::Take(int fd, dev_t device, std::string& reason) {
     MakeRaw(raw);
     if (tcsetattr(fd_, TCSANOW, &raw) != 0) {
         reason = std::strerror(errno);
-        return ErrorFromErrno(errno);
+        return Win32ErrorFromErrno(errno);
     }
     return ERROR_SUCCESS;
 }
@@ -348,7 +325,7 @@ DWORD TtyDevice::Wait(WaitFor what, CommTime limit) {
     timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>(rest.count())};
     int ready = ppoll(&entry, 1, &timeout, nullptr);
     if (ready < 0) {
-        return errno == EINTR ? ERROR_SUCCESS : ErrorFromErrno(errno);
+        return errno == EINTR ? ERROR_SUCCESS : Win32ErrorFromErrno(errno);
     }
     if (ready > 0 && (entry.revents & POLLNVAL) != 0) {
         return ERROR_INVALID_HANDLE;
@@ -514,7 +491,7 @@ DWORD TtyDevice::Release(bool restore) {
 
 DWORD TtyDevice::Failed(int error, DWORD otherwise) {
     if (!DeviceGone(error)) {
-        return otherwise != ERROR_SUCCESS ? otherwise : ErrorFromErrno(error);
+        return otherwise != ERROR_SUCCESS ? otherwise : Win32ErrorFromErrno(error);
     }
     Lose();
     return ERROR_SUCCESS;
@@ -587,7 +564,9 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
     int cause = 0;
     int fd = OpenTtyDescriptor(path, access, device, cause, reason);
     if (fd < 0) {
-        error = cause == ENOTTY ? ERROR_NOT_SUPPORTED : ErrorFromErrno(cause);
+        // A port's caller names no folders: a device path through something
+        // that is not a folder is a port that is not there.
+        error = cause == ENOTDIR ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(cause);
         ReportUserNotice(path, CannotOpenNotice(port, path, cause));
         return nullptr;
     }
