@@ -441,7 +441,7 @@ bool SetFlag(bool& flag, unsigned value) {
 
 // An "&" command: &F restores the defaults; &C and &D are taken and ignored.
 bool ModemMode::ExecuteAmpersand(std::string_view commands, std::size_t& at) {
-    char what = UpperCase(at < commands.size() ? commands[at++] : 0);
+    char what = UpperCase(at < commands.size() ? commands[at++] : '\0');
     unsigned value = Number(commands, at);
     if (what == 'F' && value == 0) {
         Reset();
