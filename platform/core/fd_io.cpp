@@ -18,10 +18,9 @@ bool PutAll(const char* data, std::size_t size, std::size_t* written, Put put, W
         ssize_t n = put(data + done, size - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && whenFull()) {
-            continue;
+        } else if (n < 0 &&
+                   (errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) && whenFull()))) {
+            continue; // interrupted, or full and there is room again
         } else {
             errno = n == 0 ? ENOSPC : errno;
             whole = false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -205,7 +206,7 @@ template <typename Test> int CountKeycodes(Display* display, Test test) {
         XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
     int count = 0;
     for (int key = 0; key <= last - first; ++key) {
-        if (test(map + key * perKeycode, perKeycode)) {
+        if (test(map + static_cast<std::ptrdiff_t>(key) * perKeycode, perKeycode)) {
             ++count;
         }
     }
