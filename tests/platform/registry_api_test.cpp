@@ -27,14 +27,10 @@ class RegistryApi : public testing::Test {
     TempDeviceRoot root_;
 };
 
-TEST_F(RegistryApi, MissingKeyIsNotFound) {
+TEST_F(RegistryApi, MissingKeyIsNotFoundCreateReportsDispositionAndPersistsTheKey) {
     HKEY key = reinterpret_cast<HKEY>(0x1234);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, 0, &key), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(key, reinterpret_cast<HKEY>(0x1234));
-}
-
-TEST_F(RegistryApi, CreateReportsDispositionAndPersistsTheKey) {
-    HKEY key = nullptr;
     DWORD disposition = 0;
     ASSERT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, 0, nullptr, &key, &disposition),

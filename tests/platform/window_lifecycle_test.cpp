@@ -76,16 +76,6 @@ TEST_F(WindowLifecycleTest, OwnedWindowsGoBeforeTheirOwner) {
     EXPECT_FALSE(IsWindow(owned));
 }
 
-TEST_F(WindowLifecycleTest, TimersOfADestroyedWindowStop) {
-    HWND window = TopLevel();
-    ASSERT_NE(SetTimer(window, 7, 100, nullptr), 0u);
-    DestroyWindow(window);
-    Log().clear();
-    platform::RunMessagesFor(platform::Milliseconds{500});
-    EXPECT_TRUE(Messages({WM_TIMER}).empty());
-    EXPECT_FALSE(KillTimer(window, 7));
-}
-
 TEST_F(WindowLifecycleTest, CreateFailsCleanlyWhenWMCreateRefuses) {
     window_test::Hook() = [](HWND, UINT message, WPARAM, LPARAM) { return message == WM_CREATE; };
     // The hook swallows WM_CREATE (result 0): the window lives.
