@@ -88,15 +88,11 @@ TEST_F(DialogModalTest, TimersRunWhileTheDialogIsOpenAndItEndsWithItsResult) {
 TEST_F(DialogModalTest, OwnerIsDisabledWhileTheDialogRuns) {
     bool ownerEnabledInside = true;
     bool dialogVisibleInside = false;
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            ownerEnabledInside = IsWindowEnabled(owner_) != FALSE;
-            dialogVisibleInside = IsWindowVisible(RunningDialog()) != FALSE;
-            PostMessageW(RunningDialog(), WM_COMMAND, IDOK, 0);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] {
+        ownerEnabledInside = IsWindowEnabled(owner_) != FALSE;
+        dialogVisibleInside = IsWindowVisible(RunningDialog()) != FALSE;
+        PostMessageW(RunningDialog(), WM_COMMAND, IDOK, 0);
+    });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), IDOK);
     EXPECT_FALSE(ownerEnabledInside);
     EXPECT_TRUE(dialogVisibleInside);
@@ -104,13 +100,7 @@ TEST_F(DialogModalTest, OwnerIsDisabledWhileTheDialogRuns) {
 }
 
 TEST_F(DialogModalTest, QuitEndsTheDialogAndReachesTheOuterLoop) {
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            PostQuitMessage(3);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] { PostQuitMessage(3); });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
     EXPECT_FALSE(IsWindow(RunningDialog()));
     MSG message{};
@@ -119,13 +109,7 @@ TEST_F(DialogModalTest, QuitEndsTheDialogAndReachesTheOuterLoop) {
 }
 
 TEST_F(DialogModalTest, DestroyingTheOwnerEndsTheDialog) {
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            DestroyWindow(owner_);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] { DestroyWindow(owner_); });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
     EXPECT_FALSE(IsWindow(RunningDialog()));
     EXPECT_FALSE(IsWindow(owner_));

@@ -90,6 +90,17 @@ class WindowTest : public testing::Test {
         return CreateWindowExW(0, kClass, title, style, 0, 30, 200, 200, nullptr, nullptr, nullptr,
                                nullptr);
     }
+    // Runs `action` at each tick of a 100 ms timer of `window`: how a test acts
+    // from inside a loop that the call under test runs.
+    static void OnTimerOf(HWND window, std::function<void()> action) {
+        Hook() = [window, action](HWND to, UINT message, WPARAM, LPARAM) {
+            if (to == window && message == WM_TIMER) {
+                action();
+            }
+            return false;
+        };
+        SetTimer(window, 5, 100, nullptr);
+    }
     static HWND Child(HWND parent, int id, DWORD style = WS_VISIBLE, const char16_t* cls = kClass) {
         return CreateWindowExW(0, cls, u"", WS_CHILD | style, 0, 0, 50, 20, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr,
