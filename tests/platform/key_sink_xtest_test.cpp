@@ -145,16 +145,13 @@ INSTANTIATE_TEST_SUITE_P(Layouts, XTestSinkLayoutTest, testing::Values("us", "de
                              return testsupport::ParamName(info.param);
                          });
 
-TEST_F(XTestSinkTest, KeypadKeysGiveTheirDigitWhateverNumLock) {
+TEST_F(XTestSinkTest, BareKeysPressTheKeyTheirVirtualKeyNamesKeypadWhateverNumLock) {
     // \v61 and \v6B are the bare keys VK_NUMPAD1 and VK_ADD.
     for (bool numLock : {false, true}) {
         window_.SetLockedModifiers(NumLockMask, numLock);
         TypeText(u"\\v61\\v6B", TRUE, FALSE, FALSE, 0);
         EXPECT_EQ(Utf8(window_.Take(2, 5s)), "1+") << "Num Lock " << numLock;
     }
-}
-
-TEST_F(XTestSinkTest, BareKeysPressTheKeyTheirVirtualKeyNames) {
     // Enter, Tab, Backspace, Escape, the letter A key, the digit 5 key.
     TypeText(u"\\v0D\\v09\\v08\\v1B\\v41\\v35", TRUE, FALSE, FALSE, 0);
     EXPECT_EQ(window_.Take(6, 5s), U"\r\t\b\x1B"
