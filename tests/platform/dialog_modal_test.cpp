@@ -2,19 +2,14 @@
 // meanwhile, and the dialog ends through EndDialog, the program's quit or the
 // owner's end. Each test has a deadline timer that fails it instead of hanging.
 #include "platform/core/system.h"
-#include "platform/resources/resources.h"
-#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
+using window_test::Instance;
 
 const DLGTEMPLATE* AboutTemplate() {
-    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(103), RT_DIALOG);
-    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+    return window_test::DialogTemplate(103);
 }
 
 HWND& RunningDialog() {

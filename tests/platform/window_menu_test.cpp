@@ -2,7 +2,6 @@
 // end or the cross-process interface uses; accelerators; the shell's dialog
 // calls. Loops carry a deadline timer so that a broken test fails, not hangs.
 #include "platform/core/system.h"
-#include "platform/resources/resources.h"
 #include "platform/shell/shell_dialogs.h"
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/menus/menus.h"
@@ -10,12 +9,9 @@
 
 namespace {
 
+using window_test::Instance;
 using window_test::Log;
 using window_test::Messages;
-
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
 
 UINT& ToChoose() {
     static UINT command = 0;

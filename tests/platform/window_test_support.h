@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
 #include "platform/windowing/key_state.h"
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
@@ -47,6 +49,16 @@ inline LRESULT LoggingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 inline constexpr char16_t kClass[] = u"WindowTestLogging";
+
+// The program's own module, whose resources the tests load.
+inline HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+inline const DLGTEMPLATE* DialogTemplate(UINT id) {
+    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
+    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+}
 
 // The messages of one kind, in order, as (window, message) pairs.
 inline std::vector<std::pair<HWND, UINT>> Messages(std::initializer_list<UINT> kinds) {
