@@ -115,10 +115,16 @@ TEST_F(DialogCreateTest, DialogUnitsBecomePixelsByTheFont) {
     EXPECT_EQ(prefix.rect.bottom, expected.bottom);
 }
 
-TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocus) {
+TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocusMessageResultAnswers) {
     HWND dialog = Create(102);
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 1014));
     EXPECT_EQ(Seen().initFocus, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 1014)));
+    EXPECT_EQ(SendMessageW(dialog, WM_USER, 0, 0), 4321);
+    // The next handled message does not inherit it.
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 55);
+    EXPECT_EQ(SendMessageW(dialog, WM_USER + 1, 0, 0), 0);
+    EXPECT_EQ(GetWindowLongPtrW(dialog, DWLP_DLGPROC),
+              reinterpret_cast<LONG_PTR>(&RecordingDialogProc));
     DestroyWindow(dialog);
 
     Seen() = DialogLog{};
@@ -126,16 +132,6 @@ TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocus) {
     SetFocus(main_);
     dialog = Create(102);
     EXPECT_EQ(GetFocus(), main_);
-}
-
-TEST_F(DialogCreateTest, MessageResultAnswersForHandledMessages) {
-    HWND dialog = Create(102);
-    EXPECT_EQ(SendMessageW(dialog, WM_USER, 0, 0), 4321);
-    // The next handled message does not inherit it.
-    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 55);
-    EXPECT_EQ(SendMessageW(dialog, WM_USER + 1, 0, 0), 0);
-    EXPECT_EQ(GetWindowLongPtrW(dialog, DWLP_DLGPROC),
-              reinterpret_cast<LONG_PTR>(&RecordingDialogProc));
 }
 
 TEST_F(DialogCreateTest, AboutTemplateIsAPopupWithCaptionIconAndButton) {
