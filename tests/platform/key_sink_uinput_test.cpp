@@ -4,7 +4,6 @@
 
 #include <array>
 #include <chrono>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
@@ -19,6 +18,7 @@
 #include "platform/core/recorder.h"
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/uinput/key_sink_uinput.h"
+#include "support/scoped_environment.h"
 
 namespace {
 
@@ -239,16 +239,9 @@ TEST_F(UinputPlannerTest, LayoutWithVariantAndUnknownLayout) {
 }
 
 TEST(UinputDefaultLayoutTest, ComesFromXkbDefaultLayoutElseUs) {
-    const char* saved = std::getenv("XKB_DEFAULT_LAYOUT");
-    std::string savedValue = saved != nullptr ? saved : "";
-    unsetenv("XKB_DEFAULT_LAYOUT");
-    EXPECT_EQ(platform::DefaultKeyboardLayout(), "us");
-    setenv("XKB_DEFAULT_LAYOUT", "de", 1);
-    EXPECT_EQ(platform::DefaultKeyboardLayout(), "de");
-    if (saved != nullptr) {
-        setenv("XKB_DEFAULT_LAYOUT", savedValue.c_str(), 1);
-    } else {
-        unsetenv("XKB_DEFAULT_LAYOUT");
+    for (const char* layout : {static_cast<const char*>(nullptr), "de"}) {
+        test_support::ScopedEnvironment variable("XKB_DEFAULT_LAYOUT", layout);
+        EXPECT_EQ(platform::DefaultKeyboardLayout(), layout == nullptr ? "us" : layout);
     }
 }
 
