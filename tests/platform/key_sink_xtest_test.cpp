@@ -112,14 +112,11 @@ class XTestSinkLayoutTest : public XTestSinkTest, public testing::WithParamInter
     }
 };
 
-TEST_P(XTestSinkLayoutTest, EveryPrintableAsciiCharacterTabAndEnterArriveExactly) {
+// Every printable ASCII character, Tab and Enter; then each character that is a
+// dead key on some layout followed by one it could combine with; then example
+// texts: a prefix with a backslash and an n, the apostrophe, the at sign, the tilde.
+TEST_P(XTestSinkLayoutTest, PrintableAsciiDeadKeysAndExampleTextsArriveExactly) {
     ExpectArrives(PrintableAscii() + u"\t\r");
-}
-
-// Each character that is a dead key on some layout, followed by one it could
-// combine with; then example texts: a prefix with a backslash and an n, the
-// apostrophe, the at sign, the tilde.
-TEST_P(XTestSinkLayoutTest, DeadKeysAndExampleTextsArriveExactly) {
     ExpectArrives(u"^e`a~n'o\"u ID\\n: O'Brien reader@example.org ~12~");
 }
 
