@@ -30,7 +30,7 @@ TEST(ResourcesTest, MissingResourcesAreReportedAsSuch) {
     EXPECT_EQ(SizeofResource(Instance(), nullptr), 0u);
 }
 
-TEST(ResourcesTest, StringsLoadWholeAndTruncated) {
+TEST(ResourcesTest, StringsLoadWholeTruncatedOrEmptyWhenMissing) {
     struct Case {
         UINT id;
         std::u16string text;
@@ -52,9 +52,7 @@ TEST(ResourcesTest, StringsLoadWholeAndTruncated) {
     EXPECT_EQ(LoadStringW(Instance(), 104, reinterpret_cast<LPWSTR>(&inPlace), 0), 7);
     ASSERT_NE(inPlace, nullptr);
     EXPECT_EQ(std::u16string(inPlace, 7), u"Options");
-}
-
-TEST(ResourcesTest, MissingStringGivesEmptyBuffer) {
+    // A missing string empties the buffer.
     for (UINT id : {0u, 4u, 103u, 105u, 5000u}) {
         WCHAR buffer[8] = u"keep";
         EXPECT_EQ(LoadStringW(Instance(), id, buffer, 8), 0) << id;
