@@ -146,16 +146,6 @@ TEST_F(WindowLifecycleTest, MinimisingSendsSizeMinimisedAndShowBringsItBack) {
     EXPECT_EQ(Messages({WM_SIZE}).size(), 2u);
 }
 
-TEST_F(WindowLifecycleTest, HidingTheFocusedWindowTakesTheFocusAway) {
-    HWND parent = TopLevel(WS_VISIBLE);
-    HWND child = Child(parent, 1);
-    SetFocus(child);
-    ASSERT_EQ(GetFocus(), child);
-    ShowWindow(parent, SW_HIDE);
-    EXPECT_EQ(GetFocus(), nullptr);
-    EXPECT_EQ(GetActiveWindow(), nullptr);
-}
-
 TEST_F(WindowLifecycleTest, DefaultTopLevelWindowFillsTheWorkArea) {
     HWND window =
         CreateWindowExW(0, window_test::kClass, u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
