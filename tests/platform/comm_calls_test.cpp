@@ -93,18 +93,15 @@ TEST_F(CommCallsTest, PortNamesOpenTheirDeviceOrAreNoFile) {
     }
 }
 
-TEST_F(CommCallsTest, PortIsExclusiveWhileOpen) {
+TEST_F(CommCallsTest, PortIsExclusiveWhileOpenAndOnlyOpenExistingIsAccepted) {
+    EXPECT_EQ(CreateFileW(u"COM3:", GENERIC_READ, 0, nullptr, 2, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     OpenPort();
     EXPECT_EQ(Open(u"COM3:"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     CloseHandle(port_);
     port_ = INVALID_HANDLE_VALUE;
     OpenPort();
-}
-
-TEST_F(CommCallsTest, OnlyOpenExistingIsAccepted) {
-    EXPECT_EQ(CreateFileW(u"COM3:", GENERIC_READ, 0, nullptr, 2, 0, nullptr), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(CommCallsTest, ClosedOrUnknownHandlesAreInvalid) {
@@ -128,16 +125,8 @@ TEST_F(CommCallsTest, ClosedOrUnknownHandlesAreInvalid) {
     }
 }
 
-TEST_F(CommCallsTest, AccessIsEnforced) {
+TEST_F(CommCallsTest, TransfersCheckTheirArgumentsAndAccess) {
     OpenPort(GENERIC_READ);
-    DWORD moved = 0;
-    EXPECT_FALSE(WriteFile(port_, "x", 1, &moved, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(device_->Output().empty());
-}
-
-TEST_F(CommCallsTest, TransfersCheckTheirArguments) {
-    OpenPort();
     DWORD moved = 7;
     char byte = 0;
     int overlapped = 0;
@@ -147,6 +136,9 @@ TEST_F(CommCallsTest, TransfersCheckTheirArguments) {
     EXPECT_FALSE(WriteFile(port_, &byte, 1, &moved, &overlapped));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_TRUE(ReadFile(port_, nullptr, 0, &moved, nullptr));
+    EXPECT_FALSE(WriteFile(port_, "x", 1, &moved, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(device_->Output().empty());
 }
 
 // ReadFile under each reading of COMMTIMEOUTS. Bytes "AB" arrive at once, "C"
@@ -403,8 +395,13 @@ TEST_F(CommCallsTest, WithoutModemLinesSettingsStillApplyAndTheDcbKeepsWhatWasAs
     EXPECT_EQ(platform::Recorded().debugLines.size(), 3u);
 }
 
-TEST_F(CommCallsTest, EscapeFunctionsReachTheDevice) {
+TEST_F(CommCallsTest, EscapeFunctionsReachTheDeviceAndModemStatusGivesTheInputLines) {
     OpenPort();
+    device_->SetModemStatus(MS_CTS_ON | MS_RLSD_ON);
+    DWORD status = 0;
+    ASSERT_TRUE(GetCommModemStatus(port_, &status));
+    EXPECT_EQ(status, MS_CTS_ON | MS_RLSD_ON);
+    EXPECT_FALSE(GetCommModemStatus(port_, nullptr));
     ASSERT_TRUE(EscapeCommFunction(port_, SETDTR));
     ASSERT_TRUE(EscapeCommFunction(port_, SETRTS));
     ASSERT_TRUE(EscapeCommFunction(port_, SETBREAK));
@@ -427,15 +424,6 @@ TEST_F(CommCallsTest, EscapeFunctionsReachTheDevice) {
     ASSERT_TRUE(EscapeCommFunction(port_, SETXON));
     EXPECT_TRUE(WriteFile(port_, "ab", 2, &written, nullptr));
     EXPECT_EQ(written, 2u);
-}
-
-TEST_F(CommCallsTest, ModemStatusGivesTheInputLines) {
-    OpenPort();
-    device_->SetModemStatus(MS_CTS_ON | MS_RLSD_ON);
-    DWORD status = 0;
-    ASSERT_TRUE(GetCommModemStatus(port_, &status));
-    EXPECT_EQ(status, MS_CTS_ON | MS_RLSD_ON);
-    EXPECT_FALSE(GetCommModemStatus(port_, nullptr));
 }
 
 TEST_F(CommCallsTest, RefusedReadTakesNothingFromTheBuffer) {

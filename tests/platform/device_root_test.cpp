@@ -53,7 +53,7 @@ TEST(DeviceRoot, RelativeOptionIsMadeAbsolute) {
     EXPECT_EQ(platform::DeviceRoot(), scratch.Path() + "/device");
 }
 
-TEST(DeviceRoot, NewRootHasTheFoldersOfANewDevice) {
+TEST(DeviceRoot, NewRootHasTheFoldersOfANewDeviceAnUnusableOneAClearError) {
     TempDeviceRoot scratch;
     std::string root = scratch.Path() + "/new/root";
     platform::SetDeviceRoot(root);
@@ -64,13 +64,9 @@ TEST(DeviceRoot, NewRootHasTheFoldersOfANewDevice) {
     ASSERT_EQ(::stat(root.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     ASSERT_TRUE(platform::PrepareDeviceRoot(error)) << "a second time is harmless";
-}
 
-TEST(DeviceRoot, UnusableRootIsAClearError) {
-    TempDeviceRoot scratch;
     test_support::WriteFile(scratch.Path() + "/file", "x");
     platform::SetDeviceRoot(scratch.Path() + "/file/root");
-    std::string error;
     EXPECT_FALSE(platform::PrepareDeviceRoot(error));
     EXPECT_NE(error.find(scratch.Path() + "/file/root"), std::string::npos) << error;
 }

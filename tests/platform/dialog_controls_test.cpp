@@ -4,15 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/resources/resources.h"
-#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
+using window_test::Instance;
 
 struct Command {
     WORD id;
@@ -47,11 +43,8 @@ class DialogControlsTest : public window_test::WindowTest {
         WindowTest::SetUp();
         Commands().clear();
         main_ = TopLevel(WS_VISIBLE, u"main");
-        HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(102), RT_DIALOG);
-        auto* dialogTemplate =
-            static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
-        dialog_ =
-            CreateDialogIndirectParamW(Instance(), dialogTemplate, main_, CommandDialogProc, 0);
+        dialog_ = CreateDialogIndirectParamW(Instance(), window_test::DialogTemplate(102), main_,
+                                             CommandDialogProc, 0);
         ASSERT_NE(dialog_, nullptr);
         ShowWindow(dialog_, SW_SHOW);
     }

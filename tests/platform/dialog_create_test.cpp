@@ -5,22 +5,11 @@
 #include <vector>
 
 #include "platform/core/system.h"
-#include "platform/resources/resources.h"
-#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {
 
-using window_test::Log;
-
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
-
-const DLGTEMPLATE* Template(UINT id) {
-    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
-    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
-}
+using window_test::Instance;
 
 struct DialogLog {
     std::vector<UINT> messages;
@@ -59,12 +48,15 @@ class DialogCreateTest : public window_test::WindowTest {
         Seen() = DialogLog{};
         main_ = TopLevel(WS_VISIBLE, u"main");
     }
+    HWND Create(UINT id, LPARAM param = 0) {
+        return CreateDialogIndirectParamW(Instance(), window_test::DialogTemplate(id), main_,
+                                          RecordingDialogProc, param);
+    }
     HWND main_ = nullptr;
 };
 
 TEST_F(DialogCreateTest, OptionsTemplateBecomesAHiddenChildWithItsControls) {
-    HWND dialog =
-        CreateDialogIndirectParamW(Instance(), Template(102), main_, RecordingDialogProc, 77);
+    HWND dialog = Create(102, 77);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(GetParent(dialog), main_);
     EXPECT_TRUE(IsChild(main_, dialog));
@@ -102,8 +94,7 @@ TEST_F(DialogCreateTest, OptionsTemplateBecomesAHiddenChildWithItsControls) {
 }
 
 TEST_F(DialogCreateTest, DialogUnitsBecomePixelsByTheFont) {
-    HWND dialog =
-        CreateDialogIndirectParamW(Instance(), Template(102), main_, RecordingDialogProc, 0);
+    HWND dialog = Create(102);
     // "System" at 12 points: 16 pixels high, 6 wide on average.
     RECT units{0, 0, 141, 160};
     ASSERT_TRUE(MapDialogRect(dialog, &units));
@@ -124,34 +115,27 @@ TEST_F(DialogCreateTest, DialogUnitsBecomePixelsByTheFont) {
     EXPECT_EQ(prefix.rect.bottom, expected.bottom);
 }
 
-TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocus) {
-    HWND dialog =
-        CreateDialogIndirectParamW(Instance(), Template(102), main_, RecordingDialogProc, 0);
+TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocusMessageResultAnswers) {
+    HWND dialog = Create(102);
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 1014));
     EXPECT_EQ(Seen().initFocus, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 1014)));
-    DestroyWindow(dialog);
-
-    Seen() = DialogLog{};
-    Seen().initResult = FALSE;
-    SetFocus(main_);
-    dialog = CreateDialogIndirectParamW(Instance(), Template(102), main_, RecordingDialogProc, 0);
-    EXPECT_EQ(GetFocus(), main_);
-}
-
-TEST_F(DialogCreateTest, MessageResultAnswersForHandledMessages) {
-    HWND dialog =
-        CreateDialogIndirectParamW(Instance(), Template(102), main_, RecordingDialogProc, 0);
     EXPECT_EQ(SendMessageW(dialog, WM_USER, 0, 0), 4321);
     // The next handled message does not inherit it.
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 55);
     EXPECT_EQ(SendMessageW(dialog, WM_USER + 1, 0, 0), 0);
     EXPECT_EQ(GetWindowLongPtrW(dialog, DWLP_DLGPROC),
               reinterpret_cast<LONG_PTR>(&RecordingDialogProc));
+    DestroyWindow(dialog);
+
+    Seen() = DialogLog{};
+    Seen().initResult = FALSE;
+    SetFocus(main_);
+    dialog = Create(102);
+    EXPECT_EQ(GetFocus(), main_);
 }
 
 TEST_F(DialogCreateTest, AboutTemplateIsAPopupWithCaptionIconAndButton) {
-    HWND dialog =
-        CreateDialogIndirectParamW(Instance(), Template(103), main_, RecordingDialogProc, 0);
+    HWND dialog = Create(103);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(GetParent(dialog), main_); // its owner
     EXPECT_FALSE(IsChild(main_, dialog));
@@ -213,8 +197,8 @@ TEST_F(DialogCreateTest, UnsupportedTemplatesCreateNothing) {
                                          reinterpret_cast<DLGTEMPLATE*>(extended.data()), main_,
                                          RecordingDialogProc, 0),
               nullptr);
-    EXPECT_EQ(CreateDialogIndirectParamW(Instance(), Template(102), reinterpret_cast<HWND>(0x99),
-                                         RecordingDialogProc, 0),
+    EXPECT_EQ(CreateDialogIndirectParamW(Instance(), window_test::DialogTemplate(102),
+                                         reinterpret_cast<HWND>(0x99), RecordingDialogProc, 0),
               nullptr);
     EXPECT_EQ(platform::ViewWindows().size(), before);
     EXPECT_EQ(std::count(Seen().messages.begin(), Seen().messages.end(), WM_INITDIALOG), 0);

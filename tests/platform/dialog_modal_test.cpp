@@ -2,19 +2,14 @@
 // meanwhile, and the dialog ends through EndDialog, the program's quit or the
 // owner's end. Each test has a deadline timer that fails it instead of hanging.
 #include "platform/core/system.h"
-#include "platform/resources/resources.h"
-#include "platform/windowing/dialogs.h"
 #include "window_test_support.h"
 
 namespace {
 
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
+using window_test::Instance;
 
 const DLGTEMPLATE* AboutTemplate() {
-    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(103), RT_DIALOG);
-    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+    return window_test::DialogTemplate(103);
 }
 
 HWND& RunningDialog() {
@@ -88,15 +83,11 @@ TEST_F(DialogModalTest, TimersRunWhileTheDialogIsOpenAndItEndsWithItsResult) {
 TEST_F(DialogModalTest, OwnerIsDisabledWhileTheDialogRuns) {
     bool ownerEnabledInside = true;
     bool dialogVisibleInside = false;
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            ownerEnabledInside = IsWindowEnabled(owner_) != FALSE;
-            dialogVisibleInside = IsWindowVisible(RunningDialog()) != FALSE;
-            PostMessageW(RunningDialog(), WM_COMMAND, IDOK, 0);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] {
+        ownerEnabledInside = IsWindowEnabled(owner_) != FALSE;
+        dialogVisibleInside = IsWindowVisible(RunningDialog()) != FALSE;
+        PostMessageW(RunningDialog(), WM_COMMAND, IDOK, 0);
+    });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), IDOK);
     EXPECT_FALSE(ownerEnabledInside);
     EXPECT_TRUE(dialogVisibleInside);
@@ -104,13 +95,7 @@ TEST_F(DialogModalTest, OwnerIsDisabledWhileTheDialogRuns) {
 }
 
 TEST_F(DialogModalTest, QuitEndsTheDialogAndReachesTheOuterLoop) {
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            PostQuitMessage(3);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] { PostQuitMessage(3); });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
     EXPECT_FALSE(IsWindow(RunningDialog()));
     MSG message{};
@@ -119,13 +104,7 @@ TEST_F(DialogModalTest, QuitEndsTheDialogAndReachesTheOuterLoop) {
 }
 
 TEST_F(DialogModalTest, DestroyingTheOwnerEndsTheDialog) {
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            DestroyWindow(owner_);
-        }
-        return false;
-    };
-    SetTimer(owner_, 1, 100, nullptr);
+    OnTimerOf(owner_, [&] { DestroyWindow(owner_); });
     EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, ModalProc, 0), 0);
     EXPECT_FALSE(IsWindow(RunningDialog()));
     EXPECT_FALSE(IsWindow(owner_));

@@ -43,7 +43,10 @@ class EventLogTest : public testing::Test {
     std::string path_;
 };
 
-TEST_F(EventLogTest, KeyBeepAndDebugLinesInOrder) {
+TEST_F(EventLogTest, KeyBeepAndDebugLinesInOrderInAFileForItsOwnerOnly) {
+    struct stat status {};
+    ASSERT_EQ(stat(path_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
     UINT shift = 0x80;
     UINT character = 0x61;
     PostKeybdMessage(reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)), 0x41, 0x80, 1, &shift,
@@ -67,12 +70,6 @@ TEST_F(EventLogTest, KeyBeepAndDebugLinesInOrder) {
         EXPECT_GE(t, previous);
         previous = t;
     }
-}
-
-TEST_F(EventLogTest, FileIsReadableByItsOwnerOnly) {
-    struct stat status {};
-    ASSERT_EQ(stat(path_.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
 // A limit on the size of files written stands for a full disk: a write beyond it

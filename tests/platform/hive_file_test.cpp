@@ -254,6 +254,12 @@ TEST_F(HiveFileTest, CrashBeforeRenameLeavesTheOldHiveWhole) {
     EXPECT_NE(ReadFile(Hive()).find("\"Prefix\"=\"later\""), std::string::npos);
 }
 
+// "A7" names value 7 of the first process, "B7" that of the second.
+std::u16string ValueName(int process, int i) {
+    std::string name = (process == 0 ? "A" : "B") + std::to_string(i);
+    return std::u16string(name.begin(), name.end());
+}
+
 // Two processes write many values into one key at the same time; with the
 // read-modify-write under the lock, none of them is lost.
 TEST_F(HiveFileTest, TwoProcessesNeverLoseEachOthersWrites) {
@@ -265,11 +271,7 @@ TEST_F(HiveFileTest, TwoProcessesNeverLoseEachOthersWrites) {
         if (child == 0) {
             int failures = 0;
             for (int i = 0; i < kPerProcess; ++i) {
-                std::u16string name = process == 0 ? u"A" : u"B";
-                for (char c : std::to_string(i)) {
-                    name += static_cast<char16_t>(c);
-                }
-                failures += SetText(name.c_str(), u"v") != ERROR_SUCCESS;
+                failures += SetText(ValueName(process, i).c_str(), u"v") != ERROR_SUCCESS;
             }
             ::_exit(failures == 0 ? 0 : 1);
         }
@@ -280,12 +282,9 @@ TEST_F(HiveFileTest, TwoProcessesNeverLoseEachOthersWrites) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    for (char16_t process : {u'A', u'B'}) {
+    for (int process = 0; process < 2; ++process) {
         for (int i = 0; i < kPerProcess; ++i) {
-            std::u16string name(1, process);
-            for (char c : std::to_string(i)) {
-                name += static_cast<char16_t>(c);
-            }
+            std::u16string name = ValueName(process, i);
             EXPECT_EQ(Query(u"Software\\Zelna\\Swipetype", name.c_str()),
                       (std::vector<BYTE>{'v', 0, 0, 0}))
                 << "lost " << std::string(name.begin(), name.end());

@@ -212,14 +212,12 @@ TEST(HiveFormat, HandWrittenHiveRoundTrips) {
     EXPECT_EQ(MustParse(written), document);
 }
 
-TEST(HiveFormat, NamesCompareWithoutCase) {
+TEST(HiveFormat, NamesCompareWithoutCaseAndParentsOfKeysExist) {
     EXPECT_TRUE(platform::hive::NamesEqual(u"Software\\ZELNA", u"software\\zelna"));
     EXPECT_TRUE(platform::hive::NamesEqual(u"\u00C9t\u00E9", u"\u00E9T\u00C9"));
     EXPECT_FALSE(platform::hive::NamesEqual(u"Beep", u"Beep2"));
     EXPECT_FALSE(platform::hive::NamesEqual(u"a:", u"a\x1a"));
-}
-
-TEST(HiveFormat, ParentsOfKeysExist) {
+    // A key's parents exist through it, matched without case.
     Document document = MustParse("Windows Registry Editor Version 5.00\n"
                                   "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n");
     EXPECT_TRUE(platform::hive::KeyExists(document, u"HKEY_LOCAL_MACHINE\\Software\\Zelna"));

@@ -26,22 +26,18 @@ platform::KeySinkSettings WithoutUinput() {
     return settings;
 }
 
-TEST(KeySinkChoiceTest, NamesOfTheSinks) {
+TEST(KeySinkChoiceTest, NamesOfTheSinksAndTextAndNoneMadeByName) {
     for (const char* name : {"xtest", "uinput", "text", "none"}) {
         EXPECT_TRUE(platform::IsKeySinkName(name)) << name;
     }
     EXPECT_FALSE(platform::IsKeySinkName("x11"));
     EXPECT_FALSE(platform::IsKeySinkName(""));
-}
-
-TEST(KeySinkChoiceTest, TextAndNoneAreMadeByName) {
-    std::string error;
-    auto text = platform::MakeKeySinkByName("text", {}, error);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->Name(), "text");
-    auto none = platform::MakeKeySinkByName("none", {}, error);
-    ASSERT_NE(none, nullptr);
-    EXPECT_EQ(none->Name(), "none");
+    for (const char* name : {"text", "none"}) {
+        std::string error;
+        auto sink = platform::MakeKeySinkByName(name, {}, error);
+        ASSERT_NE(sink, nullptr) << name;
+        EXPECT_EQ(sink->Name(), name);
+    }
 }
 
 TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
@@ -111,25 +107,21 @@ INSTANTIATE_TEST_SUITE_P(
                     Session{"wayland_with_uinput", nullptr, "wayland", true, "uinput", false}),
     [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 
+// Without DISPLAY, or with one no server answers, nothing is left but "none".
 TEST(KeySinkChoiceTest, DefaultFallsBackToNoneAndSaysWhy) {
-    ScopedEnvironment display("DISPLAY", nullptr);
-    std::string why;
-    auto sink = platform::ChooseDefaultKeySink(WithoutUinput(), why);
-    ASSERT_NE(sink, nullptr);
-    EXPECT_EQ(sink->Name(), "none") << "card data is never printed unless asked for";
-    EXPECT_NE(why.find("DISPLAY is not set"), std::string::npos) << why;
-    EXPECT_NE(why.find("/nonexistent/uinput"), std::string::npos) << why;
-    EXPECT_NE(why.find("--keys text"), std::string::npos) << why;
-    EXPECT_EQ(why.find('\n'), std::string::npos) << "one line";
-}
-
-TEST(KeySinkChoiceTest, DefaultSkipsADisplayWithoutAServer) {
-    ScopedEnvironment display("DISPLAY", ":64997");
-    std::string why;
-    auto sink = platform::ChooseDefaultKeySink(WithoutUinput(), why);
-    ASSERT_NE(sink, nullptr);
-    EXPECT_EQ(sink->Name(), "none");
-    EXPECT_NE(why.find(":64997"), std::string::npos) << why;
+    for (const char* value : {static_cast<const char*>(nullptr), ":64997"}) {
+        SCOPED_TRACE(value == nullptr ? "unset" : value);
+        ScopedEnvironment display("DISPLAY", value);
+        std::string why;
+        auto sink = platform::ChooseDefaultKeySink(WithoutUinput(), why);
+        ASSERT_NE(sink, nullptr);
+        EXPECT_EQ(sink->Name(), "none") << "card data is never printed unless asked for";
+        EXPECT_NE(why.find(value == nullptr ? "DISPLAY is not set" : value), std::string::npos)
+            << why;
+        EXPECT_NE(why.find("/nonexistent/uinput"), std::string::npos) << why;
+        EXPECT_NE(why.find("--keys text"), std::string::npos) << why;
+        EXPECT_EQ(why.find('\n'), std::string::npos) << "one line";
+    }
 }
 
 struct DelayCase {

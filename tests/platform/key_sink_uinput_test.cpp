@@ -4,7 +4,6 @@
 
 #include <array>
 #include <chrono>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
@@ -19,6 +18,7 @@
 #include "platform/core/recorder.h"
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/uinput/key_sink_uinput.h"
+#include "support/scoped_environment.h"
 
 namespace {
 
@@ -31,45 +31,44 @@ struct KeyRow {
     std::array<char, 3> levels;
 };
 
+// Adds the three letter rows, given as typed unshifted from left to right;
+// each row's key codes follow one another from its first key.
+std::vector<KeyRow> WithLetters(std::vector<KeyRow> rows,
+                                const std::array<const char*, 3>& letters) {
+    const unsigned int firstKey[] = {KEY_Q, KEY_A, KEY_Z};
+    for (int row = 0; row < 3; ++row) {
+        for (unsigned int i = 0; letters[row][i] != 0; ++i) {
+            char c = letters[row][i];
+            rows.push_back({firstKey[row] + i, {c, static_cast<char>(c - 'a' + 'A')}});
+        }
+    }
+    return rows;
+}
+
 // The US layout as printed on the keys.
-const std::vector<KeyRow> UsKeys = {
-    {KEY_GRAVE, {'`', '~'}},     {KEY_1, {'1', '!'}},           {KEY_2, {'2', '@'}},
-    {KEY_3, {'3', '#'}},         {KEY_4, {'4', '$'}},           {KEY_5, {'5', '%'}},
-    {KEY_6, {'6', '^'}},         {KEY_7, {'7', '&'}},           {KEY_8, {'8', '*'}},
-    {KEY_9, {'9', '('}},         {KEY_0, {'0', ')'}},           {KEY_MINUS, {'-', '_'}},
-    {KEY_EQUAL, {'=', '+'}},     {KEY_LEFTBRACE, {'[', '{'}},   {KEY_RIGHTBRACE, {']', '}'}},
-    {KEY_SEMICOLON, {';', ':'}}, {KEY_APOSTROPHE, {'\'', '"'}}, {KEY_BACKSLASH, {'\\', '|'}},
-    {KEY_COMMA, {',', '<'}},     {KEY_DOT, {'.', '>'}},         {KEY_SLASH, {'/', '?'}},
-    {KEY_SPACE, {' '}},          {KEY_Q, {'q', 'Q'}},           {KEY_W, {'w', 'W'}},
-    {KEY_E, {'e', 'E'}},         {KEY_R, {'r', 'R'}},           {KEY_T, {'t', 'T'}},
-    {KEY_Y, {'y', 'Y'}},         {KEY_U, {'u', 'U'}},           {KEY_I, {'i', 'I'}},
-    {KEY_O, {'o', 'O'}},         {KEY_P, {'p', 'P'}},           {KEY_A, {'a', 'A'}},
-    {KEY_S, {'s', 'S'}},         {KEY_D, {'d', 'D'}},           {KEY_F, {'f', 'F'}},
-    {KEY_G, {'g', 'G'}},         {KEY_H, {'h', 'H'}},           {KEY_J, {'j', 'J'}},
-    {KEY_K, {'k', 'K'}},         {KEY_L, {'l', 'L'}},           {KEY_Z, {'z', 'Z'}},
-    {KEY_X, {'x', 'X'}},         {KEY_C, {'c', 'C'}},           {KEY_V, {'v', 'V'}},
-    {KEY_B, {'b', 'B'}},         {KEY_N, {'n', 'N'}},           {KEY_M, {'m', 'M'}},
-};
+const std::vector<KeyRow> UsKeys = WithLetters(
+    {{KEY_GRAVE, {'`', '~'}},     {KEY_1, {'1', '!'}},           {KEY_2, {'2', '@'}},
+     {KEY_3, {'3', '#'}},         {KEY_4, {'4', '$'}},           {KEY_5, {'5', '%'}},
+     {KEY_6, {'6', '^'}},         {KEY_7, {'7', '&'}},           {KEY_8, {'8', '*'}},
+     {KEY_9, {'9', '('}},         {KEY_0, {'0', ')'}},           {KEY_MINUS, {'-', '_'}},
+     {KEY_EQUAL, {'=', '+'}},     {KEY_LEFTBRACE, {'[', '{'}},   {KEY_RIGHTBRACE, {']', '}'}},
+     {KEY_SEMICOLON, {';', ':'}}, {KEY_APOSTROPHE, {'\'', '"'}}, {KEY_BACKSLASH, {'\\', '|'}},
+     {KEY_COMMA, {',', '<'}},     {KEY_DOT, {'.', '>'}},         {KEY_SLASH, {'/', '?'}},
+     {KEY_SPACE, {' '}}},
+    {"qwertyuiop", "asdfghjkl", "zxcvbnm"});
 
 // The German layout: Y and Z swapped, AltGr for @ { [ ] } \ ~ |, and "^" and
 // "`" only as dead keys (checked separately).
-const std::vector<KeyRow> DeKeys = {
+const std::vector<KeyRow> DeNonLetters = {
     {KEY_1, {'1', '!'}},          {KEY_2, {'2', '"'}},          {KEY_3, {'3', 0}},
     {KEY_4, {'4', '$'}},          {KEY_5, {'5', '%'}},          {KEY_6, {'6', '&'}},
     {KEY_7, {'7', '/', '{'}},     {KEY_8, {'8', '(', '['}},     {KEY_9, {'9', ')', ']'}},
     {KEY_0, {'0', '=', '}'}},     {KEY_MINUS, {0, '?', '\\'}},  {KEY_RIGHTBRACE, {'+', '*', '~'}},
     {KEY_BACKSLASH, {'#', '\''}}, {KEY_102ND, {'<', '>', '|'}}, {KEY_COMMA, {',', ';'}},
     {KEY_DOT, {'.', ':'}},        {KEY_SLASH, {'-', '_'}},      {KEY_SPACE, {' '}},
-    {KEY_Q, {'q', 'Q', '@'}},     {KEY_W, {'w', 'W'}},          {KEY_E, {'e', 'E'}},
-    {KEY_R, {'r', 'R'}},          {KEY_T, {'t', 'T'}},          {KEY_Y, {'z', 'Z'}},
-    {KEY_U, {'u', 'U'}},          {KEY_I, {'i', 'I'}},          {KEY_O, {'o', 'O'}},
-    {KEY_P, {'p', 'P'}},          {KEY_A, {'a', 'A'}},          {KEY_S, {'s', 'S'}},
-    {KEY_D, {'d', 'D'}},          {KEY_F, {'f', 'F'}},          {KEY_G, {'g', 'G'}},
-    {KEY_H, {'h', 'H'}},          {KEY_J, {'j', 'J'}},          {KEY_K, {'k', 'K'}},
-    {KEY_L, {'l', 'L'}},          {KEY_Z, {'y', 'Y'}},          {KEY_X, {'x', 'X'}},
-    {KEY_C, {'c', 'C'}},          {KEY_V, {'v', 'V'}},          {KEY_B, {'b', 'B'}},
-    {KEY_N, {'n', 'N'}},          {KEY_M, {'m', 'M'}},
-};
+    {KEY_Q, {0, 0, '@'}}};
+const std::vector<KeyRow> DeKeys =
+    WithLetters(DeNonLetters, {"qwertzuiop", "asdfghjkl", "yxcvbnm"});
 
 constexpr unsigned int LevelModifier[] = {0, KEY_LEFTSHIFT, KEY_RIGHTALT};
 
@@ -187,12 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UinputPlannerTest, TabEnterAndBareKeysPressTheirKeys) {
     Load("us");
-    std::vector<EvdevKeyAction> expected;
-    for (unsigned int code : {KEY_TAB, KEY_ENTER}) {
-        expected.push_back({code, true});
-        expected.push_back({code, false});
-    }
-    EXPECT_EQ(Describe(Type(u"\t\r")), Describe(expected));
+    EXPECT_EQ(Describe(Type(u"\t\r")),
+              Describe(Stroke(KEY_TAB, 0)) + Describe(Stroke(KEY_ENTER, 0)));
     std::vector<EvdevKeyAction> actions;
     platform::SetKeySink(std::make_unique<PlanningSink>(*planner_, actions));
     EscapeState = {};
@@ -240,16 +235,9 @@ TEST_F(UinputPlannerTest, LayoutWithVariantAndUnknownLayout) {
 }
 
 TEST(UinputDefaultLayoutTest, ComesFromXkbDefaultLayoutElseUs) {
-    const char* saved = std::getenv("XKB_DEFAULT_LAYOUT");
-    std::string savedValue = saved != nullptr ? saved : "";
-    unsetenv("XKB_DEFAULT_LAYOUT");
-    EXPECT_EQ(platform::DefaultKeyboardLayout(), "us");
-    setenv("XKB_DEFAULT_LAYOUT", "de", 1);
-    EXPECT_EQ(platform::DefaultKeyboardLayout(), "de");
-    if (saved != nullptr) {
-        setenv("XKB_DEFAULT_LAYOUT", savedValue.c_str(), 1);
-    } else {
-        unsetenv("XKB_DEFAULT_LAYOUT");
+    for (const char* layout : {static_cast<const char*>(nullptr), "de"}) {
+        test_support::ScopedEnvironment variable("XKB_DEFAULT_LAYOUT", layout);
+        EXPECT_EQ(platform::DefaultKeyboardLayout(), layout == nullptr ? "us" : layout);
     }
 }
 

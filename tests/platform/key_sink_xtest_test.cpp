@@ -113,20 +113,12 @@ class XTestSinkLayoutTest : public XTestSinkTest, public testing::WithParamInter
     }
 };
 
-TEST_P(XTestSinkLayoutTest, EveryPrintableAsciiCharacterTabAndEnterArriveExactly) {
+// Every printable ASCII character, Tab and Enter; then each character that is a
+// dead key on some layout followed by one it could combine with; then example
+// texts: a prefix with a backslash and an n, the apostrophe, the at sign, the tilde.
+TEST_P(XTestSinkLayoutTest, PrintableAsciiDeadKeysAndExampleTextsArriveExactly) {
     ExpectArrives(PrintableAscii() + u"\t\r");
-}
-
-TEST_P(XTestSinkLayoutTest, ExampleTextsArriveExactly) {
-    // A prefix with a backslash and an n, the apostrophe, the at sign, the tilde.
-    ExpectArrives(u"ID\\n:");
-    ExpectArrives(u"O'Brien");
-    ExpectArrives(u"reader@example.org");
-    ExpectArrives(u"~12~");
-}
-
-TEST_P(XTestSinkLayoutTest, DeadKeysOfTheLayoutStillGiveTheirOwnCharacter) {
-    ExpectArrives(u"^e`a~n'o\"u");
+    ExpectArrives(u"^e`a~n'o\"u ID\\n: O'Brien reader@example.org ~12~");
 }
 
 TEST_P(XTestSinkLayoutTest, CharactersOutsideTheLayoutArrive) {
@@ -151,16 +143,13 @@ INSTANTIATE_TEST_SUITE_P(Layouts, XTestSinkLayoutTest, testing::Values("us", "de
                              return testsupport::ParamName(info.param);
                          });
 
-TEST_F(XTestSinkTest, KeypadKeysGiveTheirDigitWhateverNumLock) {
+TEST_F(XTestSinkTest, BareKeysPressTheKeyTheirVirtualKeyNamesKeypadWhateverNumLock) {
     // \v61 and \v6B are the bare keys VK_NUMPAD1 and VK_ADD.
     for (bool numLock : {false, true}) {
         window_.SetLockedModifiers(NumLockMask, numLock);
         TypeText(u"\\v61\\v6B", TRUE, FALSE, FALSE, 0);
         EXPECT_EQ(Utf8(window_.Take(2, 5s)), "1+") << "Num Lock " << numLock;
     }
-}
-
-TEST_F(XTestSinkTest, BareKeysPressTheKeyTheirVirtualKeyNames) {
     // Enter, Tab, Backspace, Escape, the letter A key, the digit 5 key.
     TypeText(u"\\v0D\\v09\\v08\\v1B\\v41\\v35", TRUE, FALSE, FALSE, 0);
     EXPECT_EQ(window_.Take(6, 5s), U"\r\t\b\x1B"

@@ -54,40 +54,26 @@ class MessageLoopTest : public testing::Test {
     HWND window_ = nullptr;
 };
 
-TEST_F(MessageLoopTest, PostedMessagesComeOutOldestFirst) {
+TEST_F(MessageLoopTest, PostedMessagesComeOutOldestFirstAndDispatchToTheWindow) {
     ASSERT_TRUE(PostMessageW(window_, kPing, 1, 10));
     ASSERT_TRUE(PostMessageW(window_, kPong, 2, 20));
     MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
     ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
     EXPECT_EQ(message.hwnd, window_);
     EXPECT_EQ(message.message, kPing);
     EXPECT_EQ(message.wParam, 1u);
     EXPECT_EQ(message.lParam, 10);
     EXPECT_EQ(message.time, 1000u);
-    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
-    EXPECT_EQ(message.message, kPong);
-    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST_F(MessageLoopTest, PeekWithoutRemoveLeavesTheMessage) {
-    ASSERT_TRUE(PostMessageW(window_, kPing, 0, 0));
-    MSG message{};
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(message.message, kPing);
-    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST_F(MessageLoopTest, DispatchSendsToTheWindowProcedure) {
-    ASSERT_TRUE(PostMessageW(window_, kPing, 3, 4));
-    MSG message{};
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
     EXPECT_FALSE(TranslateMessage(&message));
     EXPECT_EQ(DispatchMessageW(&message), 7);
     ASSERT_EQ(Delivered().size(), 1u);
     EXPECT_EQ(Delivered()[0].message, kPing);
-    EXPECT_EQ(Delivered()[0].wParam, 3u);
+    EXPECT_EQ(Delivered()[0].wParam, 1u);
+    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
+    EXPECT_EQ(message.message, kPong);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(MessageLoopTest, FiltersByWindowAndRange) {

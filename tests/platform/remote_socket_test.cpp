@@ -45,13 +45,29 @@ class RemoteSocketTest : public testing::Test {
     std::unique_ptr<Server> server_;
 };
 
+// A plain connection that sends whatever bytes a test writes.
+int Connect(const std::string& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, path.size());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 Reply Echo(const Request& request) {
     return {Status::Ok, static_cast<std::int64_t>(request.wParam) * 2, request.text};
 }
 
-TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThread) {
+TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThreadAndASecondServerFindsIt) {
     std::string error;
     ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving) << error;
+    std::unique_ptr<Server> second;
+    EXPECT_EQ(StartServer(path_, Echo, second, error), StartResult::AnotherInstanceServes);
+    EXPECT_EQ(second, nullptr);
     struct stat status {};
     ASSERT_EQ(stat(path_.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
@@ -69,14 +85,6 @@ TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThread) {
             EXPECT_EQ(reply->text, u"hello");
         }
     });
-}
-
-TEST_F(RemoteSocketTest, SecondServerFindsTheLiveOne) {
-    std::string error;
-    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
-    std::unique_ptr<Server> second;
-    EXPECT_EQ(StartServer(path_, Echo, second, error), StartResult::AnotherInstanceServes);
-    EXPECT_EQ(second, nullptr);
 }
 
 TEST_F(RemoteSocketTest, StaleSocketOfACrashedInstanceIsReplaced) {
@@ -100,11 +108,8 @@ TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {
     std::string error;
     ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
     WithClient([&] {
-        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path_.copy(address.sun_path, path_.size());
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        int fd = Connect(path_);
+        ASSERT_GE(fd, 0);
         const unsigned char garbage[] = {3, 0, 0, 0, 0xEE, 0xEE, 0xEE};
         ASSERT_EQ(write(fd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
         std::vector<std::uint8_t> received(64);
@@ -123,11 +128,8 @@ TEST_F(RemoteSocketTest, OversizedFrameClosesTheConnection) {
     std::string error;
     ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
     WithClient([&] {
-        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path_.copy(address.sun_path, path_.size());
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        int fd = Connect(path_);
+        ASSERT_GE(fd, 0);
         const unsigned char huge[] = {0xFF, 0xFF, 0xFF, 0x7F};
         ASSERT_EQ(write(fd, huge, sizeof huge), 4);
         char byte;

@@ -30,7 +30,7 @@ TEST(ResourcesTest, MissingResourcesAreReportedAsSuch) {
     EXPECT_EQ(SizeofResource(Instance(), nullptr), 0u);
 }
 
-TEST(ResourcesTest, StringsLoadWholeAndTruncated) {
+TEST(ResourcesTest, StringsLoadWholeTruncatedOrEmptyWhenMissing) {
     struct Case {
         UINT id;
         std::u16string text;
@@ -52,9 +52,7 @@ TEST(ResourcesTest, StringsLoadWholeAndTruncated) {
     EXPECT_EQ(LoadStringW(Instance(), 104, reinterpret_cast<LPWSTR>(&inPlace), 0), 7);
     ASSERT_NE(inPlace, nullptr);
     EXPECT_EQ(std::u16string(inPlace, 7), u"Options");
-}
-
-TEST(ResourcesTest, MissingStringGivesEmptyBuffer) {
+    // A missing string empties the buffer.
     for (UINT id : {0u, 4u, 103u, 105u, 5000u}) {
         WCHAR buffer[8] = u"keep";
         EXPECT_EQ(LoadStringW(Instance(), id, buffer, 8), 0) << id;
@@ -162,20 +160,15 @@ TEST(ResourcesTest, MenuBarDropsDownTheOptionsMenu) {
     EXPECT_FALSE(platform::ReadMenuBarResource(Instance(), 105, bar));
 }
 
-TEST(ResourcesTest, AcceleratorTableHasCtrlAAndCtrlQ) {
+// What each entry does is shown by translating keys through the table.
+TEST(ResourcesTest, AcceleratorTableLoadsOnceAndCopiesOut) {
     HACCEL table = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3));
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3)), table);
     ACCEL entries[4]{};
     ASSERT_EQ(CopyAcceleratorTableW(table, nullptr, 0), 2);
     ASSERT_EQ(CopyAcceleratorTableW(table, entries, 4), 2);
-    constexpr BYTE kFlags = FVIRTKEY | FCONTROL | FNOINVERT;
-    EXPECT_EQ(entries[0].fVirt, kFlags);
-    EXPECT_EQ(entries[0].key, 'A');
-    EXPECT_EQ(entries[0].cmd, 40003);
-    EXPECT_EQ(entries[1].fVirt, kFlags);
     EXPECT_EQ(entries[1].key, 'Q');
-    EXPECT_EQ(entries[1].cmd, 1);
     EXPECT_EQ(LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(4)), nullptr);
 }
 

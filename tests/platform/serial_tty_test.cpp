@@ -55,7 +55,7 @@ class SerialTtyTest : public testing::Test {
     HANDLE port_ = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SerialTtyTest, OpenMakesTheTtyRawAndKeepsItsLine) {
+TEST_F(SerialTtyTest, OpenMakesTheTtyRawKeepsItsLineAndGetCommStateReadsIt) {
     termios before = pty_.Settings();
     ASSERT_NE(before.c_lflag & ECHO, 0u); // a fresh pseudo-terminal echoes
     OpenPort();
@@ -67,10 +67,7 @@ TEST_F(SerialTtyTest, OpenMakesTheTtyRawAndKeepsItsLine) {
     // Nothing sent is echoed back down the line, even before any setup.
     pty_.Send("hello\r");
     EXPECT_EQ(pty_.Receive(1, milliseconds(20)), "");
-}
-
-TEST_F(SerialTtyTest, GetCommStateReadsTheTty) {
-    OpenPort();
+    // GetCommState reads the tty.
     DCB dcb = State();
     EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
     EXPECT_EQ(dcb.BaudRate, 38400u); // a fresh pseudo-terminal's rate

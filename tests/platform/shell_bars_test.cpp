@@ -41,7 +41,7 @@ TEST(MenuBarTest, RefusesBadRecordsParentsAndResources) {
     DestroyWindow(owner);
 }
 
-TEST(InputPanelTest, WithoutAPanelTheCallsSaySo) {
+TEST(InputPanelTest, WithoutAPanelTheCallsSaySoAFrontEndsPanelIsReportedAndMoved) {
     platform::SetInputPanel({});
     EXPECT_EQ(SipStatus(), SIP_STATUS_UNAVAILABLE);
     SIPINFO info{};
@@ -49,13 +49,10 @@ TEST(InputPanelTest, WithoutAPanelTheCallsSaySo) {
     EXPECT_EQ(SipGetInfo(&info), FALSE);
     EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
     EXPECT_EQ(SipShowIM(SIPF_OFF), FALSE);
-}
 
-TEST(InputPanelTest, AFrontEndsPanelIsReportedAndMoved) {
     bool up = true;
     platform::SetInputPanel({[&] { return up; }, [&](bool show) { up = show; }});
     EXPECT_EQ(SipStatus(), SIP_STATUS_AVAILABLE);
-    SIPINFO info{};
     info.cbSize = 7;
     EXPECT_EQ(SipGetInfo(&info), FALSE);
     info.cbSize = kSipInfoDeviceSize;

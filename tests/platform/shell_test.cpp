@@ -86,7 +86,7 @@ TEST_F(Shell, AddModifyDeleteKeepTheIconState) {
                                          {"modify", 103, u"Swipetype", false}}));
 }
 
-TEST_F(Shell, IconsAreKeyedByWindowAndId) {
+TEST_F(Shell, IconsAreKeyedByWindowAndIdTheirTipCutAtSixtyThreeCharacters) {
     NOTIFYICONDATAW first = Record(Icon(102), u"a", 1);
     NOTIFYICONDATAW second = Record(Icon(103), u"b", 2);
     EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &first));
@@ -94,13 +94,9 @@ TEST_F(Shell, IconsAreKeyedByWindowAndId) {
     EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &first));
     ASSERT_EQ(platform::TrayIcons().size(), 1u);
     EXPECT_EQ(platform::TrayIcons()[0].tip, u"b");
-}
-
-TEST_F(Shell, TipIsCutAtSixtyThreeCharacters) {
-    NOTIFYICONDATAW data = Record(Icon(102), u"");
-    std::fill(std::begin(data.szTip), std::end(data.szTip), u'x'); // no terminator at all
-    EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &data));
-    EXPECT_EQ(platform::TrayIcons()[0].tip, std::u16string(63, u'x'));
+    std::fill(std::begin(first.szTip), std::end(first.szTip), u'x'); // no terminator at all
+    EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &first));
+    EXPECT_EQ(platform::TrayIcons()[1].tip, std::u16string(63, u'x'));
 }
 
 TEST_F(Shell, BadRecordsFail) {

@@ -80,12 +80,13 @@ class TimerTest : public testing::Test {
     HWND window_ = nullptr;
 };
 
-TEST_F(TimerTest, FirstMessageIsDueOnePeriodAfterSetting) {
+TEST_F(TimerTest, FirstMessageIsDueOnePeriodAfterSettingThenEachPeriod) {
     ASSERT_EQ(SetTimer(window_, 1357, 325, RecordTick), 1357u);
     MSG message{};
     platform::AdvanceManualClock(Milliseconds{324});
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
     platform::AdvanceManualClock(Milliseconds{1});
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)); // keeps the timer due
     ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(message.hwnd, window_);
     EXPECT_EQ(message.message, WM_TIMER);
@@ -95,22 +96,17 @@ TEST_F(TimerTest, FirstMessageIsDueOnePeriodAfterSetting) {
     EXPECT_EQ(Ticks(), (std::vector<Tick>{{window_, WM_TIMER, 1357, 325}}));
     EXPECT_TRUE(WindowTicks().empty());
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{675}));
+    EXPECT_EQ(Ticks(), (std::vector<Tick>{{window_, WM_TIMER, 1357, 325},
+                                          {window_, WM_TIMER, 1357, 650},
+                                          {window_, WM_TIMER, 1357, 975}}));
+    EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
 }
 
 TEST_F(TimerTest, WithoutProcedureTheWindowProcedureGetsWmTimer) {
     ASSERT_NE(SetTimer(window_, 9, 50, nullptr), 0u);
     EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{120}));
     EXPECT_EQ(WindowTicks(), (std::vector<UINT_PTR>{9, 9}));
-}
-
-TEST_F(TimerTest, RunMessagesForTicksAtEachPeriod) {
-    SetTimer(window_, 1357, 325, RecordTick);
-    EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{1000}));
-    ASSERT_EQ(Ticks().size(), 3u);
-    EXPECT_EQ(Ticks()[0].time, 325u);
-    EXPECT_EQ(Ticks()[1].time, 650u);
-    EXPECT_EQ(Ticks()[2].time, 975u);
-    EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
 }
 
 TEST_F(TimerTest, ALateTimerGivesOneMessageAndMissesTheRest) {
@@ -121,15 +117,6 @@ TEST_F(TimerTest, ALateTimerGivesOneMessageAndMissesTheRest) {
     EXPECT_EQ(platform::PumpMessages(), 0);
     platform::AdvanceManualClock(Milliseconds{1});
     EXPECT_EQ(platform::PumpMessages(), 1);
-}
-
-TEST_F(TimerTest, PeekWithoutRemoveKeepsTheTimerDue) {
-    SetTimer(window_, 1, 100, RecordTick);
-    platform::AdvanceManualClock(Milliseconds{100});
-    MSG message{};
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
-    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(TimerTest, EarliestDueComesFirstAndPostedMessagesBeforeTimers) {
@@ -177,20 +164,15 @@ TEST_F(TimerTest, ThreadTimersGetTheirOwnIds) {
     EXPECT_EQ(Ticks()[0].id, second);
 }
 
-TEST_F(TimerTest, AMissingWindowGetsNoTimer) {
-    HWND gone = CreateWindowExW(0, u"TimerTestWindow", u"", 0, 0, 0, 1, 1, nullptr, nullptr,
-                                nullptr, nullptr);
-    DestroyWindow(gone);
-    SetLastError(0);
-    EXPECT_EQ(SetTimer(gone, 1, 100, RecordTick), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-}
-
-TEST_F(TimerTest, TimersOfADestroyedWindowAreRemoved) {
+TEST_F(TimerTest, TimersOfADestroyedWindowAreRemovedAndItGetsNoNewOne) {
     SetTimer(window_, 1357, 100, RecordTick);
     DestroyWindow(window_);
+    SetLastError(0);
+    EXPECT_EQ(SetTimer(window_, 1, 100, RecordTick), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
     EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{500}));
     EXPECT_TRUE(Ticks().empty());
+    EXPECT_FALSE(KillTimer(window_, 1357));
     // Nothing is left to wait for, so a wait could never end.
     MSG message{};
     EXPECT_EQ(GetMessageW(&message, nullptr, 0, 0), -1);

@@ -71,10 +71,17 @@ TEST_F(WindowFocusTest, SetForegroundWithTheLowBitActivatesAnOwnedPopup) {
     EXPECT_EQ(GetForegroundWindow(), owner);
 }
 
-TEST_F(WindowFocusTest, DestroyingTheFocusLeavesNone) {
+TEST_F(WindowFocusTest, HidingOrDestroyingTheFocusLeavesNone) {
     HWND top = TopLevel(WS_VISIBLE);
     HWND child = Child(top, 1);
     SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
+    ShowWindow(top, SW_HIDE);
+    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    ShowWindow(top, SW_SHOW);
+    SetFocus(child);
+    ASSERT_EQ(GetFocus(), child);
     DestroyWindow(child);
     EXPECT_EQ(GetFocus(), nullptr);
     DestroyWindow(top);

@@ -76,16 +76,6 @@ TEST_F(WindowLifecycleTest, OwnedWindowsGoBeforeTheirOwner) {
     EXPECT_FALSE(IsWindow(owned));
 }
 
-TEST_F(WindowLifecycleTest, TimersOfADestroyedWindowStop) {
-    HWND window = TopLevel();
-    ASSERT_NE(SetTimer(window, 7, 100, nullptr), 0u);
-    DestroyWindow(window);
-    Log().clear();
-    platform::RunMessagesFor(platform::Milliseconds{500});
-    EXPECT_TRUE(Messages({WM_TIMER}).empty());
-    EXPECT_FALSE(KillTimer(window, 7));
-}
-
 TEST_F(WindowLifecycleTest, CreateFailsCleanlyWhenWMCreateRefuses) {
     window_test::Hook() = [](HWND, UINT message, WPARAM, LPARAM) { return message == WM_CREATE; };
     // The hook swallows WM_CREATE (result 0): the window lives.
@@ -154,16 +144,6 @@ TEST_F(WindowLifecycleTest, MinimisingSendsSizeMinimisedAndShowBringsItBack) {
     ShowWindow(window, SW_SHOW);
     EXPECT_FALSE(IsIconic(window));
     EXPECT_EQ(Messages({WM_SIZE}).size(), 2u);
-}
-
-TEST_F(WindowLifecycleTest, HidingTheFocusedWindowTakesTheFocusAway) {
-    HWND parent = TopLevel(WS_VISIBLE);
-    HWND child = Child(parent, 1);
-    SetFocus(child);
-    ASSERT_EQ(GetFocus(), child);
-    ShowWindow(parent, SW_HIDE);
-    EXPECT_EQ(GetFocus(), nullptr);
-    EXPECT_EQ(GetActiveWindow(), nullptr);
 }
 
 TEST_F(WindowLifecycleTest, DefaultTopLevelWindowFillsTheWorkArea) {

@@ -2,7 +2,6 @@
 // end or the cross-process interface uses; accelerators; the shell's dialog
 // calls. Loops carry a deadline timer so that a broken test fails, not hangs.
 #include "platform/core/system.h"
-#include "platform/resources/resources.h"
 #include "platform/shell/shell_dialogs.h"
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/menus/menus.h"
@@ -10,12 +9,9 @@
 
 namespace {
 
+using window_test::Instance;
 using window_test::Log;
 using window_test::Messages;
-
-HINSTANCE Instance() {
-    return reinterpret_cast<HINSTANCE>(0x400000);
-}
 
 UINT& ToChoose() {
     static UINT command = 0;
@@ -66,7 +62,7 @@ class WindowMenuTest : public window_test::WindowTest {
     HMENU menu_ = nullptr;
 };
 
-TEST_F(WindowMenuTest, ChosenItemIsReturnedAndTheMenuCloses) {
+TEST_F(WindowMenuTest, ChosenItemIsReturnedDismissingReturnsZeroAndTheMenuCloses) {
     std::vector<bool> observed;
     platform::PopupMenuView seen;
     platform::SetPopupMenuObserver([&](const platform::PopupMenuView* view) {
@@ -83,11 +79,8 @@ TEST_F(WindowMenuTest, ChosenItemIsReturnedAndTheMenuCloses) {
     EXPECT_EQ(seen.x, 240);
     EXPECT_EQ(seen.owner, owner_);
     EXPECT_FALSE(platform::OpenPopupMenu(nullptr));
-    EXPECT_FALSE(DeadlinePassed());
-}
-
-TEST_F(WindowMenuTest, DismissingReturnsZero) {
-    EXPECT_EQ(Track(0), 0);
+    ChoiceAccepted() = false;
+    EXPECT_EQ(Track(0), 0) << "dismissed";
     EXPECT_TRUE(ChoiceAccepted());
     EXPECT_FALSE(DeadlinePassed());
 }
@@ -97,16 +90,12 @@ TEST_F(WindowMenuTest, AnItemTheMenuDoesNotHaveIsRefused) {
     // 40003 is not in this menu and 40021 is greyed: both are refused, and the
     // menu stays open until the deadline dismisses it.
     std::vector<bool> accepted;
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            KillTimer(owner_, 5);
-            accepted.push_back(platform::ChoosePopupMenuItem(40003));
-            accepted.push_back(platform::ChoosePopupMenuItem(40021));
-            accepted.push_back(platform::OpenPopupMenu(nullptr));
-        }
-        return false;
-    };
-    SetTimer(owner_, 5, 100, nullptr);
+    OnTimerOf(owner_, [&] {
+        KillTimer(owner_, 5);
+        accepted.push_back(platform::ChoosePopupMenuItem(40003));
+        accepted.push_back(platform::ChoosePopupMenuItem(40021));
+        accepted.push_back(platform::OpenPopupMenu(nullptr));
+    });
     EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
     EXPECT_EQ(accepted, (std::vector<bool>{false, false, true}));
     EXPECT_TRUE(DeadlinePassed());
@@ -127,25 +116,15 @@ TEST_F(WindowMenuTest, WithoutReturnCmdTheChoiceIsPostedAsACommand) {
 
 TEST_F(WindowMenuTest, OnlyOnePopupAtATime) {
     BOOL nested = -1;
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            nested = TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr);
-        }
-        return false;
-    };
-    SetTimer(owner_, 5, 100, nullptr);
+    OnTimerOf(owner_, [&] {
+        nested = TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr);
+    });
     EXPECT_EQ(Track(40021), 40021);
     EXPECT_EQ(nested, FALSE);
 }
 
 TEST_F(WindowMenuTest, QuitWhileTrackingDismissesAndIsKept) {
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == owner_ && message == WM_TIMER) {
-            PostQuitMessage(0);
-        }
-        return false;
-    };
-    SetTimer(owner_, 5, 100, nullptr);
+    OnTimerOf(owner_, [&] { PostQuitMessage(0); });
     EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
     EXPECT_TRUE(platform::QuitPending());
 }

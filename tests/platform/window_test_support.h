@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "platform/resources/resources.h"
+#include "platform/windowing/dialogs.h"
 #include "platform/windowing/key_state.h"
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
@@ -47,6 +49,16 @@ inline LRESULT LoggingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 inline constexpr char16_t kClass[] = u"WindowTestLogging";
+
+// The program's own module, whose resources the tests load.
+inline HINSTANCE Instance() {
+    return reinterpret_cast<HINSTANCE>(0x400000);
+}
+
+inline const DLGTEMPLATE* DialogTemplate(UINT id) {
+    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(id), RT_DIALOG);
+    return static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(Instance(), found)));
+}
 
 // The messages of one kind, in order, as (window, message) pairs.
 inline std::vector<std::pair<HWND, UINT>> Messages(std::initializer_list<UINT> kinds) {
@@ -89,6 +101,17 @@ class WindowTest : public testing::Test {
     static HWND TopLevel(DWORD style = 0, const char16_t* title = u"top") {
         return CreateWindowExW(0, kClass, title, style, 0, 30, 200, 200, nullptr, nullptr, nullptr,
                                nullptr);
+    }
+    // Runs `action` at each tick of a 100 ms timer of `window`: how a test acts
+    // from inside a loop that the call under test runs.
+    static void OnTimerOf(HWND window, std::function<void()> action) {
+        Hook() = [window, action](HWND to, UINT message, WPARAM, LPARAM) {
+            if (to == window && message == WM_TIMER) {
+                action();
+            }
+            return false;
+        };
+        SetTimer(window, 5, 100, nullptr);
     }
     static HWND Child(HWND parent, int id, DWORD style = WS_VISIBLE, const char16_t* cls = kClass) {
         return CreateWindowExW(0, cls, u"", WS_CHILD | style, 0, 0, 50, 20, parent,
