@@ -231,6 +231,11 @@ TEST(SwipetypeSimTest, UsageErrorsAreClear) {
         {{"msr", "--baud", "fast"}, 2, "--baud wants a rate"},
         {{"msr", "--baud"}, 2, "needs a value"},
         {{"msr", "--input", "/nonexistent/cards"}, 1, "cannot open /nonexistent/cards"},
+        {{"modem", "--dial-result", "engaged"}, 2, "--dial-result wants connect, busy"},
+        {{"modem", "--speed", "fast"}, 2, "--speed wants a speed"},
+        {{"modem", "--carrier", "0"}, 2, "--carrier wants a speed"},
+        {{"modem", "--guard-time", "-5"}, 2, "--guard-time wants milliseconds"},
+        {{"modem", "--tag", "01020304"}, 2, "unknown option --tag for modem mode"},
     };
     for (const UsageCase& usage : cases) {
         SimProcess sim(kSimulator, usage.arguments);
@@ -240,12 +245,6 @@ TEST(SwipetypeSimTest, UsageErrorsAreClear) {
         EXPECT_EQ(sim.Wait(2s), std::optional<int>(usage.status)) << usage.says;
     }
 }
-
-} // namespace
-
-namespace {} // namespace
-
-namespace {
 
 // The modem: a line written by the program, and what comes back.
 class SwipetypeSimModemTest : public testing::Test {
@@ -387,23 +386,6 @@ TEST_F(SwipetypeSimModemTest, InputLinesSetTheNextResultAndActForTheFarEnd) {
         warned = line && line->find("not understood: \"ring\"") != std::string::npos;
     }
     EXPECT_TRUE(warned);
-}
-
-TEST_F(SwipetypeSimModemTest, UsageErrorsAreClear) {
-    const UsageCase cases[] = {
-        {{"modem", "--dial-result", "engaged"}, 2, "--dial-result wants connect, busy"},
-        {{"modem", "--speed", "fast"}, 2, "--speed wants a speed"},
-        {{"modem", "--carrier", "0"}, 2, "--carrier wants a speed"},
-        {{"modem", "--guard-time", "-5"}, 2, "--guard-time wants milliseconds"},
-        {{"modem", "--tag", "01020304"}, 2, "unknown option --tag for modem mode"},
-    };
-    for (const UsageCase& usage : cases) {
-        SimProcess sim(kSimulator, usage.arguments);
-        auto message = sim.ReadErrorLine(2s);
-        ASSERT_TRUE(message.has_value()) << usage.says;
-        EXPECT_NE(message->find(usage.says), std::string::npos) << *message;
-        EXPECT_EQ(sim.Wait(2s), std::optional<int>(usage.status)) << usage.says;
-    }
 }
 
 } // namespace
