@@ -118,25 +118,19 @@ TEST_F(ReadLineTest, FailingCountWithBytesStillDeliversTheFirstByte) {
     EXPECT_STREQ(line, "AB");
 }
 
-TEST_F(ReadLineTest, ReadFailureMidLineKeepsTheBytesSoFar) {
+TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
     int id = OpenReaderPort();
     Device(1).QueueInput("ABCDEF\r");
+    Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
+    char line[16] = "#";
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_STREQ(line, "");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT, 1, 2);
-    char line[16];
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);
     EXPECT_STREQ(line, "AB");
     // The failed read took nothing: the line goes on from C.
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 4);
     EXPECT_STREQ(line, "CDEF");
-}
-
-TEST_F(ReadLineTest, FailingFirstReadGivesMinus36) {
-    int id = OpenReaderPort();
-    Device(1).QueueInput("AB\r");
-    Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
-    char line[16] = "#";
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
-    EXPECT_STREQ(line, "");
 }
 
 TEST_F(ReadLineTest, FullLineOf1023BytesFillsTheBuffer) {
