@@ -205,8 +205,8 @@ TEST_F(SettingsStore, EmptyTextIsStoredAsTwoBytesAndTooLongEditTextIsCut) {
 }
 
 // Text values that are not what a save writes: whatever their stored length
-// or type, the field ends inside its array and nothing before the load's end
-// shows through.
+// or type, the field ends inside its array, nothing before the load's end
+// shows through, and a text too large is cut while the later fields load.
 TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
     struct Case {
         std::vector<BYTE> bytes;
@@ -221,29 +221,17 @@ TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
         {TextBytes(u"abc", false), REG_BINARY, u"abc"},
         {{0x41, 0x00, 0x42}, REG_BINARY, u"A"},
         {DwordBytes(0x00420041), REG_DWORD, u"AB"},
+        {TextBytes(std::u16string(1500, u'q')), REG_SZ, std::u16string(1023, u'q'), 0},
     };
     for (const Case& c : cases) {
         StoreAll();
         StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Prefix", c.type, c.bytes);
-        std::fill(Settings.Prefix, Settings.Prefix + kSettingsTextSize, u'x');
-        Settings.Suffix[0] = u'y';
+        ScrambleDialogAndFields();
         EXPECT_EQ(LoadSettings(dialog_), c.result);
         EXPECT_EQ(std::u16string(Settings.Prefix), c.expected);
         EXPECT_EQ(std::u16string(Settings.Suffix), u":S") << "the next field is intact";
+        EXPECT_EQ(Settings.MSRInterval, 500u) << "the later fields load";
     }
-}
-
-TEST_F(SettingsStore, TooLargeTextIsCutAndTheRestLoads) {
-    StoreAll();
-    std::u16string stored(1500, u'q');
-    stored[1022] = u'r';
-    StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Suffix", REG_SZ, TextBytes(stored));
-    ScrambleDialogAndFields();
-    EXPECT_EQ(LoadSettings(dialog_), 0) << "not read whole";
-    EXPECT_EQ(std::u16string(Settings.Suffix), stored.substr(0, 1023));
-    EXPECT_EQ(std::u16string(Settings.Prefix), u"P:");
-    EXPECT_EQ(Settings.SendTab, 1u);
-    EXPECT_EQ(Settings.MSRInterval, 500u);
 }
 
 TEST_F(SettingsStore, StoredIntervalTakesEffectAtTheReadersStart) {
