@@ -107,7 +107,7 @@ class BioWaitTest : public biotest::BioTest {
     HWND window_ = nullptr;
 };
 
-TEST_F(BioWaitTest, StartFillsTheRecord) {
+TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
     int id = Open(1);
     ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
     BioWait wait;
@@ -123,6 +123,12 @@ TEST_F(BioWaitTest, StartFillsTheRecord) {
     ASSERT_EQ(bio_start_wait(-1, 3, &wait), 0);
     EXPECT_EQ(wait.portId, -1);
     EXPECT_EQ(wait.hook, nullptr);
+
+    // Zero units end on the first step.
+    ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
+    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
 }
 
 // A unit lasts the timer resolution (zero counts as one); the hook runs once a
@@ -144,15 +150,6 @@ TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
         EXPECT_EQ(HookCalls, c.lasts.count());
         bio_close_port(id);
     }
-}
-
-TEST_F(BioWaitTest, ZeroUnitsEndOnTheFirstStep) {
-    int id = Open(1);
-    BioWait wait;
-    ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
-    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
 }
 
 TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {
