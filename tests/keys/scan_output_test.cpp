@@ -165,19 +165,14 @@ TEST_F(ScanOutputTest, DialogTextsAreTakenAtEveryReadWithoutSaving) {
     EXPECT_EQ(std::u16string(Settings.Prefix), u"new");
 }
 
-TEST_F(ScanOutputTest, UserTextsAreTypedLiterallyWithBackslashes) {
+// User texts are typed literally, backslashes and all; Windows-1252 track bytes
+// become their characters.
+TEST_F(ScanOutputTest, UserTextsAreLiteralAndTrackBytesAreWindows1252) {
     SetTexts(u"\\n", u"\\x41", u"");
-    SetFlags(0, 0, 0);
-    SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), u"\\n\\x41");
-}
-
-TEST_F(ScanOutputTest, Windows1252TrackBytesBecomeTheirCharacters) {
-    SetTexts(u"", u"", u"");
     SetFlags(1, 0, 0);
     SetTracks("caf\xE9 \x80", "", "");
     SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), u"caf\u00E9 \u20AC");
+    EXPECT_EQ(TypedText(), u"\\ncaf\u00E9 \u20AC\\x41");
 }
 
 } // namespace
