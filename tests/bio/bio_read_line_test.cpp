@@ -98,17 +98,7 @@ TEST_F(ReadLineTest, SizesBelowTwoWriteNothingPastTheBuffer) {
     EXPECT_EQ(bio_get_inputcount(id), 3); // nothing was consumed
 }
 
-TEST_F(ReadLineTest, CountThatKeepsFailingEndsTheCallWithMinus36) {
-    int id = OpenReaderPort();
-    Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
-    char line[16];
-    Milliseconds start = Now();
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
-    EXPECT_LE(Now() - start, Milliseconds{1});
-    EXPECT_STREQ(line, "");
-}
-
-TEST_F(ReadLineTest, FailingCountWithBytesStillDeliversTheFirstByte) {
+TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithMinus36) {
     int id = OpenReaderPort();
     Device(1).QueueInput("AB\r");
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, 1);
@@ -116,6 +106,14 @@ TEST_F(ReadLineTest, FailingCountWithBytesStillDeliversTheFirstByte) {
     // The count fails once, the read brings 'A'; the body's count works again.
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);
     EXPECT_STREQ(line, "AB");
+
+    // Nothing waiting: a count that keeps failing ends the call.
+    bio_purge_input(id);
+    Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_LE(Now() - start, Milliseconds{1});
+    EXPECT_STREQ(line, "");
 }
 
 TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
