@@ -43,11 +43,7 @@ TEST_F(AboutDialogTest, EndsThroughItsOkButton) {
     EXPECT_TRUE(IsWindowEnabled(MainWindow));
 }
 
-TEST_F(AboutDialogTest, EndsThroughTheCaptionsButton) {
-    EXPECT_EQ(Run([](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }), IDOK);
-}
-
-TEST_F(AboutDialogTest, IsFullScreenWithADoneButtonAndOtherCommandsDoNotEndIt) {
+TEST_F(AboutDialogTest, IsFullScreenWithADoneButtonEndsThroughTheCaptionsButtonOnly) {
     platform::ShellWindowState state;
     RECT rect{};
     LRESULT otherCommand = -1;

@@ -2,6 +2,7 @@
 // popup menu, with the manual clock.
 #include <gtest/gtest.h>
 
+#include "app/app_fixture.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/tray_icon.h"
@@ -182,16 +183,7 @@ TEST_F(MainWindowTest, NoPopupOpensInsideAnother) {
 TEST_F(MainWindowTest, MinimisingSavesAndHides) {
     SendMessageW(MainWindow, WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_FALSE(IsWindowVisible(MainWindow));
-    DWORD enable = 7;
-    DWORD size = sizeof enable;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, 0, &key),
-              ERROR_SUCCESS);
-    EXPECT_EQ(
-        RegQueryValueExW(key, u"Enable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enable), &size),
-        ERROR_SUCCESS);
-    RegCloseKey(key);
-    EXPECT_EQ(enable, 0u);
+    EXPECT_EQ(app_test::StoredSetting(u"Enable").bytes, app_test::DwordBytes(0));
 }
 
 TEST_F(MainWindowTest, ExitRemovesTheIconAndQuits) {

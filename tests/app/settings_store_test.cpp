@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/app_fixture.h"
 #include "app/autostart.h"
@@ -56,44 +58,40 @@ class SettingsStore : public AppTest {
         StoreSetting(u"RFIDInterval", 600u);
     }
 
-    void ExpectDefaultsShown() {
-        EXPECT_EQ(Check(dialog_, IDC_READING_ENABLE), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_READING_DISABLE), 1u);
-        EXPECT_EQ(Check(dialog_, IDC_INPUT_MSR), 1u);
-        EXPECT_EQ(Check(dialog_, IDC_INPUT_RFID), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_BEEP_ENABLE), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_BEEP_DISABLE), 1u);
-        EXPECT_EQ(Text(dialog_, IDC_PREFIX), u"");
-        EXPECT_EQ(Text(dialog_, IDC_SUFFIX), u"");
-        EXPECT_EQ(Text(dialog_, IDC_TRACK_SEPARATOR), u"");
-        EXPECT_EQ(Check(dialog_, IDC_SEND_TAB), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_SEND_ENTER), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_TRACK1), 1u);
-        EXPECT_EQ(Check(dialog_, IDC_TRACK2), 1u);
-        EXPECT_EQ(Check(dialog_, IDC_TRACK3), 1u);
-        EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_ENABLE), 0u);
-        EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_DISABLE), 1u);
+    // The number fields in record order: Enable, UseMSR, Beep, SendTab, SendEnter,
+    // UseTrack1 to 3, AutoStart, MSRInterval, RFIDInterval.
+    static std::vector<DWORD> Numbers() {
+        return {Settings.Enable,    Settings.UseMSR,      Settings.Beep,        Settings.SendTab,
+                Settings.SendEnter, Settings.UseTrack1,   Settings.UseTrack2,   Settings.UseTrack3,
+                Settings.AutoStart, Settings.MSRInterval, Settings.RFIDInterval};
+    }
+    // Prefix, Suffix, TrackSeparator.
+    static std::vector<std::u16string> Texts() {
+        return {Settings.Prefix, Settings.Suffix, Settings.TrackSeparator};
     }
 
-    static void ExpectDefaultFields() {
-        EXPECT_EQ(Settings.Enable, 0u);
-        EXPECT_EQ(Settings.UseMSR, 1u);
-        EXPECT_EQ(Settings.Beep, 0u);
-        ExpectDefaultFieldsAfterBeep();
+    // The checks of reading on/off, MSR/RFID, beep on/off, Tab, Enter, the three
+    // tracks and autostart on/off.
+    std::vector<WPARAM> Checks() const {
+        std::vector<WPARAM> checks;
+        for (int id : {IDC_READING_ENABLE, IDC_READING_DISABLE, IDC_INPUT_MSR, IDC_INPUT_RFID,
+                       IDC_BEEP_ENABLE, IDC_BEEP_DISABLE, IDC_SEND_TAB, IDC_SEND_ENTER, IDC_TRACK1,
+                       IDC_TRACK2, IDC_TRACK3, IDC_AUTOSTART_ENABLE, IDC_AUTOSTART_DISABLE}) {
+            checks.push_back(Check(dialog_, id));
+        }
+        return checks;
+    }
+    // The prefix, suffix and separator boxes.
+    std::vector<std::u16string> EditTexts() const {
+        return {Text(dialog_, IDC_PREFIX), Text(dialog_, IDC_SUFFIX),
+                Text(dialog_, IDC_TRACK_SEPARATOR)};
     }
 
-    static void ExpectDefaultFieldsAfterBeep() {
-        EXPECT_EQ(std::u16string(Settings.Prefix), u"");
-        EXPECT_EQ(std::u16string(Settings.Suffix), u"");
-        EXPECT_EQ(std::u16string(Settings.TrackSeparator), u"");
-        EXPECT_EQ(Settings.SendTab, 0u);
-        EXPECT_EQ(Settings.SendEnter, 0u);
-        EXPECT_EQ(Settings.UseTrack1, 1u);
-        EXPECT_EQ(Settings.UseTrack2, 1u);
-        EXPECT_EQ(Settings.UseTrack3, 1u);
-        EXPECT_EQ(Settings.AutoStart, 0u);
-        EXPECT_EQ(Settings.MSRInterval, 325u);
-        EXPECT_EQ(Settings.RFIDInterval, 350u);
+    void ExpectDefaults() {
+        EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 1, 0, 0, 0, 1, 1, 1, 0, 325, 350}));
+        EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"", u"", u""}));
+        EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1}));
+        EXPECT_EQ(EditTexts(), (std::vector<std::u16string>{u"", u"", u""}));
     }
 };
 
@@ -101,8 +99,7 @@ TEST_F(SettingsStore, FirstRunWithoutTheKeyGivesDefaults) {
     ScrambleDialogAndFields();
     Settings.Enable = 1;
     EXPECT_EQ(LoadSettings(dialog_), 0);
-    ExpectDefaultFields();
-    ExpectDefaultsShown();
+    ExpectDefaults();
     EXPECT_EQ(MSRActive, 0);
     EXPECT_EQ(RFIDActive, 0);
     EXPECT_TRUE(device_->Calls().empty()) << "no reader touched the port";
@@ -112,36 +109,10 @@ TEST_F(SettingsStore, EveryStoredValueIsLoadedAndShown) {
     StoreAll();
     ScrambleDialogAndFields();
     EXPECT_EQ(LoadSettings(dialog_), 1);
-    EXPECT_EQ(Settings.Enable, 0u);
-    EXPECT_EQ(Settings.UseMSR, 0u);
-    EXPECT_EQ(Settings.Beep, 1u);
-    EXPECT_EQ(std::u16string(Settings.Prefix), u"P:");
-    EXPECT_EQ(std::u16string(Settings.Suffix), u":S");
-    EXPECT_EQ(Settings.SendTab, 1u);
-    EXPECT_EQ(Settings.SendEnter, 1u);
-    EXPECT_EQ(Settings.UseTrack1, 0u);
-    EXPECT_EQ(Settings.UseTrack2, 1u);
-    EXPECT_EQ(Settings.UseTrack3, 0u);
-    EXPECT_EQ(std::u16string(Settings.TrackSeparator), u"|");
-    EXPECT_EQ(Settings.AutoStart, 1u);
-    EXPECT_EQ(Settings.MSRInterval, 500u);
-    EXPECT_EQ(Settings.RFIDInterval, 600u);
-
-    EXPECT_EQ(Check(dialog_, IDC_READING_DISABLE), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_INPUT_MSR), 0u);
-    EXPECT_EQ(Check(dialog_, IDC_INPUT_RFID), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_BEEP_ENABLE), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_BEEP_DISABLE), 0u);
-    EXPECT_EQ(Text(dialog_, IDC_PREFIX), u"P:");
-    EXPECT_EQ(Text(dialog_, IDC_SUFFIX), u":S");
-    EXPECT_EQ(Text(dialog_, IDC_TRACK_SEPARATOR), u"|");
-    EXPECT_EQ(Check(dialog_, IDC_SEND_TAB), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_SEND_ENTER), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_TRACK1), 0u);
-    EXPECT_EQ(Check(dialog_, IDC_TRACK2), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_TRACK3), 0u);
-    EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_ENABLE), 1u);
-    EXPECT_EQ(Check(dialog_, IDC_AUTOSTART_DISABLE), 0u);
+    EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 0, 1, 1, 1, 0, 1, 0, 1, 500, 600}));
+    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"P:", u":S", u"|"}));
+    EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 0, 1, 1, 0, 1, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(EditTexts(), (std::vector<std::u16string>{u"P:", u":S", u"|"}));
     EXPECT_EQ(MSRActive + RFIDActive, 0) << "reading is off";
     EXPECT_FALSE(std::filesystem::exists(root_.Fs("Application/Startup/Swipetype.RUN")))
         << "loading AutoStart does not touch the startup file";
@@ -219,16 +190,11 @@ TEST_F(SettingsStore, LongestPrefixIsSavedAndLoadedBackUnchanged) {
     EXPECT_EQ(Text(dialog_, IDC_PREFIX), longest);
 }
 
-TEST_F(SettingsStore, EditTextLongerThanTheFieldIsCut) {
-    std::u16string tooLong(1500, u'a');
-    SetWindowTextW(GetDlgItem(dialog_, IDC_SUFFIX), tooLong.c_str());
+TEST_F(SettingsStore, EmptyTextIsStoredAsTwoBytesAndTooLongEditTextIsCut) {
+    SetWindowTextW(GetDlgItem(dialog_, IDC_SUFFIX), std::u16string(1500, u'a').c_str());
     EXPECT_EQ(SaveSettings(dialog_), 1);
     EXPECT_EQ(StoredSetting(u"Suffix").bytes, TextBytes(std::u16string(1023, u'a')));
-}
-
-TEST_F(SettingsStore, EmptyTextIsStoredAsTwoBytes) {
-    EXPECT_EQ(SaveSettings(dialog_), 1);
-    for (LPCWSTR name : {u"Prefix", u"Suffix", u"TrackSeparator"}) {
+    for (LPCWSTR name : {u"Prefix", u"TrackSeparator"}) {
         Stored stored = StoredSetting(name);
         EXPECT_EQ(stored.type, REG_SZ);
         EXPECT_EQ(stored.bytes, (std::vector<BYTE>{0, 0}));
@@ -239,8 +205,8 @@ TEST_F(SettingsStore, EmptyTextIsStoredAsTwoBytes) {
 }
 
 // Text values that are not what a save writes: whatever their stored length
-// or type, the field ends inside its array and nothing before the load's end
-// shows through.
+// or type, the field ends inside its array, nothing before the load's end
+// shows through, and a text too large is cut while the later fields load.
 TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
     struct Case {
         std::vector<BYTE> bytes;
@@ -255,29 +221,17 @@ TEST_F(SettingsStore, StoredTextsAlwaysEndInsideTheirField) {
         {TextBytes(u"abc", false), REG_BINARY, u"abc"},
         {{0x41, 0x00, 0x42}, REG_BINARY, u"A"},
         {DwordBytes(0x00420041), REG_DWORD, u"AB"},
+        {TextBytes(std::u16string(1500, u'q')), REG_SZ, std::u16string(1023, u'q'), 0},
     };
     for (const Case& c : cases) {
         StoreAll();
         StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Prefix", c.type, c.bytes);
-        std::fill(Settings.Prefix, Settings.Prefix + kSettingsTextSize, u'x');
-        Settings.Suffix[0] = u'y';
+        ScrambleDialogAndFields();
         EXPECT_EQ(LoadSettings(dialog_), c.result);
         EXPECT_EQ(std::u16string(Settings.Prefix), c.expected);
         EXPECT_EQ(std::u16string(Settings.Suffix), u":S") << "the next field is intact";
+        EXPECT_EQ(Settings.MSRInterval, 500u) << "the later fields load";
     }
-}
-
-TEST_F(SettingsStore, TooLargeTextIsCutAndTheRestLoads) {
-    StoreAll();
-    std::u16string stored(1500, u'q');
-    stored[1022] = u'r';
-    StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Suffix", REG_SZ, TextBytes(stored));
-    ScrambleDialogAndFields();
-    EXPECT_EQ(LoadSettings(dialog_), 0) << "not read whole";
-    EXPECT_EQ(std::u16string(Settings.Suffix), stored.substr(0, 1023));
-    EXPECT_EQ(std::u16string(Settings.Prefix), u"P:");
-    EXPECT_EQ(Settings.SendTab, 1u);
-    EXPECT_EQ(Settings.MSRInterval, 500u);
 }
 
 TEST_F(SettingsStore, StoredIntervalTakesEffectAtTheReadersStart) {
@@ -381,8 +335,7 @@ TEST_F(SettingsStore, ResetWhileTheRfidReaderRuns) {
     EXPECT_EQ(ResetSettings(dialog_), 1);
     EXPECT_EQ(RFIDActive, 0);
     EXPECT_FALSE(device_->IsOpen()) << "the port is closed";
-    ExpectDefaultFields();
-    ExpectDefaultsShown();
+    ExpectDefaults();
     ASSERT_TRUE(platform::RunMessagesFor(platform::Milliseconds{2000}));
     EXPECT_TRUE(device_->Output().empty()) << "no poll after the reset";
     EXPECT_EQ(test_support::ReadFile(root_.Hive("HKEY_LOCAL_MACHINE")), hiveBefore)

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,18 +54,6 @@ class BioModemSimTest : public testing::Test {
         return port_;
     }
 
-    // Reads the simulator's reports until one holds `text`.
-    static bool Reported(SimProcess& sim, const std::string& text) {
-        auto deadline = SteadyClock::now() + 3s;
-        while (SteadyClock::now() < deadline) {
-            std::optional<std::string> line = sim.ReadErrorLine(500ms);
-            if (line && line->find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
-
     int port_ = -1;
 };
 
@@ -79,20 +66,20 @@ TEST_F(BioModemSimTest, AWholeCall) {
     ASSERT_GE(id, 0);
 
     ASSERT_EQ(bio_init_modem(id), 0);
-    EXPECT_TRUE(Reported(sim, "command: ATV1Q0"));
+    EXPECT_TRUE(sim.Reports("command: ATV1Q0"));
 
     ASSERT_EQ(bio_dial_number(id, 1, "5551234"), 0);
     EXPECT_EQ(bio_wait_connect(id), 0);
     EXPECT_EQ(bio_get_carrierspeed(id), 28800);
     EXPECT_EQ(bio_get_connectspeed(id), 9600);
-    EXPECT_TRUE(Reported(sim, "dialling \"5551234\" by tone"));
+    EXPECT_TRUE(sim.Reports("dialling \"5551234\" by tone"));
 
     // Online, "AT" is data: the hang-up needs the escape, with its guard times.
     auto start = SteadyClock::now();
     EXPECT_EQ(bio_hangup_modem(id), 0);
     EXPECT_GE(SteadyClock::now() - start, std::chrono::milliseconds(3 * kReplyTime + kGuardTime));
-    EXPECT_TRUE(Reported(sim, "escape: command state"));
-    EXPECT_TRUE(Reported(sim, "call ended: hung up"));
+    EXPECT_TRUE(sim.Reports("escape: command state"));
+    EXPECT_TRUE(sim.Reports("call ended: hung up"));
 
     // In the command state again, without a call: the modem answers at once.
     start = SteadyClock::now();
@@ -122,9 +109,9 @@ TEST_F(BioModemSimTest, AFarEndThatHangsUpRightAfterAPlainConnectIsNoCarrier) {
     int id = OpenLine(sim);
     ASSERT_GE(id, 0);
     ASSERT_EQ(bio_dial_number(id, 1, "1"), 0);
-    ASSERT_TRUE(Reported(sim, "online"));
+    ASSERT_TRUE(sim.Reports("online"));
     ASSERT_TRUE(sim.Send("hangup\n"));
-    ASSERT_TRUE(Reported(sim, "call ended"));
+    ASSERT_TRUE(sim.Reports("call ended"));
     EXPECT_EQ(bio_wait_connect(id), 59);
 }
 

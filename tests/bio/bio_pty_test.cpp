@@ -39,6 +39,13 @@ class BioPtyTest : public testing::Test {
         platform::ForgetSerialNotes();
     }
 
+    // COM1: set up as the MSR reader sets it up; the test fails if it does not open.
+    static int OpenReaderLine() {
+        int id = bio_open_port(1, 1024, 1024);
+        EXPECT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+        return id;
+    }
+
     PtyPair pty_;
     serialtest::TestDeadline deadline_;
 };
@@ -72,8 +79,7 @@ TEST_F(BioPtyTest, ReaderSetupsReachTheTty) {
 }
 
 TEST_F(BioPtyTest, BytesBothWays) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    int id = OpenReaderLine();
     pty_.Send("%B4111?\r\n;4111=?\r");
     char line[1024];
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 7);
@@ -94,8 +100,7 @@ TEST_F(BioPtyTest, BytesBothWays) {
 }
 
 TEST_F(BioPtyTest, ReadsEndAfterTheReadTimeout) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    int id = OpenReaderLine();
     char line[64];
     auto start = steady_clock::now();
     EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
@@ -107,8 +112,7 @@ TEST_F(BioPtyTest, ReadsEndAfterTheReadTimeout) {
 }
 
 TEST_F(BioPtyTest, WriteStopsShortWhenTheLineDoesNotTakeBytes) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    int id = OpenReaderLine();
     // Fill the line until it takes nothing more: nobody reads the far end. The
     // filling writes get 20 ms each rather than 5 ms a byte.
     HANDLE handle = bio_get_slot(id)->handle;
@@ -202,8 +206,7 @@ milliseconds ProcessTime() {
 // A wait sleeps instead of polling: a silent 2 s call wait costs next to no
 // processor time (bench_serial measures it; polling took most of the 2 s).
 TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    int id = OpenReaderLine();
     ASSERT_EQ(bio_set_modemvalue(id, 3, 2000), 0);
     milliseconds processorBefore = ProcessTime();
     auto start = steady_clock::now();
@@ -220,8 +223,7 @@ TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
     std::string link = "/tmp/bio-pty-link-" + std::to_string(getpid());
     ASSERT_EQ(symlink(pty_.Path().c_str(), link.c_str()), 0);
     platform::SetPortPath(1, link);
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
+    int id = OpenReaderLine();
     pty_.CloseMaster();
     char line[64];
     auto start = steady_clock::now();

@@ -98,17 +98,7 @@ TEST_F(ReadLineTest, SizesBelowTwoWriteNothingPastTheBuffer) {
     EXPECT_EQ(bio_get_inputcount(id), 3); // nothing was consumed
 }
 
-TEST_F(ReadLineTest, CountThatKeepsFailingEndsTheCallWithMinus36) {
-    int id = OpenReaderPort();
-    Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
-    char line[16];
-    Milliseconds start = Now();
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
-    EXPECT_LE(Now() - start, Milliseconds{1});
-    EXPECT_STREQ(line, "");
-}
-
-TEST_F(ReadLineTest, FailingCountWithBytesStillDeliversTheFirstByte) {
+TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithMinus36) {
     int id = OpenReaderPort();
     Device(1).QueueInput("AB\r");
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, 1);
@@ -116,27 +106,29 @@ TEST_F(ReadLineTest, FailingCountWithBytesStillDeliversTheFirstByte) {
     // The count fails once, the read brings 'A'; the body's count works again.
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);
     EXPECT_STREQ(line, "AB");
+
+    // Nothing waiting: a count that keeps failing ends the call.
+    bio_purge_input(id);
+    Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
+    Milliseconds start = Now();
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_LE(Now() - start, Milliseconds{1});
+    EXPECT_STREQ(line, "");
 }
 
-TEST_F(ReadLineTest, ReadFailureMidLineKeepsTheBytesSoFar) {
+TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
     int id = OpenReaderPort();
     Device(1).QueueInput("ABCDEF\r");
+    Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
+    char line[16] = "#";
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_STREQ(line, "");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT, 1, 2);
-    char line[16];
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);
     EXPECT_STREQ(line, "AB");
     // The failed read took nothing: the line goes on from C.
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 4);
     EXPECT_STREQ(line, "CDEF");
-}
-
-TEST_F(ReadLineTest, FailingFirstReadGivesMinus36) {
-    int id = OpenReaderPort();
-    Device(1).QueueInput("AB\r");
-    Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
-    char line[16] = "#";
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
-    EXPECT_STREQ(line, "");
 }
 
 TEST_F(ReadLineTest, FullLineOf1023BytesFillsTheBuffer) {

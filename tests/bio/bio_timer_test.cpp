@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "bio/bio_timer.h"
 #include "platform/core/clock.h"
 #include "platform/core/system.h"
@@ -19,28 +21,24 @@ class BioTimerTest : public testing::Test {
     BioTimer timer_{};
 };
 
-TEST_F(BioTimerTest, ResolutionOneRunsOutAfterItsUnits) {
-    bio_set_timerresolution(1);
-    EXPECT_EQ(bio_set_timer(100, Timer()), 0);
-    EXPECT_EQ(timer_.timeout, 100);
-    EXPECT_EQ(bio_get_timer(Timer()), -1);
-    platform::AdvanceManualClock(Milliseconds{99});
-    EXPECT_EQ(bio_get_timer(Timer()), -1);
-    platform::AdvanceManualClock(Milliseconds{1});
-    EXPECT_EQ(bio_get_timer(Timer()), 0);
-    EXPECT_EQ(bio_get_elapsedtime(Timer()), 100);
-}
-
-TEST_F(BioTimerTest, ResolutionTenCountsWholeUnits) {
-    bio_set_timerresolution(10);
-    EXPECT_EQ(bio_get_timerresolution(), 10);
-    bio_set_timer(5, Timer());
-    EXPECT_EQ(timer_.timeout, 50);
-    platform::AdvanceManualClock(Milliseconds{49});
-    EXPECT_EQ(bio_get_elapsedtime(Timer()), 4);
-    EXPECT_EQ(bio_get_timer(Timer()), -1);
-    platform::AdvanceManualClock(Milliseconds{1});
-    EXPECT_EQ(bio_get_elapsedtime(Timer()), 5);
+// A timer runs out after its units of the resolution, and counts whole units.
+TEST_F(BioTimerTest, TimerRunsOutAfterItsUnits) {
+    for (auto [resolution, units] : {std::pair{1L, 100}, std::pair{10L, 5}}) {
+        SCOPED_TRACE(resolution);
+        bio_set_timerresolution(resolution);
+        EXPECT_EQ(bio_get_timerresolution(), resolution);
+        EXPECT_EQ(bio_set_timer(units, Timer()), 0);
+        EXPECT_EQ(timer_.timeout, units * resolution);
+        EXPECT_EQ(bio_get_timer(Timer()), -1);
+        platform::AdvanceManualClock(Milliseconds{units * resolution - 1});
+        EXPECT_EQ(bio_get_elapsedtime(Timer()), units - 1);
+        EXPECT_EQ(bio_get_timer(Timer()), -1);
+        platform::AdvanceManualClock(Milliseconds{1});
+        EXPECT_EQ(bio_get_elapsedtime(Timer()), units);
+        EXPECT_EQ(bio_get_timer(Timer()), 0);
+    }
+    // Zero units have run out at once.
+    bio_set_timer(0, Timer());
     EXPECT_EQ(bio_get_timer(Timer()), 0);
 }
 
@@ -51,11 +49,6 @@ TEST_F(BioTimerTest, ElapsedTimeSurvivesTheTickCounterWrapping) {
     EXPECT_EQ(GetTickCount(), 16u);
     EXPECT_EQ(bio_get_elapsedtime(Timer()), 32);
     EXPECT_EQ(bio_get_timer(Timer()), -1);
-}
-
-TEST_F(BioTimerTest, ZeroUnitsHasRunOutAtOnce) {
-    bio_set_timer(0, Timer());
-    EXPECT_EQ(bio_get_timer(Timer()), 0);
 }
 
 TEST_F(BioTimerTest, ChangingResolutionMovesARunningTimer) {

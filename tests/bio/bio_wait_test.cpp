@@ -14,13 +14,11 @@
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 #include "support/window_class.h"
-#include "tests/bio/bio_deadline.h"
 #include "tests/bio/bio_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using biotest::Deadline;
 using platform::Milliseconds;
 
 int HookCalls = 0;
@@ -109,7 +107,7 @@ class BioWaitTest : public biotest::BioTest {
     HWND window_ = nullptr;
 };
 
-TEST_F(BioWaitTest, StartFillsTheRecord) {
+TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
     int id = Open(1);
     ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
     BioWait wait;
@@ -125,12 +123,17 @@ TEST_F(BioWaitTest, StartFillsTheRecord) {
     ASSERT_EQ(bio_start_wait(-1, 3, &wait), 0);
     EXPECT_EQ(wait.portId, -1);
     EXPECT_EQ(wait.hook, nullptr);
+
+    // Zero units end on the first step.
+    ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
+    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
+    EXPECT_EQ(bio_wait_step(&wait), 1);
 }
 
 // A unit lasts the timer resolution (zero counts as one); the hook runs once a
 // millisecond step.
 TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
-    Deadline deadline(5s);
     struct Case {
         long resolution;
         int units;
@@ -149,41 +152,26 @@ TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
     }
 }
 
-TEST_F(BioWaitTest, ZeroUnitsEndOnTheFirstStep) {
-    int id = Open(1);
-    BioWait wait;
-    ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
-    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
-}
-
 TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {
-    Deadline deadline(5s);
     platform::UseRealClock();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(bio_wait_ticks(-1, 30), 1);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 29ms);
 }
 
-TEST_F(BioWaitTest, CancelCommandEndsAPortWaitWithTwo) {
-    Deadline deadline(5s);
+TEST_F(BioWaitTest, CancelCommandEndsAPortWaitWithTwoAndAPortlessOneWithOne) {
     int id = OpenTimedPort();
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
     EXPECT_EQ(HookCalls, 1);
     EXPECT_FALSE(QueueHoldsAMessage());
-}
 
-TEST_F(BioWaitTest, CancelCommandEndsAPortlessWaitWithOne) {
-    Deadline deadline(5s);
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(bio_wait_ticks(-1, 1000), 1);
     EXPECT_FALSE(QueueHoldsAMessage());
 }
 
 TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
-    Deadline deadline(5s);
     int id = OpenTimedPort();
     HWND window = Window();
     PostMessageW(window, WM_COMMAND, 1, 0);
@@ -195,7 +183,6 @@ TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
 }
 
 TEST_F(BioWaitTest, CancelSentToAWindowIsDispatchedAndEndsTheWait) {
-    Deadline deadline(5s);
     int id = OpenTimedPort();
     PostMessageW(Window(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
@@ -203,7 +190,6 @@ TEST_F(BioWaitTest, CancelSentToAWindowIsDispatchedAndEndsTheWait) {
 }
 
 TEST_F(BioWaitTest, QuitEndsTheWaitAndNeverReachesTheCallersLoop) {
-    Deadline deadline(5s);
     int id = OpenTimedPort();
     PostQuitMessage(3);
     EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
@@ -216,16 +202,7 @@ TEST_F(BioWaitTest, QuitEndsTheWaitAndNeverReachesTheCallersLoop) {
     EXPECT_FALSE(QueueHoldsAMessage());
 }
 
-TEST_F(BioWaitTest, HookResultEndsTheWaitBeforeTheTimer) {
-    int id = Open(1);
-    ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
-    HookResult = 5;
-    EXPECT_EQ(bio_wait_ticks(id, 0), 5);
-    EXPECT_EQ(HookCalls, 1);
-}
-
-TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStarts) {
-    Deadline deadline(5s);
+TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWaitBeforeTheTimer) {
     int id = OpenTimedPort();
     BioWait wait;
     ASSERT_EQ(bio_start_wait(id, 3, &wait), 0);
@@ -237,6 +214,9 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStarts) {
     }
     EXPECT_EQ(result, 1);
     EXPECT_EQ(bio_wait_ticks(id, 3), 9);
+    HookCalls = 0;
+    EXPECT_EQ(bio_wait_ticks(id, 0), 9);
+    EXPECT_EQ(HookCalls, 1);
 }
 
 TEST_F(BioWaitTest, MissingPortGivesSeven) {
@@ -248,45 +228,36 @@ TEST_F(BioWaitTest, MissingPortGivesSeven) {
     EXPECT_EQ(bio_set_waithook(0, AdvancingHook), 7);
 }
 
-TEST_F(BioWaitTest, PortClosedByADispatchedMessageEndsTheWaitWithSeven) {
-    Deadline deadline(5s);
+TEST_F(BioWaitTest, PortClosedByADispatchedMessageOrTheHookEndsTheWaitWithSeven) {
     int id = OpenTimedPort();
     PortToClose = id;
     PostMessageW(Window(), WM_COMMAND, 1234, 0);
     EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
     EXPECT_EQ(bio_get_slot(id), nullptr);
-}
 
-TEST_F(BioWaitTest, PortClosedByTheHookEndsTheWaitWithSeven) {
-    Deadline deadline(5s);
-    int id = OpenTimedPort();
-    PortToClose = id;
+    PortToClose = id = OpenTimedPort();
+    HookCalls = 0;
     CloseOnCall = 3;
     EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
     EXPECT_EQ(HookCalls, 3);
 }
 
-TEST_F(BioWaitTest, AfterAFramingErrorTheQueueIsLeftAlone) {
-    Deadline deadline(5s);
-    int id = OpenTimedPort();
-    SeeLineErrors(id, CE_FRAME);
-    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
-    EXPECT_TRUE(QueueHoldsAMessage());
-}
-
-TEST_F(BioWaitTest, AfterABreakTheTimerStillEndsTheWait) {
-    Deadline deadline(5s);
-    int id = OpenTimedPort();
-    SeeLineErrors(id, CE_BREAK);
-    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
-    EXPECT_EQ(HookCalls, 10);
-    EXPECT_TRUE(QueueHoldsAMessage());
+TEST_F(BioWaitTest, AfterAFramingErrorOrABreakTheQueueIsLeftAloneAndTheTimerEndsTheWait) {
+    for (DWORD error : {DWORD{CE_FRAME}, DWORD{CE_BREAK}}) {
+        SCOPED_TRACE(error);
+        int id = OpenTimedPort();
+        SeeLineErrors(id, error);
+        HookCalls = 0;
+        PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+        EXPECT_EQ(HookCalls, 10);
+        EXPECT_TRUE(QueueHoldsAMessage());
+        platform::ResetMessageLoop();
+        bio_close_port(id);
+    }
 }
 
 TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
-    Deadline deadline(5s);
     int id = OpenTimedPort();
     EXPECT_EQ(bio_wait_ticks(id, 10), 1);
     EXPECT_EQ(observed_, 10); // the hook's ten moves
@@ -299,8 +270,7 @@ TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
     EXPECT_EQ(Now() - start, 10ms);
 }
 
-TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolution) {
-    Deadline deadline(5s);
+TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolutionAndTheQueueIsServed) {
     int id = Open(1);
     // A hook that moves nothing asks for a step every millisecond; the parity
     // sleeps alone move the clock.
@@ -317,6 +287,9 @@ TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolution) {
     EXPECT_EQ(bio_wait_ticks(id, 5), 1);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 5);
+    // The queue is still served.
+    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(bio_wait_ticks(id, 100), 2);
 }
 
 // Without a hook a wait sleeps between steps until something can change its
@@ -327,7 +300,6 @@ void CountingTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
-    Deadline deadline(5s);
     int id = Open(1);
     Milliseconds start = Now();
     EXPECT_EQ(bio_wait_ticks(id, 50), 1);
@@ -340,14 +312,6 @@ TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
     EXPECT_EQ(bio_wait_ticks(-1, 100), 1);
     EXPECT_EQ(TimerCalls, 3); // at 30, 60 and 90 ms, each dispatched by a step
     EXPECT_EQ(observed_, 4);
-}
-
-TEST_F(BioWaitTest, ParityErrorStillLetsTheQueueBeServed) {
-    Deadline deadline(5s);
-    int id = Open(1);
-    SeeLineErrors(id, CE_RXPARITY);
-    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 100), 2);
 }
 
 } // namespace

@@ -115,7 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"t_is_tab", u"\\t", {Down(0x09, 9), Up(0x09)}},
         EscapeCase{
             "capital_N_not_a_letter", u"\\N", {ShiftDown, Down(0x4E, u'N'), Up(0x4E), ShiftUp}},
-        EscapeCase{"after_abandon_text_resumes", u"\\xZa", {Down(0x41, u'a'), Up(0x41)}}),
+        EscapeCase{"after_abandon_text_resumes", u"\\xZa", {Down(0x41, u'a'), Up(0x41)}},
+        EscapeCase{"virtual_key_mode_ends_after_its_stroke",
+                   u"\\v41a",
+                   {{0x41, 0x00010080, 0x00010080, 0},
+                    {0x41, 0x00010001, 0x00010000, 0},
+                    Down(0x41, u'a'),
+                    Up(0x41)}}),
     [](const testing::TestParamInfo<EscapeCase>& info) { return info.param.name; });
 
 TEST_F(KeystrokesTest, AbandonedHexEscapeClearsItsState) {
@@ -150,13 +156,6 @@ TEST_F(KeystrokesTest, SuppressPostsNothingButMovesTheState) {
     EXPECT_TRUE(RecordedEvents().empty());
     EXPECT_EQ(EscapeState.hexDigit, 0);
     EXPECT_TRUE(EscapeState.escapePending);
-}
-
-TEST_F(KeystrokesTest, VirtualKeyModeEndsAfterItsStroke) {
-    Type(u"\\v41a", TRUE);
-    std::vector<Event> events = RecordedEvents();
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[2], Down(0x41, u'a'));
 }
 
 TEST_F(KeystrokesTest, PostKeyStrokeOrdersShiftAroundTheKey) {

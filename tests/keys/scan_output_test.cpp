@@ -72,35 +72,9 @@ class ScanOutputTest : public testing::Test {
     SettingsRecord saved_{};
 };
 
+// The tracks the flags select, with a separator between two selected tracks
+// even when one of them is empty.
 struct Combination {
-    DWORD track1, track2, track3;
-    const char16_t* typed;
-};
-
-class TrackCombinationTest : public ScanOutputTest,
-                             public testing::WithParamInterface<Combination> {};
-
-TEST_P(TrackCombinationTest, TypesTracksWithSeparatorsPlacedByFlags) {
-    SetTexts(u"<", u">", u"|");
-    SetTracks("T1", "T2", "T3");
-    SetFlags(GetParam().track1, GetParam().track2, GetParam().track3);
-    EXPECT_EQ(SendScanOutput(dialog_, 1), 0);
-    EXPECT_EQ(TypedText(), u"<" + std::u16string(GetParam().typed) + u">");
-}
-
-INSTANTIATE_TEST_SUITE_P(EightCombinations, TrackCombinationTest,
-                         testing::Values(Combination{0, 0, 0, u""}, Combination{1, 0, 0, u"T1"},
-                                         Combination{0, 1, 0, u"T2"}, Combination{0, 0, 1, u"T3"},
-                                         Combination{1, 1, 0, u"T1|T2"},
-                                         Combination{1, 0, 1, u"T1|T3"},
-                                         Combination{0, 1, 1, u"T2|T3"},
-                                         Combination{1, 1, 1, u"T1|T2|T3"}),
-                         [](const testing::TestParamInfo<Combination>& info) {
-                             const Combination& c = info.param;
-                             return testsupport::ParamName("tracks", c.track1, c.track2, c.track3);
-                         });
-
-struct EmptyTrackCase {
     DWORD track1, track2, track3;
     const char* one;
     const char* two;
@@ -108,23 +82,32 @@ struct EmptyTrackCase {
     const char16_t* typed;
 };
 
-class EmptyTrackTest : public ScanOutputTest, public testing::WithParamInterface<EmptyTrackCase> {};
+class TrackCombinationTest : public ScanOutputTest,
+                             public testing::WithParamInterface<Combination> {};
 
-TEST_P(EmptyTrackTest, EmptyTrackKeepsItsSeparators) {
-    const EmptyTrackCase& c = GetParam();
-    SetTexts(u"", u"", u",");
+TEST_P(TrackCombinationTest, TypesTracksWithSeparatorsPlacedByFlags) {
+    const Combination& c = GetParam();
+    SetTexts(u"<", u">", u"|");
     SetTracks(c.one, c.two, c.three);
     SetFlags(c.track1, c.track2, c.track3);
-    SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), c.typed);
+    EXPECT_EQ(SendScanOutput(dialog_, 1), 0);
+    EXPECT_EQ(TypedText(), u"<" + std::u16string(c.typed) + u">");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EmptyTrackTest,
-                         testing::Values(EmptyTrackCase{1, 1, 1, "A", "B", "", u"A,B,"},
-                                         EmptyTrackCase{1, 0, 1, "A", "B", "", u"A,"},
-                                         EmptyTrackCase{1, 1, 1, "A", "", "C", u"A,,C"}),
-                         [](const testing::TestParamInfo<EmptyTrackCase>& info) {
-                             const EmptyTrackCase& c = info.param;
+INSTANTIATE_TEST_SUITE_P(EightCombinationsAndEmptyTracks, TrackCombinationTest,
+                         testing::Values(Combination{0, 0, 0, "T1", "T2", "T3", u""},
+                                         Combination{1, 0, 0, "T1", "T2", "T3", u"T1"},
+                                         Combination{0, 1, 0, "T1", "T2", "T3", u"T2"},
+                                         Combination{0, 0, 1, "T1", "T2", "T3", u"T3"},
+                                         Combination{1, 1, 0, "T1", "T2", "T3", u"T1|T2"},
+                                         Combination{1, 0, 1, "T1", "T2", "T3", u"T1|T3"},
+                                         Combination{0, 1, 1, "T1", "T2", "T3", u"T2|T3"},
+                                         Combination{1, 1, 1, "T1", "T2", "T3", u"T1|T2|T3"},
+                                         Combination{1, 1, 1, "A", "B", "", u"A|B|"},
+                                         Combination{1, 0, 1, "A", "B", "", u"A|"},
+                                         Combination{1, 1, 1, "A", "", "C", u"A||C"}),
+                         [](const testing::TestParamInfo<Combination>& info) {
+                             const Combination& c = info.param;
                              return testsupport::ParamName("tracks", c.track1, c.track2, c.track3,
                                                            "_", c.one, c.two, c.three);
                          });
@@ -182,19 +165,14 @@ TEST_F(ScanOutputTest, DialogTextsAreTakenAtEveryReadWithoutSaving) {
     EXPECT_EQ(std::u16string(Settings.Prefix), u"new");
 }
 
-TEST_F(ScanOutputTest, UserTextsAreTypedLiterallyWithBackslashes) {
+// User texts are typed literally, backslashes and all; Windows-1252 track bytes
+// become their characters.
+TEST_F(ScanOutputTest, UserTextsAreLiteralAndTrackBytesAreWindows1252) {
     SetTexts(u"\\n", u"\\x41", u"");
-    SetFlags(0, 0, 0);
-    SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), u"\\n\\x41");
-}
-
-TEST_F(ScanOutputTest, Windows1252TrackBytesBecomeTheirCharacters) {
-    SetTexts(u"", u"", u"");
     SetFlags(1, 0, 0);
     SetTracks("caf\xE9 \x80", "", "");
     SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), u"caf\u00E9 \u20AC");
+    EXPECT_EQ(TypedText(), u"\\ncaf\u00E9 \u20AC\\x41");
 }
 
 } // namespace

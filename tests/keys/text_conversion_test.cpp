@@ -22,18 +22,15 @@ class TextConversionTest : public testing::Test {
     void TearDown() override { platform::SetAnsiCodePage(1252); }
 };
 
-TEST_F(TextConversionTest, EmptyTextsGiveJustTheTerminator) {
+TEST_F(TextConversionTest, EmptyTextsGiveJustTheTerminatorAndNullTextsGiveNull) {
+    EXPECT_EQ(NarrowToWide(nullptr), nullptr);
+    EXPECT_EQ(WideToNarrow(nullptr), nullptr);
     WideText wide(NarrowToWide(""));
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ(wide.get()[0], u'\0');
     NarrowText narrow(WideToNarrow(u""));
     ASSERT_NE(narrow, nullptr);
     EXPECT_EQ(narrow.get()[0], '\0');
-}
-
-TEST_F(TextConversionTest, NullTextsGiveNull) {
-    EXPECT_EQ(NarrowToWide(nullptr), nullptr);
-    EXPECT_EQ(WideToNarrow(nullptr), nullptr);
 }
 
 TEST_F(TextConversionTest, Windows1252RoundTripsEveryByte) {

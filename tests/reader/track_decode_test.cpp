@@ -85,17 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
                     WorkedExample{"%A?;1?+", "A", "1", kNone, true, true},
                     WorkedExample{"XYZ", kNone, kNone, kNone, false, false}));
 
-TEST_F(TrackDecodeTest, WorkedExampleVerdictsAsWritten) {
-    EXPECT_EQ(Decode(";0001=9912?", {1, 0}), 0);
-    EXPECT_EQ(Decode(";0001=9912?", {0, 1}), 1);
-    EXPECT_EQ(Decode("%E?;E?+E?", {0, 0}), 1);
-    EXPECT_EQ(Decode("%E?;E?+E?", {0, 1}), 0);
-    EXPECT_EQ(Decode("%ABC", {1, 1}), 0);
-    EXPECT_EQ(Decode("%ABC", {1, 0}), 1);
-    EXPECT_EQ(Decode("XYZ", {0, 0}), 1);
-    EXPECT_EQ(Decode("XYZ", {1, 0}), 0);
-}
-
 TEST_F(TrackDecodeTest, EmptyLineIsBadWithoutBeepAndKeepsTracks) {
     Decode("%OLD?;111?+333?", {1, 1});
     EXPECT_EQ(Decode("", {1, 1}, 1), 0);
@@ -112,13 +101,6 @@ TEST_F(TrackDecodeTest, BadReadBeepsType4OnlyWithBeepSet) {
     EXPECT_EQ(platform::Recorded().beeps, std::vector<UINT>{4});
     EXPECT_EQ(Decode("%A?;1?", {1, 1}, 1), 1);
     EXPECT_EQ(platform::Recorded().beeps.size(), 1u) << "a good read plays nothing here";
-}
-
-TEST_F(TrackDecodeTest, NewSwipeNeverKeepsAnOldTrack) {
-    Decode("%A?;1?+3?", {0, 0});
-    Decode(";2?", {0, 0});
-    EXPECT_STREQ(TrackBuffers[0], "");
-    EXPECT_STREQ(TrackBuffers[2], "");
 }
 
 TEST_F(TrackDecodeTest, LongestLineDecodesWithinBuffers) {

@@ -92,6 +92,19 @@ class SimProcess {
         return ReadLine(stderr_, stderrBuffer_, limit);
     }
 
+    // Reads error lines until one holds `text`; false when none did within `limit`.
+    bool Reports(const std::string& text,
+                 std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::optional<std::string> line = ReadErrorLine(std::chrono::milliseconds(500));
+            if (line && line->find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The exit status once the process has ended within `limit`, else nothing.
     std::optional<int> Wait(std::chrono::milliseconds limit) {
         auto deadline = std::chrono::steady_clock::now() + limit;

@@ -2,12 +2,8 @@
 // program named in a startup file, with the command line that follows it, and
 // refuses startup files that someone else could have written.
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -15,6 +11,8 @@
 
 #include "app/autostart.h"
 #include "platform/registry/registry.h"
+#include "support/child_process.h"
+#include "support/scoped_environment.h"
 #include "support/temp_device_root.h"
 
 #ifndef SWIPETYPE_LAUNCH_PATH
@@ -28,77 +26,11 @@ using test_support::TempDeviceRoot;
 using test_support::WriteFile;
 using namespace std::chrono_literals;
 
-struct RunResult {
-    int status = -1; // exit status, or -1 when it had to be killed
-    std::string out;
-    std::string err;
-};
+using RunResult = test_support::ChildResult;
 
-// Runs the launcher with these arguments and extra environment, reading its
-// output until it and everything sharing its output are done; 10 s at most.
-RunResult RunLauncher(std::vector<std::string> arguments,
-                      std::vector<std::string> environment = {}) {
-    int out[2];
-    int err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe";
-        return {};
-    }
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(err[1], STDERR_FILENO);
-        for (std::string& variable : environment) {
-            ::putenv(variable.data());
-        }
-        arguments.insert(arguments.begin(), SWIPETYPE_LAUNCH_PATH);
-        std::vector<char*> argv;
-        argv.reserve(arguments.size() + 1);
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err[1]);
-    RunResult result;
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
-        if (::poll(fds, 2, 100) <= 0) {
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP)) != 0) {
-                char buffer[4096];
-                ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
-                } else {
-                    ::close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                }
-            }
-        }
-    }
-    for (pollfd& fd : fds) {
-        if (fd.fd >= 0) {
-            ::close(fd.fd);
-        }
-    }
-    int status = 0;
-    if (open > 0) {
-        ::kill(child, SIGKILL);
-        ADD_FAILURE() << "the launcher or a program it started did not finish";
-    }
-    ::waitpid(child, &status, 0);
-    result.status = open == 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+// Runs the launcher with these arguments; 10 s at most.
+RunResult RunLauncher(const std::vector<std::string>& arguments) {
+    return test_support::RunServingLoop(SWIPETYPE_LAUNCH_PATH, arguments);
 }
 
 class Launcher : public testing::Test {
@@ -135,6 +67,19 @@ class Launcher : public testing::Test {
             std::this_thread::sleep_for(10ms);
         }
         return ReadFile(record_);
+    }
+
+    // Names the startup folder in the registry, as a device's set-up does.
+    static void SetStartupFolder(const std::u16string& folder) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Zelna\\Startup", 0, nullptr, 0, 0,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(key, u"Path", 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(folder.c_str()),
+                                 static_cast<DWORD>((folder.size() + 1) * sizeof(char16_t))),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
     }
 
     RunResult Run(std::vector<std::string> extra = {}) const {
@@ -221,15 +166,7 @@ TEST_F(Launcher, RefusesLinksAndMalformedFiles) {
 }
 
 TEST_F(Launcher, FolderComesFromTheRegistryAndCanEndWithABackslash) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Zelna\\Startup", 0, nullptr, 0, 0,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const char16_t folder[] = u"\\Kiosk\\";
-    ASSERT_EQ(RegSetValueExW(key, u"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
-                             sizeof folder),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    SetStartupFolder(u"\\Kiosk\\");
     WriteStartupFile("Ignored.RUN", recorder_ + "\rWRONG");
     WriteFile(root_.Fs("Kiosk/Swipetype.run"), recorder_ + "\rMIN");
     ::chmod(root_.Fs("Kiosk/Swipetype.run").c_str(), 0600);
@@ -243,13 +180,7 @@ TEST_F(Launcher, EmptyOrMissingFolderStartsNothing) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
     std::filesystem::remove_all(root_.Fs("Application"));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Zelna\\Startup", 0, nullptr, 0, 0,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const char16_t folder[] = u"\\Nowhere";
-    RegSetValueExW(key, u"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof folder);
-    RegCloseKey(key);
+    SetStartupFolder(u"\\Nowhere");
     result = Run();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "no startup folder " + root_.Fs("Nowhere") + ": nothing to start\n");
@@ -257,9 +188,8 @@ TEST_F(Launcher, EmptyOrMissingFolderStartsNothing) {
 
 TEST_F(Launcher, InstallAndUninstallTheAutostartEntry) {
     std::string config = root_.Path() + "/config dir";
-    std::vector<std::string> environment{"XDG_CONFIG_HOME=" + config};
-    RunResult result =
-        RunLauncher({"--root", root_.Path() + "/with $pecial", "--install"}, environment);
+    test_support::ScopedEnvironment configHome("XDG_CONFIG_HOME", config.c_str());
+    RunResult result = RunLauncher({"--root", root_.Path() + "/with $pecial", "--install"});
     ASSERT_EQ(result.status, 0) << result.err;
     std::string entry = config + "/autostart/swipetype-launch.desktop";
     EXPECT_EQ(result.out, "installed " + entry + "\n");
@@ -278,11 +208,11 @@ TEST_F(Launcher, InstallAndUninstallTheAutostartEntry) {
     ASSERT_EQ(::stat(entry.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 
-    result = RunLauncher({"--uninstall"}, environment);
+    result = RunLauncher({"--uninstall"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "removed " + entry + "\n");
     EXPECT_FALSE(std::filesystem::exists(entry));
-    result = RunLauncher({"--uninstall"}, environment);
+    result = RunLauncher({"--uninstall"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "not installed: no " + entry + "\n");
 }
