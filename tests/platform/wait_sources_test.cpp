@@ -59,11 +59,13 @@ TEST_F(WaitSourceTest, GetMessageWaitsForADescriptor) {
             PostThreadMessageW(GetCurrentThreadId(), kDataArrived, static_cast<BYTE>(byte), 0);
         }
     });
+    // Taken before the writer starts its 50 ms, so that a test thread that is
+    // scheduled late cannot make the wait look shorter than it was.
+    auto start = SteadyClock::now();
     std::thread writer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         (void)!write(pipe_[1], "x", 1);
     });
-    auto start = SteadyClock::now();
     MSG message{};
     ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
     writer.join();
