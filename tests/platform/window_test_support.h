@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -105,7 +106,7 @@ class WindowTest : public testing::Test {
     // Runs `action` at each tick of a 100 ms timer of `window`: how a test acts
     // from inside a loop that the call under test runs.
     static void OnTimerOf(HWND window, std::function<void()> action) {
-        Hook() = [window, action](HWND to, UINT message, WPARAM, LPARAM) {
+        Hook() = [window, action = std::move(action)](HWND to, UINT message, WPARAM, LPARAM) {
             if (to == window && message == WM_TIMER) {
                 action();
             }
