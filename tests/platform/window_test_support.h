@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/clock.h"
