@@ -122,8 +122,7 @@ bool MeasureLatency(test_support::SimProcess& sim, int swipes) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> phase(0, static_cast<int>(Settings.MSRInterval));
     std::vector<double> latencies;
-    // A swipe the reader cut (the simulator held up past the quiet window by a
-    // busy machine) is typed wrong or not at all: counted, not timed.
+    // A swipe typed wrong or not at all would be a cut one: counted, not timed.
     int cut = 0;
     for (int i = 0; i < swipes; ++i) {
         platform::RunMessagesFor(platform::Milliseconds{phase(random)});
@@ -156,9 +155,8 @@ bool MeasureLatency(test_support::SimProcess& sim, int swipes) {
 }
 
 // The tick that finds a whole swipe waiting, called by hand once the swipe is in
-// the tty, so that its start is known: from there to the last key event. The
-// reader waits its 20 ms quiet window inside that tick (asleep), which the wall
-// time includes and the processor time does not.
+// the tty, so that its start is known: from there to the last key event. A
+// terminated line is read, decoded and typed within that one tick.
 bool MeasureSwipeTick(HWND window, test_support::SimProcess& sim) {
     KillTimer(window, MSRTimerId); // the loop must not read the swipe first
     std::vector<double> walls;
@@ -190,8 +188,7 @@ bool MeasureSwipeTick(HWND window, test_support::SimProcess& sim) {
     std::sort(walls.begin(), walls.end());
     std::sort(cpus.begin(), cpus.end());
     Row("tick that sees a 120-character swipe -> its last key event (median of 20)",
-        Format("%.2f ms wall, of which the reader's 20 ms quiet window; %.3f ms processor",
-               walls[walls.size() / 2], cpus[cpus.size() / 2]),
+        Format("%.2f ms wall; %.3f ms processor", walls[walls.size() / 2], cpus[cpus.size() / 2]),
         "<= 0.5 ms");
     SetTimer(window, MSRTimerId, Settings.MSRInterval, OnMSRTimer);
     return true;

@@ -40,32 +40,35 @@ run program_bench
 run reader_bench
 run xtest_bench
 
-# The serial library's figures, from Google Benchmark's CSV: name, iterations,
-# real_time, cpu_time, time_unit, ... Each benchmark is a row; the ones with a
-# target are named as the table knows them.
+# The serial library's figures, from Google Benchmark's JSON (its CSV reporter
+# aborts when the benchmarks carry different counters, as these do). Each
+# benchmark is a row; the ones with a target are named as the table knows them.
 if [[ -x $BENCH_DIR/bench/bench_serial ]]; then
     say "running bench_serial"
-    "$BENCH_DIR/bench/bench_serial" --benchmark_format=csv 2>/dev/null |
-        awk -F, -v OFS='\t' '
-            /^name,/ { header = 1; next }
-            !header { next }
-            {
-                name = $1; gsub(/"/, "", name)
-                value = sprintf("%s %s real, %s %s processor", $3, $5, $4, $5)
-                if (name ~ /ReadWaitingLine/) {
-                    print "bio_read_line, 1023 bytes waiting (" name ")", value, "<= 0.1 ms"
-                    line = 1
-                } else if (name ~ /[Cc]onnect|[Ss]ilent/) {
-                    print "silent 2 s bio_wait_connect (" name ")", value, "<= 20 ms processor"
-                    silent = 1
-                } else {
-                    print name, value, "-"
-                }
-            }
-            END {
-                if (!line) print "bio_read_line, 1023 bytes waiting", "not measured by bench_serial", "<= 0.1 ms"
-                if (!silent) print "silent 2 s bio_wait_connect", "not measured by bench_serial", "<= 20 ms processor"
-            }' >>"$rows"
+    "$BENCH_DIR/bench/bench_serial" --benchmark_format=json 2>/dev/null |
+        python3 -c '
+import json, sys
+rows = {"line": False, "silent": False}
+for run in json.load(sys.stdin).get("benchmarks", []):
+    name, unit = run["name"], run.get("time_unit", "")
+    value = "%.4g %s real, %.4g %s processor" % (run["real_time"], unit, run["cpu_time"], unit)
+    if "cpu_ms" in run:
+        value += ", %.3g ms processor counted" % run["cpu_ms"]
+    if "syscalls_per_line" in run:
+        value += ", %g system calls a line" % run["syscalls_per_line"]
+    if "ReadWaitingLine" in name:
+        print("bio_read_line, 1023 bytes waiting (%s)\t%s\t<= 0.1 ms" % (name, value))
+        rows["line"] = True
+    elif "onnect" in name or "ilent" in name:
+        print("silent 2 s wait (%s)\t%s\t<= 20 ms processor" % (name, value))
+        rows["silent"] = True
+    else:
+        print("%s\t%s\t-" % (name, value))
+if not rows["line"]:
+    print("bio_read_line, 1023 bytes waiting\tnot measured by bench_serial\t<= 0.1 ms")
+if not rows["silent"]:
+    print("silent 2 s wait\tnot measured by bench_serial\t<= 20 ms processor")
+' >>"$rows"
 else
     printf '%s\t%s\t%s\n' "bio_read_line, silent 2 s wait" \
         "not built (Google Benchmark, libbenchmark-dev, is not installed)" "-" >>"$rows"
