@@ -100,13 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     HWND window = fuzz::ReaderWindow();
-    platform::ResetMessageLoop();
-    platform::UseManualClock(platform::Milliseconds{0});
-    auto device = std::make_shared<platform::MemorySerialDevice>();
-    device->SetModemLines(false);
-    platform::AttachMemorySerialDevice(1, device);
+    auto device = fuzz::FreshReaderDevice();
     current = Run{fuzz::ApplyOutputChoice(data[0]), device, {}, 0};
-    platform::StartRecording();
 
     Check(StartRFIDReader(window) == 1, "the reader starts on the in-memory device");
     SetTimer(window, RFIDTimerId, Settings.RFIDInterval, CheckedTick);

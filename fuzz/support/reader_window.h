@@ -3,6 +3,12 @@
 // exist, so output composition keeps the texts the target put in Settings.
 #pragma once
 
+#include <memory>
+
+#include "platform/core/clock.h"
+#include "platform/core/recorder.h"
+#include "platform/serial/device/memory_serial_device.h"
+#include "platform/windowing/message_loop.h"
 #include "platform/windowing/window.h"
 
 namespace fuzz {
@@ -17,6 +23,19 @@ inline HWND ReaderWindow() {
                                nullptr, nullptr);
     }();
     return window;
+}
+
+// What each input of a reader's whole path starts from: an empty message loop on
+// a manual clock at 0, a new in-memory device without modem lines as COM1:, and
+// the recorder started.
+inline std::shared_ptr<platform::MemorySerialDevice> FreshReaderDevice() {
+    platform::ResetMessageLoop();
+    platform::UseManualClock(platform::Milliseconds{0});
+    auto device = std::make_shared<platform::MemorySerialDevice>();
+    device->SetModemLines(false);
+    platform::AttachMemorySerialDevice(1, device);
+    platform::StartRecording();
+    return device;
 }
 
 } // namespace fuzz
