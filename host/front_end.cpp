@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/modules/key_sink_modules.h"
 #include "platform/modules/loadable_module.h"
 #include "platform/modules/module_services.h"
 

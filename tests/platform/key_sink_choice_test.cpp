@@ -10,7 +10,9 @@
 #include "platform/core/user_notice.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/key_sink_registry.h"
+#include "platform/keyboard/uinput/key_sink_uinput.h"
+#include "support/linked_key_sinks.h"
 #include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 
@@ -21,6 +23,7 @@ using namespace std::chrono_literals;
 using test_support::ScopedEnvironment;
 
 platform::KeySinkSettings WithoutUinput() {
+    platform::SetKeySinkModules(test_support::LinkedKeySinkModules());
     platform::KeySinkSettings settings;
     settings.uinputPath = "/nonexistent/uinput";
     return settings;
@@ -28,10 +31,10 @@ platform::KeySinkSettings WithoutUinput() {
 
 TEST(KeySinkChoiceTest, NamesOfTheSinksAndTextAndNoneMadeByName) {
     for (const char* name : {"xtest", "uinput", "text", "none"}) {
-        EXPECT_TRUE(platform::IsKeySinkName(name)) << name;
+        EXPECT_NE(platform::FindKeySinkKind(name), nullptr) << name;
     }
-    EXPECT_FALSE(platform::IsKeySinkName("x11"));
-    EXPECT_FALSE(platform::IsKeySinkName(""));
+    EXPECT_EQ(platform::FindKeySinkKind("x11"), nullptr);
+    EXPECT_EQ(platform::FindKeySinkKind(""), nullptr);
     for (const char* name : {"text", "none"}) {
         std::string error;
         auto sink = platform::MakeKeySinkByName(name, {}, error);
@@ -43,7 +46,7 @@ TEST(KeySinkChoiceTest, NamesOfTheSinksAndTextAndNoneMadeByName) {
 TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
     std::string error;
     EXPECT_EQ(platform::MakeKeySinkByName("x11", {}, error), nullptr);
-    EXPECT_NE(error.find("xtest, uinput, text or none"), std::string::npos) << error;
+    EXPECT_NE(error.find("xtest, uinput, wayland, text or none"), std::string::npos) << error;
     platform::KeySinkSettings settings = WithoutUinput();
     error.clear();
     EXPECT_EQ(platform::MakeKeySinkByName("uinput", settings, error), nullptr);

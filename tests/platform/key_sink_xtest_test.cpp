@@ -12,7 +12,7 @@
 #include "platform/core/recorder.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/x11/key_sink_xtest.h"
 #include "support/param_name.h"
 #include "support/x_test_display.h"
 
