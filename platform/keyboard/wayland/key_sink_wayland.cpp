@@ -118,7 +118,10 @@ std::uint32_t Milliseconds() {
 class WaylandKeySink final : public KeySink {
   public:
     WaylandKeySink(WaylandDisplayPtr display, Globals globals)
-        : display_(std::move(display)), globals_(std::move(globals)), name_(CompositorName()) {}
+        : display_(std::move(display)), globals_(std::move(globals)), name_(CompositorName()) {
+        // The registry's listener keeps writing into the globals as they come and go.
+        wl_registry_set_user_data(globals_.registry.get(), &globals_);
+    }
 
     // Makes the keyboard and hands over its first keymap; false with `error` set.
     bool Start(std::string& error) {
