@@ -80,6 +80,7 @@ bool SessionProcess::Start(const std::vector<std::string>& command) {
         write->reset(ends[1]);
     }
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& argument : command) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
