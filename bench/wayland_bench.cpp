@@ -33,9 +33,13 @@ void Report(const char* measure, const std::string& value, const char* target) {
 // "N characters/s (T ms)", or what went wrong.
 std::string Rate(const std::string& expected, const std::string& arrived, Clock::duration took) {
     if (arrived != expected) {
+        std::size_t same = 0;
+        while (same < arrived.size() && same < expected.size() && arrived[same] == expected[same]) {
+            ++same;
+        }
         return "failed: " + std::to_string(arrived.size()) + " of " +
-               std::to_string(expected.size()) + " bytes arrived, " +
-               (arrived.compare(0, expected.size(), expected) == 0 ? "in order" : "not exact");
+               std::to_string(expected.size()) + " bytes arrived, the first " +
+               std::to_string(same) + " exact";
     }
     double seconds = std::chrono::duration<double>(took).count();
     char value[96];
@@ -62,11 +66,16 @@ std::string MeasureSink(const wayland_test::WaylandSession& session, const std::
         std::move(sink), [](std::string&) { return std::unique_ptr<platform::KeySink>(); }));
     std::u16string prefix = platform::Utf8ToUtf16(text);
     Clock::time_point start = Clock::now();
+    Clock::time_point deadline = start + std::chrono::seconds(60);
     TypeText(prefix.c_str(), FALSE, FALSE, FALSE, 0);
-    platform::ServiceWaitSources(platform::Milliseconds{0}); // the loop's next wait
-    std::string arrived = recorder.WaitFor(text, std::chrono::seconds(60));
+    // The program's loop goes on waiting, and the sink sends what it holds.
+    std::string arrived;
+    while ((arrived = recorder.Text()).size() < text.size() && Clock::now() < deadline) {
+        platform::ServiceWaitSources(platform::Milliseconds{2});
+    }
     Clock::duration took = Clock::now() - start;
-    platform::SetKeySink(nullptr);
+    // The sink stays: a seat whose last keyboard went away gives the next client
+    // modifiers before any keymap, on which wev 1.0 crashes.
     return Rate(text, arrived, took);
 }
 
@@ -103,5 +112,6 @@ int main() {
     }
     Report(kSinkMeasure, MeasureSink(session, text), ">= 10000 characters/s");
     Report(kWtypeMeasure, MeasureWtype(session, text), "-");
+    platform::SetKeySink(nullptr);
     return 0;
 }

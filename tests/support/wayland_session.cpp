@@ -168,6 +168,7 @@ void SessionProcess::Drain() {
 
 bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
     Stop();
+    options_ = options;
     std::string program;
     for (const char* needed : {options.compositor == Compositor::Sway ? "sway" : "weston",
                                "dbus-daemon", "setpriv", "stdbuf"}) {
@@ -206,6 +207,24 @@ void WaylandSession::Stop() {
     busAddress_.clear();
     swaySocket_.clear();
     xDisplay_.clear();
+}
+
+void WaylandSession::StopCompositor() {
+    for (SessionProcess* process : {&panel_, &keyboard_, &compositor_}) {
+        process->Stop();
+    }
+}
+
+bool WaylandSession::RestartCompositor(std::string& reason) {
+    StopCompositor();
+    std::string socket = waylandDisplay_;
+    bool started =
+        options_.compositor == Compositor::Sway ? StartSway(options_, reason) : StartWeston(reason);
+    if (started && waylandDisplay_ != socket) {
+        reason = "the compositor came back on " + waylandDisplay_ + ", not " + socket;
+        return false;
+    }
+    return started;
 }
 
 bool WaylandSession::StartBus(std::string& reason) {
