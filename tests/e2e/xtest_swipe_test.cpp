@@ -2,6 +2,7 @@
 // the sink waiting for an X server that ended and started again.
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 #include "e2e/program_fixture.h"
 #include "support/x_test_display.h"
@@ -48,7 +49,10 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     x_test::XvfbServer server;
     std::string reason;
     auto window = std::make_unique<x_test::TextWindow>();
-    if (!server.Start(reason) || !window->Open(server.Name(), reason)) {
+    // A display far above the free ones that other tests' servers take, so that
+    // none of them takes it while it is down.
+    std::string display = ":" + std::to_string(300 + getpid() % 600);
+    if (!server.Start(reason, "640x480x24", display) || !window->Open(server.Name(), reason)) {
         GTEST_SKIP() << reason;
     }
     setenv("DISPLAY", server.Name().c_str(), 1);

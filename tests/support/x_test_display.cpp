@@ -34,9 +34,9 @@ bool IsModifierKeysym(KeySym keysym) {
 
 } // namespace
 
-bool XvfbServer::Start(std::string& reason, const std::string& screen) {
+bool XvfbServer::Start(std::string& reason, const std::string& screen, const std::string& display) {
     screen_ = screen;
-    return Launch("", reason);
+    return Launch(display, reason);
 }
 
 bool XvfbServer::Restart(std::string& reason) {

@@ -22,7 +22,9 @@ class XvfbServer {
 
     // Returns false with `reason` set when Xvfb is not installed or does not
     // come up within ten seconds. `screen` is WIDTHxHEIGHTxDEPTH.
-    bool Start(std::string& reason, const std::string& screen = "640x480x24");
+    // `display` (":N") asks for that display instead of a free one.
+    bool Start(std::string& reason, const std::string& screen = "640x480x24",
+               const std::string& display = "");
     // Ends the server (SIGTERM, then SIGKILL after five seconds).
     void Stop();
     // Ends the server and starts a new one on the same display, as a display
