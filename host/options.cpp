@@ -98,7 +98,7 @@ std::string KeySinkUsage() {
     for (const platform::KeySinkKind& kind : platform::KeySinkKinds()) {
         std::string name = kind.name;
         name.resize(std::max<std::size_t>(name.size() + 1, 9), ' ');
-        AppendWrapped(usage, optionIndent + "  " + name, kind.help);
+        AppendWrapped(usage, optionIndent + "  " += name, kind.help);
     }
     AppendWrapped(usage, optionIndent,
                   "default under X11: " + DefaultOrder(false) +

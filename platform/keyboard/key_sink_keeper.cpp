@@ -37,7 +37,7 @@ class WaitSourceHandle {
             id_ = 0;
         }
     }
-    short Events() const { return id_ != 0 ? events_ : 0; }
+    short Events() const { return id_ != 0 ? events_ : short{0}; }
 
   private:
     WaitSourceId id_ = 0;
