@@ -38,10 +38,11 @@ class WaylandProgramTest : public ProgramTest {
 };
 
 TEST_F(WaylandProgramTest, ASwipeReachesAWaylandApplicationExactlyWhateverItsCharacters) {
-    // Accents, a currency sign, a character above U+FFFF (a surrogate pair in the
-    // key events), and 160 CJK characters, more than the keymap has keys to spare:
-    // the keymap is handed over again and again in the middle of the text.
-    std::string prefix = "é€ß😀";
+    // Characters typed with Shift on a keyboard (the Shift events of the stream add
+    // nothing), accents, a currency sign, a character above U+FFFF (a surrogate
+    // pair in the key events), and 160 CJK characters, more than the keymap has
+    // keys to spare: the keymap is handed over again and again within the text.
+    std::string prefix = "ID@é€ß😀";
     for (char32_t c = 0x4E00; c < 0x4E00 + 160; ++c) {
         prefix += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
                    static_cast<char>(0x80 | (c & 0x3F))};
@@ -54,6 +55,8 @@ TEST_F(WaylandProgramTest, ASwipeReachesAWaylandApplicationExactlyWhateverItsCha
 }
 
 TEST_F(WaylandProgramTest, TheSinkComesBackWithTheCompositorAndReadsMeanwhileAreDropped) {
+    // Paced, so that each key event is sent on its own.
+    wrapper_ = session_.Command({}, {"SWIPETYPE_KEY_DELAY=2"});
     StartInSession("");
     sim_.Write(";4111=2512?\n");
     ASSERT_EQ(recorder_.WaitFor("4111=2512\r", 10s), "4111=2512\r");
