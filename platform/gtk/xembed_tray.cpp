@@ -1,4 +1,4 @@
-#include "platform/gtk/tray_mirror.h"
+#include "platform/gtk/xembed_tray.h"
 #include "platform/core/unicode.h"
 #include "platform/gtk/gtk_inspect.h"
 #include "platform/shell/shell.h"
@@ -7,7 +7,6 @@
 
 #include "platform/gtk/icon_pixbufs.h"
 
-#include <cstdio>
 #include <gtk/gtk.h>
 #include <vector>
 
@@ -16,9 +15,6 @@ namespace {
 
 constexpr UINT kRightButtonDown = 0x0204;
 constexpr UINT kRightButtonDoubleClick = 0x0206;
-// How long a tray host may take to embed a new icon before the program says that
-// there is none.
-constexpr guint kEmbedGraceSeconds = 3;
 
 struct ShownIcon {
     TrayIcon icon;
@@ -27,8 +23,6 @@ struct ShownIcon {
 
 struct TrayState {
     std::vector<ShownIcon> shown;
-    bool embedCheckPending = false;
-    bool saidNoHost = false;
 };
 
 TrayState& State() {
@@ -76,22 +70,6 @@ gboolean OnButtonPress(GtkStatusIcon* status, GdkEventButton* event, gpointer) {
     return TRUE;
 }
 
-gboolean CheckEmbedded(gpointer) {
-    TrayState& state = State();
-    state.embedCheckPending = false;
-    bool anyEmbedded = false;
-    for (const ShownIcon& shown : state.shown) {
-        anyEmbedded = anyEmbedded || gtk_status_icon_is_embedded(shown.status);
-    }
-    if (!state.shown.empty() && !anyEmbedded && !state.saidNoHost) {
-        state.saidNoHost = true;
-        std::fputs("swipetype: no system tray is running on this display, so the tray icon is "
-                   "not shown; starting swipetype again brings its window back\n",
-                   stderr);
-    }
-    return G_SOURCE_REMOVE;
-}
-
 void Apply(ShownIcon& shown, const TrayIcon& icon, bool first) {
     if (first || shown.icon.icon != icon.icon) {
         GdkPixbuf* picture = IconPixbuf(icon.icon);
@@ -115,9 +93,8 @@ void Drop(ShownIcon& shown) {
 
 } // namespace
 
-void SyncTrayIcons() {
+void SyncXEmbedIcons(const std::vector<TrayIcon>& icons) {
     TrayState& state = State();
-    std::vector<TrayIcon> icons = platform::TrayIcons();
     std::vector<ShownIcon> kept;
     for (ShownIcon& shown : state.shown) {
         bool present = false;
@@ -153,14 +130,19 @@ void SyncTrayIcons() {
         Apply(added, icon, true);
         gtk_status_icon_set_visible(added.status, TRUE);
         state.shown.push_back(added);
-        if (!state.embedCheckPending && !state.saidNoHost) {
-            state.embedCheckPending = true;
-            g_timeout_add_seconds(kEmbedGraceSeconds, CheckEmbedded, nullptr);
-        }
     }
 }
 
-void ClearTrayIcons() {
+bool AnyXEmbedIconEmbedded() {
+    for (const ShownIcon& shown : State().shown) {
+        if (gtk_status_icon_is_embedded(shown.status)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ClearXEmbedIcons() {
     for (ShownIcon& shown : State().shown) {
         Drop(shown);
     }
