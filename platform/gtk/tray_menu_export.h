@@ -7,8 +7,7 @@
 
 #include "platform/core/types.h"
 
-// libdbusmenu's server, as its header declares it.
-using DbusmenuServer = struct _DbusmenuServer;
+#include <libdbusmenu-glib/server.h>
 
 namespace platform::gtk_front_end {
 
