@@ -208,8 +208,8 @@ bool StartGtkFrontEnd(std::string& error) {
             unsetenv("GDK_GL");
         }
         if (!started) {
-            error = "GTK could not open a display: no Wayland compositor at WAYLAND_DISPLAY and "
-                    "no X server at DISPLAY";
+            error = "no display to show the windows on: GTK opens no Wayland compositor at "
+                    "WAYLAND_DISPLAY and no X server at DISPLAY";
             return false;
         }
         state.gtkReady = true;
