@@ -23,7 +23,8 @@ std::string SocketPath(const std::string& name, std::string& why) {
     }
     std::string runtime = Variable("XDG_RUNTIME_DIR");
     if (runtime.empty()) {
-        why = "WAYLAND_DISPLAY is " + name + " but XDG_RUNTIME_DIR, where its socket lives, is unset";
+        why =
+            "WAYLAND_DISPLAY is " + name + " but XDG_RUNTIME_DIR, where its socket lives, is unset";
         return {};
     }
     return runtime + "/" + name;

@@ -69,13 +69,13 @@ GVariant* Pixmaps(const Item& item) {
             for (int x = 0; x < width; ++x) {
                 const guint8* pixel = pixels + static_cast<std::ptrdiff_t>(y) * stride +
                                       static_cast<std::ptrdiff_t>(x) * channels;
-                argb.insert(argb.end(), {alpha ? pixel[3] : guint8{0xFF}, pixel[0], pixel[1],
-                                         pixel[2]});
+                argb.insert(argb.end(),
+                            {alpha ? pixel[3] : guint8{0xFF}, pixel[0], pixel[1], pixel[2]});
             }
         }
-        g_variant_builder_add(&builder, "(ii@ay)", width, height,
-                              g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(),
-                                                        argb.size(), 1));
+        g_variant_builder_add(
+            &builder, "(ii@ay)", width, height,
+            g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, argb.data(), argb.size(), 1));
     }
     return g_variant_builder_end(&builder);
 }
@@ -94,8 +94,8 @@ GVariant* Tip(const Item& item) {
 
 // (icon name, icon pixmaps, title, description): the tip as the title.
 GVariant* ToolTip(const Item& item) {
-    return g_variant_new("(s@a(iiay)ss)", "", NoPixmaps(item),
-                         Utf16ToUtf8(item.icon.tip).c_str(), "");
+    return g_variant_new("(s@a(iiay)ss)", "", NoPixmaps(item), Utf16ToUtf8(item.icon.tip).c_str(),
+                         "");
 }
 
 struct Property {

@@ -83,9 +83,8 @@ void FollowStatusNotifierWatcher(std::function<void()> changed) {
     state.changed = std::move(changed);
     state.present = AskNameHasOwner(bus);
     state.generation += state.present ? 1 : 0;
-    state.watchId =
-        g_bus_watch_name_on_connection(bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                       OnAppeared, OnVanished, nullptr, nullptr);
+    state.watchId = g_bus_watch_name_on_connection(bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                   OnAppeared, OnVanished, nullptr, nullptr);
 }
 
 void StopFollowingStatusNotifierWatcher() {
