@@ -102,6 +102,10 @@ class WaylandSession {
     bool Start(const SessionOptions& options, std::string& reason);
     // Ends every process of the session and removes its folder.
     void Stop();
+    // waybar as the panel, for a test that starts it after its program (sway).
+    bool StartPanel(std::string& reason);
+    // Ends the compositor alone, as a session that is logged out or crashes does.
+    void StopCompositor() { compositor_.Stop(); }
 
     uid_t Uid() const { return uid_; }
     gid_t Gid() const { return gid_; }
@@ -149,7 +153,6 @@ class WaylandSession {
     bool StartBus(std::string& reason);
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
-    bool StartPanel(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
