@@ -108,6 +108,8 @@ class WaylandSession {
     // Starts the compositor again as Start did, on the same socket; false with
     // `reason` set when it does not come up there.
     bool RestartCompositor(std::string& reason);
+    // waybar as the panel, for a test that starts it after its program (sway).
+    bool StartPanel(std::string& reason);
 
     uid_t Uid() const { return uid_; }
     gid_t Gid() const { return gid_; }
@@ -155,7 +157,6 @@ class WaylandSession {
     bool StartBus(std::string& reason);
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
-    bool StartPanel(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
