@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/core/wayland_socket.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/modules/key_sink_modules.h"
 #include "platform/modules/loadable_module.h"
 #include "platform/modules/module_services.h"
 

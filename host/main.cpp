@@ -22,7 +22,9 @@
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
+#include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/keyboard.h"
+#include "platform/modules/key_sink_modules.h"
 #include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
@@ -110,6 +112,7 @@ void EndOrderly() {
 
 int Run(const host::HostOptions& options) {
     std::string error;
+    platform::SetKeySinkModules(platform::LoadableKeySinkModules());
     if (!platform::SetAnsiCodePage(options.codePage)) {
         return Fail("the code page " + std::to_string(options.codePage) + " is not available");
     }

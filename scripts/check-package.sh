@@ -50,9 +50,13 @@ dpkg-deb --contents "$deb" >"$work/contents"
 awk '$1 ~ /^-/ {sub(/^\.\//, "", $6); print $6}' "$work/contents" | sort >"$work/files"
 cat "$work/files"
 # The modules the program loads when it uses them: the desktop front end and the
-# key sinks with X or evdev libraries behind them.
+# key sinks with libraries behind them, as the table of sinks names them.
 libdir=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-modules=("$libdir"/swipetype/swipetype-{gtk,x11,uinput}.so)
+modules=("$libdir"/swipetype/swipetype-gtk.so)
+while read -r module; do
+    modules+=("$libdir/swipetype/swipetype-$module.so")
+done < <(sed -n 's/^ *\.module = "\([a-z0-9_]*\)",.*/\1/p' platform/keyboard/key_sink_registry.cpp)
+
 expected=(
     usr/bin/swipetype usr/bin/swipetype-send usr/bin/swipetype-sim usr/bin/swipetype-launch
     usr/bin/swipetype-config

@@ -3,6 +3,7 @@
 // waiting without touching message handling.
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <poll.h>
@@ -120,6 +121,11 @@ int RunReady(const std::vector<pollfd>& polled, const std::vector<WaitSourceId>&
     return ran;
 }
 
+std::uint64_t& Waits() {
+    static std::uint64_t waits = 0;
+    return waits;
+}
+
 } // namespace
 
 WaitSourceId AddWaitSource(int fd, short events, WaitCallback callback) {
@@ -141,10 +147,15 @@ std::size_t WaitSourceCount() {
     return State().list.size();
 }
 
+std::uint64_t WaitCount() {
+    return Waits();
+}
+
 // With a wait hook, its descriptors are polled after the sources' own, and its
 // dispatch runs after every wait, ready or not: a toolkit's timeouts are due when
 // the wait ends without any descriptor.
 int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
+    ++Waits();
     // A copy, so that a callback may replace or remove the hook while it runs.
     const WaitHook hook = Hook();
     const bool hooked = hook.prepare && hook.dispatch;

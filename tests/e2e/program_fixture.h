@@ -246,8 +246,11 @@ class ProgramTest : public testing::Test {
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
         std::vector<std::string> arguments = wrapper_;
-        arguments.insert(arguments.end(), {program_path_, "--root", root_.string(), "--keys", keys_,
-                                           "--log", log_.string()});
+        arguments.insert(arguments.end(),
+                         {program_path_, "--root", root_.string(), "--log", log_.string()});
+        if (!keys_.empty()) {
+            arguments.insert(arguments.end(), {"--keys", keys_});
+        }
         if (!ui_.empty()) {
             arguments.insert(arguments.end(), {"--ui", ui_});
         }
@@ -272,7 +275,8 @@ class ProgramTest : public testing::Test {
 
     SendResult Send(const std::vector<std::string>& arguments) {
         Process send;
-        std::vector<std::string> full{SWIPETYPE_SEND_PATH, "--root", root_.string()};
+        std::vector<std::string> full = sendWrapper_;
+        full.insert(full.end(), {SWIPETYPE_SEND_PATH, "--root", root_.string()});
         full.insert(full.end(), arguments.begin(), arguments.end());
         SendResult result;
         if (!send.Start(full)) {
@@ -321,9 +325,10 @@ class ProgramTest : public testing::Test {
     std::string device_;
     bool givePort_ = true;
     std::string program_path_ = SWIPETYPE_PATH;
-    std::string keys_ = "text";
-    std::string ui_ = "headless";      // "" for the default choice
-    std::vector<std::string> wrapper_; // a program that runs the program (setpriv)
+    std::string keys_ = "text";            // "" for the default choice
+    std::string ui_ = "headless";          // "" for the default choice
+    std::vector<std::string> wrapper_;     // a program that runs the program (setpriv)
+    std::vector<std::string> sendWrapper_; // and one that runs swipetype-send
     Process sim_;
     Process program_;
     Clock::time_point started_;
