@@ -123,6 +123,7 @@ class TtyDevice final : public SerialDevice {
     CommTime Now() override;
     // Whether input waits is for poll() on the descriptor to say.
     InputWatch WatchInput() override { return {false, fd_, std::nullopt}; }
+    bool Gone() override { return gone_; }
     DWORD InputCount(DWORD& input) override;
     DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;
