@@ -70,7 +70,9 @@ BOOL PurgeComm(HANDLE port, DWORD flags);
 // Synchronous transfers bounded by the time-outs; overlapped must be null. The
 // count moved is stored even when the time-out cut the transfer short. With
 // fAbortOnError set, a transfer fails with ERROR_OPERATION_ABORTED while line
-// errors wait to be collected by ClearCommError.
+// errors wait to be collected by ClearCommError. While the device of a port is
+// gone (unplugged, and looked for again), a read brings nothing after its
+// time-out and a write writes nothing at once: both succeed with a count of 0.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD bytesRead, LPVOID overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD bytesWritten, LPVOID overlapped);
 

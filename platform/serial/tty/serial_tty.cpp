@@ -101,7 +101,7 @@ int OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int&
 // tty itself is gone: unplugged, or the far end of a pseudo-terminal ended. Then
 // the descriptor is closed (so that the kernel can give the name to the device
 // when it comes back), reads bring nothing and wait out their time without
-// spinning, writes go to nobody, and the path is looked at again once a second. A tty found there
+// spinning, writes write nothing at once, and the path is looked at again once a second. A tty found there
 // is taken again with the settings and output lines the program last set; the port's time-outs and
 // buffer live above the device and are untouched. The program's own state never notices: the reader
 // just reads nothing meanwhile.
@@ -294,10 +294,10 @@ DWORD TtyDevice::Read(BYTE* buffer, std::size_t capacity, std::size_t& moved) {
 }
 
 DWORD TtyDevice::Write(const BYTE* data, std::size_t count, std::size_t& moved) {
-    // Bytes written to a port with nothing on it go out to nobody, as a UART
-    // with its cable pulled still sends them; the writer is not held up.
-    moved = Present() ? 0 : count;
-    if (moved == count) {
+    // Nothing is written to a device that is not there, and the writer is told
+    // so at once (see Gone).
+    moved = 0;
+    if (count == 0 || !Present()) {
         return ERROR_SUCCESS;
     }
     ssize_t written = ::write(fd_, data, count);
