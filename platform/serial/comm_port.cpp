@@ -71,7 +71,8 @@ bool CommPort::Close() {
         return true;
     }
     closed_ = true;
-    if (auto entry = OpenPorts().find(number_); entry != OpenPorts().end() && entry->second == this) {
+    if (auto entry = OpenPorts().find(number_);
+        entry != OpenPorts().end() && entry->second == this) {
         OpenPorts().erase(entry);
     }
     // A device asked to refuse the close still releases the port: the handle is

@@ -464,8 +464,8 @@ TEST_F(BioModemTest, CallResults) {
         {"busy", "\r\nBUSY\r\n", 57, 19200, 19200, "\r\n"},
         {"no dial tone", "\r\nNO DIALTONE\r\n", 58, 19200, 19200, "\r\n"},
         {"no carrier", "\r\nNO CARRIER\r\n", 59, 19200, 19200, "\r\n"},
-        {"carrier, then the call drops", "\r\nCARRIER 9600\r\n\r\nNO CARRIER\r\n", 59, 9600,
-         9600, "\r\n"},
+        {"carrier, then the call drops", "\r\nCARRIER 9600\r\n\r\nNO CARRIER\r\n", 59, 9600, 9600,
+         "\r\n"},
         // After the connect line the line carries the far end's data, whatever it says.
         {"a greeting after connect", "\r\nCONNECT 38400\r\nWelcome, caller\r\n", 0, 38400, 38400,
          "\nWelcome, caller\r\n"},

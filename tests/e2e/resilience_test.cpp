@@ -141,7 +141,8 @@ TEST_F(ResilienceTest, AReaderThatComesLateOrMayNotBeOpenedIsReadOnceItCanBe) {
     WriteHive(SettingsHive(1, 1, ""));
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("COM1: " + link + " cannot be opened; waiting until it can") !=
+        return program_.Errors().find("COM1: " + link +
+                                      " cannot be opened; waiting until it can") !=
                std::string::npos;
     })) << program_.Errors();
     auto before = CpuTime(program_.Pid());

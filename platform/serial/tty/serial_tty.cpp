@@ -67,8 +67,8 @@ bool DeviceGone(int error) {
 // binds every program that takes a port this way). Not open, with `error` (an
 // errno value: ENOTTY for a file that is not a terminal, EBUSY for one in use)
 // and `reason` (in words), when it cannot be had.
-OwnedDescriptor OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device,
-                                  int& error, std::string& reason) {
+OwnedDescriptor OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
+                                  std::string& reason) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         error = errno;
@@ -104,10 +104,11 @@ OwnedDescriptor OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& 
 // tty itself is gone: unplugged, or the far end of a pseudo-terminal ended. Then
 // the descriptor is closed (so that the kernel can give the name to the device
 // when it comes back), reads bring nothing and wait out their time without
-// spinning, writes write nothing at once, and the path is looked at again once a second. A tty found there
-// is taken again with the settings and output lines the program last set; the port's time-outs and
-// buffer live above the device and are untouched. The program's own state never notices: the reader
-// just reads nothing meanwhile.
+// spinning, writes write nothing at once, and the path is looked at again once a
+// second. A tty found there is taken again with the settings and output lines the
+// program last set; the port's time-outs and buffer live above the device and are
+// untouched. The program's own state never notices: the reader just reads nothing
+// meanwhile.
 class TtyDevice final : public SerialDevice {
   public:
     TtyDevice(std::string path, std::string port, DWORD access)
