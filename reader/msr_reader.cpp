@@ -212,9 +212,10 @@ void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
 }
 
 int ReadMSRLine() {
-    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held line.
+    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held
+    // line or end a line too long.
     int waiting = bio_get_inputcount(ReaderPort);
-    if (waiting < kMinimumToRead && PendingCount == 0) {
+    if (waiting < kMinimumToRead && PendingCount == 0 && DroppingLongLine == 0) {
         return 0;
     }
     if (waiting > 0 && HoldWaitingBytes(waiting) == 0) {
