@@ -136,17 +136,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     fuzz::DeviceScript script = fuzz::QueueScript(*device, input);
     current.mayBeTooLong = HasRunWithoutTerminator(script.bytes, kLineBufferSize);
-    // Six terminators after the script end whatever is held or waits as a line.
-    device->QueueInput("\r\r\r\r\r\r");
     // One line per tick: after the last byte has come, at most one tick per byte,
     // and a line without its terminator is taken after half a second of silence.
     auto end =
         script.duration + platform::Milliseconds{500} +
-        platform::Milliseconds{Settings.MSRInterval} * static_cast<long>(script.bytes.size() + 4);
-    // Bytes held for a line are taken once it ends, so the ticks go on while any are held.
+        platform::Milliseconds{Settings.MSRInterval} * static_cast<long>(script.bytes.size() + 3);
+    // Bytes held for a line are taken once it ends, so the ticks go on while enough are held.
     while (platform::ClockNow() < end &&
-           (platform::ClockNow() <= script.duration || bio_get_inputcount(ReaderPort) > 0 ||
-            PendingLineBytes() > 0)) {
+           (platform::ClockNow() <= script.duration || bio_get_inputcount(ReaderPort) >= 6 ||
+            PendingLineBytes() >= 6)) {
+        platform::RunMessagesFor(platform::Milliseconds{Settings.MSRInterval});
+    }
+    // Fewer than 6 bytes are no line of their own: six terminators end them as one,
+    // after the script, so that no overflow of it can drop them.
+    device->QueueInput("\r\r\r\r\r\r");
+    for (int tick = 0; tick < 12 && (bio_get_inputcount(ReaderPort) > 0 || PendingLineBytes() > 0);
+         ++tick) {
         platform::RunMessagesFor(platform::Milliseconds{Settings.MSRInterval});
     }
     Check(bio_get_inputcount(ReaderPort) == 0 && PendingLineBytes() == 0,
