@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "platform/core/errors.h"
-#include "platform/core/owned_descriptor.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
+#include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
 #include "platform/serial/device/comm_types.h"
 #include "platform/serial/device/serial_problems.h"
@@ -67,8 +67,8 @@ bool DeviceGone(int error) {
 // binds every program that takes a port this way). Not open, with `error` (an
 // errno value: ENOTTY for a file that is not a terminal, EBUSY for one in use)
 // and `reason` (in words), when it cannot be had.
-OwnedDescriptor OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
-                                  std::string& reason) {
+UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
+                           std::string& reason) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         error = errno;
@@ -86,8 +86,8 @@ OwnedDescriptor OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& 
         reason = "already open in this program";
         return {};
     }
-    OwnedDescriptor fd(::open(path.c_str(), OpenFlags(access)));
-    error = !fd.IsOpen() ? errno : ::isatty(fd.Get()) != 1 ? ENOTTY : 0;
+    UniqueFd fd(::open(path.c_str(), OpenFlags(access)));
+    error = !fd.Valid() ? errno : ::isatty(fd.Get()) != 1 ? ENOTTY : 0;
     if (error == 0 && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         error = errno == EWOULDBLOCK ? EBUSY : errno;
     }
@@ -116,7 +116,7 @@ class TtyDevice final : public SerialDevice {
     ~TtyDevice() override { Close(); }
 
     // Takes the tty on `fd` for this program, remembers its settings and makes it raw.
-    DWORD Take(OwnedDescriptor fd, dev_t device, std::string& reason);
+    DWORD Take(UniqueFd fd, dev_t device, std::string& reason);
 
     std::string Name() const override { return path_; }
     DWORD ReadSettings(DCB& dcb) override;
@@ -156,7 +156,7 @@ class TtyDevice final : public SerialDevice {
     std::string path_;
     std::string port_;
     DWORD access_;
-    OwnedDescriptor fd_;
+    UniqueFd fd_;
     dev_t device_ = 0;
     bool exclusive_ = false;
     bool hasOriginal_ = false;
@@ -178,7 +178,7 @@ class TtyDevice final : public SerialDevice {
     std::chrono::steady_clock::time_point nextLook_{};
 };
 
-DWORD TtyDevice::Take(OwnedDescriptor fd, dev_t device, std::string& reason) {
+DWORD TtyDevice::Take(UniqueFd fd, dev_t device, std::string& reason) {
     fd_ = std::move(fd);
     device_ = device;
     outputMayWait_ = false;
@@ -469,13 +469,13 @@ DWORD TtyDevice::Close() {
 }
 
 DWORD TtyDevice::Release(bool restore) {
-    if (!fd_.IsOpen()) {
+    if (!fd_.Valid()) {
         return ERROR_SUCCESS;
     }
     if (hasOriginal_) {
         if (restore) {
             DrainOutput();
-            if (!fd_.IsOpen()) {
+            if (!fd_.Valid()) {
                 return ERROR_SUCCESS; // it went away while draining
             }
             tcsetattr(fd_.Get(), TCSANOW, &original_);
@@ -489,7 +489,8 @@ DWORD TtyDevice::Release(bool restore) {
     if (exclusive_ && restore) {
         ioctl(fd_.Get(), TIOCNXCL);
     }
-    return fd_.Close() == 0 ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
+    // Closed here rather than by the owner, so that a failed close is reported.
+    return ::close(fd_.Release()) == 0 ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
 }
 
 DWORD TtyDevice::Failed(int error, DWORD otherwise) {
@@ -514,7 +515,7 @@ void TtyDevice::Lose() {
 
 bool TtyDevice::Present() {
     if (!gone_) {
-        return fd_.IsOpen();
+        return fd_.Valid();
     }
     auto now = std::chrono::steady_clock::now();
     if (now >= nextLook_) {
@@ -531,8 +532,8 @@ void TtyDevice::ComeBack() {
     dev_t device = 0;
     int error = 0;
     std::string reason;
-    OwnedDescriptor fd = OpenTtyDescriptor(path_, access_, device, error, reason);
-    if (!fd.IsOpen()) {
+    UniqueFd fd = OpenTtyDescriptor(path_, access_, device, error, reason);
+    if (!fd.Valid()) {
         if (error != ENOENT) {
             ReportUserNotice(path_, CannotOpenNotice(port_, path_, error));
         }
@@ -565,8 +566,8 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
                                             DWORD access, DWORD& error, std::string& reason) {
     dev_t device = 0;
     int cause = 0;
-    OwnedDescriptor fd = OpenTtyDescriptor(path, access, device, cause, reason);
-    if (!fd.IsOpen()) {
+    UniqueFd fd = OpenTtyDescriptor(path, access, device, cause, reason);
+    if (!fd.Valid()) {
         // A port's caller names no folders: a device path through something
         // that is not a folder is a port that is not there.
         error = cause == ENOTDIR ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(cause);
