@@ -1,8 +1,8 @@
 #include "host/front_end.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "platform/core/standard_streams.h"
 #include "platform/keyboard/key_sink_factories.h"
 #include "platform/modules/loadable_module.h"
 #include "platform/modules/module_services.h"
@@ -62,7 +62,7 @@ bool DefaultIsGtk() {
         return true;
     }
     if (!error.empty()) {
-        std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+        platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     }
     return false;
 }
@@ -84,7 +84,7 @@ bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) 
     if (asked) {
         return false;
     }
-    std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+    platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     error.clear();
     return true;
 }

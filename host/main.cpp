@@ -17,6 +17,8 @@
 #include "host/signals.h"
 #include "platform/core/codepage.h"
 #include "platform/core/event_log.h"
+#include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
@@ -30,8 +32,12 @@ namespace {
 // Where the device loads a program; resources are found whatever the value.
 const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
 
+// How long output that standard output or error has not taken yet may hold up
+// the end of the program.
+constexpr auto kOutputPatienceAtEnd = std::chrono::milliseconds(100);
+
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "swipetype: %s\n", line.c_str());
+    platform::WriteErrorLine("swipetype: " + line);
     return 1;
 }
 
@@ -47,13 +53,13 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
             return false;
         }
         platform::SetKeySink(std::move(sink));
-        std::fprintf(stderr, "swipetype: keys go to the %s sink, as asked\n",
-                     options.keys->c_str());
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys +
+                                 " sink, as asked");
         return true;
     }
     std::string why;
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
-    std::fprintf(stderr, "swipetype: %s\n", why.c_str());
+    platform::WriteErrorLine("swipetype: " + why);
     return true;
 }
 
@@ -94,7 +100,7 @@ void SayHandedOver(const host::HostOptions& options) {
     if (!notApplied.empty()) {
         line += " did not apply (they take effect when it is started again)";
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    platform::WriteErrorLine(line);
 }
 
 // "Exit" as the menus give it; before the main window exists, just the quit.
@@ -118,6 +124,8 @@ int Run(const host::HostOptions& options) {
         host::ApplyPorts(options.ports);
         return host::ListSerialPorts(stdout);
     }
+    // From here on, nothing this program writes may hold up its one thread.
+    platform::MakeStandardStreamsNonBlocking();
     if (!platform::PrepareDeviceRoot(error)) {
         return Fail("unusable device root: " + error);
     }
@@ -129,8 +137,7 @@ int Run(const host::HostOptions& options) {
     platform::WindowInterfaceRole role = StartOrFindRunningInstance(error);
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
-        std::fprintf(stderr, "swipetype: other programs cannot reach this one: %s\n",
-                     error.c_str());
+        platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
     if (handsOver) {
@@ -143,7 +150,7 @@ int Run(const host::HostOptions& options) {
         platform::SetSettingHandler(host::AnswerSettingRequest);
         host::RememberPorts(options.ports);
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
-            std::fprintf(stderr, "%s\n", line.c_str());
+            platform::WriteErrorLine(line);
         }
     }
 
@@ -154,7 +161,7 @@ int Run(const host::HostOptions& options) {
         return Fail(error);
     }
     if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
-        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
+        platform::WriteErrorLine("swipetype: " + error);
     }
 
     // What follows the program's message loop, whether its own loop ended or a
@@ -165,6 +172,7 @@ int Run(const host::HostOptions& options) {
         }
         host::StopFrontEnd();
         platform::StopWindowInterface();
+        platform::FlushQueuedOutputs(kOutputPatienceAtEnd);
         platform::CloseEventLog();
         return exitCode;
     };
@@ -177,6 +185,7 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::OpenClosedStandardDescriptors();
     host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
@@ -192,5 +201,7 @@ int main(int argc, char** argv) {
         std::printf("swipetype %s\n", SWIPETYPE_VERSION);
         return 0;
     }
-    return Run(parsed.options);
+    int status = Run(parsed.options);
+    platform::FlushQueuedOutputs(kOutputPatienceAtEnd); // a start that failed or handed over
+    return status;
 }

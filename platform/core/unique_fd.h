@@ -1,0 +1,42 @@
+// A descriptor with one owner, closed when the owner goes.
+#pragma once
+
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.fd_, -1));
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+    // Lets go of the descriptor without closing it.
+    int Release() { return std::exchange(fd_, -1); }
+
+    // Closes the descriptor held, if any, and holds `fd` instead.
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+} // namespace platform
