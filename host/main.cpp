@@ -19,11 +19,13 @@
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/standard_streams.h"
+#include "platform/core/user_notice.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/keyboard.h"
+#include "platform/registry/registry.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
 
@@ -61,6 +63,21 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
     platform::WriteErrorLine("swipetype: " + why);
     return true;
+}
+
+// The settings are saved whatever the registry answers (OK, QUIT and Exit go
+// ahead); a save that did not reach the disk is told to the person, once per
+// cause, until one does.
+void SayFailedSaves() {
+    platform::SetHiveChangeObserver([](const platform::HiveChange& change) {
+        if (change.result == ERROR_SUCCESS) {
+            platform::ClearUserNotice("settings");
+        } else {
+            platform::ReportUserNotice("settings", "The settings could not be saved in " +
+                                                       change.hiveFile + " (" + change.problem +
+                                                       ").");
+        }
+    });
 }
 
 // Serves this device root's windows, or finds the instance that does. An
@@ -148,6 +165,7 @@ int Run(const host::HostOptions& options) {
     }
     if (!handsOver) {
         platform::SetSettingHandler(host::AnswerSettingRequest);
+        SayFailedSaves();
         host::RememberPorts(options.ports);
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
             platform::WriteErrorLine(line);

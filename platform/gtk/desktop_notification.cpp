@@ -38,7 +38,14 @@ GDBusConnection* SessionBus(std::string& problem) {
     return bus;
 }
 
+// Notifications sent whose answer has not come yet.
+int& InFlight() {
+    static int count = 0;
+    return count;
+}
+
 void OnNotified(GObject* source, GAsyncResult* result, gpointer data) {
+    --InFlight();
     std::unique_ptr<std::string> sentence(static_cast<std::string*>(data));
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
@@ -66,10 +73,28 @@ void ShowDesktopNotification(const std::string& sentence) {
     // Notify(app name, replaces id, icon, summary, body, actions, hints, expiry)
     GVariant* arguments = g_variant_new("(susssasa{sv}i)", "Swipetype", 0U, "swipetype",
                                         "Swipetype", sentence.c_str(), &actions, &hints, -1);
+    ++InFlight();
     g_dbus_connection_call(bus, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
                            "org.freedesktop.Notifications", "Notify", arguments,
                            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, OnNotified,
                            new std::string(sentence));
+}
+
+void FinishDesktopNotifications(std::chrono::milliseconds patience) {
+    bool expired = false;
+    guint timer = g_timeout_add(
+        static_cast<guint>(patience.count()),
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &expired);
+    while (InFlight() > 0 && !expired) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!expired) {
+        g_source_remove(timer);
+    }
 }
 
 } // namespace platform::gtk_front_end

@@ -5,10 +5,16 @@
 // sentence goes to standard error as it would without the front end.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace platform::gtk_front_end {
 
 void ShowDesktopNotification(const std::string& sentence);
+
+// Waits up to `patience` for the service to take the notifications sent, so
+// that one sent as the program ends (a save that failed on Exit) is not lost
+// with the connection to the bus.
+void FinishDesktopNotifications(std::chrono::milliseconds patience);
 
 } // namespace platform::gtk_front_end

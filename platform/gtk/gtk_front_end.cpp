@@ -270,6 +270,7 @@ void StopGtkFrontEnd() {
     gtk_front_end::ClearTrayIcons();
     gtk_front_end::StopKeyForwarding();
     gtk_front_end::WindowMirror::Instance().SetHiddenWindow(nullptr);
+    gtk_front_end::FinishDesktopNotifications(std::chrono::milliseconds(400));
     // Unmapping reaches the server now, not whenever the program next waits.
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
