@@ -55,8 +55,7 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
             return false;
         }
         platform::SetKeySink(std::move(sink));
-        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys +
-                                 " sink, as asked");
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked");
         return true;
     }
     std::string why;

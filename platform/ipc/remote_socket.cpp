@@ -20,8 +20,8 @@
 
 #include "platform/core/fd_io.h"
 #include "platform/core/lock_file.h"
-#include "platform/core/unique_fd.h"
 #include "platform/core/system.h"
+#include "platform/core/unique_fd.h"
 #include "platform/windowing/message_loop.h"
 
 namespace platform::remote {

@@ -3,9 +3,9 @@
 // waiting without touching message handling.
 #include <algorithm>
 #include <cerrno>
-#include <string>
 #include <memory>
 #include <poll.h>
+#include <string>
 #include <vector>
 
 #include "platform/core/output_queue.h"

@@ -48,11 +48,10 @@ class Process {
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
             return false;
         }
-        pid_ = test_support::SpawnChild(
-            arguments.at(0), {arguments.begin() + 1, arguments.end()},
-            {{in[0], STDIN_FILENO},
-             {terminal < 0 ? out[1] : terminal, STDOUT_FILENO},
-             {terminal < 0 ? err[1] : terminal, STDERR_FILENO}});
+        pid_ = test_support::SpawnChild(arguments.at(0), {arguments.begin() + 1, arguments.end()},
+                                        {{in[0], STDIN_FILENO},
+                                         {terminal < 0 ? out[1] : terminal, STDOUT_FILENO},
+                                         {terminal < 0 ? err[1] : terminal, STDERR_FILENO}});
         close(in[0]);
         close(out[1]);
         close(err[1]);
@@ -143,7 +142,8 @@ class Process {
   private:
     void Drain() {
         char buffer[4096];
-        for (auto [fd, into] : {std::pair{readOutput_ ? output_ : -1, &out_}, std::pair{error_, &err_}}) {
+        for (auto [fd, into] :
+             {std::pair{readOutput_ ? output_ : -1, &out_}, std::pair{error_, &err_}}) {
             if (fd < 0) {
                 continue;
             }

@@ -184,9 +184,9 @@ TEST_F(ResilienceTest, APortProblemIsShownOnceAsADesktopNotificationPerCause) {
     program_.Signal(SIGTERM);
     EXPECT_EQ(program_.Wait(5s), 0);
     chmod((root_ / "registry").c_str(), 0700);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return Count(ReadFile(notified), "The settings could not be saved in ") == 1; }))
-        << ReadFile(notified);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Count(ReadFile(notified), "The settings could not be saved in ") == 1;
+    })) << ReadFile(notified);
 }
 
 // Each swipe types a prefix of 1,000 characters, so that what the program keeps
@@ -317,7 +317,10 @@ TEST_P(FailedSaveTest, IsSaidOnceWithItsCauseAndTheProgramGoesOn) {
             probe.Wait(5s) != 0) {
             GTEST_SKIP() << "no tmpfs in a mount namespace of its own here (it takes root)";
         }
-        wrapper_ = {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+        wrapper_ = {"/usr/bin/unshare",
+                    "-m",
+                    "/bin/sh",
+                    "-c",
                     "mount -t tmpfs -o size=4k tmpfs \"$0\" && "
                     "{ head -c 8192 /dev/zero >\"$0/fill\" 2>/dev/null; exec \"$@\"; }",
                     registry.string()};
