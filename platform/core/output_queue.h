@@ -29,7 +29,7 @@
 
 namespace platform {
 
-inline constexpr std::size_t kOutputQueueLimit = 16 * 1024;
+inline constexpr std::size_t kOutputQueueLimit = std::size_t{16} * 1024;
 
 // Writes bytes to fd, or queues them, or drops them as above, without waiting.
 // False with errno set when the descriptor failed (EPIPE for a pipe nobody

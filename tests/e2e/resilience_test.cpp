@@ -317,13 +317,10 @@ TEST_P(FailedSaveTest, IsSaidOnceWithItsCauseAndTheProgramGoesOn) {
             probe.Wait(5s) != 0) {
             GTEST_SKIP() << "no tmpfs in a mount namespace of its own here (it takes root)";
         }
-        wrapper_ = {"/usr/bin/unshare",
-                    "-m",
-                    "/bin/sh",
-                    "-c",
-                    "mount -t tmpfs -o size=4k tmpfs \"$0\" && "
-                    "{ head -c 8192 /dev/zero >\"$0/fill\" 2>/dev/null; exec \"$@\"; }",
-                    registry.string()};
+        std::string fillThenRun =
+            "mount -t tmpfs -o size=4k tmpfs \"$0\" && "
+            "{ head -c 8192 /dev/zero >\"$0/fill\" 2>/dev/null; exec \"$@\"; }";
+        wrapper_ = {"/usr/bin/unshare", "-m", "/bin/sh", "-c", fillThenRun, registry.string()};
     } else if (geteuid() == 0) {
         // Root writes into any folder: the program runs without that power.
         wrapper_ = {"/usr/bin/setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"};
