@@ -38,8 +38,14 @@ const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
 // the end of the program.
 constexpr auto kOutputPatienceAtEnd = std::chrono::milliseconds(100);
 
+// A start that fails waits longer for its last line to be read: nothing else
+// waits on it, and SIGTERM still ends it at once (the loop takes the signals
+// over only later).
+constexpr auto kLastLinePatience = std::chrono::seconds(10);
+
 int Fail(const std::string& line) {
     platform::WriteErrorLine("swipetype: " + line);
+    platform::FlushQueuedOutputs(kLastLinePatience);
     return 1;
 }
 
