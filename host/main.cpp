@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/private_messages.h"
 #include "host/front_end.h"
 #include "host/options.h"
 #include "host/remembered_ports_start.h"
@@ -26,6 +27,7 @@
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/keyboard.h"
 #include "platform/registry/registry.h"
+#include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
 
@@ -38,14 +40,8 @@ const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
 // the end of the program.
 constexpr auto kOutputPatienceAtEnd = std::chrono::milliseconds(100);
 
-// A start that fails waits longer for its last line to be read: nothing else
-// waits on it, and SIGTERM still ends it at once (the loop takes the signals
-// over only later).
-constexpr auto kLastLinePatience = std::chrono::seconds(10);
-
 int Fail(const std::string& line) {
     platform::WriteErrorLine("swipetype: " + line);
-    platform::FlushQueuedOutputs(kLastLinePatience);
     return 1;
 }
 
@@ -162,6 +158,12 @@ int Run(const host::HostOptions& options) {
         platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
+    // Blocked before any library starts a thread of its own (GIO's D-Bus worker
+    // with the front end, say): a thread that left them open would take the
+    // signal and die of it, the settings unsaved.
+    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
+        platform::WriteErrorLine("swipetype: " + error);
+    }
     if (handsOver) {
         platform::SetKeySink(platform::MakeNullKeySink());
     } else if (!ChooseKeySink(options, error)) {
@@ -178,13 +180,13 @@ int Run(const host::HostOptions& options) {
     }
 
     platform::SetOrderlyEndHandler(EndOrderly);
+    // A panel that draws the tray icon's menu itself shows the popup a tap
+    // opens, and hands the choice over as that popup does.
+    platform::SetTrayMenuSource({kProgramInstance, IDR_TRAY_POPUP, 0, UM_POPUP_COMMAND});
     // A start that hands over shows nothing itself.
     if (!handsOver && !host::StartFrontEnd(options.ui, error)) {
         platform::StopWindowInterface();
         return Fail(error);
-    }
-    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
-        platform::WriteErrorLine("swipetype: " + error);
     }
 
     // What follows the program's message loop, whether its own loop ended or a

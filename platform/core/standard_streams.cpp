@@ -46,7 +46,7 @@ void OpenClosedStandardDescriptors() {
         UniqueFd opened(::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY));
         if (opened.Get() == fd) {
             (void)opened.Release(); // it stays open for the whole run
-        } else if (opened) {
+        } else if (opened.Valid()) {
             ::dup2(opened.Get(), fd);
         }
     }
@@ -60,7 +60,7 @@ void MakeStandardStreamsNonBlocking() {
         }
         std::string path = "/proc/self/fd/" + std::to_string(fd);
         UniqueFd own(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (own && SameFile(own.Get(), fd)) {
+        if (own.Valid() && SameFile(own.Get(), fd)) {
             ::dup2(own.Get(), fd);
         }
     }

@@ -1,4 +1,5 @@
-// A descriptor with one owner, closed when the owner goes.
+// The owner of one file descriptor: closed when the owner goes, handed on by
+// moving. The descriptor is never closed by hand anywhere else.
 #pragma once
 
 #include <unistd.h>
@@ -11,10 +12,10 @@ class UniqueFd {
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept {
         if (this != &other) {
-            Reset(std::exchange(other.fd_, -1));
+            Reset(other.Release());
         }
         return *this;
     }
@@ -22,17 +23,15 @@ class UniqueFd {
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-    // Lets go of the descriptor without closing it.
+    bool Valid() const { return fd_ >= 0; }
+    // Gives the descriptor up without closing it.
     int Release() { return std::exchange(fd_, -1); }
-
     // Closes the descriptor held, if any, and holds `fd` instead.
     void Reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
+        int previous = std::exchange(fd_, fd);
+        if (previous >= 0) {
+            ::close(previous);
         }
-        fd_ = fd;
     }
 
   private:

@@ -72,7 +72,8 @@ UniqueFd ConnectTo(const std::string& path) {
         return UniqueFd();
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd && ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd.Valid() &&
+        ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         int error = errno;
         fd.Reset();
         errno = error;
@@ -332,7 +333,7 @@ StartResult StartServer(const std::string& path, Handler handler, std::unique_pt
         error = "cannot lock " + path + ".lock: " + std::strerror(errno);
         return StartResult::Failed;
     }
-    if (ConnectTo(path) || errno == EAGAIN) {
+    if (ConnectTo(path).Valid() || errno == EAGAIN) {
         return StartResult::AnotherInstanceServes;
     }
     // Nothing accepts on it: a crashed instance left it behind.
@@ -364,7 +365,7 @@ Client::~Client() {
 
 std::unique_ptr<Client> Client::Connect(const std::string& path, NoReply* why) {
     UniqueFd fd = ConnectTo(path);
-    if (!fd) {
+    if (!fd.Valid()) {
         if (why != nullptr) {
             *why = errno == EAGAIN ? NoReply::NotTaken : NoReply::Failed;
         }

@@ -247,7 +247,7 @@ TEST_F(ResilienceTest, AStandardOutputNobodyReadsHoldsUpNothingAndGetsOnlyWholeS
 // program was given, shared with the test as with a shell, is left as it was.
 TEST_F(ResilienceTest, APausedTerminalHoldsUpNothingAndGetsTheSwipeOnceResumed) {
     platform::UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    ASSERT_TRUE(master && grantpt(master.Get()) == 0 && unlockpt(master.Get()) == 0);
+    ASSERT_TRUE(master.Valid() && grantpt(master.Get()) == 0 && unlockpt(master.Get()) == 0);
     platform::UniqueFd terminal(open(ptsname(master.Get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
     terminal_ = terminal.Get();
     WriteHive(SettingsHive(1, 1, ""));
