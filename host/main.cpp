@@ -17,6 +17,7 @@
 #include "host/signals.h"
 #include "platform/core/codepage.h"
 #include "platform/core/event_log.h"
+#include "platform/core/system.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
@@ -177,6 +178,7 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::SetDebugLineName("swipetype");
     host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());

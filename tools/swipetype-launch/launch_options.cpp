@@ -1,5 +1,7 @@
 #include "launch_options.h"
 
+#include "platform/core/message_text.h"
+
 namespace launcher {
 namespace {
 
@@ -32,18 +34,21 @@ ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
     LaunchOptions& options = parsed.options;
     bool actionGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        bool hasValue = i + 1 < arguments.size();
+        std::size_t equals = arguments[i].find('=');
+        const std::string argument = arguments[i].substr(0, equals);
+        bool hasValue = equals != std::string::npos || i + 1 < arguments.size();
         if (argument == "--root" || argument == "--codepage") {
             if (!hasValue) {
                 parsed.error = argument + " needs a value";
                 return parsed;
             }
-            const std::string& value = arguments[++i];
+            const std::string value =
+                equals != std::string::npos ? arguments[i].substr(equals + 1) : arguments[++i];
             if (argument == "--root") {
                 options.root = value;
             } else if (!ParseCodePage(value, options.codePage)) {
-                parsed.error = "unknown code page " + value + " (1252 or utf-8)";
+                parsed.error =
+                    "--codepage wants 1252 or utf-8, not " + platform::QuoteForMessage(value);
                 return parsed;
             } else {
                 options.codePageGiven = true;
@@ -60,7 +65,12 @@ ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
         } else if (argument == "--version") {
             action = Action::Version;
         } else {
-            parsed.error = "unknown option " + argument + " (see --help)";
+            parsed.error =
+                "unknown option " + platform::QuoteForMessage(arguments[i]) + " (see --help)";
+            return parsed;
+        }
+        if (equals != std::string::npos) {
+            parsed.error = argument + " takes no value";
             return parsed;
         }
         if (!SetAction(options, action, actionGiven)) {
@@ -94,11 +104,10 @@ std::string UsageText() {
            "                  entry "
            "${XDG_CONFIG_HOME:-~/.config}/autostart/swipetype-launch.desktop\n"
            "                  (with the --root and --codepage given now)\n"
-           "  --uninstall     removes that entry\n"
-           "  --help, --version\n"
-           "\n"
-           "Exit status: 0 when every startup file started its program, 1 when any was\n"
-           "skipped, 2 on a usage error or an unusable device root.\n";
+           "  --uninstall     removes that entry; each user who installed it runs this\n"
+           "                  before the package is purged\n"
+           "  -h, --help      show this help and exit\n"
+           "  --version       show the version and exit\n";
 }
 
 } // namespace launcher
