@@ -47,10 +47,6 @@ starts), and is saved at once. Otherwise the registry hive is read, and changed
 under its lock, every other value left as it was; AutoStart also writes or
 removes the startup file, naming the swipetype program beside this one. list,
 get, export and check never create or change anything.
-
-Exit status: 0 when done; 1 when a read or a change failed, or check found a
-problem; 2 for a bad command line, name or value, or an import file that names
-an unknown setting or holds a bad value (nothing is changed then).
 )";
 
 std::string Fail(const std::string& line) {
