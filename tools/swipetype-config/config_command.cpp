@@ -194,21 +194,22 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
     std::string text = kUsage;
-    text += "NAME is a setting's registry value name; its default and meaning:\n";
+    text += "Settings (NAME is the registry value name), with their defaults:\n";
     SettingsRecord defaults = DefaultSettings();
     std::string ownWords;
     for (const SettingEntry& setting : SettingCatalog) {
+        std::string head =
+            setting_text::NameOf(setting) + " (" + setting_text::Shown(setting, defaults) + ")";
         char line[256];
-        std::snprintf(line, sizeof line, "  %-15s %-5s %s\n", setting_text::NameOf(setting).c_str(),
-                      setting_text::Shown(setting, defaults).c_str(), setting.help);
+        std::snprintf(line, sizeof line, "  %-21s %s\n", head.c_str(), setting.help);
         text += line;
         if (setting.onWord != nullptr) {
             ownWords += " (" + setting_text::NameOf(setting) + " also " + setting.onWord + " or " +
                         setting.offWord + ")";
         }
     }
-    text += "A flag takes " + AllowedFor(kFlagSetting) + ownWords + "; an interval " +
-            AllowedFor(kIntervalSetting) + "; a text " + AllowedFor(kTextSetting) + ".\n";
+    text += "A flag takes " + AllowedFor(kFlagSetting) + ownWords + "; an interval takes " +
+            AllowedFor(kIntervalSetting) + "; a text takes " + AllowedFor(kTextSetting) + ".\n";
     return text + kEpilogue;
 }
 
