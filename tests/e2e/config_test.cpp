@@ -8,8 +8,9 @@ class ConfigTest : public ProgramTest {
   protected:
     // swipetype-config on the test's device root, or on `root`, run through
     // `wrapper` when one is given.
-    SendResult Config(const std::vector<std::string>& arguments, std::filesystem::path root = {},
-                      std::vector<std::string> wrapper = {}) {
+    SendResult Config(const std::vector<std::string>& arguments,
+                      const std::filesystem::path& root = {},
+                      const std::vector<std::string>& wrapper = {}) {
         Process config;
         std::vector<std::string> full = wrapper;
         full.insert(full.end(),

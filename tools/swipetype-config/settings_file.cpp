@@ -97,8 +97,9 @@ const Key* SettingsKeyOf(const Document& document, const std::string& file,
         if (platform::hive::NamesEqual(key.path, SettingsKeyPath())) {
             found = &key;
         } else {
-            problems.push_back(file + ": [" + platform::Utf16ToUtf8(key.path) +
-                               "] is not the settings key [" + path + "]");
+            problems.push_back(file);
+            problems.back().append(": [").append(platform::Utf16ToUtf8(key.path));
+            problems.back().append("] is not the settings key [").append(path).append("]");
         }
     }
     if (found == nullptr && problems.empty()) {
@@ -138,7 +139,8 @@ ImportVerdict ReadSettingsFile(const std::string& file, ImportedSettings& import
     std::vector<bool> named(std::size(SettingCatalog), false);
     for (const Value& value : key != nullptr ? key->values : std::vector<Value>{}) {
         if (std::string problem = ValueProblem(value, imported.values, false); !problem.empty()) {
-            problems.push_back(file + ": " + problem);
+            problems.push_back(file);
+            problems.back().append(": ").append(problem);
         } else {
             named[static_cast<std::size_t>(FindSetting(value.name.c_str()) - SettingCatalog)] =
                 true;

@@ -1,5 +1,8 @@
 #include "launch_options.h"
 
+#include <optional>
+#include <utility>
+
 #include "platform/core/message_text.h"
 
 namespace launcher {
@@ -27,6 +30,35 @@ bool SetAction(LaunchOptions& options, Action action, bool& actionGiven) {
     return true;
 }
 
+// --root's or --codepage's value; false with the error said.
+bool ApplyValue(const std::string& option, const std::string& value, LaunchOptions& options,
+                std::string& error) {
+    if (option == "--root") {
+        options.root = value;
+    } else if (!ParseCodePage(value, options.codePage)) {
+        error = "--codepage wants 1252 or utf-8, not " + platform::QuoteForMessage(value);
+        return false;
+    } else {
+        options.codePageGiven = true;
+    }
+    return true;
+}
+
+// The action an option names; nothing for an unknown option.
+std::optional<Action> ActionOf(const std::string& option) {
+    const std::pair<const char*, Action> actions[] = {{"--install", Action::Install},
+                                                      {"--uninstall", Action::Uninstall},
+                                                      {"--help", Action::Help},
+                                                      {"-h", Action::Help},
+                                                      {"--version", Action::Version}};
+    for (const auto& [name, action] : actions) {
+        if (option == name) {
+            return action;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
@@ -44,27 +76,13 @@ ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
             }
             const std::string value =
                 equals != std::string::npos ? arguments[i].substr(equals + 1) : arguments[++i];
-            if (argument == "--root") {
-                options.root = value;
-            } else if (!ParseCodePage(value, options.codePage)) {
-                parsed.error =
-                    "--codepage wants 1252 or utf-8, not " + platform::QuoteForMessage(value);
+            if (!ApplyValue(argument, value, options, parsed.error)) {
                 return parsed;
-            } else {
-                options.codePageGiven = true;
             }
             continue;
         }
-        Action action;
-        if (argument == "--install") {
-            action = Action::Install;
-        } else if (argument == "--uninstall") {
-            action = Action::Uninstall;
-        } else if (argument == "--help" || argument == "-h") {
-            action = Action::Help;
-        } else if (argument == "--version") {
-            action = Action::Version;
-        } else {
+        std::optional<Action> action = ActionOf(argument);
+        if (!action) {
             parsed.error =
                 "unknown option " + platform::QuoteForMessage(arguments[i]) + " (see --help)";
             return parsed;
@@ -73,7 +91,7 @@ ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
             parsed.error = argument + " takes no value";
             return parsed;
         }
-        if (!SetAction(options, action, actionGiven)) {
+        if (!SetAction(options, *action, actionGiven)) {
             parsed.error = "only one of --install, --uninstall, --help and --version";
             return parsed;
         }
