@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/private_messages.h"
 #include "host/front_end.h"
 #include "host/options.h"
 #include "host/remembered_ports_start.h"
@@ -23,6 +24,7 @@
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/keyboard.h"
+#include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
 
@@ -134,6 +136,12 @@ int Run(const host::HostOptions& options) {
                      error.c_str());
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
+    // Blocked before any library starts a thread of its own (GIO's D-Bus worker
+    // with the front end, say): a thread that left them open would take the
+    // signal and die of it, the settings unsaved.
+    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
+        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
+    }
     if (handsOver) {
         platform::SetKeySink(platform::MakeNullKeySink());
     } else if (!ChooseKeySink(options, error)) {
@@ -149,13 +157,13 @@ int Run(const host::HostOptions& options) {
     }
 
     platform::SetOrderlyEndHandler(EndOrderly);
+    // A panel that draws the tray icon's menu itself shows the popup a tap
+    // opens, and hands the choice over as that popup does.
+    platform::SetTrayMenuSource({kProgramInstance, IDR_TRAY_POPUP, 0, UM_POPUP_COMMAND});
     // A start that hands over shows nothing itself.
     if (!handsOver && !host::StartFrontEnd(options.ui, error)) {
         platform::StopWindowInterface();
         return Fail(error);
-    }
-    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
-        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
     }
 
     // What follows the program's message loop, whether its own loop ended or a

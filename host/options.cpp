@@ -33,7 +33,8 @@ reads into the application that has the keyboard focus.
                        (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
   --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
-                       default gtk when DISPLAY names a usable server, else headless)
+                       default gtk when a Wayland compositor (WAYLAND_DISPLAY)
+                       or an X server (DISPLAY) is usable, else headless)
   --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
   --list-ports         list the serial devices of this machine and exit
   -h, --help           show this help and exit

@@ -397,7 +397,7 @@ check_install() {
     # The program finds its desktop front end's module: without a display, it is
     # the front end that says so, not the loader that it is missing.
     gtk_error=$(in_root swipetype --root /tmp/module-check --keys none --ui gtk 2>&1)
-    grep -q "no X display" <<<"$gtk_error" ||
+    grep -q "no display to show the windows on" <<<"$gtk_error" ||
         fail "swipetype --ui gtk does not reach its front end after installing: $gtk_error"
     in_root rm -rf /tmp/module-check
 
