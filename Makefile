@@ -88,7 +88,7 @@ package: deps
 	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	      -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
-	rm -f $(PACKAGE_DIR)/swipetype_*.deb
+	rm -f $(PACKAGE_DIR)/swipetype_*.deb $(PACKAGE_DIR)/swipetype-gtk_*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
 # Every benchmark of bench/ in an optimised build (build-bench/), as one table of

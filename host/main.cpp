@@ -21,6 +21,7 @@
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/standard_streams.h"
+#include "platform/core/system.h"
 #include "platform/core/user_notice.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
@@ -216,6 +217,7 @@ int Run(const host::HostOptions& options) {
 
 int main(int argc, char** argv) {
     platform::OpenClosedStandardDescriptors();
+    platform::SetDebugLineName("swipetype");
     host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/core/event_log.h"
+#include "platform/core/message_text.h"
 #include "platform/keyboard/key_sink_registry.h"
 
 namespace host {
@@ -160,35 +161,38 @@ std::string Apply(const std::string& name, const std::string& value, HostOptions
         PortMapping mapping;
         if (!ParsePort(value, mapping)) {
             return "swipetype: --port wants COMn:=PATH (n from 1 to 255, PATH empty to forget), "
-                   "not '" +
-                   value + "'";
+                   "not " +
+                   platform::QuoteForMessage(value);
         }
         options.ports.push_back(mapping);
     } else if (name == "--keys") {
         if (platform::FindKeySinkKind(value) == nullptr) {
-            return "swipetype: --keys wants " + platform::KeySinkNameList() + ", not '" + value +
-                   "'";
+            return "swipetype: --keys wants " + platform::KeySinkNameList() + ", not " +
+                   platform::QuoteForMessage(value);
         }
         options.keys = value;
     } else if (name == "--layout") {
         options.layout = value;
     } else if (name == "--key-delay") {
         if (!ParseMilliseconds(value, options.keyDelay)) {
-            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not '" + value + "'";
+            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not " +
+                   platform::QuoteForMessage(value);
         }
     } else if (name == "--log") {
         options.log = value;
     } else if (name == "--ui") {
         if (value != "headless" && value != "gtk") {
-            return "swipetype: --ui wants headless or gtk, not '" + value + "'";
+            return "swipetype: --ui wants headless or gtk, not " + platform::QuoteForMessage(value);
         }
         options.ui = value;
     } else if (name == "--codepage") {
         if (!ParseCodePage(value, options.codePage)) {
-            return "swipetype: --codepage wants 1252 or utf-8, not '" + value + "'";
+            return "swipetype: --codepage wants 1252 or utf-8, not " +
+                   platform::QuoteForMessage(value);
         }
     } else {
-        return "swipetype: unknown option '" + name + "' (see swipetype --help)";
+        return "swipetype: unknown option " + platform::QuoteForMessage(name) +
+               " (see swipetype --help)";
     }
     return "";
 }
@@ -315,8 +319,8 @@ std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
     for (const std::string& argument : commandLine) {
         joined += (joined.empty() ? "" : " ") + argument;
     }
-    std::string line = "swipetype: the command line \"" + joined +
-                       "\" is not exactly MIN, so the window is shown at start";
+    std::string line = "swipetype: the command line " + platform::QuoteForMessage(joined) +
+                       " is not exactly MIN, so the window is shown at start";
     for (const std::string& argument : commandLine) {
         if (argument.rfind("/dev/", 0) == 0) {
             return line.append("; did you mean --port COM1:=").append(argument).append("?");

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "app/app_handles.h"
-#include "app/settings.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/serial/port_presence.h"
@@ -12,6 +11,7 @@
 #include "platform/windowing/messages.h"
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
+#include "settings/settings.h"
 
 namespace host {
 namespace {

@@ -1,7 +1,12 @@
 // The running program's answer to swipetype-config: a setting is read or
 // changed the way the options dialog would change it, then saved at once, so
-// that the program's own save when it ends keeps the change.
+// that the program's own save when it ends keeps the change. A Set without a
+// name carries several settings, "NAME=VALUE" entries separated by zero units
+// (swipetype-config import): all are checked before any is applied, and they
+// are saved together, so the change is whole or refused.
 #pragma once
+
+#include <string_view>
 
 #include "platform/ipc/remote_windows.h"
 

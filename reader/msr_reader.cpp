@@ -1,11 +1,11 @@
 #include "reader/msr_reader.h"
 
-#include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
 #include "reader/track_decode.h"
+#include "settings/settings.h"
 
 int ReaderPort = 0;
 int ReadCount = 0;

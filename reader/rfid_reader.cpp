@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
+#include "settings/settings.h"
 
 int RFIDActive = 0;
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/settings.h"
 #include "platform/core/system.h"
+#include "settings/settings.h"
 
 char RawLine[kLineBufferSize];
 char TrackBuffers[3][kLineBufferSize];

@@ -12,6 +12,7 @@ packages=(
     xvfb x11-xkb-utils xdotool
     libgtk-3-dev libdbusmenu-glib-dev fonts-dejavu-core fonts-dejavu-extra trayer openbox imagemagick
     help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap bsdextrautils
+    bash-completion
     dbus-daemon dbus-bin python3-dbusmock util-linux
     sway waybar wev wtype grim weston xwayland libglib2.0-bin coreutils
 )

@@ -23,6 +23,11 @@ std::function<void(UINT)>& BeepHandler() {
     return handler;
 }
 
+std::string& DebugLinePrefix() {
+    static std::string prefix;
+    return prefix;
+}
+
 // Debug lines go to standard error, which may be a closed pipe (the terminal or
 // the program reading it went away). The line is then dropped, and the event log,
 // where it still goes, says once why standard error has none. One that is only
@@ -41,6 +46,10 @@ void WriteToStandardError(const std::string& line) {
 }
 
 } // namespace
+
+void platform::SetDebugLineName(std::string_view program) {
+    DebugLinePrefix() = program.empty() ? "" : std::string(program) + ": ";
+}
 
 void platform::SetBeepHandler(std::function<void(UINT)> handler) {
     BeepHandler() = std::move(handler);
@@ -77,7 +86,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r')) {
         text.remove_suffix(1);
     }
-    WriteToStandardError(platform::Utf16ToUtf8(text) + "\n");
+    WriteToStandardError(DebugLinePrefix() + platform::Utf16ToUtf8(text) + "\n");
     platform::WriteEvent("debug", "\"text\":" + platform::JsonString(text));
     if (platform::IsRecording()) {
         platform::Recorded().debugLines.emplace_back(text);

@@ -101,7 +101,7 @@ TEST_F(ProgramTest, ASecondStartThroughALinkHandsOverAndSaysWhatItDidNotApply) {
 TEST_F(ProgramTest, ACommandLineOtherThanMinSaysWhatItWasTakenAs) {
     StartProgram({"/dev/ttyUSB0"});
     EXPECT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("\"/dev/ttyUSB0\" is not exactly MIN, so the window is shown "
+        return program_.Errors().find("'/dev/ttyUSB0' is not exactly MIN, so the window is shown "
                                       "at start; did you mean --port COM1:=/dev/ttyUSB0?") !=
                std::string::npos;
     })) << program_.Errors();

@@ -10,7 +10,7 @@ namespace {
 using platform::CommCall;
 using platform::Milliseconds;
 
-constexpr DWORD kTick = kDefaultMSRInterval;
+const DWORD kTick = DefaultSettings().MSRInterval;
 const std::string kSwipe = "%B0001^TEST/CARD^9912?;0001=9912?";
 const std::string kTypedSwipe = "B0001^TEST/CARD^99120001=9912";
 

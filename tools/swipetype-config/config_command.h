@@ -7,13 +7,15 @@
 
 namespace config_tool {
 
-enum class Action { List, Get, Set, Reset, Port, Help, Version };
+enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Help, Version };
 
 struct Command {
     std::optional<std::string> root;
     Action action = Action::List;
+    bool json = false;               // list --json
     std::string name;                // the setting of get and set
     std::string value;               // the value of set
+    std::string file;                // import's FILE ("-": standard input)
     int port = 0;                    // n of port COMn:
     std::optional<std::string> path; // port's PATH, when given ("" forgets)
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
@@ -121,6 +122,7 @@ int Run(const send_tool::Command& command) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::SetDebugLineName("swipetype-send");
     std::vector<std::string> arguments(argv + 1, argv + argc);
     send_tool::ParseResult parsed = send_tool::ParseCommand(arguments);
     if (parsed.command.help) {
