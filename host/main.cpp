@@ -12,6 +12,7 @@
 #include "app/private_messages.h"
 #include "host/front_end.h"
 #include "host/options.h"
+#include "host/reader_port_wait.h"
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
 #include "host/setting_requests.h"
@@ -153,6 +154,7 @@ int Run(const host::HostOptions& options) {
     if (!handsOver) {
         platform::SetSettingHandler(host::AnswerSettingRequest);
         host::RememberPorts(options.ports);
+        host::WaitForReaderPort();
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
             std::fprintf(stderr, "%s\n", line.c_str());
         }

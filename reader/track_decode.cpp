@@ -75,14 +75,17 @@ int DecodeTracks() {
     if (Settings.UseTrack2 != 0 && !TrackIsGood(found[1], TrackBuffers[1])) {
         good = false;
     }
-    // A bad read beeps when beeps are on.
     if (!good) {
-        if (Settings.Beep != 0) {
-            MessageBeep(kBadReadSound);
-        }
+        ReportBadRead();
         return 0;
     }
     return 1;
+}
+
+void ReportBadRead() {
+    if (Settings.Beep != 0) {
+        MessageBeep(kBadReadSound);
+    }
 }
 
 void ClearMSRBuffers() {

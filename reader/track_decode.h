@@ -16,5 +16,8 @@ extern char TrackBuffers[3][kLineBufferSize];
 // (beeping with sound type 4 when Beep is set) or an empty line.
 int DecodeTracks();
 
+// Tells the person of a bad read: the beep of sound type 4, when Beep is set.
+void ReportBadRead();
+
 // Zero-fills RawLine and the three track texts.
 void ClearMSRBuffers();

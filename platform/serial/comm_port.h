@@ -46,8 +46,7 @@ class ReceiveBuffer {
 
 class CommPort final : public HandleObject {
   public:
-    CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access, const DCB& settings)
-        : settings(settings), device_(std::move(device)), number_(number), access_(access) {}
+    CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access, const DCB& settings);
     ~CommPort() override;
 
     bool Close() override;
@@ -73,6 +72,9 @@ class CommPort final : public HandleObject {
     DWORD access_;
     bool closed_ = false;
 };
+
+// The open port COM<number>:, or nullptr when it is not open.
+CommPort* OpenCommPort(int number);
 
 // The port behind a handle, after letting its device accept or refuse the call.
 // Returns nullptr with the last error set: ERROR_INVALID_HANDLE for a handle that

@@ -73,6 +73,10 @@ class SerialDevice {
 
     virtual InputWatch WatchInput() = 0;
 
+    // True while the device went away and is being looked for again: nothing
+    // can move through it meanwhile.
+    virtual bool Gone() { return false; }
+
     // Bytes in the device's receive queue, and in its transmit queue.
     virtual DWORD InputCount(DWORD& input) = 0;
     virtual DWORD OutputCount(DWORD& output) = 0;
