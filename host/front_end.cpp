@@ -1,8 +1,8 @@
 #include "host/front_end.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "platform/core/standard_streams.h"
 #include "platform/core/wayland_socket.h"
 #include "platform/modules/key_sink_modules.h"
 #include "platform/modules/loadable_module.h"
@@ -74,7 +74,7 @@ bool DefaultIsGtk() {
         error = noWayland; // a Wayland session whose compositor is gone
     }
     if (!error.empty()) {
-        std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+        platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     }
     return false;
 }
@@ -96,7 +96,7 @@ bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) 
     if (asked) {
         return false;
     }
-    std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+    platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     error.clear();
     return true;
 }

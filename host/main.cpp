@@ -19,6 +19,9 @@
 #include "host/signals.h"
 #include "platform/core/codepage.h"
 #include "platform/core/event_log.h"
+#include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
+#include "platform/core/user_notice.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
@@ -26,6 +29,7 @@
 #include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/keyboard.h"
 #include "platform/modules/key_sink_modules.h"
+#include "platform/registry/registry.h"
 #include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
@@ -35,8 +39,12 @@ namespace {
 // Where the device loads a program; resources are found whatever the value.
 const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
 
+// How long output that standard output or error has not taken yet may hold up
+// the end of the program.
+constexpr auto kOutputPatienceAtEnd = std::chrono::milliseconds(100);
+
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "swipetype: %s\n", line.c_str());
+    platform::WriteErrorLine("swipetype: " + line);
     return 1;
 }
 
@@ -52,14 +60,28 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
             return false;
         }
         platform::SetKeySink(std::move(sink));
-        std::fprintf(stderr, "swipetype: keys go to the %s sink, as asked\n",
-                     options.keys->c_str());
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked");
         return true;
     }
     std::string why;
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
-    std::fprintf(stderr, "swipetype: %s\n", why.c_str());
+    platform::WriteErrorLine("swipetype: " + why);
     return true;
+}
+
+// The settings are saved whatever the registry answers (OK, QUIT and Exit go
+// ahead); a save that did not reach the disk is told to the person, once per
+// cause, until one does.
+void SayFailedSaves() {
+    platform::SetHiveChangeObserver([](const platform::HiveChange& change) {
+        if (change.result == ERROR_SUCCESS) {
+            platform::ClearUserNotice("settings");
+        } else {
+            platform::ReportUserNotice("settings", "The settings could not be saved in " +
+                                                       change.hiveFile + " (" + change.problem +
+                                                       ").");
+        }
+    });
 }
 
 // Serves this device root's windows, or finds the instance that does. An
@@ -99,7 +121,7 @@ void SayHandedOver(const host::HostOptions& options) {
     if (!notApplied.empty()) {
         line += " did not apply (they take effect when it is started again)";
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    platform::WriteErrorLine(line);
 }
 
 // "Exit" as the menus give it; before the main window exists, just the quit.
@@ -124,6 +146,8 @@ int Run(const host::HostOptions& options) {
         host::ApplyPorts(options.ports);
         return host::ListSerialPorts(stdout);
     }
+    // From here on, nothing this program writes may hold up its one thread.
+    platform::MakeStandardStreamsNonBlocking();
     if (!platform::PrepareDeviceRoot(error)) {
         return Fail("unusable device root: " + error);
     }
@@ -135,15 +159,14 @@ int Run(const host::HostOptions& options) {
     platform::WindowInterfaceRole role = StartOrFindRunningInstance(error);
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
-        std::fprintf(stderr, "swipetype: other programs cannot reach this one: %s\n",
-                     error.c_str());
+        platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
     // Blocked before any library starts a thread of its own (GIO's D-Bus worker
     // with the front end, say): a thread that left them open would take the
     // signal and die of it, the settings unsaved.
     if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
-        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
+        platform::WriteErrorLine("swipetype: " + error);
     }
     if (handsOver) {
         platform::SetKeySink(platform::MakeNullKeySink());
@@ -153,10 +176,11 @@ int Run(const host::HostOptions& options) {
     }
     if (!handsOver) {
         platform::SetSettingHandler(host::AnswerSettingRequest);
+        SayFailedSaves();
         host::RememberPorts(options.ports);
         host::WaitForReaderPort();
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
-            std::fprintf(stderr, "%s\n", line.c_str());
+            platform::WriteErrorLine(line);
         }
     }
 
@@ -178,6 +202,7 @@ int Run(const host::HostOptions& options) {
         }
         host::StopFrontEnd();
         platform::StopWindowInterface();
+        platform::FlushQueuedOutputs(kOutputPatienceAtEnd);
         platform::CloseEventLog();
         return exitCode;
     };
@@ -190,6 +215,7 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::OpenClosedStandardDescriptors();
     host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
@@ -205,5 +231,7 @@ int main(int argc, char** argv) {
         std::printf("swipetype %s\n", SWIPETYPE_VERSION);
         return 0;
     }
-    return Run(parsed.options);
+    int status = Run(parsed.options);
+    platform::FlushQueuedOutputs(kOutputPatienceAtEnd); // a start that failed or handed over
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "platform/core/event_log.h"
 
 #include "platform/core/fd_io.h"
+#include "platform/core/output_queue.h"
 #include "platform/core/unicode.h"
 
 #include <cerrno>
@@ -31,7 +32,7 @@ EventLog& Log() {
 
 void SayOnStandardError(const std::string& text) {
     std::string line = "swipetype: " + text + "\n";
-    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 
 // One write of the whole line, as a rule. A write cut short (a disk filling up)

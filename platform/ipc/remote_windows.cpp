@@ -37,7 +37,7 @@ struct InterfaceState {
     std::unique_ptr<remote::Server> server;
     std::unique_ptr<remote::Client> client;
     std::optional<std::chrono::milliseconds> timeout; // for every call, when set
-    bool timedOut = false;                            // the last call's
+    std::optional<remote::NoReply> noReply;           // why the last call got no reply
     SettingHandler settings;
 };
 
@@ -207,7 +207,7 @@ std::string SocketPath(bool prepareRoot, std::string& error) {
 // A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
     InterfaceState& state = State();
-    state.timedOut = false;
+    state.noReply.reset();
     if (state.server) {
         return std::nullopt; // this process serves the root: nothing is remote
     }
@@ -219,13 +219,17 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
             if (path.empty()) {
                 return std::nullopt;
             }
-            state.client = remote::Client::Connect(path);
+            remote::NoReply why = remote::NoReply::Failed;
+            state.client = remote::Client::Connect(path, &why);
             if (!state.client) {
+                state.noReply = why;
                 return std::nullopt;
             }
         }
-        std::optional<Reply> reply = state.client->Call(request, timeout, &state.timedOut);
-        if (reply || state.timedOut) {
+        remote::NoReply why = remote::NoReply::Failed;
+        std::optional<Reply> reply = state.client->Call(request, timeout, &why);
+        state.noReply = reply ? std::nullopt : std::optional(why);
+        if (reply || why != remote::NoReply::Failed) {
             if (!reply) {
                 state.client.reset(); // its answer may still come, to nobody
             }
@@ -405,7 +409,11 @@ void SetRemoteCallTimeout(std::chrono::milliseconds timeout) {
 }
 
 bool RemoteCallTimedOut() {
-    return State().timedOut;
+    return State().noReply.has_value() && *State().noReply != remote::NoReply::Failed;
+}
+
+bool RemoteCallNotTaken() {
+    return State().noReply == remote::NoReply::NotTaken;
 }
 
 bool ChooseRemoteMenuItem(UINT command) {

@@ -76,4 +76,8 @@ void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
 // answer in time.
 bool RemoteCallTimedOut();
 
+// True when, of those, the serving instance never took the call: it could not
+// accept the connection (it has no descriptor left) or did not read the request.
+bool RemoteCallNotTaken();
+
 } // namespace platform

@@ -30,7 +30,8 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A child process with its standard input, output and error on pipes.
+// A child process with its standard input, output and error on pipes, or its
+// output and error on a terminal the test holds.
 class Process {
   public:
     Process() = default;
@@ -38,7 +39,7 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process() { Kill(); }
 
-    bool Start(const std::vector<std::string>& arguments) {
+    bool Start(const std::vector<std::string>& arguments, int terminal = -1) {
         Kill(); // a process object may be started again once the last one ended
         out_.clear();
         err_.clear();
@@ -47,9 +48,10 @@ class Process {
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
             return false;
         }
-        pid_ = test_support::SpawnChild(
-            arguments.at(0), {arguments.begin() + 1, arguments.end()},
-            {{in[0], STDIN_FILENO}, {out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}});
+        pid_ = test_support::SpawnChild(arguments.at(0), {arguments.begin() + 1, arguments.end()},
+                                        {{in[0], STDIN_FILENO},
+                                         {terminal < 0 ? out[1] : terminal, STDOUT_FILENO},
+                                         {terminal < 0 ? err[1] : terminal, STDERR_FILENO}});
         close(in[0]);
         close(out[1]);
         close(err[1]);
@@ -77,6 +79,10 @@ class Process {
             *fd = -1;
         }
     }
+
+    // Whether its standard output is read (by Output() and Wait()), or left to
+    // fill up as a pipe nobody reads.
+    void ReadOutput(bool read) { readOutput_ = read; }
 
     // What the process printed so far.
     const std::string& Output() {
@@ -136,7 +142,8 @@ class Process {
   private:
     void Drain() {
         char buffer[4096];
-        for (auto [fd, into] : {std::pair{output_, &out_}, std::pair{error_, &err_}}) {
+        for (auto [fd, into] :
+             {std::pair{readOutput_ ? output_ : -1, &out_}, std::pair{error_, &err_}}) {
             if (fd < 0) {
                 continue;
             }
@@ -150,6 +157,7 @@ class Process {
     int input_ = -1;
     int output_ = -1;
     int error_ = -1;
+    bool readOutput_ = true;
     std::string out_;
     std::string err_;
     std::optional<int> status_;
@@ -266,7 +274,7 @@ class ProgramTest : public testing::Test {
     // Starts the program and waits until its options dialog answers.
     void StartProgram(const std::vector<std::string>& commandLine = {}) {
         started_ = Clock::now();
-        ASSERT_TRUE(program_.Start(ProgramArguments(commandLine)));
+        ASSERT_TRUE(program_.Start(ProgramArguments(commandLine), terminal_));
         ASSERT_TRUE(WaitUntil([&] {
             return Send({"--control", "1003", "BM_GETCHECK"}).status == 0 || !program_.Running();
         })) << program_.Errors();
@@ -329,6 +337,7 @@ class ProgramTest : public testing::Test {
     std::string ui_ = "headless";          // "" for the default choice
     std::vector<std::string> wrapper_;     // a program that runs the program (setpriv)
     std::vector<std::string> sendWrapper_; // and one that runs swipetype-send
+    int terminal_ = -1;                    // the program's output and error, when not pipes
     Process sim_;
     Process program_;
     Clock::time_point started_;

@@ -39,7 +39,8 @@ UM_POPUP_COMMAND. WPARAM and LPARAM are numbers (decimal or 0x hexadecimal);
 TEXT is the text of WM_SETTEXT. WM_GETTEXT prints the text.
 
 Exit status: 0 when the message was delivered, 1 when no such window, control or
-open menu exists or no answer came in time, 2 for a bad command line.
+open menu exists, no answer came in time or the program could not take the
+connection (it has no file descriptor left), 2 for a bad command line.
 Examples: swipetype-send --control 1003 BM_CLICK   (clicks "Enable")
   swipetype-send --window "About Swipetype" --control 1032 BM_CLICK   (closes About)
 )";
