@@ -450,8 +450,8 @@ def main():
                                                       c["kind"], c["old"], c["new"], record["seconds"]))
     if args.matrix:
         (tree.report / "matrix.json").write_text(json.dumps(
-            {"seed": args.seed, "count": args.count, "files": list(wanted), "commit": tree.commit, "baseline": baseline,
-             "test_files": test_files(), "changes": results}, indent=1))
+            {"seed": args.seed, "count": args.count, "files": list(wanted), "commit": tree.commit,
+             "baseline": baseline, "test_files": test_files(), "changes": results}, indent=1))
         say("kill matrix in %s" % (tree.report / "matrix.json"))
     summarise(results, args.matrix)
 
