@@ -1,30 +1,23 @@
-// What the settings, autostart and tray tests share: a temporary device root, a
-// window holding the controls of options dialog template 102, an in-memory
-// device as COM1: with the manual clock for the readers, and the registry
-// helpers to arrange and inspect stored values.
+// What the settings, autostart and tray tests share: the readers' set-up
+// (support/reader_port_fixture.h), a temporary device root, a window holding the
+// controls of options dialog template 102, and the registry helpers to arrange
+// and inspect stored values.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/app_handles.h"
-#include "platform/core/clock.h"
 #include "platform/core/codepage.h"
-#include "platform/core/recorder.h"
 #include "platform/core/system.h"
 #include "platform/registry/registry.h"
-#include "platform/serial/device/memory_serial_device.h"
 #include "platform/shell/shell.h"
-#include "platform/windowing/message_loop.h"
 #include "platform/windowing/window.h"
-#include "reader/msr_reader.h"
-#include "reader/rfid_reader.h"
 #include "res/resource_ids.h"
 #include "settings/setting_catalog.h"
-#include "settings/settings.h"
+#include "support/reader_port_fixture.h"
 #include "support/temp_device_root.h"
 #include "support/window_class.h"
 
@@ -144,46 +137,31 @@ inline Stored StoredSetting(LPCWSTR name) {
 }
 
 // The fixture: platform state is put back as it was after each test.
-class AppTest : public testing::Test {
+class AppTest : public test_support::ReaderPortTest {
   protected:
     void SetUp() override {
-        savedSettings_ = Settings;
-        Settings = DefaultSettings();
-        platform::ResetMessageLoop();
-        platform::UseManualClock(platform::Milliseconds{0});
-        device_ = std::make_shared<platform::MemorySerialDevice>();
-        device_->SetModemLines(false);
-        platform::AttachMemorySerialDevice(1, device_);
+        ReaderPortTest::SetUp();
         dialog_ = MakeOptionsStandIn();
         ASSERT_NE(dialog_, nullptr);
+        readerWindow_ = dialog_;
         MainWindow = CreateWindowExW(0, u"AppTestWindow", u"Swipetype", 0, 0, 0, 240, 300, nullptr,
                                      nullptr, nullptr, nullptr);
         platform::ClearTrayIcons();
-        platform::StartRecording();
     }
 
     void TearDown() override {
-        platform::StopRecording();
+        ReaderPortTest::TearDown();
         platform::ClearRegistryWriteFailure();
         platform::ClearTrayIcons();
-        StopMSRReader(dialog_);
-        StopRFIDReader(dialog_);
-        ReaderPort = 0;
-        ReadCount = 0;
-        platform::DetachMemorySerialDevice(1);
         DestroyWindow(dialog_);
         DestroyWindow(MainWindow);
         MainWindow = nullptr;
         platform::ResetMessageLoop();
-        platform::UseRealClock();
         platform::SetAnsiCodePage(1252);
-        Settings = savedSettings_;
     }
 
     test_support::TempDeviceRoot root_;
     HWND dialog_ = nullptr;
-    std::shared_ptr<platform::MemorySerialDevice> device_;
-    SettingsRecord savedSettings_{};
 };
 
 } // namespace app_test
