@@ -2,10 +2,13 @@
 // what GetCommState reports, counts, and the reasons an open fails.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <optional>
+#include <pthread.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/core/recorder.h"
@@ -183,6 +186,29 @@ TEST_F(SerialTtyTest, NoModemLinesIsSaidOnceAndReported) {
             text.find(u"has no modem lines; DTR and RTS are not driven") != std::u16string::npos;
     }
     EXPECT_EQ(noLines, 1);
+}
+
+// A signal is no error for a wait: the read goes on and gets what comes after.
+TEST_F(SerialTtyTest, SignalsDuringAReadAreNoError) {
+    OpenPort();
+    COMMTIMEOUTS timeouts{0, 0, 5000, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+    struct sigaction ignore {};
+    ignore.sa_handler = [](int) {};
+    ASSERT_EQ(sigaction(SIGUSR1, &ignore, nullptr), 0);
+    std::thread signaller([this, reader = pthread_self()] {
+        for (int i = 0; i < 10; ++i) {
+            std::this_thread::sleep_for(milliseconds(20));
+            pthread_kill(reader, SIGUSR1);
+        }
+        (void)!::write(pty_.Master(), "x", 1);
+    });
+    char byte = 0;
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(port_, &byte, 1, &read, nullptr)) << "error " << GetLastError();
+    signaller.join();
+    EXPECT_EQ(std::string(&byte, read), "x");
+    std::signal(SIGUSR1, SIG_DFL);
 }
 
 TEST_F(SerialTtyTest, OpenFailuresSayWhy) {
