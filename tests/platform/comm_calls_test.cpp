@@ -360,29 +360,6 @@ TEST_F(CommCallsTest, WhatTheHostCannotDoIsKeptAndSaidOnce) {
               u"COM3: memory device: DSR output flow control is not available; output ignores DSR");
 }
 
-TEST_F(CommCallsTest, WithoutModemLinesSettingsStillApplyAndTheDcbKeepsWhatWasAsked) {
-    device_->SetModemLines(false);
-    OpenPort();
-    platform::StartRecording();
-    DCB dcb{};
-    ASSERT_TRUE(GetCommState(port_, &dcb));
-    dcb.BaudRate = 19200;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    EXPECT_TRUE(SetCommState(port_, &dcb));
-    EXPECT_EQ(device_->Settings().BaudRate, 19200u);
-    DCB back{};
-    ASSERT_TRUE(GetCommState(port_, &back));
-    EXPECT_EQ(back.fDtrControl, DTR_CONTROL_ENABLE);
-    EXPECT_EQ(back.fRtsControl, RTS_CONTROL_DISABLE);
-    DWORD status = 0;
-    EXPECT_FALSE(GetCommModemStatus(port_, &status));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_FALSE(EscapeCommFunction(port_, SETDTR));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_EQ(platform::Recorded().debugLines.size(), 3u);
-}
-
 TEST_F(CommCallsTest, EscapeFunctionsReachTheDeviceAndModemStatusGivesTheInputLines) {
     OpenPort();
     device_->SetModemStatus(MS_CTS_ON | MS_RLSD_ON);
