@@ -48,8 +48,7 @@ ModuleHandle LoadModule(const std::string& name, ModuleLifetime lifetime, std::s
             break;
         }
     }
-    int flags = RTLD_NOW | RTLD_LOCAL | (lifetime == ModuleLifetime::WholeRun ? RTLD_NODELETE : 0);
-    void* handle = dlopen(path.c_str(), flags);
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         error = dlerror();
         return nullptr;
@@ -63,6 +62,9 @@ ModuleHandle LoadModule(const std::string& name, ModuleLifetime lifetime, std::s
     } else if (name != header->name) {
         error = path + " is the module \"" + header->name + "\", not \"" + name + "\"";
     } else {
+        if (lifetime == ModuleLifetime::WholeRun) { // kept only once it is known to be ours
+            dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        }
         return {header, [handle](const ModuleHeader*) { dlclose(handle); }};
     }
     dlclose(handle);
