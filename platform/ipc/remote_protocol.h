@@ -31,7 +31,7 @@ enum class Operation : std::uint8_t {
     Setting = 8,        // action (in wParam), text "NAME" or "NAME=VALUE" -> result text
 };
 
-// What a Setting request asks of the program's own code (platform/remote_windows.h).
+// What a Setting request asks of the program's own code (platform/ipc/remote_windows.h).
 enum class SettingAction : std::uint8_t { Get = 0, Set = 1, Reset = 2 };
 
 // How lParam travels: as a number, as a text the receiver points lParam at
