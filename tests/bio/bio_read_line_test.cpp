@@ -111,7 +111,7 @@ TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWith
     bio_purge_input(id);
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -BIO_IO_FAILED);
     EXPECT_LE(Now() - start, Milliseconds{1});
     EXPECT_STREQ(line, "");
 }
@@ -121,7 +121,7 @@ TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
     Device(1).QueueInput("ABCDEF\r");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
     char line[16] = "#";
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -BIO_IO_FAILED);
     EXPECT_STREQ(line, "");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT, 1, 2);
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);
