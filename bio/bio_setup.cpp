@@ -64,7 +64,8 @@ void SetFixedFlags(DCB& dcb) {
 }
 
 // The line-setting codes a setup accepts: 0, or the code of the first value
-// refused (BIO_BAD_PARITY, _DATA_BITS, _STOP_BITS, _FLOW_CONTROL).
+// refused (BIO_BAD_PARITY, BIO_BAD_DATA_BITS, BIO_BAD_STOP_BITS or
+// BIO_BAD_FLOW_CONTROL).
 int CheckLineCodes(int parity, int dataBits, int stopBits, int flowControl) {
     if (parity < 0 || parity > 4) {
         return BIO_BAD_PARITY;

@@ -220,7 +220,7 @@ TEST_F(BioModemTest, TheTextIsSentBeforeTheReplyIsAwaited) {
     EXPECT_EQ(modem_.heard, std::vector<std::string>{"ATI3"});
 }
 
-TEST_F(BioModemTest, ARunOutTimeLimitGivesMinus53AfterTheLimit) {
+TEST_F(BioModemTest, ARunOutTimeLimitGivesWaitEndedAfterTheLimit) {
     int id = OpenModemPort();
     Milliseconds start = Now();
     EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -BIO_WAIT_ENDED);
@@ -502,7 +502,7 @@ TEST_F(BioModemTest, ConnectIsRecognisedAtItsFinalT) {
     EXPECT_LT(Now() - start, 20ms + 55ms + 55ms);
 }
 
-TEST_F(BioModemTest, SilenceAfterDiallingOrACancelGives36) {
+TEST_F(BioModemTest, SilenceAfterDiallingOrACancelGivesNoCallResult) {
     int id = OpenQuietModemPort();
     Milliseconds start = Now();
     EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);

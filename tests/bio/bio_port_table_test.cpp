@@ -82,7 +82,7 @@ TEST_F(PortTableTest, IdsThatNameNoSlotAreRefusedByEveryOperation) {
     EXPECT_TRUE(Device(1).Output().empty());
 }
 
-TEST_F(PortTableTest, PortNumbersWithoutAValidNameGiveMinus7) {
+TEST_F(PortTableTest, PortNumbersWithoutAValidNameGiveNoPort) {
     std::size_t handles = platform::OpenHandleCount();
     for (int number : {-1, -2147483647 - 1, 0, 1000000, INT_MAX}) {
         SCOPED_TRACE(number);

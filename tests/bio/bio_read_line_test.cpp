@@ -98,7 +98,7 @@ TEST_F(ReadLineTest, SizesBelowTwoWriteNothingPastTheBuffer) {
     EXPECT_EQ(bio_get_inputcount(id), 3); // nothing was consumed
 }
 
-TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithMinus36) {
+TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithIoFailed) {
     int id = OpenReaderPort();
     Device(1).QueueInput("AB\r");
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, 1);
@@ -116,7 +116,7 @@ TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWith
     EXPECT_STREQ(line, "");
 }
 
-TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
+TEST_F(ReadLineTest, ReadFailureFirstGivesIoFailedAndMidLineKeepsTheBytesSoFar) {
     int id = OpenReaderPort();
     Device(1).QueueInput("ABCDEF\r");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);

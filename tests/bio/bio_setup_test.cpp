@@ -244,7 +244,7 @@ TEST_F(SetupTest, SetupForcesItsFlagsAndKeepsEveryOtherField) {
     }
 }
 
-TEST_F(SetupTest, PlatformFailuresGive36AndKeepTheLastSetup) {
+TEST_F(SetupTest, PlatformFailuresGiveIoFailedAndKeepTheLastSetup) {
     int id = OpenReaderPort(9600);
     DCB before = bio_get_slot(id)->currentLineSettings;
     Device(1).FailCall(CommCall::GetState, ERROR_GEN_FAILURE);

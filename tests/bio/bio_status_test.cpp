@@ -85,7 +85,7 @@ TEST_F(StatusTest, InputCountIsExactAcrossBufferedReads) {
     EXPECT_EQ(bio_get_inputcount(id), 9);
 }
 
-TEST_F(StatusTest, FailedClearCommErrorGives36AndMinus36) {
+TEST_F(StatusTest, FailedClearCommErrorGivesIoFailedAsStatusAndAsCount) {
     int id = OpenReaderPort();
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE);
     EXPECT_EQ(bio_update_status(id), BIO_IO_FAILED);
