@@ -93,6 +93,20 @@ SettingAnswer Refuse(const std::string& line) {
 
 } // namespace
 
+bool ApplySetting(std::string_view name, std::string_view value, std::string& error) {
+    const setting_catalog::Setting* setting = setting_catalog::FindSetting(name);
+    const SettingPlace* place = setting != nullptr ? PlaceOf(*setting) : nullptr;
+    if (place == nullptr) {
+        error = setting_catalog::UnknownSettingLine(name);
+        return false;
+    }
+    std::optional<std::string> parsed = setting_catalog::ParseValue(*setting, value, error);
+    if (parsed) {
+        Change(*setting, *place, *parsed);
+    }
+    return parsed.has_value();
+}
+
 SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view name,
                                    std::u16string_view value) {
     if (OptionsDialog == nullptr) {
@@ -110,13 +124,9 @@ SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view nam
         return Refuse(setting_catalog::UnknownSettingLine(settingName));
     }
     if (action == SettingAction::Set) {
-        std::string error;
-        std::optional<std::string> parsed =
-            setting_catalog::ParseValue(*setting, platform::Utf16ToUtf8(value), error);
-        if (!parsed) {
+        if (std::string error; !ApplySetting(settingName, platform::Utf16ToUtf8(value), error)) {
             return Refuse(error);
         }
-        Change(*setting, *place, *parsed);
         if (!SaveSettings(OptionsDialog)) {
             return Refuse(std::string(setting->name) + " is in use but cannot be saved");
         }

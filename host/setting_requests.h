@@ -11,4 +11,9 @@ namespace host {
 platform::SettingAnswer AnswerSettingRequest(platform::remote::SettingAction action,
                                              std::u16string_view name, std::u16string_view value);
 
+// Changes one setting as a request to set it does, without saving: for a value
+// that is on disk already (a hive edited by hand). False, with one line in
+// `error`, for an unknown name or a bad value.
+bool ApplySetting(std::string_view name, std::string_view value, std::string& error);
+
 } // namespace host
