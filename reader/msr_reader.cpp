@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
+#include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
 #include "reader/track_decode.h"
@@ -167,8 +168,11 @@ void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
     if (ReadMSRLine() == 0) {
         return;
     }
+    int good = DecodeTracks();
+    // Counted and logged by its verdict alone, for the status and the event log.
+    TallyRead("msr", good, TrackVerdicts());
     // A bad read has already beeped when Beep is set.
-    if (DecodeTracks() == 0) {
+    if (good == 0) {
         return;
     }
     SendScanOutput(window, 1);

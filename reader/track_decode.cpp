@@ -85,6 +85,16 @@ int DecodeTracks() {
     return 1;
 }
 
+const char* TrackVerdicts() {
+    static char verdicts[4];
+    for (int i = 0; i < 3; ++i) {
+        const char* track = TrackBuffers[i];
+        verdicts[i] = track[0] == '\0' ? '-' : std::strcmp(track, "E") == 0 ? 'E' : '+';
+    }
+    verdicts[3] = '\0';
+    return verdicts;
+}
+
 void ClearMSRBuffers() {
     std::memset(RawLine, 0, sizeof RawLine);
     std::memset(TrackBuffers, 0, sizeof TrackBuffers);

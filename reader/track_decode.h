@@ -16,5 +16,9 @@ extern char TrackBuffers[3][kLineBufferSize];
 // (beeping with sound type 4 when Beep is set) or an empty line.
 int DecodeTracks();
 
+// The verdict of each track of the line last decoded, none of its data: for
+// tracks 1 to 3, '+' read, 'E' read with the error mark, '-' not on the card.
+const char* TrackVerdicts();
+
 // Zero-fills RawLine and the three track texts.
 void ClearMSRBuffers();
