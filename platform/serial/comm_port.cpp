@@ -46,8 +46,27 @@ DWORD ReceiveBuffer::Fill(SerialDevice& device, std::size_t& added) {
     return error;
 }
 
+namespace {
+
+std::vector<CommPort*>& PortsOpen() {
+    static std::vector<CommPort*> ports;
+    return ports;
+}
+
+} // namespace
+
+CommPort::CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access,
+                   const DCB& settings)
+    : settings(settings), device_(std::move(device)), number_(number), access_(access) {
+    PortsOpen().push_back(this);
+}
+
 CommPort::~CommPort() {
     Close();
+}
+
+const std::vector<CommPort*>& OpenCommPorts() {
+    return PortsOpen();
 }
 
 bool CommPort::Close() {
@@ -55,6 +74,7 @@ bool CommPort::Close() {
         return true;
     }
     closed_ = true;
+    std::erase(PortsOpen(), this);
     // A device asked to refuse the close still releases the port: the handle is
     // gone either way, and keeping the device open would leak it.
     DWORD refused = device_->BeginCall(CommCall::Close);

@@ -19,6 +19,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/core/handle_table.h"
 #include "platform/serial/device/serial_device.h"
@@ -46,8 +47,7 @@ class ReceiveBuffer {
 
 class CommPort final : public HandleObject {
   public:
-    CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access, const DCB& settings)
-        : settings(settings), device_(std::move(device)), number_(number), access_(access) {}
+    CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access, const DCB& settings);
     ~CommPort() override;
 
     bool Close() override;
@@ -73,6 +73,9 @@ class CommPort final : public HandleObject {
     DWORD access_;
     bool closed_ = false;
 };
+
+// The ports open now, in the order they were opened.
+const std::vector<CommPort*>& OpenCommPorts();
 
 // The port behind a handle, after letting its device accept or refuse the call.
 // Returns nullptr with the last error set: ERROR_INVALID_HANDLE for a handle that

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "host/setting_catalog.h"
+#include "status_command.h"
 
 namespace config_tool {
 namespace {
@@ -12,6 +13,7 @@ const char* const kUsage = R"(Usage: swipetype-config [--root DIR] list
   or:  swipetype-config [--root DIR] set NAME VALUE
   or:  swipetype-config [--root DIR] reset
   or:  swipetype-config [--root DIR] port COMn: [PATH]
+  or:  swipetype-config [--root DIR] status [--json]
 Shows and changes the settings of Swipetype in a device root, from a shell.
 
   list            the fourteen settings: name, value and meaning
@@ -21,6 +23,11 @@ Shows and changes the settings of Swipetype in a device root, from a shell.
   port COMn:      the device remembered for the port; with PATH, remembers it
                   (a USB serial device by its /dev/serial/by-id name), with ""
                   forgets it
+  status          whether Swipetype runs on the device root: its pid, the
+                  reader's port, device and state (open, waiting or off), the
+                  key sink, good and bad reads since it started and the time of
+                  the last; --json gives one object with the keys running, pid,
+                  port, device, reader, sink, good_reads, bad_reads, last_read
 
   --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
   -h, --help      show this help and exit
@@ -38,8 +45,13 @@ the reader starts), and is saved at once. Otherwise the registry hive is
 changed under its lock, every other value left as it was; AutoStart also
 writes or removes the startup file, naming the swipetype program beside this one.
 
+A Swipetype that runs on the device root but cannot be reached (it runs as
+another user) is never worked around: the command fails instead.
+
 Exit status: 0 on success, 1 when a change cannot be made or saved, 2 for a
-bad command line, name or value (nothing is changed then).
+bad command line, name or value (nothing is changed then). status: 0 when
+Swipetype runs and its reader is open, 3 when none runs on the device root, 4
+when it runs but its reader is not open.
 )";
 
 std::string Fail(const std::string& line) {
@@ -90,6 +102,9 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
                                     {"set", Action::Set, 3},
                                     {"reset", Action::Reset, 1},
                                     {"port", Action::Port, 2}};
+    if (words[0] == "status") {
+        return ParseStatusWords(words, command);
+    }
     for (const Shape& shape : kShapes) {
         if (words[0] != shape.word) {
             continue;
@@ -108,7 +123,7 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
         }
         return shape.count >= 2 ? ParseSettingWords(words, command) : "";
     }
-    return Fail("unknown action '" + words[0] + "'; give list, get, set, reset or port");
+    return Fail("unknown action '" + words[0] + "'; give list, get, set, reset, port or status");
 }
 
 } // namespace

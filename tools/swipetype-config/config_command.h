@@ -7,7 +7,7 @@
 
 namespace config_tool {
 
-enum class Action { List, Get, Set, Reset, Port, Help, Version };
+enum class Action { List, Get, Set, Reset, Port, Status, Help, Version };
 
 struct Command {
     std::optional<std::string> root;
@@ -16,6 +16,7 @@ struct Command {
     std::string value;               // the value of set
     int port = 0;                    // n of port COMn:
     std::optional<std::string> path; // port's PATH, when given ("" forgets)
+    bool json = false;               // status --json
 };
 
 struct ParseResult {

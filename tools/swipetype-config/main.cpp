@@ -13,6 +13,7 @@
 #include "platform/registry/registry.h"
 #include "platform/serial/remembered_ports.h"
 #include "startup_file.h"
+#include "status_command.h"
 #include "stored_settings.h"
 
 namespace {
@@ -45,8 +46,11 @@ InstanceAnswer AskInstance(SettingAction action, const std::string& name = "",
     std::optional<platform::SettingAnswer> answer =
         platform::RemoteSetting(action, platform::Utf8ToUtf16(name), platform::Utf8ToUtf16(value));
     if (!answer) {
-        bool late = platform::RemoteCallTimedOut();
-        return {late, false, late ? "the running Swipetype gave no answer in time" : ""};
+        // One that runs but cannot be asked is refused too: its hive is never written under it.
+        std::string why = platform::RemoteCallTimedOut()
+                              ? "the running Swipetype gave no answer in time"
+                              : platform::InstanceOutOfReach();
+        return {!why.empty(), false, why};
     }
     return {true, answer->ok, platform::Utf16ToUtf8(answer->text)};
 }
@@ -192,6 +196,8 @@ int Run(const Command& command) {
         return Reset();
     case Action::Port:
         return Port(command.port, command.path);
+    case Action::Status:
+        return config_tool::ShowStatus(command.json);
     case Action::Help:
     case Action::Version:
         break;

@@ -91,6 +91,10 @@ class SerialDevice {
     // Stops or restarts output as a received XOFF or XON would.
     virtual DWORD SuspendOutput(bool suspend) = 0;
 
+    // True while the device behind the open port is not there (unplugged): the
+    // port waits for it.
+    virtual bool Absent() const { return false; }
+
     // Puts back the settings the device had before it was opened and releases it.
     virtual DWORD Close() = 0;
 };

@@ -132,6 +132,7 @@ class TtyDevice final : public SerialDevice {
     DWORD SetOutputLine(OutputLine line, bool on) override;
     DWORD SetBreak(bool on) override;
     DWORD SuspendOutput(bool suspend) override;
+    bool Absent() const override { return gone_; }
     DWORD Close() override;
 
   private:
