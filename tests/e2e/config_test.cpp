@@ -6,20 +6,6 @@ namespace {
 
 class ConfigTest : public ProgramTest {
   protected:
-    SendResult Config(const std::vector<std::string>& arguments) {
-        Process config;
-        std::vector<std::string> full{SWIPETYPE_CONFIG_PATH, "--root", root_.string()};
-        full.insert(full.end(), arguments.begin(), arguments.end());
-        SendResult result;
-        if (config.Start(full)) {
-            config.CloseInput();
-            result.status = config.Wait(10s).value_or(-1);
-            result.out = config.Output();
-            result.err = config.Errors();
-        }
-        return result;
-    }
-
     // Bad names and values: one line naming what is allowed, status 2, the
     // hive untouched.
     void ExpectRefusals() {

@@ -270,9 +270,11 @@ class ProgramTest : public testing::Test {
         ASSERT_TRUE(program_.Running()) << program_.Errors();
     }
 
-    SendResult Send(const std::vector<std::string>& arguments) {
+    // swipetype-send, or another tool given by `tool`, on the device root.
+    SendResult Send(const std::vector<std::string>& arguments,
+                    const std::string& tool = SWIPETYPE_SEND_PATH) {
         Process send;
-        std::vector<std::string> full{SWIPETYPE_SEND_PATH, "--root", root_.string()};
+        std::vector<std::string> full{tool, "--root", root_.string()};
         full.insert(full.end(), arguments.begin(), arguments.end());
         SendResult result;
         if (!send.Start(full)) {
@@ -283,6 +285,10 @@ class ProgramTest : public testing::Test {
         result.out = send.Output();
         result.err = send.Errors();
         return result;
+    }
+
+    SendResult Config(const std::vector<std::string>& arguments) {
+        return Send(arguments, SWIPETYPE_CONFIG_PATH);
     }
 
     // A single tap on the tray icon. Posted: a tap that opens the popup menu
