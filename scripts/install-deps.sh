@@ -13,6 +13,7 @@ packages=(
     libgtk-3-dev fonts-dejavu-core fonts-dejavu-extra trayer openbox imagemagick
     help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap bsdextrautils
     dbus-daemon dbus-bin python3-dbusmock util-linux
+    sway waybar wev wtype grim weston xwayland libglib2.0-bin coreutils
 )
 
 missing=()

@@ -1,0 +1,506 @@
+#include "support/wayland_session.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "support/spawn.h"
+
+namespace wayland_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+
+// Waits until `done` holds or the time is up; returns `done()`.
+template <class Condition> bool WaitUntil(Condition done, std::chrono::milliseconds timeout) {
+    auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// The first file in `folder` whose name starts with `prefix` and does not end
+// with ".lock"; "" when there is none yet.
+std::string FindSocket(const std::string& folder, const std::string& prefix) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && entry.path().extension() != ".lock") {
+            return entry.path().string();
+        }
+    }
+    return "";
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::trunc);
+    file << text;
+    return static_cast<bool>(file);
+}
+
+} // namespace
+
+void SessionProcess::Descriptor::reset(int with) {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    fd = with;
+}
+
+bool SessionProcess::Start(const std::vector<std::string>& command) {
+    Stop();
+    out_.clear();
+    err_.clear();
+    status_.reset();
+    // The child's ends: standard input, output and error.
+    Descriptor childIn, childOut, childErr;
+    for (auto [read, write] : {std::pair{&childIn, &input_}, std::pair{&output_, &childOut},
+                               std::pair{&error_, &childErr}}) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return false;
+        }
+        read->reset(ends[0]);
+        write->reset(ends[1]);
+    }
+    std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
+    for (const std::string& argument : command) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls between fork and exec: the test may have threads.
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(childIn.fd, STDIN_FILENO);
+        ::dup2(childOut.fd, STDOUT_FILENO);
+        ::dup2(childErr.fd, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (pid_ > 0) {
+        ::setpgid(pid_, pid_); // also here, so that Stop never finds the group missing
+    }
+    ::fcntl(output_.fd, F_SETFL, O_NONBLOCK);
+    ::fcntl(error_.fd, F_SETFL, O_NONBLOCK);
+    return pid_ > 0;
+}
+
+std::optional<int> SessionProcess::Wait(std::chrono::milliseconds timeout) {
+    WaitUntil(
+        [&] {
+            int status = 0;
+            if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            Drain();
+            return pid_ <= 0;
+        },
+        timeout);
+    return status_;
+}
+
+void SessionProcess::Signal(int signal) const {
+    if (pid_ > 0) {
+        ::kill(pid_, signal);
+    }
+}
+
+void SessionProcess::Stop(std::chrono::milliseconds grace) {
+    if (pid_ <= 0) {
+        return;
+    }
+    pid_t group = pid_;
+    ::kill(-group, SIGTERM);
+    if (!Wait(grace)) {
+        ::kill(-group, SIGKILL);
+        Wait(5s);
+    }
+    // What it started and left in its group (dbus-daemon's activated services).
+    ::kill(-group, SIGKILL);
+}
+
+void SessionProcess::Write(const std::string& text) const {
+    [[maybe_unused]] ssize_t written = ::write(input_.fd, text.data(), text.size());
+}
+
+const std::string& SessionProcess::Output() {
+    Drain();
+    return out_;
+}
+
+const std::string& SessionProcess::Errors() {
+    Drain();
+    return err_;
+}
+
+void SessionProcess::Drain() {
+    char buffer[4096];
+    for (auto [fd, into] : {std::pair{output_.fd, &out_}, std::pair{error_.fd, &err_}}) {
+        for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            into->append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+}
+
+bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
+    Stop();
+    std::string program;
+    for (const char* needed : {options.compositor == Compositor::Sway ? "sway" : "weston",
+                               "dbus-daemon", "setpriv", "stdbuf"}) {
+        if (!test_support::FindProgram(needed, program)) {
+            reason = std::string(needed) + " is not installed (scripts/install-deps.sh)";
+            return false;
+        }
+    }
+    asNobody_ = ::geteuid() == 0;
+    uid_ = asNobody_ ? kNobody : ::geteuid();
+    gid_ = asNobody_ ? kNobody : ::getegid();
+    folder_ = std::make_unique<test_support::TempDir>("swipetype-wayland");
+    std::error_code error;
+    fs::create_directories(RuntimeDir(), error);
+    fs::create_directories(Folder() + "/home", error);
+    fs::permissions(RuntimeDir(), fs::perms::owner_all, error);
+    if (!GiveToUser(Folder())) {
+        reason = "chown of " + Folder() + " failed";
+        return false;
+    }
+    bool started =
+        StartBus(reason) &&
+        (options.compositor == Compositor::Sway ? StartSway(options, reason) : StartWeston(reason));
+    if (!started) {
+        Stop();
+    }
+    return started;
+}
+
+void WaylandSession::Stop() {
+    for (SessionProcess* process : {&panel_, &keyboard_, &compositor_, &bus_}) {
+        process->Stop();
+    }
+    folder_.reset();
+    waylandDisplay_.clear();
+    busAddress_.clear();
+    swaySocket_.clear();
+    xDisplay_.clear();
+}
+
+bool WaylandSession::StartBus(std::string& reason) {
+    std::string address = "unix:path=" + RuntimeDir() + "/bus";
+    if (!bus_.Start(Command(
+            {"dbus-daemon", "--session", "--nofork", "--print-address", "--address=" + address}))) {
+        reason = "dbus-daemon could not be started";
+        return false;
+    }
+    if (!WaitUntil([&] { return bus_.Output().find('\n') != std::string::npos; }, 10s)) {
+        reason = "dbus-daemon gave no address within 10 s: " + bus_.Errors();
+        return false;
+    }
+    busAddress_ = address;
+    return true;
+}
+
+bool WaylandSession::StartSway(const SessionOptions& options, std::string& reason) {
+    // One output, no bar, nothing the user's own configuration would add.
+    std::string config = Folder() + "/sway.conf";
+    WriteText(config, "output HEADLESS-1 resolution 1024x768\n"
+                      "xwayland " +
+                          std::string(options.xwayland ? "enable" : "disable") +
+                          "\n"
+                          "focus_follows_mouse no\n");
+    GiveToUser(config);
+    if (!compositor_.Start(
+            Command({"sway", "-c", config}, {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                                             "WLR_LIBINPUT_NO_DEVICES=1"}))) {
+        reason = "sway could not be started";
+        return false;
+    }
+    bool up = WaitUntil(
+        [&] {
+            swaySocket_ = FindSocket(RuntimeDir(), "sway-ipc.");
+            std::string wayland = FindSocket(RuntimeDir(), "wayland-");
+            waylandDisplay_ = wayland.empty() ? "" : fs::path(wayland).filename().string();
+            return (!swaySocket_.empty() && !waylandDisplay_.empty() &&
+                    Run({"swaymsg", "-t", "get_outputs"}, 5s).status == 0) ||
+                   !compositor_.Running();
+        },
+        10s);
+    if (!up || !compositor_.Running()) {
+        reason = "sway did not come up within 10 s: " + compositor_.Errors();
+        return false;
+    }
+    return (!options.keyboard || StartKeyboard(reason)) && (!options.panel || StartPanel(reason)) &&
+           (!options.xwayland || FindXDisplay(reason));
+}
+
+bool WaylandSession::StartWeston(std::string& reason) {
+    waylandDisplay_ = "wayland-1";
+    if (!compositor_.Start(Command({"weston", "--backend=headless-backend.so", "--no-config",
+                                    "--idle-time=0", "--socket=" + waylandDisplay_}))) {
+        reason = "weston could not be started";
+        return false;
+    }
+    if (!WaitUntil([&] { return fs::exists(RuntimeDir() + "/" + waylandDisplay_); }, 10s)) {
+        reason = "weston did not come up within 10 s: " + compositor_.Errors();
+        return false;
+    }
+    return true;
+}
+
+// A virtual keyboard that stays in the seat while the session lasts: wtype
+// holding one and sleeping (a day), typing nothing.
+bool WaylandSession::StartKeyboard(std::string& reason) {
+    std::string program;
+    if (!test_support::FindProgram("wtype", program)) {
+        reason = "wtype is not installed (scripts/install-deps.sh)";
+        return false;
+    }
+    if (!keyboard_.Start(Command({"wtype", "-s", "86400000"})) ||
+        !WaitUntil(
+            [&] {
+                return Run({"swaymsg", "-t", "get_inputs"}).out.find("\"keyboard\"") !=
+                       std::string::npos;
+            },
+            10s)) {
+        reason = "the seat got no keyboard from wtype within 10 s: " + keyboard_.Errors();
+        return false;
+    }
+    return true;
+}
+
+bool WaylandSession::StartPanel(std::string& reason) {
+    std::string program;
+    if (!test_support::FindProgram("waybar", program)) {
+        reason = "waybar is not installed (scripts/install-deps.sh)";
+        return false;
+    }
+    std::string config = Folder() + "/waybar.json";
+    std::string style = Folder() + "/waybar.css";
+    WriteText(config, R"({"position": "bottom", "height": 24, "modules-right": ["tray"],)"
+                      R"( "tray": {"spacing": 4}})");
+    WriteText(style, "* { font-size: 12px; }\n");
+    GiveToUser(config);
+    GiveToUser(style);
+    std::string error;
+    if (!panel_.Start(Command({"waybar", "-c", config, "-s", style})) ||
+        !WaitUntil([&] { return RegisteredItems(error).has_value() || !panel_.Running(); }, 10s) ||
+        !panel_.Running()) {
+        reason = "waybar's tray answered no StatusNotifier call within 10 s: " + error + " " +
+                 panel_.Errors();
+        return false;
+    }
+    return true;
+}
+
+// sway sets DISPLAY for what it starts; a command it runs writes it down.
+bool WaylandSession::FindXDisplay(std::string& reason) {
+    std::string file = Folder() + "/display";
+    Run({"swaymsg", "exec", "printenv DISPLAY > " + file + ".new && mv " + file + ".new " + file});
+    if (!WaitUntil([&] { return fs::exists(file); }, 10s)) {
+        reason = "sway set no DISPLAY for XWayland within 10 s";
+        return false;
+    }
+    std::ifstream(file) >> xDisplay_;
+    return !xDisplay_.empty();
+}
+
+std::vector<std::string>
+WaylandSession::Command(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment) const {
+    std::vector<std::string> command;
+    if (asNobody_) {
+        command = {"/usr/bin/setpriv",
+                   "--reuid=" + std::to_string(uid_),
+                   "--regid=" + std::to_string(gid_),
+                   "--clear-groups",
+                   "--pdeathsig=KILL",
+                   "--"};
+    }
+    command.insert(command.end(), {"/usr/bin/env", "-i"});
+    std::vector<std::string> variables{"HOME=" + Folder() + "/home",
+                                       "XDG_RUNTIME_DIR=" + RuntimeDir(), "LANG=C.UTF-8",
+                                       "NO_AT_BRIDGE=1"};
+    for (const char* inherited : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(inherited)) {
+            variables.push_back(std::string(inherited) + "=" + value);
+        }
+    }
+    for (auto [name, value] :
+         {std::pair{"WAYLAND_DISPLAY", &waylandDisplay_},
+          std::pair{"DBUS_SESSION_BUS_ADDRESS", &busAddress_}, std::pair{"SWAYSOCK", &swaySocket_},
+          std::pair{"DISPLAY", &xDisplay_}}) {
+        if (!value->empty()) {
+            variables.push_back(std::string(name) + "=" + *value);
+        }
+    }
+    // The caller's word last: "NAME=value" replaces, "NAME" removes.
+    for (const std::string& change : environment) {
+        std::string name = change.substr(0, change.find('='));
+        std::erase_if(variables, [&](const std::string& v) { return v.rfind(name + "=", 0) == 0; });
+        if (change.find('=') != std::string::npos) {
+            variables.push_back(change);
+        }
+    }
+    command.insert(command.end(), variables.begin(), variables.end());
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+std::unique_ptr<SessionProcess>
+WaylandSession::Launch(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment) const {
+    auto process = std::make_unique<SessionProcess>();
+    return process->Start(Command(arguments, environment)) ? std::move(process) : nullptr;
+}
+
+RunResult WaylandSession::Run(const std::vector<std::string>& arguments,
+                              std::chrono::milliseconds timeout) const {
+    RunResult result;
+    SessionProcess process;
+    if (process.Start(Command(arguments))) {
+        process.CloseInput();
+        result.status = process.Wait(timeout).value_or(-1);
+        result.out = process.Output();
+        result.err = process.Errors();
+    }
+    return result;
+}
+
+bool WaylandSession::GiveToUser(const std::string& path) const {
+    if (!asNobody_) {
+        return true;
+    }
+    bool given = ::lchown(path.c_str(), uid_, gid_) == 0;
+    std::error_code error;
+    if (fs::is_directory(fs::symlink_status(path, error))) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path, error)) {
+            given = ::lchown(entry.path().c_str(), uid_, gid_) == 0 && given;
+        }
+    }
+    return given && !error;
+}
+
+std::string WaylandSession::Reachable(const std::string& program, std::string& reason) const {
+    if (Run({"test", "-x", program}).status == 0) {
+        return program;
+    }
+    // Closed to the session's user: a copy with the modules the program loads
+    // from its own folder.
+    std::string copies = Folder() + "/programs";
+    std::error_code error;
+    fs::create_directories(copies, error);
+    fs::copy(program, copies, fs::copy_options::overwrite_existing, error);
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(program).parent_path(), error)) {
+        if (entry.path().extension() == ".so") {
+            fs::copy(entry.path(), copies, fs::copy_options::overwrite_existing, error);
+        }
+    }
+    std::string copy = copies + "/" + fs::path(program).filename().string();
+    if (error || !GiveToUser(copies) || Run({"test", "-x", copy}).status != 0) {
+        reason = program + " cannot be run as uid " + std::to_string(uid_) +
+                 " and copying it failed: " + error.message();
+        return "";
+    }
+    return copy;
+}
+
+std::string WaylandSession::Tree() const {
+    RunResult result = Run({"swaymsg", "-t", "get_tree"});
+    return result.status == 0 ? result.out : "";
+}
+
+bool WaylandSession::WaitForWindow(const std::string& criteria,
+                                   std::chrono::milliseconds timeout) const {
+    // A command with criteria fails with "No matching node." while none matches.
+    return WaitUntil(
+        [&] {
+            return Run({"swaymsg", "-q", "[" + criteria + "] nop"}).status == 0;
+        },
+        timeout);
+}
+
+std::optional<std::vector<std::string>> WaylandSession::RegisteredItems(std::string& error) const {
+    RunResult result = Run({"gdbus", "call", "--session", "--dest", "org.kde.StatusNotifierWatcher",
+                            "--object-path", "/StatusNotifierWatcher", "--method",
+                            "org.freedesktop.DBus.Properties.Get", "org.kde.StatusNotifierWatcher",
+                            "RegisteredStatusNotifierItems"});
+    if (result.status != 0) {
+        error = "gdbus call failed: " + result.err;
+        return std::nullopt;
+    }
+    // "(<['item', 'item']>,)"; a bus name or object path holds no quote.
+    std::vector<std::string> items;
+    for (std::size_t open = result.out.find('\''); open != std::string::npos;) {
+        std::size_t close = result.out.find('\'', open + 1);
+        if (close == std::string::npos) {
+            break;
+        }
+        items.push_back(result.out.substr(open + 1, close - open - 1));
+        open = result.out.find('\'', close + 1);
+    }
+    return items;
+}
+
+bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
+    std::string program;
+    if (!test_support::FindProgram("wev", program)) {
+        reason = "wev is not installed (scripts/install-deps.sh)";
+        return false;
+    }
+    // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.
+    wev_ = session.Launch({"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key"});
+    if (!wev_ || !session.WaitForWindow("app_id=\"^wev$\" con_id=__focused__", 10s)) {
+        reason = "wev's window did not get the focus within 10 s: " +
+                 (wev_ ? wev_->Errors() : std::string("not started"));
+        return false;
+    }
+    return true;
+}
+
+std::string KeyRecorder::Text() {
+    // A press prints "... state: 1 (pressed)", then a line "sym: ..., utf8: 'é'".
+    std::string text;
+    bool pressed = false;
+    std::istringstream lines(wev_ ? wev_->Output() : "");
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t utf8 = line.find("utf8: '");
+        if (line.find("(pressed)") != std::string::npos) {
+            pressed = true;
+        } else if (pressed && utf8 != std::string::npos && line.back() == '\'') {
+            text += line.substr(utf8 + 7, line.size() - utf8 - 8);
+            pressed = false;
+        }
+    }
+    return text;
+}
+
+std::string KeyRecorder::WaitFor(const std::string& expected, std::chrono::milliseconds timeout) {
+    WaitUntil([&] { return Text().size() >= expected.size(); }, timeout);
+    return Text();
+}
+
+} // namespace wayland_test

@@ -1,0 +1,181 @@
+// A Wayland desktop of its own for a test: a private D-Bus session bus and a
+// headless compositor (sway, or weston for a compositor without the virtual
+// keyboard protocol), optionally waybar as the StatusNotifier panel and wev as a
+// native client that records the text it receives.
+//
+// sway refuses to run as root, so when the test runs as root the desktop, the bus
+// and every program the test starts in the session run as user nobody (through
+// setpriv), with a runtime folder and home of their own; otherwise they run as the
+// test's user. A session bus only lets its own user in: run the program under test
+// and any D-Bus client through the session (Launch, Run, Command), and hand it the
+// files it needs (GiveToUser).
+//
+// Every process is started in a process group of its own and is sent SIGKILL when
+// the test process dies; Stop and the destructors end the group (SIGTERM, then
+// SIGKILL), so nothing is left behind when a test fails.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace wayland_test {
+
+enum class Compositor { Sway, Weston };
+
+struct SessionOptions {
+    Compositor compositor = Compositor::Sway;
+    // A keyboard in the seat from the start, as a desktop has one: a client only
+    // binds wl_keyboard once the seat offers it, so without one the first key of
+    // a newly made virtual keyboard can arrive before the client listens (sway).
+    bool keyboard = true;
+    // waybar with only its tray module: the StatusNotifier watcher and host (sway).
+    bool panel = false;
+    // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway).
+    bool xwayland = false;
+};
+
+// A program started in the session, its standard input, output and error on
+// pipes. The destructor ends it (Stop).
+class SessionProcess {
+  public:
+    SessionProcess() = default;
+    ~SessionProcess() { Stop(); }
+    SessionProcess(const SessionProcess&) = delete;
+    SessionProcess& operator=(const SessionProcess&) = delete;
+
+    // Starts `command` (argv[0] an absolute path) in a new process group.
+    bool Start(const std::vector<std::string>& command);
+    pid_t Pid() const { return pid_; }
+    bool Running() { return pid_ > 0 && !Wait(std::chrono::milliseconds(0)); }
+    // The exit status (128 + signal when killed), nullopt when it has not ended in time.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+    // To the process itself (not its group).
+    void Signal(int signal) const;
+    // SIGTERM to its process group, SIGKILL after `grace`; waits for it.
+    void Stop(std::chrono::milliseconds grace = std::chrono::seconds(2));
+
+    void Write(const std::string& text) const;
+    void CloseInput() { input_.reset(); }
+    // Everything it printed so far.
+    const std::string& Output();
+    const std::string& Errors();
+
+  private:
+    struct Descriptor {
+        int fd = -1;
+        Descriptor() = default;
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        ~Descriptor() { reset(); }
+        void reset(int with = -1);
+    };
+    void Drain();
+
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+    Descriptor input_, output_, error_;
+    std::string out_, err_;
+};
+
+struct RunResult {
+    int status = -1; // exit status; -1 when it did not end in time
+    std::string out;
+    std::string err;
+};
+
+class WaylandSession {
+  public:
+    WaylandSession() = default;
+    ~WaylandSession() { Stop(); }
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    // Starts the bus, the compositor and what `options` asks for, each waited for
+    // with a deadline. False with `reason` set (for GTEST_SKIP) when a package is
+    // missing or a part does not come up.
+    bool Start(const SessionOptions& options, std::string& reason);
+    // Ends every process of the session and removes its folder.
+    void Stop();
+
+    uid_t Uid() const { return uid_; }
+    gid_t Gid() const { return gid_; }
+    // A folder of the session's user for the test's own files (removed with the session).
+    std::string Folder() const { return folder_->Path(); }
+    std::string RuntimeDir() const { return Folder() + "/run"; }
+    const std::string& WaylandDisplay() const { return waylandDisplay_; }
+    const std::string& BusAddress() const { return busAddress_; }
+    const std::string& SwaySocket() const { return swaySocket_; } // "" under weston
+    const std::string& XDisplay() const { return xDisplay_; }     // "" without XWayland
+
+    // The command line that runs `arguments` in the session, as its user, in the
+    // session's environment only (WAYLAND_DISPLAY, XDG_RUNTIME_DIR, HOME,
+    // DBUS_SESSION_BUS_ADDRESS, SWAYSOCK, LANG=C.UTF-8, PATH, the sanitizers'
+    // options). `environment` adds "NAME=value" or removes "NAME". Usable by any
+    // launcher, as a wrapper in front of a command.
+    std::vector<std::string> Command(const std::vector<std::string>& arguments,
+                                     const std::vector<std::string>& environment = {}) const;
+    // Starts `arguments` in the session; null when it cannot be started.
+    std::unique_ptr<SessionProcess> Launch(const std::vector<std::string>& arguments,
+                                           const std::vector<std::string>& environment = {}) const;
+    // Runs `arguments` in the session to its end.
+    RunResult Run(const std::vector<std::string>& arguments,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+    // Gives the file or folder (with everything in it) to the session's user:
+    // a device root, a pseudo-terminal's slave device, a log file. True as the
+    // test's own user, where nothing needs changing.
+    bool GiveToUser(const std::string& path) const;
+    // The path at which the session's user can run `program`: the program itself,
+    // or, when its folder is closed to that user (a build under /root), a copy in
+    // the session folder beside copies of the modules (*.so) it loads from its
+    // own folder. "" with `reason` set when neither works.
+    std::string Reachable(const std::string& program, std::string& reason) const;
+
+    // sway: the window tree (swaymsg -t get_tree), "" when it cannot be had.
+    std::string Tree() const;
+    // sway: true once a window matches the criteria ("app_id=\"^wev$\" con_id=__focused__").
+    bool WaitForWindow(const std::string& criteria, std::chrono::milliseconds timeout) const;
+    // The panel's watcher's RegisteredStatusNotifierItems; nullopt with `error`
+    // set when the watcher cannot be asked.
+    std::optional<std::vector<std::string>> RegisteredItems(std::string& error) const;
+
+  private:
+    bool StartBus(std::string& reason);
+    bool StartSway(const SessionOptions& options, std::string& reason);
+    bool StartWeston(std::string& reason);
+    bool StartPanel(std::string& reason);
+    bool StartKeyboard(std::string& reason);
+    bool FindXDisplay(std::string& reason);
+
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+    bool asNobody_ = false;
+    std::unique_ptr<test_support::TempDir> folder_;
+    std::string waylandDisplay_, busAddress_, swaySocket_, xDisplay_;
+    // In the order they are ended: clients first, the bus last.
+    SessionProcess panel_, keyboard_, compositor_, bus_;
+};
+
+// wev as the only window, focused: records the text of the key presses it
+// receives (the UTF-8 each press decodes to, in order).
+class KeyRecorder {
+  public:
+    // Starts wev and waits until sway has given it the focus.
+    bool Start(const WaylandSession& session, std::string& reason);
+    // The text received so far.
+    std::string Text();
+    // Waits until at least as many bytes as `expected` has arrived, or the time is
+    // up; returns what arrived, for an exact comparison.
+    std::string WaitFor(const std::string& expected, std::chrono::milliseconds timeout);
+
+  private:
+    std::unique_ptr<SessionProcess> wev_;
+};
+
+} // namespace wayland_test
