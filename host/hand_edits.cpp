@@ -66,15 +66,13 @@ void TakeChanged(const std::vector<platform::ChangedValue>& changed) {
         std::optional<std::string> argument = SetArgument(*setting, value);
         std::string error = std::string(setting->name) + " is stored with registry type " +
                             std::to_string(value.type);
-        std::string shown = setting->kind == Kind::Text && argument
-                                ? setting_catalog::Quoted(*argument)
-                                : argument.value_or("");
-        if (argument && ApplySetting(setting->name, *argument, error)) {
-            Say(std::string(setting->name) + " = " + shown +
-                ", taken from the hive changed on disk");
-        } else {
+        if (!argument || !ApplySetting(setting->name, *argument, error)) {
             Say(std::string(setting->name) + " changed on disk is not taken: " + error);
+            continue;
         }
+        std::string shown =
+            setting->kind == Kind::Text ? setting_catalog::Quoted(*argument) : *argument;
+        Say(std::string(setting->name) + " = " + shown + ", taken from the hive changed on disk");
     }
 }
 

@@ -85,7 +85,11 @@ int ShowStatus(bool json) {
     } else if (std::string why = platform::InstanceOutOfReach(); !why.empty()) {
         return Fail(why);
     }
-    json ? PrintJson(status) : PrintText(status);
+    if (json) {
+        PrintJson(status);
+    } else {
+        PrintText(status);
+    }
     if (!status) {
         return kNoneRuns;
     }
