@@ -8,6 +8,11 @@ BENCH_DIR    ?= build-bench
 CLANG_DIR    ?= build-clang
 FUZZ_DIR     ?= build-fuzz
 FUZZ_SECONDS ?= 30
+MUTATION_DIR   ?= build-mutation
+MUTATION_SEED  ?= 24
+MUTATION_COUNT ?= 160
+MUTATION_FILES ?= bio reader keys app platform host tools
+MUTATION_FLAGS ?=
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure -j $(JOBS)
 
@@ -19,8 +24,8 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 # The desktop libraries' lifelong caches are not this program's leaks.
 export LSAN_OPTIONS  ?= suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps build test test-sanitize build-clang test-clang fuzz fuzz-smoke demo bench format \
-        format-check tidy clean package screenshots
+.PHONY: all deps build test test-sanitize build-clang test-clang fuzz fuzz-smoke demo bench mutation \
+        format format-check tidy clean package screenshots
 
 all: build
 
@@ -88,13 +93,22 @@ package: deps
 	      -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	      -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
-	rm -f $(PACKAGE_DIR)/swipetype_*.deb
+	rm -f $(PACKAGE_DIR)/swipetype_*.deb $(PACKAGE_DIR)/swipetype-gtk_*.deb
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
 # Every benchmark of bench/ in an optimised build (build-bench/), as one table of
 # measure, value and target (scripts/bench.sh). Not part of `make test` or CI.
 bench: deps
 	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) scripts/bench.sh
+
+# How sharp the suite is: MUTATION_COUNT single-operator changes to the sources of
+# MUTATION_FILES (seeded by MUTATION_SEED), each built in MUTATION_DIR and run through
+# the suite; prints the score per folder and the changes no test caught
+# (scripts/mutation.py; MUTATION_FLAGS=--matrix records which tests catch each one,
+# --timeout S, --resume). Takes hours. Not part of `make test` or CI.
+mutation: deps
+	scripts/mutation.py --build-dir $(MUTATION_DIR) --seed $(MUTATION_SEED) --count $(MUTATION_COUNT) \
+	    --jobs $(JOBS) --files $(MUTATION_FILES) $(MUTATION_FLAGS)
 
 # The README's screenshots: the desktop tests that take them write them into
 # $(BUILD_DIR)/screenshots, from where they are copied to docs/screenshots.
@@ -118,4 +132,4 @@ tidy: build
 	scripts/run-tidy.sh $(BUILD_DIR) $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(CLANG_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(MUTATION_DIR)

@@ -8,7 +8,6 @@
 
 #include "app/about_dialog.h"
 #include "app/options_dialog.h"
-#include "app/settings.h"
 #include "app/settings_store.h"
 #include "app/tray_icon.h"
 #include "platform/core/system.h"
@@ -20,6 +19,8 @@
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
+#include "settings/setting_catalog.h"
+#include "settings/settings.h"
 
 DWORD StartHidden = 0;
 
@@ -151,8 +152,8 @@ BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
     std::fill(std::begin(Settings.TrackSeparator), std::end(Settings.TrackSeparator), u'\0');
     ClearMSRBuffers();
     std::fill(std::begin(TagText), std::end(TagText), '\0');
-    Settings.MSRInterval = kDefaultMSRInterval;
-    Settings.RFIDInterval = kDefaultRFIDInterval;
+    SetSettingDefault(*FindSetting(u"MSRInterval"), &Settings);
+    SetSettingDefault(*FindSetting(u"RFIDInterval"), &Settings);
     return TRUE;
 }
 

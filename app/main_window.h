@@ -21,6 +21,8 @@ constexpr WORD IDM_RESET_DEFAULTS = 40013;
 constexpr WORD IDM_POPUP_SHOW = 40019;
 constexpr WORD IDM_POPUP_ABOUT = 40020;
 constexpr WORD IDM_POPUP_EXIT = 40021;
+// The menu resource whose first popup a tray tap opens.
+constexpr UINT IDR_TRAY_POPUP = 105;
 
 // Runs the program: the quit message's wParam, or 0 when start-up stops early.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

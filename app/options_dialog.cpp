@@ -17,7 +17,6 @@
 
 #include "app/autostart.h"
 #include "app/main_window_state.h"
-#include "app/settings.h"
 #include "app/settings_store.h"
 #include "app/tray_icon.h"
 #include "platform/resources/resources.h"
@@ -26,6 +25,8 @@
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
 #include "res/resource_ids.h"
+#include "settings/setting_catalog.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -106,6 +107,17 @@ void DisableAutoStart(HWND dialog) {
     SetAutoStart(dialog, FALSE);
 }
 
+// The other flags (Beep, SendTab, SendEnter, UseTrack1 to UseTrack3) take the
+// check state of the control that shows them on: of a radio pair the first
+// button, whichever of the two was clicked. The edit boxes' notifications and
+// anything else change nothing.
+void TakePlainFlag(HWND dialog, int controlId) {
+    const SettingEntry* setting = FindSettingShownBy(controlId);
+    if (setting != nullptr && setting->kind == kFlagSetting) {
+        *NumberField(*setting, &Settings) = CheckStateOf(dialog, setting->control.id);
+    }
+}
+
 // QUIT ends the program as both "Exit" commands do, taking the tray icon away
 // first: a program that is gone must not leave its icon behind.
 void Quit(HWND dialog) {
@@ -123,10 +135,6 @@ void OnOptionsCommand(HWND dialog, int controlId) {
     case IDC_READING_DISABLE:
         DisableReading(dialog);
         break;
-    case IDC_BEEP_ENABLE:
-    case IDC_BEEP_DISABLE:
-        Settings.Beep = CheckStateOf(dialog, IDC_BEEP_ENABLE);
-        break;
     case IDC_INPUT_MSR:
         ChooseMSR(dialog);
         break;
@@ -139,21 +147,6 @@ void OnOptionsCommand(HWND dialog, int controlId) {
     case IDC_AUTOSTART_DISABLE:
         DisableAutoStart(dialog);
         break;
-    case IDC_SEND_ENTER:
-        Settings.SendEnter = CheckStateOf(dialog, IDC_SEND_ENTER);
-        break;
-    case IDC_SEND_TAB:
-        Settings.SendTab = CheckStateOf(dialog, IDC_SEND_TAB);
-        break;
-    case IDC_TRACK1:
-        Settings.UseTrack1 = CheckStateOf(dialog, IDC_TRACK1);
-        break;
-    case IDC_TRACK2:
-        Settings.UseTrack2 = CheckStateOf(dialog, IDC_TRACK2);
-        break;
-    case IDC_TRACK3:
-        Settings.UseTrack3 = CheckStateOf(dialog, IDC_TRACK3);
-        break;
     case IDC_OK:
         SaveSettings(dialog);
         ShowWindow(MainWindow, SW_HIDE);
@@ -162,7 +155,8 @@ void OnOptionsCommand(HWND dialog, int controlId) {
         Quit(dialog);
         break;
     default:
-        break; // the edit boxes' notifications and anything else
+        TakePlainFlag(dialog, controlId);
+        break;
     }
 }
 

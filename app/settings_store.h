@@ -5,12 +5,12 @@
 
 #include "platform/core/types.h"
 
-// Reads the fields in their fixed order, each value on its own, showing each in
-// its control. A value that is missing or cannot be read gives its field the
-// default and leaves the others as stored. A text too long for its field keeps
-// its first 1023 units; a number stored as text ("0", "0x145") is the number it
-// spells, and text that spells none gives the default. Starts the selected
-// reader when Enable is set. 1 when every value was read whole, else 0.
+// Reads the fields in the catalogue's order, each value on its own, showing each
+// in its control. Values are taken as settings/setting_values.h says: one that
+// is missing, of a type the setting cannot take, no number or flag word, or
+// outside its limits gives its field the default and leaves the others as
+// stored; a text too long for its field keeps its first 1023 units. Starts the
+// selected reader when Enable is set. 1 when every value was read whole, else 0.
 int LoadSettings(HWND dialog);
 
 // Writes the fields in the same order, taking the three texts from their edit

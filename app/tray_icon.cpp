@@ -1,8 +1,8 @@
 #include "app/tray_icon.h"
 
 #include "app/app_handles.h"
-#include "app/settings.h"
 #include "platform/resources/resources.h"
+#include "settings/settings.h"
 
 NOTIFYICONDATAW TrayIconData;
 

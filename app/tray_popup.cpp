@@ -15,7 +15,6 @@ HMENU PopupMenuHandle = nullptr;
 
 namespace {
 
-constexpr UINT kTrayPopupMenu = 105;
 constexpr DWORD kTapRepeatGuard = 2; // ms
 
 void LowerInputPanel() {
@@ -36,7 +35,7 @@ LRESULT OnSingleTap(HWND window) {
     }
     LowerInputPanel();
     if (IsWindowVisible(window) == FALSE) {
-        ShowPopupMenu(window, kTrayPopupMenu, 0, -1, -1, AppInstance);
+        ShowPopupMenu(window, IDR_TRAY_POPUP, 0, -1, -1, AppInstance);
     }
     LastTrayTap = GetTickCount();
     return 0;

@@ -21,7 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
 #include "bio/bio.h"
 #include "platform/core/clock.h"
 #include "platform/core/recorder.h"
@@ -31,6 +30,7 @@
 #include "platform/windowing/timers.h"
 #include "platform/windowing/window.h"
 #include "reader/msr_reader.h"
+#include "settings/settings.h"
 #include "support/key_events.h"
 #include "support/sim_process.h"
 

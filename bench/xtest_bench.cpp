@@ -10,7 +10,7 @@
 
 #include "keys/keystrokes.h"
 #include "platform/keyboard/key_sink.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/x11/key_sink_xtest.h"
 #include "support/x_test_display.h"
 
 namespace {

@@ -76,20 +76,19 @@ int bio_dial_number(int portId, int toneDial, const char* number);
 
 // Waits for the call result after dialling. Both speeds start at the port's baud
 // rate; "CARRIER n" and "CONNECT n" set both to n (a message without a speed on
-// its line leaves them), and a second such message that follows within the reply
-// time sets its own speed (CARRIER the carrier speed, CONNECT the connect speed).
-// Results: 0 connected; 57 "BUSY"; 58 "NO DIALTONE"; 59 "NO CARRIER" (never taken
-// for a carrier report), also when it follows the connect message, with or
-// without a speed, within the reply time; 36 no result within the call time, or
-// the wait failed; 7 no open port.
+// its line leaves them). After a carrier report, a CONNECT that follows within
+// the reply time sets the connect speed (a second CARRIER the carrier speed).
+// Each message's line is read through its end and no further: after CONNECT the
+// port holds what the far end sent next, for the caller. Results: 0 connected; 57
+// "BUSY"; 58 "NO DIALTONE"; 59 "NO CARRIER" (never taken for a carrier report),
+// also when it follows a carrier report within the reply time; 36 no result within
+// the call time, or the wait failed; 7 no open port.
 int bio_wait_connect(int portId);
 
-// Reads the decimal number on the current line: drops bytes up to the first
-// digit, then stores digits until a non-digit byte (consumed and dropped), until
-// size - 1 are stored, or until the reply time since the call has passed. A CR or
-// LF before the first digit ends the line without a number (it is consumed; what
-// follows stays to be read). With a size of 1 the first digit is dropped and the
-// buffer holds the empty text. 0; -1 no open port, a read failed, the line ended
-// without a digit, or no digit came within the reply time (the buffer is then
-// left as it was).
+// Reads a decimal number: drops bytes up to the first digit, then stores digits
+// until a non-digit byte (consumed and dropped), until size - 1 are stored, or
+// until the reply time since the call has passed. With a size of 1 the first
+// digit is dropped and the buffer holds the empty text. 0; -1 no open port, a read
+// failed, or no digit came within the reply time (the buffer is then left as it
+// was).
 int bio_read_digits(int portId, int size, char* buffer);

@@ -77,26 +77,6 @@ int DecimalValue(const char* digits) {
     return static_cast<int>(value);
 }
 
-// Reads the speed that follows a reply into the given fields (none: the digits
-// are read and dropped). False when no digits came (the fields keep their value).
-bool ReadSpeed(int portId, SpeedField fields) {
-    char digits[SpeedDigits];
-    if (bio_read_digits(portId, SpeedDigits, digits) == -1) {
-        return false;
-    }
-    PortSlot* slot = bio_get_slot(portId); // a handler may have closed it meanwhile
-    if (slot != nullptr) {
-        int speed = DecimalValue(digits);
-        if (fields & CarrierSpeed) {
-            slot->carrierSpeed = speed;
-        }
-        if (fields & ConnectSpeed) {
-            slot->connectSpeed = speed;
-        }
-    }
-    return true;
-}
-
 bool IsDigit(int byte) {
     return byte >= '0' && byte <= '9';
 }
@@ -127,21 +107,60 @@ bool EndsTheLine(int byte) {
     return byte == '\r' || byte == '\n';
 }
 
-// The first digit on the line: other bytes are dropped, as long as the reply time
-// allows. The end of the line (consumed) ends the search without one, so what
-// follows it, another reply or far-end data, is never taken for a speed.
+// The first digit: other bytes are dropped, as long as the reply time allows.
 int FirstDigit(int portId, BioWait& wait) {
     for (;;) {
         int byte = NextByte(portId, wait);
         if (byte < 0 || IsDigit(byte)) {
             return byte;
         }
-        if (EndsTheLine(byte)) {
-            return -1;
-        }
         if (bio_wait_step(&wait) != 0) {
             return -1;
         }
+    }
+}
+
+// Reads the rest of a CARRIER or CONNECT line through its end (a carriage return
+// or a line feed), within the reply time. The first run of digits on it is the
+// speed, stored into `fields`; a line without digits leaves them. What follows the
+// line, another reply or the far end's data, stays in the port: far-end digits are
+// never taken for a speed, and no byte after the line is consumed.
+void ReadReplyLine(int portId, SpeedField fields) {
+    BioWait wait;
+    if (bio_start_wait(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME), &wait) != 0) {
+        return;
+    }
+    char digits[SpeedDigits];
+    int stored = 0;
+    bool runEnded = false;
+    for (;;) {
+        int byte = NextByte(portId, wait);
+        if (byte < 0 || EndsTheLine(byte)) {
+            break;
+        }
+        if (IsDigit(byte) && !runEnded) {
+            // Digits beyond the buffer are a speed held at INT_MAX all the same.
+            if (stored < SpeedDigits - 1) {
+                digits[stored++] = static_cast<char>(byte);
+            }
+        } else {
+            runEnded = stored > 0;
+        }
+        if (bio_wait_step(&wait) != 0) {
+            break;
+        }
+    }
+    digits[stored] = 0;
+    PortSlot* slot = bio_get_slot(portId); // a handler may have closed it meanwhile
+    if (stored == 0 || slot == nullptr) {
+        return;
+    }
+    int speed = DecimalValue(digits);
+    if (fields & CarrierSpeed) {
+        slot->carrierSpeed = speed;
+    }
+    if (fields & ConnectSpeed) {
+        slot->connectSpeed = speed;
     }
 }
 
@@ -168,23 +187,27 @@ int bio_wait_connect(int portId) {
     if (first == ReplyNoCarrier) {
         return 59;
     }
-    // Without a speed on its line the message leaves both speeds at the line rate;
-    // a second message may follow either way: CARRIER then CONNECT, each with its
-    // own speed, or a NO CARRIER that takes the call away again.
-    ReadSpeed(portId, BothSpeeds);
+    // Without a speed on its line the message leaves both speeds at the line rate.
+    ReadReplyLine(portId, BothSpeeds);
+    // After CONNECT the line carries the far end's data, which is the caller's:
+    // nothing more is read.
+    if (first == ReplyConnect) {
+        return 0;
+    }
+    // A carrier report is followed by the connect message with its own speed, or
+    // by NO CARRIER when the call failed after all: reporting that as connected
+    // would send the caller's data nowhere.
     int second = WaitCallReply(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME));
     if (second < 0) {
         return 0;
     }
-    // A "NO CARRIER" right behind the connect message means the call is gone
-    // again: reporting it as connected would send the caller's data nowhere.
     if (second == ReplyNoCarrier) {
         return 59;
     }
     SpeedField field = second == ReplyCarrier   ? CarrierSpeed
                        : second == ReplyConnect ? ConnectSpeed
                                                 : NoSpeed;
-    ReadSpeed(portId, field);
+    ReadReplyLine(portId, field);
     return 0;
 }
 

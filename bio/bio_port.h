@@ -32,12 +32,12 @@ using BioWaitHook = int (*)(int portId);
 struct PortSlot {
     HANDLE handle;                // from CreateFileW
     int portNumber;               // n of "COMn:"; refuses a second open of it
-    unsigned int baudRate;        // as last given to bio_setup_port
-    int parityCode;               // as last given; -1 until the first setup
-    int dataBitsCode;             // as last given; -1 until the first setup
-    int stopBitsCode;             // as last given; -1 until the first setup
-    int flowControlMode;          // as last given; -1 until the first setup
-    unsigned int optionBits;      // as last given
+    unsigned int baudRate;        // of the last successful bio_setup_port
+    int parityCode;               // of the last successful setup; -1 until the first
+    int dataBitsCode;             // of the last successful setup; -1 until the first
+    int stopBitsCode;             // of the last successful setup; -1 until the first
+    int flowControlMode;          // of the last successful setup; -1 until the first
+    unsigned int optionBits;      // of the last successful setup
     DCB savedLineSettings;        // as the port had them at open; put back by close
     COMMTIMEOUTS savedTimeouts;   // as the port had them at open; put back by close
     DCB currentLineSettings;      // read at open, then as the last successful setup wrote them
@@ -75,10 +75,10 @@ int bio_close_port(int portId);
 
 // Sets the line: parity code 0..4 (none, odd, even, mark, space), data-bits code
 // 0..3 (5..8 bits), stop-bits code 0 or 1 (one or two), flow-control mode 0..15,
-// option bits as above. Each value is recorded in the slot before it is checked.
-// 0, or 7 no open port; 10 parity; 11 data bits; 12 stop bits; 13 flow-control
-// mode; 36 the line settings could not be read or written. A failed setup leaves
-// the previous line settings in force.
+// option bits as above. The values are recorded in the slot once the port took
+// them. 0, or 7 no open port; 10 parity; 11 data bits; 12 stop bits; 13
+// flow-control mode; 36 the line settings could not be read or written. A failed
+// setup leaves the previous line settings in force, and recorded.
 int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopBits,
                    int flowControl, int options);
 

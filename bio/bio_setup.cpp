@@ -63,6 +63,36 @@ void SetFixedFlags(DCB& dcb) {
     dcb.fNull = 0;
 }
 
+// The line-setting codes a setup accepts: 0, or the code of the first value
+// refused (parity 10, data bits 11, stop bits 12, flow-control mode 13).
+int CheckLineCodes(int parity, int dataBits, int stopBits, int flowControl) {
+    if (parity < 0 || parity > 4) {
+        return 10;
+    }
+    if (dataBits < 0 || dataBits > 3) {
+        return 11;
+    }
+    if (stopBits != 0 && stopBits != 1) {
+        return 12;
+    }
+    if (flowControl < 0 || flowControl > 15) {
+        return 13;
+    }
+    return 0;
+}
+
+// Only a setup the port took is recorded: a refused one must not leave values
+// behind that bio_set_baudrate would then apply again and again.
+void RecordSetup(PortSlot* slot, int baudRate, int parity, int dataBits, int stopBits,
+                 int flowControl, int options) {
+    slot->baudRate = static_cast<unsigned int>(baudRate);
+    slot->parityCode = parity;
+    slot->dataBitsCode = dataBits;
+    slot->stopBitsCode = stopBits;
+    slot->flowControlMode = flowControl;
+    slot->optionBits = static_cast<unsigned int>(options);
+}
+
 } // namespace
 
 int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopBits,
@@ -75,36 +105,15 @@ int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopB
     if (!GetCommState(slot->handle, &dcb)) {
         return 36;
     }
-    slot->optionBits = static_cast<unsigned int>(options);
-    slot->baudRate = static_cast<unsigned int>(baudRate);
+    int refused = CheckLineCodes(parity, dataBits, stopBits, flowControl);
+    if (refused != 0) {
+        return refused;
+    }
     dcb.BaudRate = static_cast<DWORD>(baudRate);
     dcb.fParity = 1;
-
-    slot->parityCode = parity;
-    if (parity < 0 || parity > 4) {
-        return 10;
-    }
     dcb.Parity = static_cast<BYTE>(parity);
-
-    slot->dataBitsCode = dataBits;
-    if (dataBits < 0 || dataBits > 3) {
-        return 11;
-    }
     dcb.ByteSize = static_cast<BYTE>(5 + dataBits);
-
-    slot->stopBitsCode = stopBits;
-    if (stopBits == 0) {
-        dcb.StopBits = ONESTOPBIT;
-    } else if (stopBits == 1) {
-        dcb.StopBits = TWOSTOPBITS;
-    } else {
-        return 12;
-    }
-
-    slot->flowControlMode = flowControl;
-    if (flowControl < 0 || flowControl > 15) {
-        return 13;
-    }
+    dcb.StopBits = stopBits == 0 ? ONESTOPBIT : TWOSTOPBITS;
     SetFlowFlags(dcb, FlowControlTable[flowControl]);
     SetLineControl(dcb, FlowControlTable[flowControl], options);
     SetFixedFlags(dcb);
@@ -112,6 +121,7 @@ int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopB
     if (SetCommState(slot->handle, &dcb) != 1) {
         return 36;
     }
+    RecordSetup(slot, baudRate, parity, dataBits, stopBits, flowControl, options);
     slot->currentLineSettings = dcb;
     return 0;
 }

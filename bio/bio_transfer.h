@@ -6,7 +6,8 @@
 #pragma once
 
 // Writes `count` bytes. Returns the count written (less than `count` when the
-// write time-out ran out; 0 for a count of 0 or below, without a platform call),
+// write time-out ran out; 0 at once while the port's device is gone; 0 for a
+// count of 0 or below, without a platform call),
 // -7 no open port, -36 the write failed (line errors then recorded).
 int bio_write_bytes(int portId, int count, const void* data);
 

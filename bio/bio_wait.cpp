@@ -69,10 +69,9 @@ int PortStep(BioWait* wait) {
     if (slot->statusWord & BIO_STATUS_BREAK) {
         return 0;
     }
-    int result = 0;
-    if (!(slot->statusWord & BIO_STATUS_FRAMING) && ServeOneMessage()) {
-        result = 2;
-    }
+    // A framing error does not keep the queue from being served: the person who
+    // quits or cancels must not wait out the whole time limit for a line fault.
+    int result = ServeOneMessage() ? 2 : 0;
     slot = bio_get_slot(wait->portId); // the dispatched message may have closed it
     if (slot == nullptr) {
         return result != 0 ? result : 7;
@@ -108,8 +107,8 @@ void SleepBetweenSteps(const BioWait* wait, DWORD stepBegan, BioWakeOn wakeOn) {
         if (slot == nullptr) {
             return; // the next step ends the wait
         }
-        // After a break or a framing error the steps leave the queue alone.
-        if (slot->statusWord & (BIO_STATUS_BREAK | BIO_STATUS_FRAMING)) {
+        // After a break the steps leave the queue alone.
+        if (slot->statusWord & BIO_STATUS_BREAK) {
             queue = 0;
         }
         if (wakeOn == BIO_WAKE_ON_INPUT) {

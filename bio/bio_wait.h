@@ -36,7 +36,6 @@ int bio_start_wait(int portId, int units, BioWait* wait);
 //
 // On a port wait the status word of accumulated line errors changes the step:
 //   break seen (0x01)    no message is taken; the hook and the timer still end it;
-//   framing (0x02)       no message is taken;
 //   overrun (0x04)       each step yields with Sleep(0);
 //   parity (0x08)        each step sleeps one timer resolution.
 int bio_wait_step(BioWait* wait);
@@ -48,7 +47,7 @@ enum BioWakeOn { BIO_WAKE_ON_TIME, BIO_WAKE_ON_INPUT };
 
 // One step of the wait (bio_wait_step). While the wait goes on, it then sleeps
 // until the next step can find something: a message in the queue or a window
-// timer due (unless the status word keeps the step from the queue), the wait's
+// timer due (unless a break keeps the step from the queue), the wait's
 // time run out, with BIO_WAKE_ON_INPUT bytes waiting on the wait's port, and for a
 // wait with a hook the next millisecond (a hook may end the wait at any moment
 // and cannot be slept on, so it is asked every millisecond). Returns the step's

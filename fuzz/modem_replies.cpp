@@ -199,14 +199,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(result != 36 || first < 0, "no call result means none came in time");
         Check(result != 57 || first == Busy, "57 answers BUSY");
         Check(result != 58 || first == NoDialtone, "58 answers NO DIALTONE");
-        Check(result != 59 || first == NoCarrier || connected,
-              "59 answers NO CARRIER, also right after a connect message");
+        Check(result != 59 || first == NoCarrier || first == Carrier,
+              "59 answers NO CARRIER, also right after a carrier report");
         Check(result != 0 || connected, "0 answers CARRIER or CONNECT");
+        std::size_t lineEnd = consumed.find_first_of(
+            "\r\n", static_cast<std::size_t>(FirstMatch(consumed, kCallReplies).length));
+        Check(first != Connect || lineEnd == std::string::npos || lineEnd + 1 == consumed.size(),
+              "after CONNECT nothing past the end of its line is read");
     } else {
-        // A speed is only digits on the line being read: the end of the line ends
-        // the search.
-        std::string run =
-            FirstDigitRun(std::string_view(consumed).substr(0, consumed.find_first_of("\r\n")));
+        std::string run = FirstDigitRun(consumed);
         if (result == 0) {
             if (!digits.empty()) {
                 std::string stored(digits.data(), digits.size());

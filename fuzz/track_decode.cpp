@@ -9,13 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
 #include "fuzz/support/check.h"
 #include "fuzz/support/composition.h"
 #include "fuzz/support/strokes.h"
 #include "keys/scan_output.h"
 #include "platform/core/recorder.h"
 #include "reader/track_decode.h"
+#include "settings/settings.h"
 #include "support/track_reference.h"
 
 using fuzz::Check;

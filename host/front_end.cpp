@@ -1,9 +1,10 @@
 #include "host/front_end.h"
 
-#include <cstdio>
 #include <cstdlib>
 
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/core/standard_streams.h"
+#include "platform/core/wayland_socket.h"
+#include "platform/modules/key_sink_modules.h"
 #include "platform/modules/loadable_module.h"
 #include "platform/modules/module_services.h"
 
@@ -50,19 +51,30 @@ bool StartGtk(std::string& error) {
     return true;
 }
 
-// Whether the default is gtk. Asked of Xlib in the X11 module, so that a
-// display that cannot be opened costs no desktop library.
+// Whether the default is gtk: a Wayland compositor takes connections at
+// WAYLAND_DISPLAY, or an X server at DISPLAY. Neither question maps GTK: the
+// compositor's socket is tried with a bare connect(), and the X server is asked
+// by Xlib in the X11 module, so a display that cannot be used costs no GTK.
 bool DefaultIsGtk() {
-    const char* display = std::getenv("DISPLAY");
-    if (!kGtkBuilt || display == nullptr || *display == '\0') {
+    if (!kGtkBuilt) {
         return false;
     }
-    std::string error;
-    if (platform::XDisplayUsable(display, error)) {
+    std::string wayland;
+    std::string noWayland;
+    if (platform::WaylandDisplayReachable(wayland, noWayland)) {
         return true;
     }
+    const char* display = std::getenv("DISPLAY");
+    std::string error;
+    if (display != nullptr && *display != '\0') {
+        if (platform::XDisplayUsable(display, error)) {
+            return true;
+        }
+    } else if (!wayland.empty()) {
+        error = noWayland; // a Wayland session whose compositor is gone
+    }
     if (!error.empty()) {
-        std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+        platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     }
     return false;
 }
@@ -84,7 +96,7 @@ bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) 
     if (asked) {
         return false;
     }
-    std::fprintf(stderr, "swipetype: %s; the windows are not shown\n", error.c_str());
+    platform::WriteErrorLine("swipetype: " + error + "; the windows are not shown");
     error.clear();
     return true;
 }

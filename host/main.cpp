@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/private_messages.h"
 #include "host/front_end.h"
 #include "host/hand_edits.h"
 #include "host/options.h"
+#include "host/reader_port_wait.h"
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
 #include "host/setting_requests.h"
@@ -19,11 +21,19 @@
 #include "host/status_answer.h"
 #include "platform/core/codepage.h"
 #include "platform/core/event_log.h"
+#include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
+#include "platform/core/system.h"
+#include "platform/core/user_notice.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
+#include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/keyboard.h"
+#include "platform/modules/key_sink_modules.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/orderly_end.h"
 
@@ -32,8 +42,12 @@ namespace {
 // Where the device loads a program; resources are found whatever the value.
 const HINSTANCE kProgramInstance = reinterpret_cast<HINSTANCE>(0x00010000);
 
+// How long output that standard output or error has not taken yet may hold up
+// the end of the program.
+constexpr auto kOutputPatienceAtEnd = std::chrono::milliseconds(100);
+
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "swipetype: %s\n", line.c_str());
+    platform::WriteErrorLine("swipetype: " + line);
     return 1;
 }
 
@@ -49,14 +63,28 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
             return false;
         }
         platform::SetKeySink(std::move(sink));
-        std::fprintf(stderr, "swipetype: keys go to the %s sink, as asked\n",
-                     options.keys->c_str());
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked");
         return true;
     }
     std::string why;
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
-    std::fprintf(stderr, "swipetype: %s\n", why.c_str());
+    platform::WriteErrorLine("swipetype: " + why);
     return true;
+}
+
+// The settings are saved whatever the registry answers (OK, QUIT and Exit go
+// ahead); a save that did not reach the disk is told to the person, once per
+// cause, until one does.
+void SayFailedSaves() {
+    platform::SetHiveChangeObserver([](const platform::HiveChange& change) {
+        if (change.result == ERROR_SUCCESS) {
+            platform::ClearUserNotice("settings");
+        } else {
+            platform::ReportUserNotice("settings", "The settings could not be saved in " +
+                                                       change.hiveFile + " (" + change.problem +
+                                                       ").");
+        }
+    });
 }
 
 // Claims the device root and serves its windows, or finds the program that
@@ -106,15 +134,15 @@ void SayHandedOver(const host::HostOptions& options) {
     if (!notApplied.empty()) {
         line += " did not apply (they take effect when it is started again)";
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    platform::WriteErrorLine(line);
 }
 
 // SIGUSR1: the event log, rotated away, is opened again at its path.
 void ReopenLog() {
     std::string error;
     if (!platform::ReopenEventLog(error)) {
-        std::fprintf(stderr, "swipetype: %s; the event log goes on in the file it had\n",
-                     error.c_str());
+        platform::WriteErrorLine("swipetype: " + error +
+                                 "; the event log goes on in the file it had");
     }
 }
 
@@ -137,6 +165,7 @@ void EndOrderly() {
 
 int Run(const host::HostOptions& options) {
     std::string error;
+    platform::SetKeySinkModules(platform::LoadableKeySinkModules());
     if (!platform::SetAnsiCodePage(options.codePage)) {
         return Fail("the code page " + std::to_string(options.codePage) + " is not available");
     }
@@ -147,6 +176,8 @@ int Run(const host::HostOptions& options) {
         host::ApplyPorts(options.ports);
         return host::ListSerialPorts(stdout);
     }
+    // From here on, nothing this program writes may hold up its one thread.
+    platform::MakeStandardStreamsNonBlocking();
     if (!platform::PrepareDeviceRoot(error)) {
         return Fail("unusable device root: " + error);
     }
@@ -163,10 +194,21 @@ int Run(const host::HostOptions& options) {
     }
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
-        std::fprintf(stderr, "swipetype: other programs cannot reach this one: %s\n",
-                     error.c_str());
+        platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
+    // Blocked before any library starts a thread of its own (GIO's D-Bus worker
+    // with the front end, say): a thread that left them open would take the
+    // signal and die of it, the settings unsaved. An ending saves the settings: a
+    // hand edit made just before is taken first.
+    auto endAfterHandEdits = [](int) {
+        host::TakeHandEditsNow();
+        EndOrderly();
+    };
+    if (!host::HandleEndingSignals(endAfterHandEdits, error) ||
+        !host::HandleReopenSignal(ReopenLog, error)) {
+        platform::WriteErrorLine("swipetype: " + error);
+    }
     if (handsOver) {
         platform::SetKeySink(platform::MakeNullKeySink());
     } else if (!ChooseKeySink(options, error)) {
@@ -176,32 +218,27 @@ int Run(const host::HostOptions& options) {
     if (!handsOver) {
         platform::SetSettingHandler(AnswerAfterHandEdits);
         platform::SetStatusHandler(host::AnswerStatusRequest);
+        SayFailedSaves();
         if (!host::TakeHandEdits(error)) {
-            std::fprintf(stderr,
-                         "swipetype: %s; the hive edited while the program runs is "
-                         "written over when it saves\n",
-                         error.c_str());
+            platform::WriteErrorLine("swipetype: " + error +
+                                     "; the hive edited while the program runs is written over "
+                                     "when it saves");
         }
         host::RememberPorts(options.ports);
+        host::WaitForReaderPort();
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
-            std::fprintf(stderr, "%s\n", line.c_str());
+            platform::WriteErrorLine(line);
         }
     }
 
     platform::SetOrderlyEndHandler(EndOrderly);
+    // A panel that draws the tray icon's menu itself shows the popup a tap
+    // opens, and hands the choice over as that popup does.
+    platform::SetTrayMenuSource({kProgramInstance, IDR_TRAY_POPUP, 0, UM_POPUP_COMMAND});
     // A start that hands over shows nothing itself.
     if (!handsOver && !host::StartFrontEnd(options.ui, error)) {
         platform::StopWindowInterface();
         return Fail(error);
-    }
-    // An ending saves the settings: a hand edit made just before is taken first.
-    auto endAfterHandEdits = [](int) {
-        host::TakeHandEditsNow();
-        EndOrderly();
-    };
-    if (!host::HandleEndingSignals(endAfterHandEdits, error) ||
-        !host::HandleReopenSignal(ReopenLog, error)) {
-        std::fprintf(stderr, "swipetype: %s\n", error.c_str());
     }
 
     // What follows the program's message loop, whether its own loop ended or a
@@ -213,6 +250,7 @@ int Run(const host::HostOptions& options) {
         host::StopFrontEnd();
         host::StopTakingHandEdits();
         platform::StopWindowInterface();
+        platform::FlushQueuedOutputs(kOutputPatienceAtEnd);
         platform::CloseEventLog();
         return exitCode;
     };
@@ -225,6 +263,8 @@ int Run(const host::HostOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::OpenClosedStandardDescriptors();
+    platform::SetDebugLineName("swipetype");
     host::IgnoreBrokenPipes();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     host::ParseResult parsed = host::ParseHostOptions(arguments, host::ProcessEnvironment());
@@ -240,5 +280,7 @@ int main(int argc, char** argv) {
         std::printf("swipetype %s\n", SWIPETYPE_VERSION);
         return 0;
     }
-    return Run(parsed.options);
+    int status = Run(parsed.options);
+    platform::FlushQueuedOutputs(kOutputPatienceAtEnd); // a start that failed or handed over
+    return status;
 }

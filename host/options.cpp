@@ -1,16 +1,19 @@
 #include "host/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
 #include "platform/core/event_log.h"
+#include "platform/core/message_text.h"
+#include "platform/keyboard/key_sink_registry.h"
 
 namespace host {
 namespace {
 
 constexpr int kLargestPort = 255;
 
-const char* const kUsage =
+const char* const kUsageStart =
     R"(Usage: swipetype [OPTION]... [--] [COMMAND LINE]
 Reads a magnetic stripe or RFID card reader on a serial port and types what it
 reads into the application that has the keyboard focus.
@@ -22,17 +25,18 @@ reads into the application that has the keyboard focus.
                        later starts without one; a USB serial device is
                        remembered by its /dev/serial/by-id name. COMn:= with no
                        PATH forgets it (default /dev/ttyS<n-1>)
-  --keys SINK          where key events go: xtest | uinput | text | none
-                       (env SWIPETYPE_KEYS; default: xtest on an X display
-                       with XTest, else uinput, else none; under Wayland
-                       uinput first)
-  --layout XKB         keyboard layout the uinput sink types for
+  --keys SINK          where key events go (env SWIPETYPE_KEYS):
+)";
+
+const char* const kUsageEnd =
+    R"(  --layout XKB         keyboard layout the uinput sink types for
                        (env XKB_DEFAULT_LAYOUT; default "us")
   --key-delay MS       pause between key events; default 0, back to back
                        (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
   --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
-                       default gtk when DISPLAY names a usable server, else headless)
+                       default gtk when a Wayland compositor (WAYLAND_DISPLAY)
+                       or an X server (DISPLAY) is usable, else headless)
   --codepage CP        ANSI code page for narrow text: 1252 (default) or utf-8
   --list-ports         list the serial devices of this machine and exit
   -h, --help           show this help and exit
@@ -41,7 +45,69 @@ reads into the application that has the keyboard focus.
 The COMMAND LINE is the program's own: exactly "MIN" starts it with its window
 hidden; anything else starts it shown, and says so.
 SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved).
+A sink whose display or device goes away is waited for: reads made meanwhile
+are dropped, never typed later.
 )";
+
+constexpr std::size_t kHelpWidth = 79;
+
+// Appends `text` as lines of at most kHelpWidth columns, the first starting
+// with `first` and the others indented to its width.
+void AppendWrapped(std::string& usage, const std::string& first, const std::string& text) {
+    std::string indent(first.size(), ' ');
+    std::string line = first;
+    bool empty = true;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(' ', at);
+        std::string word = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        if (!empty && line.size() + 1 + word.size() > kHelpWidth) {
+            usage += line + "\n";
+            line = indent;
+            empty = true;
+        }
+        line += (empty ? "" : " ") + word;
+        empty = false;
+    }
+    usage += line + "\n";
+}
+
+// The sinks in the order the default choice tries them in a session.
+std::string DefaultOrder(bool wayland) {
+    std::vector<const platform::KeySinkKind*> order;
+    for (const platform::KeySinkKind& kind : platform::KeySinkKinds()) {
+        if ((wayland ? kind.waylandOrder : kind.x11Order) > 0) {
+            order.push_back(&kind);
+        }
+    }
+    std::sort(order.begin(), order.end(), [wayland](auto* a, auto* b) {
+        return wayland ? a->waylandOrder < b->waylandOrder : a->x11Order < b->x11Order;
+    });
+    std::string text;
+    for (const platform::KeySinkKind* kind : order) {
+        text += std::string(kind->name) +
+                (wayland && kind->onlyX11UnderWayland ? " (X11 applications only)" : "") +
+                ", else ";
+    }
+    return text + "none";
+}
+
+// The sinks of the table, each with what it reaches, and the default order.
+std::string KeySinkUsage() {
+    std::string usage;
+    const std::string optionIndent(23, ' ');
+    for (const platform::KeySinkKind& kind : platform::KeySinkKinds()) {
+        std::string name = kind.name;
+        name.resize(std::max<std::size_t>(name.size() + 1, 9), ' ');
+        AppendWrapped(usage, optionIndent + "  " += name, kind.help);
+    }
+    AppendWrapped(usage, optionIndent,
+                  "default under X11: " + DefaultOrder(false) +
+                      "; under Wayland (WAYLAND_DISPLAY set or XDG_SESSION_TYPE=wayland): " +
+                      DefaultOrder(true));
+    return usage;
+}
 
 bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
     long long number = 0;
@@ -95,34 +161,38 @@ std::string Apply(const std::string& name, const std::string& value, HostOptions
         PortMapping mapping;
         if (!ParsePort(value, mapping)) {
             return "swipetype: --port wants COMn:=PATH (n from 1 to 255, PATH empty to forget), "
-                   "not '" +
-                   value + "'";
+                   "not " +
+                   platform::QuoteForMessage(value);
         }
         options.ports.push_back(mapping);
     } else if (name == "--keys") {
-        if (value != "xtest" && value != "uinput" && value != "text" && value != "none") {
-            return "swipetype: --keys wants xtest, uinput, text or none, not '" + value + "'";
+        if (platform::FindKeySinkKind(value) == nullptr) {
+            return "swipetype: --keys wants " + platform::KeySinkNameList() + ", not " +
+                   platform::QuoteForMessage(value);
         }
         options.keys = value;
     } else if (name == "--layout") {
         options.layout = value;
     } else if (name == "--key-delay") {
         if (!ParseMilliseconds(value, options.keyDelay)) {
-            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not '" + value + "'";
+            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not " +
+                   platform::QuoteForMessage(value);
         }
     } else if (name == "--log") {
         options.log = value;
     } else if (name == "--ui") {
         if (value != "headless" && value != "gtk") {
-            return "swipetype: --ui wants headless or gtk, not '" + value + "'";
+            return "swipetype: --ui wants headless or gtk, not " + platform::QuoteForMessage(value);
         }
         options.ui = value;
     } else if (name == "--codepage") {
         if (!ParseCodePage(value, options.codePage)) {
-            return "swipetype: --codepage wants 1252 or utf-8, not '" + value + "'";
+            return "swipetype: --codepage wants 1252 or utf-8, not " +
+                   platform::QuoteForMessage(value);
         }
     } else {
-        return "swipetype: unknown option '" + name + "' (see swipetype --help)";
+        return "swipetype: unknown option " + platform::QuoteForMessage(name) +
+               " (see swipetype --help)";
     }
     return "";
 }
@@ -238,7 +308,7 @@ std::u16string JoinCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-    return kUsage;
+    return kUsageStart + KeySinkUsage() + kUsageEnd;
 }
 
 std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
@@ -249,8 +319,8 @@ std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
     for (const std::string& argument : commandLine) {
         joined += (joined.empty() ? "" : " ") + argument;
     }
-    std::string line = "swipetype: the command line \"" + joined +
-                       "\" is not exactly MIN, so the window is shown at start";
+    std::string line = "swipetype: the command line " + platform::QuoteForMessage(joined) +
+                       " is not exactly MIN, so the window is shown at start";
     for (const std::string& argument : commandLine) {
         if (argument.rfind("/dev/", 0) == 0) {
             return line.append("; did you mean --port COM1:=").append(argument).append("?");

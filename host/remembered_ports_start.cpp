@@ -1,8 +1,8 @@
 #include "host/remembered_ports_start.h"
 
-#include <cstdio>
 #include <string>
 
+#include "platform/core/standard_streams.h"
 #include "platform/serial/remembered_ports.h"
 #include "platform/serial/serial_port_names.h"
 
@@ -10,7 +10,7 @@ namespace host {
 namespace {
 
 void Say(const std::string& line) {
-    std::fprintf(stderr, "swipetype: %s\n", line.c_str());
+    platform::WriteErrorLine("swipetype: " + line);
 }
 
 void Remember(const PortMapping& port) {

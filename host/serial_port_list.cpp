@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <grp.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "host/udev_library.h"
+#include "platform/serial/device/serial_problems.h"
 #include "platform/serial/remembered_ports.h"
 #include "platform/serial/serial_port_names.h"
 
@@ -93,16 +93,6 @@ std::vector<SerialDevice> UdevSerialDevices(UdevLibrary& udev) {
     return devices;
 }
 
-bool InGroup(gid_t group) {
-    if (::getegid() == group) {
-        return true;
-    }
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
-    return std::find(groups.begin(), groups.end(), group) != groups.end();
-}
-
 // Whether this user may open the device, and if not, why.
 std::string AccessOf(const std::string& node) {
     if (::access(node.c_str(), R_OK | W_OK) == 0) {
@@ -113,12 +103,9 @@ std::string AccessOf(const std::string& node) {
     if (::stat(node.c_str(), &info) != 0) {
         return "not there (" + reason + ")";
     }
-    if (InGroup(info.st_gid)) {
-        return "you may not open it (" + reason + ")";
-    }
-    group* owner = ::getgrgid(info.st_gid);
-    std::string name = owner != nullptr ? owner->gr_name : std::to_string(info.st_gid);
-    return "you may not open it: it belongs to group " + name + ", which you are not in";
+    platform::PermissionProblem problem = platform::WhyNotPermitted(node);
+    return problem.cause.empty() ? "you may not open it (" + reason + ")"
+                                 : "you may not open it: " + problem.cause;
 }
 
 // The ports each device stands for, by the device's real path; and the devices

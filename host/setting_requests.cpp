@@ -1,89 +1,62 @@
 #include "host/setting_requests.h"
 
 #include <string>
+#include <vector>
 
 #include "app/app_handles.h"
 #include "app/main_window.h"
-#include "app/settings.h"
 #include "app/settings_store.h"
-#include "host/setting_catalog.h"
+#include "host/setting_text.h"
 #include "platform/core/unicode.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
-#include "res/resource_ids.h"
+#include "settings/setting_catalog.h"
+#include "settings/settings.h"
 
 namespace host {
 namespace {
 
 using platform::SettingAnswer;
 using platform::remote::SettingAction;
-using setting_catalog::Kind;
 
-// Where a setting lives in the program: its field, and the controls that
-// change it as a click would (a radio pair's two buttons, or one check box),
-// or the edit box a text is taken from.
-struct SettingPlace {
-    const char* name;
-    DWORD* field; // null for a text
-    int onControl;
-    int offControl; // 0 for a check box: a click toggles it
-};
-
-const SettingPlace kPlaces[] = {
-    {"Enable", &Settings.Enable, IDC_READING_ENABLE, IDC_READING_DISABLE},
-    {"UseMSR", &Settings.UseMSR, IDC_INPUT_MSR, IDC_INPUT_RFID},
-    {"Beep", &Settings.Beep, IDC_BEEP_ENABLE, IDC_BEEP_DISABLE},
-    {"Prefix", nullptr, IDC_PREFIX, 0},
-    {"Suffix", nullptr, IDC_SUFFIX, 0},
-    {"SendTab", &Settings.SendTab, IDC_SEND_TAB, 0},
-    {"SendEnter", &Settings.SendEnter, IDC_SEND_ENTER, 0},
-    {"UseTrack1", &Settings.UseTrack1, IDC_TRACK1, 0},
-    {"UseTrack2", &Settings.UseTrack2, IDC_TRACK2, 0},
-    {"UseTrack3", &Settings.UseTrack3, IDC_TRACK3, 0},
-    {"TrackSeparator", nullptr, IDC_TRACK_SEPARATOR, 0},
-    {"AutoStart", &Settings.AutoStart, IDC_AUTOSTART_ENABLE, IDC_AUTOSTART_DISABLE},
-    {"MSRInterval", &Settings.MSRInterval, 0, 0},
-    {"RFIDInterval", &Settings.RFIDInterval, 0, 0},
-};
-
-const SettingPlace* PlaceOf(const setting_catalog::Setting& setting) {
-    for (const SettingPlace& place : kPlaces) {
-        if (std::string_view(place.name) == setting.name) {
-            return &place;
-        }
-    }
-    return nullptr;
+HWND ControlOf(int id) {
+    return GetDlgItem(OptionsDialog, id);
 }
 
-void Click(int control) {
-    SendMessageW(GetDlgItem(OptionsDialog, control), BM_CLICK, 0, 0);
+void Click(int id) {
+    SendMessageW(ControlOf(id), BM_CLICK, 0, 0);
 }
 
 // The value as the program holds it now; a text is its edit box's, which the
 // next read types and the next save stores.
-std::string CurrentValue(const setting_catalog::Setting& setting, const SettingPlace& place) {
-    if (setting.kind == Kind::Text) {
+std::string CurrentValue(const SettingEntry& setting) {
+    if (setting.control.kind == kEditBox) {
         WCHAR text[kSettingsTextSize] = {};
-        GetWindowTextW(GetDlgItem(OptionsDialog, place.onControl), text, kSettingsTextSize);
+        GetWindowTextW(ControlOf(setting.control.id), text, kSettingsTextSize);
         return platform::Utf16ToUtf8(text);
     }
-    return setting.kind == Kind::Flag ? setting_catalog::FormatFlag(*place.field)
-                                      : setting_catalog::FormatNumber(*place.field);
+    return setting_text::ValueOf(setting, Settings);
 }
 
-// A flag is clicked only when it changes, as a person would; AutoStart's
-// Disable is clicked always, as it also removes a startup file left behind.
-void Change(const setting_catalog::Setting& setting, const SettingPlace& place,
-            const std::string& value) {
-    if (setting.kind == Kind::Text) {
-        SetWindowTextW(GetDlgItem(OptionsDialog, place.onControl),
-                       platform::Utf8ToUtf16(value).c_str());
-    } else if (setting.kind == Kind::Interval) {
-        *place.field = static_cast<DWORD>(std::stoul(value)); // from the next reader start
-    } else if (bool on = value == "on"; on != (*place.field != 0)) {
-        Click(on || place.offControl == 0 ? place.onControl : place.offControl);
-    } else if (!on && place.field == &Settings.AutoStart) {
-        Click(place.offControl);
+// Gives the setting the value it has in `wanted`, as the options dialog would:
+// a text is put in its edit box, a flag is clicked, and only when it changes,
+// as a person would click it (AutoStart's Disable always, as it also removes a
+// startup file left behind). A value without a control (an interval) is set,
+// and applies from the next start of the reader.
+void Change(const SettingEntry& setting, const SettingsRecord& wanted) {
+    const SettingControl& control = setting.control;
+    if (control.kind == kEditBox) {
+        SetWindowTextW(ControlOf(control.id), TextField(setting, &wanted));
+        return;
+    }
+    DWORD value = *NumberField(setting, &wanted);
+    DWORD& field = *NumberField(setting, &Settings);
+    if (control.kind == kNotShown) {
+        field = value;
+    } else if (bool on = value != 0; on != (field != 0)) {
+        Click(on || control.kind == kCheckBox ? control.id : control.partner);
+    } else if (!on && setting.number == &SettingsRecord::AutoStart) {
+        Click(control.partner);
     }
 }
 
@@ -91,20 +64,45 @@ SettingAnswer Refuse(const std::string& line) {
     return {false, platform::Utf8ToUtf16(line)};
 }
 
+SettingAnswer Saved(const std::string& what, const std::u16string& value) {
+    if (!SaveSettings(OptionsDialog)) {
+        return Refuse(what + " in use but cannot be saved");
+    }
+    return {true, value};
+}
+
+// "NAME=VALUE" entries separated by zero units (which no setting's value holds),
+// all taken before any is applied, then saved at once: one change.
+SettingAnswer SetAll(std::u16string_view entries) {
+    SettingsRecord wanted = Settings;
+    std::vector<const SettingEntry*> given;
+    while (!entries.empty()) {
+        std::u16string_view entry = entries.substr(0, entries.find(u'\0'));
+        entries.remove_prefix(std::min(entries.size(), entry.size() + 1));
+        std::size_t equals = entry.find(u'=');
+        std::string name = platform::Utf16ToUtf8(entry.substr(0, equals));
+        const SettingEntry* setting = setting_text::Find(name);
+        std::string error;
+        if (setting == nullptr) {
+            return Refuse(setting_text::UnknownSettingLine(name));
+        }
+        if (equals == std::u16string_view::npos ||
+            !setting_text::TakeWord(*setting, platform::Utf16ToUtf8(entry.substr(equals + 1)),
+                                    wanted, error)) {
+            return Refuse(error.empty() ? "no value for " + name : error);
+        }
+        given.push_back(setting);
+    }
+    for (const SettingEntry* setting : given) {
+        Change(*setting, wanted);
+    }
+    return Saved("the settings are", platform::Utf8ToUtf16(std::to_string(given.size())));
+}
+
 } // namespace
 
-bool ApplySetting(std::string_view name, std::string_view value, std::string& error) {
-    const setting_catalog::Setting* setting = setting_catalog::FindSetting(name);
-    const SettingPlace* place = setting != nullptr ? PlaceOf(*setting) : nullptr;
-    if (place == nullptr) {
-        error = setting_catalog::UnknownSettingLine(name);
-        return false;
-    }
-    std::optional<std::string> parsed = setting_catalog::ParseValue(*setting, value, error);
-    if (parsed) {
-        Change(*setting, *place, *parsed);
-    }
-    return parsed.has_value();
+void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted) {
+    Change(setting, wanted);
 }
 
 SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view name,
@@ -114,24 +112,27 @@ SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view nam
     }
     if (action == SettingAction::Reset) {
         SendMessageW(MainWindow, WM_COMMAND, IDM_RESET_DEFAULTS, 0);
-        return SaveSettings(OptionsDialog) ? SettingAnswer{true, u""}
-                                           : Refuse("the defaults are in use but cannot be saved");
+        return Saved("the defaults are", u"");
+    }
+    if (action == SettingAction::Set && name.empty()) {
+        return SetAll(value);
     }
     std::string settingName = platform::Utf16ToUtf8(name);
-    const setting_catalog::Setting* setting = setting_catalog::FindSetting(settingName);
-    const SettingPlace* place = setting != nullptr ? PlaceOf(*setting) : nullptr;
-    if (place == nullptr) {
-        return Refuse(setting_catalog::UnknownSettingLine(settingName));
+    const SettingEntry* setting = setting_text::Find(settingName);
+    if (setting == nullptr) {
+        return Refuse(setting_text::UnknownSettingLine(settingName));
     }
     if (action == SettingAction::Set) {
-        if (std::string error; !ApplySetting(settingName, platform::Utf16ToUtf8(value), error)) {
+        SettingsRecord wanted = Settings;
+        std::string error;
+        if (!setting_text::TakeWord(*setting, platform::Utf16ToUtf8(value), wanted, error)) {
             return Refuse(error);
         }
-        if (!SaveSettings(OptionsDialog)) {
-            return Refuse(std::string(setting->name) + " is in use but cannot be saved");
-        }
+        Change(*setting, wanted);
+        return Saved(setting_text::NameOf(*setting) + " is",
+                     platform::Utf8ToUtf16(CurrentValue(*setting)));
     }
-    return {true, platform::Utf8ToUtf16(CurrentValue(*setting, *place))};
+    return {true, platform::Utf8ToUtf16(CurrentValue(*setting))};
 }
 
 } // namespace host

@@ -1,9 +1,15 @@
 // The running program's answer to swipetype-config: a setting is read or
 // changed the way the options dialog would change it, then saved at once, so
-// that the program's own save when it ends keeps the change.
+// that the program's own save when it ends keeps the change. A Set without a
+// name carries several settings, "NAME=VALUE" entries separated by zero units
+// (swipetype-config import): all are checked before any is applied, and they
+// are saved together, so the change is whole or refused.
 #pragma once
 
+#include <string_view>
+
 #include "platform/ipc/remote_windows.h"
+#include "settings/setting_catalog.h"
 
 namespace host {
 
@@ -11,9 +17,8 @@ namespace host {
 platform::SettingAnswer AnswerSettingRequest(platform::remote::SettingAction action,
                                              std::u16string_view name, std::u16string_view value);
 
-// Changes one setting as a request to set it does, without saving: for a value
-// that is on disk already (a hive edited by hand). False, with one line in
-// `error`, for an unknown name or a bad value.
-bool ApplySetting(std::string_view name, std::string_view value, std::string& error);
+// Gives one setting its value in `wanted` as a request to set it does, without
+// saving: for a value that is on disk already (a hive edited by hand).
+void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted);
 
 } // namespace host

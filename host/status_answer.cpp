@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "host/reader_port_wait.h"
 #include "host/status_report.h"
 #include "platform/core/read_tally.h"
 #include "platform/core/unicode.h"
@@ -13,16 +14,13 @@
 namespace host {
 namespace {
 
-// Both readers read the device's first serial port.
-constexpr int kReaderPort = 1;
-
-const char* ReaderState(PortPresence presence) {
+const char* ReaderState(platform::PortPresence presence) {
     switch (presence) {
-    case PortPresence::Open:
+    case platform::PortPresence::Open:
         return "open";
-    case PortPresence::Waiting:
+    case platform::PortPresence::Waiting:
         return "waiting";
-    case PortPresence::Off:
+    case platform::PortPresence::Off:
         break;
     }
     return "off";
@@ -33,9 +31,9 @@ const char* ReaderState(PortPresence presence) {
 std::u16string AnswerStatusRequest() {
     status_report::Status status;
     status.pid = ::getpid();
-    status.port = "COM" + std::to_string(kReaderPort) + ":";
-    status.device = platform::ResolvePortPath(kReaderPort).value_or("");
-    status.reader = ReaderState(ComPortPresence(kReaderPort));
+    status.port = "COM" + std::to_string(kReaderPortNumber) + ":";
+    status.device = platform::ResolvePortPath(kReaderPortNumber).value_or("");
+    status.reader = ReaderState(platform::ComPortPresence(kReaderPortNumber));
     platform::KeySink* sink = platform::ActiveKeySink();
     status.sink = sink != nullptr ? sink->Name() : "none";
     platform::ReadTally tally = platform::CurrentReadTally();

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/settings.h"
 #include "keys/keystrokes.h"
 #include "keys/text_conversion.h"
 #include "platform/core/system.h"
@@ -10,6 +9,7 @@
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
+#include "settings/settings.h"
 
 namespace {
 

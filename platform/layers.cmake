@@ -1,13 +1,30 @@
-# The platform's layer check, run by the build (platform/CMakeLists.txt):
+# The layer check, run by the build before anything is compiled
+# (platform/CMakeLists.txt):
 #
-#   cmake -DPLATFORM=<platform folder> -DLAYERS=<layers file> -P layers.cmake
+#   cmake -DSOURCE=<tree> -DLAYERS=<layers file> -DAPPLICATION=<folder,...>
+#         -DPROGRAMS=<folder,...> -P layers.cmake
 #
-# The layers file has a line per subsystem folder, "folder:dep,dep,...", as each
-# folder's CMakeLists.txt declares what it builds on. The check fails when those
-# declarations form a cycle, when a file includes a header of a folder that its
-# own folder does not build on (directly or through the folders it builds on),
-# when a folder with sources declares nothing, or when a platform file includes a
-# header of the application.
+# From the bottom: the platform, the application folders (with the resource ids
+# of res/), the programs (host/, tools/), then the rest of the tree (tests/,
+# fuzz/, bench/). A file includes headers of its own layer and of the layers
+# below it, never above. Each include is read whatever its spelling ("..." or
+# <...>, spaces around the #, #include_next), its header found as the compiler
+# finds it (a "..." name beside the including file first, then from the tree's
+# root, which is the include path), and then judged by the folder the header is
+# in:
+#
+# - Inside the platform, each subsystem folder declares the folders it builds on
+#   (the layers file: a line "folder:dep,dep,..." per folder, written from each
+#   swipetype_platform_library). A file includes headers of its own folder and of
+#   what that builds on, directly or not. The declarations form no cycle, and
+#   every folder with sources has one.
+# - The application folders reach system services only through the platform:
+#   from outside the tree they include only the C++ standard library, whose
+#   headers are bare lowercase names (<cstring>, <string_view>). Every other
+#   header has a '.' or a '/' (<termios.h>, <unistd.h>, <sys/ioctl.h>,
+#   <X11/Xlib.h>, <gtk/gtk.h>, <wayland-client.h>, <stdio.h>) and is refused there.
+#
+# Each problem is one line: the file, the include, and what to do.
 cmake_minimum_required(VERSION 3.25)
 
 file(STRINGS ${LAYERS} lines)
@@ -22,8 +39,35 @@ foreach(line IN LISTS lines)
     list(APPEND folders "${folder}")
     set("depends_${folder}" "${depends}")
 endforeach()
+string(REPLACE "," ";" application "${APPLICATION}")
+string(REPLACE "," ";" programs "${PROGRAMS}")
+
+# The layer of a folder at the top of the tree, counted from the bottom.
+function(rank_of top)
+    if(top STREQUAL "platform")
+        set(rank 0 PARENT_SCOPE)
+    elseif(top IN_LIST application OR top STREQUAL "res")
+        set(rank 1 PARENT_SCOPE)
+    elseif(top IN_LIST programs)
+        set(rank 2 PARENT_SCOPE)
+    else()
+        set(rank 3 PARENT_SCOPE)
+    endif()
+endfunction()
 
 set(problems "")
+
+# Each problem on a line of its own, then the build stops.
+function(stop_at_problems)
+    if(problems)
+        foreach(problem IN LISTS problems)
+            message(NOTICE "${problem}")
+        endforeach()
+        list(LENGTH problems count)
+        message(FATAL_ERROR "the layer check refused ${count} include(s) or declaration(s), \
+listed above (docs/architecture.md, \"The layer check\")")
+    endif()
+endfunction()
 
 # Everything a folder builds on, directly or not; a path back to the folder
 # itself is a cycle.
@@ -38,7 +82,7 @@ function(closure_of folder path)
     set(result "")
     foreach(dependency IN LISTS "depends_${folder}")
         if(NOT dependency IN_LIST folders)
-            continue() # a part this build leaves out (the desktop front end)
+            continue()
         endif()
         list(APPEND result "${dependency}")
         closure_of("${dependency}" "${path}")
@@ -56,34 +100,89 @@ foreach(folder IN LISTS folders)
     set(cycle_found "")
     closure_of("${folder}" "")
     if(cycle_found)
-        list(APPEND problems "the subsystems build on each other in a cycle: ${cycle_found}")
+        list(APPEND problems "platform/${folder}/CMakeLists.txt: the subsystems build on each other \
+in a cycle (${cycle_found}): drop one of these DEPENDS")
         break()
     endif()
     set("allowed_${folder}" "${folder};${closure}")
 endforeach()
+stop_at_problems() # a cycle leaves nothing to judge the includes by
 
-file(GLOB_RECURSE files RELATIVE ${PLATFORM} ${PLATFORM}/*.cpp ${PLATFORM}/*.h)
+# The header an include names, as a path in the tree, or "" for one from
+# outside it (the system's, a library's, or one the build generates).
+function(find_header from_folder bracket name)
+    set(candidates "${SOURCE}/${name}")
+    if(bracket STREQUAL "\"")
+        list(PREPEND candidates "${SOURCE}/${from_folder}/${name}")
+    endif()
+    set(header "" PARENT_SCOPE)
+    foreach(candidate IN LISTS candidates)
+        if(EXISTS "${candidate}" AND NOT IS_DIRECTORY "${candidate}")
+            file(RELATIVE_PATH candidate "${SOURCE}" "${candidate}")
+            if(NOT candidate MATCHES "^\\.\\./")
+                set(header "${candidate}" PARENT_SCOPE)
+            endif()
+            return()
+        endif()
+    endforeach()
+endfunction()
+
+set(files "")
+foreach(top IN ITEMS platform ${application} ${programs})
+    file(GLOB_RECURSE found RELATIVE ${SOURCE} ${SOURCE}/${top}/*.cpp ${SOURCE}/${top}/*.h
+         ${SOURCE}/${top}/*.in)
+    list(APPEND files ${found})
+endforeach()
+
+set(directive "^[ \t]*#[ \t]*include(_next)?")
 foreach(file IN LISTS files)
     get_filename_component(folder "${file}" DIRECTORY)
-    if(NOT folder IN_LIST folders)
-        list(APPEND problems "${file}: its folder '${folder}' is no subsystem (no swipetype_platform_library)")
+    string(REGEX REPLACE "/.*" "" layer "${file}")
+    rank_of("${layer}")
+    set(layer_rank ${rank})
+    string(REGEX REPLACE "^platform/?" "" subsystem "${folder}")
+    if(layer STREQUAL "platform" AND NOT subsystem IN_LIST folders)
+        list(APPEND problems "${file}: ${folder}/ builds no library: give it a CMakeLists.txt with \
+swipetype_platform_library(DEPENDS ...), added in platform/CMakeLists.txt")
         continue()
     endif()
-    file(STRINGS ${PLATFORM}/${file} includes REGEX "^#include \"")
-    foreach(include IN LISTS includes)
-        if(include MATCHES "^#include \"(app|bio|reader|keys|host|res)/")
-            list(APPEND problems "${file}: the platform never includes the application: ${include}")
-        elseif(include MATCHES "^#include \"platform/(.*)/[^/]*\"")
-            set(target "${CMAKE_MATCH_1}")
-            if(NOT target IN_LIST "allowed_${folder}")
-                list(APPEND problems
-                     "${file}: ${include}, but ${folder} does not build on ${target} (declare it in platform/${folder}/CMakeLists.txt, without making a cycle)")
+    file(STRINGS ${SOURCE}/${file} includes REGEX "${directive}[ \t<\"]")
+    foreach(line IN LISTS includes)
+        if(line MATCHES "${directive}[ \t]+[A-Za-z_]")
+            list(APPEND problems "${file}: ${line}: a header named through a macro escapes this \
+check: name the header itself")
+            continue()
+        elseif(NOT line MATCHES "${directive}[ \t]*(([<\"])([^>\"]*)[>\"])")
+            continue() # the rest of a line cut at a ';'
+        endif()
+        set(include "#include ${CMAKE_MATCH_2}")
+        set(name "${CMAKE_MATCH_4}")
+        find_header("${folder}" "${CMAKE_MATCH_3}" "${name}")
+        if(NOT header)
+            if(layer IN_LIST application AND NOT name MATCHES "^[a-z_]+$")
+                list(APPEND problems "${file}: ${include}: the application reaches the system \
+only through platform calls: call one, or add it to platform/ (of the headers outside the tree, \
+only the C++ standard library's, like <cstring>, are included here)")
             endif()
+            continue()
+        endif()
+        if(NOT header STREQUAL name)
+            string(APPEND include " (${header})")
+        endif()
+        string(REGEX REPLACE "/.*" "" top "${header}")
+        rank_of("${top}")
+        get_filename_component(target "${header}" DIRECTORY)
+        string(REGEX REPLACE "^platform/?" "" target "${target}")
+
+        if(rank GREATER layer_rank)
+            list(APPEND problems "${file}: ${include}: ${top}/ is a layer above ${layer}/: move \
+what ${layer}/ needs of it down into ${layer}/ or a layer below")
+        elseif(layer STREQUAL "platform" AND target IN_LIST folders
+               AND NOT target IN_LIST "allowed_${subsystem}")
+            list(APPEND problems "${file}: ${include}: ${subsystem} does not build on ${target}: \
+add ${target} to the DEPENDS of platform/${subsystem}/CMakeLists.txt (without making a cycle)")
         endif()
     endforeach()
 endforeach()
 
-if(problems)
-    list(JOIN problems "\n  " text)
-    message(FATAL_ERROR "platform layers:\n  ${text}")
-endif()
+stop_at_problems()

@@ -1,12 +1,12 @@
 #include "reader/msr_reader.h"
 
-#include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
 #include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
 #include "reader/track_decode.h"
+#include "settings/settings.h"
 
 int ReaderPort = 0;
 int ReadCount = 0;
@@ -42,6 +42,13 @@ char PendingLine[kLineBufferSize];
 int PendingCount = 0;
 DWORD LastArrival = 0;
 
+// A line that has not ended within the 1023 characters RawLine holds is no card:
+// noise from a reader at the wrong rate, or a track too long. Taking its first
+// part would type a card number cut short as a good read; instead it is dropped
+// through its end (or its silence), with the bad-read beep. Set while the rest of
+// such a line is being dropped.
+int DroppingLongLine = 0;
+
 int IsLineTerminator(char byte) {
     return bio_is_terminator(byte, kLineTerminators, kLineTerminatorCount);
 }
@@ -64,13 +71,41 @@ int HoldWaitingBytes(int waiting) {
         return 0;
     }
     if (count > 0) {
+        // A silence ends a line too long as it ends any other line.
+        if (DroppingLongLine != 0 && GetTickCount() - LastArrival >= kLineSilence) {
+            DroppingLongLine = 0;
+        }
         PendingCount += count;
         LastArrival = GetTickCount();
     }
     return 1;
 }
 
-// The length of the line to take from the held bytes, or -1 while none is whole.
+// Drops the held bytes of a line too long, up to and with its end. 1 when the
+// line has ended, 0 while its end is still to come.
+int DropRestOfLongLine() {
+    for (int i = 0; i < PendingCount; ++i) {
+        if (IsLineTerminator(PendingLine[i]) != 0) {
+            DropPendingBytes(i + 1);
+            DroppingLongLine = 0;
+            return 1;
+        }
+    }
+    PendingCount = 0;
+    return 0;
+}
+
+void BeginDroppingLongLine() {
+    PendingCount = 0;
+    DroppingLongLine = 1;
+    ReportBadRead();
+}
+
+// PendingLineLength's answer for a line with no end within 1023 characters.
+constexpr int kLineTooLong = -2;
+
+// The length of the line to take from the held bytes, -1 while none is whole, or
+// kLineTooLong.
 int PendingLineLength() {
     // Leading terminators are dropped: the second of a CR LF pair, or idle fill.
     int leading = 0;
@@ -78,17 +113,19 @@ int PendingLineLength() {
         ++leading;
     }
     DropPendingBytes(leading);
-    if (PendingCount == 0) {
+    // Fewer than 6 bytes are no read of their own, as they are in the queue: a
+    // tail that came with a line waits for more like any other.
+    if (PendingCount < kMinimumToRead) {
         return -1;
     }
-    // A line ends at its terminator, or is cut after 1023 characters.
-    for (int i = 0; i < PendingCount && i < kLineBufferSize - 1; ++i) {
+    // A line ends at its terminator, at most 1023 characters in.
+    for (int i = 0; i < PendingCount && i < kLineBufferSize; ++i) {
         if (IsLineTerminator(PendingLine[i]) != 0) {
             return i;
         }
     }
-    if (PendingCount >= kLineBufferSize - 1) {
-        return kLineBufferSize - 1;
+    if (PendingCount >= kLineBufferSize) {
+        return kLineTooLong;
     }
     // No terminator: the rest of the line may still come, unless the line fell silent.
     if (GetTickCount() - LastArrival >= kLineSilence) {
@@ -179,15 +216,22 @@ void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
 }
 
 int ReadMSRLine() {
-    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held line.
+    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held
+    // line or end a line too long.
     int waiting = bio_get_inputcount(ReaderPort);
-    if (waiting < kMinimumToRead && PendingCount == 0) {
+    if (waiting < kMinimumToRead && PendingCount == 0 && DroppingLongLine == 0) {
         return 0;
     }
     if (waiting > 0 && HoldWaitingBytes(waiting) == 0) {
         return 0;
     }
+    if (DroppingLongLine != 0 && DropRestOfLongLine() == 0) {
+        return 0;
+    }
     int length = PendingLineLength();
+    if (length == kLineTooLong) {
+        BeginDroppingLongLine();
+    }
     if (length < 0) {
         return 0;
     }
@@ -198,6 +242,7 @@ int ReadMSRLine() {
 void ClearPendingLine() {
     PendingCount = 0;
     LastArrival = 0;
+    DroppingLongLine = 0;
 }
 
 int PendingLineBytes() {

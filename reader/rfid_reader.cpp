@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings.h"
 #include "bio/bio.h"
 #include "keys/scan_output.h"
 #include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
+#include "settings/settings.h"
 
 int RFIDActive = 0;
 

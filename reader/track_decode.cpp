@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/settings.h"
 #include "platform/core/system.h"
+#include "settings/settings.h"
 
 char RawLine[kLineBufferSize];
 char TrackBuffers[3][kLineBufferSize];
@@ -75,11 +75,8 @@ int DecodeTracks() {
     if (Settings.UseTrack2 != 0 && !TrackIsGood(found[1], TrackBuffers[1])) {
         good = false;
     }
-    // A bad read beeps when beeps are on.
     if (!good) {
-        if (Settings.Beep != 0) {
-            MessageBeep(kBadReadSound);
-        }
+        ReportBadRead();
         return 0;
     }
     return 1;
@@ -93,6 +90,12 @@ const char* TrackVerdicts() {
     }
     verdicts[3] = '\0';
     return verdicts;
+}
+
+void ReportBadRead() {
+    if (Settings.Beep != 0) {
+        MessageBeep(kBadReadSound);
+    }
 }
 
 void ClearMSRBuffers() {

@@ -20,5 +20,8 @@ int DecodeTracks();
 // tracks 1 to 3, '+' read, 'E' read with the error mark, '-' not on the card.
 const char* TrackVerdicts();
 
+// Tells the person of a bad read: the beep of sound type 4, when Beep is set.
+void ReportBadRead();
+
 // Zero-fills RawLine and the three track texts.
 void ClearMSRBuffers();

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks it as a user would meet it: what it holds,
-# what it depends on, that its manual pages render cleanly, what lintian says,
-# and, where the machine can make a fresh Debian root with debootstrap, that it
-# installs there, runs, stops the orderly way on SIGTERM and removes without a
-# trace. Any failed check ends the script with status 1 after the others have
-# run; lintian warnings are listed but tolerated.
+# Builds the two Debian packages, "swipetype" (the program and its tools) and
+# "swipetype-gtk" (the desktop front end), and checks them as a user would meet
+# them: what each holds, what each depends on (the first on no GTK), that the
+# manual pages render cleanly and the bash completion completes, what lintian
+# says, and, where the machine can make a fresh Debian root with debootstrap,
+# that the first installs there alone without GTK, runs, stops the orderly way
+# on SIGTERM and removes without a trace, and that the second then brings the
+# front end and removes as cleanly. Any failed check ends the script with
+# status 1 after the others have run; lintian warnings are listed but tolerated.
 #
 # Environment:
 #   SWIPETYPE_CHECK_INSTALL=0   skip the install into a fresh root
@@ -35,91 +38,136 @@ if ! make package PACKAGE_DIR="$PACKAGE_DIR" >"$work/build.log" 2>&1; then
     fail "make package failed (log above)"
     exit 1
 fi
-debs=("$PACKAGE_DIR"/swipetype_*.deb)
-if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
-    fail "expected one swipetype_*.deb in $PACKAGE_DIR, found: ${debs[*]}"
-    exit 1
-fi
-deb=${debs[0]}
-say "built $deb ($(stat -c %s "$deb") bytes)"
+for name in swipetype swipetype-gtk; do
+    found=("$PACKAGE_DIR"/"$name"_*.deb)
+    if ((${#found[@]} != 1)) || [[ ! -f ${found[0]} ]]; then
+        fail "expected one ${name}_*.deb in $PACKAGE_DIR, found: ${found[*]}"
+        exit 1
+    fi
+    say "built ${found[0]} ($(stat -c %s "${found[0]}") bytes)"
+done
+deb=$(echo "$PACKAGE_DIR"/swipetype_*.deb)
+gtk_deb=$(echo "$PACKAGE_DIR"/swipetype-gtk_*.deb)
 
 # --- Contents ---------------------------------------------------------------
 step "contents"
-dpkg-deb --contents "$deb" >"$work/contents"
-# Regular files as paths without the leading "./".
-awk '$1 ~ /^-/ {sub(/^\.\//, "", $6); print $6}' "$work/contents" | sort >"$work/files"
-cat "$work/files"
-# The modules the program loads when it uses them: the desktop front end and the
-# key sinks with X or evdev libraries behind them.
+# Regular files of a package as paths without the leading "./".
+files_of() {
+    dpkg-deb --contents "$1" | tee -a "$work/contents" |
+        awk '$1 ~ /^-/ {sub(/^\.\//, "", $6); print $6}' | sort
+}
+files_of "$deb" >"$work/files"
+files_of "$gtk_deb" >"$work/gtk-files"
+cat "$work/files" "$work/gtk-files"
 libdir=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-modules=("$libdir"/swipetype/swipetype-{gtk,x11,uinput}.so)
+# The modules the program loads when it uses them: the key sinks with libraries
+# behind them, as the table of sinks names them, and the desktop front end in a
+# package of its own.
+modules=()
+while read -r module; do
+    modules+=("$libdir/swipetype/swipetype-$module.so")
+done < <(sed -n 's/^ *\.module = "\([a-z0-9_]*\)",.*/\1/p' platform/keyboard/key_sink_registry.cpp)
+gtk_module=$libdir/swipetype/swipetype-gtk.so
 expected=(
     usr/bin/swipetype usr/bin/swipetype-send usr/bin/swipetype-sim usr/bin/swipetype-launch
     usr/bin/swipetype-config
     "${modules[@]}"
     usr/lib/udev/rules.d/60-swipetype-uinput.rules
     usr/lib/systemd/user/swipetype.service
-    usr/share/applications/swipetype.desktop
-    usr/share/icons/hicolor/16x16/apps/swipetype.png
-    usr/share/icons/hicolor/32x32/apps/swipetype.png
     usr/share/man/man1/swipetype.1.gz usr/share/man/man1/swipetype-send.1.gz
     usr/share/man/man1/swipetype-sim.1.gz usr/share/man/man1/swipetype-launch.1.gz
     usr/share/man/man1/swipetype-config.1.gz
+    usr/share/bash-completion/completions/swipetype
+    usr/share/bash-completion/completions/swipetype-config
     usr/share/doc/swipetype/copyright usr/share/doc/swipetype/changelog.Debian.gz
+    usr/share/doc/swipetype/README.md.gz
+)
+expected_gtk=(
+    "$gtk_module"
+    usr/share/applications/swipetype.desktop
+    usr/share/icons/hicolor/16x16/apps/swipetype.png
+    usr/share/icons/hicolor/32x32/apps/swipetype.png
+    usr/share/doc/swipetype-gtk/copyright usr/share/doc/swipetype-gtk/changelog.Debian.gz
 )
 for path in "${expected[@]}"; do
-    grep -qxF "$path" "$work/files" || fail "the package lacks $path"
+    grep -qxF "$path" "$work/files" || fail "swipetype lacks $path"
 done
+for path in "${expected_gtk[@]}"; do
+    grep -qxF "$path" "$work/gtk-files" || fail "swipetype-gtk lacks $path"
+done
+grep -qxF "$gtk_module" "$work/files" && fail "swipetype holds the GTK front end"
+comm -12 "$work/files" "$work/gtk-files" | grep . && fail "both packages hold the files above"
 # Nothing of the build tree: no headers, static libraries or test programs,
 # and nothing outside the system prefix.
 while read -r path; do
     case $path in
-    usr/local/* | *.h | *.a | *_test | *benchmark*) fail "the package should not hold $path" ;;
+    usr/local/* | *.h | *.a | *_test | *benchmark*) fail "a package should not hold $path" ;;
     usr/* | etc/*) ;;
-    *) fail "the package holds $path outside /usr and /etc" ;;
+    *) fail "a package holds $path outside /usr and /etc" ;;
     esac
-done <"$work/files"
+done < <(cat "$work/files" "$work/gtk-files")
 if awk '$2 != "root/root" {bad = 1} END {exit !bad}' "$work/contents"; then
     fail "files not owned by root/root"
 fi
 
 mkdir "$work/tree"
 dpkg-deb -x "$deb" "$work/tree"
+dpkg-deb -x "$gtk_deb" "$work/tree"
 
 # --- Control fields and dependencies ----------------------------------------
 step "control fields and dependencies"
-dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Priority Depends Description |
-    tee "$work/control"
-field() { dpkg-deb -f "$deb" "$1"; }
-[[ $(field Package) == swipetype ]] || fail "Package is not swipetype"
-[[ $(field Architecture) == "$(dpkg --print-architecture)" ]] || fail "wrong Architecture"
-for name in Version Maintainer Section Priority Description; do
-    [[ -n $(field "$name") ]] || fail "no $name field"
-done
-# The package names in Depends, one a line, without versions.
-sed 's/([^)]*)//g; s/[,|]/\n/g' <<<"$(field Depends)" | awk 'NF {print $1}' >"$work/depends"
-# Build tools and development packages are not needed to run the programs.
-while read -r package; do
-    case $package in
-    *-dev | cmake | build-essential | g++* | gcc* | googletest | help2man | lintian)
-        fail "build-only package in Depends: $package"
-        ;;
-    esac
-done <"$work/depends"
-# Every library the programs and their modules load must come from a package in
-# Depends.
+# The package names in a package's Depends, one a line, without versions.
+depends_of() {
+    sed 's/([^)]*)//g; s/[,|]/\n/g' <<<"$(dpkg-deb -f "$1" Depends)" | awk 'NF {print $1}'
+}
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
-for program in "$work"/tree/usr/bin/* "${modules[@]/#/$work/tree/}"; do
-    for soname in $(readelf -d "$program" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
-        # The library of this architecture: a 32-bit libc6-i386 also has a libm.so.6.
-        owner=$(dpkg-query -S "*/$multiarch/$soname" 2>/dev/null | head -1 | cut -d: -f1)
-        if [[ -z $owner ]]; then
-            fail "$(basename "$program") needs $soname, which no installed package provides"
-        elif ! grep -qxF "$owner" "$work/depends"; then
-            fail "$(basename "$program") needs $soname from $owner, which is not in Depends"
-        fi
+# Every library that a package's programs and modules load must come from a
+# package in its Depends.
+check_libraries() {
+    local package=$1 depends=$2 program soname owner
+    shift 2
+    for program in "$@"; do
+        for soname in $(readelf -d "$program" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'); do
+            # The library of this architecture: a 32-bit libc6-i386 also has a libm.so.6.
+            owner=$(dpkg-query -S "*/$multiarch/$soname" 2>/dev/null | head -1 | cut -d: -f1)
+            if [[ -z $owner ]]; then
+                fail "$(basename "$program") needs $soname, which no installed package provides"
+            elif ! grep -qxF "$owner" "$depends"; then
+                fail "$(basename "$program") needs $soname from $owner, not in $package's Depends"
+            fi
+        done
     done
+}
+version=$(dpkg-deb -f "$deb" Version)
+for package in "$deb" "$gtk_deb"; do
+    dpkg-deb -f "$package" Package Version Architecture Maintainer Section Priority Depends \
+        Suggests Description | tee -a "$work/control"
+    [[ $(dpkg-deb -f "$package" Architecture) == "$(dpkg --print-architecture)" ]] ||
+        fail "$package: wrong Architecture"
+    for name in Version Maintainer Section Priority Description; do
+        [[ -n $(dpkg-deb -f "$package" "$name") ]] || fail "$package: no $name field"
+    done
+    # Build tools and development packages are not needed to run the programs.
+    while read -r dependency; do
+        case $dependency in
+        *-dev | cmake | build-essential | g++* | gcc* | googletest | help2man | lintian)
+            fail "build-only package in the Depends of $package: $dependency"
+            ;;
+        esac
+    done < <(depends_of "$package")
 done
+[[ $(dpkg-deb -f "$deb" Package) == swipetype ]] || fail "Package is not swipetype"
+[[ $(dpkg-deb -f "$gtk_deb" Package) == swipetype-gtk ]] || fail "Package is not swipetype-gtk"
+[[ $(dpkg-deb -f "$deb" Suggests) == *swipetype-gtk* ]] || fail "swipetype does not suggest swipetype-gtk"
+[[ $(dpkg-deb -f "$gtk_deb" Depends) == *"swipetype (= $version)"* ]] ||
+    fail "swipetype-gtk does not depend on swipetype (= $version)"
+[[ $(dpkg-deb -f "$gtk_deb" Version) == "$version" ]] || fail "the packages' versions differ"
+depends_of "$deb" >"$work/depends"
+depends_of "$gtk_deb" >"$work/gtk-depends"
+grep -E '^lib(gtk|gdk|pango|cairo|atk)' "$work/depends" &&
+    fail "swipetype depends on the desktop libraries above"
+check_libraries swipetype "$work/depends" "$work"/tree/usr/bin/* "${modules[@]/#/$work/tree/}"
+check_libraries swipetype-gtk "$work/gtk-depends" "$work/tree/$gtk_module"
 
 # --- Manual pages -----------------------------------------------------------
 step "manual pages"
@@ -142,6 +190,27 @@ for page in "$work"/tree/usr/share/man/man1/*.1.gz; do
     say "$(basename "$page"): $(wc -l <<<"$text") lines"
 done
 
+# --- Bash completion ----------------------------------------------------------
+step "bash completion"
+if [[ -f /usr/share/bash-completion/bash_completion ]]; then
+    # The scripts read the installed programs' --help; what they offer after
+    # "swipetype --keys " and "swipetype-config set ".
+    completed=$(PATH="$work/tree/usr/bin:$PATH" bash -c '
+        source /usr/share/bash-completion/bash_completion
+        for command in swipetype swipetype-config; do
+            source "$0/usr/share/bash-completion/completions/$command"
+        done
+        COMP_WORDS=(swipetype --keys ""); COMP_CWORD=2
+        _swipetype swipetype "" --keys; echo "${COMPREPLY[*]}"
+        COMP_WORDS=(swipetype-config set ""); COMP_CWORD=2
+        _swipetype_config swipetype-config "" set; echo "${COMPREPLY[*]}"' "$work/tree" 2>&1)
+    grep -qw text <<<"$completed" || fail "swipetype --keys does not complete: $completed"
+    grep -qw Prefix <<<"$completed" || fail "swipetype-config set does not complete: $completed"
+    say "completed: $(tr '\n' '|' <<<"$completed")"
+else
+    fail "bash-completion is not installed (scripts/install-deps.sh installs it)"
+fi
+
 # --- Desktop entry and user unit --------------------------------------------
 step "desktop entry and user unit"
 desktop=$work/tree/usr/share/applications/swipetype.desktop
@@ -161,7 +230,7 @@ grep -q "^ExecStop=" "$unit" && fail "the unit stops the program another way tha
 # --- lintian ----------------------------------------------------------------
 step "lintian"
 if command -v lintian >/dev/null; then
-    lintian --pedantic "$deb" >"$work/lintian" 2>&1
+    lintian --pedantic "$deb" "$gtk_deb" >"$work/lintian" 2>&1
     grep -v "running with root privileges" "$work/lintian" || true
     if grep -q '^E:' "$work/lintian"; then
         fail "lintian reports errors"
@@ -237,8 +306,43 @@ check_unit_command() {
     in_root rm -rf /tmp/unit-home
 }
 
+# apt-get in the root, quietly, its output appended to a log.
+apt_in_root() {
+    local log=$1
+    shift
+    DEBIAN_FRONTEND=noninteractive in_root apt-get -y -q --no-install-recommends "$@" \
+        >>"$work/$log" 2>&1
+}
+
+# Purges the packages and fails for anything new since the snapshot `before`,
+# apart from apt's and dpkg's own records of what happened.
+check_purge() {
+    local before=$1
+    shift
+    if ! apt_in_root purge.log purge "$@"; then
+        tail -20 "$work/purge.log" >&2
+        fail "$* do not remove"
+        return
+    fi
+    while read -r path; do
+        [[ -e $root$path && ! -d $root$path ]] && fail "left behind after removal: $path"
+    done <"$work/owned"
+    leftovers=$(find "$root" -xdev -iname '*swipetype*' | sed "s|^$root||")
+    [[ -z $leftovers ]] || fail "left behind after removal: $leftovers"
+    find "$root" -xdev | sort >"$work/after"
+    comm -13 "$before" "$work/after" | sed "s|^$root||" |
+        grep -vE '^/(var/(lib|cache|log)/(apt|dpkg)|var/log|var/cache/(debconf|ldconfig)|etc/ld\.so\.cache|tmp)(/|$)' \
+            >"$work/new" || true
+    if [[ -s $work/new ]]; then
+        fail "files that were not there before installing $* remain:"
+        cat "$work/new" >&2
+    else
+        say "removed $*: nothing of them is left"
+    fi
+}
+
 check_install() {
-    step "install into a fresh $codename root"
+    step "install swipetype alone into a fresh $codename root"
     if ! in_root apt-get -q update >"$work/apt.log" 2>&1; then
         tail -5 "$work/apt.log"
         say "install into a fresh root: skipped (apt-get update cannot reach the mirror)"
@@ -247,58 +351,62 @@ check_install() {
     # The dependencies first, as apt would bring them with the package: what
     # their own installation scripts leave (system users, a machine id) is then
     # told apart from what the package leaves.
-    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get satisfy -y -q --no-install-recommends \
-        "$(dpkg-deb -f "$deb" Depends)" >>"$work/apt.log" 2>&1; then
+    if ! apt_in_root apt.log satisfy "$(dpkg-deb -f "$deb" Depends)"; then
         tail -20 "$work/apt.log" >&2
-        fail "the package's dependencies do not install into a fresh $codename root"
+        fail "the dependencies of swipetype do not install into a fresh $codename root"
         return
     fi
     say "dependencies: $(grep -c '^Unpacking' "$work/apt.log") packages"
     find "$root" -xdev | sort >"$work/before"
     cp "$deb" "$root/tmp/swipetype.deb"
-    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get install -y -q --no-install-recommends \
-        /tmp/swipetype.deb >"$work/install.log" 2>&1; then
+    cp "$gtk_deb" "$root/tmp/swipetype-gtk.deb"
+    if ! apt_in_root install.log install /tmp/swipetype.deb; then
         tail -20 "$work/install.log" >&2
-        fail "the package does not install into a fresh $codename root"
+        fail "swipetype does not install into a fresh $codename root"
         return
     fi
-    rm "$root/tmp/swipetype.deb"
     in_root dpkg -L swipetype >"$work/owned"
     say "installed: $(grep -c '^/' "$work/owned") paths"
+    # A terminal without a desktop: no GTK came with it.
+    in_root dpkg-query -W -f='${Package}\n' | grep -E '^lib(gtk|gdk)' &&
+        fail "installing swipetype brought the GTK packages above"
     in_root swipetype --version || fail "swipetype --version fails after installing"
     in_root swipetype-sim --help >/dev/null || fail "swipetype-sim --help fails after installing"
-    # The program finds its desktop front end's module: without a display, it is
-    # the front end that says so, not the loader that it is missing.
+    # Without the front end's package, --ui gtk says in one line what is missing.
     gtk_error=$(in_root swipetype --root /tmp/module-check --keys none --ui gtk 2>&1)
-    grep -q "no X display" <<<"$gtk_error" ||
-        fail "swipetype --ui gtk does not reach its front end after installing: $gtk_error"
+    grep -q "swipetype-gtk.so" <<<"$gtk_error" ||
+        fail "swipetype --ui gtk without swipetype-gtk does not name the module: $gtk_error"
     in_root rm -rf /tmp/module-check
     check_unit_command
 
-    step "remove"
-    if ! DEBIAN_FRONTEND=noninteractive in_root apt-get purge -y -q swipetype \
-        >"$work/purge.log" 2>&1; then
-        tail -20 "$work/purge.log" >&2
-        fail "the package does not remove"
+    step "remove swipetype"
+    check_purge "$work/before" swipetype
+
+    step "install swipetype-gtk with swipetype"
+    # Again the dependencies first, all but swipetype itself.
+    gtk_depends=$(dpkg-deb -f "$gtk_deb" Depends | sed 's/swipetype ([^)]*)//; s/^[ ,]*//; s/, *,/,/g')
+    if ! apt_in_root apt.log satisfy "$(dpkg-deb -f "$deb" Depends), $gtk_depends"; then
+        tail -20 "$work/apt.log" >&2
+        fail "the dependencies of swipetype-gtk do not install into a fresh $codename root"
         return
     fi
-    while read -r path; do
-        [[ -e $root$path && ! -d $root$path ]] && fail "left behind after removal: $path"
-    done <"$work/owned"
-    leftovers=$(find "$root" -xdev -iname '*swipetype*' | sed "s|^$root||")
-    [[ -z $leftovers ]] || fail "left behind after removal: $leftovers"
-    # Whatever is new since the dependencies were installed, apart from apt's
-    # and dpkg's own records of what happened.
-    find "$root" -xdev | sort >"$work/after"
-    comm -13 "$work/before" "$work/after" | sed "s|^$root||" |
-        grep -vE '^/(var/(lib|cache|log)/(apt|dpkg)|var/log|var/cache/(debconf|ldconfig)|etc/ld\.so\.cache|tmp)(/|$)' \
-            >"$work/new" || true
-    if [[ -s $work/new ]]; then
-        fail "files that were not there before installing remain:"
-        cat "$work/new" >&2
-    else
-        say "removed: nothing of the package is left"
+    find "$root" -xdev | sort >"$work/before-gtk"
+    if ! apt_in_root install.log install /tmp/swipetype.deb /tmp/swipetype-gtk.deb; then
+        tail -20 "$work/install.log" >&2
+        fail "swipetype-gtk does not install into a fresh $codename root"
+        return
     fi
+    rm "$root/tmp/swipetype.deb" "$root/tmp/swipetype-gtk.deb"
+    in_root dpkg -L swipetype swipetype-gtk >"$work/owned"
+    # The program finds its desktop front end's module: without a display, it is
+    # the front end that says so, not the loader that it is missing.
+    gtk_error=$(in_root swipetype --root /tmp/module-check --keys none --ui gtk 2>&1)
+    grep -q "no display to show the windows on" <<<"$gtk_error" ||
+        fail "swipetype --ui gtk does not reach its front end after installing: $gtk_error"
+    in_root rm -rf /tmp/module-check
+
+    step "remove swipetype-gtk and swipetype"
+    check_purge "$work/before-gtk" swipetype-gtk swipetype
 }
 
 if [[ ${SWIPETYPE_CHECK_INSTALL:-1} == 0 ]]; then

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "platform/core/system.h"
+#include "settings/settings.h"
 
 namespace fuzz {
 

@@ -14,9 +14,11 @@ constexpr DWORD kGeneralFailure = 31;
 // - ENXIO and ENODEV (a device node with no device behind it) are a file that
 //   is not there: the port or file cannot be found.
 // - ENOTDIR is a path through something that is not a folder, which Win32
-//   reports as a path not found.
+//   reports as a path not found. (A serial port's open, whose caller names no
+//   folders, reports it as a port not found.)
 // - EISDIR and EROFS are refusals, as Win32 refuses to delete a folder or write
-//   a read-only medium: access denied.
+//   a read-only medium: access denied. (A folder given as a serial port is no
+//   refusal: its open fails before any errno, as not a terminal device.)
 // - EBUSY is something another holder keeps, such as a serial port another
 //   program has open: a sharing violation.
 // - Anything unforeseen (errno 0 included: a failure is never success) is a

@@ -1,6 +1,7 @@
 #include "platform/core/event_log.h"
 
 #include "platform/core/fd_io.h"
+#include "platform/core/output_queue.h"
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/utc_time.h"
@@ -34,7 +35,7 @@ EventLog& Log() {
 
 void SayOnStandardError(const std::string& text) {
     std::string line = "swipetype: " + text + "\n";
-    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 
 // One write of the whole line, as a rule. A write cut short (a disk filling up)

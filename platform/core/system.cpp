@@ -7,7 +7,7 @@
 
 #include "platform/core/beep.h"
 #include "platform/core/event_log.h"
-#include "platform/core/fd_io.h"
+#include "platform/core/output_queue.h"
 #include "platform/core/recorder.h"
 
 namespace {
@@ -17,18 +17,24 @@ thread_local DWORD lastError = 0;
 std::function<void(UINT)>& BeepHandler() {
     static std::function<void(UINT)> handler = [](UINT) {
         if (::isatty(STDERR_FILENO) == 1) {
-            (void)!::write(STDERR_FILENO, "\a", 1);
+            (void)platform::WriteWithoutWaiting(STDERR_FILENO, "\a");
         }
     };
     return handler;
 }
 
+std::string& DebugLinePrefix() {
+    static std::string prefix;
+    return prefix;
+}
+
 // Debug lines go to standard error, which may be a closed pipe (the terminal or
 // the program reading it went away). The line is then dropped, and the event log,
-// where it still goes, says once why standard error has none.
+// where it still goes, says once why standard error has none. One that is only
+// slow (not read for now, a paused terminal) is never waited for (output_queue.h).
 void WriteToStandardError(const std::string& line) {
     static bool failing = false;
-    if (platform::WriteAll(STDERR_FILENO, line)) {
+    if (platform::WriteWithoutWaiting(STDERR_FILENO, line)) {
         failing = false;
     } else if (!failing) {
         failing = true;
@@ -40,6 +46,10 @@ void WriteToStandardError(const std::string& line) {
 }
 
 } // namespace
+
+void platform::SetDebugLineName(std::string_view program) {
+    DebugLinePrefix() = program.empty() ? "" : std::string(program) + ": ";
+}
 
 void platform::SetBeepHandler(std::function<void(UINT)> handler) {
     BeepHandler() = std::move(handler);
@@ -76,7 +86,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r')) {
         text.remove_suffix(1);
     }
-    WriteToStandardError(platform::Utf16ToUtf8(text) + "\n");
+    WriteToStandardError(DebugLinePrefix() + platform::Utf16ToUtf8(text) + "\n");
     platform::WriteEvent("debug", "\"text\":" + platform::JsonString(text));
     if (platform::IsRecording()) {
         platform::Recorded().debugLines.emplace_back(text);

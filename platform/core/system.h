@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <string_view>
 
 #include "platform/core/types.h"
 
@@ -21,6 +22,15 @@ BOOL MessageBeep(UINT type);
 
 // Debug output: to standard error and to the event log, one line per call.
 void NKDbgPrintfW(LPCWSTR format, ...);
+
+namespace platform {
+
+// The program's name, put before each debug line on standard error
+// ("swipetype: ...") as before every other line the program writes there;
+// none until it is set. The event log's lines are unchanged.
+void SetDebugLineName(std::string_view program);
+
+} // namespace platform
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

@@ -1,5 +1,5 @@
-// A file descriptor with one owner, closed when the owner goes: the platform's
-// new code holds every descriptor it opens in one of these, never closing by hand.
+// The owner of one file descriptor: closed when the owner goes, handed on by
+// moving. The descriptor is never closed by hand anywhere else.
 #pragma once
 
 #include <unistd.h>
@@ -24,16 +24,14 @@ class UniqueFd {
 
     int Get() const { return fd_; }
     bool Valid() const { return fd_ >= 0; }
-
     // Gives the descriptor up without closing it.
     int Release() { return std::exchange(fd_, -1); }
-
     // Closes the descriptor held, if any, and holds `fd` instead.
     void Reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
+        int previous = std::exchange(fd_, fd);
+        if (previous >= 0) {
+            ::close(previous);
         }
-        fd_ = fd;
     }
 
   private:

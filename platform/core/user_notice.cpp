@@ -3,6 +3,9 @@
 #include <map>
 #include <unistd.h>
 
+#include "platform/core/event_log.h"
+#include "platform/core/output_queue.h"
+
 namespace platform {
 namespace {
 
@@ -17,12 +20,13 @@ Notices& State() {
 }
 
 void Show(const std::string& sentence) {
+    WriteEvent("notice", "\"text\":" + JsonString(Utf8ToUtf16(sentence)));
     if (State().notifier) {
         State().notifier(sentence);
         return;
     }
     std::string line = "swipetype: " + sentence + "\n";
-    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 
 } // namespace

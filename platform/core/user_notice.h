@@ -1,11 +1,13 @@
-// Problems a person has to act on before anything is typed: a reader port that
-// cannot be opened or set up or that went away, keys that reach only part of the
-// desktop. Each is one sentence with its remedy, said once per cause: the same
-// sentence again for the same topic says nothing, a different one is said.
+// Problems a person has to act on: a reader port that cannot be opened or set up
+// or that went away, keys that reach only part of the desktop, settings that
+// could not be saved. Each is one sentence with its remedy, said once per cause:
+// the same sentence again for the same topic says nothing, a different one is
+// said.
 //
 // With the desktop front end running, a notice is a desktop notification (the
 // front end installs a notifier); otherwise it goes to standard error, which the
-// systemd unit sends to the journal. Debug lines stay as they are beside it.
+// systemd unit sends to the journal. Either way the event log records it as a
+// "notice" line. Debug lines stay as they are beside it.
 #pragma once
 
 #include <functional>

@@ -8,10 +8,15 @@
 
 using HMODULE = HINSTANCE;
 
-// Deletes a file named by a device path. FALSE with the last error
-// ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED (also for a
-// folder or a path that climbs out of the device file system) or
-// ERROR_INVALID_NAME.
+// Deletes a file named by a device path. FALSE with the last error:
+// ERROR_FILE_NOT_FOUND when the file, or a folder on its way, is not there;
+// ERROR_PATH_NOT_FOUND when something on its way is a file, or the device root
+// cannot be prepared; ERROR_ACCESS_DENIED for a folder, a path that climbs out of
+// the device file system, a file the user may not delete or a read-only medium;
+// ERROR_INVALID_NAME for an empty path, a lone surrogate or a name too long for
+// the host; ERROR_SHARING_VIOLATION for a file the host keeps busy (a mount
+// point); ERROR_INVALID_PARAMETER for a null path; ERROR_GEN_FAILURE for any
+// other fault of the host.
 BOOL DeleteFileW(LPCWSTR path);
 
 // The host path of the running executable (from /proc/self/exe), as wide text;

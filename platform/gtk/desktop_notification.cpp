@@ -1,41 +1,15 @@
 #include "platform/gtk/desktop_notification.h"
+#include "platform/gtk/session_bus.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <gio/gio.h>
 #include <memory>
-#include <unistd.h>
 
 namespace platform::gtk_front_end {
 namespace {
 
 void SayOnStandardError(const std::string& sentence, const char* why) {
     std::fprintf(stderr, "swipetype: %s (not shown on the desktop: %s)\n", sentence.c_str(), why);
-}
-
-// The session bus, when one is named. GIO would otherwise start a bus of its own
-// for the X display (autolaunch), which a program of the session must not do.
-GDBusConnection* SessionBus(std::string& problem) {
-    static GDBusConnection* bus = nullptr;
-    static std::string lastProblem;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        bool named =
-            (address != nullptr && *address != '\0') ||
-            (runtime != nullptr && ::access((std::string(runtime) + "/bus").c_str(), F_OK) == 0);
-        GError* error = nullptr;
-        if (!named) {
-            lastProblem = "no session bus";
-        } else if ((bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error)) == nullptr) {
-            lastProblem = error->message;
-            g_error_free(error);
-        }
-    }
-    problem = lastProblem;
-    return bus;
 }
 
 void OnNotified(GObject* source, GAsyncResult* result, gpointer data) {

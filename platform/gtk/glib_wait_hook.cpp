@@ -10,6 +10,7 @@ namespace {
 
 struct HookState {
     std::function<void()> beforeWait;
+    std::function<void(const std::vector<pollfd>&)> afterWait;
     GMainContext* context = nullptr;
     // The priority each prepared iteration found; an iteration is finished by the
     // dispatch of the same wait, so nested waits (a modal loop run from a GTK
@@ -59,6 +60,9 @@ int Dispatch(const std::vector<pollfd>& descriptors) {
     }
     gint priority = state.preparedPriorities.back();
     state.preparedPriorities.pop_back();
+    if (state.afterWait) {
+        state.afterWait(descriptors);
+    }
     std::vector<GPollFD> fds;
     fds.reserve(descriptors.size());
     for (const pollfd& descriptor : descriptors) {
@@ -74,13 +78,15 @@ int Dispatch(const std::vector<pollfd>& descriptors) {
 
 } // namespace
 
-void InstallGlibWaitHook(std::function<void()> beforeWait) {
+void InstallGlibWaitHook(std::function<void()> beforeWait,
+                         std::function<void(const std::vector<pollfd>&)> afterWait) {
     HookState& state = State();
     if (state.context == nullptr) {
         state.context = g_main_context_default();
         g_main_context_acquire(state.context);
     }
     state.beforeWait = std::move(beforeWait);
+    state.afterWait = std::move(afterWait);
     SetWaitHook({Prepare, Dispatch});
 }
 
@@ -88,6 +94,7 @@ void RemoveGlibWaitHook() {
     HookState& state = State();
     SetWaitHook({});
     state.beforeWait = nullptr;
+    state.afterWait = nullptr;
     state.preparedPriorities.clear();
     if (state.context != nullptr) {
         g_main_context_release(state.context);

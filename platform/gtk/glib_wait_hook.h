@@ -5,13 +5,18 @@
 #pragma once
 
 #include <functional>
+#include <poll.h>
+#include <vector>
 
 namespace platform::gtk_front_end {
 
 // `beforeWait` runs before each wait, ahead of GLib's own preparation: the front
 // end brings its widgets up to date there, so that what GLib then draws is the
-// window system's state after the messages just handled.
-void InstallGlibWaitHook(std::function<void()> beforeWait);
+// window system's state after the messages just handled. `afterWait` runs after
+// each wait with what the poll found on GLib's descriptors, before GLib looks
+// at them: the front end notices a lost display there, ahead of GDK.
+void InstallGlibWaitHook(std::function<void()> beforeWait,
+                         std::function<void(const std::vector<pollfd>&)> afterWait);
 void RemoveGlibWaitHook();
 
 } // namespace platform::gtk_front_end

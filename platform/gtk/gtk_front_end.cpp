@@ -4,6 +4,7 @@
 
 #include "platform/core/user_notice.h"
 #include "platform/gtk/desktop_notification.h"
+#include "platform/gtk/display_connection.h"
 #include "platform/gtk/glib_wait_hook.h"
 #include "platform/gtk/key_forwarding.h"
 #include "platform/gtk/popup_mirror.h"
@@ -14,11 +15,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <string_view>
-// Xlib last: its None, True and False are macros.
-#include <X11/Xlib.h>
-#include <gdk/gdkx.h>
 
 namespace platform {
 namespace {
@@ -152,20 +151,22 @@ void SyncEverything() {
     gtk_front_end::SyncTrayIcons();
 }
 
-// Xlib calls this handler for any broken connection, then the connection's own
-// exit handler (which by default ends the process). Every connection of this
-// program has its own: the display's below, a key sink's in the sink.
-int OnBrokenConnection(Display*) {
-    return 0;
+// Before GLib prepares its sources, the display's connection is checked, then
+// the widgets are brought up to date, then the connection is checked again:
+// GDK flushes what the update queued while GLib prepares.
+void BeforeWait() {
+    gtk_front_end::CheckDisplayConnection();
+    SyncEverything();
+    gtk_front_end::CheckDisplayConnection();
 }
 
-// The display went away (the X server ended, the session was logged out). GDK
-// would end the process at once and lose the unsaved settings; instead the front
-// end lets go of the display, GLib (whose X source would only spin on the closed
-// connection) is no longer served, and the program ends the orderly way from
-// here: Xlib makes every request after this handler returns fail, and GDK and
-// GTK, somewhere below on the stack, would crash on the next one.
-void OnDisplayLost(Display* display, void*) {
+// The display went away. GDK would end the process at once and lose the unsaved
+// settings; instead the front end lets go of the display, GLib (whose display
+// source would only spin on the closed connection, or end the process) is no
+// longer served, and the program ends the orderly way from here: every request
+// to the display would now fail, and GDK and GTK, somewhere below on the stack,
+// would crash or exit on the next one.
+void OnDisplayLost(const std::string& display) {
     FrontEnd& state = State();
     if (state.displayLost) {
         return;
@@ -174,30 +175,18 @@ void OnDisplayLost(Display* display, void*) {
     SetWaitHook({});
     SetPopupMenuObserver({});
     SetUserNotifier({});
-    std::fprintf(stderr, "swipetype: the connection to the X display %s is lost; ending\n",
-                 DisplayString(display));
+    std::fprintf(stderr, "swipetype: the connection to %s is lost; ending\n", display.c_str());
     EndOrderlyHere();
 }
 
-void WatchDisplay() {
-    XSetIOErrorHandler(OnBrokenConnection);
-    XSetIOErrorExitHandler(GDK_DISPLAY_XDISPLAY(gdk_display_get_default()), OnDisplayLost, nullptr);
+// GDK's Wayland backend, where WAYLAND_DISPLAY names a compositor, else its X11
+// backend. GDK_BACKEND, when the user sets it, still has the last word.
+void ChooseBackends() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    gdk_set_allowed_backends(wayland != nullptr && *wayland != '\0' ? "wayland,x11" : "x11");
 }
 
 } // namespace
-
-bool GtkDisplayUsable() {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') {
-        return false;
-    }
-    Display* display = XOpenDisplay(name);
-    if (display == nullptr) {
-        return false;
-    }
-    XCloseDisplay(display);
-    return true;
-}
 
 bool StartGtkFrontEnd(std::string& error) {
     FrontEnd& state = State();
@@ -205,13 +194,7 @@ bool StartGtkFrontEnd(std::string& error) {
         return true;
     }
     if (!state.gtkReady) {
-        if (!GtkDisplayUsable()) {
-            error = "no X display to show the windows on (DISPLAY is unset or names no server "
-                    "that can be opened)";
-            return false;
-        }
-        // The tray icon is an XEmbed icon, which only X11 has.
-        gdk_set_allowed_backends("x11");
+        ChooseBackends();
         // GDK looks for the X server's GL visuals as it starts, for GL drawing
         // areas that this program does not have: with Mesa that maps the GL
         // driver and LLVM, some 50 MiB resident. GDK_GL=disable, which GDK reads
@@ -225,7 +208,8 @@ bool StartGtkFrontEnd(std::string& error) {
             unsetenv("GDK_GL");
         }
         if (!started) {
-            error = "GTK could not open the X display named by DISPLAY";
+            error = "no display to show the windows on: GTK opens no Wayland compositor at "
+                    "WAYLAND_DISPLAY and no X server at DISPLAY";
             return false;
         }
         state.gtkReady = true;
@@ -233,14 +217,19 @@ bool StartGtkFrontEnd(std::string& error) {
         // the process with an error if the server is gone by then; fetched now,
         // a display lost later leaves nothing of GDK's to ask the server for.
         gdk_keymap_get_num_lock_state(gdk_keymap_get_for_display(gdk_display_get_default()));
-        WatchDisplay();
+        gtk_front_end::WatchDisplayConnection(OnDisplayLost);
     }
     InstallStyle(state);
+    std::string display;
+    gtk_front_end::StartTrayMirror(gtk_front_end::DefaultDisplayKind(display) ==
+                                   gtk_front_end::DisplayKind::X11);
     HWND keys = gtk_front_end::StartKeyForwarding();
     gtk_front_end::WindowMirror::Instance().SetHiddenWindow(keys);
     SetPopupMenuObserver(gtk_front_end::ShowPopupMenu);
     gdk_event_handler_set(OnGdkEvent, nullptr, nullptr);
-    gtk_front_end::InstallGlibWaitHook(SyncEverything);
+    gtk_front_end::InstallGlibWaitHook(BeforeWait, [](const std::vector<pollfd>& polled) {
+        gtk_front_end::CheckDisplayConnection(polled);
+    });
     state.running = true;
     SetUserNotifier(gtk_front_end::ShowDesktopNotification);
     SyncEverything();
@@ -260,6 +249,9 @@ void StopGtkFrontEnd() {
     gtk_front_end::RemoveGlibWaitHook();
     SetPopupMenuObserver({});
     SetUserNotifier({});
+    // The tray's StatusNotifierItem lives on the session bus: it is withdrawn
+    // even when the display is gone.
+    gtk_front_end::ClearTrayIcons(state.displayLost);
     if (state.displayLost) {
         return; // nothing of GTK's may touch the closed connection
     }
@@ -267,7 +259,6 @@ void StopGtkFrontEnd() {
     gdk_event_handler_set(PassToGtk, nullptr, nullptr);
     gtk_front_end::RememberTriggerEvent(nullptr);
     gtk_front_end::WindowMirror::Instance().Clear();
-    gtk_front_end::ClearTrayIcons();
     gtk_front_end::StopKeyForwarding();
     gtk_front_end::WindowMirror::Instance().SetHiddenWindow(nullptr);
     // Unmapping reaches the server now, not whenever the program next waits.
@@ -323,7 +314,7 @@ void MeasureOnScreen(const Mirror& mirror, GtkWidget* measured, const GtkAllocat
     gtk_widget_translate_coordinates(measured, top, 0, 0, &x, &y);
     shown.screen = {originX + x, originY + y, originX + x + allocation.width,
                     originY + y + allocation.height};
-    if (mirror.kind == WidgetKind::TopLevel) {
+    if (mirror.kind == WidgetKind::TopLevel && GDK_IS_X11_WINDOW(topWindow)) {
         shown.xWindow = gdk_x11_window_get_xid(topWindow);
     }
 }

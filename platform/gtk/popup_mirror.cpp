@@ -2,8 +2,10 @@
 #include "platform/gtk/gtk_inspect.h"
 #include "platform/windowing/messages.h"
 
+#include "platform/gtk/popup_window.h"
 #include "platform/gtk/window_mirror.h"
 
+#include <algorithm>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <string>
@@ -87,6 +89,32 @@ GdkGravity MenuAnchor(UINT flags) {
     return anchors[row][column];
 }
 
+// Where the menu hangs. An X menu is placed at the asked point of the screen,
+// whose top-left corner is the device's. A Wayland compositor places no surface
+// at a point of the screen, only beside a surface of the program's own: the
+// menu hangs from the owner's window, at the asked point taken relative to it
+// (kept inside it). With the owner hidden there is none (popup_window.h).
+GdkWindow* AnchorFor(const PopupMenuView& view, GdkRectangle& point) {
+    point = {view.x, view.y, 1, 1};
+    GdkWindow* root = gdk_get_default_root_window();
+    if (GDK_IS_X11_WINDOW(root)) {
+        return root;
+    }
+    const Mirror* owner = WindowMirror::Instance().Find(view.owner);
+    if (owner == nullptr || owner->kind != WidgetKind::TopLevel ||
+        !gtk_widget_get_mapped(owner->outer)) {
+        return nullptr;
+    }
+    GtkAllocation client{};
+    gtk_widget_get_allocation(owner->fixed, &client);
+    int x = std::clamp(view.x - static_cast<int>(owner->view.rect.left), 0,
+                       std::max(0, client.width - 1));
+    int y = std::clamp(view.y - static_cast<int>(owner->view.rect.top), 0,
+                       std::max(0, client.height - 1));
+    gtk_widget_translate_coordinates(owner->fixed, owner->outer, x, y, &point.x, &point.y);
+    return gtk_widget_get_window(owner->outer);
+}
+
 } // namespace
 
 void ClosePopupMenu() {
@@ -117,12 +145,16 @@ void ShowPopupMenu(const PopupMenuView* view) {
     PopupState& state = State();
     ++state.generation;
     state.chosen = false;
+    GdkRectangle point{};
+    GdkWindow* anchor = AnchorFor(*view, point);
+    if (anchor == nullptr) {
+        state.menu = ShowPopupWindow(*view, state.items, state.itemWidgets);
+        return;
+    }
     state.menu = BuildMenu(view->items, &state.items, &state.itemWidgets);
     g_signal_connect(state.menu, "deactivate", G_CALLBACK(OnMenuDeactivate),
                      GUINT_TO_POINTER(state.generation));
-    GdkWindow* root = gdk_get_default_root_window();
-    GdkRectangle point{view->x, view->y, 1, 1};
-    gtk_menu_popup_at_rect(GTK_MENU(state.menu), root, &point, GDK_GRAVITY_NORTH_WEST,
+    gtk_menu_popup_at_rect(GTK_MENU(state.menu), anchor, &point, GDK_GRAVITY_NORTH_WEST,
                            MenuAnchor(view->flags), state.trigger);
 }
 
@@ -141,7 +173,7 @@ ShownPopupMenu InspectPopupMenu() {
         int y = 0;
         gdk_window_get_origin(window, &x, &y);
         shown.screen = {x, y, x + gdk_window_get_width(window), y + gdk_window_get_height(window)};
-        shown.xWindow = gdk_x11_window_get_xid(window);
+        shown.xWindow = GDK_IS_X11_WINDOW(window) ? gdk_x11_window_get_xid(window) : 0;
         for (GtkWidget* item : state.itemWidgets) {
             GtkAllocation allocation{};
             gtk_widget_get_allocation(item, &allocation);

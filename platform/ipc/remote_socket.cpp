@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <map>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
@@ -20,17 +22,31 @@
 namespace platform::remote {
 namespace {
 
-int ConnectTo(const std::string& path) {
+// Connects without waiting: a connection to a Unix socket is made at once or
+// refused at once, with EAGAIN when the server's queue of connections it has not
+// taken yet is full (it has no descriptor left to take them). A blocking
+// connect would wait for room there for ever, past any time limit of the caller.
+// The calls that follow wait with poll() and limits of their own.
+UniqueFd ConnectTo(const std::string& path) {
     std::string error;
     std::optional<SocketAddress> address = SocketAddress::For(path, error);
     if (!address) {
-        return -1;
+        return UniqueFd();
     }
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd.Valid() || ::connect(fd.Get(), address->Get(), address->Size()) != 0) {
-        return -1;
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (fd.Valid() && ::connect(fd.Get(), address->Get(), address->Size()) != 0) {
+        int failure = errno;
+        fd.Reset();
+        errno = failure;
     }
-    return fd.Release();
+    return fd;
+}
+
+// Whether the server has read all that was sent to it: bytes it never read are
+// still counted against the sender.
+bool AllRead(int fd) {
+    int unread = 0;
+    return ::ioctl(fd, SIOCOUTQ, &unread) != 0 || unread == 0;
 }
 
 // A request waits this long for room on a full socket before it gives up.
@@ -256,9 +272,15 @@ Client::~Client() {
     ::close(fd_);
 }
 
-std::unique_ptr<Client> Client::Connect(const std::string& path) {
-    int fd = ConnectTo(path);
-    return fd >= 0 ? std::unique_ptr<Client>(new Client(fd)) : nullptr;
+std::unique_ptr<Client> Client::Connect(const std::string& path, NoReply* why) {
+    UniqueFd fd = ConnectTo(path);
+    if (!fd.Valid()) {
+        if (why != nullptr) {
+            *why = errno == EAGAIN ? NoReply::NotTaken : NoReply::Failed;
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<Client>(new Client(fd.Release()));
 }
 
 PeerIdentity Client::Peer() const {
@@ -271,11 +293,22 @@ PeerIdentity Client::Peer() const {
 }
 
 std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,
-                                  bool* timedOut) {
-    bool ignored = false;
-    bool& late = timedOut != nullptr ? *timedOut : ignored;
-    late = false;
+                                  NoReply* why) {
+    NoReply ignored = NoReply::Failed;
+    NoReply& reason = why != nullptr ? *why : ignored;
+    reason = NoReply::Failed;
+    bool late = false;
+    std::optional<Reply> reply = Exchange(request, timeout, late);
+    if (!reply && late) {
+        reason = AllRead(fd_) ? NoReply::TimedOut : NoReply::NotTaken;
+    }
+    return reply;
+}
+
+std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milliseconds timeout,
+                                      bool& late) {
     if (!SendAll(fd_, Frame(EncodeRequest(request)), kWaitWhileFull)) {
+        late = errno == ETIMEDOUT;
         return std::nullopt;
     }
     auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -38,6 +38,13 @@ struct PeerIdentity {
     unsigned uid = 0;
 };
 
+// Why a call got no reply: the connection failed or the reply was bad; the
+// time ran out after the serving instance took the request (a modal dialog
+// holds it); or the instance never took it: its queue of connections is full,
+// or it did not read the request in time, both of which happen when it has no
+// descriptor left to accept a connection.
+enum class NoReply { Failed, TimedOut, NotTaken };
+
 // A connection to the instance serving a path, for blocking request/reply calls.
 class Client {
   public:
@@ -45,20 +52,22 @@ class Client {
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
-    // Connects; empty when nothing serves the path.
-    static std::unique_ptr<Client> Connect(const std::string& path);
+    // Connects; empty when nothing serves the path, or (*why NotTaken) when
+    // the instance serving it cannot take another connection now.
+    static std::unique_ptr<Client> Connect(const std::string& path, NoReply* why = nullptr);
 
     // The serving process: a client talks on only to one of its own user.
     PeerIdentity Peer() const;
 
     // Sends a request and waits for its reply, at most `timeout` (negative: no
-    // limit). Empty when the connection failed, timed out or the reply was bad;
-    // then *timedOut (when given) tells whether the time ran out.
+    // limit). Empty when there is none; then *why (when given) says why.
     std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout,
-                              bool* timedOut = nullptr);
+                              NoReply* why = nullptr);
 
   private:
     explicit Client(int fd) : fd_(fd) {}
+    std::optional<Reply> Exchange(const Request& request, std::chrono::milliseconds timeout,
+                                  bool& late);
     int fd_;
 };
 

@@ -39,7 +39,7 @@ struct InterfaceState {
     std::unique_ptr<remote::Server> server;
     std::unique_ptr<remote::Client> client;
     std::optional<std::chrono::milliseconds> timeout; // for every call, when set
-    bool timedOut = false;                            // the last call's
+    std::optional<remote::NoReply> noReply;           // why the last call got no reply
     SettingHandler settings;
     std::function<std::u16string()> status;
 };
@@ -204,7 +204,7 @@ Reply Handle(const Request& request) {
 // A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
     InterfaceState& state = State();
-    state.timedOut = false;
+    state.noReply.reset();
     if (state.server || state.claim.Held()) {
         return std::nullopt; // this process runs on the root: nothing is remote
     }
@@ -214,12 +214,17 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
             // A client only names the root, and never creates one to find nothing.
             remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
             if (look.state != remote::InstanceState::Reachable) {
+                if (look.notTaken) {
+                    state.noReply = remote::NoReply::NotTaken;
+                }
                 return std::nullopt;
             }
             state.client = std::move(look.client);
         }
-        std::optional<Reply> reply = state.client->Call(request, timeout, &state.timedOut);
-        if (reply || state.timedOut) {
+        remote::NoReply why = remote::NoReply::Failed;
+        std::optional<Reply> reply = state.client->Call(request, timeout, &why);
+        state.noReply = reply ? std::nullopt : std::optional(why);
+        if (reply || why != remote::NoReply::Failed) {
             if (!reply) {
                 state.client.reset(); // its answer may still come, to nobody
             }
@@ -440,7 +445,11 @@ void SetRemoteCallTimeout(std::chrono::milliseconds timeout) {
 }
 
 bool RemoteCallTimedOut() {
-    return State().timedOut;
+    return State().noReply.has_value() && *State().noReply != remote::NoReply::Failed;
+}
+
+bool RemoteCallNotTaken() {
+    return State().noReply == remote::NoReply::NotTaken;
 }
 
 bool ChooseRemoteMenuItem(UINT command) {

@@ -97,4 +97,8 @@ std::optional<std::u16string> RemoteStatus();
 // answer in time.
 bool RemoteCallTimedOut();
 
+// True when, of those, the serving instance never took the call: it could not
+// accept the connection (it has no descriptor left) or did not read the request.
+bool RemoteCallNotTaken();
+
 } // namespace platform

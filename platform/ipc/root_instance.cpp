@@ -94,7 +94,17 @@ InstanceLook LookForInstance(const std::string& root) {
     if (root.empty()) {
         return look;
     }
-    std::unique_ptr<Client> client = Client::Connect(InstanceSocketPath(root));
+    NoReply refused = NoReply::Failed;
+    std::unique_ptr<Client> client = Client::Connect(InstanceSocketPath(root), &refused);
+    if (client == nullptr && refused == NoReply::NotTaken) {
+        // Its queue of connections is full: it runs, but has no descriptor left.
+        look.state = InstanceState::Unreachable;
+        look.notTaken = true;
+        look.why = "Swipetype runs on the device root " + root +
+                   " but could not take the connection (it may have no file descriptor left: "
+                   "see its standard error)";
+        return look;
+    }
     if (client == nullptr) {
         TestLock(root, look);
         return look;

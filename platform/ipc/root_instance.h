@@ -39,6 +39,7 @@ struct InstanceLook {
     InstanceState state = InstanceState::None;
     PeerIdentity peer;              // Reachable and AnotherUser
     std::string why;                // AnotherUser and Unreachable: one sentence
+    bool notTaken = false;          // Unreachable: it could not take the connection now
     std::unique_ptr<Client> client; // Reachable
 };
 

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "platform/core/event_log.h"
-#include "platform/core/fd_io.h"
+#include "platform/core/output_queue.h"
 #include "platform/core/system.h"
 #include "platform/keyboard/keyboard.h"
 
@@ -60,9 +60,10 @@ class TextKeySink final : public KeySink {
 
   private:
     // A reader of standard output that went away (the end of a pipe) or a full
-    // disk drops what is typed; that is said once, until writing works again.
+    // disk drops what is typed; that is said once, until writing works again. A
+    // reader that is only slow is not waited for (output_queue.h).
     bool Write(std::u16string_view text) {
-        if (!WriteAll(fd_, Utf16ToUtf8(text))) {
+        if (!WriteWithoutWaiting(fd_, Utf16ToUtf8(text))) {
             if (!failing_) {
                 failing_ = true;
                 NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "

@@ -1,26 +1,71 @@
 #include "platform/keyboard/key_sink_choice.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/core/user_notice.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/key_sink_keeper.h"
+#include "platform/keyboard/key_sink_registry.h"
 
 namespace platform {
 namespace {
 
-std::string LayoutOf(const KeySinkSettings& settings) {
-    return settings.layout.empty() ? DefaultKeyboardLayout() : settings.layout;
+int OrderIn(const KeySinkKind& kind, bool wayland) {
+    return wayland ? kind.waylandOrder : kind.x11Order;
 }
 
-std::string DisplayOf(const KeySinkSettings& settings) {
-    if (!settings.display.empty()) {
-        return settings.display;
+// The kinds the default choice tries in this session, first one first.
+std::vector<const KeySinkKind*> Candidates(bool wayland) {
+    std::vector<const KeySinkKind*> candidates;
+    for (const KeySinkKind& kind : KeySinkKinds()) {
+        if (OrderIn(kind, wayland) > 0) {
+            candidates.push_back(&kind);
+        }
     }
-    const char* display = std::getenv("DISPLAY");
-    return display == nullptr ? std::string() : std::string(display);
+    std::sort(candidates.begin(), candidates.end(),
+              [wayland](auto* a, auto* b) { return OrderIn(*a, wayland) < OrderIn(*b, wayland); });
+    return candidates;
 }
 
-// Under Wayland, XTest reaches only the X11 applications that run under XWayland.
+// A module's sink is kept across a lost display or device; the program's own
+// sinks cannot be lost.
+std::unique_ptr<KeySink> Kept(const KeySinkKind& kind, const KeySinkSettings& settings,
+                              std::unique_ptr<KeySink> sink) {
+    if (kind.module == nullptr) {
+        return sink;
+    }
+    return KeepKeySink(std::move(sink), [&kind, settings](std::string& error) {
+        return MakeKeySink(kind, settings, error);
+    });
+}
+
+// What was passed over and why, and what would have made it work.
+struct PassedOver {
+    std::string reasons; // "wayland: ...; uinput: ..."
+    std::string remedies;
+    void Add(const KeySinkKind& kind, const std::string& reason) {
+        reasons += (reasons.empty() ? "" : "; ") + std::string(kind.name) + ": " + reason;
+        if (kind.remedy != nullptr) {
+            remedies += (remedies.empty() ? "" : ". ") + std::string(kind.remedy);
+        }
+    }
+};
+
+// Told once in a Wayland session where the sink taken misses the Wayland
+// applications.
+void TellWhatIsMissing(const char* reach, const PassedOver& passed) {
+    std::string sentence = std::string(reach) +
+                           " will receive the keys in this Wayland session: " + passed.reasons +
+                           ".";
+    if (!passed.remedies.empty()) {
+        sentence += " " + passed.remedies + ", then start Swipetype again.";
+    }
+    ReportUserNotice("keys", sentence);
+}
+
+} // namespace
+
 bool WaylandSession() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
     const char* type = std::getenv("XDG_SESSION_TYPE");
@@ -28,73 +73,43 @@ bool WaylandSession() {
            (type != nullptr && std::string(type) == "wayland");
 }
 
-std::string OnlyX11Notice(const std::string& uinputPath) {
-    return "Only X11 applications will receive the keys in this Wayland session, as " + uinputPath +
-           " cannot be opened. Give your user access to it with the udev rule "
-           "60-swipetype-uinput.rules (see the README), then start Swipetype again.";
-}
-
-std::unique_ptr<KeySink> TryUinput(const KeySinkSettings& settings, std::string& problem) {
-    if (!UinputAccessible(settings.uinputPath, problem)) {
-        return nullptr;
-    }
-    return MakeUinputKeySink(LayoutOf(settings), problem, settings.uinputPath);
-}
-
-} // namespace
-
-bool IsKeySinkName(const std::string& name) {
-    return name == "xtest" || name == "uinput" || name == "text" || name == "none";
-}
-
 std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySinkSettings& settings,
                                            std::string& error) {
-    if (name == "xtest") {
-        return MakeXTestKeySink(settings.display, error);
+    const KeySinkKind* kind = FindKeySinkKind(name);
+    if (kind == nullptr) {
+        error = "unknown key sink \"" + name + "\" (choose " + KeySinkNameList() + ")";
+        return nullptr;
     }
-    if (name == "uinput") {
-        return MakeUinputKeySink(LayoutOf(settings), error, settings.uinputPath);
-    }
-    if (name == "text") {
-        return MakeTextKeySink(settings.textFd);
-    }
-    if (name == "none") {
-        return MakeNullKeySink();
-    }
-    error = "unknown key sink \"" + name + "\" (choose xtest, uinput, text or none)";
-    return nullptr;
+    return Kept(*kind, settings, MakeKeySink(*kind, settings, error));
 }
 
 std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, std::string& why) {
-    std::string uinputProblem;
     bool wayland = WaylandSession();
-    std::string uinputWhy = "key sink uinput for layout \"" + LayoutOf(settings) + "\": ";
+    std::string session = wayland ? "Wayland" : "X11";
+    PassedOver passed;
+    for (const KeySinkKind* kind : Candidates(wayland)) {
+        std::string reason;
+        std::unique_ptr<KeySink> sink;
+        if (ProbeKeySink(*kind, settings, reason)) {
+            sink = MakeKeySink(*kind, settings, reason);
+        }
+        if (sink == nullptr) {
+            passed.Add(*kind, reason);
+            continue;
+        }
+        why = "key sink " + std::string(kind->name) + ": " + sink->Target() + ", in this " +
+              session + " session" + (passed.reasons.empty() ? "" : " (" + passed.reasons + ")");
+        if (wayland && kind->onlyX11UnderWayland) {
+            why += "; only X11 applications receive the keys";
+            TellWhatIsMissing("Only X11 applications", passed);
+        }
+        return Kept(*kind, settings, std::move(sink));
+    }
+    why = "key sink none, card data is not typed: no sink works in this " + session + " session (" +
+          passed.reasons + "); --keys text prints it instead";
     if (wayland) {
-        if (auto sink = TryUinput(settings, uinputProblem)) {
-            why = uinputWhy + "a Wayland session, where XTest reaches only X11 applications";
-            return sink;
-        }
+        TellWhatIsMissing("No application", passed);
     }
-    std::string xtestProblem;
-    if (DisplayOf(settings).empty()) {
-        xtestProblem = "DISPLAY is not set";
-    } else if (auto sink = MakeXTestKeySink(settings.display, xtestProblem)) {
-        why = "key sink xtest: the X server " + DisplayOf(settings) + " offers XTest";
-        if (wayland) {
-            why += "; in this Wayland session only X11 applications receive the keys (" +
-                   uinputProblem + ")";
-            ReportUserNotice("keys", OnlyX11Notice(settings.uinputPath));
-        }
-        return sink;
-    }
-    if (!wayland) {
-        if (auto sink = TryUinput(settings, uinputProblem)) {
-            why = uinputWhy + "no X server with XTest (" + xtestProblem + ")";
-            return sink;
-        }
-    }
-    why = "key sink none, card data is not typed: no X server with XTest (" + xtestProblem +
-          ") and no uinput keyboard (" + uinputProblem + "); --keys text prints it instead";
     return MakeNullKeySink();
 }
 

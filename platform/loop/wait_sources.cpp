@@ -3,11 +3,14 @@
 // waiting without touching message handling.
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <memory>
 #include <poll.h>
+#include <string>
 #include <vector>
 
+#include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
 #include "platform/loop/wait_hook.h"
 #include "platform/loop/wait_sources.h"
 
@@ -43,6 +46,7 @@ struct PollLists {
     std::vector<pollfd> polled;
     std::vector<WaitSourceId> ids;
     std::vector<pollfd> hookDescriptors;
+    std::vector<pollfd> outputs; // descriptors with output queued for them
 };
 
 class ListsForThisWait {
@@ -55,6 +59,7 @@ class ListsForThisWait {
         lists_->polled.clear();
         lists_->ids.clear();
         lists_->hookDescriptors.clear();
+        lists_->outputs.clear();
     }
     ~ListsForThisWait() { --Depth(); }
     ListsForThisWait(const ListsForThisWait&) = delete;
@@ -112,12 +117,16 @@ int RunReady(const std::vector<pollfd>& polled, const std::vector<WaitSourceId>&
         ++ran;
         if ((polled[i].revents & POLLNVAL) != 0 && RemoveWaitSource(ids[i])) {
             // Left in place it would make every later poll return at once.
-            std::fprintf(stderr,
-                         "message loop: descriptor %d is not open; no longer waiting on it\n",
-                         polled[i].fd);
+            WriteErrorLine("message loop: descriptor " + std::to_string(polled[i].fd) +
+                           " is not open; no longer waiting on it");
         }
     }
     return ran;
+}
+
+std::uint64_t& Waits() {
+    static std::uint64_t waits = 0;
+    return waits;
 }
 
 } // namespace
@@ -141,19 +150,27 @@ std::size_t WaitSourceCount() {
     return State().list.size();
 }
 
+std::uint64_t WaitCount() {
+    return Waits();
+}
+
 // With a wait hook, its descriptors are polled after the sources' own, and its
 // dispatch runs after every wait, ready or not: a toolkit's timeouts are due when
-// the wait ends without any descriptor.
+// the wait ends without any descriptor. Descriptors with output queued for them
+// come last; what they take is written after the wait.
 int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
+    ++Waits();
     // A copy, so that a callback may replace or remove the hook while it runs.
     const WaitHook hook = Hook();
     const bool hooked = hook.prepare && hook.dispatch;
-    if (State().list.empty() && timeout.count() == 0 && !hooked && extra.empty()) {
+    ListsForThisWait lists;
+    auto& [polled, ids, hookDescriptors, outputs] = *lists;
+    AddQueuedOutputs(outputs);
+    if (State().list.empty() && timeout.count() == 0 && !hooked && extra.empty() &&
+        outputs.empty()) {
         return 0;
     }
     int pollTimeout = PollTimeout(timeout);
-    ListsForThisWait lists;
-    auto& [polled, ids, hookDescriptors] = *lists;
     if (hooked) {
         pollTimeout = ShorterTimeout(pollTimeout, hook.prepare(hookDescriptors));
     }
@@ -164,10 +181,18 @@ int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
     }
     polled.insert(polled.end(), extra.begin(), extra.end());
     polled.insert(polled.end(), hookDescriptors.begin(), hookDescriptors.end());
+    polled.insert(polled.end(), outputs.begin(), outputs.end());
     int ready = ::poll(polled.data(), polled.size(), pollTimeout);
     // EINTR: a signal arrived; the caller looks at the queue again.
     for (std::size_t i = 0; i < extra.size(); ++i) {
         extra[i].revents = ready > 0 ? polled[ids.size() + i].revents : short{0};
+    }
+    const std::size_t outputStart = ids.size() + extra.size() + hookDescriptors.size();
+    if (ready > 0 && !outputs.empty()) {
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            outputs[i].revents = polled[outputStart + i].revents;
+        }
+        WriteQueuedOutputs(outputs);
     }
     int ran = 0;
     if (hooked) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <poll.h>
 #include <span>
@@ -34,6 +35,10 @@ std::size_t WaitSourceCount();
 // get their revents (all 0 after an interrupted wait). Returns the number of
 // callbacks run; an interrupted wait returns 0.
 int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra = {});
+
+// How many waits ServiceWaitSources has begun: work done between two equal
+// counts was done in one go, without the loop waiting in between.
+std::uint64_t WaitCount();
 
 namespace detail {
 // For the message loop's reset in tests: forgets every source.

@@ -1,12 +1,7 @@
-// The key sinks that need X or evdev libraries, as the program reaches them:
-// each call loads the sink's module (swipetype-x11.so, swipetype-uinput.so) and
-// hands it on, so that those libraries are mapped only once such a sink is made
-// or probed. A sink made by a module keeps the module mapped while it lives; a
-// probe that made nothing lets it go again. (The test programs link the sinks
-// themselves instead of this file.)
+#include "platform/modules/key_sink_modules.h"
+
 #include <optional>
 
-#include "platform/keyboard/key_sink_factories.h"
 #include "platform/modules/loadable_module.h"
 #include "platform/modules/module_services.h"
 
@@ -24,23 +19,21 @@ const KeySinkServices& Services() {
     return services;
 }
 
-template <typename Exports> struct SinkModule {
+struct SinkModule {
     ModuleHandle handle;
-    const Exports* exports = nullptr;
+    const KeySinkFactory* factory = nullptr;
 };
 
-// `what` names the module in the error: "the X11 key sink".
-template <typename Exports>
-std::optional<SinkModule<Exports>> Load(const char* name, const char* what, std::string& error) {
+std::optional<SinkModule> Load(const std::string& module, std::string& error) {
     std::string problem;
-    ModuleHandle handle = LoadModule(name, ModuleLifetime::WhileHeld, problem);
+    ModuleHandle handle = LoadModule(module, ModuleLifetime::WhileHeld, problem);
     if (handle == nullptr) {
-        error = std::string(what) + " cannot be loaded: " + problem;
+        error = "the key sink module " + module + " cannot be loaded: " + problem;
         return std::nullopt;
     }
-    const Exports* exports = handle->ExportsAs<Exports>();
+    const auto* exports = handle->ExportsAs<KeySinkModuleExports>();
     exports->attach(&Services());
-    return SinkModule<Exports>{std::move(handle), exports};
+    return SinkModule{std::move(handle), exports->factory};
 }
 
 // A sink made by a module, holding the module for as long as the sink's code runs.
@@ -51,46 +44,50 @@ class ModuleKeySink final : public KeySink {
 
     bool Post(const KeyEvent& event) override { return sink_->Post(event); }
     std::string Name() const override { return sink_->Name(); }
+    std::string Target() const override { return sink_->Target(); }
+    bool Lost() const override { return sink_->Lost(); }
+    int EventDescriptor() const override { return sink_->EventDescriptor(); }
+    short WaitEvents() const override { return sink_->WaitEvents(); }
+    void Service(short ready) override { sink_->Service(ready); }
 
   private:
     ModuleHandle module_; // declared first, so released after the sink
     std::unique_ptr<KeySink> sink_;
 };
 
-std::unique_ptr<KeySink> Held(ModuleHandle module, std::unique_ptr<KeySink> sink) {
-    if (sink == nullptr) {
-        return nullptr;
+class LoadableModules final : public KeySinkModules {
+  public:
+    bool Probe(const std::string& module, const KeySinkSettings& settings,
+               std::string& reason) override {
+        std::optional<SinkModule> loaded = Load(module, reason);
+        return loaded && loaded->factory->probe(settings, reason);
     }
-    return std::make_unique<ModuleKeySink>(std::move(module), std::move(sink));
-}
+
+    std::unique_ptr<KeySink> Make(const std::string& module, const KeySinkSettings& settings,
+                                  std::string& error) override {
+        std::optional<SinkModule> loaded = Load(module, error);
+        if (!loaded) {
+            return nullptr;
+        }
+        std::unique_ptr<KeySink> sink = loaded->factory->make(settings, error);
+        if (sink == nullptr) {
+            return nullptr;
+        }
+        return std::make_unique<ModuleKeySink>(std::move(loaded->handle), std::move(sink));
+    }
+};
 
 } // namespace
 
-std::unique_ptr<KeySink> MakeXTestKeySink(const std::string& displayName, std::string& error) {
-    auto x11 = Load<X11ModuleExports>("x11", "the X11 key sink", error);
-    if (!x11) {
-        return nullptr;
-    }
-    return Held(x11->handle, x11->exports->makeXTestKeySink(displayName, error));
+std::unique_ptr<KeySinkModules> LoadableKeySinkModules() {
+    return std::make_unique<LoadableModules>();
 }
 
 bool XDisplayUsable(const std::string& displayName, std::string& error) {
-    auto x11 = Load<X11ModuleExports>("x11", "the X11 module", error);
-    return x11 && x11->exports->displayUsable(displayName);
-}
-
-bool UinputAccessible(const std::string& path, std::string& reason) {
-    auto uinput = Load<UinputModuleExports>("uinput", "the uinput key sink", reason);
-    return uinput && uinput->exports->uinputAccessible(path, reason);
-}
-
-std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::string& error,
-                                           const std::string& path) {
-    auto uinput = Load<UinputModuleExports>("uinput", "the uinput key sink", error);
-    if (!uinput) {
-        return nullptr;
-    }
-    return Held(uinput->handle, uinput->exports->makeUinputKeySink(layout, error, path));
+    const KeySinkKind* xtest = FindKeySinkKind("xtest");
+    KeySinkSettings settings;
+    settings.display = displayName;
+    return xtest != nullptr && ProbeKeySink(*xtest, settings, error);
 }
 
 } // namespace platform

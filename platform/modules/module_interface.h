@@ -1,7 +1,7 @@
 // The program's loadable modules: parts with heavy libraries behind them (the GTK
-// desktop front end, the X11 key sink, the uinput key sink) are shared objects
+// desktop front end, the X11, uinput and Wayland key sinks) are shared objects
 // that the program maps only when it uses them, so that a headless program with
-// the text sink maps no desktop, X or evdev library at all.
+// the text sink maps no desktop, X, evdev or Wayland library at all.
 //
 // A module never resolves a name from the program: the program's dynamic symbol
 // table holds only the serial library's five timer functions. Instead each
@@ -34,7 +34,7 @@ struct FrontEndServices;
 struct KeySinkServices;
 
 // Raised whenever the exports or the services of any module change shape.
-constexpr std::uint32_t kModuleInterfaceVersion = 1;
+constexpr std::uint32_t kModuleInterfaceVersion = 2;
 
 // The name of every module's one exported function.
 constexpr char kModuleEntryName[] = "swipetype_module";
@@ -42,7 +42,7 @@ constexpr char kModuleEntryName[] = "swipetype_module";
 struct ModuleHeader {
     std::uint32_t interfaceVersion; // kModuleInterfaceVersion of the module's build
     const char* buildStamp;         // kModuleBuildStamp of the module's build
-    const char* name;               // "gtk", "x11" or "uinput"
+    const char* name;               // "gtk", or a key sink module's: "x11", "uinput"...
 };
 
 // extern "C" const ModuleHeader* swipetype_module(); the header is the first
@@ -59,22 +59,12 @@ struct GtkModuleExports {
     void (*stop)();
 };
 
-// The X11 key sink and what else needs Xlib (swipetype-x11.so).
-struct X11ModuleExports {
+// A key sink's module (swipetype-<module>.so, one per module the table of sinks
+// names, keyboard/key_sink_registry.h): its sink's probe and factory.
+struct KeySinkModuleExports {
     ModuleHeader header;
     void (*attach)(const KeySinkServices* services);
-    std::unique_ptr<KeySink> (*makeXTestKeySink)(const std::string& displayName,
-                                                 std::string& error);
-    bool (*displayUsable)(const std::string& displayName);
-};
-
-// The uinput key sink (swipetype-uinput.so).
-struct UinputModuleExports {
-    ModuleHeader header;
-    void (*attach)(const KeySinkServices* services);
-    std::unique_ptr<KeySink> (*makeUinputKeySink)(const std::string& layout, std::string& error,
-                                                  const std::string& path);
-    bool (*uinputAccessible)(const std::string& path, std::string& reason);
+    const KeySinkFactory* factory;
 };
 
 } // namespace platform

@@ -25,6 +25,7 @@
 #include "platform/loop/wait_hook.h"
 #include "platform/resources/resources.h"
 #include "platform/shell/shell.h"
+#include "platform/shell/tray_menu.h"
 #include "platform/windowing/key_state.h"
 #include "platform/windowing/menus/menus.h"
 #include "platform/windowing/messages.h"
@@ -74,6 +75,7 @@
 
 #define SWIPETYPE_FRONT_END_PLATFORM_CALLS(X)                                                      \
     X(bool, ChoosePopupMenuItem, (UINT command), (command))                                        \
+    X(bool, ChooseTrayMenuItem, (HWND window, UINT command), (window, command))                    \
     X(void, EndOrderlyHere, (), ())                                                                \
     X(bool, GetIconPicture, (HICON icon, IconPicture & picture), (icon, picture))                  \
     X(bool, OpenPopupMenu, (PopupMenuView * view), (view))                                         \
@@ -85,6 +87,7 @@
       (std::function<void(const PopupMenuView* openedOrNull)> observer), (std::move(observer)))    \
     X(void, SetWaitHook, (WaitHook hook), (std::move(hook)))                                       \
     X(std::vector<TrayIcon>, TrayIcons, (), ())                                                    \
+    X(std::vector<MenuItemView>, TrayMenuItems, (), ())                                            \
     X(std::string, Utf16ToUtf8, (std::u16string_view text), (text))                                \
     X(std::u16string, Utf8ToUtf16, (std::string_view text), (text))                                \
     X(bool, ViewWindow, (HWND window, WindowView & view), (window, view))                          \

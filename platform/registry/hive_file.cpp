@@ -106,6 +106,7 @@ HiveFile::~HiveFile() = default;
 // Says once per hive file why it cannot change; Save then fails with `error`.
 void HiveFile::CannotChange(LONG error, const std::string& reason) {
     cannotChange_ = error;
+    problem_ = reason;
     static std::mutex mutex;
     static std::set<std::string> told;
     std::lock_guard guard(mutex);
@@ -152,13 +153,14 @@ void HiveFile::Lock() {
     }
 }
 
-LONG HiveFile::ReadText(std::optional<std::string>& text) const {
+LONG HiveFile::ReadText(std::optional<std::string>& text) {
     text.reset();
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
             return ERROR_SUCCESS;
         }
+        problem_ = std::string("cannot read it: ") + std::strerror(errno);
         Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
@@ -167,6 +169,7 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) const {
     int readError = errno;
     ::close(fd);
     if (!read) {
+        problem_ = std::string("cannot read it: ") + std::strerror(readError);
         Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
         return ERROR_READ_FAULT;
     }
@@ -240,7 +243,8 @@ LONG HiveFile::Save(const Document& document) {
     std::string temporary = path_ + kTemporaryMark + "XXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        Report("cannot write registry file " + path_ + ": " + std::strerror(errno));
+        problem_ = std::strerror(errno);
+        Report("cannot write registry file " + path_ + ": " + problem_);
         return ERROR_WRITE_FAULT;
     }
     bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, Serialize(document)) && ::fsync(fd) == 0;
@@ -252,7 +256,8 @@ LONG HiveFile::Save(const Document& document) {
     if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
         writeError = written ? errno : writeError;
         ::unlink(temporary.c_str());
-        Report("cannot write registry file " + path_ + ": " + std::strerror(writeError));
+        problem_ = std::strerror(writeError);
+        Report("cannot write registry file " + path_ + ": " + problem_);
         return ERROR_WRITE_FAULT;
     }
     SyncFolder(Folder(path_));

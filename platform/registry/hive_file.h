@@ -60,17 +60,22 @@ class HiveFile {
     // hive cannot be changed (ERROR_ACCESS_DENIED, ERROR_TIMEOUT).
     LONG Save(const Document& document);
 
+    // Why the last Load, Read or Save failed or the hive cannot be changed, in
+    // words ("No space left on device"); empty when nothing failed.
+    const std::string& Problem() const { return problem_; }
+
   private:
     void CannotChange(LONG error, const std::string& reason);
     void SayOnceIfReadOnly();
     // The file's text; nullopt for a file that does not exist.
-    LONG ReadText(std::optional<std::string>& text) const;
+    LONG ReadText(std::optional<std::string>& text);
     void RemoveStaleTemporaries() const;
     void SetAside(const std::string& reason) const;
 
     std::string path_;
     LockFile lock_;
     LONG cannotChange_ = ERROR_SUCCESS; // why the hive cannot be changed, if it cannot
+    std::string problem_;
 };
 
 // Test seam: called after the temporary file is complete and flushed, just

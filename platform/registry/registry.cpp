@@ -29,6 +29,7 @@ struct RegistryState {
     std::map<UINT_PTR, OpenKey> keys;
     UINT_PTR nextHandle = 0x5E60;
     std::optional<std::u16string> failingValue;
+    std::function<void(const platform::HiveChange&)> observer;
 };
 
 RegistryState& State() {
@@ -125,6 +126,25 @@ LONG ReadHive(HKEY root, hive::Document& document) {
     return file.Read(document);
 }
 
+// Tells the observer what became of a change of the hive of `root`.
+LONG Changed(HKEY root, LONG result, const std::optional<hive::HiveFile>& file) {
+    std::function<void(const platform::HiveChange&)> observer;
+    {
+        std::lock_guard lock(State().mutex);
+        observer = State().observer;
+    }
+    if (observer) {
+        std::string problem;
+        if (result != ERROR_SUCCESS) {
+            problem = file && !file->Problem().empty() ? file->Problem()
+                      : result == ERROR_PATH_NOT_FOUND ? "the device root cannot be used"
+                                                       : "error " + std::to_string(result);
+        }
+        observer({platform::HiveFilePath(root), result, problem});
+    }
+    return result;
+}
+
 bool IsRootPath(const OpenKey& key) {
     return key.path == RootName(key.root);
 }
@@ -155,7 +175,7 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, bool create, LPDWORD d
     LONG status =
         create ? LoadHive(target->root, file, document) : ReadHive(target->root, document);
     if (status != ERROR_SUCCESS) {
-        return status;
+        return create ? Changed(target->root, status, file) : status;
     }
     bool exists = IsRootPath(*target) || hive::KeyExists(document, target->path);
     if (!exists && !create) {
@@ -163,7 +183,7 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, bool create, LPDWORD d
     }
     if (!exists) {
         hive::AddKey(document, target->path);
-        status = file->Save(document);
+        status = Changed(target->root, file->Save(document), file);
         if (status != ERROR_SUCCESS) {
             return status;
         }
@@ -234,14 +254,14 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     if ((data == nullptr && dataSize > 0) || !hive::IsStorableName(name)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (TakeWriteFailure(name)) {
-        return ERROR_WRITE_FAULT;
-    }
     std::optional<hive::HiveFile> file;
+    if (TakeWriteFailure(name)) {
+        return Changed(target->root, ERROR_WRITE_FAULT, file);
+    }
     hive::Document document;
     LONG status = LoadHive(target->root, file, document);
     if (status != ERROR_SUCCESS) {
-        return status;
+        return Changed(target->root, status, file);
     }
     // A key removed from the file by hand while open comes back with the value.
     hive::Key& stored = hive::AddKey(document, target->path);
@@ -252,7 +272,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     if (status == ERROR_SUCCESS) {
         platform::NoteOwnRegistryWrite(target->root, target->path, name, type, bytes);
     }
-    return status;
+    return Changed(target->root, status, file);
 }
 
 LONG RegCloseKey(HKEY key) {
@@ -274,6 +294,11 @@ void FailNextRegistryWrite(std::u16string_view valueName) {
 void ClearRegistryWriteFailure() {
     std::lock_guard lock(State().mutex);
     State().failingValue.reset();
+}
+
+void SetHiveChangeObserver(std::function<void(const HiveChange&)> observer) {
+    std::lock_guard lock(State().mutex);
+    State().observer = std::move(observer);
 }
 
 std::string HiveFilePath(HKEY rootKey) {

@@ -10,6 +10,7 @@
 // (ERROR_SUCCESS on success); the calls do not set the last-error value.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -97,5 +98,19 @@ void ClearRegistryWriteFailure();
 
 // The host file of a hive, for tests and diagnostics: "<root>/registry/<name>.reg".
 std::string HiveFilePath(HKEY rootKey);
+
+// What became of a call that changes a hive (RegSetValueExW, RegCreateKeyExW
+// making a key): its result, and when it failed, why in words ("No space left on
+// device", "it stays locked by another process").
+struct HiveChange {
+    std::string hiveFile;
+    LONG result = ERROR_SUCCESS;
+    std::string problem;
+};
+
+// Told of every such call (an empty observer removes it). The registry itself
+// says no more than its debug lines: the program turns a failed change into a
+// notice to the person, a tool into its own error.
+void SetHiveChangeObserver(std::function<void(const HiveChange&)> observer);
 
 } // namespace platform

@@ -22,9 +22,12 @@
 // this program or another, fails with ERROR_SHARING_VIOLATION. Opening keeps the
 // tty's line settings but makes it raw (no echo, no line editing, no character
 // translation), as a serial port is; CloseHandle puts back exactly what the tty
-// had. Errors: ERROR_FILE_NOT_FOUND (no such port or device),
-// ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_NOT_SUPPORTED (the path is
-// not a terminal device), ERROR_INVALID_PARAMETER.
+// had. Errors: ERROR_FILE_NOT_FOUND (no such port or device, also a device path
+// through a file), ERROR_ACCESS_DENIED (the user may not open it),
+// ERROR_SHARING_VIOLATION (in use), ERROR_NOT_SUPPORTED (the path is not a
+// terminal device: a folder, a regular file), ERROR_INVALID_NAME (a path too
+// long for the host), ERROR_INVALID_PARAMETER, ERROR_GEN_FAILURE (any other fault
+// of the host, such as an I/O error of the device).
 HANDLE CreateFileW(LPCWSTR name, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES security, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);
@@ -70,7 +73,9 @@ BOOL PurgeComm(HANDLE port, DWORD flags);
 // Synchronous transfers bounded by the time-outs; overlapped must be null. The
 // count moved is stored even when the time-out cut the transfer short. With
 // fAbortOnError set, a transfer fails with ERROR_OPERATION_ABORTED while line
-// errors wait to be collected by ClearCommError.
+// errors wait to be collected by ClearCommError. While the device of a port is
+// gone (unplugged, and looked for again), a read brings nothing after its
+// time-out and a write writes nothing at once: both succeed with a count of 0.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD bytesRead, LPVOID overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD bytesWritten, LPVOID overlapped);
 

@@ -2,12 +2,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "platform/core/system.h"
 #include "platform/serial/comm.h"
 #include "platform/serial/serial_notes.h"
 
 namespace platform {
+namespace {
+
+// The open ports by number; a second open of a number is refused, so each has one.
+std::map<int, CommPort*>& OpenPorts() {
+    static std::map<int, CommPort*> ports;
+    return ports;
+}
+
+} // namespace
 
 std::size_t ReceiveBuffer::Take(BYTE* destination, std::size_t count) {
     std::size_t moved = std::min(count, Size());
@@ -46,27 +56,14 @@ DWORD ReceiveBuffer::Fill(SerialDevice& device, std::size_t& added) {
     return error;
 }
 
-namespace {
-
-std::vector<CommPort*>& PortsOpen() {
-    static std::vector<CommPort*> ports;
-    return ports;
-}
-
-} // namespace
-
 CommPort::CommPort(std::shared_ptr<SerialDevice> device, int number, DWORD access,
                    const DCB& settings)
     : settings(settings), device_(std::move(device)), number_(number), access_(access) {
-    PortsOpen().push_back(this);
+    OpenPorts()[number_] = this;
 }
 
 CommPort::~CommPort() {
     Close();
-}
-
-const std::vector<CommPort*>& OpenCommPorts() {
-    return PortsOpen();
 }
 
 bool CommPort::Close() {
@@ -74,7 +71,10 @@ bool CommPort::Close() {
         return true;
     }
     closed_ = true;
-    std::erase(PortsOpen(), this);
+    if (auto entry = OpenPorts().find(number_);
+        entry != OpenPorts().end() && entry->second == this) {
+        OpenPorts().erase(entry);
+    }
     // A device asked to refuse the close still releases the port: the handle is
     // gone either way, and keeping the device open would leak it.
     DWORD refused = device_->BeginCall(CommCall::Close);
@@ -104,6 +104,11 @@ bool CommPort::MayWrite() const {
 void CommPort::Note(std::string_view topic, const std::string& text) {
     SaySerialNoteOnce(device_->Name(), topic,
                       "COM" + std::to_string(number_) + ": " + device_->Name() + ": " + text);
+}
+
+CommPort* OpenCommPort(int number) {
+    auto entry = OpenPorts().find(number);
+    return entry != OpenPorts().end() ? entry->second : nullptr;
 }
 
 CommPort* BeginPortCall(HANDLE handle, CommCall call) {

@@ -19,7 +19,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/core/handle_table.h"
 #include "platform/serial/device/serial_device.h"
@@ -74,8 +73,8 @@ class CommPort final : public HandleObject {
     bool closed_ = false;
 };
 
-// The ports open now, in the order they were opened.
-const std::vector<CommPort*>& OpenCommPorts();
+// The open port COM<number>:, or nullptr when it is not open.
+CommPort* OpenCommPort(int number);
 
 // The port behind a handle, after letting its device accept or refuse the call.
 // Returns nullptr with the last error set: ERROR_INVALID_HANDLE for a handle that

@@ -147,6 +147,11 @@ DWORD WriteBytes(CommPort& port, const BYTE* data, DWORD count, DWORD& moved) {
         if (written > 0) {
             continue;
         }
+        // Nothing more goes to a device that went away: the count written so
+        // far is the answer now, not after the time-out.
+        if (device.Gone()) {
+            return ERROR_SUCCESS;
+        }
         CommTime now = device.Now();
         if (limit && now >= end) {
             return ERROR_SUCCESS;

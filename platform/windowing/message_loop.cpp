@@ -2,9 +2,9 @@
 // timer table and the wait sources, with the clock of platform/clock.h deciding how
 // long to wait: the real clock waits in poll(); the manual clock is moved straight
 // to the next due timer, so a test never waits for real time.
-#include <cstdio>
 #include <unistd.h>
 
+#include "platform/core/standard_streams.h"
 #include "platform/core/system.h"
 #include "platform/windowing/foreign_windows.h"
 #include "platform/windowing/message_loop.h"
@@ -158,9 +158,8 @@ BOOL GetMessageW(MSG* message, HWND window, UINT first, UINT last) {
         }
         if (!platform::WaitForWork(filter, std::nullopt)) {
             // Waiting would hang the thread for ever; say so and fail instead.
-            std::fputs("GetMessageW: the manual clock is in use and no timer, message or "
-                       "descriptor can end the wait\n",
-                       stderr);
+            platform::WriteErrorLine("GetMessageW: the manual clock is in use and no timer, "
+                                     "message or descriptor can end the wait");
             SetLastError(ERROR_TIMEOUT);
             return -1;
         }

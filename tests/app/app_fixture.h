@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include "app/app_handles.h"
-#include "app/settings.h"
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
 #include "platform/core/recorder.h"
@@ -24,6 +23,8 @@
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
 #include "res/resource_ids.h"
+#include "settings/setting_catalog.h"
+#include "settings/settings.h"
 #include "support/temp_device_root.h"
 #include "support/window_class.h"
 
@@ -105,7 +106,6 @@ inline std::vector<BYTE> DwordBytes(DWORD value) {
             static_cast<BYTE>(value >> 24)};
 }
 
-constexpr LPCWSTR kSettingsKey = u"Software\\Zelna\\Swipetype";
 constexpr LPCWSTR kStartupKey = u"Software\\Zelna\\Startup";
 
 inline void StoreSetting(LPCWSTR name, DWORD value) {

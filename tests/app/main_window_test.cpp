@@ -4,7 +4,6 @@
 
 #include "app/app_fixture.h"
 #include "app/main_window.h"
-#include "app/settings.h"
 #include "app/tray_icon.h"
 #include "platform/core/clock.h"
 #include "platform/core/recorder.h"
@@ -20,6 +19,7 @@
 #include "platform/windowing/window_view.h"
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
+#include "settings/settings.h"
 #include "support/temp_device_root.h"
 
 namespace {

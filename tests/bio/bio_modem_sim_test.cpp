@@ -102,17 +102,4 @@ TEST_F(BioModemSimTest, AConnectWithoutASpeedKeepsTheLineRate) {
     EXPECT_LT(SteadyClock::now() - start, std::chrono::milliseconds(3 * kReplyTime));
 }
 
-TEST_F(BioModemSimTest, AFarEndThatHangsUpRightAfterAPlainConnectIsNoCarrier) {
-    Deadline deadline(20s);
-    SimProcess sim(kSimulator, {"modem", "--speed", "none"});
-    ASSERT_TRUE(sim.Started());
-    int id = OpenLine(sim);
-    ASSERT_GE(id, 0);
-    ASSERT_EQ(bio_dial_number(id, 1, "1"), 0);
-    ASSERT_TRUE(sim.Reports("online"));
-    ASSERT_TRUE(sim.Send("hangup\n"));
-    ASSERT_TRUE(sim.Reports("call ended"));
-    EXPECT_EQ(bio_wait_connect(id), 59);
-}
-
 } // namespace

@@ -12,6 +12,7 @@
 
 #include "bio/bio.h"
 #include "platform/core/system.h"
+#include "platform/serial/port_presence.h"
 #include "platform/serial/serial_notes.h"
 #include "platform/serial/serial_port_names.h"
 #include "support/child_process.h"
@@ -216,21 +217,28 @@ TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
 }
 
 // A far end that goes away (an unplugged adapter, a simulator that ended) makes
-// every call return at once, reading nothing and writing to nobody; when a tty appears again at the
+// every call return at once, reading nothing and writing nothing; when a tty appears again at the
 // port's path (here a link, as a simulator's --link or a /dev/serial/by-id name
 // is), it is taken again with the line settings the program set.
 TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
     std::string link = "/tmp/bio-pty-link-" + std::to_string(getpid());
     ASSERT_EQ(symlink(pty_.Path().c_str(), link.c_str()), 0);
     platform::SetPortPath(1, link);
+    EXPECT_EQ(platform::ComPortPresence(1), platform::PortPresence::Off);
     int id = OpenReaderLine();
+    EXPECT_EQ(platform::ComPortPresence(1), platform::PortPresence::Open);
     pty_.CloseMaster();
     char line[64];
     auto start = steady_clock::now();
     EXPECT_EQ(bio_get_inputcount(id), 0);
+    EXPECT_EQ(platform::ComPortPresence(1), platform::PortPresence::Waiting);
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 0);
     EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
-    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), 3) << "sent to nobody";
+    EXPECT_EQ(bio_write_bytes(id, 10, "0123456789"), 0) << "nothing was written";
+    EXPECT_EQ(bio_write_string(id, "abc"), 0);
+    EXPECT_EQ(bio_write_char(id, 'a'), 3);
+    const char* const replies[] = {"OK", nullptr};
+    EXPECT_EQ(bio_wait_response(id, 2000, "AT\r", replies), -3);
     EXPECT_LT(steady_clock::now() - start, milliseconds(500));
 
     PtyPair second;
@@ -242,6 +250,7 @@ TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
         usleep(10000);
     }
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 4);
+    EXPECT_EQ(platform::ComPortPresence(1), platform::PortPresence::Open);
     ExpectReaderLine(second.Settings(), B9600);
     std::remove(link.c_str());
 }

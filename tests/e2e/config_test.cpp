@@ -25,7 +25,8 @@ class ConfigTest : public ProgramTest {
             EXPECT_EQ(result.status, 2) << arguments[1];
             EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         }
-        EXPECT_NE(Config({"set", "Enable", "maybe"}).err.find("on, off, 1, 0, yes or no"),
+        EXPECT_NE(Config({"set", "Enable", "maybe"})
+                      .err.find("on, off, yes, no, true, false, 1 or 0, not 'maybe'"),
                   std::string::npos);
         EXPECT_EQ(Hive(), before);
     }
@@ -86,6 +87,89 @@ TEST_F(ConfigTest, WithoutTheProgramOnlyTheChangedValueOfAHandWrittenHiveChanges
     EXPECT_FALSE(std::filesystem::exists(root_ / "fs/Application/Startup/Swipetype.RUN"));
     EXPECT_EQ(Config({"get", "Prefix"}).out, "\n");
     EXPECT_NE(Hive().find("; the till in aisle 2\r\n"), std::string::npos) << Hive();
+}
+
+// A till set up once is exported and imported into a running one: the whole
+// file is taken as one change, or refused whole.
+TEST_F(ConfigTest, ExportFromOneRootImportsIntoARunningOne) {
+    std::filesystem::path model = dir_ / "model";
+    ASSERT_EQ(Config({"set", "Prefix", "ID:"}, model).status, 0);
+    ASSERT_EQ(Config({"set", "Beep", "on"}, model).status, 0);
+    SendResult exported = Config({"export"}, model);
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    std::ofstream(dir_ / "till.reg") << exported.out;
+
+    StartProgram();
+    SendResult imported = Config({"import", (dir_ / "till.reg").string()});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "ID:\n");
+    EXPECT_EQ(Send({"--control", "1006", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_NE(Hive().find("\"Beep\"=dword:00000001"), std::string::npos) << "saved at once";
+
+    // Two good values, an unknown name and a bad value.
+    std::string bad = exported.out;
+    auto replace = [&bad](const std::string& from, const std::string& to) {
+        bad.replace(bad.find(from), from.size(), to);
+    };
+    replace("\"Prefix\"=\"ID:\"", "\"Prefix\"=\"XY\"\n\"Prefx\"=\"1\"");
+    replace("\"Beep\"=dword:00000001", "\"Beep\"=dword:00000000");
+    replace("\"RFIDInterval\"=dword:0000015e", "\"RFIDInterval\"=\"1e3\"");
+    std::ofstream(dir_ / "bad.reg") << bad;
+    std::string before = Hive();
+    SendResult refused = Config({"import", (dir_ / "bad.reg").string()});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 2) << refused.err;
+    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "ID:\n") << "nothing changed";
+    EXPECT_EQ(Send({"--control", "1006", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Hive(), before);
+}
+
+// What check says of hand-written values is what the program makes of them.
+TEST_F(ConfigTest, CheckOfAHandWrittenHiveSaysWhatTheProgramLoads) {
+    WriteHive(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
+        "\"Enable\"=\"on\"\n\"UseMSR\"=\"rfid\"\n\"MSRInterval\"=dword:5\n\"Prefx\"=\"ID:\"\n");
+    SendResult check = Config({"check"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(std::count(check.out.begin(), check.out.end(), '\n'), 2) << check.out;
+    EXPECT_NE(check.out.find("\"MSRInterval\"=dword:00000005 is not what MSRInterval takes "
+                             "(milliseconds from 10 to 86400000), so Swipetype uses its default, "
+                             "325\n"),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("\"Prefx\" is no setting (did you mean Prefix?)"), std::string::npos);
+
+    StartSimulator("rfid");
+    StartProgram();
+    SendResult list = Config({"list", "--json"});
+    EXPECT_NE(list.out.find(R"({"Enable":true,"UseMSR":false,)"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find(R"("MSRInterval":325,)"), std::string::npos) << list.out;
+}
+
+// A read that fails says why in one line with status 1, and list and get
+// create, set aside or change nothing.
+TEST_F(ConfigTest, FailedReadsSayWhyAndChangeNothing) {
+    std::ofstream(dir_ / "file") << "not a folder";
+    // Root opens any file whatever its mode: the tool runs without that power.
+    std::vector<std::string> powerless{"/usr/bin/setpriv", "--bounding-set",
+                                       "-dac_override,-dac_read_search", "--"};
+    WriteHive(SettingsHive(1, 1, ""));
+    std::filesystem::permissions(root_ / "registry" / "HKEY_LOCAL_MACHINE.reg",
+                                 std::filesystem::perms::none);
+    SendResult unreadable = Config({"get", "Enable"}, {}, powerless);
+    WriteHive("not a hive\n");
+    const SendResult failed[] = {unreadable, Config({"list"}, dir_ / "file"),
+                                 Config({"get", "Enable"}), Config({"export"})};
+    for (const SendResult& result : failed) {
+        EXPECT_EQ(result.status, 1) << result.out << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ / "registry"), {}), 1)
+        << "the damaged hive is not set aside";
+    EXPECT_EQ(Config({"list"}, dir_ / "new").status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "new"));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // The desktop front end and the key sinks' libraries are loaded only when used:
-// a headless program with the text sink maps none of them, and a program whose
+// a headless program with the text sink maps none of them (not even with
+// WAYLAND_DISPLAY set), and a program whose
 // front end module is missing says so in one line.
 #include <filesystem>
 
 #include "e2e/program_fixture.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 
 namespace e2e {
@@ -25,11 +27,12 @@ std::vector<std::string> MappedFiles(pid_t pid, const std::vector<std::string>& 
     return found;
 }
 
-TEST_F(ProgramTest, AHeadlessStartWithTheTextSinkMapsNoDesktopXOrEvdevLibrary) {
+TEST_F(ProgramTest, AHeadlessStartWithTheTextSinkMapsNoDesktopXEvdevOrWaylandLibrary) {
+    test_support::ScopedEnvironment wayland("WAYLAND_DISPLAY", "wayland-0");
     StartProgram();
     EXPECT_EQ(MappedFiles(program_.Pid(), {"libgtk", "libgdk", "libglib", "libgobject", "libgio",
                                            "libpango", "libcairo", "libX11", "libxcb", "libXtst",
-                                           "libxkbcommon", "libevdev", "swipetype-"}),
+                                           "libxkbcommon", "libevdev", "libwayland", "swipetype-"}),
               std::vector<std::string>{});
 }
 

@@ -30,7 +30,8 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A child process with its standard input, output and error on pipes.
+// A child process with its standard input, output and error on pipes, or its
+// output and error on a terminal the test holds.
 class Process {
   public:
     Process() = default;
@@ -38,7 +39,7 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process() { Kill(); }
 
-    bool Start(const std::vector<std::string>& arguments) {
+    bool Start(const std::vector<std::string>& arguments, int terminal = -1) {
         Kill(); // a process object may be started again once the last one ended
         out_.clear();
         err_.clear();
@@ -47,9 +48,10 @@ class Process {
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
             return false;
         }
-        pid_ = test_support::SpawnChild(
-            arguments.at(0), {arguments.begin() + 1, arguments.end()},
-            {{in[0], STDIN_FILENO}, {out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}});
+        pid_ = test_support::SpawnChild(arguments.at(0), {arguments.begin() + 1, arguments.end()},
+                                        {{in[0], STDIN_FILENO},
+                                         {terminal < 0 ? out[1] : terminal, STDOUT_FILENO},
+                                         {terminal < 0 ? err[1] : terminal, STDERR_FILENO}});
         close(in[0]);
         close(out[1]);
         close(err[1]);
@@ -77,6 +79,10 @@ class Process {
             *fd = -1;
         }
     }
+
+    // Whether its standard output is read (by Output() and Wait()), or left to
+    // fill up as a pipe nobody reads.
+    void ReadOutput(bool read) { readOutput_ = read; }
 
     // What the process printed so far.
     const std::string& Output() {
@@ -136,7 +142,8 @@ class Process {
   private:
     void Drain() {
         char buffer[4096];
-        for (auto [fd, into] : {std::pair{output_, &out_}, std::pair{error_, &err_}}) {
+        for (auto [fd, into] :
+             {std::pair{readOutput_ ? output_ : -1, &out_}, std::pair{error_, &err_}}) {
             if (fd < 0) {
                 continue;
             }
@@ -150,6 +157,7 @@ class Process {
     int input_ = -1;
     int output_ = -1;
     int error_ = -1;
+    bool readOutput_ = true;
     std::string out_;
     std::string err_;
     std::optional<int> status_;
@@ -246,8 +254,11 @@ class ProgramTest : public testing::Test {
 
     std::vector<std::string> ProgramArguments(const std::vector<std::string>& commandLine) {
         std::vector<std::string> arguments = wrapper_;
-        arguments.insert(arguments.end(), {program_path_, "--root", root_.string(), "--keys", keys_,
-                                           "--log", log_.string()});
+        arguments.insert(arguments.end(),
+                         {program_path_, "--root", root_.string(), "--log", log_.string()});
+        if (!keys_.empty()) {
+            arguments.insert(arguments.end(), {"--keys", keys_});
+        }
         if (!ui_.empty()) {
             arguments.insert(arguments.end(), {"--ui", ui_});
         }
@@ -263,32 +274,41 @@ class ProgramTest : public testing::Test {
     // Starts the program and waits until its options dialog answers.
     void StartProgram(const std::vector<std::string>& commandLine = {}) {
         started_ = Clock::now();
-        ASSERT_TRUE(program_.Start(ProgramArguments(commandLine)));
+        ASSERT_TRUE(program_.Start(ProgramArguments(commandLine), terminal_));
         ASSERT_TRUE(WaitUntil([&] {
             return Send({"--control", "1003", "BM_GETCHECK"}).status == 0 || !program_.Running();
         })) << program_.Errors();
         ASSERT_TRUE(program_.Running()) << program_.Errors();
     }
 
-    // swipetype-send, or another tool given by `tool`, on the device root.
-    SendResult Send(const std::vector<std::string>& arguments,
-                    const std::string& tool = SWIPETYPE_SEND_PATH) {
-        Process send;
-        std::vector<std::string> full{tool, "--root", root_.string()};
+    // A tool (swipetype-send, swipetype-config) on a device root, run through
+    // `wrapper` when one is given.
+    SendResult RunTool(const std::string& tool, const std::vector<std::string>& arguments,
+                       const std::filesystem::path& root, const std::vector<std::string>& wrapper) {
+        Process process;
+        std::vector<std::string> full = wrapper;
+        full.insert(full.end(), {tool, "--root", root.string()});
         full.insert(full.end(), arguments.begin(), arguments.end());
         SendResult result;
-        if (!send.Start(full)) {
+        if (!process.Start(full)) {
             return result;
         }
-        send.CloseInput();
-        result.status = send.Wait(10s).value_or(-1);
-        result.out = send.Output();
-        result.err = send.Errors();
+        process.CloseInput();
+        result.status = process.Wait(10s).value_or(-1);
+        result.out = process.Output();
+        result.err = process.Errors();
         return result;
     }
 
-    SendResult Config(const std::vector<std::string>& arguments) {
-        return Send(arguments, SWIPETYPE_CONFIG_PATH);
+    SendResult Send(const std::vector<std::string>& arguments) {
+        return RunTool(SWIPETYPE_SEND_PATH, arguments, root_, sendWrapper_);
+    }
+
+    // swipetype-config on the test's device root, or on `root`.
+    SendResult Config(const std::vector<std::string>& arguments,
+                      const std::filesystem::path& root = {},
+                      const std::vector<std::string>& wrapper = {}) {
+        return RunTool(SWIPETYPE_CONFIG_PATH, arguments, root.empty() ? root_ : root, wrapper);
     }
 
     // A single tap on the tray icon. Posted: a tap that opens the popup menu
@@ -327,9 +347,11 @@ class ProgramTest : public testing::Test {
     std::string device_;
     bool givePort_ = true;
     std::string program_path_ = SWIPETYPE_PATH;
-    std::string keys_ = "text";
-    std::string ui_ = "headless";      // "" for the default choice
-    std::vector<std::string> wrapper_; // a program that runs the program (setpriv)
+    std::string keys_ = "text";            // "" for the default choice
+    std::string ui_ = "headless";          // "" for the default choice
+    std::vector<std::string> wrapper_;     // a program that runs the program (setpriv)
+    std::vector<std::string> sendWrapper_; // and one that runs swipetype-send
+    int terminal_ = -1;                    // the program's output and error, when not pipes
     Process sim_;
     Process program_;
     Clock::time_point started_;

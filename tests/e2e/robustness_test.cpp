@@ -114,6 +114,12 @@ TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp
     std::vector<std::uint8_t> frame = FindWindowFrames(1);
     ASSERT_EQ(send(waiting, frame.data(), frame.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(frame.size()));
+    SendResult refused = Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.find("swipetype-send: the running Swipetype could not take the "
+                               "connection"),
+              0u)
+        << refused.err;
     auto before = CpuTime(program_.Pid());
     std::this_thread::sleep_for(3s);
     EXPECT_LT(CpuTime(program_.Pid()) - before, 30ms) << "spinning on the listening socket";

@@ -103,6 +103,11 @@ struct Session {
         setenv("DISPLAY", display.c_str(), 1);
         // No accessibility bus in a test session: GTK would look for one.
         setenv("NO_AT_BRIDGE", "1", 1);
+        // An X desktop whose tray is trayer's XEmbed one: no Wayland compositor
+        // of the person running the tests, and no session bus whose StatusNotifier
+        // watcher would take the tray icon.
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/swipetype-tests-no-bus", 1);
         std::string path;
         if (test_support::FindProgram("openbox", path)) {
             windowManager = Spawn(path, {"--sm-disable"});

@@ -95,7 +95,7 @@ TEST(HostOptionsTest, ACommandLineThatIsNotMinIsNamedWithAHint) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, ""},
         {{"MIN"}, ""},
-        {{"min"}, "\"min\" is not exactly MIN, so the window is shown at start"},
+        {{"min"}, "'min' is not exactly MIN, so the window is shown at start"},
         {{"MIN", "/dev/ttyACM0"}, "did you mean --port COM1:=/dev/ttyACM0?"},
         {{"-keys=text"}, "did you mean the option --keys? Options come before"},
         {{"MIN", "--list-ports"}, "did you mean the option --list-ports?"},

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
 #include "keys/keystrokes.h"
 #include "keys/scan_output.h"
 #include "platform/windowing/window.h"
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
+#include "settings/settings.h"
 #include "support/key_events.h"
 #include "support/param_name.h"
 #include "support/window_class.h"

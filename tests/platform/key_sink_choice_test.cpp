@@ -1,5 +1,6 @@
-// Choosing the key sink: by name for --keys, and the default rule (xtest, else
-// uinput, else none), with the start-up explanation. Also the --key-delay value.
+// Choosing the key sink from the table: by name for --keys, and the default
+// order of each kind of session on real displays and compositors, with the
+// start-up explanation and the notice. Also the --key-delay value.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,8 +11,11 @@
 #include "platform/core/user_notice.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_choice.h"
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/key_sink_registry.h"
+#include "platform/keyboard/uinput/key_sink_uinput.h"
+#include "support/linked_key_sinks.h"
 #include "support/scoped_environment.h"
+#include "support/wayland_session.h"
 #include "support/x_test_display.h"
 
 namespace {
@@ -21,6 +25,7 @@ using namespace std::chrono_literals;
 using test_support::ScopedEnvironment;
 
 platform::KeySinkSettings WithoutUinput() {
+    platform::SetKeySinkModules(test_support::LinkedKeySinkModules());
     platform::KeySinkSettings settings;
     settings.uinputPath = "/nonexistent/uinput";
     return settings;
@@ -28,10 +33,10 @@ platform::KeySinkSettings WithoutUinput() {
 
 TEST(KeySinkChoiceTest, NamesOfTheSinksAndTextAndNoneMadeByName) {
     for (const char* name : {"xtest", "uinput", "text", "none"}) {
-        EXPECT_TRUE(platform::IsKeySinkName(name)) << name;
+        EXPECT_NE(platform::FindKeySinkKind(name), nullptr) << name;
     }
-    EXPECT_FALSE(platform::IsKeySinkName("x11"));
-    EXPECT_FALSE(platform::IsKeySinkName(""));
+    EXPECT_EQ(platform::FindKeySinkKind("x11"), nullptr);
+    EXPECT_EQ(platform::FindKeySinkKind(""), nullptr);
     for (const char* name : {"text", "none"}) {
         std::string error;
         auto sink = platform::MakeKeySinkByName(name, {}, error);
@@ -43,7 +48,7 @@ TEST(KeySinkChoiceTest, NamesOfTheSinksAndTextAndNoneMadeByName) {
 TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
     std::string error;
     EXPECT_EQ(platform::MakeKeySinkByName("x11", {}, error), nullptr);
-    EXPECT_NE(error.find("xtest, uinput, text or none"), std::string::npos) << error;
+    EXPECT_NE(error.find("xtest, uinput, wayland, text or none"), std::string::npos) << error;
     platform::KeySinkSettings settings = WithoutUinput();
     error.clear();
     EXPECT_EQ(platform::MakeKeySinkByName("uinput", settings, error), nullptr);
@@ -54,35 +59,51 @@ TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
     EXPECT_NE(error.find(":64998"), std::string::npos) << error;
 }
 
-// The session type decides the order: under X11 xtest comes first; under Wayland
-// uinput does, and an xtest taken there is said to reach only X11 applications.
+// The session decides the order: under X11 xtest comes first; under Wayland the
+// compositor's virtual keyboard (sway offers it, weston does not), then uinput,
+// then xtest, which is said once to reach only X11 applications there, with what
+// is missing and the remedy; with nothing at all, "none" is said likewise.
+enum class Desktop { X11, Sway, Weston };
+
 struct Session {
     const char* name;
-    const char* waylandDisplay;
-    const char* sessionType;
+    Desktop desktop;
     bool uinput;
+    bool display; // DISPLAY names the Xvfb server
     const char* sink;
-    bool onlyX11; // said to reach only X11 applications
+    const char* notice; // how the one notice begins; nullptr for none
 };
 
 class KeySinkSessionTest : public testing::TestWithParam<Session> {};
 
-TEST_P(KeySinkSessionTest, DefaultFollowsTheSessionType) {
+TEST_P(KeySinkSessionTest, DefaultFollowsTheSession) {
+    const Session& session = GetParam();
     std::string reason;
     const x_test::XvfbServer* server = x_test::SharedXvfb(reason);
     if (server == nullptr) {
         GTEST_SKIP() << reason;
     }
     platform::KeySinkSettings settings = WithoutUinput();
-    if (GetParam().uinput) {
+    if (session.uinput) {
         settings.uinputPath = platform::DefaultUinputPath;
         if (!platform::UinputAccessible(settings.uinputPath, reason)) {
             GTEST_SKIP() << "no usable uinput device here: " << reason;
         }
     }
-    ScopedEnvironment display("DISPLAY", server->Name().c_str());
-    ScopedEnvironment wayland("WAYLAND_DISPLAY", GetParam().waylandDisplay);
-    ScopedEnvironment type("XDG_SESSION_TYPE", GetParam().sessionType);
+    wayland_test::WaylandSession desktop;
+    bool wayland = session.desktop != Desktop::X11;
+    wayland_test::SessionOptions options;
+    options.compositor = session.desktop == Desktop::Weston ? wayland_test::Compositor::Weston
+                                                            : wayland_test::Compositor::Sway;
+    options.keyboard = false;
+    if (wayland && !desktop.Start(options, reason)) {
+        GTEST_SKIP() << reason;
+    }
+    ScopedEnvironment display("DISPLAY", session.display ? server->Name().c_str() : nullptr);
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", wayland ? desktop.RuntimeDir().c_str() : nullptr);
+    ScopedEnvironment socket("WAYLAND_DISPLAY",
+                             wayland ? desktop.WaylandDisplay().c_str() : nullptr);
+    ScopedEnvironment type("XDG_SESSION_TYPE", nullptr);
     std::vector<std::string> notices;
     platform::ForgetUserNotices();
     platform::SetUserNotifier([&](const std::string& sentence) { notices.push_back(sentence); });
@@ -90,21 +111,27 @@ TEST_P(KeySinkSessionTest, DefaultFollowsTheSessionType) {
     auto sink = platform::ChooseDefaultKeySink(settings, why);
     platform::SetUserNotifier({});
     ASSERT_NE(sink, nullptr);
-    EXPECT_EQ(sink->Name(), GetParam().sink) << why;
-    bool onlyX11 = GetParam().onlyX11;
-    EXPECT_EQ(why.find("only X11 applications") != std::string::npos, onlyX11) << why;
-    ASSERT_EQ(notices.size(), onlyX11 ? 1u : 0u);
-    if (onlyX11) {
-        EXPECT_NE(notices[0].find("60-swipetype-uinput.rules"), std::string::npos) << notices[0];
+    EXPECT_EQ(sink->Name(), session.sink) << why;
+    EXPECT_EQ(why.find('\n'), std::string::npos) << "one line: " << why;
+    ASSERT_EQ(notices.size(), session.notice != nullptr ? 1u : 0u) << why;
+    if (session.notice != nullptr) {
+        EXPECT_EQ(notices[0].rfind(session.notice, 0), 0u) << notices[0];
+        for (const char* part : {"zwp_virtual_keyboard_manager_v1", "/nonexistent/uinput",
+                                 "60-swipetype-uinput.rules"}) {
+            EXPECT_NE(notices[0].find(part), std::string::npos) << part << ": " << notices[0];
+        }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sessions, KeySinkSessionTest,
-    testing::Values(Session{"x11", nullptr, nullptr, false, "xtest", false},
-                    Session{"x11_with_uinput", nullptr, "x11", true, "xtest", false},
-                    Session{"wayland_without_uinput", "wayland-0", nullptr, false, "xtest", true},
-                    Session{"wayland_with_uinput", nullptr, "wayland", true, "uinput", false}),
+    testing::Values(
+        Session{"x11", Desktop::X11, false, true, "xtest", nullptr},
+        Session{"x11_with_uinput", Desktop::X11, true, true, "xtest", nullptr},
+        Session{"sway", Desktop::Sway, false, true, "wayland", nullptr},
+        Session{"weston_with_uinput", Desktop::Weston, true, true, "uinput", nullptr},
+        Session{"weston", Desktop::Weston, false, true, "xtest", "Only X11 applications"},
+        Session{"weston_without_x", Desktop::Weston, false, false, "none", "No application"}),
     [](const testing::TestParamInfo<Session>& info) { return std::string(info.param.name); });
 
 // Without DISPLAY, or with one no server answers, nothing is left but "none".

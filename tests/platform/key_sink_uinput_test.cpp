@@ -17,6 +17,7 @@
 #include "keys/keystrokes.h"
 #include "platform/core/recorder.h"
 #include "platform/keyboard/key_sink.h"
+#include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/uinput/key_sink_uinput.h"
 #include "support/scoped_environment.h"
 

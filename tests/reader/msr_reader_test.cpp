@@ -10,7 +10,7 @@ namespace {
 using platform::CommCall;
 using platform::Milliseconds;
 
-constexpr DWORD kTick = kDefaultMSRInterval;
+const DWORD kTick = DefaultSettings().MSRInterval;
 const std::string kSwipe = "%B0001^TEST/CARD^9912?;0001=9912?";
 const std::string kTypedSwipe = "B0001^TEST/CARD^99120001=9912";
 
@@ -187,13 +187,28 @@ TEST_F(MsrReaderTest, OnlyLineTerminatorsWaitingTypeNothingAndDoNotHold) {
     EXPECT_EQ(Typed(), kTypedSwipe);
 }
 
-TEST_F(MsrReaderTest, LongerDataIsCutAfter1023Characters) {
+// A line longer than any card is no card: junk before a swipe (a reader at the
+// wrong rate) and a track too long are dropped through their line ends, each with
+// the bad-read beep, and the swipe after them is typed whole.
+TEST_F(MsrReaderTest, ALineWithNoEndWithin1023BytesIsDroppedThroughItsEnd) {
+    Settings.Beep = 1;
     ASSERT_EQ(StartMSRReader(window_), 1);
-    device_->QueueInput(std::string(1030, 'Z') + "\r");
-    RunFor(kTick);
-    EXPECT_EQ(ReadCount, 1023);
-    RunFor(kTick);
-    EXPECT_EQ(ReadCount, 7);
+    device_->QueueInput(std::string(1010, '~') + kSwipe + "\r");
+    device_->QueueInput("%" + std::string(1107, 'A') + "?;1?\r" + kSwipe + "\r");
+    RunFor(8 * kTick);
+    EXPECT_EQ(Typed(), kTypedSwipe);
+    EXPECT_EQ(platform::Recorded().beeps, (std::vector<UINT>{4, 4, 0x40}));
+}
+
+// Fewer than 6 bytes are no read of their own, also when they came with a line.
+TEST_F(MsrReaderTest, AShortTailAfterALineWaitsForMoreThroughTheSilence) {
+    Settings.UseTrack1 = 0;
+    Settings.Beep = 1;
+    ASSERT_EQ(StartMSRReader(window_), 1);
+    device_->QueueInput(";1?\rAB");
+    RunFor(4 * kTick);
+    EXPECT_EQ(Typed(), "1");
+    EXPECT_EQ(platform::Recorded().beeps, std::vector<UINT>{0x40}) << "no bad read of AB";
 }
 
 TEST_F(MsrReaderTest, ASwipeIsTypedAtItsTickWhileBytesKeepTricklingInAfterIt) {

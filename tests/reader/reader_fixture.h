@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "platform/core/clock.h"
 #include "platform/core/recorder.h"
 #include "platform/serial/device/memory_serial_device.h"
@@ -17,6 +16,7 @@
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
 #include "reader/track_decode.h"
+#include "settings/settings.h"
 #include "support/key_events.h"
 #include "support/window_class.h"
 

@@ -11,7 +11,7 @@ namespace {
 using platform::CommCall;
 using platform::Milliseconds;
 
-constexpr DWORD kTick = kDefaultRFIDInterval;
+const DWORD kTick = DefaultSettings().RFIDInterval;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;

@@ -4,9 +4,9 @@
 #include <random>
 #include <string>
 
-#include "app/settings.h"
 #include "platform/core/recorder.h"
 #include "reader/track_decode.h"
+#include "settings/settings.h"
 #include "support/track_reference.h"
 
 namespace {

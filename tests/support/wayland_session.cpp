@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -46,6 +48,21 @@ std::string FindSocket(const std::string& folder, const std::string& prefix) {
         }
     }
     return "";
+}
+
+// Whether a socket at `path` takes connections: a compositor makes the file a
+// moment before it listens on it.
+bool Listening(const std::string& path) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    bool listening =
+        fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return listening;
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -168,6 +185,7 @@ void SessionProcess::Drain() {
 
 bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
     Stop();
+    options_ = options;
     std::string program;
     for (const char* needed : {options.compositor == Compositor::Sway ? "sway" : "weston",
                                "dbus-daemon", "setpriv", "stdbuf"}) {
@@ -206,6 +224,24 @@ void WaylandSession::Stop() {
     busAddress_.clear();
     swaySocket_.clear();
     xDisplay_.clear();
+}
+
+void WaylandSession::StopCompositor() {
+    for (SessionProcess* process : {&panel_, &keyboard_, &compositor_}) {
+        process->Stop();
+    }
+}
+
+bool WaylandSession::RestartCompositor(std::string& reason) {
+    StopCompositor();
+    std::string socket = waylandDisplay_;
+    bool started =
+        options_.compositor == Compositor::Sway ? StartSway(options_, reason) : StartWeston(reason);
+    if (started && waylandDisplay_ != socket) {
+        reason = "the compositor came back on " + waylandDisplay_ + ", not " + socket;
+        return false;
+    }
+    return started;
 }
 
 bool WaylandSession::StartBus(std::string& reason) {
@@ -263,7 +299,7 @@ bool WaylandSession::StartWeston(std::string& reason) {
         reason = "weston could not be started";
         return false;
     }
-    if (!WaitUntil([&] { return fs::exists(RuntimeDir() + "/" + waylandDisplay_); }, 10s)) {
+    if (!WaitUntil([&] { return Listening(RuntimeDir() + "/" + waylandDisplay_); }, 10s)) {
         reason = "weston did not come up within 10 s: " + compositor_.Errors();
         return false;
     }

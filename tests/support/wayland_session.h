@@ -102,6 +102,14 @@ class WaylandSession {
     bool Start(const SessionOptions& options, std::string& reason);
     // Ends every process of the session and removes its folder.
     void Stop();
+    // Ends the compositor and what runs in it (the seat's keyboard, the panel), as
+    // a crash or a restart does; the bus and the folder stay.
+    void StopCompositor();
+    // Starts the compositor again as Start did, on the same socket; false with
+    // `reason` set when it does not come up there.
+    bool RestartCompositor(std::string& reason);
+    // waybar as the panel, for a test that starts it after its program (sway).
+    bool StartPanel(std::string& reason);
 
     uid_t Uid() const { return uid_; }
     gid_t Gid() const { return gid_; }
@@ -149,10 +157,10 @@ class WaylandSession {
     bool StartBus(std::string& reason);
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
-    bool StartPanel(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
+    SessionOptions options_;
     uid_t uid_ = 0;
     gid_t gid_ = 0;
     bool asNobody_ = false;

@@ -34,7 +34,17 @@ bool IsModifierKeysym(KeySym keysym) {
 
 } // namespace
 
-bool XvfbServer::Start(std::string& reason, const std::string& screen) {
+bool XvfbServer::Start(std::string& reason, const std::string& screen, const std::string& display) {
+    screen_ = screen;
+    return Launch(display, reason);
+}
+
+bool XvfbServer::Restart(std::string& reason) {
+    Stop();
+    return Launch(name_, reason);
+}
+
+bool XvfbServer::Launch(const std::string& display, std::string& reason) {
     std::string program;
     if (!FindProgram("Xvfb", program)) {
         reason = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
@@ -45,10 +55,14 @@ bool XvfbServer::Start(std::string& reason, const std::string& screen) {
         reason = "pipe failed";
         return false;
     }
-    // The write end goes to Xvfb as descriptor 3, where it writes its number.
-    pid_t pid = test_support::SpawnChild(
-        program, {"-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", screen},
-        {{fds[1], 3}, {-1, 1}, {-1, 2}});
+    // The write end goes to Xvfb as descriptor 3, where it writes its number
+    // once it takes clients.
+    std::vector<std::string> arguments{"-displayfd", "3",       "-nolisten", "tcp",
+                                       "-noreset",   "-screen", "0",         screen_};
+    if (!display.empty()) {
+        arguments.insert(arguments.begin(), display);
+    }
+    pid_t pid = test_support::SpawnChild(program, arguments, {{fds[1], 3}, {-1, 1}, {-1, 2}});
     close(fds[1]);
     if (pid <= 0) {
         close(fds[0]);

@@ -22,16 +22,24 @@ class XvfbServer {
 
     // Returns false with `reason` set when Xvfb is not installed or does not
     // come up within ten seconds. `screen` is WIDTHxHEIGHTxDEPTH.
-    bool Start(std::string& reason, const std::string& screen = "640x480x24");
+    // `display` (":N") asks for that display instead of a free one.
+    bool Start(std::string& reason, const std::string& screen = "640x480x24",
+               const std::string& display = "");
     // Ends the server (SIGTERM, then SIGKILL after five seconds).
     void Stop();
+    // Ends the server and starts a new one on the same display, as a display
+    // manager does at a logout.
+    bool Restart(std::string& reason);
     bool Running() const { return pid_ > 0; }
     // ":N"
     const std::string& Name() const { return name_; }
 
   private:
+    bool Launch(const std::string& display, std::string& reason);
+
     pid_t pid_ = -1;
     std::string name_;
+    std::string screen_;
 };
 
 // One server for the whole test program, started on first use and ended at

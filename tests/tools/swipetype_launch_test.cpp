@@ -224,7 +224,7 @@ TEST_F(Launcher, HelpAndUsageErrors) {
     RunResult wrong = RunLauncher({"--frobnicate"});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_EQ(wrong.out, "");
-    EXPECT_EQ(wrong.err, "swipetype-launch: unknown option --frobnicate (see --help)\n");
+    EXPECT_EQ(wrong.err, "swipetype-launch: unknown option '--frobnicate' (see --help)\n");
     EXPECT_EQ(RunLauncher({"--root"}).status, 2);
     EXPECT_EQ(RunLauncher({"--install", "--uninstall"}).status, 2);
     EXPECT_EQ(RunLauncher({"--codepage", "437"}).status, 2);

@@ -208,8 +208,8 @@ struct UsageCase {
 TEST(SwipetypeSimTest, UsageErrorsAreClear) {
     const UsageCase cases[] = {
         {{}, 2, "no mode given"},
-        {{"tape"}, 2, "unknown mode \"tape\""},
-        {{"msr", "--tag", "01020304"}, 2, "unknown option --tag for msr mode"},
+        {{"tape"}, 2, "unknown mode 'tape'"},
+        {{"msr", "--tag", "01020304"}, 2, "unknown option '--tag' for msr mode"},
         {{"rfid", "--tag", "0102"}, 2, "--tag wants 8 or 14 hexadecimal digits"},
         {{"msr", "--baud", "fast"}, 2, "--baud wants a rate"},
         {{"msr", "--baud"}, 2, "needs a value"},
@@ -218,7 +218,7 @@ TEST(SwipetypeSimTest, UsageErrorsAreClear) {
         {{"modem", "--speed", "fast"}, 2, "--speed wants a speed"},
         {{"modem", "--carrier", "0"}, 2, "--carrier wants a speed"},
         {{"modem", "--guard-time", "-5"}, 2, "--guard-time wants milliseconds"},
-        {{"modem", "--tag", "01020304"}, 2, "unknown option --tag for modem mode"},
+        {{"modem", "--tag", "01020304"}, 2, "unknown option '--tag' for modem mode"},
     };
     for (const UsageCase& usage : cases) {
         SimProcess sim(kSimulator, usage.arguments);

@@ -1,57 +1,62 @@
 #include "config_command.h"
 
 #include <charconv>
+#include <cstdio>
 
-#include "host/setting_catalog.h"
-#include "status_command.h"
+#include "host/setting_text.h"
+#include "platform/core/message_text.h"
 
 namespace config_tool {
 namespace {
 
-const char* const kUsage = R"(Usage: swipetype-config [--root DIR] list
+const char* const kUsage = R"(Usage: swipetype-config [--root DIR] list [--json]
   or:  swipetype-config [--root DIR] get NAME
   or:  swipetype-config [--root DIR] set NAME VALUE
   or:  swipetype-config [--root DIR] reset
+  or:  swipetype-config [--root DIR] export
+  or:  swipetype-config [--root DIR] import FILE
+  or:  swipetype-config [--root DIR] check
   or:  swipetype-config [--root DIR] port COMn: [PATH]
   or:  swipetype-config [--root DIR] status [--json]
 Shows and changes the settings of Swipetype in a device root, from a shell.
 
-  list            the fourteen settings: name, value and meaning
+  list            the settings: name, value and meaning
+  list --json     the settings as one JSON object, name to value
   get NAME        the value of one setting
   set NAME VALUE  changes one setting
   reset           puts every setting back to its default
+  export          the settings as a registry file (hive text) on standard output
+  import FILE     sets the settings that such a file names, all or none ("-":
+                  standard input)
+  check           checks the values stored in the registry hive: each one that
+                  Swipetype cannot take as written, and each unknown name
   port COMn:      the device remembered for the port; with PATH, remembers it
                   (a USB serial device by its /dev/serial/by-id name), with ""
                   forgets it
   status          whether Swipetype runs on the device root: its pid, the
                   reader's port, device and state (open, waiting or off), the
                   key sink, good and bad reads since it started and the time of
-                  the last; --json gives one object with the keys running, pid,
-                  port, device, reader, sink, good_reads, bad_reads, last_read
+                  the last; exit status 0 when its reader is open, 3 when none
+                  runs, 4 when it runs but its reader is not open
+  status --json   the same as one JSON object, with the keys running, pid, port,
+                  device, reader, sink, good_reads, bad_reads, last_read
 
   --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
   -h, --help      show this help and exit
   --version       show the version and exit
 
-NAME is a registry value name: Enable, UseMSR, Beep, Prefix, Suffix, SendTab,
-SendEnter, UseTrack1, UseTrack2, UseTrack3, TrackSeparator, AutoStart,
-MSRInterval, RFIDInterval. A flag takes on, off, 1, 0, yes or no (UseMSR also
-msr or rfid); an interval takes milliseconds from 10 to 86400000; a text takes
-up to 1023 characters of UTF-8.
+)";
 
-When Swipetype runs on the device root, the change goes through it: it takes
-effect at once, as the options dialog's would (an interval from the next time
-the reader starts), and is saved at once. Otherwise the registry hive is
-changed under its lock, every other value left as it was; AutoStart also
-writes or removes the startup file, naming the swipetype program beside this one.
-
-A Swipetype that runs on the device root but cannot be reached (it runs as
-another user) is never worked around: the command fails instead.
-
-Exit status: 0 on success, 1 when a change cannot be made or saved, 2 for a
-bad command line, name or value (nothing is changed then). status: 0 when
-Swipetype runs and its reader is open, 3 when none runs on the device root, 4
-when it runs but its reader is not open.
+const char* const kEpilogue = R"(
+When Swipetype runs on the device root, list, get and export show what it
+holds, and set, reset and import go through it: a change takes effect at once,
+as the options dialog's would (an interval from the next time the reader
+starts), and is saved at once. Otherwise the registry hive is read, and changed
+under its lock, every other value left as it was; AutoStart also writes or
+removes the startup file, naming the swipetype program beside this one. list,
+get, export and check never create or change anything. A Swipetype that runs
+on the device root but cannot be reached (it runs as another user, or does not
+answer) is never worked around: the command fails instead.
 )";
 
 std::string Fail(const std::string& line) {
@@ -73,57 +78,89 @@ bool ParsePortName(const std::string& text, int& number) {
 
 // The setting get and set name, and the value set gives it.
 std::string ParseSettingWords(const std::vector<std::string>& words, Command& command) {
-    const setting_catalog::Setting* setting = setting_catalog::FindSetting(words[1]);
+    const SettingEntry* setting = setting_text::Find(words[1]);
     if (setting == nullptr) {
-        return Fail(setting_catalog::UnknownSettingLine(words[1]));
+        return Fail(setting_text::UnknownSettingLine(words[1]));
     }
-    command.name = setting->name;
+    command.name = setting_text::NameOf(*setting);
     if (command.action != Action::Set) {
         return "";
     }
+    SettingsRecord value{};
     std::string error;
-    std::optional<std::string> value = setting_catalog::ParseValue(*setting, words[2], error);
-    if (!value) {
+    if (!setting_text::TakeWord(*setting, words[2], value, error)) {
         return Fail(error);
     }
-    command.value = *value;
+    command.value = setting_text::ValueOf(*setting, value);
     return "";
+}
+
+struct Shape {
+    const char* word;
+    Action action;
+    std::size_t count; // words with the action's own
+};
+
+const Shape kShapes[] = {{"list", Action::List, 1},     {"get", Action::Get, 2},
+                         {"set", Action::Set, 3},       {"reset", Action::Reset, 1},
+                         {"export", Action::Export, 1}, {"import", Action::Import, 2},
+                         {"check", Action::Check, 1},   {"port", Action::Port, 2},
+                         {"status", Action::Status, 1}};
+
+// What an action takes beside its fixed words: list's and status's --json,
+// port's PATH.
+bool Fits(const Shape& shape, const std::vector<std::string>& words) {
+    if (words.size() == shape.count) {
+        return true;
+    }
+    if (words.size() != shape.count + 1) {
+        return false;
+    }
+    bool json = shape.action == Action::List || shape.action == Action::Status;
+    return shape.action == Action::Port || (json && words[1] == "--json");
 }
 
 // The words after the options: the action and what it takes.
 std::string ParseAction(const std::vector<std::string>& words, Command& command) {
-    struct Shape {
-        const char* word;
-        Action action;
-        std::size_t count; // words with the action's own
-    };
-    static const Shape kShapes[] = {{"list", Action::List, 1},
-                                    {"get", Action::Get, 2},
-                                    {"set", Action::Set, 3},
-                                    {"reset", Action::Reset, 1},
-                                    {"port", Action::Port, 2}};
-    if (words[0] == "status") {
-        return ParseStatusWords(words, command);
-    }
     for (const Shape& shape : kShapes) {
         if (words[0] != shape.word) {
             continue;
         }
-        bool portWithPath = shape.action == Action::Port && words.size() == 3;
-        if (words.size() != shape.count && !portWithPath) {
+        if (!Fits(shape, words)) {
             return Fail("wrong number of words for " + words[0] + " (see --help)");
         }
         command.action = shape.action;
-        if (shape.action == Action::Port) {
-            if (!ParsePortName(words[1], command.port)) {
-                return Fail("port wants COMn: with n from 1 to 255, not '" + words[1] + "'");
-            }
-            command.path = portWithPath ? std::optional<std::string>(words[2]) : std::nullopt;
+        switch (shape.action) {
+        case Action::List:
+        case Action::Status:
+            command.json = words.size() == 2;
             return "";
+        case Action::Import:
+            command.file = words[1];
+            return "";
+        case Action::Port:
+            if (!ParsePortName(words[1], command.port)) {
+                return Fail("port wants COMn: with n from 1 to 255, not " +
+                            platform::QuoteForMessage(words[1]));
+            }
+            command.path = words.size() == 3 ? std::optional<std::string>(words[2]) : std::nullopt;
+            return "";
+        default:
+            return shape.count >= 2 ? ParseSettingWords(words, command) : "";
         }
-        return shape.count >= 2 ? ParseSettingWords(words, command) : "";
     }
-    return Fail("unknown action '" + words[0] + "'; give list, get, set, reset, port or status");
+    return Fail("unknown action " + platform::QuoteForMessage(words[0]) +
+                "; give list, get, set, reset, export, import, check, port or status");
+}
+
+// What the first setting of a kind takes, without a row's own words.
+std::string AllowedFor(SettingKind kind) {
+    for (const SettingEntry& setting : SettingCatalog) {
+        if (setting.kind == kind && setting.onWord == nullptr) {
+            return setting_text::Allowed(setting);
+        }
+    }
+    return "";
 }
 
 } // namespace
@@ -133,27 +170,36 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
     std::size_t i = 0;
     for (; i < arguments.size() && arguments[i].starts_with("-"); ++i) {
         const std::string& option = arguments[i];
+        if (option == "--") {
+            ++i;
+            break;
+        }
         if (option == "-h" || option == "--help" || option == "--version") {
             result.command.action = option == "--version" ? Action::Version : Action::Help;
             return result;
         }
-        if (option == "--root" && i + 1 >= arguments.size()) {
-            result.error = Fail("--root needs a folder");
-            return result;
-        }
-        if (option == "--root") {
-            result.command.root = arguments[++i];
-        } else if (option.starts_with("--root=")) {
-            result.command.root = option.substr(7);
+        if (option == "--root" || option.starts_with("--root=")) {
+            bool inlineValue = option.size() > 6;
+            if (!inlineValue && i + 1 >= arguments.size()) {
+                result.error = Fail("--root needs a folder");
+                return result;
+            }
+            result.command.root = inlineValue ? option.substr(7) : arguments[++i];
+            if (result.command.root->empty()) {
+                result.error = Fail("--root needs a folder");
+                return result;
+            }
         } else {
-            result.error = Fail("unknown option '" + option + "' (see --help)");
+            result.error =
+                Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
             return result;
         }
     }
     std::vector<std::string> words(arguments.begin() + static_cast<std::ptrdiff_t>(i),
                                    arguments.end());
     if (words.empty()) {
-        result.error = Fail("give list, get NAME, set NAME VALUE, reset or port COMn: [PATH]");
+        result.error = Fail("give an action: list, get, set, reset, export, import, check, port "
+                            "or status (see --help)");
         return result;
     }
     result.error = ParseAction(words, result.command);
@@ -161,7 +207,24 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-    return kUsage;
+    std::string text = kUsage;
+    text += "Settings (NAME is the registry value name), with their defaults:\n";
+    SettingsRecord defaults = DefaultSettings();
+    std::string ownWords;
+    for (const SettingEntry& setting : SettingCatalog) {
+        std::string head =
+            setting_text::NameOf(setting) + " (" + setting_text::Shown(setting, defaults) + ")";
+        char line[256];
+        std::snprintf(line, sizeof line, "  %-21s %s\n", head.c_str(), setting.help);
+        text += line;
+        if (setting.onWord != nullptr) {
+            ownWords += " (" + setting_text::NameOf(setting) + " also " + setting.onWord + " or " +
+                        setting.offWord + ")";
+        }
+    }
+    text += "A flag takes " + AllowedFor(kFlagSetting) + ownWords + "; an interval takes " +
+            AllowedFor(kIntervalSetting) + "; a text takes " + AllowedFor(kTextSetting) + ".\n";
+    return text + kEpilogue;
 }
 
 } // namespace config_tool

@@ -7,16 +7,17 @@
 
 namespace config_tool {
 
-enum class Action { List, Get, Set, Reset, Port, Status, Help, Version };
+enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Status, Help, Version };
 
 struct Command {
     std::optional<std::string> root;
     Action action = Action::List;
+    bool json = false;               // list --json, status --json
     std::string name;                // the setting of get and set
     std::string value;               // the value of set
+    std::string file;                // import's FILE ("-": standard input)
     int port = 0;                    // n of port COMn:
     std::optional<std::string> path; // port's PATH, when given ("" forgets)
-    bool json = false;               // status --json
 };
 
 struct ParseResult {

@@ -1,36 +1,41 @@
 // swipetype-config: shows and changes the settings of Swipetype in a device
 // root from a shell, through the running instance when there is one, else in
-// the registry hive; and the device remembered for each serial port.
+// the registry hive; exports, imports and checks them; and the device
+// remembered for each serial port.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config_command.h"
-#include "host/setting_catalog.h"
+#include "host/setting_text.h"
+#include "platform/core/event_log.h"
+#include "platform/core/message_text.h"
+#include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/remembered_ports.h"
+#include "settings_file.h"
 #include "startup_file.h"
 #include "status_command.h"
 #include "stored_settings.h"
+#include "unanswered.h"
 
 namespace {
 
 using config_tool::Action;
 using config_tool::Command;
 using platform::remote::SettingAction;
-using setting_catalog::Kind;
-using setting_catalog::Setting;
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsageError = 2;
 
-int Fail(const std::string& line) {
+int Fail(const std::string& line, int status = kFailed) {
     std::fprintf(stderr, "swipetype-config: %s\n", line.c_str());
-    return kFailed;
+    return status;
 }
 
 // What the instance running on the device root answered; `running` false
@@ -42,92 +47,128 @@ struct InstanceAnswer {
 };
 
 InstanceAnswer AskInstance(SettingAction action, const std::string& name = "",
-                           const std::string& value = "") {
+                           const std::u16string& value = u"") {
     std::optional<platform::SettingAnswer> answer =
-        platform::RemoteSetting(action, platform::Utf8ToUtf16(name), platform::Utf8ToUtf16(value));
+        platform::RemoteSetting(action, platform::Utf8ToUtf16(name), value);
     if (!answer) {
-        // One that runs but cannot be asked is refused too: its hive is never written under it.
-        std::string why = platform::RemoteCallTimedOut()
-                              ? "the running Swipetype gave no answer in time"
-                              : platform::InstanceOutOfReach();
+        std::string why = config_tool::WhyUnanswered();
         return {!why.empty(), false, why};
     }
     return {true, answer->ok, platform::Utf16ToUtf8(answer->text)};
 }
 
-std::string Shown(const Setting& setting, const std::string& value) {
-    return setting.kind == Kind::Text ? setting_catalog::Quoted(value) : value;
+// The settings as they are now: the running instance's, else what it would
+// load from the hive. False, with the reason said, when they cannot be read.
+bool CurrentSettings(SettingsRecord& record) {
+    record = DefaultSettings();
+    InstanceAnswer first = AskInstance(SettingAction::Get, "Enable");
+    if (first.running) {
+        for (const SettingEntry& setting : SettingCatalog) {
+            std::string name = setting_text::NameOf(setting);
+            InstanceAnswer answer = AskInstance(SettingAction::Get, name);
+            std::string error;
+            if (!answer.ok || !setting_text::TakeWord(setting, answer.text, record, error)) {
+                Fail(answer.ok ? error : answer.text);
+                return false;
+            }
+        }
+        return true;
+    }
+    config_tool::StoredKey stored;
+    std::string error;
+    if (!config_tool::ReadStoredKey(stored, error)) {
+        Fail(error);
+        return false;
+    }
+    record = config_tool::LoadedSettings(stored);
+    return true;
 }
 
-std::string SaveError(const Setting& setting, LONG error) {
+std::string SaveError(LONG error) {
     std::string why = error == ERROR_ACCESS_DENIED || error == ERROR_TIMEOUT
                           ? "the hive cannot be changed (a read-only device root, or locked)"
                           : "the hive cannot be written (error " + std::to_string(error) + ")";
-    return std::string("cannot save ") + setting.name + " in " +
-           platform::HiveFilePath(HKEY_LOCAL_MACHINE) + ": " + why;
+    return "cannot save in " + platform::HiveFilePath(HKEY_LOCAL_MACHINE) + ": " + why;
 }
 
-int List() {
-    InstanceAnswer first = AskInstance(SettingAction::Get, "Enable");
-    if (first.running && !first.ok) {
-        return Fail(first.text);
+int List(bool json) {
+    SettingsRecord record;
+    if (!CurrentSettings(record)) {
+        return kFailed;
     }
-    for (const Setting& setting : setting_catalog::AllSettings()) {
-        std::string value = config_tool::StoredValue(setting);
-        if (first.running) {
-            InstanceAnswer answer = AskInstance(SettingAction::Get, setting.name);
-            if (!answer.ok) {
-                return Fail(answer.text);
-            }
-            value = answer.text;
+    std::string out = json ? "{" : "";
+    for (const SettingEntry& setting : SettingCatalog) {
+        std::string name = setting_text::NameOf(setting);
+        if (!json) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%-15s %-9s ", name.c_str(),
+                          setting_text::Shown(setting, record).c_str());
+            out += line + std::string(setting.help) + "\n";
+            continue;
         }
-        std::printf("%-15s %-9s %s\n", setting.name, Shown(setting, value).c_str(),
-                    setting.meaning);
+        std::string value = setting_text::ValueOf(setting, record);
+        if (setting.kind == kTextSetting) {
+            value = platform::JsonString(TextField(setting, &record));
+        } else if (setting.kind == kFlagSetting) {
+            value = *NumberField(setting, &record) != 0 ? "true" : "false";
+        }
+        out += (out.size() > 1 ? "," : "") + platform::JsonString(setting.name) + ":" + value;
     }
+    std::fputs((json ? out + "}\n" : out).c_str(), stdout);
     return kDone;
 }
 
-int Get(const Setting& setting) {
-    InstanceAnswer answer = AskInstance(SettingAction::Get, setting.name);
-    if (answer.running && !answer.ok) {
-        return Fail(answer.text);
+int Get(const SettingEntry& setting) {
+    SettingsRecord record;
+    if (!CurrentSettings(record)) {
+        return kFailed;
     }
-    std::printf("%s\n", (answer.running ? answer.text : config_tool::StoredValue(setting)).c_str());
+    std::printf("%s\n", setting_text::ValueOf(setting, record).c_str());
     return kDone;
 }
 
-// Without an instance: the hive, and for AutoStart the startup file it stands for.
-int StoreWithoutInstance(const Setting& setting, const std::string& value) {
+// Without an instance: the hive, as one change, and for AutoStart the startup
+// file it stands for.
+int StoreWithoutInstance(const std::vector<const SettingEntry*>& settings,
+                         const SettingsRecord& values) {
     std::string error;
     if (!platform::PrepareDeviceRoot(error)) {
         return Fail(error);
     }
-    if (std::string_view(setting.name) == "AutoStart") {
-        if (value == "on" && !config_tool::WriteStartupFile(error)) {
+    for (const SettingEntry* setting : settings) {
+        if (setting->number != &SettingsRecord::AutoStart) {
+            continue;
+        }
+        if (values.AutoStart != 0 && !config_tool::WriteStartupFile(error)) {
             return Fail(error);
         }
-        if (value == "off") {
+        if (values.AutoStart == 0) {
             config_tool::RemoveStartupFile();
         }
     }
-    LONG result = config_tool::StoreValue(setting, value);
-    return result == ERROR_SUCCESS ? kDone : Fail(SaveError(setting, result));
+    LONG result = config_tool::StoreSettings(settings, values);
+    return result == ERROR_SUCCESS ? kDone : Fail(SaveError(result));
 }
 
-int Set(const Setting& setting, const std::string& value) {
-    InstanceAnswer answer = AskInstance(SettingAction::Set, setting.name, value);
+int Set(const SettingEntry& setting, const std::string& value) {
+    std::string name = setting_text::NameOf(setting);
+    InstanceAnswer answer = AskInstance(SettingAction::Set, name, platform::Utf8ToUtf16(value));
+    SettingsRecord record{};
+    std::string error;
     if (answer.running) {
         if (!answer.ok) {
             return Fail(answer.text);
         }
-        std::printf("%s = %s: taken by the running Swipetype and saved\n", setting.name,
-                    Shown(setting, answer.text).c_str());
+        setting_text::TakeWord(setting, answer.text, record, error);
+        std::printf("%s = %s: taken by the running Swipetype and saved\n", name.c_str(),
+                    setting_text::Shown(setting, record).c_str());
         return kDone;
     }
-    int status = StoreWithoutInstance(setting, value);
+    setting_text::TakeWord(setting, value, record, error);
+    int status = StoreWithoutInstance({&setting}, record);
     if (status == kDone) {
         std::printf("%s = %s: saved in %s (Swipetype does not run on this device root)\n",
-                    setting.name, Shown(setting, value).c_str(),
+                    name.c_str(), setting_text::Shown(setting, record).c_str(),
                     platform::HiveFilePath(HKEY_LOCAL_MACHINE).c_str());
     }
     return status;
@@ -142,14 +183,78 @@ int Reset() {
         std::printf("every setting is back to its default in the running Swipetype, and saved\n");
         return kDone;
     }
-    for (const Setting& setting : setting_catalog::AllSettings()) {
-        if (int status = StoreWithoutInstance(setting, setting.defaultValue); status != kDone) {
-            return status;
-        }
+    std::vector<const SettingEntry*> all;
+    for (const SettingEntry& setting : SettingCatalog) {
+        all.push_back(&setting);
     }
-    std::printf("every setting is back to its default in %s\n",
-                platform::HiveFilePath(HKEY_LOCAL_MACHINE).c_str());
+    int status = StoreWithoutInstance(all, DefaultSettings());
+    if (status == kDone) {
+        std::printf("every setting is back to its default in %s\n",
+                    platform::HiveFilePath(HKEY_LOCAL_MACHINE).c_str());
+    }
+    return status;
+}
+
+int Export() {
+    SettingsRecord record;
+    if (!CurrentSettings(record)) {
+        return kFailed;
+    }
+    std::fputs(config_tool::ExportText(record).c_str(), stdout);
     return kDone;
+}
+
+// Every value is checked first: a file with any problem changes nothing.
+int Import(const std::string& file) {
+    config_tool::ImportedSettings imported;
+    std::vector<std::string> problems;
+    config_tool::ImportVerdict verdict = config_tool::ReadSettingsFile(file, imported, problems);
+    if (verdict != config_tool::ImportVerdict::Taken) {
+        for (const std::string& problem : problems) {
+            Fail(problem);
+        }
+        return verdict == config_tool::ImportVerdict::CannotRead ? kFailed : kUsageError;
+    }
+    // Through the running instance: NAME=VALUE entries separated by zero units.
+    std::u16string entries;
+    for (const SettingEntry* setting : imported.given) {
+        entries += (entries.empty() ? u"" : std::u16string(1, u'\0')) + setting->name + u"=" +
+                   platform::Utf8ToUtf16(setting_text::ValueOf(*setting, imported.values));
+    }
+    InstanceAnswer answer = AskInstance(SettingAction::Set, "", entries);
+    std::size_t count = imported.given.size();
+    if (answer.running) {
+        if (!answer.ok) {
+            return Fail(answer.text);
+        }
+        std::printf("%zu settings from %s taken by the running Swipetype and saved\n", count,
+                    file.c_str());
+        return kDone;
+    }
+    int status = StoreWithoutInstance(imported.given, imported.values);
+    if (status == kDone) {
+        std::printf("%zu settings from %s saved in %s (Swipetype does not run on this device "
+                    "root)\n",
+                    count, file.c_str(), platform::HiveFilePath(HKEY_LOCAL_MACHINE).c_str());
+    }
+    return status;
+}
+
+// The problems go to standard output, a line each: they are what was asked for.
+int Check() {
+    config_tool::StoredKey stored;
+    std::string error;
+    if (!config_tool::ReadStoredKey(stored, error)) {
+        return Fail(error);
+    }
+    std::vector<std::string> problems = config_tool::CheckStoredKey(stored);
+    for (const std::string& problem : problems) {
+        std::printf("%s\n", problem.c_str());
+    }
+    if (problems.empty()) {
+        std::printf("%s: every stored setting is good\n", stored.hive.c_str());
+    }
+    return problems.empty() ? kDone : kFailed;
 }
 
 int Port(int number, const std::optional<std::string>& path) {
@@ -184,16 +289,22 @@ int Run(const Command& command) {
     if (command.root) {
         platform::SetDeviceRoot(*command.root);
     }
-    const Setting* setting = setting_catalog::FindSetting(command.name);
+    const SettingEntry* setting = setting_text::Find(command.name);
     switch (command.action) {
     case Action::List:
-        return List();
+        return List(command.json);
     case Action::Get:
         return Get(*setting);
     case Action::Set:
         return Set(*setting, command.value);
     case Action::Reset:
         return Reset();
+    case Action::Export:
+        return Export();
+    case Action::Import:
+        return Import(command.file);
+    case Action::Check:
+        return Check();
     case Action::Port:
         return Port(command.port, command.path);
     case Action::Status:
@@ -208,6 +319,7 @@ int Run(const Command& command) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::SetDebugLineName("swipetype-config");
     config_tool::ParseResult parsed =
         config_tool::ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {

@@ -8,6 +8,7 @@
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
+#include "unanswered.h"
 
 namespace config_tool {
 namespace {
@@ -63,15 +64,6 @@ int Fail(const std::string& line) {
 
 } // namespace
 
-std::string ParseStatusWords(const std::vector<std::string>& words, Command& command) {
-    command.action = Action::Status;
-    command.json = words.size() == 2 && words[1] == "--json";
-    if (words.size() > 2 || (words.size() == 2 && !command.json)) {
-        return "swipetype-config: status takes only --json (see --help)";
-    }
-    return "";
-}
-
 int ShowStatus(bool json) {
     std::optional<std::u16string> answer = platform::RemoteStatus();
     std::optional<status_report::Status> status;
@@ -80,9 +72,7 @@ int ShowStatus(bool json) {
         if (!status) {
             return Fail("the running Swipetype gave a status this program does not read");
         }
-    } else if (platform::RemoteCallTimedOut()) {
-        return Fail("the running Swipetype gave no answer in time");
-    } else if (std::string why = platform::InstanceOutOfReach(); !why.empty()) {
+    } else if (std::string why = WhyUnanswered(); !why.empty()) {
         return Fail(why);
     }
     if (json) {

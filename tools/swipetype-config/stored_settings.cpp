@@ -1,117 +1,147 @@
 #include "stored_settings.h"
 
-#include <charconv>
-#include <optional>
-#include <vector>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
 
-#include "platform/core/unicode.h"
+#include "platform/fs/device_root.h"
+#include "platform/registry/hive_file.h"
 #include "platform/registry/registry.h"
+#include "settings/setting_values.h"
 
 namespace config_tool {
 namespace {
 
-using setting_catalog::Kind;
+using platform::hive::Document;
 
-std::optional<std::vector<BYTE>> Query(const setting_catalog::Setting& setting, DWORD& type) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, setting_catalog::kRegistryKey, 0, 0, &key) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
+// "cannot read X: reason", or X is not a folder when a component is a file.
+std::string CannotRead(const std::string& path, int error) {
+    if (error == ENOTDIR) {
+        return "cannot read " + path + ": the device root " + platform::DeviceRoot() +
+               " or its registry folder is not a folder";
     }
-    std::u16string name = platform::Utf8ToUtf16(setting.name);
-    DWORD size = 0;
-    std::optional<std::vector<BYTE>> bytes;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        bytes.emplace(size);
-        if (RegQueryValueExW(key, name.c_str(), nullptr, &type, bytes->data(), &size) !=
-            ERROR_SUCCESS) {
-            bytes.reset();
-        }
-    }
-    RegCloseKey(key);
-    return bytes;
+    return "cannot read " + path + ": " + std::strerror(error);
 }
 
-// UTF-16 units up to a terminator or the end, at most the field's 1023.
-std::u16string TextOf(const std::vector<BYTE>& bytes) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < bytes.size() && text.size() < setting_catalog::kLongestText;
-         i += 2) {
-        auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == u'\0') {
-            break;
+// The hive file's text; nothing for a file that does not exist.
+bool ReadHiveText(const std::string& path, std::optional<std::string>& text, std::string& error) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        if (errno == ENOENT) {
+            return true;
         }
-        text += unit;
+        error = CannotRead(path, errno);
+        return false;
     }
-    return text;
-}
-
-// Four bytes of any type but text, or a text that spells a number in decimal
-// or after "0x" in hexadecimal, as the program loads a number.
-std::optional<unsigned long> NumberOf(const std::vector<BYTE>& bytes, DWORD type) {
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
-        if (bytes.size() != 4) {
-            return std::nullopt;
-        }
-        return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<DWORD>(bytes[3]) << 24);
+    text.emplace();
+    char buffer[8192];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text->append(buffer, got);
     }
-    std::string text = platform::Utf16ToUtf8(TextOf(bytes));
-    int base = text.starts_with("0x") || text.starts_with("0X") ? 16 : 10;
-    std::string_view digits = std::string_view(text).substr(base == 16 ? 2 : 0);
-    std::uint32_t number = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-        return std::nullopt;
+    if (std::ferror(file.get()) != 0) {
+        error = CannotRead(path, errno);
+        return false;
     }
-    return number;
+    return true;
 }
 
 } // namespace
 
-std::string StoredValue(const setting_catalog::Setting& setting) {
-    DWORD type = REG_NONE;
-    std::optional<std::vector<BYTE>> bytes = Query(setting, type);
-    if (!bytes) {
-        return setting.defaultValue;
-    }
-    if (setting.kind == Kind::Text) {
-        return platform::Utf16ToUtf8(TextOf(*bytes));
-    }
-    std::optional<unsigned long> number = NumberOf(*bytes, type);
-    if (!number) {
-        return setting.defaultValue;
-    }
-    return setting.kind == Kind::Flag ? setting_catalog::FormatFlag(*number)
-                                      : setting_catalog::FormatNumber(*number);
+std::u16string SettingsKeyPath() {
+    return std::u16string(u"HKEY_LOCAL_MACHINE\\") + kSettingsKey;
 }
 
-LONG StoreValue(const setting_catalog::Setting& setting, const std::string& value) {
-    std::vector<BYTE> bytes;
-    DWORD type = REG_DWORD;
-    if (setting.kind == Kind::Text) {
-        type = REG_SZ;
-        for (char16_t unit : platform::Utf8ToUtf16(value) + u'\0') {
-            bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-            bytes.push_back(static_cast<BYTE>(unit >> 8));
+bool ReadStoredKey(StoredKey& stored, std::string& error) {
+    std::string root = platform::DeviceRoot();
+    struct stat status {};
+    if (root.empty()) {
+        error = "no device root: give --root, or set SWIPETYPE_ROOT or HOME";
+        return false;
+    }
+    if (::stat(root.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+        error = "the device root " + root + " is not a folder";
+        return false;
+    }
+    stored.hive = platform::HiveFilePath(HKEY_LOCAL_MACHINE);
+    std::optional<std::string> text;
+    if (!ReadHiveText(stored.hive, text, error)) {
+        return false;
+    }
+    if (!text) {
+        return true;
+    }
+    platform::hive::ParseError fault;
+    std::optional<Document> document = platform::hive::Parse(*text, fault);
+    if (!document) {
+        error = stored.hive + " is damaged, line " + std::to_string(fault.line) + ": " +
+                fault.reason + " (Swipetype sets it aside when it next reads it)";
+        return false;
+    }
+    if (const platform::hive::Key* key = platform::hive::FindKey(*document, SettingsKeyPath())) {
+        stored.key = *key;
+    }
+    return true;
+}
+
+SettingsRecord LoadedSettings(const StoredKey& stored) {
+    SettingsRecord record = DefaultSettings();
+    for (const SettingEntry& setting : SettingCatalog) {
+        const platform::hive::Value* value =
+            stored.key ? platform::hive::FindValue(*stored.key, setting.name) : nullptr;
+        if (value == nullptr) {
+            continue;
         }
-    } else {
-        DWORD number = setting.kind == Kind::Flag ? (value == "on" ? 1 : 0)
-                                                  : static_cast<DWORD>(std::stoul(value));
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.push_back(static_cast<BYTE>(number >> shift));
+        int verdict = TakeStoredSetting(setting, value->type, value->data.data(),
+                                        static_cast<DWORD>(value->data.size()), &record);
+        if (verdict != kValueTaken && verdict != kValueCut) {
+            SetSettingDefault(setting, &record);
         }
     }
-    HKEY key = nullptr;
-    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, setting_catalog::kRegistryKey, 0, nullptr, 0,
-                                  0, nullptr, &key, nullptr);
+    return record;
+}
+
+DWORD StoredForm(const SettingEntry& setting, const SettingsRecord& values,
+                 std::vector<BYTE>& bytes) {
+    bytes.clear();
+    if (setting.kind == kTextSetting) {
+        for (const WCHAR* unit = TextField(setting, &values);; ++unit) {
+            bytes.push_back(static_cast<BYTE>(*unit & 0xFF));
+            bytes.push_back(static_cast<BYTE>(*unit >> 8));
+            if (*unit == u'\0') {
+                return REG_SZ;
+            }
+        }
+    }
+    DWORD number = *NumberField(setting, &values);
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes.push_back(static_cast<BYTE>(number >> shift));
+    }
+    return REG_DWORD;
+}
+
+LONG StoreSettings(const std::vector<const SettingEntry*>& settings, const SettingsRecord& values) {
+    std::string path = platform::HiveFilePath(HKEY_LOCAL_MACHINE);
+    std::string folder = path.substr(0, path.rfind('/'));
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return ERROR_ACCESS_DENIED;
+    }
+    platform::hive::HiveFile file(path);
+    file.Lock();
+    Document document;
+    LONG result = file.Load(document);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    std::u16string name = platform::Utf8ToUtf16(setting.name);
-    result =
-        RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    return result;
+    platform::hive::Key& key = platform::hive::AddKey(document, SettingsKeyPath());
+    for (const SettingEntry* setting : settings) {
+        std::vector<BYTE> bytes;
+        DWORD type = StoredForm(*setting, values, bytes);
+        platform::hive::SetValue(key, setting->name, type, std::move(bytes));
+    }
+    return file.Save(document);
 }
 
 } // namespace config_tool

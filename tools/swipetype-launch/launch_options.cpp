@@ -1,5 +1,10 @@
 #include "launch_options.h"
 
+#include <optional>
+#include <utility>
+
+#include "platform/core/message_text.h"
+
 namespace launcher {
 namespace {
 
@@ -25,6 +30,35 @@ bool SetAction(LaunchOptions& options, Action action, bool& actionGiven) {
     return true;
 }
 
+// --root's or --codepage's value; false with the error said.
+bool ApplyValue(const std::string& option, const std::string& value, LaunchOptions& options,
+                std::string& error) {
+    if (option == "--root") {
+        options.root = value;
+    } else if (!ParseCodePage(value, options.codePage)) {
+        error = "--codepage wants 1252 or utf-8, not " + platform::QuoteForMessage(value);
+        return false;
+    } else {
+        options.codePageGiven = true;
+    }
+    return true;
+}
+
+// The action an option names; nothing for an unknown option.
+std::optional<Action> ActionOf(const std::string& option) {
+    const std::pair<const char*, Action> actions[] = {{"--install", Action::Install},
+                                                      {"--uninstall", Action::Uninstall},
+                                                      {"--help", Action::Help},
+                                                      {"-h", Action::Help},
+                                                      {"--version", Action::Version}};
+    for (const auto& [name, action] : actions) {
+        if (option == name) {
+            return action;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
@@ -32,38 +66,32 @@ ParsedOptions ParseLaunchOptions(const std::vector<std::string>& arguments) {
     LaunchOptions& options = parsed.options;
     bool actionGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        bool hasValue = i + 1 < arguments.size();
+        std::size_t equals = arguments[i].find('=');
+        const std::string argument = arguments[i].substr(0, equals);
+        bool hasValue = equals != std::string::npos || i + 1 < arguments.size();
         if (argument == "--root" || argument == "--codepage") {
             if (!hasValue) {
                 parsed.error = argument + " needs a value";
                 return parsed;
             }
-            const std::string& value = arguments[++i];
-            if (argument == "--root") {
-                options.root = value;
-            } else if (!ParseCodePage(value, options.codePage)) {
-                parsed.error = "unknown code page " + value + " (1252 or utf-8)";
+            const std::string value =
+                equals != std::string::npos ? arguments[i].substr(equals + 1) : arguments[++i];
+            if (!ApplyValue(argument, value, options, parsed.error)) {
                 return parsed;
-            } else {
-                options.codePageGiven = true;
             }
             continue;
         }
-        Action action;
-        if (argument == "--install") {
-            action = Action::Install;
-        } else if (argument == "--uninstall") {
-            action = Action::Uninstall;
-        } else if (argument == "--help" || argument == "-h") {
-            action = Action::Help;
-        } else if (argument == "--version") {
-            action = Action::Version;
-        } else {
-            parsed.error = "unknown option " + argument + " (see --help)";
+        std::optional<Action> action = ActionOf(argument);
+        if (!action) {
+            parsed.error =
+                "unknown option " + platform::QuoteForMessage(arguments[i]) + " (see --help)";
             return parsed;
         }
-        if (!SetAction(options, action, actionGiven)) {
+        if (equals != std::string::npos) {
+            parsed.error = argument + " takes no value";
+            return parsed;
+        }
+        if (!SetAction(options, *action, actionGiven)) {
             parsed.error = "only one of --install, --uninstall, --help and --version";
             return parsed;
         }
@@ -94,11 +122,10 @@ std::string UsageText() {
            "                  entry "
            "${XDG_CONFIG_HOME:-~/.config}/autostart/swipetype-launch.desktop\n"
            "                  (with the --root and --codepage given now)\n"
-           "  --uninstall     removes that entry\n"
-           "  --help, --version\n"
-           "\n"
-           "Exit status: 0 when every startup file started its program, 1 when any was\n"
-           "skipped, 2 on a usage error or an unusable device root.\n";
+           "  --uninstall     removes that entry; each user who installed it runs this\n"
+           "                  before the package is purged\n"
+           "  -h, --help      show this help and exit\n"
+           "  --version       show the version and exit\n";
 }
 
 } // namespace launcher

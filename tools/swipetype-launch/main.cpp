@@ -12,6 +12,7 @@
 #include "detached_start.h"
 #include "launch_options.h"
 #include "platform/core/codepage.h"
+#include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
 #include "startup_file.h"
@@ -22,7 +23,7 @@ namespace {
 using launcher::LaunchOptions;
 
 constexpr int kAllStarted = 0;
-constexpr int kSomeSkipped = 1;
+constexpr int kFailed = 1; // a startup file skipped, or nothing could be started
 constexpr int kUsageError = 2;
 
 void Say(const std::string& line) {
@@ -61,14 +62,14 @@ bool LaunchOne(const std::string& folder, const std::string& name) {
 int Launch() {
     std::string error;
     if (!platform::PrepareDeviceRoot(error)) {
-        return Fail(error, kUsageError);
+        return Fail(error, kFailed);
     }
     std::u16string folder = launcher::StartupFolder();
     std::string hostFolder;
     if (platform::DeviceToHostPath(folder, hostFolder) != ERROR_SUCCESS) {
         return Fail("the startup folder " + platform::Utf16ToUtf8(folder) +
                         " lies outside the device",
-                    kUsageError);
+                    kFailed);
     }
     std::vector<std::string> names;
     if (!launcher::ListStartupFiles(hostFolder, names, error)) {
@@ -76,13 +77,13 @@ int Launch() {
             Say("no startup folder " + hostFolder + ": nothing to start");
             return kAllStarted;
         }
-        return Fail(error, kUsageError);
+        return Fail(error, kFailed);
     }
     bool allStarted = true;
     for (const std::string& name : names) {
         allStarted = LaunchOne(hostFolder, name) && allStarted;
     }
-    return allStarted ? kAllStarted : kSomeSkipped;
+    return allStarted ? kAllStarted : kFailed;
 }
 
 int Install(const LaunchOptions& options) {
@@ -97,7 +98,7 @@ int Install(const LaunchOptions& options) {
     }
     std::string error;
     if (command.front().empty() || !launcher::InstallAutostartEntry(command, error)) {
-        return Fail(error.empty() ? "cannot find this program's path" : error, kSomeSkipped);
+        return Fail(error.empty() ? "cannot find this program's path" : error, kFailed);
     }
     Say("installed " + launcher::AutostartEntryPath());
     return kAllStarted;
@@ -107,7 +108,7 @@ int Uninstall() {
     bool existed = false;
     std::string error;
     if (!launcher::UninstallAutostartEntry(existed, error)) {
-        return Fail(error, kSomeSkipped);
+        return Fail(error, kFailed);
     }
     Say((existed ? "removed " : "not installed: no ") + launcher::AutostartEntryPath());
     return kAllStarted;
@@ -116,6 +117,7 @@ int Uninstall() {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::SetDebugLineName("swipetype-launch");
     launcher::ParsedOptions parsed =
         launcher::ParseLaunchOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {

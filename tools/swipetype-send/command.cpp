@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/private_messages.h"
+#include "platform/core/message_text.h"
 #include "platform/windowing/window.h"
 
 namespace send_tool {
@@ -39,7 +40,8 @@ UM_POPUP_COMMAND. WPARAM and LPARAM are numbers (decimal or 0x hexadecimal);
 TEXT is the text of WM_SETTEXT. WM_GETTEXT prints the text.
 
 Exit status: 0 when the message was delivered, 1 when no such window, control or
-open menu exists or no answer came in time, 2 for a bad command line.
+open menu exists, no answer came in time or the program could not take the
+connection (it has no file descriptor left), 2 for a bad command line.
 Examples: swipetype-send --control 1003 BM_CLICK   (clicks "Enable")
   swipetype-send --window "About Swipetype" --control 1032 BM_CLICK   (closes About)
 )";
@@ -115,8 +117,8 @@ bool ParseTimeout(const std::string& text, ParseResult& result) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
         seconds > 86400) {
-        result.error =
-            "swipetype-send: --timeout wants seconds above 0, up to 86400, not '" + text + "'";
+        result.error = "swipetype-send: --timeout wants seconds above 0, up to 86400, not " +
+                       platform::QuoteForMessage(text);
         return false;
     }
     // Never none: a time-out of 0 would not wait.
@@ -136,13 +138,15 @@ bool ParseValueOption(const std::string& option, const std::string& text, ParseR
     } else if (option == "--control") {
         command.control = ParseNumber<int>(text);
         if (!command.control) {
-            result.error = "swipetype-send: --control wants a control id, not '" + text + "'";
+            result.error = "swipetype-send: --control wants a control id, not " +
+                           platform::QuoteForMessage(text);
             return false;
         }
     } else {
         command.menu = ParseNumber<unsigned>(text);
         if (!command.menu) {
-            result.error = "swipetype-send: --menu wants a command id, not '" + text + "'";
+            result.error =
+                "swipetype-send: --menu wants a command id, not " + platform::QuoteForMessage(text);
             return false;
         }
     }
@@ -174,15 +178,21 @@ bool ParseOptions(const std::vector<std::string>& arguments, std::size_t& next,
             result.command.version = true;
             return false;
         }
+        std::size_t equals = option.find('=');
+        std::string name = option.substr(0, equals);
         if (option == "--post") {
             result.command.post = true;
-        } else if (!TakesValue(option)) {
-            result.error = "swipetype-send: unknown option '" + option + "' (see --help)";
+        } else if (!TakesValue(name)) {
+            result.error = "swipetype-send: unknown option " + platform::QuoteForMessage(option) +
+                           " (see --help)";
             return false;
-        } else if (next + 1 >= arguments.size()) {
+        } else if (equals == std::string::npos && next + 1 >= arguments.size()) {
             result.error = "swipetype-send: " + option + " needs a value";
             return false;
-        } else if (!ParseValueOption(option, arguments[++next], result)) {
+        } else if (!ParseValueOption(name,
+                                     equals != std::string::npos ? option.substr(equals + 1)
+                                                                 : arguments[++next],
+                                     result)) {
             return false;
         }
     }
@@ -196,7 +206,8 @@ bool ParseParameters(const std::vector<std::string>& rest, ParseResult& result) 
     if (rest.size() > 1) {
         std::optional<unsigned long long> wParam = ParseNumber<unsigned long long>(rest[1]);
         if (!wParam) {
-            result.error = "swipetype-send: WPARAM must be a number, not '" + rest[1] + "'";
+            result.error = "swipetype-send: WPARAM must be a number, not " +
+                           platform::QuoteForMessage(rest[1]);
             return false;
         }
         command.wParam = *wParam;
@@ -207,7 +218,8 @@ bool ParseParameters(const std::vector<std::string>& rest, ParseResult& result) 
         } else if (std::optional<long long> lParam = ParseNumber<long long>(rest[2])) {
             command.lParam = *lParam;
         } else {
-            result.error = "swipetype-send: LPARAM must be a number, not '" + rest[2] + "'";
+            result.error = "swipetype-send: LPARAM must be a number, not " +
+                           platform::QuoteForMessage(rest[2]);
             return false;
         }
     }
@@ -223,7 +235,7 @@ void ParseMessage(const std::vector<std::string>& rest, ParseResult& result) {
     }
     std::optional<unsigned> message = MessageNumber(rest[0]);
     if (!message) {
-        result.error = "swipetype-send: unknown message '" + rest[0] + "'";
+        result.error = "swipetype-send: unknown message " + platform::QuoteForMessage(rest[0]);
         return;
     }
     command.message = *message;

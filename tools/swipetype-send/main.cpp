@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_windows.h"
@@ -21,8 +22,16 @@ int Fail(int status, const std::string& line) {
     return status;
 }
 
-// A call that failed for want of an answer says so instead of `line`.
+// A call that failed for want of an answer says so instead of `line`: the
+// program never took it (it cannot accept connections while it has no file
+// descriptor free, and says so on its own standard error), or it took it and
+// has not answered, which a modal dialog does until it closes.
 int FailCall(const send_tool::Command& command, const std::string& line) {
+    if (platform::RemoteCallNotTaken()) {
+        return Fail(kNotFound, "swipetype-send: the running Swipetype could not take the "
+                               "connection (it may have no file descriptor left: see its "
+                               "standard error)");
+    }
     if (platform::RemoteCallTimedOut()) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g",
@@ -115,6 +124,7 @@ int Run(const send_tool::Command& command) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::SetDebugLineName("swipetype-send");
     std::vector<std::string> arguments(argv + 1, argv + argc);
     send_tool::ParseResult parsed = send_tool::ParseCommand(arguments);
     if (parsed.command.help) {

@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
     sim::Options options;
     std::string error;
     if (!sim::ParseOptions(argc, argv, modes, options, error)) {
-        std::fprintf(stderr, "swipetype-sim: %s\nTry 'swipetype-sim --help'.\n", error.c_str());
+        std::fprintf(stderr, "swipetype-sim: %s (see swipetype-sim --help)\n", error.c_str());
         return 2;
     }
     if (options.help) {

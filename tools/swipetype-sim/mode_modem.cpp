@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "mode.h"
+#include "platform/core/message_text.h"
 
 namespace sim {
 namespace {
@@ -199,8 +200,8 @@ bool ModemMode::SetOption(std::string_view name, std::string_view value, std::st
     if (name == "dial-result") {
         std::optional<CallResult> result = ParseCallResult(value);
         if (!result) {
-            error = "--dial-result wants connect, busy, no-dialtone, no-carrier or silent, not \"" +
-                    text + "\"";
+            error = "--dial-result wants connect, busy, no-dialtone, no-carrier or silent, not " +
+                    platform::QuoteForMessage(text);
             return false;
         }
         defaults_.callResult = *result;
@@ -212,13 +213,15 @@ bool ModemMode::SetOption(std::string_view name, std::string_view value, std::st
             defaults_.speed = speed;
             defaults_.speedShown = true;
         } else {
-            error = "--speed wants a speed from 1 to 4000000 or \"none\", not \"" + text + "\"";
+            error = "--speed wants a speed from 1 to 4000000 or \"none\", not " +
+                    platform::QuoteForMessage(text);
             return false;
         }
     } else if (name == "carrier") {
         unsigned speed = 0;
         if (!ParseSpeed(value, speed)) {
-            error = "--carrier wants a speed from 1 to 4000000, not \"" + text + "\"";
+            error =
+                "--carrier wants a speed from 1 to 4000000, not " + platform::QuoteForMessage(text);
             return false;
         }
         defaults_.carrier = speed;
@@ -226,8 +229,8 @@ bool ModemMode::SetOption(std::string_view name, std::string_view value, std::st
         unsigned time = 0;
         auto [end, result] = std::from_chars(value.data(), value.data() + value.size(), time);
         if (result != std::errc() || end != value.data() + value.size() || time > 60000) {
-            error = "--" + std::string(name) + " wants milliseconds from 0 to 60000, not \"" +
-                    text + "\"";
+            error = "--" + std::string(name) + " wants milliseconds from 0 to 60000, not " +
+                    platform::QuoteForMessage(text);
             return false;
         }
         (name == "guard-time" ? defaults_.guardTime : defaults_.dialTime) = milliseconds(time);

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "mode.h"
+#include "platform/core/message_text.h"
 
 namespace sim {
 namespace {
@@ -98,7 +99,8 @@ class RfidMode final : public Mode {
         bool none = false;
         std::optional<std::string> tag = ParseTag(value, none);
         if (!tag) {
-            error = "--tag wants 8 or 14 hexadecimal digits, not \"" + std::string(value) + "\"";
+            error =
+                "--tag wants 8 or 14 hexadecimal digits, not " + platform::QuoteForMessage(value);
             return false;
         }
         tag_ = *tag;

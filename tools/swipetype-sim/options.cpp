@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/core/message_text.h"
+
 namespace sim {
 namespace {
 
@@ -34,8 +36,8 @@ bool Apply(std::string_view name, std::string_view value, Options& options, std:
         options.link = value;
     } else if (name == "baud") {
         if (!ParseBaud(value, options.baud)) {
-            error = "--baud wants a rate in baud from 50 to 4000000, not \"" + std::string(value) +
-                    "\"";
+            error = "--baud wants a rate in baud from 50 to 4000000, not " +
+                    platform::QuoteForMessage(value);
             return false;
         }
     } else {
@@ -83,7 +85,7 @@ bool ParseOne(int argc, char** argv, int& i, Options& options, std::string& erro
         takesValue = ModeTakesValue(*options.mode, name, known);
     }
     if (!known) {
-        error = "unknown option " + std::string(argument) +
+        error = "unknown option " + platform::QuoteForMessage(argument) +
                 (options.mode == nullptr ? " (mode options come after the mode)"
                                          : std::string(" for ") + options.mode->Name() + " mode");
         return false;
@@ -142,18 +144,20 @@ bool ParseOptions(int argc, char** argv, const std::vector<std::unique_ptr<Mode>
                   Options& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
-        if (argument.starts_with("--")) {
+        if (argument == "-h") {
+            options.help = true;
+        } else if (argument.starts_with("--")) {
             if (!ParseOne(argc, argv, i, options, error)) {
                 return false;
             }
         } else if (options.mode == nullptr) {
             options.mode = FindMode(modes, argument);
             if (options.mode == nullptr) {
-                error = "unknown mode \"" + std::string(argument) + "\"";
+                error = "unknown mode " + platform::QuoteForMessage(argument);
                 return false;
             }
         } else {
-            error = "unexpected argument \"" + std::string(argument) + "\"";
+            error = "unexpected argument " + platform::QuoteForMessage(argument);
             return false;
         }
     }
@@ -183,7 +187,7 @@ void PrintHelp(const std::vector<std::unique_ptr<Mode>>& modes, const Mode* only
         "  --link PATH    also make PATH a symbolic link to the device (removed at exit)\n"
         "  --exit-at-end  end when the input ends and the program has read everything sent\n"
         "  --quiet        report only problems on standard error\n"
-        "  --help         show this help (after a mode: that mode's help)\n"
+        "  -h, --help     show this help (after a mode: that mode's help)\n"
         "  --version      show the version and exit\n");
     for (const auto& mode : modes) {
         if (only != nullptr && only != mode.get()) {

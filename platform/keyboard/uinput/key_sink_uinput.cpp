@@ -14,6 +14,7 @@
 #include <libevdev/libevdev.h>
 
 #include "platform/core/system.h"
+#include "platform/core/unique_fd.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/keyboard.h"
 
@@ -118,31 +119,17 @@ struct UinputDeleter {
     void operator()(libevdev_uinput* device) const { libevdev_uinput_destroy(device); }
 };
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
 class UinputKeySink final : public KeySink {
   public:
-    UinputKeySink(XkbKeymapPtr keymap, const std::string& layout, int fd,
+    UinputKeySink(XkbKeymapPtr keymap, const std::string& layout, std::string path, UniqueFd fd,
                   std::unique_ptr<libevdev_uinput, UinputDeleter> device)
-        : keymap_(std::move(keymap)), planner_(keymap_.get(), layout), fd_(fd),
-          device_(std::move(device)) {}
+        : keymap_(std::move(keymap)), planner_(keymap_.get(), layout), layout_(layout),
+          path_(std::move(path)), fd_(std::move(fd)), device_(std::move(device)) {}
 
     bool Post(const KeyEvent& event) override {
+        if (lost_) {
+            return false;
+        }
         ReadLeds();
         bool skipped = false;
         std::vector<EvdevKeyAction> actions = planner_.Plan(event, skipped);
@@ -156,14 +143,18 @@ class UinputKeySink final : public KeySink {
     }
 
     std::string Name() const override { return "uinput"; }
+    std::string Target() const override {
+        return "the virtual keyboard of " + path_ + " (layout \"" + layout_ + "\")";
+    }
+    bool Lost() const override { return lost_; }
 
   private:
+    // A device that takes no event is gone: what follows would be lost too.
     bool Write(unsigned int type, unsigned int code, int value) {
         int result = libevdev_uinput_write_event(device_.get(), type, code, value);
-        if (result < 0 && !writeFailed_) {
-            writeFailed_ = true;
-            NKDbgPrintfW(u"uinput: writing to the virtual keyboard failed: %S",
-                         std::strerror(-result));
+        if (result < 0 && !lost_) {
+            lost_ = true;
+            NKDbgPrintfW(u"uinput: write: %S", std::strerror(-result));
         }
         return result >= 0;
     }
@@ -173,7 +164,7 @@ class UinputKeySink final : public KeySink {
     void ReadLeds() {
         input_event event{};
         bool changed = false;
-        while (::read(fd_.get(), &event, sizeof event) == static_cast<ssize_t>(sizeof event)) {
+        while (::read(fd_.Get(), &event, sizeof event) == static_cast<ssize_t>(sizeof event)) {
             if (event.type == EV_LED && event.code == LED_CAPSL) {
                 capsLock_ = event.value != 0;
                 changed = true;
@@ -190,12 +181,14 @@ class UinputKeySink final : public KeySink {
 
     XkbKeymapPtr keymap_;
     UinputKeyPlanner planner_;
-    FileDescriptor fd_;
+    std::string layout_;
+    std::string path_;
+    UniqueFd fd_; // declared before the device, so closed after it
     std::unique_ptr<libevdev_uinput, UinputDeleter> device_;
     KeyPacer pacer_;
     bool capsLock_ = false;
     bool numLock_ = false;
-    bool writeFailed_ = false;
+    bool lost_ = false;
 };
 
 std::unique_ptr<libevdev, EvdevDeleter> DescribeKeyboard() {
@@ -218,8 +211,8 @@ std::unique_ptr<libevdev, EvdevDeleter> DescribeKeyboard() {
 } // namespace
 
 bool UinputAccessible(const std::string& path, std::string& reason) {
-    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
         reason = path + ": " + std::strerror(errno);
         return false;
     }
@@ -233,25 +226,38 @@ std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::strin
     if (!keymap) {
         return nullptr;
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return nullptr;
     }
-    FileDescriptor owner(fd);
     std::unique_ptr<libevdev, EvdevDeleter> description = DescribeKeyboard();
     libevdev_uinput* created = nullptr;
-    int result =
-        description ? libevdev_uinput_create_from_device(description.get(), fd, &created) : -ENOMEM;
+    int result = description
+                     ? libevdev_uinput_create_from_device(description.get(), fd.Get(), &created)
+                     : -ENOMEM;
     if (result < 0) {
         error = "cannot create a virtual keyboard on " + path + ": " + std::strerror(-result);
         return nullptr;
     }
     std::unique_ptr<libevdev_uinput, UinputDeleter> device(created);
     std::this_thread::sleep_for(SettleTime);
-    // The descriptor passes to the sink, which closes it after the device.
-    return std::make_unique<UinputKeySink>(std::move(keymap), layout, owner.release(),
+    return std::make_unique<UinputKeySink>(std::move(keymap), layout, path, std::move(fd),
                                            std::move(device));
 }
+
+namespace {
+
+bool ProbeUinput(const KeySinkSettings& settings, std::string& reason) {
+    return UinputAccessible(settings.uinputPath, reason);
+}
+
+std::unique_ptr<KeySink> MakeUinput(const KeySinkSettings& settings, std::string& error) {
+    return MakeUinputKeySink(settings.layout, error, settings.uinputPath);
+}
+
+} // namespace
+
+const KeySinkFactory key_sink_factories::uinput{ProbeUinput, MakeUinput};
 
 } // namespace platform

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/keyboard/key_sink.h"
-#include "platform/keyboard/key_sink_factories.h"
 #include "platform/keyboard/xkb/key_symbols.h"
 #include "platform/keyboard/xkb/xkb_keymap.h"
 
@@ -54,5 +53,22 @@ class UinputKeyPlanner {
     KeyboardLocks locks_;
     SurrogateJoiner joiner_;
 };
+
+constexpr const char* DefaultUinputPath = "/dev/uinput";
+
+// Whether the uinput device can be opened for writing; `reason` says why not.
+bool UinputAccessible(const std::string& path, std::string& reason);
+
+// A virtual keyboard through uinput whose keys type `layout`. nullptr with `error`
+// set when the device cannot be opened or the layout is unknown. A write to the
+// device that fails makes the sink Lost() (the program's keeper makes a new one
+// when the device can be had again).
+std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::string& error,
+                                           const std::string& path = DefaultUinputPath);
+
+namespace key_sink_factories {
+// The module's probe (the device opens) and factory.
+extern const KeySinkFactory uinput;
+} // namespace key_sink_factories
 
 } // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/keyboard/key_sink_factories.h"
+#include "platform/keyboard/x11/key_sink_xtest.h"
 
 #include <optional>
 #include <set>
@@ -67,9 +67,10 @@ struct TypingState {
 
 class XTestKeySink final : public KeySink {
   public:
-    XTestKeySink(DisplayPtr display, int xkbEventBase, XkbContextPtr context, int32_t device)
-        : display_(std::move(display)), xkbEventBase_(xkbEventBase), context_(std::move(context)),
-          device_(device), spare_(display_.get()) {
+    XTestKeySink(DisplayPtr display, std::string label, int xkbEventBase, XkbContextPtr context,
+                 int32_t device)
+        : display_(std::move(display)), label_(std::move(label)), xkbEventBase_(xkbEventBase),
+          context_(std::move(context)), device_(device), spare_(display_.get()) {
         WatchConnection(display_.get());
         XSetIOErrorExitHandler(display_.get(), &XTestKeySink::ConnectionLost, this);
         // Keep typing while another client grabs the server.
@@ -117,12 +118,17 @@ class XTestKeySink final : public KeySink {
     }
 
     std::string Name() const override { return "xtest"; }
+    std::string Target() const override { return "the X server " + label_; }
+    bool Lost() const override { return lost_; }
+    int EventDescriptor() const override { return lost_ ? -1 : ConnectionNumber(display_.get()); }
+    // Reading is where Xlib finds a connection at its end.
+    void Service(short) override { FollowKeymapChanges(); }
 
   private:
     static void ConnectionLost(Display*, void* self) {
-        // Xlib would end the process; the program carries on without keys.
+        // Xlib would end the process; the program carries on, and its keeper
+        // (key_sink_keeper.h) says so and waits for the server.
         static_cast<XTestKeySink*>(self)->lost_ = true;
-        NKDbgPrintfW(u"xtest: the connection to the X server is lost; keys are not typed");
     }
 
     bool PostCharacterUnit(char16_t unit) {
@@ -259,6 +265,7 @@ class XTestKeySink final : public KeySink {
     }
 
     DisplayPtr display_;
+    std::string label_;
     int xkbEventBase_;
     XkbContextPtr context_;
     int32_t device_;
@@ -313,8 +320,8 @@ std::unique_ptr<KeySink> MakeXTestKeySink(const std::string& displayName, std::s
         error = "the X server " + label + " has no core keyboard";
         return nullptr;
     }
-    auto sink = std::make_unique<XTestKeySink>(std::move(display), xkbEventBase, std::move(context),
-                                               device);
+    auto sink = std::make_unique<XTestKeySink>(std::move(display), label, xkbEventBase,
+                                               std::move(context), device);
     if (!sink->LoadKeymap()) {
         error = "the keyboard mapping of the X server " + label + " cannot be read";
         return nullptr;

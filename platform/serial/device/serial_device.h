@@ -73,6 +73,10 @@ class SerialDevice {
 
     virtual InputWatch WatchInput() = 0;
 
+    // True while the device went away and is being looked for again: nothing
+    // can move through it meanwhile.
+    virtual bool Gone() { return false; }
+
     // Bytes in the device's receive queue, and in its transmit queue.
     virtual DWORD InputCount(DWORD& input) = 0;
     virtual DWORD OutputCount(DWORD& output) = 0;
@@ -90,10 +94,6 @@ class SerialDevice {
 
     // Stops or restarts output as a received XOFF or XON would.
     virtual DWORD SuspendOutput(bool suspend) = 0;
-
-    // True while the device behind the open port is not there (unplugged): the
-    // port waits for it.
-    virtual bool Absent() const { return false; }
 
     // Puts back the settings the device had before it was opened and releases it.
     virtual DWORD Close() = 0;

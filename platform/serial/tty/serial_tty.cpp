@@ -7,6 +7,7 @@
 #include <optional>
 #include <poll.h>
 #include <set>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -16,6 +17,7 @@
 #include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
+#include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
 #include "platform/serial/device/comm_types.h"
 #include "platform/serial/device/serial_problems.h"
@@ -25,8 +27,8 @@
 namespace platform {
 namespace {
 
-// Devices open in this program. TIOCEXCL keeps other programs out, but not one
-// with CAP_SYS_ADMIN, and not this program's own second open of the same tty.
+// Devices open in this program, refused a second open before the device is
+// touched (the lock would refuse it too, after an open of the tty).
 std::set<dev_t>& DevicesInUse() {
     static std::set<dev_t> devices;
     return devices;
@@ -60,39 +62,40 @@ bool DeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
-// Opens the tty at `path` without taking it yet. -1 with `error` (an errno value:
-// ENOTTY for a file that is not a terminal, EBUSY for one in use) and `reason`
-// (in words) when it cannot be had.
-int OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
-                      std::string& reason) {
+// Opens the tty at `path` and locks it for this program (flock beside the
+// TIOCEXCL that Take sets: TIOCEXCL does not bind a privileged process, the lock
+// binds every program that takes a port this way). Not open, with `error` (an
+// errno value: ENOTTY for a file that is not a terminal, EBUSY for one in use)
+// and `reason` (in words), when it cannot be had.
+UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
+                           std::string& reason) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         error = errno;
         reason = std::strerror(error);
-        return -1;
+        return {};
     }
     device = status.st_rdev;
     if (!S_ISCHR(status.st_mode)) {
         error = ENOTTY;
         reason = "not a terminal device";
-        return -1;
+        return {};
     }
     if (DevicesInUse().count(device) != 0) {
         error = EBUSY;
         reason = "already open in this program";
-        return -1;
+        return {};
     }
-    int fd = ::open(path.c_str(), OpenFlags(access));
-    if (fd < 0) {
-        error = errno;
-        reason = error == EBUSY ? "in use by another program" : std::strerror(error);
-        return -1;
+    UniqueFd fd(::open(path.c_str(), OpenFlags(access)));
+    error = !fd.Valid() ? errno : ::isatty(fd.Get()) != 1 ? ENOTTY : 0;
+    if (error == 0 && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
     }
-    if (::isatty(fd) != 1) {
-        ::close(fd);
-        error = ENOTTY;
-        reason = "not a terminal device";
-        return -1;
+    if (error != 0) {
+        reason = error == EBUSY    ? "in use by another program"
+                 : error == ENOTTY ? "not a terminal device"
+                                   : std::strerror(error);
+        return {};
     }
     return fd;
 }
@@ -101,10 +104,11 @@ int OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int&
 // tty itself is gone: unplugged, or the far end of a pseudo-terminal ended. Then
 // the descriptor is closed (so that the kernel can give the name to the device
 // when it comes back), reads bring nothing and wait out their time without
-// spinning, writes go to nobody, and the path is looked at again once a second. A tty found there
-// is taken again with the settings and output lines the program last set; the port's time-outs and
-// buffer live above the device and are untouched. The program's own state never notices: the reader
-// just reads nothing meanwhile.
+// spinning, writes write nothing at once, and the path is looked at again once a
+// second. A tty found there is taken again with the settings and output lines the
+// program last set; the port's time-outs and buffer live above the device and are
+// untouched. The program's own state never notices: the reader just reads nothing
+// meanwhile.
 class TtyDevice final : public SerialDevice {
   public:
     TtyDevice(std::string path, std::string port, DWORD access)
@@ -112,7 +116,7 @@ class TtyDevice final : public SerialDevice {
     ~TtyDevice() override { Close(); }
 
     // Takes the tty on `fd` for this program, remembers its settings and makes it raw.
-    DWORD Take(int fd, dev_t device, std::string& reason);
+    DWORD Take(UniqueFd fd, dev_t device, std::string& reason);
 
     std::string Name() const override { return path_; }
     DWORD ReadSettings(DCB& dcb) override;
@@ -122,7 +126,8 @@ class TtyDevice final : public SerialDevice {
     DWORD Wait(WaitFor what, CommTime limit) override;
     CommTime Now() override;
     // Whether input waits is for poll() on the descriptor to say.
-    InputWatch WatchInput() override { return {false, fd_, std::nullopt}; }
+    InputWatch WatchInput() override { return {false, fd_.Get(), std::nullopt}; }
+    bool Gone() override { return gone_; }
     DWORD InputCount(DWORD& input) override;
     DWORD OutputCount(DWORD& output) override;
     DWORD TakeErrors(DWORD& errors) override;
@@ -132,7 +137,6 @@ class TtyDevice final : public SerialDevice {
     DWORD SetOutputLine(OutputLine line, bool on) override;
     DWORD SetBreak(bool on) override;
     DWORD SuspendOutput(bool suspend) override;
-    bool Absent() const override { return gone_; }
     DWORD Close() override;
 
   private:
@@ -152,7 +156,7 @@ class TtyDevice final : public SerialDevice {
     std::string path_;
     std::string port_;
     DWORD access_;
-    int fd_ = -1;
+    UniqueFd fd_;
     dev_t device_ = 0;
     bool exclusive_ = false;
     bool hasOriginal_ = false;
@@ -174,26 +178,26 @@ class TtyDevice final : public SerialDevice {
     std::chrono::steady_clock::time_point nextLook_{};
 };
 
-DWORD TtyDevice::Take(int fd, dev_t device, std::string& reason) {
-    fd_ = fd;
+DWORD TtyDevice::Take(UniqueFd fd, dev_t device, std::string& reason) {
+    fd_ = std::move(fd);
     device_ = device;
     outputMayWait_ = false;
-    exclusive_ = ioctl(fd_, TIOCEXCL) == 0;
-    hasOriginal_ = exclusive_ && tcgetattr(fd_, &original_) == 0;
+    exclusive_ = ioctl(fd_.Get(), TIOCEXCL) == 0;
+    hasOriginal_ = exclusive_ && tcgetattr(fd_.Get(), &original_) == 0;
     if (!hasOriginal_) {
         reason = std::strerror(errno);
         return Win32ErrorFromErrno(errno);
     }
     DevicesInUse().insert(device_);
-    if (HasCustomRate(fd_)) {
-        originalCustomRate_ = ReadCustomRate(fd_);
+    if (HasCustomRate(fd_.Get())) {
+        originalCustomRate_ = ReadCustomRate(fd_.Get());
     }
     int lines = 0;
-    hasModemLines_ = ioctl(fd_, TIOCMGET, &lines) == 0;
-    hasErrorCounters_ = ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
+    hasModemLines_ = ioctl(fd_.Get(), TIOCMGET, &lines) == 0;
+    hasErrorCounters_ = ioctl(fd_.Get(), TIOCGICOUNT, &counters_) == 0;
     termios raw = original_;
     MakeRaw(raw);
-    if (tcsetattr(fd_, TCSANOW, &raw) != 0) {
+    if (tcsetattr(fd_.Get(), TCSANOW, &raw) != 0) {
         reason = std::strerror(errno);
         return Win32ErrorFromErrno(errno);
     }
@@ -202,16 +206,16 @@ DWORD TtyDevice::Take(int fd, dev_t device, std::string& reason) {
 
 DWORD TtyDevice::ReadSettings(DCB& dcb) {
     termios settings{};
-    if (!Present() || tcgetattr(fd_, &settings) != 0) {
+    if (!Present() || tcgetattr(fd_.Get(), &settings) != 0) {
         DWORD error = gone_ ? ERROR_SUCCESS : Failed(errno);
         dcb = error == ERROR_SUCCESS ? known_ : dcb;
         return error;
     }
     ReadLineSettings(settings, dcb);
     std::optional<DWORD> rate = RateForSpeedCode(cfgetospeed(&settings));
-    dcb.BaudRate = rate ? *rate : ReadCustomRate(fd_).value_or(0);
+    dcb.BaudRate = rate ? *rate : ReadCustomRate(fd_.Get()).value_or(0);
     int lines = TIOCM_DTR | TIOCM_RTS;
-    if (hasModemLines_ && ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (hasModemLines_ && ioctl(fd_.Get(), TIOCMGET, &lines) != 0) {
         DWORD error = Failed(errno);
         dcb = error == ERROR_SUCCESS ? known_ : dcb;
         return error;
@@ -237,7 +241,7 @@ DWORD TtyDevice::ApplySettings(const DCB& dcb) {
 
 DWORD TtyDevice::SetLine(const DCB& dcb) {
     termios previous{};
-    if (tcgetattr(fd_, &previous) != 0) {
+    if (tcgetattr(fd_.Get(), &previous) != 0) {
         return Failed(errno);
     }
     termios settings = previous;
@@ -252,7 +256,7 @@ DWORD TtyDevice::SetLine(const DCB& dcb) {
         // that old rate. Cleared, it means "as the output".
         settings.c_cflag &= ~CIBAUD;
     }
-    int error = tcsetattr(fd_, TCSANOW, &settings) == 0 ? 0 : errno;
+    int error = tcsetattr(fd_.Get(), TCSANOW, &settings) == 0 ? 0 : errno;
     DWORD result = error != 0 ? Failed(error)
                    : code     ? ERROR_SUCCESS
                               : ApplyRate(dcb.BaudRate, previous);
@@ -265,14 +269,14 @@ DWORD TtyDevice::SetLine(const DCB& dcb) {
 // A rate without a standard code, set by number. A driver that refuses it leaves
 // the tty as it was before the whole change.
 DWORD TtyDevice::ApplyRate(DWORD rate, const termios& previous) {
-    int error = SetCustomRate(fd_, rate);
+    int error = SetCustomRate(fd_.Get(), rate);
     if (error == 0) {
         return ERROR_SUCCESS;
     }
-    std::optional<DWORD> previousRate = ReadCustomRate(fd_);
-    tcsetattr(fd_, TCSANOW, &previous);
+    std::optional<DWORD> previousRate = ReadCustomRate(fd_.Get());
+    tcsetattr(fd_.Get(), TCSANOW, &previous);
     if (previousRate && !RateForSpeedCode(cfgetospeed(&previous))) {
-        SetCustomRate(fd_, *previousRate);
+        SetCustomRate(fd_.Get(), *previousRate);
     }
     return error == ENOTTY ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
 }
@@ -282,7 +286,7 @@ DWORD TtyDevice::Read(BYTE* buffer, std::size_t capacity, std::size_t& moved) {
     if (!Present()) {
         return ERROR_SUCCESS;
     }
-    ssize_t count = ::read(fd_, buffer, capacity);
+    ssize_t count = ::read(fd_.Get(), buffer, capacity);
     if (count > 0) {
         moved = static_cast<std::size_t>(count);
         return ERROR_SUCCESS;
@@ -294,13 +298,13 @@ DWORD TtyDevice::Read(BYTE* buffer, std::size_t capacity, std::size_t& moved) {
 }
 
 DWORD TtyDevice::Write(const BYTE* data, std::size_t count, std::size_t& moved) {
-    // Bytes written to a port with nothing on it go out to nobody, as a UART
-    // with its cable pulled still sends them; the writer is not held up.
-    moved = Present() ? 0 : count;
-    if (moved == count) {
+    // Nothing is written to a device that is not there, and the writer is told
+    // so at once (see Gone).
+    moved = 0;
+    if (count == 0 || !Present()) {
         return ERROR_SUCCESS;
     }
-    ssize_t written = ::write(fd_, data, count);
+    ssize_t written = ::write(fd_.Get(), data, count);
     if (written > 0) {
         moved = static_cast<std::size_t>(written);
         outputMayWait_ = true;
@@ -320,7 +324,7 @@ DWORD TtyDevice::Wait(WaitFor what, CommTime limit) {
         }
         return ERROR_SUCCESS;
     }
-    pollfd entry{fd_, static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
+    pollfd entry{fd_.Get(), static_cast<short>(what == WaitFor::Input ? POLLIN : POLLOUT), 0};
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
     auto rest = std::chrono::duration_cast<std::chrono::nanoseconds>(limit - seconds);
     timespec timeout{static_cast<time_t>(seconds.count()), static_cast<long>(rest.count())};
@@ -349,7 +353,7 @@ DWORD TtyDevice::InputCount(DWORD& input) {
         return ERROR_SUCCESS;
     }
     int waiting = 0;
-    if (ioctl(fd_, TIOCINQ, &waiting) != 0) {
+    if (ioctl(fd_.Get(), TIOCINQ, &waiting) != 0) {
         return Failed(errno);
     }
     input = static_cast<DWORD>(waiting);
@@ -362,7 +366,7 @@ DWORD TtyDevice::OutputCount(DWORD& output) {
         return ERROR_SUCCESS;
     }
     int waiting = 0;
-    if (ioctl(fd_, TIOCOUTQ, &waiting) != 0) {
+    if (ioctl(fd_.Get(), TIOCOUTQ, &waiting) != 0) {
         return Failed(errno);
     }
     output = static_cast<DWORD>(waiting);
@@ -376,7 +380,7 @@ DWORD TtyDevice::TakeErrors(DWORD& errors) {
         return ERROR_SUCCESS;
     }
     serial_icounter_struct now{};
-    if (ioctl(fd_, TIOCGICOUNT, &now) != 0) {
+    if (ioctl(fd_.Get(), TIOCGICOUNT, &now) != 0) {
         return Failed(errno);
     }
     errors = ErrorBits(now, counters_);
@@ -389,7 +393,7 @@ DWORD TtyDevice::Purge(bool input, bool output) {
         return ERROR_SUCCESS;
     }
     int queue = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
-    return tcflush(fd_, queue) == 0 ? ERROR_SUCCESS : Failed(errno);
+    return tcflush(fd_.Get(), queue) == 0 ? ERROR_SUCCESS : Failed(errno);
 }
 
 DWORD TtyDevice::ReadModemLines(DWORD& modemStatus) {
@@ -401,7 +405,7 @@ DWORD TtyDevice::ReadModemLines(DWORD& modemStatus) {
     if (!Present()) {
         return ERROR_SUCCESS;
     }
-    if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (ioctl(fd_.Get(), TIOCMGET, &lines) != 0) {
         return Failed(errno);
     }
     modemStatus =
@@ -419,7 +423,7 @@ DWORD TtyDevice::SetOutputLine(OutputLine line, bool on) {
         return ERROR_SUCCESS;
     }
     int bits = line == OutputLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
-    return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? ERROR_SUCCESS : Failed(errno);
+    return ioctl(fd_.Get(), on ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? ERROR_SUCCESS : Failed(errno);
 }
 
 DWORD TtyDevice::SetBreak(bool on) {
@@ -430,14 +434,14 @@ DWORD TtyDevice::SetBreak(bool on) {
     if (!Present()) {
         return ERROR_SUCCESS;
     }
-    return ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0 ? ERROR_SUCCESS : Failed(errno);
+    return ioctl(fd_.Get(), on ? TIOCSBRK : TIOCCBRK) == 0 ? ERROR_SUCCESS : Failed(errno);
 }
 
 DWORD TtyDevice::SuspendOutput(bool suspend) {
     if (!Present()) {
         return ERROR_SUCCESS;
     }
-    return tcflow(fd_, suspend ? TCOOFF : TCOON) == 0 ? ERROR_SUCCESS : Failed(errno);
+    return tcflow(fd_.Get(), suspend ? TCOOFF : TCOON) == 0 ? ERROR_SUCCESS : Failed(errno);
 }
 
 // Bytes still in the transmit queue would go out at the restored rate; give them
@@ -465,29 +469,28 @@ DWORD TtyDevice::Close() {
 }
 
 DWORD TtyDevice::Release(bool restore) {
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         return ERROR_SUCCESS;
     }
     if (hasOriginal_) {
         if (restore) {
             DrainOutput();
-            if (fd_ < 0) {
+            if (!fd_.Valid()) {
                 return ERROR_SUCCESS; // it went away while draining
             }
-            tcsetattr(fd_, TCSANOW, &original_);
+            tcsetattr(fd_.Get(), TCSANOW, &original_);
             if (originalCustomRate_) {
-                SetCustomRate(fd_, *originalCustomRate_);
+                SetCustomRate(fd_.Get(), *originalCustomRate_);
             }
         }
         DevicesInUse().erase(device_);
         hasOriginal_ = false;
     }
     if (exclusive_ && restore) {
-        ioctl(fd_, TIOCNXCL);
+        ioctl(fd_.Get(), TIOCNXCL);
     }
-    int closed = ::close(fd_);
-    fd_ = -1;
-    return closed == 0 ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
+    // Closed here rather than by the owner, so that a failed close is reported.
+    return ::close(fd_.Release()) == 0 ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
 }
 
 DWORD TtyDevice::Failed(int error, DWORD otherwise) {
@@ -512,7 +515,7 @@ void TtyDevice::Lose() {
 
 bool TtyDevice::Present() {
     if (!gone_) {
-        return fd_ >= 0;
+        return fd_.Valid();
     }
     auto now = std::chrono::steady_clock::now();
     if (now >= nextLook_) {
@@ -529,14 +532,14 @@ void TtyDevice::ComeBack() {
     dev_t device = 0;
     int error = 0;
     std::string reason;
-    int fd = OpenTtyDescriptor(path_, access_, device, error, reason);
-    if (fd < 0) {
+    UniqueFd fd = OpenTtyDescriptor(path_, access_, device, error, reason);
+    if (!fd.Valid()) {
         if (error != ENOENT) {
             ReportUserNotice(path_, CannotOpenNotice(port_, path_, error));
         }
         return;
     }
-    if (Take(fd, device, reason) != ERROR_SUCCESS) {
+    if (Take(std::move(fd), device, reason) != ERROR_SUCCESS) {
         Release(true);
         return;
     }
@@ -563,8 +566,8 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
                                             DWORD access, DWORD& error, std::string& reason) {
     dev_t device = 0;
     int cause = 0;
-    int fd = OpenTtyDescriptor(path, access, device, cause, reason);
-    if (fd < 0) {
+    UniqueFd fd = OpenTtyDescriptor(path, access, device, cause, reason);
+    if (!fd.Valid()) {
         // A port's caller names no folders: a device path through something
         // that is not a folder is a port that is not there.
         error = cause == ENOTDIR ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(cause);
@@ -572,7 +575,7 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
         return nullptr;
     }
     auto tty = std::make_unique<TtyDevice>(path, port, access);
-    error = tty->Take(fd, device, reason);
+    error = tty->Take(std::move(fd), device, reason);
     if (error != ERROR_SUCCESS) {
         return nullptr; // the destructor puts back what was changed and closes
     }

@@ -1,9 +1,10 @@
 // Inside the platform: a serial port that is a tty device (a UART, a USB serial
 // adapter, a pseudo-terminal). The tty is opened non-blocking and made raw; every
 // wait happens in poll() with the caller's deadline. Opening takes the tty for
-// this program alone (TIOCEXCL, and a refusal of a second open here, which
-// TIOCEXCL does not give to a privileged process); closing puts back the
-// settings the tty had and releases it. A tty that goes away while open (an
+// this program alone: TIOCEXCL keeps other programs from opening it, and an
+// advisory lock (flock) on the device, which binds root too, keeps out every
+// program that takes a port the same way, this one's second open included;
+// closing puts back the settings the tty had and releases it. A tty that goes away while open (an
 // unplugged USB adapter) is waited for and taken again when it comes back.
 #pragma once
 

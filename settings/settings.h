@@ -1,5 +1,7 @@
 // The Settings record: the program's fourteen configuration values, module-level
-// for the whole run. Each field carries the name of its registry value.
+// for the whole run. Each field carries the name of its registry value; what
+// each one is (type, default, limits, control, meaning) is its row in the
+// setting catalogue (settings/setting_catalog.h).
 #pragma once
 
 #include "platform/core/types.h"
@@ -23,11 +25,8 @@ struct SettingsRecord {
     DWORD RFIDInterval; // milliseconds
 };
 
-constexpr DWORD kDefaultMSRInterval = 325;
-constexpr DWORD kDefaultRFIDInterval = 350;
-
 // Holds the defaults at program start.
 extern SettingsRecord Settings;
 
-// The values every field has at program start.
+// The values every field has at program start: each row's default.
 SettingsRecord DefaultSettings();
