@@ -98,6 +98,8 @@ int DropRestOfLongLine() {
 void BeginDroppingLongLine() {
     PendingCount = 0;
     DroppingLongLine = 1;
+    // A bad read like any other: counted and logged, with no track decoded.
+    TallyRead("msr", FALSE, nullptr);
     ReportBadRead();
 }
 

@@ -13,7 +13,7 @@
 // One read. `reader` names the reader ("msr", "rfid"); `good` is nonzero for a
 // good read. `trackVerdicts`, for a magnetic stripe card, holds one character
 // for each of tracks 1 to 3: '+' read, 'E' read with the error mark, '-' not
-// on the card; null for a tag.
+// on the card; null when no track was decoded (a tag, a line too long).
 void TallyRead(LPCSTR reader, BOOL good, LPCSTR trackVerdicts);
 
 namespace platform {
