@@ -101,11 +101,10 @@ struct Shape {
     std::size_t count; // words with the action's own
 };
 
-const Shape kShapes[] = {{"list", Action::List, 1},     {"get", Action::Get, 2},
-                         {"set", Action::Set, 3},       {"reset", Action::Reset, 1},
-                         {"export", Action::Export, 1}, {"import", Action::Import, 2},
-                         {"check", Action::Check, 1},   {"port", Action::Port, 2},
-                         {"status", Action::Status, 1}};
+const Shape kShapes[] = {
+    {"list", Action::List, 1},   {"get", Action::Get, 2},       {"set", Action::Set, 3},
+    {"reset", Action::Reset, 1}, {"export", Action::Export, 1}, {"import", Action::Import, 2},
+    {"check", Action::Check, 1}, {"port", Action::Port, 2},     {"status", Action::Status, 1}};
 
 // What an action takes beside its fixed words: list's and status's --json,
 // port's PATH.
