@@ -29,6 +29,7 @@ enum class Operation : std::uint8_t {
     FindControl = 6,    // window, control id (in wParam) -> result: control or 0
     ChooseMenuItem = 7, // command (in wParam) for the open popup menu
     Setting = 8,        // action (in wParam), text "NAME" or "NAME=VALUE" -> result text
+    Status = 9,         // -> text: the program's status, as its own code gives it
 };
 
 // What a Setting request asks of the program's own code (platform/ipc/remote_windows.h).
