@@ -1,64 +1,26 @@
 #include "platform/ipc/remote_socket.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <linux/sockios.h>
 #include <map>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/core/fd_io.h"
-#include "platform/core/lock_file.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
+#include "platform/ipc/socket_address.h"
 #include "platform/windowing/message_loop.h"
 
 namespace platform::remote {
 namespace {
-
-// A folder is private when it is a real folder of ours that nobody else can enter.
-bool PrivateFolder(const std::string& path, std::string& error) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-        status.st_uid != ::getuid() || (status.st_mode & 077) != 0) {
-        error = path + " is not a private folder of this user";
-        return false;
-    }
-    return true;
-}
-
-std::uint64_t Fnv1a(const std::string& text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : text) {
-        hash = (hash ^ c) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
 
 // Connects without waiting: a connection to a Unix socket is made at once or
 // refused at once, with EAGAIN when the server's queue of connections it has not
@@ -66,17 +28,16 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 // connect would wait for room there for ever, past any time limit of the caller.
 // The calls that follow wait with poll() and limits of their own.
 UniqueFd ConnectTo(const std::string& path) {
-    sockaddr_un address;
-    if (!FillAddress(path, address)) {
-        errno = ENAMETOOLONG;
+    std::string error;
+    std::optional<SocketAddress> address = SocketAddress::For(path, error);
+    if (!address) {
         return UniqueFd();
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.Valid() &&
-        ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        int error = errno;
+    if (fd.Valid() && ::connect(fd.Get(), address->Get(), address->Size()) != 0) {
+        int failure = errno;
         fd.Reset();
-        errno = error;
+        errno = failure;
     }
     return fd;
 }
@@ -118,9 +79,6 @@ class SocketServer final : public Server {
         ::close(listener_);
         ::close(backOff_);
         ::unlink(path_.c_str());
-        // The folder goes with the last server in it, so that nothing of the
-        // program is left in /tmp; a start that finds it gone makes it again.
-        ::rmdir(std::filesystem::path(path_).parent_path().c_str());
     }
 
     const std::string& Path() const override { return path_; }
@@ -289,74 +247,25 @@ class SocketServer final : public Server {
 
 } // namespace
 
-std::string SocketPathForRoot(const std::string& root, std::string& error) {
-    std::string folder;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        folder = std::string(runtime) + "/swipetype";
-    } else {
-        folder = "/tmp/swipetype-" + std::to_string(::getuid());
+bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
+                 std::string& error) {
+    std::optional<SocketAddress> address = SocketAddress::For(path, error);
+    if (!address) {
+        return false;
     }
-    if (!PrivateFolder(folder, error)) {
-        return "";
-    }
-    // A root reached through a symbolic link or spelt another way is the same
-    // root: the name comes from its real path.
-    std::error_code unresolved;
-    std::string real = std::filesystem::weakly_canonical(root, unresolved).string();
-    char name[32];
-    std::snprintf(name, sizeof name, "/%016llx.sock",
-                  static_cast<unsigned long long>(Fnv1a(unresolved ? root : real)));
-    std::string path = folder + name;
-    sockaddr_un address;
-    if (!FillAddress(path, address)) {
-        error = "the socket path " + path + " is too long";
-        return "";
-    }
-    return path;
-}
-
-StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
-                        std::string& error) {
-    // Held while this start settles who serves; gone again afterwards.
-    LockFile lock;
-    bool locked = lock.Acquire(path + ".lock", std::nullopt);
-    if (!locked && errno == ENOENT) {
-        // The last server of another root removed the folder as it ended.
-        std::string folder = std::filesystem::path(path).parent_path().string();
-        if (!PrivateFolder(folder, error)) {
-            return StartResult::Failed;
-        }
-        locked = lock.Acquire(path + ".lock", std::nullopt);
-    }
-    if (!locked) {
-        error = "cannot lock " + path + ".lock: " + std::strerror(errno);
-        return StartResult::Failed;
-    }
-    if (ConnectTo(path).Valid() || errno == EAGAIN) {
-        return StartResult::AnotherInstanceServes;
-    }
-    // Nothing accepts on it: a crashed instance left it behind.
+    // Nothing accepts on a socket that is there: the claim on the root is ours,
+    // so a crashed program left it behind.
     ::unlink(path.c_str());
-    sockaddr_un address;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || !FillAddress(path, address) ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    UniqueFd backOff(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+    if (!fd.Valid() || !backOff.Valid() || ::bind(fd.Get(), address->Get(), address->Size()) != 0 ||
+        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd.Get(), 16) != 0) {
         error = "cannot serve " + path + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return StartResult::Failed;
+        return false;
     }
-    int backOff = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-    if (backOff < 0) {
-        error = "cannot serve " + path + ": " + std::strerror(errno);
-        ::close(fd);
-        return StartResult::Failed;
-    }
-    server = std::make_unique<SocketServer>(path, fd, backOff, std::move(handler));
-    return StartResult::Serving;
+    server =
+        std::make_unique<SocketServer>(path, fd.Release(), backOff.Release(), std::move(handler));
+    return true;
 }
 
 Client::~Client() {
@@ -372,6 +281,15 @@ std::unique_ptr<Client> Client::Connect(const std::string& path, NoReply* why) {
         return nullptr;
     }
     return std::unique_ptr<Client>(new Client(fd.Release()));
+}
+
+PeerIdentity Client::Peer() const {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+        return {0, static_cast<unsigned>(-1)}; // nobody this user would talk to
+    }
+    return {peer.pid, peer.uid};
 }
 
 std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,

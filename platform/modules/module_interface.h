@@ -12,8 +12,8 @@
 // which is safe only between the program and a module of the same build: the
 // same compiler, headers and shared libstdc++. The entry's name carries the
 // build's stamp (SWIPETYPE_MODULE_ENTRY, which platform/modules/CMakeLists.txt
-// writes into the build tree's module_build.h), so the program finds no entry in
-// a module of another build and reads nothing of it.
+// writes into a header of the build tree), so the program finds no entry in a
+// module of another build and reads nothing of it.
 #pragma once
 
 #include "platform/keyboard/key_sink.h"
@@ -43,7 +43,7 @@ struct GtkModuleExports {
 };
 
 // A key sink's module (swipetype-<module>.so, one per module the table of sinks
-// names, keyboard/key_sink_registry.cpp): its sink's probe and factory.
+// names, platform/keyboard/key_sink_registry.cpp): its sink's probe and factory.
 struct KeySinkModuleExports {
     ModuleHeader header;
     void (*attach)(const KeySinkServices* services);

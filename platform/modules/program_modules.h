@@ -12,7 +12,7 @@
 
 namespace platform {
 
-// For SetKeySinkModules (keyboard/key_sink_registry.h).
+// For SetKeySinkModules (platform/keyboard/key_sink_registry.h).
 std::unique_ptr<KeySinkModules> LoadableKeySinkModules();
 
 // Maps swipetype-gtk.so for the rest of the run (GTK's libraries cannot be
