@@ -31,7 +31,7 @@
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/keyboard.h"
-#include "platform/modules/key_sink_modules.h"
+#include "platform/modules/program_modules.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"

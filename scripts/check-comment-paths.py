@@ -30,9 +30,6 @@ HASH_COMMENTED_NAMES = ("Makefile", "run")
 NOT_FILES = {
     # How a relative include in platform/core resolves, as the compiler reads it.
     ("docs/architecture.md", "../windowing/window.h"),
-    # Said by the module boundary's own comments, which its rework replaces.
-    ("platform/modules/module_interface.h", "module_build_stamp.h"),
-    ("platform/modules/module_services.h", "module_forwarders.h"),
 }
 
 

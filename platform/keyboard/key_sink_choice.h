@@ -32,4 +32,8 @@ std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySin
 // back.
 std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, std::string& why);
 
+// Whether the X display named can be opened and typed into: the xtest sink's
+// probe, so that asking costs no desktop library. `error` says why not.
+bool XDisplayUsable(const std::string& displayName, std::string& error);
+
 } // namespace platform
