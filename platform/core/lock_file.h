@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/core/unique_fd.h"
+
 namespace platform {
 
 class LockFile {
@@ -26,11 +28,11 @@ class LockFile {
     // Removes the file and lets go. Harmless when not held.
     void Release();
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.Valid(); }
 
   private:
     std::string path_;
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 } // namespace platform

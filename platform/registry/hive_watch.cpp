@@ -12,7 +12,7 @@
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
-#include "platform/loop/wait_sources.h"
+#include "platform/loop/wait_source_handle.h"
 #include "platform/registry/hive_format.h"
 #include "platform/registry/registry.h"
 
@@ -35,7 +35,7 @@ struct Watch {
     RegistryChangeHandler handler;
     std::vector<hive::Value> seen; // name, type and data as last seen or written
     UniqueFd inotify;
-    WaitSourceId source = 0;
+    WaitSourceHandle source; // removed before the descriptor closes
     bool handing = false; // the handler runs: later events wait for it to return
 };
 
@@ -143,16 +143,13 @@ bool WatchRegistryKey(HKEY root, std::u16string_view subKey, RegistryChangeHandl
         return false;
     }
     watch->seen = ValuesOnDisk(*watch).value_or(std::vector<hive::Value>());
-    watch->source = AddWaitSource(watch->inotify.Get(), POLLIN, [](int, short) { OnEvents(); });
+    watch->source.Add(watch->inotify.Get(), POLLIN, [](int, short) { OnEvents(); });
     Current() = std::move(watch);
     return true;
 }
 
 void StopWatchingRegistry() {
-    if (Current() != nullptr) {
-        RemoveWaitSource(Current()->source);
-        Current().reset();
-    }
+    Current().reset();
 }
 
 void TakeRegistryChanges() {
