@@ -52,9 +52,11 @@ bool LockFile::Acquire(const std::string& path, std::optional<std::chrono::milli
     for (;;) {
         UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!fd.Valid()) {
+            failedCall_ = "open";
             return false;
         }
         if (!LockWithin(fd.Get(), deadline)) {
+            failedCall_ = "flock";
             int error = errno;
             fd.Reset();
             errno = error;

@@ -1,7 +1,6 @@
 #include "platform/ipc/remote_socket.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <map>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -239,11 +239,23 @@ bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Serve
     // Nothing accepts on a socket that is there: the claim on the root is ours,
     // so a crashed program left it behind.
     ::unlink(path.c_str());
+    const char* failed = nullptr;
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    UniqueFd backOff(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
-    if (!fd.Valid() || !backOff.Valid() || ::bind(fd.Get(), address->Get(), address->Size()) != 0 ||
-        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd.Get(), 16) != 0) {
-        error = "cannot serve " + path + ": " + std::strerror(errno);
+    UniqueFd backOff;
+    if (!fd.Valid()) {
+        failed = "socket";
+    } else if (backOff.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+               !backOff.Valid()) {
+        failed = "timerfd_create";
+    } else if (::bind(fd.Get(), address->Get(), address->Size()) != 0) {
+        failed = "bind";
+    } else if (::chmod(path.c_str(), 0600) != 0) {
+        failed = "chmod";
+    } else if (::listen(fd.Get(), 16) != 0) {
+        failed = "listen";
+    }
+    if (failed != nullptr) {
+        error = "cannot serve " + path + ": " + SystemError(failed);
         return false;
     }
     server = std::make_unique<SocketServer>(path, std::move(fd), std::move(backOff),

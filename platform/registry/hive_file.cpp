@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
@@ -149,7 +150,7 @@ void HiveFile::Lock() {
         CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
     } else {
         CannotChange(ERROR_ACCESS_DENIED,
-                     "cannot open " + lockPath + ": " + std::string(std::strerror(errno)));
+                     "cannot lock " + lockPath + ": " + SystemError(lock_.FailedCall()));
     }
 }
 

@@ -1,13 +1,13 @@
 #include "platform/registry/hive_watch.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
@@ -135,11 +135,21 @@ bool WatchRegistryKey(HKEY root, std::u16string_view subKey, RegistryChangeHandl
     watch->fileName = watch->file.substr(watch->file.rfind('/') + 1);
     watch->handler = std::move(handler);
     std::string folder = watch->file.substr(0, watch->file.rfind('/'));
-    watch->inotify.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (watch->file.empty() || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
-        !watch->inotify.Valid() ||
-        ::inotify_add_watch(watch->inotify.Get(), folder.c_str(), kFinished) < 0) {
-        error = "cannot watch the registry folder " + folder + ": " + std::strerror(errno);
+    if (watch->file.empty()) {
+        error = "no registry file to watch for this key";
+        return false;
+    }
+    const char* failed = nullptr;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        failed = "mkdir";
+    } else if (watch->inotify.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+               !watch->inotify.Valid()) {
+        failed = "inotify_init1";
+    } else if (::inotify_add_watch(watch->inotify.Get(), folder.c_str(), kFinished) < 0) {
+        failed = "inotify_add_watch";
+    }
+    if (failed != nullptr) {
+        error = "cannot watch the registry folder " + folder + ": " + SystemError(failed);
         return false;
     }
     watch->seen = ValuesOnDisk(*watch).value_or(std::vector<hive::Value>());

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 #include "platform/keyboard/key_delay.h"
@@ -95,7 +96,7 @@ bool FindGlobals(WaylandDisplayPtr& display, Globals& globals, std::string& erro
 UniqueFd KeymapFile(const std::string& text, std::string& error) {
     UniqueFd file(memfd_create("swipetype-keymap", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (!file.Valid()) {
-        error = std::string("memfd_create: ") + std::strerror(errno);
+        error = SystemError("memfd_create");
         return file;
     }
     std::size_t size = text.size() + 1;
