@@ -5,7 +5,6 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-
 #include "platform/core/errors.h"
 #include "platform/windowing/message_loop.h"
 

@@ -87,7 +87,8 @@ class SocketServer final : public Server {
     }
 
     void Accept() {
-        UniqueFd accepted(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        UniqueFd accepted(
+            ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!accepted.Valid()) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 BackOff();
@@ -258,8 +259,8 @@ bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Serve
         error = "cannot serve " + path + ": " + SystemError(failed);
         return false;
     }
-    server = std::make_unique<SocketServer>(path, std::move(fd), std::move(backOff),
-                                            std::move(handler));
+    server =
+        std::make_unique<SocketServer>(path, std::move(fd), std::move(backOff), std::move(handler));
     return true;
 }
 

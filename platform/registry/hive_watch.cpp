@@ -36,7 +36,7 @@ struct Watch {
     std::vector<hive::Value> seen; // name, type and data as last seen or written
     UniqueFd inotify;
     WaitSourceHandle source; // removed before the descriptor closes
-    bool handing = false; // the handler runs: later events wait for it to return
+    bool handing = false;    // the handler runs: later events wait for it to return
 };
 
 std::unique_ptr<Watch>& Current() {

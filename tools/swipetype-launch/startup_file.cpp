@@ -8,8 +8,8 @@
 
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
-#include "platform/core/unique_fd.h"
 #include "platform/core/unicode.h"
+#include "platform/core/unique_fd.h"
 #include "platform/fs/device_root.h"
 
 namespace launcher {
