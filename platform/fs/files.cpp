@@ -143,7 +143,7 @@ std::FILE* fopen(const char* path, const char* mode) {
     if (!NarrowDevicePath(path, hostPath)) {
         return nullptr;
     }
-    UniqueFd fd(::open(hostPath.c_str(), parsed.flags | O_CLOEXEC, kDeviceFileMode));
+    platform::UniqueFd fd(::open(hostPath.c_str(), parsed.flags | O_CLOEXEC, kDeviceFileMode));
     if (!fd.Valid()) {
         return nullptr;
     }

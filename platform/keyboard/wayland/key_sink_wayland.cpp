@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
-#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 #include "platform/keyboard/key_delay.h"
@@ -96,7 +95,7 @@ bool FindGlobals(WaylandDisplayPtr& display, Globals& globals, std::string& erro
 UniqueFd KeymapFile(const std::string& text, std::string& error) {
     UniqueFd file(memfd_create("swipetype-keymap", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (!file.Valid()) {
-        error = SystemError("memfd_create");
+        error = std::string("memfd_create: ") + std::strerror(errno);
         return file;
     }
     std::size_t size = text.size() + 1;
