@@ -26,7 +26,7 @@ std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySin
 // uinput, then xtest, which reaches only X11 applications there. When nothing
 // works, the sink that discards events: card data is never printed unless the
 // text sink is asked for. In a Wayland session the person is told once
-// (user_notice.h) when the sink taken reaches only X11 applications or none,
+// (platform/core/user_notice.h) when the sink taken reaches only X11 applications or none,
 // with what is missing and how to get the better sink. Never nullptr. `why` is
 // one line for the start-up message: the sink, and the reasons when it fell
 // back.

@@ -1,5 +1,5 @@
 // The program's way to the key sinks that live in modules (the table of sinks
-// names them, keyboard/key_sink_registry.h): each probe or make maps the sink's
+// names them, platform/keyboard/key_sink_registry.h): each probe or make maps the sink's
 // module, swipetype-<module>.so, so that its libraries are mapped only once such
 // a sink is made or tried. A sink made by a module keeps the module mapped while
 // it lives; a probe that made nothing lets it go again. (The test programs link

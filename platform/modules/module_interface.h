@@ -60,7 +60,7 @@ struct GtkModuleExports {
 };
 
 // A key sink's module (swipetype-<module>.so, one per module the table of sinks
-// names, keyboard/key_sink_registry.h): its sink's probe and factory.
+// names, platform/keyboard/key_sink_registry.h): its sink's probe and factory.
 struct KeySinkModuleExports {
     ModuleHeader header;
     void (*attach)(const KeySinkServices* services);

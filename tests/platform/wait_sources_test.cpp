@@ -77,9 +77,11 @@ TEST_F(WaitSourceTest, GetMessageWaitsForADescriptor) {
 }
 
 TEST_F(WaitSourceTest, WaitingForATimerUsesNoProcessorTime) {
+    // The clock is read before the timer starts: read after, a pause between the
+    // two would make the wait look shorter than the timer's time.
+    auto start = SteadyClock::now();
     SetTimer(nullptr, 0, 300, nullptr);
     double cpuBefore = ProcessCpuSeconds();
-    auto start = SteadyClock::now();
     MSG message{};
     ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
     auto waited = SteadyClock::now() - start;
