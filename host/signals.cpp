@@ -5,9 +5,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
+#include "platform/core/errors.h"
 #include "platform/windowing/message_loop.h"
 
 namespace host {
@@ -23,12 +21,12 @@ bool WatchSignals(std::initializer_list<int> numbers, const std::string& names,
         sigaddset(&signals, number);
     }
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
-        error = "cannot block " + names + ": " + std::strerror(errno);
+        error = "cannot block " + names + ": " + platform::SystemError("sigprocmask");
         return false;
     }
     int fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd < 0) {
-        error = "cannot watch " + names + ": " + std::strerror(errno);
+        error = "cannot watch " + names + ": " + platform::SystemError("signalfd");
         sigprocmask(SIG_UNBLOCK, &signals, nullptr);
         return false;
     }

@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "platform/core/unique_fd.h"
 #include "platform/ipc/remote_protocol.h"
 
 namespace platform::remote {
@@ -48,7 +50,7 @@ enum class NoReply { Failed, TimedOut, NotTaken };
 // A connection to the instance serving a path, for blocking request/reply calls.
 class Client {
   public:
-    ~Client();
+    ~Client() = default;
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
@@ -65,10 +67,10 @@ class Client {
                               NoReply* why = nullptr);
 
   private:
-    explicit Client(int fd) : fd_(fd) {}
+    explicit Client(UniqueFd fd) : fd_(std::move(fd)) {}
     std::optional<Reply> Exchange(const Request& request, std::chrono::milliseconds timeout,
                                   bool& late);
-    int fd_;
+    UniqueFd fd_;
 };
 
 } // namespace platform::remote

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/errors.h"
 #include "platform/core/unique_fd.h"
 
 namespace platform::remote {
@@ -85,7 +86,7 @@ ClaimResult ClaimRoot(const std::string& root, LockFile& claim, std::string& err
     if (errno == EWOULDBLOCK) {
         return ClaimResult::HeldByAnother;
     }
-    error = "cannot lock " + LockPath(root) + ": " + std::strerror(errno);
+    error = "cannot lock " + LockPath(root) + ": " + SystemError(claim.FailedCall());
     return ClaimResult::Failed;
 }
 

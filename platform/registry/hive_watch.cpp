@@ -1,18 +1,18 @@
 #include "platform/registry/hive_watch.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
-#include "platform/loop/wait_sources.h"
+#include "platform/loop/wait_source_handle.h"
 #include "platform/registry/hive_format.h"
 #include "platform/registry/registry.h"
 
@@ -35,8 +35,8 @@ struct Watch {
     RegistryChangeHandler handler;
     std::vector<hive::Value> seen; // name, type and data as last seen or written
     UniqueFd inotify;
-    WaitSourceId source = 0;
-    bool handing = false; // the handler runs: later events wait for it to return
+    WaitSourceHandle source; // removed before the descriptor closes
+    bool handing = false;    // the handler runs: later events wait for it to return
 };
 
 std::unique_ptr<Watch>& Current() {
@@ -135,24 +135,31 @@ bool WatchRegistryKey(HKEY root, std::u16string_view subKey, RegistryChangeHandl
     watch->fileName = watch->file.substr(watch->file.rfind('/') + 1);
     watch->handler = std::move(handler);
     std::string folder = watch->file.substr(0, watch->file.rfind('/'));
-    watch->inotify.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (watch->file.empty() || (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
-        !watch->inotify.Valid() ||
-        ::inotify_add_watch(watch->inotify.Get(), folder.c_str(), kFinished) < 0) {
-        error = "cannot watch the registry folder " + folder + ": " + std::strerror(errno);
+    if (watch->file.empty()) {
+        error = "no registry file to watch for this key";
+        return false;
+    }
+    const char* failed = nullptr;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        failed = "mkdir";
+    } else if (watch->inotify.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+               !watch->inotify.Valid()) {
+        failed = "inotify_init1";
+    } else if (::inotify_add_watch(watch->inotify.Get(), folder.c_str(), kFinished) < 0) {
+        failed = "inotify_add_watch";
+    }
+    if (failed != nullptr) {
+        error = "cannot watch the registry folder " + folder + ": " + SystemError(failed);
         return false;
     }
     watch->seen = ValuesOnDisk(*watch).value_or(std::vector<hive::Value>());
-    watch->source = AddWaitSource(watch->inotify.Get(), POLLIN, [](int, short) { OnEvents(); });
+    watch->source.Add(watch->inotify.Get(), POLLIN, [](int, short) { OnEvents(); });
     Current() = std::move(watch);
     return true;
 }
 
 void StopWatchingRegistry() {
-    if (Current() != nullptr) {
-        RemoveWaitSource(Current()->source);
-        Current().reset();
-    }
+    Current().reset();
 }
 
 void TakeRegistryChanges() {
