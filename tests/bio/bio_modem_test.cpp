@@ -220,15 +220,15 @@ TEST_F(BioModemTest, TheTextIsSentBeforeTheReplyIsAwaited) {
     EXPECT_EQ(modem_.heard, std::vector<std::string>{"ATI3"});
 }
 
-TEST_F(BioModemTest, ARunOutTimeLimitGivesMinus53AfterTheLimit) {
+TEST_F(BioModemTest, ARunOutTimeLimitGivesWaitEndedAfterTheLimit) {
     int id = OpenModemPort();
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(Now() - start, 40ms);
 
     bio_set_timerresolution(10);
     start = Now();
-    EXPECT_EQ(bio_wait_string(id, 4, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 4, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(Now() - start, 40ms);
 }
 
@@ -236,41 +236,41 @@ TEST_F(BioModemTest, EmptyListsGiveMinus5WithoutWriting) {
     int id = OpenModemPort();
     const char* none[] = {nullptr};
     const char* allEmpty[] = {"", "", nullptr};
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", none), -5);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", allEmpty), -5);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", nullptr), -5);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", ""), -5);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", nullptr), -5);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", none), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", allEmpty), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", nullptr), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", ""), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", nullptr), -BIO_BAD_ARGUMENT);
     EXPECT_TRUE(Device(1).Output().empty());
-    EXPECT_EQ(bio_wait_response(3, 55, "ATZ\r", none), -5);
+    EXPECT_EQ(bio_wait_response(3, 55, "ATZ\r", none), -BIO_BAD_ARGUMENT);
 }
 
 TEST_F(BioModemTest, WriteFailuresComeBackAsTheirCodes) {
     const char* ok[] = {"OK", nullptr};
-    EXPECT_EQ(bio_wait_response(2, 55, "AT\r", ok), -7);
-    EXPECT_EQ(bio_wait_string(-1, 55, "AT\r", "OK"), -7);
+    EXPECT_EQ(bio_wait_response(2, 55, "AT\r", ok), -BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_string(-1, 55, "AT\r", "OK"), -BIO_NO_PORT);
 
     int id = OpenModemPort();
     Device(1).LimitOutput(2);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", ok), -3);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -3);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", ok), -BIO_WRITE_INCOMPLETE);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -BIO_WRITE_INCOMPLETE);
     Device(1).UnlimitOutput();
     Device(1).FailCall(platform::CommCall::Write, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -36);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -BIO_IO_FAILED);
     EXPECT_TRUE(modem_.heard.empty());
 }
 
 TEST_F(BioModemTest, AQuitCancelOrHookResultEndsTheReplyWaitAndIsNotPutBack) {
     int id = OpenModemPort();
     PostQuitMessage(0);
-    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_FALSE(platform::QuitPending());
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_FALSE(QueueHoldsAMessage());
     EXPECT_EQ(modem_.steps, 2);
     HookResult = 9;
-    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(modem_.steps, 3);
 }
 
@@ -279,13 +279,13 @@ TEST_F(BioModemTest, APortClosedDuringTheReplyWaitOrTheAttentionEndsIt) {
     PortToClose = id;
     HWND window = ClosingWindow();
     PostMessageW(window, WM_COMMAND, 1234, 0);
-    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 1000, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(bio_get_slot(id), nullptr);
 
     PortToClose = id = OpenModemPort();
     modem_.answers.clear();
     PostMessageW(window, WM_COMMAND, 1234, 0);
-    EXPECT_EQ(bio_init_modem(id), 7);
+    EXPECT_EQ(bio_init_modem(id), BIO_NO_PORT);
     EXPECT_EQ(bio_get_slot(id), nullptr);
 }
 
@@ -312,7 +312,7 @@ TEST_F(BioModemTest, ACommandIsAnsweredOkOrTriedThreeTimes) {
     modem_.answers.erase("ATH");
     ForgetOutput();
     Milliseconds start = Now();
-    EXPECT_EQ(bio_send_command(id, "H"), 56);
+    EXPECT_EQ(bio_send_command(id, "H"), BIO_NO_COMMAND_OK);
     EXPECT_EQ(Device(1).Output(), "ATH\rATH\rATH\r");
     EXPECT_EQ(Now() - start, 3 * 55ms);
     EXPECT_EQ(bio_get_timeout(id), 321);
@@ -321,12 +321,12 @@ TEST_F(BioModemTest, ACommandIsAnsweredOkOrTriedThreeTimes) {
 TEST_F(BioModemTest, AnErrorIsNoOkButTheNextTryMaySucceed) {
     int id = OpenModemPort();
     modem_.answers["ATX4"] = "ERROR";
-    EXPECT_EQ(bio_send_command(id, "X4"), 56);
+    EXPECT_EQ(bio_send_command(id, "X4"), BIO_NO_COMMAND_OK);
     // The first try's echo and ERROR are purged before the second try.
     modem_.answers["ATX4"] = "OK";
     EXPECT_EQ(bio_send_command(id, "X4"), 0);
-    EXPECT_EQ(bio_send_command(2, "X4"), 7);
-    EXPECT_EQ(bio_send_command(-1, "X4"), 7);
+    EXPECT_EQ(bio_send_command(2, "X4"), BIO_NO_PORT);
+    EXPECT_EQ(bio_send_command(-1, "X4"), BIO_NO_PORT);
 }
 
 TEST_F(BioModemTest, TheProfileDecidesPrefixEndAndReply) {
@@ -339,7 +339,7 @@ TEST_F(BioModemTest, TheProfileDecidesPrefixEndAndReply) {
     Milliseconds start = Now();
     EXPECT_EQ(bio_send_command(id, "m0"), 0);
     EXPECT_EQ(Device(1).Output(), "atm0\r");
-    EXPECT_EQ(bio_send_command(id, "m1"), 56);
+    EXPECT_EQ(bio_send_command(id, "m1"), BIO_NO_COMMAND_OK);
     EXPECT_EQ(Now() - start, 1ms + 3 * 10ms);
 }
 
@@ -385,11 +385,11 @@ TEST_F(BioModemTest, AttentionTurnsResultCodesBackOnOrGivesUpAfterThreePasses) {
     modem_.answers.clear();
     ForgetOutput();
     bio_set_timeout(id, 7);
-    EXPECT_EQ(bio_reset_modem(id), 55);
+    EXPECT_EQ(bio_reset_modem(id), BIO_NO_ATTENTION);
     std::string pass = "AT\rAT\rAT\r+++ATV1Q0\rATV1Q0\rATV1Q0\r";
     EXPECT_EQ(Device(1).Output(), pass + pass + pass);
     EXPECT_EQ(bio_get_timeout(id), 7);
-    EXPECT_EQ(bio_reset_modem(3), 7);
+    EXPECT_EQ(bio_reset_modem(3), BIO_NO_PORT);
 }
 
 TEST_F(BioModemTest, InitialisationAndHangUpFollowTheAttentionAndReportWhatFailed) {
@@ -405,13 +405,13 @@ TEST_F(BioModemTest, InitialisationAndHangUpFollowTheAttentionAndReportWhatFaile
     // Attention works, the command itself gets no OK.
     modem_.answers.erase("ATV1Q0");
     modem_.answers.erase("ATH");
-    EXPECT_EQ(bio_init_modem(id), 56);
-    EXPECT_EQ(bio_hangup_modem(id), 56);
-    EXPECT_EQ(bio_init_modem(2), 7);
-    EXPECT_EQ(bio_hangup_modem(2), 7);
+    EXPECT_EQ(bio_init_modem(id), BIO_NO_COMMAND_OK);
+    EXPECT_EQ(bio_hangup_modem(id), BIO_NO_COMMAND_OK);
+    EXPECT_EQ(bio_init_modem(2), BIO_NO_PORT);
+    EXPECT_EQ(bio_hangup_modem(2), BIO_NO_PORT);
     modem_.answers.clear();
     ForgetOutput();
-    EXPECT_EQ(bio_hangup_modem(id), 55);
+    EXPECT_EQ(bio_hangup_modem(id), BIO_NO_ATTENTION);
     EXPECT_EQ(Device(1).Output().find("ATH\r"), std::string::npos);
 }
 
@@ -436,9 +436,9 @@ TEST_F(BioModemTest, ToneAndPulseDialsSendTheirCommandsOnceTheModemAttends) {
     // No dial without the modem's attention.
     modem_.answers.clear();
     ForgetOutput();
-    EXPECT_EQ(bio_dial_number(id, 1, "123"), 55);
+    EXPECT_EQ(bio_dial_number(id, 1, "123"), BIO_NO_ATTENTION);
     EXPECT_EQ(Device(1).Output().find("ATDT"), std::string::npos);
-    EXPECT_EQ(bio_dial_number(1, 1, "123"), 7);
+    EXPECT_EQ(bio_dial_number(1, 1, "123"), BIO_NO_PORT);
 }
 
 // --- The call result ----------------------------------------------------------
@@ -461,11 +461,11 @@ TEST_F(BioModemTest, CallResults) {
         {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200, "\n"},
         {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX, "\n"},
         {"the rest of the connect line", "\r\nCONNECT 9600/ARQ\r\nhi", 0, 9600, 9600, "\nhi"},
-        {"busy", "\r\nBUSY\r\n", 57, 19200, 19200, "\r\n"},
-        {"no dial tone", "\r\nNO DIALTONE\r\n", 58, 19200, 19200, "\r\n"},
-        {"no carrier", "\r\nNO CARRIER\r\n", 59, 19200, 19200, "\r\n"},
-        {"carrier, then the call drops", "\r\nCARRIER 9600\r\n\r\nNO CARRIER\r\n", 59, 9600, 9600,
-         "\r\n"},
+        {"busy", "\r\nBUSY\r\n", BIO_LINE_BUSY, 19200, 19200, "\r\n"},
+        {"no dial tone", "\r\nNO DIALTONE\r\n", BIO_NO_DIALTONE, 19200, 19200, "\r\n"},
+        {"no carrier", "\r\nNO CARRIER\r\n", BIO_NO_CARRIER, 19200, 19200, "\r\n"},
+        {"carrier, then the call drops", "\r\nCARRIER 9600\r\n\r\nNO CARRIER\r\n", BIO_NO_CARRIER,
+         9600, 9600, "\r\n"},
         // After the connect line the line carries the far end's data, whatever it says.
         {"a greeting after connect", "\r\nCONNECT 38400\r\nWelcome, caller\r\n", 0, 38400, 38400,
          "\nWelcome, caller\r\n"},
@@ -502,23 +502,23 @@ TEST_F(BioModemTest, ConnectIsRecognisedAtItsFinalT) {
     EXPECT_LT(Now() - start, 20ms + 55ms + 55ms);
 }
 
-TEST_F(BioModemTest, SilenceAfterDiallingOrACancelGives36) {
+TEST_F(BioModemTest, SilenceAfterDiallingOrACancelGivesNoCallResult) {
     int id = OpenQuietModemPort();
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_EQ(Now() - start, 30000ms);
     EXPECT_EQ(bio_get_connectspeed(id), 19200);
 
     ASSERT_EQ(bio_set_modemvalue(id, 3, 100), 0);
     start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_EQ(Now() - start, 100ms);
-    EXPECT_EQ(bio_wait_connect(3), 7);
+    EXPECT_EQ(bio_wait_connect(3), BIO_NO_PORT);
 
     // A cancel ends the wait at once, the same way.
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
     start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_LT(Now() - start, 100ms);
     EXPECT_FALSE(QueueHoldsAMessage());
 }
@@ -551,7 +551,7 @@ TEST_F(BioModemTest, ChangedReplyTextsAreStillToldApart) {
     ASSERT_EQ(bio_set_modemstring(id, 16, "CARR"), 0);
     ASSERT_EQ(bio_set_modemstring(id, 11, "NO CARR"), 0);
     Device(1).QueueInput("NO CARR\r");
-    EXPECT_EQ(bio_wait_connect(id), 59);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CARRIER);
     Device(1).QueueInput("CARR 300\r");
     EXPECT_EQ(bio_wait_connect(id), 0);
     EXPECT_EQ(bio_get_carrierspeed(id), 300);
@@ -607,16 +607,16 @@ TEST_F(BioModemTest, NoDigitWithinTheReplyTimeOrAFailedReadGivesMinusOne) {
     char buffer[12] = "unchanged";
     Device(1).QueueInput(" x");
     Milliseconds start = Now();
-    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -BIO_NO_DIGITS);
     EXPECT_GE(Now() - start, 55ms);
     EXPECT_LE(Now() - start, 57ms);
-    EXPECT_EQ(bio_read_digits(2, sizeof buffer, buffer), -1);
+    EXPECT_EQ(bio_read_digits(2, sizeof buffer, buffer), -BIO_NO_DIGITS);
     EXPECT_STREQ(buffer, "unchanged");
     // A failed read before the first digit.
     bio_purge_input(id);
     Device(1).QueueInput("x5");
     Device(1).FailCall(platform::CommCall::Read, ERROR_GEN_FAILURE, 1, 1);
-    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -1);
+    EXPECT_EQ(bio_read_digits(id, sizeof buffer, buffer), -BIO_NO_DIGITS);
 }
 
 } // namespace

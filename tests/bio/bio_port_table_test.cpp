@@ -18,7 +18,7 @@ TEST_F(PortTableTest, FirstFourPortsGetIdsInOrderAndTheFifthFindsTheTableFull) {
     EXPECT_EQ(bio_open_port(2, 1024, 1024), 1);
     EXPECT_EQ(bio_open_port(3, 1024, 1024), 2);
     EXPECT_EQ(bio_open_port(4, 1024, 1024), 3);
-    EXPECT_EQ(bio_open_port(5, 1024, 1024), -45);
+    EXPECT_EQ(bio_open_port(5, 1024, 1024), -BIO_TABLE_FULL);
     EXPECT_FALSE(Device(5).IsOpen());
 
     EXPECT_EQ(bio_close_port(1), 0);
@@ -28,16 +28,16 @@ TEST_F(PortTableTest, FirstFourPortsGetIdsInOrderAndTheFifthFindsTheTableFull) {
 
 TEST_F(PortTableTest, AlreadyOpenWinsOverTableFullAndIsFoundBehindAnEmptyEntry) {
     EXPECT_EQ(Open(1), 0);
-    EXPECT_EQ(bio_open_port(1, 1024, 1024), -2);
+    EXPECT_EQ(bio_open_port(1, 1024, 1024), -BIO_ALREADY_OPEN);
     Open(2);
     Open(3);
     Open(4);
-    EXPECT_EQ(bio_open_port(1, 1024, 1024), -2);
-    EXPECT_EQ(bio_open_port(4, 1024, 1024), -2);
-    EXPECT_EQ(bio_open_port(6, 1024, 1024), -45);
+    EXPECT_EQ(bio_open_port(1, 1024, 1024), -BIO_ALREADY_OPEN);
+    EXPECT_EQ(bio_open_port(4, 1024, 1024), -BIO_ALREADY_OPEN);
+    EXPECT_EQ(bio_open_port(6, 1024, 1024), -BIO_TABLE_FULL);
     // Behind an entry that was emptied.
     bio_close_port(0);
-    EXPECT_EQ(bio_open_port(2, 1024, 1024), -2);
+    EXPECT_EQ(bio_open_port(2, 1024, 1024), -BIO_ALREADY_OPEN);
     EXPECT_EQ(bio_open_port(6, 1024, 1024), 0);
 }
 
@@ -48,45 +48,45 @@ TEST_F(PortTableTest, IdsThatNameNoSlotAreRefusedByEveryOperation) {
         SCOPED_TRACE(id);
         char line[8] = "#######";
         EXPECT_EQ(bio_get_slot(id), nullptr);
-        EXPECT_EQ(bio_close_port(id), 7);
-        EXPECT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 7);
-        EXPECT_EQ(bio_set_baudrate(id, 9600), 7);
-        EXPECT_EQ(bio_update_status(id), 7);
-        EXPECT_EQ(bio_purge_input(id), 7);
-        EXPECT_EQ(bio_purge_output(id), 7);
-        EXPECT_EQ(bio_get_inputcount(id), 7);
-        EXPECT_EQ(bio_get_timeout(id), -7);
-        EXPECT_EQ(bio_set_timeout(id, 5), 7);
-        EXPECT_EQ(bio_get_carrierspeed(id), -7);
-        EXPECT_EQ(bio_get_connectspeed(id), -7);
-        EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -7);
-        EXPECT_EQ(bio_write_string(id, "abc"), -7);
-        EXPECT_EQ(bio_write_char(id, 'a'), 7);
-        EXPECT_EQ(bio_read_bytes(id, 3, line), -7);
-        EXPECT_EQ(bio_read_char(id), -7);
-        EXPECT_EQ(bio_read_line(id, sizeof line, line), -7);
+        EXPECT_EQ(bio_close_port(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), BIO_NO_PORT);
+        EXPECT_EQ(bio_set_baudrate(id, 9600), BIO_NO_PORT);
+        EXPECT_EQ(bio_update_status(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_purge_input(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_purge_output(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_get_inputcount(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_get_timeout(id), -BIO_NO_PORT);
+        EXPECT_EQ(bio_set_timeout(id, 5), BIO_NO_PORT);
+        EXPECT_EQ(bio_get_carrierspeed(id), -BIO_NO_PORT);
+        EXPECT_EQ(bio_get_connectspeed(id), -BIO_NO_PORT);
+        EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -BIO_NO_PORT);
+        EXPECT_EQ(bio_write_string(id, "abc"), -BIO_NO_PORT);
+        EXPECT_EQ(bio_write_char(id, 'a'), BIO_NO_PORT);
+        EXPECT_EQ(bio_read_bytes(id, 3, line), -BIO_NO_PORT);
+        EXPECT_EQ(bio_read_char(id), -BIO_NO_PORT);
+        EXPECT_EQ(bio_read_line(id, sizeof line, line), -BIO_NO_PORT);
         EXPECT_EQ(line[0], '\0');
         EXPECT_EQ(bio_get_carrier(id), 0);
         EXPECT_EQ(bio_get_cts(id), 0);
         EXPECT_EQ(bio_get_dsr(id), 0);
         EXPECT_EQ(bio_get_ring(id), 0);
-        EXPECT_EQ(bio_set_dtr(id), 7);
-        EXPECT_EQ(bio_clear_dtr(id), 7);
-        EXPECT_EQ(bio_set_rts(id), 7);
-        EXPECT_EQ(bio_clear_rts(id), 7);
+        EXPECT_EQ(bio_set_dtr(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_clear_dtr(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_set_rts(id), BIO_NO_PORT);
+        EXPECT_EQ(bio_clear_rts(id), BIO_NO_PORT);
         EXPECT_EQ(bio_get_modemstring(id, 0), nullptr);
-        EXPECT_EQ(bio_set_modemstring(id, 0, "AT"), 7);
-        EXPECT_EQ(bio_get_modemvalue(id, 0), 7);
-        EXPECT_EQ(bio_set_modemvalue(id, 0, 1), 7);
+        EXPECT_EQ(bio_set_modemstring(id, 0, "AT"), BIO_NO_PORT);
+        EXPECT_EQ(bio_get_modemvalue(id, 0), BIO_NO_PORT);
+        EXPECT_EQ(bio_set_modemvalue(id, 0, 1), BIO_NO_PORT);
     }
     EXPECT_TRUE(Device(1).Output().empty());
 }
 
-TEST_F(PortTableTest, PortNumbersWithoutAValidNameGiveMinus7) {
+TEST_F(PortTableTest, PortNumbersWithoutAValidNameGiveNoPort) {
     std::size_t handles = platform::OpenHandleCount();
     for (int number : {-1, -2147483647 - 1, 0, 1000000, INT_MAX}) {
         SCOPED_TRACE(number);
-        EXPECT_EQ(bio_open_port(number, 1024, 1024), -7);
+        EXPECT_EQ(bio_open_port(number, 1024, 1024), -BIO_NO_PORT);
     }
     EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(Open(1), 0); // the table is still empty
@@ -162,11 +162,11 @@ TEST_P(OpenFailureTest, FailedOpenLeavesNoTrace) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachSetupCall, OpenFailureTest,
-    testing::Values(OpenFailure{"Open", CommCall::Open, -7, false},
-                    OpenFailure{"Setup", CommCall::Setup, -36, false},
-                    OpenFailure{"GetState", CommCall::GetState, -36, false},
-                    OpenFailure{"GetTimeouts", CommCall::GetTimeouts, -36, false},
-                    OpenFailure{"SetTimeouts", CommCall::SetTimeouts, -36, true}),
+    testing::Values(OpenFailure{"Open", CommCall::Open, -BIO_NO_PORT, false},
+                    OpenFailure{"Setup", CommCall::Setup, -BIO_IO_FAILED, false},
+                    OpenFailure{"GetState", CommCall::GetState, -BIO_IO_FAILED, false},
+                    OpenFailure{"GetTimeouts", CommCall::GetTimeouts, -BIO_IO_FAILED, false},
+                    OpenFailure{"SetTimeouts", CommCall::SetTimeouts, -BIO_IO_FAILED, true}),
     testsupport::ByName());
 
 TEST_F(PortTableTest, CloseAfterSetupPutsBackWhatTheOpenFound) {
@@ -188,7 +188,7 @@ TEST_F(PortTableTest, CloseAfterSetupPutsBackWhatTheOpenFound) {
     std::vector<CommCall> expected{CommCall::SetState, CommCall::SetTimeouts, CommCall::Close};
     EXPECT_EQ(Device(1).Calls(), expected);
     EXPECT_FALSE(Device(1).IsOpen());
-    EXPECT_EQ(bio_close_port(id), 7);
+    EXPECT_EQ(bio_close_port(id), BIO_NO_PORT);
 }
 
 TEST_F(PortTableTest, InitWithReasonOneEmptiesTheTableWithoutClosing) {

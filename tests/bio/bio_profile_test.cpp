@@ -60,7 +60,7 @@ TEST_F(ProfileTest, StringMustFitItsFieldWithItsTerminator) {
         SCOPED_TRACE(field.index);
         std::string fits(field.capacity - 1, 'x');
         std::string tooLong(field.capacity, 'y');
-        EXPECT_EQ(bio_set_modemstring(id, field.index, tooLong.c_str()), 5);
+        EXPECT_EQ(bio_set_modemstring(id, field.index, tooLong.c_str()), BIO_BAD_ARGUMENT);
         EXPECT_STREQ(bio_get_modemstring(id, field.index), field.text);
         EXPECT_EQ(bio_set_modemstring(id, field.index, fits.c_str()), 0);
         EXPECT_EQ(bio_get_modemstring(id, field.index), fits);
@@ -79,14 +79,14 @@ TEST_F(ProfileTest, OutOfRangeIndexesAreRefused) {
     for (int index : {26, -1, 1000, -2147483647 - 1}) {
         SCOPED_TRACE(index);
         EXPECT_EQ(bio_get_modemstring(id, index), nullptr);
-        EXPECT_EQ(bio_set_modemstring(id, index, "A"), 5);
+        EXPECT_EQ(bio_set_modemstring(id, index, "A"), BIO_BAD_ARGUMENT);
     }
     for (int index : {8, -1, 1000}) {
         SCOPED_TRACE(index);
-        EXPECT_EQ(bio_get_modemvalue(id, index), -5);
-        EXPECT_EQ(bio_set_modemvalue(id, index, 1), 5);
+        EXPECT_EQ(bio_get_modemvalue(id, index), -BIO_BAD_ARGUMENT);
+        EXPECT_EQ(bio_set_modemvalue(id, index, 1), BIO_BAD_ARGUMENT);
     }
-    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), 5);
+    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), BIO_BAD_ARGUMENT);
     EXPECT_EQ(
         std::memcmp(bio_get_slot(id)->modemProfile, &ModemProfileTemplate, sizeof(ModemProfile)),
         0);

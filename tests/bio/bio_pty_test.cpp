@@ -76,7 +76,7 @@ TEST_F(BioPtyTest, ReaderSetupsReachTheTty) {
     EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_ENABLE);
     EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_ENABLE);
     EXPECT_EQ(bio_get_carrier(id), 0);
-    EXPECT_EQ(bio_set_dtr(id), 36);
+    EXPECT_EQ(bio_set_dtr(id), BIO_IO_FAILED);
 }
 
 TEST_F(BioPtyTest, BytesBothWays) {
@@ -90,7 +90,7 @@ TEST_F(BioPtyTest, BytesBothWays) {
     EXPECT_EQ(bio_get_inputcount(id), 0);
 
     EXPECT_EQ(bio_write_bytes(id, 4, "\x02\x10\x00\x03"), 4);
-    EXPECT_EQ(bio_write_string(id, "ping"), -54);
+    EXPECT_EQ(bio_write_string(id, "ping"), -BIO_ALL_WRITTEN);
     EXPECT_EQ(pty_.Receive(8, milliseconds(1000)), std::string("\x02\x10\x00\x03ping", 8));
     // Raw in both directions: no line editing, no CR/LF translation, no echo.
     pty_.Send("a\rb\x7F\x03");
@@ -137,7 +137,7 @@ TEST_F(BioPtyTest, WriteStopsShortWhenTheLineDoesNotTakeBytes) {
     auto took = steady_clock::now() - start;
     EXPECT_GE(took, milliseconds(50));
     EXPECT_LT(took, milliseconds(500));
-    EXPECT_EQ(bio_write_char(id, 'z'), 3);
+    EXPECT_EQ(bio_write_char(id, 'z'), BIO_WRITE_INCOMPLETE);
 }
 
 // Another program trying the tty while the port is open. A privileged process
@@ -163,7 +163,7 @@ TEST_F(BioPtyTest, PortIsExclusiveWhileOpenAndReleasedAtClose) {
     EXPECT_EQ(second, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     platform::SetPortPath(2, pty_.Path());
-    EXPECT_EQ(bio_open_port(2, 1024, 1024), -7);
+    EXPECT_EQ(bio_open_port(2, 1024, 1024), -BIO_NO_PORT);
     EXPECT_EQ(OpenFromAnotherProgram(pty_.Path()), 1) << "another program opened the tty";
 
     EXPECT_EQ(bio_close_port(id), 0);
@@ -211,7 +211,7 @@ TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
     ASSERT_EQ(bio_set_modemvalue(id, 3, 2000), 0);
     milliseconds processorBefore = ProcessTime();
     auto start = steady_clock::now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_GE(steady_clock::now() - start, milliseconds(1999));
     EXPECT_LT(ProcessTime() - processorBefore, milliseconds(100));
 }
@@ -236,9 +236,9 @@ TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
     EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
     EXPECT_EQ(bio_write_bytes(id, 10, "0123456789"), 0) << "nothing was written";
     EXPECT_EQ(bio_write_string(id, "abc"), 0);
-    EXPECT_EQ(bio_write_char(id, 'a'), 3);
+    EXPECT_EQ(bio_write_char(id, 'a'), BIO_WRITE_INCOMPLETE);
     const char* const replies[] = {"OK", nullptr};
-    EXPECT_EQ(bio_wait_response(id, 2000, "AT\r", replies), -3);
+    EXPECT_EQ(bio_wait_response(id, 2000, "AT\r", replies), -BIO_WRITE_INCOMPLETE);
     EXPECT_LT(steady_clock::now() - start, milliseconds(500));
 
     PtyPair second;

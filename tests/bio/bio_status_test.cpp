@@ -80,17 +80,17 @@ TEST_F(StatusTest, InputCountIsExactAcrossBufferedReads) {
     EXPECT_EQ(bio_get_inputcount(id), 10);
     char bytes[4];
     EXPECT_EQ(bio_read_bytes(id, 3, bytes), 3);
-    EXPECT_EQ(bio_get_inputcount(id), 7);
+    EXPECT_EQ(bio_get_inputcount(id), BIO_NO_PORT);
     Device(1).QueueInput("ab");
     EXPECT_EQ(bio_get_inputcount(id), 9);
 }
 
-TEST_F(StatusTest, FailedClearCommErrorGives36AndMinus36) {
+TEST_F(StatusTest, FailedClearCommErrorGivesIoFailedAsStatusAndAsCount) {
     int id = OpenReaderPort();
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_update_status(id), 36);
+    EXPECT_EQ(bio_update_status(id), BIO_IO_FAILED);
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_get_inputcount(id), -36);
+    EXPECT_EQ(bio_get_inputcount(id), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_inputcount(id), 0);
 }
 

@@ -14,10 +14,10 @@ TEST_F(TransferTest, WritesReachTheDeviceAndWritingNothingCallsNothing) {
     Device(1).ClearCalls();
     EXPECT_EQ(bio_write_bytes(id, 0, "abc"), 0);
     EXPECT_EQ(bio_write_bytes(id, -5, "abc"), 0);
-    EXPECT_EQ(bio_write_string(id, ""), -54);
+    EXPECT_EQ(bio_write_string(id, ""), -BIO_ALL_WRITTEN);
     EXPECT_TRUE(Device(1).Calls().empty());
     EXPECT_EQ(bio_write_bytes(id, 4, "\x02\x10\x00\x03"), 4);
-    EXPECT_EQ(bio_write_string(id, "ATZ\r"), -54);
+    EXPECT_EQ(bio_write_string(id, "ATZ\r"), -BIO_ALL_WRITTEN);
     EXPECT_EQ(bio_write_char(id, 0x141), 0); // only the low byte
     EXPECT_EQ(Device(1).Output(), std::string("\x02\x10\x00\x03"
                                               "ATZ\rA",
@@ -32,7 +32,7 @@ TEST_F(TransferTest, StringCutShortReturnsTheCountAfterTheWriteTimeoutAndAByteGi
     EXPECT_EQ(Device(1).Output(), "012");
     EXPECT_EQ(Now() - start, Milliseconds{50}); // 5 ms for each of the 10 bytes
     // A byte that times out.
-    EXPECT_EQ(bio_write_char(id, 'x'), 3);
+    EXPECT_EQ(bio_write_char(id, 'x'), BIO_WRITE_INCOMPLETE);
     EXPECT_EQ(Device(1).Output(), "012");
 }
 
@@ -40,14 +40,14 @@ TEST_F(TransferTest, FailedWriteRecordsTheLineErrors) {
     int id = OpenReaderPort();
     Device(1).QueueErrors(CE_FRAME);
     // The setup asked for fAbortOnError: the write is refused while the error waits.
-    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -36);
+    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_slot(id)->statusWord, 0x02u);
     EXPECT_EQ(bio_write_bytes(id, 3, "abc"), 3);
 
     Device(1).FailCall(CommCall::Write, ERROR_WRITE_FAULT);
-    EXPECT_EQ(bio_write_char(id, 'x'), 36);
+    EXPECT_EQ(bio_write_char(id, 'x'), BIO_IO_FAILED);
     Device(1).FailCall(CommCall::Write, ERROR_WRITE_FAULT);
-    EXPECT_EQ(bio_write_string(id, "xyz"), -36);
+    EXPECT_EQ(bio_write_string(id, "xyz"), -BIO_IO_FAILED);
     EXPECT_EQ(Device(1).Output(), "abc");
 }
 
@@ -56,12 +56,12 @@ TEST_F(TransferTest, FailedReadRecordsTheLineErrors) {
     Device(1).QueueInput("abc");
     Device(1).QueueErrors(CE_RXPARITY);
     char bytes[8];
-    EXPECT_EQ(bio_read_bytes(id, 3, bytes), -36);
+    EXPECT_EQ(bio_read_bytes(id, 3, bytes), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_slot(id)->statusWord, 0x08u);
     EXPECT_EQ(bio_read_bytes(id, 3, bytes), 3);
     EXPECT_EQ(std::string(bytes, 3), "abc");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
-    EXPECT_EQ(bio_read_char(id), -36);
+    EXPECT_EQ(bio_read_char(id), -BIO_IO_FAILED);
 }
 
 TEST_F(TransferTest, ReadReturnsWhatArrivedWithinAboutAMillisecond) {
@@ -111,7 +111,7 @@ TEST_F(TransferTest, LineDriversRaiseAndDropDtrAndRts) {
     EXPECT_EQ(bio_set_rts(id), 0);
     EXPECT_TRUE(Device(1).Rts());
     Device(1).FailCall(CommCall::Escape, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_clear_dtr(id), 36);
+    EXPECT_EQ(bio_clear_dtr(id), BIO_IO_FAILED);
     EXPECT_TRUE(Device(1).Dtr());
 }
 
@@ -121,8 +121,8 @@ TEST_F(TransferTest, PortWithoutModemLinesReadsThemOffAndCannotDriveThem) {
     int id = OpenReaderPort(); // the setup still succeeds
     EXPECT_EQ(bio_get_carrier(id), 0);
     EXPECT_EQ(bio_get_cts(id), 0);
-    EXPECT_EQ(bio_set_dtr(id), 36);
-    EXPECT_EQ(bio_clear_rts(id), 36);
+    EXPECT_EQ(bio_set_dtr(id), BIO_IO_FAILED);
+    EXPECT_EQ(bio_clear_rts(id), BIO_IO_FAILED);
     EXPECT_EQ(Device(1).Settings().fDtrControl, DTR_CONTROL_ENABLE);
     EXPECT_FALSE(platform::Recorded().debugLines.empty());
 }

@@ -126,9 +126,9 @@ TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
 
     // Zero units end on the first step.
     ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
+    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
     ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
+    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
 }
 
 // A unit lasts the timer resolution (zero counts as one); the hook runs once a
@@ -145,7 +145,7 @@ TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
         bio_set_timerresolution(c.resolution);
         HookCalls = 0;
         Milliseconds start = Now();
-        EXPECT_EQ(bio_wait_ticks(id, c.units), 1);
+        EXPECT_EQ(bio_wait_ticks(id, c.units), BIO_WAIT_TIME_UP);
         EXPECT_EQ(Now() - start, c.lasts);
         EXPECT_EQ(HookCalls, c.lasts.count());
         bio_close_port(id);
@@ -155,19 +155,19 @@ TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
 TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {
     platform::UseRealClock();
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(bio_wait_ticks(-1, 30), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 30), BIO_WAIT_TIME_UP);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 29ms);
 }
 
 TEST_F(BioWaitTest, CancelCommandEndsAPortWaitWithTwoAndAPortlessOneWithOne) {
     int id = OpenTimedPort();
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
     EXPECT_EQ(HookCalls, 1);
     EXPECT_FALSE(QueueHoldsAMessage());
 
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(-1, 1000), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 1000), BIO_WAIT_TIME_UP);
     EXPECT_FALSE(QueueHoldsAMessage());
 }
 
@@ -177,7 +177,7 @@ TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
     PostMessageW(window, WM_COMMAND, 1, 0);
     // IDCANCEL in the low word alone is not a cancel: wParam must be 2 as a whole.
     PostMessageW(window, WM_COMMAND, 0x10002, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Commands, (std::vector<WPARAM>{1, 0x10002}));
     EXPECT_EQ(HookCalls, 10);
 }
@@ -185,19 +185,19 @@ TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
 TEST_F(BioWaitTest, CancelSentToAWindowIsDispatchedAndEndsTheWait) {
     int id = OpenTimedPort();
     PostMessageW(Window(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
     EXPECT_EQ(Commands, std::vector<WPARAM>{IDCANCEL});
 }
 
 TEST_F(BioWaitTest, QuitEndsTheWaitAndNeverReachesTheCallersLoop) {
     int id = OpenTimedPort();
     PostQuitMessage(3);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), 2);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
     EXPECT_FALSE(platform::QuitPending());
     EXPECT_FALSE(QueueHoldsAMessage());
 
     PostQuitMessage(0);
-    EXPECT_EQ(bio_wait_ticks(-1, 1000), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 1000), BIO_WAIT_TIME_UP);
     EXPECT_FALSE(platform::QuitPending());
     EXPECT_FALSE(QueueHoldsAMessage());
 }
@@ -212,7 +212,7 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWaitBeforeTh
     while (result == 0) {
         result = bio_wait_step(&wait);
     }
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, BIO_WAIT_TIME_UP);
     EXPECT_EQ(bio_wait_ticks(id, 3), 9);
     HookCalls = 0;
     EXPECT_EQ(bio_wait_ticks(id, 0), 9);
@@ -221,24 +221,24 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWaitBeforeTh
 
 TEST_F(BioWaitTest, MissingPortGivesSeven) {
     BioWait wait;
-    EXPECT_EQ(bio_wait_ticks(0, 10), 7);
-    EXPECT_EQ(bio_wait_ticks(4, 10), 7);
-    EXPECT_EQ(bio_wait_ticks(-2, 10), 7);
-    EXPECT_EQ(bio_start_wait(3, 10, &wait), 7);
-    EXPECT_EQ(bio_set_waithook(0, AdvancingHook), 7);
+    EXPECT_EQ(bio_wait_ticks(0, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(4, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(-2, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_start_wait(3, 10, &wait), BIO_NO_PORT);
+    EXPECT_EQ(bio_set_waithook(0, AdvancingHook), BIO_NO_PORT);
 }
 
 TEST_F(BioWaitTest, PortClosedByADispatchedMessageOrTheHookEndsTheWaitWithSeven) {
     int id = OpenTimedPort();
     PortToClose = id;
     PostMessageW(Window(), WM_COMMAND, 1234, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_NO_PORT);
     EXPECT_EQ(bio_get_slot(id), nullptr);
 
     PortToClose = id = OpenTimedPort();
     HookCalls = 0;
     CloseOnCall = 3;
-    EXPECT_EQ(bio_wait_ticks(id, 1000), 7);
+    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_NO_PORT);
     EXPECT_EQ(HookCalls, 3);
 }
 
@@ -250,7 +250,8 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
         int result;
         int hookCalls;
     };
-    for (Case seen : {Case{CE_FRAME, 2, 1}, Case{CE_BREAK, 1, 10}}) {
+    for (Case seen :
+         {Case{CE_FRAME, BIO_WAIT_CANCELLED, 1}, Case{CE_BREAK, BIO_WAIT_TIME_UP, 10}}) {
         SCOPED_TRACE(seen.error);
         int id = OpenTimedPort();
         SeeLineErrors(id, seen.error);
@@ -258,7 +259,7 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
         PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(bio_wait_ticks(id, 10), seen.result);
         EXPECT_EQ(HookCalls, seen.hookCalls);
-        EXPECT_EQ(QueueHoldsAMessage(), seen.result == 1);
+        EXPECT_EQ(QueueHoldsAMessage(), seen.result == BIO_WAIT_TIME_UP);
         platform::ResetMessageLoop();
         bio_close_port(id);
     }
@@ -266,12 +267,12 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
 
 TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
     int id = OpenTimedPort();
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     EXPECT_EQ(observed_, 10); // the hook's ten moves
     SeeLineErrors(id, CE_OVERRUN);
     observed_ = 0;
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     // Ten moves of the hook, and a Sleep(0) after each of the nine steps that went on.
     EXPECT_EQ(observed_, 19);
     EXPECT_EQ(Now() - start, 10ms);
@@ -284,19 +285,19 @@ TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolutionAndTheQueueIsSer
     ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
     SeeLineErrors(id, CE_RXPARITY);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Now() - start, 10ms);
     EXPECT_EQ(observed_, 10);
 
     bio_set_timerresolution(10);
     observed_ = 0;
     start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 5), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 5), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 5);
     // The queue is still served.
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 100), 2);
+    EXPECT_EQ(bio_wait_ticks(id, 100), BIO_WAIT_CANCELLED);
 }
 
 // Without a hook a wait sleeps between steps until something can change its
@@ -309,14 +310,14 @@ void CountingTimer(HWND, UINT, UINT_PTR, DWORD) {
 TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
     int id = Open(1);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 50), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 50), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 1);
 
     TimerCalls = 0;
     ASSERT_NE(SetTimer(nullptr, 0, 30, CountingTimer), 0u);
     observed_ = 0;
-    EXPECT_EQ(bio_wait_ticks(-1, 100), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 100), BIO_WAIT_TIME_UP);
     EXPECT_EQ(TimerCalls, 3); // at 30, 60 and 90 ms, each dispatched by a step
     EXPECT_EQ(observed_, 4);
 }

@@ -1,4 +1,4 @@
-// The serial calls of comm.h against the in-memory device: opening by name,
+// The serial calls of platform/serial/comm.h against the in-memory device: opening by name,
 // time-outs, line errors and counts, settings, modem lines, closing.
 #include <gtest/gtest.h>
 

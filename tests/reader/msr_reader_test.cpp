@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/core/read_tally.h"
 #include "platform/serial/comm.h"
 #include "platform/windowing/messages.h"
 #include "reader_fixture.h"
@@ -192,12 +193,14 @@ TEST_F(MsrReaderTest, OnlyLineTerminatorsWaitingTypeNothingAndDoNotHold) {
 // the bad-read beep, and the swipe after them is typed whole.
 TEST_F(MsrReaderTest, ALineWithNoEndWithin1023BytesIsDroppedThroughItsEnd) {
     Settings.Beep = 1;
+    platform::ReadTally before = platform::CurrentReadTally();
     ASSERT_EQ(StartMSRReader(window_), 1);
     device_->QueueInput(std::string(1010, '~') + kSwipe + "\r");
     device_->QueueInput("%" + std::string(1107, 'A') + "?;1?\r" + kSwipe + "\r");
     RunFor(8 * kTick);
     EXPECT_EQ(Typed(), kTypedSwipe);
     EXPECT_EQ(platform::Recorded().beeps, (std::vector<UINT>{4, 4, 0x40}));
+    EXPECT_EQ(platform::CurrentReadTally().bad - before.bad, 2u) << "counted as bad reads";
 }
 
 // Fewer than 6 bytes are no read of their own, also when they came with a line.
