@@ -17,6 +17,7 @@ constexpr int MODEM_STRING_COUNT = 26;
 struct ModemProfile {
     unsigned char bytes[MODEM_PROFILE_SIZE];
 };
+static_assert(sizeof(ModemProfile) == MODEM_PROFILE_SIZE, "a profile is its bytes, no padding");
 
 // The values every port starts with: "AT" prefix, "V1Q0" initialisation, tone
 // dialling "DT", "\r" after each command, the usual replies, and the times
