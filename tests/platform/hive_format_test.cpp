@@ -191,6 +191,7 @@ TEST(HiveFormat, RefusesWhatItDoesNotKnow) {
         {"Windows Registry Editor Version 5.00\n[A]\n\"x\"=\"\xED\xA0\x80\"\n", 3},
         {"\xFF\xFE;\0\n\0;"sv, 2},          // UTF-16 that ends in half a unit
         {"\xFE\xFF\0;\0\n\xD8\0\0\n"sv, 2}, // a lone surrogate
+        {"\xFE\xFF\0;\xDC\0\xDC\0"sv, 1},   // two low surrogates are no pair
     };
     for (const Rejected& c : cases) {
         ParseError error;
