@@ -119,12 +119,14 @@ screenshots: build
 	cp $(BUILD_DIR)/screenshots/*.png docs/screenshots/
 
 # Every tracked C++ file in the repository's .clang-format style: `format` rewrites
-# them, `format-check` (run by CI) fails naming each file that differs.
+# them, `format-check` (run by CI) fails naming each file that differs, and each
+# comment that names a file the tree does not hold (scripts/check-comment-paths.py).
 format:
 	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 format-check:
 	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+	scripts/check-comment-paths.py
 
 # clang-tidy (.clang-tidy) over every tracked .cpp file of the build in BUILD_DIR, in
 # JOBS processes; any finding fails (scripts/run-tidy.sh).

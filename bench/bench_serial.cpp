@@ -190,14 +190,14 @@ double ProcessMilliseconds() {
 
 void SilentCallWait(benchmark::State& state) {
     ReaderLine reader;
-    if (!reader.Open() || bio_set_modemvalue(reader.port, 3, 2000) != 0) {
+    if (!reader.Open() || bio_set_modemvalue(reader.port, MODEM_VALUE_CALL_TIME, 2000) != 0) {
         state.SkipWithError("COM1: did not open on a pseudo-terminal");
         return;
     }
     double used = 0;
     for (auto _ : state) {
         double before = ProcessMilliseconds();
-        if (bio_wait_connect(reader.port) != 36) {
+        if (bio_wait_connect(reader.port) != BIO_NO_CALL_RESULT) {
             state.SkipWithError("the silent line gave a call result");
             break;
         }

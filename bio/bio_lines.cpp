@@ -22,9 +22,9 @@ int TestModemLine(int portId, DWORD line) {
 int DriveModemLine(int portId, DWORD function) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
-    return EscapeCommFunction(slot->handle, function) ? 0 : 36;
+    return EscapeCommFunction(slot->handle, function) ? 0 : BIO_IO_FAILED;
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 // examined: a command that did not go out simply gets no "OK".
 #pragma once
 
+#include "bio/bio_results.h"
+
 // Integer parameters of the profile that the sequences use.
 constexpr int MODEM_VALUE_DIAL_TIMEOUT = 0;   // timeout setting while dialling; pause is twice it
 constexpr int MODEM_VALUE_ESCAPE_TIMEOUT = 1; // timeout setting while the escape is sent
@@ -38,13 +40,15 @@ constexpr int MODEM_STRING_CARRIER = 16;
 // Sends `text` (null counts as empty), then reads the port byte by byte until the
 // tail of the incoming stream equals one of `replies` (a null-terminated array),
 // compared in list order after every byte. Returns the index of that reply, or:
-//   -5  the list is empty, or all its replies are empty (nothing is written);
-//   -7  the port id names no open port;
-//   -3  the text was only partly written; another negative code: the write failed;
-//   -28 no memory for the reply window;
-//   -53 the wait ended first: the time limit ran out while no byte was waiting, a
-//       quit message or cancel command was taken, the hook ended it, or the port
-//       was closed meanwhile.
+//   -BIO_BAD_ARGUMENT      the list is empty, or all its replies are empty (nothing
+//                          is written);
+//   -BIO_NO_PORT           the port id names no open port;
+//   -BIO_WRITE_INCOMPLETE  the text was only partly written; another negative
+//                          code: the write failed;
+//   -BIO_NO_MEMORY         no memory for the reply window;
+//   -BIO_WAIT_ENDED        the wait ended first: the time limit ran out while no
+//                          byte was waiting, a quit message or cancel command was
+//                          taken, the hook ended it, or the port was closed.
 // Bytes that keep arriving keep the wait going; the time limit is consulted while
 // none is waiting. An empty reply beside a non-empty one matches at the first byte.
 int bio_wait_response(int portId, int timeLimit, const char* text, const char* const* replies);
@@ -54,24 +58,28 @@ int bio_wait_response(int portId, int timeLimit, const char* text, const char* c
 int bio_wait_string(int portId, int timeLimit, const char* text, const char* reply);
 
 // Sends the prefix, `command` and the end of command, expecting "OK" within the
-// reply time; three tries, each after purging both queues. 0; 56 no "OK" after
-// three tries; 7 no open port (also when the port is closed between tries).
+// reply time; three tries, each after purging both queues. 0; BIO_NO_COMMAND_OK
+// no "OK" after three tries; BIO_NO_PORT (also when the port is closed between
+// tries).
 int bio_send_command(int portId, const char* command);
 
 // Gets the modem's attention, up to three passes of: DTR low then high, the bare
 // prefix, the escape sequence, the result-code command; the first "OK" ends it.
-// 0; 55 no "OK" after three passes; 7 no open port.
+// 0; BIO_NO_ATTENTION no "OK" after three passes; BIO_NO_PORT.
 int bio_reset_modem(int portId);
 
-// The attention sequence, then the initialisation command: 0; 55; 56; 7.
+// The attention sequence, then the initialisation command: 0; BIO_NO_ATTENTION;
+// BIO_NO_COMMAND_OK; BIO_NO_PORT.
 int bio_init_modem(int portId);
 
-// The attention sequence, then the hang-up command: 0; 55; 56; 7.
+// The attention sequence, then the hang-up command: 0; BIO_NO_ATTENTION;
+// BIO_NO_COMMAND_OK; BIO_NO_PORT.
 int bio_hangup_modem(int portId);
 
 // The attention sequence, a pause of twice the dial timeout, then the prefix, the
 // tone-dial command (toneDial non-zero) or the pulse-dial command, `number` and the
-// end of command. No reply is awaited: follow with bio_wait_connect. 0; 55; 7.
+// end of command. No reply is awaited: follow with bio_wait_connect. 0;
+// BIO_NO_ATTENTION; BIO_NO_PORT.
 int bio_dial_number(int portId, int toneDial, const char* number);
 
 // Waits for the call result after dialling. Both speeds start at the port's baud
@@ -79,16 +87,16 @@ int bio_dial_number(int portId, int toneDial, const char* number);
 // its line leaves them). After a carrier report, a CONNECT that follows within
 // the reply time sets the connect speed (a second CARRIER the carrier speed).
 // Each message's line is read through its end and no further: after CONNECT the
-// port holds what the far end sent next, for the caller. Results: 0 connected; 57
-// "BUSY"; 58 "NO DIALTONE"; 59 "NO CARRIER" (never taken for a carrier report),
-// also when it follows a carrier report within the reply time; 36 no result within
-// the call time, or the wait failed; 7 no open port.
+// port holds what the far end sent next, for the caller. Results: 0 connected;
+// BIO_LINE_BUSY; BIO_NO_DIALTONE; BIO_NO_CARRIER (never taken for a carrier
+// report), also when it follows a carrier report within the reply time;
+// BIO_NO_CALL_RESULT none within the call time, or the wait failed; BIO_NO_PORT.
 int bio_wait_connect(int portId);
 
 // Reads a decimal number: drops bytes up to the first digit, then stores digits
 // until a non-digit byte (consumed and dropped), until size - 1 are stored, or
 // until the reply time since the call has passed. With a size of 1 the first
-// digit is dropped and the buffer holds the empty text. 0; -1 no open port, a read
-// failed, or no digit came within the reply time (the buffer is then left as it
-// was).
+// digit is dropped and the buffer holds the empty text. 0; -BIO_NO_DIGITS no open
+// port, a read failed, or no digit came within the reply time (the buffer is then
+// left as it was).
 int bio_read_digits(int portId, int size, char* buffer);

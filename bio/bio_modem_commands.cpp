@@ -62,16 +62,16 @@ int SendEscape(int portId, int savedTimeout) {
     return result;
 }
 
-// One attention pass: 0 when the modem answered "OK", 7 when the port was
-// closed meanwhile, else non-zero.
+// One attention pass: 0 when the modem answered "OK", BIO_NO_PORT when the port
+// was closed meanwhile, else non-zero.
 int AttentionPass(int portId, int savedTimeout) {
     PulseDtr(portId);
     int result = bio_send_command(portId, EmptyText);
-    if (result == 0 || result == 7) {
+    if (result == 0 || result == BIO_NO_PORT) {
         return result;
     }
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     if (SendEscape(portId, savedTimeout) == 0) {
         return 0;
@@ -86,7 +86,7 @@ int AttentionThenCommand(int portId, int commandIndex) {
         return result;
     }
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     return bio_send_command(portId, ProfileText(portId, commandIndex));
 }
@@ -95,12 +95,12 @@ int AttentionThenCommand(int portId, int commandIndex) {
 
 int bio_send_command(int portId, const char* command) {
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     int savedTimeout = bio_get_timeout(portId);
     for (int attempt = 0; attempt < CommandTries; attempt++) {
         if (!PortOpen(portId)) {
-            return 7;
+            return BIO_NO_PORT;
         }
         if (SendCommandOnce(portId, command) == 0) {
             bio_set_timeout(portId, savedTimeout);
@@ -108,24 +108,24 @@ int bio_send_command(int portId, const char* command) {
         }
     }
     bio_set_timeout(portId, savedTimeout);
-    return 56;
+    return BIO_NO_COMMAND_OK;
 }
 
 int bio_reset_modem(int portId) {
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     int savedTimeout = bio_get_timeout(portId);
     for (int pass = 0; pass < AttentionPasses; pass++) {
         if (!PortOpen(portId)) {
-            return 7;
+            return BIO_NO_PORT;
         }
         int result = AttentionPass(portId, savedTimeout);
-        if (result == 0 || result == 7) {
+        if (result == 0 || result == BIO_NO_PORT) {
             return result;
         }
     }
-    return 55;
+    return BIO_NO_ATTENTION;
 }
 
 int bio_init_modem(int portId) {
@@ -142,7 +142,7 @@ int bio_dial_number(int portId, int toneDial, const char* number) {
         return result;
     }
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     int savedTimeout = bio_get_timeout(portId);
     int dialTimeout = ProfileValue(portId, MODEM_VALUE_DIAL_TIMEOUT);
@@ -150,7 +150,7 @@ int bio_dial_number(int portId, int toneDial, const char* number) {
     // Twice the dial timeout, in the 32-bit arithmetic of the device.
     bio_wait_ticks(portId, static_cast<int>(2u * static_cast<unsigned int>(dialTimeout)));
     if (!PortOpen(portId)) {
-        return 7;
+        return BIO_NO_PORT;
     }
     bio_write_string(portId, ProfileText(portId, MODEM_STRING_PREFIX));
     bio_write_string(portId, ProfileText(portId, toneDial != 0 ? MODEM_STRING_TONE_DIAL

@@ -56,7 +56,7 @@ void OrderCallReplies(int portId, const char* ordered[CallReplyCount + 1],
 // Waits for one of the call replies; its index, or a negative result.
 int WaitCallReply(int portId, int timeLimit) {
     if (bio_get_slot(portId) == nullptr) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     const char* ordered[CallReplyCount + 1];
     int indexes[CallReplyCount];
@@ -169,23 +169,23 @@ void ReadReplyLine(int portId, SpeedField fields) {
 int bio_wait_connect(int portId) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     slot->carrierSpeed = static_cast<int>(slot->currentLineSettings.BaudRate);
     slot->connectSpeed = static_cast<int>(slot->currentLineSettings.BaudRate);
 
     int first = WaitCallReply(portId, bio_get_modemvalue(portId, MODEM_VALUE_CALL_TIME));
     if (first < 0) {
-        return 36;
+        return BIO_NO_CALL_RESULT;
     }
     if (first == ReplyBusy) {
-        return 57;
+        return BIO_LINE_BUSY;
     }
     if (first == ReplyNoDialtone) {
-        return 58;
+        return BIO_NO_DIALTONE;
     }
     if (first == ReplyNoCarrier) {
-        return 59;
+        return BIO_NO_CARRIER;
     }
     // Without a speed on its line the message leaves both speeds at the line rate.
     ReadReplyLine(portId, BothSpeeds);
@@ -202,7 +202,7 @@ int bio_wait_connect(int portId) {
         return 0;
     }
     if (second == ReplyNoCarrier) {
-        return 59;
+        return BIO_NO_CARRIER;
     }
     SpeedField field = second == ReplyCarrier   ? CarrierSpeed
                        : second == ReplyConnect ? ConnectSpeed
@@ -213,15 +213,15 @@ int bio_wait_connect(int portId) {
 
 int bio_read_digits(int portId, int size, char* buffer) {
     if (bio_get_slot(portId) == nullptr) {
-        return -1;
+        return -BIO_NO_DIGITS;
     }
     BioWait wait;
     if (bio_start_wait(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME), &wait) != 0) {
-        return -1;
+        return -BIO_NO_DIGITS;
     }
     int byte = FirstDigit(portId, wait);
     if (byte < 0) {
-        return -1;
+        return -BIO_NO_DIGITS;
     }
     int stored = 0;
     while (stored < size - 1 && IsDigit(byte)) {

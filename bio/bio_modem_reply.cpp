@@ -63,7 +63,7 @@ int WatchForReplies(int portId, BioWait& wait, ReplyWindow& window) {
             continue;
         }
         if (bio_wait_next(&wait, BIO_WAKE_ON_INPUT) != 0) {
-            return -53;
+            return -BIO_WAIT_ENDED;
         }
     }
 }
@@ -82,27 +82,27 @@ void MeasureReplies(const char* const* replies, int& count, int& longest) {
 
 int bio_wait_response(int portId, int timeLimit, const char* text, const char* const* replies) {
     if (replies == nullptr || replies[0] == nullptr) {
-        return -5;
+        return -BIO_BAD_ARGUMENT;
     }
     int count;
     int longest;
     MeasureReplies(replies, count, longest);
     // With only empty replies the window would have no room for a byte.
     if (longest == 0) {
-        return -5;
+        return -BIO_BAD_ARGUMENT;
     }
     if (bio_get_slot(portId) == nullptr) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     int sent = bio_write_string(portId, text);
-    if (sent != -54) {
-        return sent < 0 ? sent : -3;
+    if (sent != -BIO_ALL_WRITTEN) {
+        return sent < 0 ? sent : -BIO_WRITE_INCOMPLETE;
     }
     ReplyWindow window{
         static_cast<char*>(std::calloc(static_cast<std::size_t>(longest) + 1, 1)),
         static_cast<int*>(std::malloc(sizeof(int) * static_cast<std::size_t>(count))), longest,
         replies};
-    int result = -28;
+    int result = -BIO_NO_MEMORY;
     if (window.bytes != nullptr && window.starts != nullptr) {
         for (int k = 0; k < count; k++) {
             window.starts[k] = longest - static_cast<int>(std::strlen(replies[k]));

@@ -26,20 +26,20 @@ void ReleasePort(int portId) {
     PortTable[portId] = nullptr;
 }
 
-// First check of an open, before any device is touched: -2 when the number is
-// open already (even in a full table), -45 when no entry is free, else the
-// lowest free index.
+// First check of an open, before any device is touched: -BIO_ALREADY_OPEN when
+// the number is open already (even in a full table), -BIO_TABLE_FULL when no
+// entry is free, else the lowest free index.
 int FindFreeEntry(int portNumber) {
     int freeEntry = -1;
     for (int id = 0; id < BIO_PORT_COUNT; id++) {
         if (PortTable[id] != nullptr && PortTable[id]->portNumber == portNumber) {
-            return -2;
+            return -BIO_ALREADY_OPEN;
         }
         if (PortTable[id] == nullptr && freeEntry < 0) {
             freeEntry = id;
         }
     }
-    return freeEntry < 0 ? -45 : freeEntry;
+    return freeEntry < 0 ? -BIO_TABLE_FULL : freeEntry;
 }
 
 // The device name and the exclusive open. A number outside
@@ -102,7 +102,7 @@ int bio_open_port(int portNumber, int inputQueueSize, int outputQueueSize) {
     }
     HANDLE handle = OpenDevice(portNumber);
     if (handle == INVALID_HANDLE_VALUE) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     DCB lineSettings;
     COMMTIMEOUTS timeouts;
@@ -110,24 +110,24 @@ int bio_open_port(int portNumber, int inputQueueSize, int outputQueueSize) {
                    static_cast<DWORD>(outputQueueSize)) ||
         !GetCommState(handle, &lineSettings) || !GetCommTimeouts(handle, &timeouts)) {
         CloseHandle(handle);
-        return -36;
+        return -BIO_IO_FAILED;
     }
     PortSlot* slot = NewSlot(handle, portNumber, lineSettings, timeouts);
     if (slot == nullptr) {
         CloseHandle(handle);
-        return -28;
+        return -BIO_NO_MEMORY;
     }
     PortTable[portId] = slot;
 
     COMMTIMEOUTS portTimeouts = {0, 0, 1, 5, 0};
     if (!SetCommTimeouts(handle, &portTimeouts)) {
         ReleasePort(portId);
-        return -36;
+        return -BIO_IO_FAILED;
     }
     slot->modemProfile = static_cast<ModemProfile*>(std::malloc(sizeof(ModemProfile)));
     if (slot->modemProfile == nullptr) {
         ReleasePort(portId);
-        return -28;
+        return -BIO_NO_MEMORY;
     }
     *slot->modemProfile = ModemProfileTemplate;
 
@@ -142,7 +142,7 @@ int bio_open_port(int portNumber, int inputQueueSize, int outputQueueSize) {
 
 int bio_close_port(int portId) {
     if (bio_get_slot(portId) == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     ReleasePort(portId);
     return 0;
@@ -150,13 +150,13 @@ int bio_close_port(int portId) {
 
 int bio_get_timeout(int portId) {
     PortSlot* slot = bio_get_slot(portId);
-    return slot == nullptr ? -7 : slot->timeoutSetting;
+    return slot == nullptr ? -BIO_NO_PORT : slot->timeoutSetting;
 }
 
 int bio_set_timeout(int portId, int value) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     slot->timeoutSetting = value;
     return 0;
@@ -164,10 +164,10 @@ int bio_set_timeout(int portId, int value) {
 
 int bio_get_carrierspeed(int portId) {
     PortSlot* slot = bio_get_slot(portId);
-    return slot == nullptr ? -7 : slot->carrierSpeed;
+    return slot == nullptr ? -BIO_NO_PORT : slot->carrierSpeed;
 }
 
 int bio_get_connectspeed(int portId) {
     PortSlot* slot = bio_get_slot(portId);
-    return slot == nullptr ? -7 : slot->connectSpeed;
+    return slot == nullptr ? -BIO_NO_PORT : slot->connectSpeed;
 }

@@ -4,11 +4,13 @@
 // back; setup sets rate, parity, data bits, stop bits and one of sixteen
 // flow-control modes; a status word collects the line errors the port has seen.
 //
-// Results: operations whose result is a status give 0 for success and a positive
-// code; those whose result is a count, an index or a value give negative codes.
+// Results: operations whose result is a status give 0 for success and a code of
+// bio_results.h; those whose result is a count, an index or a value give the code
+// negated.
 #pragma once
 
 #include "bio/bio_profile.h"
+#include "bio/bio_results.h"
 #include "platform/serial/comm.h"
 
 constexpr int BIO_PORT_COUNT = 4;
@@ -63,43 +65,44 @@ PortSlot* bio_get_slot(int portId);
 
 // Opens "COM<portNumber>:" with the given queue sizes and time-outs that make a
 // read return after about 1 ms and a write of n bytes stop after 5·n ms. Returns
-// the port id, or: -2 this port number is already open; -45 the table is full;
-// -7 the device did not open (also for a negative port number or one of more
-// than six digits); -36 a setup call failed; -28 no memory. A failed open leaves
-// no trace. The line parameters are left as the port has them.
+// the port id, or: -BIO_ALREADY_OPEN this port number is open already;
+// -BIO_TABLE_FULL; -BIO_NO_PORT the device did not open (also for a negative port
+// number or one of more than six digits); -BIO_IO_FAILED a setup call failed;
+// -BIO_NO_MEMORY. A failed open leaves no trace. The line parameters are left as
+// the port has them.
 int bio_open_port(int portNumber, int inputQueueSize, int outputQueueSize);
 
 // Puts back the line settings and time-outs of before the open, closes the device
-// and frees the slot and its profile. 0, or 7 when the id names no open port.
+// and frees the slot and its profile. 0, or BIO_NO_PORT.
 int bio_close_port(int portId);
 
 // Sets the line: parity code 0..4 (none, odd, even, mark, space), data-bits code
 // 0..3 (5..8 bits), stop-bits code 0 or 1 (one or two), flow-control mode 0..15,
 // option bits as above. The values are recorded in the slot once the port took
-// them. 0, or 7 no open port; 10 parity; 11 data bits; 12 stop bits; 13
-// flow-control mode; 36 the line settings could not be read or written. A failed
-// setup leaves the previous line settings in force, and recorded.
+// them. 0, or BIO_NO_PORT; BIO_BAD_PARITY, BIO_BAD_DATA_BITS, BIO_BAD_STOP_BITS,
+// BIO_BAD_FLOW_CONTROL; BIO_IO_FAILED the line settings could not be read or
+// written. A failed setup leaves the previous line settings in force, and recorded.
 int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopBits,
                    int flowControl, int options);
 
 // bio_setup_port with a new rate and the recorded codes. Before any setup the
-// codes are unset (-1), so it returns 10 and leaves the line untouched: a rate
-// alone does not say what the rest of the line should be. 7 no open port.
+// codes are unset (-1), so it returns BIO_BAD_PARITY and leaves the line untouched:
+// a rate alone does not say what the rest of the line should be. BIO_NO_PORT.
 int bio_set_baudrate(int portId, int baudRate);
 
 // Collects the line errors into the status word (clearing the receive queue on an
-// overflow). 0, or 7 no open port, 36 ClearCommError failed.
+// overflow). 0, or BIO_NO_PORT, BIO_IO_FAILED ClearCommError failed.
 int bio_update_status(int portId);
 
-// Discard what waits to be read / to be sent. 0, or 7 no open port.
+// Discard what waits to be read / to be sent. 0, or BIO_NO_PORT.
 int bio_purge_input(int portId);
 int bio_purge_output(int portId);
 
-// Bytes waiting to be read (0 or more), after bio_update_status; -36 when that
-// failed; 7 (positive) when the id names no open port.
+// Bytes waiting to be read (0 or more), after bio_update_status; -BIO_IO_FAILED
+// when that failed; BIO_NO_PORT (positive) when the id names no open port.
 int bio_get_inputcount(int portId);
 
-int bio_get_timeout(int portId);            // the timeout setting, or -7
-int bio_set_timeout(int portId, int value); // 0, or 7
-int bio_get_carrierspeed(int portId);       // or -7
-int bio_get_connectspeed(int portId);       // or -7
+int bio_get_timeout(int portId);            // the timeout setting, or -BIO_NO_PORT
+int bio_set_timeout(int portId, int value); // 0, or BIO_NO_PORT
+int bio_get_carrierspeed(int portId);       // or -BIO_NO_PORT
+int bio_get_connectspeed(int portId);       // or -BIO_NO_PORT

@@ -73,11 +73,11 @@ char* bio_get_modemstring(int portId, int index) {
 int bio_set_modemstring(int portId, int index, const char* text) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     if (static_cast<unsigned int>(index) >= MODEM_STRING_COUNT || text == nullptr ||
         std::strlen(text) >= static_cast<size_t>(ModemStringCapacities[index])) {
-        return 5;
+        return BIO_BAD_ARGUMENT;
     }
     std::strcpy(reinterpret_cast<char*>(slot->modemProfile->bytes + ModemStringPositions[index]),
                 text);
@@ -87,10 +87,10 @@ int bio_set_modemstring(int portId, int index, const char* text) {
 int bio_get_modemvalue(int portId, int index) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     if (index < 0 || index >= MODEM_VALUE_COUNT || !ValidValueSize(index)) {
-        return -5;
+        return -BIO_BAD_ARGUMENT;
     }
     return LoadValue(slot->modemProfile, index);
 }
@@ -98,10 +98,10 @@ int bio_get_modemvalue(int portId, int index) {
 int bio_set_modemvalue(int portId, int index, int value) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     if (index < 0 || index >= MODEM_VALUE_COUNT) {
-        return 5;
+        return BIO_BAD_ARGUMENT;
     }
     StoreValue(slot->modemProfile, index, value);
     return 0;

@@ -8,6 +8,8 @@
 // into a new one and bio_close_port frees it.
 #pragma once
 
+#include "bio/bio_results.h"
+
 constexpr int MODEM_PROFILE_SIZE = 300;
 constexpr int MODEM_VALUE_COUNT = 8;
 constexpr int MODEM_STRING_COUNT = 26;
@@ -15,6 +17,7 @@ constexpr int MODEM_STRING_COUNT = 26;
 struct ModemProfile {
     unsigned char bytes[MODEM_PROFILE_SIZE];
 };
+static_assert(sizeof(ModemProfile) == MODEM_PROFILE_SIZE, "a profile is its bytes, no padding");
 
 // The values every port starts with: "AT" prefix, "V1Q0" initialisation, tone
 // dialling "DT", "\r" after each command, the usual replies, and the times
@@ -26,13 +29,15 @@ extern const ModemProfile ModemProfileTemplate;
 // the port id names no open port or the index is out of range.
 char* bio_get_modemstring(int portId, int index);
 
-// Copies `text` into string field `index`. 0; 7 no open port; 5 when the index
-// is not 0..25 or the text (without its terminator) does not fit the field's
-// capacity less one. A refused change leaves the field as it was.
+// Copies `text` into string field `index`. 0; BIO_NO_PORT; BIO_BAD_ARGUMENT when
+// the index is not 0..25 or the text (without its terminator) does not fit the
+// field's capacity less one. A refused change leaves the field as it was.
 int bio_set_modemstring(int portId, int index, const char* text);
 
-// Integer parameter `index` (0..7); 7 no open port; -5 index out of range.
+// Integer parameter `index` (0..7); BIO_NO_PORT (positive); -BIO_BAD_ARGUMENT
+// index out of range.
 int bio_get_modemvalue(int portId, int index);
 
-// Stores integer parameter `index`. 0; 7 no open port; 5 index out of range.
+// Stores integer parameter `index`. 0; BIO_NO_PORT; BIO_BAD_ARGUMENT index out of
+// range.
 int bio_set_modemvalue(int portId, int index, int value);

@@ -64,19 +64,20 @@ void SetFixedFlags(DCB& dcb) {
 }
 
 // The line-setting codes a setup accepts: 0, or the code of the first value
-// refused (parity 10, data bits 11, stop bits 12, flow-control mode 13).
+// refused (BIO_BAD_PARITY, BIO_BAD_DATA_BITS, BIO_BAD_STOP_BITS or
+// BIO_BAD_FLOW_CONTROL).
 int CheckLineCodes(int parity, int dataBits, int stopBits, int flowControl) {
     if (parity < 0 || parity > 4) {
-        return 10;
+        return BIO_BAD_PARITY;
     }
     if (dataBits < 0 || dataBits > 3) {
-        return 11;
+        return BIO_BAD_DATA_BITS;
     }
     if (stopBits != 0 && stopBits != 1) {
-        return 12;
+        return BIO_BAD_STOP_BITS;
     }
     if (flowControl < 0 || flowControl > 15) {
-        return 13;
+        return BIO_BAD_FLOW_CONTROL;
     }
     return 0;
 }
@@ -99,11 +100,11 @@ int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopB
                    int flowControl, int options) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     DCB dcb;
     if (!GetCommState(slot->handle, &dcb)) {
-        return 36;
+        return BIO_IO_FAILED;
     }
     int refused = CheckLineCodes(parity, dataBits, stopBits, flowControl);
     if (refused != 0) {
@@ -119,7 +120,7 @@ int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopB
     SetFixedFlags(dcb);
 
     if (SetCommState(slot->handle, &dcb) != 1) {
-        return 36;
+        return BIO_IO_FAILED;
     }
     RecordSetup(slot, baudRate, parity, dataBits, stopBits, flowControl, options);
     slot->currentLineSettings = dcb;
@@ -129,7 +130,7 @@ int bio_setup_port(int portId, int baudRate, int parity, int dataBits, int stopB
 int bio_set_baudrate(int portId, int baudRate) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     return bio_setup_port(portId, baudRate, slot->parityCode, slot->dataBitsCode,
                           slot->stopBitsCode, slot->flowControlMode,

@@ -7,11 +7,11 @@
 int bio_update_status(int portId) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     DWORD errors = 0;
     if (!ClearCommError(slot->handle, &errors, &slot->lineStatus)) {
-        return 36;
+        return BIO_IO_FAILED;
     }
     if (errors & CE_BREAK) {
         slot->statusWord |= BIO_STATUS_BREAK;
@@ -38,7 +38,7 @@ int bio_update_status(int portId) {
 int bio_purge_input(int portId) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     PurgeComm(slot->handle, PURGE_RXABORT | PURGE_RXCLEAR);
     return 0;
@@ -47,7 +47,7 @@ int bio_purge_input(int portId) {
 int bio_purge_output(int portId) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     PurgeComm(slot->handle, PURGE_TXABORT | PURGE_TXCLEAR);
     return 0;
@@ -56,7 +56,7 @@ int bio_purge_output(int portId) {
 int bio_get_inputcount(int portId) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     int status = bio_update_status(portId);
     if (status != 0) {

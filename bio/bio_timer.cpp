@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "bio/bio_results.h"
 #include "platform/core/system.h"
 
 namespace {
@@ -47,7 +48,7 @@ int bio_get_timer(unsigned short* timer) {
     BioTimer record = ReadTimer(timer);
     std::uint32_t units = static_cast<std::uint32_t>(bio_get_elapsedtime(timer));
     INT elapsed = static_cast<INT>(units * EffectiveResolution());
-    return elapsed < record.timeout ? -1 : 0;
+    return elapsed < record.timeout ? BIO_TIMER_RUNNING : BIO_TIMER_RUN_OUT;
 }
 
 void bio_set_timerresolution(long milliseconds) {

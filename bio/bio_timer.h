@@ -8,6 +8,7 @@
 // byte-wise, so a record at any alignment works.
 #pragma once
 
+#include "bio/bio_results.h"
 #include "platform/core/types.h"
 
 struct BioTimer {
@@ -23,7 +24,8 @@ int bio_set_timer(long units, unsigned short* timer);
 // Whole timer units since the timer was set (the tick count may have wrapped).
 long bio_get_elapsedtime(unsigned short* timer);
 
-// -1 while the timer runs, 0 once it has run out.
+// BIO_TIMER_RUNNING (-1) while the timer runs, BIO_TIMER_RUN_OUT (0) once it has
+// run out.
 int bio_get_timer(unsigned short* timer);
 
 // Milliseconds per timer unit. Stored as given; a value of 0 or below counts as

@@ -9,7 +9,7 @@ namespace {
 
 // The leading phase of a line read: drops leading terminators and stores the
 // first other byte in buffer[0]. Returns 1 when it did, else the result of the
-// read that brought nothing (0) or failed (-7, -36).
+// read that brought nothing (0) or failed (-BIO_NO_PORT, -BIO_IO_FAILED).
 //
 // The count of waiting bytes is taken before every read (it also collects line
 // errors), but the call does not spin on it: when nothing is waiting, the read
@@ -33,7 +33,7 @@ int ReadFirstByte(int portId, const PortSlot* slot, char* buffer) {
 int bio_write_bytes(int portId, int count, const void* data) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     if (count <= 0) {
         return 0;
@@ -41,7 +41,7 @@ int bio_write_bytes(int portId, int count, const void* data) {
     DWORD written = 0;
     if (!WriteFile(slot->handle, data, static_cast<DWORD>(count), &written, nullptr)) {
         bio_update_status(portId);
-        return -36;
+        return -BIO_IO_FAILED;
     }
     return static_cast<int>(written);
 }
@@ -50,22 +50,23 @@ int bio_write_string(int portId, const char* text) {
     // A null text is taken as the empty one rather than read through.
     int length = text == nullptr ? 0 : static_cast<int>(std::strlen(text));
     int result = bio_write_bytes(portId, length, text);
-    return result == length ? -54 : result;
+    return result == length ? -BIO_ALL_WRITTEN : result;
 }
 
 int bio_write_char(int portId, int byte) {
     unsigned char value = static_cast<unsigned char>(byte & 0xFF);
     int result = bio_write_bytes(portId, 1, &value);
+    // A status operation: the block write's negated codes become codes.
     if (result < 0) {
         return -result;
     }
-    return result == 0 ? 3 : 0;
+    return result == 0 ? BIO_WRITE_INCOMPLETE : 0;
 }
 
 int bio_read_bytes(int portId, int count, void* buffer) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     if (count < 0) {
         return 0;
@@ -73,7 +74,7 @@ int bio_read_bytes(int portId, int count, void* buffer) {
     DWORD read = 0;
     if (!ReadFile(slot->handle, buffer, static_cast<DWORD>(count), &read, nullptr)) {
         bio_update_status(portId);
-        return -36;
+        return -BIO_IO_FAILED;
     }
     return static_cast<int>(read);
 }
@@ -90,7 +91,7 @@ int bio_read_line(int portId, int size, char* buffer) {
     }
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return -7;
+        return -BIO_NO_PORT;
     }
     // A line needs room for one byte and the terminating zero.
     if (size < 2 || buffer == nullptr) {

@@ -18,7 +18,7 @@ unsigned short* TimerWords(BioWait* wait) {
 }
 
 bool TimerRanOut(BioWait* wait) {
-    return bio_get_timer(TimerWords(wait)) == 0;
+    return bio_get_timer(TimerWords(wait)) == BIO_TIMER_RUN_OUT;
 }
 
 // Takes at most one message from the queue, translates and dispatches it, and
@@ -38,9 +38,9 @@ bool ServeOneMessage() {
 
 int PortlessStep(BioWait* wait) {
     if (TimerRanOut(wait)) {
-        return 1;
+        return BIO_WAIT_TIME_UP;
     }
-    return ServeOneMessage() ? 1 : 0;
+    return ServeOneMessage() ? BIO_WAIT_TIME_UP : 0;
 }
 
 // The slot is looked up afresh at every step: a handler dispatched by an earlier
@@ -48,7 +48,7 @@ int PortlessStep(BioWait* wait) {
 // freed slot. The status word is read afresh at each test for the same reason.
 int PortStep(BioWait* wait) {
     if (bio_get_slot(wait->portId) == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     if (wait->hook != nullptr) {
         int hookResult = wait->hook(wait->portId);
@@ -57,12 +57,12 @@ int PortStep(BioWait* wait) {
         }
     }
     if (TimerRanOut(wait)) {
-        return 1;
+        return BIO_WAIT_TIME_UP;
     }
     // The hook may have closed the port too.
     PortSlot* slot = bio_get_slot(wait->portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     // After a break the queue is left alone, but the timer above still ends the
     // wait: a port that has seen a break must not hold its caller for ever.
@@ -71,10 +71,10 @@ int PortStep(BioWait* wait) {
     }
     // A framing error does not keep the queue from being served: the person who
     // quits or cancels must not wait out the whole time limit for a line fault.
-    int result = ServeOneMessage() ? 2 : 0;
+    int result = ServeOneMessage() ? BIO_WAIT_CANCELLED : 0;
     slot = bio_get_slot(wait->portId); // the dispatched message may have closed it
     if (slot == nullptr) {
-        return result != 0 ? result : 7;
+        return result != 0 ? result : BIO_NO_PORT;
     }
     if (slot->statusWord & BIO_STATUS_OVERRUN) {
         Sleep(0);
@@ -134,7 +134,7 @@ int bio_start_wait(int portId, int units, BioWait* wait) {
     if (portId != NoPort) {
         PortSlot* slot = bio_get_slot(portId);
         if (slot == nullptr) {
-            return 7;
+            return BIO_NO_PORT;
         }
         wait->hook = slot->waitHook;
     }
@@ -158,8 +158,8 @@ int bio_wait_next(BioWait* wait, BioWakeOn wakeOn) {
 
 int bio_wait_ticks(int portId, int units) {
     BioWait wait;
-    if (bio_start_wait(portId, units, &wait) == 7) {
-        return 7;
+    if (bio_start_wait(portId, units, &wait) == BIO_NO_PORT) {
+        return BIO_NO_PORT;
     }
     int result = 0;
     while (result == 0) {
@@ -171,7 +171,7 @@ int bio_wait_ticks(int portId, int units) {
 int bio_set_waithook(int portId, BioWaitHook hook) {
     PortSlot* slot = bio_get_slot(portId);
     if (slot == nullptr) {
-        return 7;
+        return BIO_NO_PORT;
     }
     slot->waitHook = hook;
     return 0;

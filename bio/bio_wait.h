@@ -22,14 +22,16 @@ struct BioWait {
 
 // Fills `wait` for a wait of `units` timer units from now. A port id of -1 ties the
 // wait to no port; any other id must name an open port, whose hook is copied.
-// Returns 0, or 7 when the id names no open port (the wait is then unusable).
+// Returns 0, or BIO_NO_PORT (the wait is then unusable).
 int bio_start_wait(int portId, int units, BioWait* wait);
 
 // One step of a wait. Returns 0 while the wait goes on, otherwise why it ended:
-//   1  the time ran out (for a wait tied to no port also a quit message or a
-//      cancel command, WM_COMMAND with wParam IDCANCEL, taken from the queue);
-//   2  a quit message or a cancel command ended a port wait;
-//   7  the port was closed while the wait ran (a dispatched message may close it);
+//   BIO_WAIT_TIME_UP    the time ran out (for a wait tied to no port also a quit
+//                       message or a cancel command, WM_COMMAND with wParam
+//                       IDCANCEL, taken from the queue);
+//   BIO_WAIT_CANCELLED  a quit message or a cancel command ended a port wait;
+//   BIO_NO_PORT         the port was closed while the wait ran (a dispatched
+//                       message may close it);
 //   any other non-zero value: the port's hook returned it.
 // A message taken from the queue is translated and dispatched whatever it is; one
 // that ends the wait is not put back, so the caller's own loop never sees it.
@@ -56,9 +58,9 @@ int bio_wait_next(BioWait* wait, BioWakeOn wakeOn);
 
 // Waits `units` timer units on the port (or -1 for none), serving the message
 // queue, in steps of bio_wait_next. Returns why the wait ended, as bio_wait_step
-// says (1 normally), or 7 at once when the id names no open port.
+// says (BIO_WAIT_TIME_UP normally), or BIO_NO_PORT at once.
 int bio_wait_ticks(int portId, int units);
 
 // Installs `hook` as the port's wait hook (null removes it); waits started from
-// then on call it at each step with the port id. 0, or 7 when no port is open.
+// then on call it at each step with the port id. 0, or BIO_NO_PORT.
 int bio_set_waithook(int portId, BioWaitHook hook);

@@ -10,7 +10,10 @@
 // (each destination is a heap block of exactly its size). Windows-1252 text
 // comes back byte for byte; UTF-8 comes back when it is well-formed (strict
 // decoding refuses exactly the malformed kind), and what is written is always
-// well-formed.
+// well-formed. The calls use iconv; what they read and write is checked against
+// the program's own hand-written converter (platform/core/unicode.h), which the
+// keystrokes target checks against iconv, and well-formedness against the
+// standard's table (fuzz/support/utf8.h).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +26,7 @@
 #include "keys/text_conversion.h"
 #include "platform/core/codepage.h"
 #include "platform/core/system.h"
+#include "platform/core/unicode.h"
 
 using fuzz::Check;
 
@@ -89,6 +93,8 @@ void NarrowToWideAndBack(UINT codePage, std::string_view narrow) {
         Check(strict.empty() != wellFormed, "strict decoding refuses exactly malformed UTF-8");
         Check(!wellFormed || (strict == wide && Encode(codePage, wide) == narrow),
               "well-formed UTF-8 comes back byte for byte");
+        Check(!wellFormed || wide == platform::Utf8ToUtf16(narrow),
+              "well-formed UTF-8 decodes as the program's own decoder reads it");
     }
     // The program's own conversion of a zero-terminated text.
     std::string text(narrow.substr(0, narrow.find('\0')));
@@ -105,8 +111,9 @@ void WideToNarrowAndBack(UINT codePage, std::u16string_view wide) {
     BOOL usedDefault = FALSE;
     std::string narrow = Encode(codePage, wide, &usedDefault);
     if (codePage == CP_UTF8) {
-        Check(fuzz::IsValidUtf8(narrow) && narrow == fuzz::ToUtf8(wide),
-              "wide text is written as well-formed UTF-8, a lone surrogate as U+FFFD");
+        Check(fuzz::IsValidUtf8(narrow) && narrow == platform::Utf16ToUtf8(wide),
+              "wide text is written as well-formed UTF-8 as the program's own encoder writes "
+              "it, a lone surrogate as U+FFFD");
     } else {
         std::u16string back = Decode(codePage, narrow);
         bool changed = back != wide;

@@ -1,5 +1,5 @@
 // The text form of registry hive files, which people edit by hand
-// (platform/hive_format.h).
+// (platform/registry/hive_format.h).
 //
 // Whatever the reader accepts, the writer writes in a form that reads back to
 // the same document, and writing that again gives the same bytes, in the

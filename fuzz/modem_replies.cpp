@@ -176,18 +176,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         Match match = FirstMatch(consumed, replies);
         if (!anyNonEmpty) {
-            Check(result == -5 && (consumed.empty() || overflowed),
-                  "a list without a reply gives -5 at once");
+            Check(result == -BIO_BAD_ARGUMENT && (consumed.empty() || overflowed),
+                  "a list without a reply is refused at once");
         } else if (result >= 0) {
             Check(result < static_cast<int>(replies.size()) &&
                       (overflowed || (match.index == result && match.length == consumed.size())),
                   "the reply found is the first in list order at the first place one matched");
         } else {
-            Check(result == -53 && (overflowed || match.index < 0),
+            Check(result == -BIO_WAIT_ENDED && (overflowed || match.index < 0),
                   "a reply wait ends without a reply only when none came in time");
         }
     } else if (operation == 1) {
-        Check(result == 0 || result == 36 || (result >= 57 && result <= 59),
+        Check(result == 0 || result == BIO_NO_CALL_RESULT || result == BIO_LINE_BUSY ||
+                  result == BIO_NO_DIALTONE || result == BIO_NO_CARRIER,
               "the call result is one of its codes");
         if (overflowed) {
             return Finish();
@@ -196,11 +197,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the speeds are the port's rate or digits that came in");
         int first = FirstMatch(consumed, kCallReplies).index;
         bool connected = first == Carrier || first == Connect;
-        Check(result != 36 || first < 0, "no call result means none came in time");
-        Check(result != 57 || first == Busy, "57 answers BUSY");
-        Check(result != 58 || first == NoDialtone, "58 answers NO DIALTONE");
-        Check(result != 59 || first == NoCarrier || first == Carrier,
-              "59 answers NO CARRIER, also right after a carrier report");
+        Check(result != BIO_NO_CALL_RESULT || first < 0, "no call result means none came in time");
+        Check(result != BIO_LINE_BUSY || first == Busy, "BIO_LINE_BUSY answers BUSY");
+        Check(result != BIO_NO_DIALTONE || first == NoDialtone,
+              "BIO_NO_DIALTONE answers NO DIALTONE");
+        Check(result != BIO_NO_CARRIER || first == NoCarrier || first == Carrier,
+              "BIO_NO_CARRIER answers NO CARRIER, also right after a carrier report");
         Check(result != 0 || connected, "0 answers CARRIER or CONNECT");
         std::size_t lineEnd = consumed.find_first_of(
             "\r\n", static_cast<std::size_t>(FirstMatch(consumed, kCallReplies).length));
@@ -219,7 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       "the digits are the first run that came in, cut to the buffer", stored);
             }
         } else {
-            Check(result == -1 && (overflowed || run.empty()),
+            Check(result == -BIO_NO_DIGITS && (overflowed || run.empty()),
                   "reading digits fails only when none came in time");
         }
     }

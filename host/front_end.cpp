@@ -4,9 +4,8 @@
 
 #include "platform/core/standard_streams.h"
 #include "platform/core/wayland_socket.h"
-#include "platform/modules/key_sink_modules.h"
-#include "platform/modules/loadable_module.h"
-#include "platform/modules/module_services.h"
+#include "platform/keyboard/key_sink_choice.h"
+#include "platform/modules/program_modules.h"
 
 namespace host {
 namespace {
@@ -16,40 +15,6 @@ constexpr bool kGtkBuilt = true;
 #else
 constexpr bool kGtkBuilt = false;
 #endif
-
-// The window system's calls, as the front end's module reaches them.
-const platform::FrontEndServices& Services() {
-    static const platform::FrontEndServices services = [] {
-        platform::FrontEndServices table{};
-        SWIPETYPE_FRONT_END_GLOBAL_CALLS(SWIPETYPE_FILL_GLOBAL_SERVICE)
-        SWIPETYPE_FRONT_END_PLATFORM_CALLS(SWIPETYPE_FILL_PLATFORM_SERVICE)
-        return table;
-    }();
-    return services;
-}
-
-const platform::GtkModuleExports*& Running() {
-    static const platform::GtkModuleExports* running = nullptr;
-    return running;
-}
-
-bool StartGtk(std::string& error) {
-    std::string problem;
-    // Kept for the whole run: GTK's libraries cannot be unloaded once started.
-    platform::ModuleHandle module =
-        platform::LoadModule("gtk", platform::ModuleLifetime::WholeRun, problem);
-    if (module == nullptr) {
-        error = "the desktop front end cannot be loaded: " + problem;
-        return false;
-    }
-    const auto* gtk = module->ExportsAs<platform::GtkModuleExports>();
-    gtk->attach(&Services());
-    if (!gtk->start(error)) {
-        return false;
-    }
-    Running() = gtk;
-    return true;
-}
 
 // Whether the default is gtk: a Wayland compositor takes connections at
 // WAYLAND_DISPLAY, or an X server at DISPLAY. Neither question maps GTK: the
@@ -90,7 +55,7 @@ bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) 
         error = "the " + name + " front end is not part of this build";
         return false;
     }
-    if (StartGtk(error)) {
+    if (platform::StartFrontEndModule(error)) {
         return true;
     }
     if (asked) {
@@ -102,10 +67,7 @@ bool StartFrontEnd(const std::optional<std::string>& asked, std::string& error) 
 }
 
 void StopFrontEnd() {
-    if (Running() != nullptr) {
-        Running()->stop();
-        Running() = nullptr;
-    }
+    platform::StopFrontEndModule();
 }
 
 } // namespace host

@@ -11,12 +11,14 @@
 #include "app/main_window.h"
 #include "app/private_messages.h"
 #include "host/front_end.h"
+#include "host/hand_edits.h"
 #include "host/options.h"
 #include "host/reader_port_wait.h"
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
 #include "host/setting_requests.h"
 #include "host/signals.h"
+#include "host/status_answer.h"
 #include "platform/core/codepage.h"
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
@@ -29,7 +31,7 @@
 #include "platform/keyboard/key_sink_choice.h"
 #include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/keyboard.h"
-#include "platform/modules/key_sink_modules.h"
+#include "platform/modules/program_modules.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/tray_menu.h"
 #include "platform/windowing/messages.h"
@@ -85,24 +87,34 @@ void SayFailedSaves() {
     });
 }
 
-// Serves this device root's windows, or finds the instance that does. An
-// instance that started a moment earlier serves before its main window exists:
-// wait for that window, so that this start hands over instead of running a
-// second copy; if it never comes (that instance died), serve in its place.
+// Claims the device root and serves its windows, or finds the program that
+// runs there. One that started a moment earlier holds the root before its
+// socket and main window exist: this start waits for them a few seconds, so
+// that it hands over instead of running a second copy; if that program died
+// meanwhile, its claim is gone and this start takes the root.
 platform::WindowInterfaceRole StartOrFindRunningInstance(std::string& error) {
+    using Role = platform::WindowInterfaceRole;
     constexpr auto kWaitForWindow = std::chrono::seconds(3);
     constexpr auto kStep = std::chrono::milliseconds(20);
-    platform::WindowInterfaceRole role = platform::StartWindowInterface(error);
     auto deadline = std::chrono::steady_clock::now() + kWaitForWindow;
-    while (role == platform::WindowInterfaceRole::AnotherInstanceServes &&
-           platform::FindRemoteWindow(u"SWIPETYPE", u"Swipetype") == nullptr) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            platform::StopWindowInterface();
-            return platform::StartWindowInterface(error);
+    for (;;) {
+        Role role = platform::StartWindowInterface(error);
+        bool handsOver = role == Role::AnotherInstanceServes &&
+                         platform::FindRemoteWindow(u"SWIPETYPE", u"Swipetype") != nullptr;
+        if (handsOver || role == Role::Serving || role == Role::Failed ||
+            role == Role::AnotherUserHolds) {
+            return role;
         }
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (role == Role::AnotherInstanceServes) {
+                error = "Swipetype runs on the device root " + platform::DeviceRoot() +
+                        " but its window does not answer";
+            }
+            return Role::AnotherInstanceHolds;
+        }
+        platform::StopWindowInterface();
         std::this_thread::sleep_for(kStep);
     }
-    return role;
 }
 
 // A start that handed over to the running instance says so, naming what of its
@@ -123,6 +135,23 @@ void SayHandedOver(const host::HostOptions& options) {
         line += " did not apply (they take effect when it is started again)";
     }
     platform::WriteErrorLine(line);
+}
+
+// SIGUSR1: the event log, rotated away, is opened again at its path.
+void ReopenLog() {
+    std::string error;
+    if (!platform::ReopenEventLog(error)) {
+        platform::WriteErrorLine("swipetype: " + error +
+                                 "; the event log goes on in the file it had");
+    }
+}
+
+// A change from swipetype-config is saved at once: a hand edit of the hive made
+// just before it is taken first, or the save would write over it.
+platform::SettingAnswer AnswerAfterHandEdits(platform::remote::SettingAction action,
+                                             std::u16string_view name, std::u16string_view value) {
+    host::TakeHandEditsNow();
+    return host::AnswerSettingRequest(action, name, value);
 }
 
 // "Exit" as the menus give it; before the main window exists, just the quit.
@@ -158,6 +187,11 @@ int Run(const host::HostOptions& options) {
     }
 
     platform::WindowInterfaceRole role = StartOrFindRunningInstance(error);
+    if (role == platform::WindowInterfaceRole::AnotherInstanceHolds ||
+        role == platform::WindowInterfaceRole::AnotherUserHolds) {
+        platform::StopWindowInterface();
+        return Fail(error + "; a second one does not start beside it");
+    }
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
         platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
@@ -165,8 +199,14 @@ int Run(const host::HostOptions& options) {
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
     // Blocked before any library starts a thread of its own (GIO's D-Bus worker
     // with the front end, say): a thread that left them open would take the
-    // signal and die of it, the settings unsaved.
-    if (!host::HandleEndingSignals([](int) { EndOrderly(); }, error)) {
+    // signal and die of it, the settings unsaved. An ending saves the settings: a
+    // hand edit made just before is taken first.
+    auto endAfterHandEdits = [](int) {
+        host::TakeHandEditsNow();
+        EndOrderly();
+    };
+    if (!host::HandleEndingSignals(endAfterHandEdits, error) ||
+        !host::HandleReopenSignal(ReopenLog, error)) {
         platform::WriteErrorLine("swipetype: " + error);
     }
     if (handsOver) {
@@ -176,8 +216,14 @@ int Run(const host::HostOptions& options) {
         return Fail(error);
     }
     if (!handsOver) {
-        platform::SetSettingHandler(host::AnswerSettingRequest);
+        platform::SetSettingHandler(AnswerAfterHandEdits);
+        platform::SetStatusHandler(host::AnswerStatusRequest);
         SayFailedSaves();
+        if (!host::TakeHandEdits(error)) {
+            platform::WriteErrorLine("swipetype: " + error +
+                                     "; the hive edited while the program runs is written over "
+                                     "when it saves");
+        }
         host::RememberPorts(options.ports);
         host::WaitForReaderPort();
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
@@ -202,6 +248,7 @@ int Run(const host::HostOptions& options) {
             SayHandedOver(options);
         }
         host::StopFrontEnd();
+        host::StopTakingHandEdits();
         platform::StopWindowInterface();
         platform::FlushQueuedOutputs(kOutputPatienceAtEnd);
         platform::CloseEventLog();

@@ -16,8 +16,6 @@
 namespace host {
 namespace {
 
-// Both readers use the first serial port.
-constexpr int kReaderPortNumber = 1;
 constexpr UINT kLookAgainPeriod = 1000;
 
 UINT_PTR LookAgainTimer = 0;

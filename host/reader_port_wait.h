@@ -8,6 +8,9 @@
 
 namespace host {
 
+// Both readers use the device's first serial port, COM1:.
+constexpr int kReaderPortNumber = 1;
+
 // Watches the opens of the reader's port from now on. Call before WinMain.
 void WaitForReaderPort();
 

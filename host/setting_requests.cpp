@@ -101,6 +101,10 @@ SettingAnswer SetAll(std::u16string_view entries) {
 
 } // namespace
 
+void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted) {
+    Change(setting, wanted);
+}
+
 SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view name,
                                    std::u16string_view value) {
     if (OptionsDialog == nullptr) {

@@ -9,11 +9,16 @@
 #include <string_view>
 
 #include "platform/ipc/remote_windows.h"
+#include "settings/setting_catalog.h"
 
 namespace host {
 
 // Answers one request; used through platform::SetSettingHandler.
 platform::SettingAnswer AnswerSettingRequest(platform::remote::SettingAction action,
                                              std::u16string_view name, std::u16string_view value);
+
+// Gives one setting its value in `wanted` as a request to set it does, without
+// saving: for a value that is on disk already (a hive edited by hand).
+void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted);
 
 } // namespace host

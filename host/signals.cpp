@@ -5,26 +5,28 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
+#include "platform/core/errors.h"
 #include "platform/windowing/message_loop.h"
 
 namespace host {
+namespace {
 
-bool HandleEndingSignals(std::function<void(int signal)> onSignal, std::string& error) {
+// Blocks the signals and calls `onSignal` from the message loop for each that
+// arrives. The descriptor lives as long as the program.
+bool WatchSignals(std::initializer_list<int> numbers, const std::string& names,
+                  std::function<void(int signal)> onSignal, std::string& error) {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    for (int number : numbers) {
+        sigaddset(&signals, number);
+    }
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
-        error = std::string("cannot block SIGINT, SIGTERM and SIGHUP: ") + std::strerror(errno);
+        error = "cannot block " + names + ": " + platform::SystemError("sigprocmask");
         return false;
     }
     int fd = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd < 0) {
-        error = std::string("cannot watch SIGINT, SIGTERM and SIGHUP: ") + std::strerror(errno);
+        error = "cannot watch " + names + ": " + platform::SystemError("signalfd");
         sigprocmask(SIG_UNBLOCK, &signals, nullptr);
         return false;
     }
@@ -35,6 +37,18 @@ bool HandleEndingSignals(std::function<void(int signal)> onSignal, std::string& 
         }
     });
     return true;
+}
+
+} // namespace
+
+bool HandleEndingSignals(std::function<void(int signal)> onSignal, std::string& error) {
+    return WatchSignals({SIGINT, SIGTERM, SIGHUP}, "SIGINT, SIGTERM and SIGHUP",
+                        std::move(onSignal), error);
+}
+
+bool HandleReopenSignal(std::function<void()> onReopen, std::string& error) {
+    return WatchSignals(
+        {SIGUSR1}, "SIGUSR1", [onReopen = std::move(onReopen)](int) { onReopen(); }, error);
 }
 
 void IgnoreBrokenPipes() {

@@ -2,6 +2,7 @@
 
 #include "bio/bio.h"
 #include "keys/scan_output.h"
+#include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
 #include "reader/track_decode.h"
@@ -97,6 +98,8 @@ int DropRestOfLongLine() {
 void BeginDroppingLongLine() {
     PendingCount = 0;
     DroppingLongLine = 1;
+    // A bad read like any other: counted and logged, with no track decoded.
+    TallyRead("msr", FALSE, nullptr);
     ReportBadRead();
 }
 
@@ -204,8 +207,11 @@ void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
     if (ReadMSRLine() == 0) {
         return;
     }
+    int good = DecodeTracks();
+    // Counted and logged by its verdict alone, for the status and the event log.
+    TallyRead("msr", good, TrackVerdicts());
     // A bad read has already beeped when Beep is set.
-    if (DecodeTracks() == 0) {
+    if (good == 0) {
         return;
     }
     SendScanOutput(window, 1);

@@ -5,6 +5,7 @@
 
 #include "bio/bio.h"
 #include "keys/scan_output.h"
+#include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/windowing/messages.h"
 #include "settings/settings.h"
@@ -104,8 +105,11 @@ void OnRFIDTimer(HWND window, UINT, UINT_PTR, DWORD) {
     if (ReadTagReply() == 0) {
         return;
     }
+    int parsed = ParseTagReply();
+    // Counted and logged by its verdict alone, for the status and the event log.
+    TallyRead("rfid", parsed, nullptr);
     // A rejected reply is dropped silently.
-    if (ParseTagReply() == 0) {
+    if (parsed == 0) {
         return;
     }
     // A tag number is typed.

@@ -82,6 +82,16 @@ int DecodeTracks() {
     return 1;
 }
 
+const char* TrackVerdicts() {
+    static char verdicts[4];
+    for (int i = 0; i < 3; ++i) {
+        const char* track = TrackBuffers[i];
+        verdicts[i] = track[0] == '\0' ? '-' : std::strcmp(track, "E") == 0 ? 'E' : '+';
+    }
+    verdicts[3] = '\0';
+    return verdicts;
+}
+
 void ReportBadRead() {
     if (Settings.Beep != 0) {
         MessageBeep(kBadReadSound);

@@ -16,6 +16,10 @@ extern char TrackBuffers[3][kLineBufferSize];
 // (beeping with sound type 4 when Beep is set) or an empty line.
 int DecodeTracks();
 
+// The verdict of each track of the line last decoded, none of its data: for
+// tracks 1 to 3, '+' read, 'E' read with the error mark, '-' not on the card.
+const char* TrackVerdicts();
+
 // Tells the person of a bad read: the beep of sound type 4, when Beep is set.
 void ReportBadRead();
 

@@ -204,7 +204,10 @@ if [[ -f /usr/share/bash-completion/bash_completion ]]; then
         _swipetype swipetype "" --keys; echo "${COMPREPLY[*]}"
         COMP_WORDS=(swipetype-config set ""); COMP_CWORD=2
         _swipetype_config swipetype-config "" set; echo "${COMPREPLY[*]}"' "$work/tree" 2>&1)
-    grep -qw text <<<"$completed" || fail "swipetype --keys does not complete: $completed"
+    for sink in xtest uinput wayland text none; do
+        head -1 <<<"$completed" | grep -qw $sink ||
+            fail "swipetype --keys does not offer $sink: $completed"
+    done
     grep -qw Prefix <<<"$completed" || fail "swipetype-config set does not complete: $completed"
     say "completed: $(tr '\n' '|' <<<"$completed")"
 else
@@ -327,7 +330,9 @@ check_purge() {
     while read -r path; do
         [[ -e $root$path && ! -d $root$path ]] && fail "left behind after removal: $path"
     done <"$work/owned"
-    leftovers=$(find "$root" -xdev -iname '*swipetype*' | sed "s|^$root||")
+    # The packages this script copied into the root are its own, not leftovers.
+    leftovers=$(find "$root" -xdev -iname '*swipetype*' | sed "s|^$root||" |
+        grep -vxF -e /tmp/swipetype.deb -e /tmp/swipetype-gtk.deb)
     [[ -z $leftovers ]] || fail "left behind after removal: $leftovers"
     find "$root" -xdev | sort >"$work/after"
     comm -13 "$before" "$work/after" | sed "s|^$root||" |

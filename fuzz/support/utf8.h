@@ -1,69 +1,88 @@
-// A reference UTF-8 check for the targets' properties, written from the
-// definition (RFC 3629): no overlong forms, no surrogates, nothing past U+10FFFF.
+// UTF-8 checks that share nothing with the program's hand-written converter
+// (platform/core/unicode.cpp): well-formed byte sequences as the Unicode
+// Standard's table 3-7 lists them, and glibc's iconv for what a UTF-16 text is in
+// UTF-8. (The code page calls use iconv themselves: their target checks them
+// against the hand-written converter instead.)
 #pragma once
 
+#include <iconv.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace fuzz {
 
+// Table 3-7: a lead byte range, the ranges of the bytes that follow it.
+struct WellFormedRow {
+    unsigned char first, last;
+    int length;
+    unsigned char next[3][2];
+};
+
+constexpr WellFormedRow kWellFormedUtf8[] = {
+    {0x00, 0x7F, 1, {}},
+    {0xC2, 0xDF, 2, {{0x80, 0xBF}}},
+    {0xE0, 0xE0, 3, {{0xA0, 0xBF}, {0x80, 0xBF}}},
+    {0xE1, 0xEC, 3, {{0x80, 0xBF}, {0x80, 0xBF}}},
+    {0xED, 0xED, 3, {{0x80, 0x9F}, {0x80, 0xBF}}},
+    {0xEE, 0xEF, 3, {{0x80, 0xBF}, {0x80, 0xBF}}},
+    {0xF0, 0xF0, 4, {{0x90, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}},
+    {0xF1, 0xF3, 4, {{0x80, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}},
+    {0xF4, 0xF4, 4, {{0x80, 0x8F}, {0x80, 0xBF}, {0x80, 0xBF}}},
+};
+
 inline bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-        if (length == 0 || i + length > text.size()) {
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const WellFormedRow* row = nullptr;
+        for (const WellFormedRow& candidate : kWellFormedUtf8) {
+            row = at(i) >= candidate.first && at(i) <= candidate.last ? &candidate : row;
+        }
+        if (row == nullptr || text.size() - i < static_cast<std::size_t>(row->length)) {
             return false;
         }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
+        for (int k = 1; k < row->length; ++k) {
+            if (at(i + k) < row->next[k - 1][0] || at(i + k) > row->next[k - 1][1]) {
                 return false;
             }
-            code = (code << 6) | (next & 0x3F);
         }
-        const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
+        i += static_cast<std::size_t>(row->length);
     }
     return true;
 }
 
-// UTF-16 units as UTF-8, each lone surrogate as U+FFFD.
-inline std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = 0xFFFD;
-        }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
+// The bytes converted by iconv; nullopt when iconv refuses them.
+inline std::optional<std::string> Iconv(const char* to, const char* from, std::string_view bytes) {
+    iconv_t converter = iconv_open(to, from);
+    std::string out(bytes.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    char* written = out.data();
+    std::size_t inLeft = bytes.size(), outLeft = out.size();
+    bool whole = converter != reinterpret_cast<iconv_t>(-1) &&
+                 iconv(converter, &in, &inLeft, &written, &outLeft) != static_cast<std::size_t>(-1);
+    if (converter != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(converter);
+    }
+    out.resize(out.size() - outLeft);
+    return whole ? std::optional<std::string>(out) : std::nullopt;
+}
+
+// UTF-16 units as UTF-8, each surrogate without its partner as U+FFFD.
+inline std::optional<std::string> ToUtf8(std::u16string_view text) {
+    std::u16string paired(text);
+    for (std::size_t i = 0; i < paired.size(); ++i) {
+        bool high = paired[i] >= 0xD800 && paired[i] <= 0xDBFF;
+        bool low = paired[i] >= 0xDC00 && paired[i] <= 0xDFFF;
+        bool lowNext = i + 1 < paired.size() && paired[i + 1] >= 0xDC00 && paired[i + 1] <= 0xDFFF;
+        if (high && lowNext) {
+            ++i;
+        } else if (high || low) {
+            paired[i] = 0xFFFD;
         }
     }
-    return out;
+    return Iconv("UTF-8", "UTF-16LE",
+                 {reinterpret_cast<const char*>(paired.data()), paired.size() * 2});
 }
 
 } // namespace fuzz

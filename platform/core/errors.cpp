@@ -1,6 +1,7 @@
 #include "platform/core/errors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -50,6 +51,10 @@ DWORD Win32ErrorFromErrno(int error) {
     default:
         return kGeneralFailure;
     }
+}
+
+std::string SystemError(const char* call) {
+    return std::string(call) + ": " + std::strerror(errno);
 }
 
 } // namespace platform

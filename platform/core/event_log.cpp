@@ -3,19 +3,22 @@
 #include "platform/core/fd_io.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/unicode.h"
+#include "platform/core/unique_fd.h"
+#include "platform/core/utc_time.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
 struct EventLog {
-    int fd = -1;
+    UniqueFd fd;
     std::string path;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     // Events not written since the log last failed (a full disk): the failure is
@@ -40,7 +43,7 @@ void SayOnStandardError(const std::string& text) {
 // False when the line did not all reach the file.
 bool WriteLine(EventLog& log, const std::string& line) {
     std::size_t done = 0;
-    if (WriteAll(log.fd, line, &done)) {
+    if (WriteAll(log.fd.Get(), line, &done)) {
         return true;
     }
     int error = errno;
@@ -52,42 +55,73 @@ bool WriteLine(EventLog& log, const std::string& line) {
     return false;
 }
 
+// The log file at `path`, opened for appending; invalid, with `error` set, when
+// it cannot be opened or others may read it.
+UniqueFd OpenLogFile(const std::string& path, std::string& error) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    struct stat status {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &status) != 0) {
+        error = "cannot open event log " + path + ": " + std::strerror(errno);
+        return UniqueFd();
+    }
+    if (S_ISREG(status.st_mode) && (status.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+        error = "the event log " + path + " has mode " + mode +
+                ", and it holds card data: make it readable by its owner only (chmod 600 " + path +
+                ")";
+        return UniqueFd();
+    }
+    return fd;
+}
+
 } // namespace
 
 bool OpenEventLog(const std::string& path, std::string& error) {
     CloseEventLog();
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = "cannot open event log " + path + ": " + std::strerror(errno);
+    UniqueFd fd = OpenLogFile(path, error);
+    if (!fd.Valid()) {
         return false;
     }
-    Log().fd = fd;
+    Log().fd = std::move(fd);
     Log().path = path;
     Log().lost = 0;
     Log().lineCut = false;
     return true;
 }
 
-void CloseEventLog() {
-    if (Log().fd >= 0) {
-        ::close(Log().fd);
-        Log().fd = -1;
+bool ReopenEventLog(std::string& error) {
+    EventLog& log = Log();
+    if (!log.fd.Valid()) {
+        return true;
     }
+    UniqueFd fd = OpenLogFile(log.path, error);
+    if (!fd.Valid()) {
+        return false;
+    }
+    log.fd = std::move(fd);
+    log.lineCut = false;
+    return true;
+}
+
+void CloseEventLog() {
+    Log().fd.Reset();
 }
 
 bool EventLogOpen() {
-    return Log().fd >= 0;
+    return Log().fd.Valid();
 }
 
 void WriteEvent(std::string_view event, std::string_view fields) {
     EventLog& log = Log();
-    if (log.fd < 0) {
+    if (!log.fd.Valid()) {
         return;
     }
     auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                       std::chrono::steady_clock::now() - log.start)
                       .count();
-    std::string line = "{\"t\":" + std::to_string(micros) + ",\"event\":\"";
+    std::string line = "{\"t\":" + std::to_string(micros) + ",\"time\":\"" +
+                       IsoUtcTime(std::chrono::system_clock::now()) + "\",\"event\":\"";
     line += event;
     line += '"';
     if (!fields.empty()) {

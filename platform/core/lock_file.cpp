@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -49,32 +50,33 @@ bool LockFile::Acquire(const std::string& path, std::optional<std::chrono::milli
         deadline = Clock::now() + *patience;
     }
     for (;;) {
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!fd.Valid()) {
+            failedCall_ = "open";
             return false;
         }
-        if (!LockWithin(fd, deadline)) {
+        if (!LockWithin(fd.Get(), deadline)) {
+            failedCall_ = "flock";
             int error = errno;
-            ::close(fd);
+            fd.Reset();
             errno = error;
             return false;
         }
-        if (StillThere(fd, path)) {
+        if (StillThere(fd.Get(), path)) {
             path_ = path;
-            fd_ = fd;
+            fd_ = std::move(fd);
             return true;
         }
-        ::close(fd); // its holder removed it on the way out
+        // Its holder removed it on the way out: the next turn opens the new one.
     }
 }
 
 void LockFile::Release() {
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         return;
     }
     ::unlink(path_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
 }
 
 } // namespace platform

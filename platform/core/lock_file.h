@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/core/unique_fd.h"
+
 namespace platform {
 
 class LockFile {
@@ -20,17 +22,20 @@ class LockFile {
 
     // Takes the lock at `path` (creating the file, mode 0600), waiting at most
     // `patience`, or as long as it takes without one. False with errno set when
-    // it cannot be had (EWOULDBLOCK when the time ran out).
+    // it cannot be had (EWOULDBLOCK when the time ran out), and FailedCall() naming
+    // the call that failed.
     bool Acquire(const std::string& path, std::optional<std::chrono::milliseconds> patience);
 
     // Removes the file and lets go. Harmless when not held.
     void Release();
 
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return fd_.Valid(); }
+    const char* FailedCall() const { return failedCall_; }
 
   private:
     std::string path_;
-    int fd_ = -1;
+    UniqueFd fd_;
+    const char* failedCall_ = "";
 };
 
 } // namespace platform

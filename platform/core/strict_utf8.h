@@ -1,6 +1,6 @@
 // Strict conversion between UTF-8 and UTF-16 for text that must come back
 // exactly: hive files and host paths. Malformed input is refused, not repaired
-// (platform/unicode.h has the forgiving conversions, for display).
+// (platform/core/unicode.h has the forgiving conversions, for display).
 #pragma once
 
 #include <optional>

@@ -26,6 +26,9 @@ class UniqueFd {
     bool Valid() const { return fd_ >= 0; }
     // Gives the descriptor up without closing it.
     int Release() { return std::exchange(fd_, -1); }
+    // Closes the descriptor now and tells whether close() succeeded (errno kept when
+    // not): a file written through it is only written when its close succeeds.
+    bool Close() { return ::close(Release()) == 0; }
     // Closes the descriptor held, if any, and holds `fd` instead.
     void Reset(int fd = -1) {
         int previous = std::exchange(fd_, fd);

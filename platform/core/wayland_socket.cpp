@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/unique_fd.h"
 
 namespace platform {
@@ -55,7 +56,7 @@ bool WaylandDisplayReachable(std::string& name, std::string& why) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!socket.Valid()) {
-        why = std::string("socket: ") + std::strerror(errno);
+        why = SystemError("socket");
         return false;
     }
     if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=

@@ -11,6 +11,7 @@
 #include "platform/core/program_path.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
+#include "platform/core/unique_fd.h"
 #include "platform/fs/device_root.h"
 
 namespace {
@@ -142,21 +143,23 @@ std::FILE* fopen(const char* path, const char* mode) {
     if (!NarrowDevicePath(path, hostPath)) {
         return nullptr;
     }
-    int fd = ::open(hostPath.c_str(), parsed.flags | O_CLOEXEC, kDeviceFileMode);
-    if (fd < 0) {
+    platform::UniqueFd fd(::open(hostPath.c_str(), parsed.flags | O_CLOEXEC, kDeviceFileMode));
+    if (!fd.Valid()) {
         return nullptr;
     }
     if (parsed.rewrites) {
         // Tightens or loosens what the umask or an earlier writer left; a file
         // of another owner keeps its mode (and the write goes on regardless).
-        (void)::fchmod(fd, kDeviceFileMode);
+        (void)::fchmod(fd.Get(), kDeviceFileMode);
     }
-    std::FILE* file = ::fdopen(fd, parsed.streamMode);
+    std::FILE* file = ::fdopen(fd.Get(), parsed.streamMode);
     if (file == nullptr) {
         int error = errno;
-        ::close(fd);
+        fd.Reset();
         errno = error;
+        return nullptr;
     }
+    fd.Release(); // the stream holds it now
     return file;
 }
 

@@ -1,5 +1,5 @@
 // The device's file calls over the device file system (<root>/fs, see
-// platform/device_root.h for how device paths become host paths).
+// platform/fs/device_root.h for how device paths become host paths).
 #pragma once
 
 #include <cstdio>

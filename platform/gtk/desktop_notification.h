@@ -1,4 +1,4 @@
-// Notices (user_notice.h) as desktop notifications: the freedesktop notification
+// Notices (platform/core/user_notice.h) as desktop notifications: the freedesktop notification
 // service on the session bus, called through GIO without waiting for its answer,
 // so that a slow or missing service never holds the program's one thread. Where
 // no session bus is named, or the service does not take the notification, the

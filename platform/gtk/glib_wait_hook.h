@@ -1,4 +1,4 @@
-// GLib's main context served from the message loop's wait (platform/wait_hook.h):
+// GLib's main context served from the message loop's wait (platform/loop/wait_hook.h):
 // before each wait the context is prepared and its descriptors and timeout are
 // handed to the loop's poll(); after it the context is checked and its ready
 // sources dispatched. The context is acquired by this thread while installed.

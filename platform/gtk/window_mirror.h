@@ -1,5 +1,5 @@
 // The window system's windows as GTK widgets. Sync() compares what the window
-// system holds now (platform/window_view.h) with what the widgets show and
+// system holds now (platform/windowing/window_view.h) with what the widgets show and
 // changes only what differs: widgets are made for new windows and dropped with
 // destroyed ones; texts, check marks, visibility, enabled state, positions,
 // painting and the keyboard focus follow the windows. Widgets never keep state

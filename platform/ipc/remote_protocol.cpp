@@ -60,7 +60,7 @@ class Reader {
 
 bool ValidOperation(std::uint64_t value) {
     return value >= static_cast<std::uint8_t>(Operation::FindWindow) &&
-           value <= static_cast<std::uint8_t>(Operation::Setting);
+           value <= static_cast<std::uint8_t>(Operation::Status);
 }
 
 } // namespace

@@ -29,9 +29,10 @@ enum class Operation : std::uint8_t {
     FindControl = 6,    // window, control id (in wParam) -> result: control or 0
     ChooseMenuItem = 7, // command (in wParam) for the open popup menu
     Setting = 8,        // action (in wParam), text "NAME" or "NAME=VALUE" -> result text
+    Status = 9,         // -> text: the program's status, as its own code gives it
 };
 
-// What a Setting request asks of the program's own code (platform/remote_windows.h).
+// What a Setting request asks of the program's own code (platform/ipc/remote_windows.h).
 enum class SettingAction : std::uint8_t { Get = 0, Set = 1, Reset = 2 };
 
 // How lParam travels: as a number, as a text the receiver points lParam at

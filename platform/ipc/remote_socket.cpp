@@ -1,64 +1,27 @@
 #include "platform/ipc/remote_socket.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <linux/sockios.h>
 #include <map>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
-#include "platform/core/lock_file.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
+#include "platform/ipc/socket_address.h"
+#include "platform/loop/wait_source_handle.h"
 #include "platform/windowing/message_loop.h"
 
 namespace platform::remote {
 namespace {
-
-// A folder is private when it is a real folder of ours that nobody else can enter.
-bool PrivateFolder(const std::string& path, std::string& error) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-        status.st_uid != ::getuid() || (status.st_mode & 077) != 0) {
-        error = path + " is not a private folder of this user";
-        return false;
-    }
-    return true;
-}
-
-std::uint64_t Fnv1a(const std::string& text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : text) {
-        hash = (hash ^ c) * 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
 
 // Connects without waiting: a connection to a Unix socket is made at once or
 // refused at once, with EAGAIN when the server's queue of connections it has not
@@ -66,17 +29,16 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 // connect would wait for room there for ever, past any time limit of the caller.
 // The calls that follow wait with poll() and limits of their own.
 UniqueFd ConnectTo(const std::string& path) {
-    sockaddr_un address;
-    if (!FillAddress(path, address)) {
-        errno = ENAMETOOLONG;
+    std::string error;
+    std::optional<SocketAddress> address = SocketAddress::For(path, error);
+    if (!address) {
         return UniqueFd();
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.Valid() &&
-        ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        int error = errno;
+    if (fd.Valid() && ::connect(fd.Get(), address->Get(), address->Size()) != 0) {
+        int failure = errno;
         fd.Reset();
-        errno = error;
+        errno = failure;
     }
     return fd;
 }
@@ -101,44 +63,33 @@ constexpr long kAcceptBackOffMilliseconds = 500;
 
 class SocketServer final : public Server {
   public:
-    SocketServer(std::string path, int listener, int backOff, Handler handler)
-        : path_(std::move(path)), listener_(listener), backOff_(backOff),
+    SocketServer(std::string path, UniqueFd listener, UniqueFd backOff, Handler handler)
+        : path_(std::move(path)), listener_(std::move(listener)), backOff_(std::move(backOff)),
           handler_(std::move(handler)) {
         Listen();
-        backOffSource_ = AddWaitSource(backOff_, POLLIN, [this](int, short) { EndBackOff(); });
+        backOffSource_.Add(backOff_.Get(), POLLIN, [this](int, short) { EndBackOff(); });
     }
 
-    ~SocketServer() override {
-        RemoveWaitSource(listenSource_);
-        RemoveWaitSource(backOffSource_);
-        for (auto& [fd, connection] : connections_) {
-            RemoveWaitSource(connection.source);
-            ::close(fd);
-        }
-        ::close(listener_);
-        ::close(backOff_);
-        ::unlink(path_.c_str());
-        // The folder goes with the last server in it, so that nothing of the
-        // program is left in /tmp; a start that finds it gone makes it again.
-        ::rmdir(std::filesystem::path(path_).parent_path().c_str());
-    }
+    ~SocketServer() override { ::unlink(path_.c_str()); }
 
     const std::string& Path() const override { return path_; }
 
   private:
     struct Connection {
-        WaitSourceId source = 0;
+        UniqueFd fd;
+        WaitSourceHandle source; // removed before the descriptor closes
         std::vector<std::uint8_t> received;
         std::vector<std::uint8_t> replies; // not yet taken by the client
     };
 
     void Listen() {
-        listenSource_ = AddWaitSource(listener_, POLLIN, [this](int, short) { Accept(); });
+        listenSource_.Add(listener_.Get(), POLLIN, [this](int, short) { Accept(); });
     }
 
     void Accept() {
-        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) {
+        UniqueFd accepted(
+            ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!accepted.Valid()) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 BackOff();
             }
@@ -146,24 +97,23 @@ class SocketServer final : public Server {
         }
         ucred peer{};
         socklen_t size = sizeof peer;
-        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+        if (::getsockopt(accepted.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
             peer.uid != ::getuid()) {
             NKDbgPrintfW(u"Refused a window-interface connection from another user");
-            ::close(fd);
             return;
         }
         backingOff_ = false;
-        connections_[fd];
+        int fd = accepted.Get();
+        connections_[fd].fd = std::move(accepted);
         Watch(fd);
     }
 
     // The waiting connection stays queued until a descriptor is free again.
     void BackOff() {
-        RemoveWaitSource(listenSource_);
-        listenSource_ = 0;
+        listenSource_.Remove();
         itimerspec due{};
         due.it_value.tv_nsec = kAcceptBackOffMilliseconds * 1000000;
-        ::timerfd_settime(backOff_, 0, &due, nullptr);
+        ::timerfd_settime(backOff_.Get(), 0, &due, nullptr);
         if (!backingOff_) {
             backingOff_ = true;
             NKDbgPrintfW(u"The window interface has no descriptor left for a connection; "
@@ -173,8 +123,8 @@ class SocketServer final : public Server {
 
     void EndBackOff() {
         std::uint64_t expirations = 0;
-        (void)!::read(backOff_, &expirations, sizeof expirations);
-        if (listenSource_ == 0) {
+        (void)!::read(backOff_.Get(), &expirations, sizeof expirations);
+        if (!listenSource_.Added()) {
             Listen();
         }
     }
@@ -182,20 +132,13 @@ class SocketServer final : public Server {
     // Waits for requests, and for room for the replies while some are queued.
     void Watch(int fd) {
         Connection& connection = connections_[fd];
-        RemoveWaitSource(connection.source);
         short events = connection.replies.empty() ? POLLIN : (POLLIN | POLLOUT);
-        connection.source =
-            AddWaitSource(fd, events, [this](int ready, short revents) { Serve(ready, revents); });
+        connection.source.Add(fd, events,
+                              [this](int ready, short revents) { Serve(ready, revents); });
     }
 
-    void Close(int fd) {
-        auto found = connections_.find(fd);
-        if (found != connections_.end()) {
-            RemoveWaitSource(found->second.source);
-            connections_.erase(found);
-        }
-        ::close(fd);
-    }
+    // Closes the connection on `fd`, if it is still open, with its wait source.
+    void Close(int fd) { connections_.erase(fd); }
 
     void Serve(int fd, short revents) {
         if ((revents & POLLOUT) != 0 && !SendReplies(fd, connections_[fd].replies)) {
@@ -222,8 +165,7 @@ class SocketServer final : public Server {
         }
         // While a request is handled, a nested message loop (a modal dialog) may
         // run; this connection is taken off the loop until its replies are queued.
-        RemoveWaitSource(connections_[fd].source);
-        connections_[fd].source = 0;
+        connections_[fd].source.Remove();
         bool keep = HandleFrames(fd);
         auto found = connections_.find(fd);
         if (found == connections_.end() || !SendReplies(fd, found->second.replies) || !keep) {
@@ -278,89 +220,48 @@ class SocketServer final : public Server {
     }
 
     std::string path_;
-    int listener_;
-    int backOff_;
+    UniqueFd listener_;
+    UniqueFd backOff_;
     Handler handler_;
-    WaitSourceId listenSource_ = 0;
-    WaitSourceId backOffSource_ = 0;
+    WaitSourceHandle listenSource_; // the sources go before the descriptors
+    WaitSourceHandle backOffSource_;
     bool backingOff_ = false;
     std::map<int, Connection> connections_;
 };
 
 } // namespace
 
-std::string SocketPathForRoot(const std::string& root, std::string& error) {
-    std::string folder;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        folder = std::string(runtime) + "/swipetype";
-    } else {
-        folder = "/tmp/swipetype-" + std::to_string(::getuid());
+bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
+                 std::string& error) {
+    std::optional<SocketAddress> address = SocketAddress::For(path, error);
+    if (!address) {
+        return false;
     }
-    if (!PrivateFolder(folder, error)) {
-        return "";
-    }
-    // A root reached through a symbolic link or spelt another way is the same
-    // root: the name comes from its real path.
-    std::error_code unresolved;
-    std::string real = std::filesystem::weakly_canonical(root, unresolved).string();
-    char name[32];
-    std::snprintf(name, sizeof name, "/%016llx.sock",
-                  static_cast<unsigned long long>(Fnv1a(unresolved ? root : real)));
-    std::string path = folder + name;
-    sockaddr_un address;
-    if (!FillAddress(path, address)) {
-        error = "the socket path " + path + " is too long";
-        return "";
-    }
-    return path;
-}
-
-StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
-                        std::string& error) {
-    // Held while this start settles who serves; gone again afterwards.
-    LockFile lock;
-    bool locked = lock.Acquire(path + ".lock", std::nullopt);
-    if (!locked && errno == ENOENT) {
-        // The last server of another root removed the folder as it ended.
-        std::string folder = std::filesystem::path(path).parent_path().string();
-        if (!PrivateFolder(folder, error)) {
-            return StartResult::Failed;
-        }
-        locked = lock.Acquire(path + ".lock", std::nullopt);
-    }
-    if (!locked) {
-        error = "cannot lock " + path + ".lock: " + std::strerror(errno);
-        return StartResult::Failed;
-    }
-    if (ConnectTo(path).Valid() || errno == EAGAIN) {
-        return StartResult::AnotherInstanceServes;
-    }
-    // Nothing accepts on it: a crashed instance left it behind.
+    // Nothing accepts on a socket that is there: the claim on the root is ours,
+    // so a crashed program left it behind.
     ::unlink(path.c_str());
-    sockaddr_un address;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || !FillAddress(path, address) ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
-        error = "cannot serve " + path + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return StartResult::Failed;
+    const char* failed = nullptr;
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    UniqueFd backOff;
+    if (!fd.Valid()) {
+        failed = "socket";
+    } else if (backOff.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
+               !backOff.Valid()) {
+        failed = "timerfd_create";
+    } else if (::bind(fd.Get(), address->Get(), address->Size()) != 0) {
+        failed = "bind";
+    } else if (::chmod(path.c_str(), 0600) != 0) {
+        failed = "chmod";
+    } else if (::listen(fd.Get(), 16) != 0) {
+        failed = "listen";
     }
-    int backOff = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-    if (backOff < 0) {
-        error = "cannot serve " + path + ": " + std::strerror(errno);
-        ::close(fd);
-        return StartResult::Failed;
+    if (failed != nullptr) {
+        error = "cannot serve " + path + ": " + SystemError(failed);
+        return false;
     }
-    server = std::make_unique<SocketServer>(path, fd, backOff, std::move(handler));
-    return StartResult::Serving;
-}
-
-Client::~Client() {
-    ::close(fd_);
+    server =
+        std::make_unique<SocketServer>(path, std::move(fd), std::move(backOff), std::move(handler));
+    return true;
 }
 
 std::unique_ptr<Client> Client::Connect(const std::string& path, NoReply* why) {
@@ -371,7 +272,16 @@ std::unique_ptr<Client> Client::Connect(const std::string& path, NoReply* why) {
         }
         return nullptr;
     }
-    return std::unique_ptr<Client>(new Client(fd.Release()));
+    return std::unique_ptr<Client>(new Client(std::move(fd)));
+}
+
+PeerIdentity Client::Peer() const {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(fd_.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+        return {0, static_cast<unsigned>(-1)}; // nobody this user would talk to
+    }
+    return {peer.pid, peer.uid};
 }
 
 std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseconds timeout,
@@ -382,14 +292,14 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
     bool late = false;
     std::optional<Reply> reply = Exchange(request, timeout, late);
     if (!reply && late) {
-        reason = AllRead(fd_) ? NoReply::TimedOut : NoReply::NotTaken;
+        reason = AllRead(fd_.Get()) ? NoReply::TimedOut : NoReply::NotTaken;
     }
     return reply;
 }
 
 std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milliseconds timeout,
                                       bool& late) {
-    if (!SendAll(fd_, Frame(EncodeRequest(request)), kWaitWhileFull)) {
+    if (!SendAll(fd_.Get(), Frame(EncodeRequest(request)), kWaitWhileFull)) {
         late = errno == ETIMEDOUT;
         return std::nullopt;
     }
@@ -414,7 +324,7 @@ std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milli
             }
             wait = static_cast<int>(left.count());
         }
-        pollfd ready{fd_, POLLIN, 0};
+        pollfd ready{fd_.Get(), POLLIN, 0};
         int polled = ::poll(&ready, 1, wait);
         if (polled < 0 && errno == EINTR) {
             continue;
@@ -424,7 +334,7 @@ std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milli
             return std::nullopt;
         }
         std::uint8_t chunk[4096];
-        ssize_t n = RetryOnInterrupt([&] { return ::recv(fd_, chunk, sizeof chunk, 0); });
+        ssize_t n = RetryOnInterrupt([&] { return ::recv(fd_.Get(), chunk, sizeof chunk, 0); });
         if (n <= 0) {
             return std::nullopt;
         }

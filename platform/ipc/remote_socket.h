@@ -1,11 +1,8 @@
-// The Unix socket that carries the cross-process window interface.
-//
-// One socket per user and device root lives in a folder only the user can enter
-// ($XDG_RUNTIME_DIR, else /tmp/swipetype-<uid>, mode 0700, owned by the user);
-// its name is a hash of the device root. The first instance on a root serves it;
-// later instances, swipetype-send and tests connect to it. A connection from
-// another user is closed unread (peer credentials), and a socket left behind by
-// a crashed instance is recognised (nothing accepts on it) and replaced.
+// The Unix socket that carries the cross-process window interface: served by
+// the program of a device root, in a folder of that root only its user can enter
+// (root_instance.h says where and who may serve it); later instances,
+// swipetype-send, swipetype-config and tests connect to it. A connection from
+// another user is closed unread (peer credentials).
 #pragma once
 
 #include <chrono>
@@ -13,14 +10,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "platform/core/unique_fd.h"
 #include "platform/ipc/remote_protocol.h"
 
 namespace platform::remote {
-
-// The socket path for a device root, creating the private folder if needed.
-// Empty, with a sentence in `error`, when no safe folder can be had.
-std::string SocketPathForRoot(const std::string& root, std::string& error);
 
 using Handler = std::function<Reply(const Request&)>;
 
@@ -32,13 +27,18 @@ class Server {
     virtual const std::string& Path() const = 0;
 };
 
-enum class StartResult { Serving, AnotherInstanceServes, Failed };
+// Serves the socket at `path` (mode 0600), replacing a socket a crashed
+// program left there: the caller holds the claim on the device root
+// (root_instance.h), so no other program serves it. False, with a sentence in
+// `error`, when the socket cannot be made.
+bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
+                 std::string& error);
 
-// Becomes the server for the path unless a live instance already serves it.
-// Start-up races between two instances are settled with a lock file beside the
-// socket. On Failed, `error` says why.
-StartResult StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
-                        std::string& error);
+// Who is at the other end of a connection, as the kernel saw it connect.
+struct PeerIdentity {
+    long pid = 0;
+    unsigned uid = 0;
+};
 
 // Why a call got no reply: the connection failed or the reply was bad; the
 // time ran out after the serving instance took the request (a modal dialog
@@ -50,7 +50,7 @@ enum class NoReply { Failed, TimedOut, NotTaken };
 // A connection to the instance serving a path, for blocking request/reply calls.
 class Client {
   public:
-    ~Client();
+    ~Client() = default;
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
@@ -58,16 +58,19 @@ class Client {
     // the instance serving it cannot take another connection now.
     static std::unique_ptr<Client> Connect(const std::string& path, NoReply* why = nullptr);
 
+    // The serving process: a client talks on only to one of its own user.
+    PeerIdentity Peer() const;
+
     // Sends a request and waits for its reply, at most `timeout` (negative: no
     // limit). Empty when there is none; then *why (when given) says why.
     std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout,
                               NoReply* why = nullptr);
 
   private:
-    explicit Client(int fd) : fd_(fd) {}
+    explicit Client(UniqueFd fd) : fd_(std::move(fd)) {}
     std::optional<Reply> Exchange(const Request& request, std::chrono::milliseconds timeout,
                                   bool& late);
-    int fd_;
+    UniqueFd fd_;
 };
 
 } // namespace platform::remote

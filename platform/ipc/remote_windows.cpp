@@ -8,6 +8,7 @@
 #include "platform/core/system.h"
 #include "platform/fs/device_root.h"
 #include "platform/ipc/remote_socket.h"
+#include "platform/ipc/root_instance.h"
 #include "platform/windowing/menus/menus.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
@@ -34,11 +35,13 @@ constexpr auto kSendTimeout = 30s;
 constexpr auto kCallTimeout = 5s;
 
 struct InterfaceState {
+    LockFile claim; // on the device root, while this process runs it
     std::unique_ptr<remote::Server> server;
     std::unique_ptr<remote::Client> client;
     std::optional<std::chrono::milliseconds> timeout; // for every call, when set
     std::optional<remote::NoReply> noReply;           // why the last call got no reply
     SettingHandler settings;
+    std::function<std::u16string()> status;
 };
 
 InterfaceState& State() {
@@ -188,19 +191,13 @@ Reply Handle(const Request& request) {
                 0, u""};
     case Operation::Setting:
         return HandleSetting(request);
+    case Operation::Status:
+        if (!State().status) {
+            return {Status::Refused, 0, u"this program gives no status"};
+        }
+        return {Status::Ok, 0, State().status()};
     }
     return {Status::Malformed, 0, u""};
-}
-
-// The server prepares the device root; a client only names it, and never
-// creates a root just to find nothing there.
-std::string SocketPath(bool prepareRoot, std::string& error) {
-    std::string root;
-    if (prepareRoot ? !UsableDeviceRoot(root) : (root = DeviceRoot()).empty()) {
-        error = "no usable device root";
-        return "";
-    }
-    return remote::SocketPathForRoot(root, error);
 }
 
 // One call to the serving instance, reconnecting once if the connection broke.
@@ -208,23 +205,21 @@ std::string SocketPath(bool prepareRoot, std::string& error) {
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
     InterfaceState& state = State();
     state.noReply.reset();
-    if (state.server) {
-        return std::nullopt; // this process serves the root: nothing is remote
+    if (state.server || state.claim.Held()) {
+        return std::nullopt; // this process runs on the root: nothing is remote
     }
     timeout = state.timeout.value_or(timeout);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!state.client) {
-            std::string error;
-            std::string path = SocketPath(false, error);
-            if (path.empty()) {
+            // A client only names the root, and never creates one to find nothing.
+            remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
+            if (look.state != remote::InstanceState::Reachable) {
+                if (look.notTaken) {
+                    state.noReply = remote::NoReply::NotTaken;
+                }
                 return std::nullopt;
             }
-            remote::NoReply why = remote::NoReply::Failed;
-            state.client = remote::Client::Connect(path, &why);
-            if (!state.client) {
-                state.noReply = why;
-                return std::nullopt;
-            }
+            state.client = std::move(look.client);
         }
         remote::NoReply why = remote::NoReply::Failed;
         std::optional<Reply> reply = state.client->Call(request, timeout, &why);
@@ -273,25 +268,52 @@ RemoteWindows& Forwarding() {
 
 WindowInterfaceRole StartWindowInterface(std::string& error) {
     SetForeignWindows(&Forwarding());
-    std::string path = SocketPath(true, error);
-    if (path.empty()) {
+    std::string root;
+    if (!UsableDeviceRoot(root)) {
+        error = "no usable device root";
         return WindowInterfaceRole::Failed;
     }
-    switch (remote::StartServer(path, Handle, State().server, error)) {
-    case remote::StartResult::Serving:
-        return WindowInterfaceRole::Serving;
-    case remote::StartResult::AnotherInstanceServes:
+    InterfaceState& state = State();
+    remote::InstanceLook look = remote::LookForInstance(root);
+    if (look.state == remote::InstanceState::Reachable) {
+        state.client = std::move(look.client);
         return WindowInterfaceRole::AnotherInstanceServes;
-    case remote::StartResult::Failed:
+    }
+    if (look.state != remote::InstanceState::None) {
+        error = look.why;
+        return look.state == remote::InstanceState::AnotherUser
+                   ? WindowInterfaceRole::AnotherUserHolds
+                   : WindowInterfaceRole::AnotherInstanceHolds;
+    }
+    switch (remote::ClaimRoot(root, state.claim, error)) {
+    case remote::ClaimResult::HeldByAnother:
+        error = "another Swipetype is starting on the device root " + root;
+        return WindowInterfaceRole::AnotherInstanceHolds;
+    case remote::ClaimResult::Failed:
+        error += "; a second program on this device root would not find this one";
+        return WindowInterfaceRole::Failed;
+    case remote::ClaimResult::Claimed:
         break;
     }
-    return WindowInterfaceRole::Failed;
+    if (!remote::StartServer(remote::InstanceSocketPath(root), Handle, state.server, error)) {
+        return WindowInterfaceRole::Failed;
+    }
+    return WindowInterfaceRole::Serving;
 }
 
 void StopWindowInterface() {
     SetForeignWindows(nullptr);
     State().server.reset();
     State().client.reset();
+    State().claim.Release();
+}
+
+std::string InstanceOutOfReach() {
+    remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
+    return look.state == remote::InstanceState::AnotherUser ||
+                   look.state == remote::InstanceState::Unreachable
+               ? look.why
+               : "";
 }
 
 bool IsRemoteWindow(HWND window) {
@@ -402,6 +424,20 @@ std::optional<SettingAnswer> RemoteSetting(remote::SettingAction action, std::u1
         return std::nullopt;
     }
     return SettingAnswer{reply->status == Status::Ok, reply->text};
+}
+
+void SetStatusHandler(std::function<std::u16string()> handler) {
+    State().status = std::move(handler);
+}
+
+std::optional<std::u16string> RemoteStatus() {
+    Request request;
+    request.operation = Operation::Status;
+    std::optional<Reply> reply = Call(request, kCallTimeout);
+    if (!reply) {
+        return std::nullopt;
+    }
+    return reply->status == Status::Ok ? reply->text : u"";
 }
 
 void SetRemoteCallTimeout(std::chrono::milliseconds timeout) {

@@ -21,12 +21,24 @@
 
 namespace platform {
 
-enum class WindowInterfaceRole { Serving, AnotherInstanceServes, Failed };
+enum class WindowInterfaceRole {
+    Serving,               // this process runs on the device root and serves its windows
+    AnotherInstanceServes, // the program of the root answers: this start hands over
+    AnotherInstanceHolds,  // a program holds the root but does not answer (yet)
+    AnotherUserHolds,      // a program of another user runs on the root
+    Failed,                // this process runs, but other programs cannot reach it
+};
 
-// Serves this process's windows for the device root in use, unless a live
-// instance already does. On Failed, `error` says why.
+// Claims the device root in use and serves this process's windows there,
+// unless a program already runs on it (platform/ipc/root_instance.h). Unless
+// Serving or handing over, `error` says why in one sentence.
 WindowInterfaceRole StartWindowInterface(std::string& error);
 void StopWindowInterface();
+
+// When a program runs on the device root in use that this process cannot talk
+// to (another user's, or one that does not answer), one sentence saying so;
+// empty when none runs there or it can be reached.
+std::string InstanceOutOfReach();
 
 // Looks for a top-level window of the instance serving this device root. Null
 // when none serves it, or it has no such window.
@@ -71,6 +83,15 @@ std::optional<SettingAnswer> RemoteSetting(remote::SettingAction action, std::u1
 // 5 s, and 30 s for a sent message, which may open a modal dialog over there.
 // A call that gets no answer in time fails and is not repeated.
 void SetRemoteCallTimeout(std::chrono::milliseconds timeout);
+
+// The program's status for swipetype-config, as text its own code makes up;
+// without a handler the request is refused.
+void SetStatusHandler(std::function<std::u16string()> handler);
+
+// Asks the instance serving this device root for its status (empty when it
+// refused). Nothing when none serves it or it gave no answer in time
+// (RemoteCallTimedOut tells which).
+std::optional<std::u16string> RemoteStatus();
 
 // True when the last call to the serving instance failed for want of an
 // answer in time.

@@ -61,7 +61,7 @@ class TextKeySink final : public KeySink {
   private:
     // A reader of standard output that went away (the end of a pipe) or a full
     // disk drops what is typed; that is said once, until writing works again. A
-    // reader that is only slow is not waited for (output_queue.h).
+    // reader that is only slow is not waited for (platform/core/output_queue.h).
     bool Write(std::u16string_view text) {
         if (!WriteWithoutWaiting(fd_, Utf16ToUtf8(text))) {
             if (!failing_) {

@@ -113,4 +113,11 @@ std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, s
     return MakeNullKeySink();
 }
 
+bool XDisplayUsable(const std::string& displayName, std::string& error) {
+    const KeySinkKind* xtest = FindKeySinkKind("xtest");
+    KeySinkSettings settings;
+    settings.display = displayName;
+    return xtest != nullptr && ProbeKeySink(*xtest, settings, error);
+}
+
 } // namespace platform

@@ -26,10 +26,14 @@ std::unique_ptr<KeySink> MakeKeySinkByName(const std::string& name, const KeySin
 // uinput, then xtest, which reaches only X11 applications there. When nothing
 // works, the sink that discards events: card data is never printed unless the
 // text sink is asked for. In a Wayland session the person is told once
-// (user_notice.h) when the sink taken reaches only X11 applications or none,
+// (platform/core/user_notice.h) when the sink taken reaches only X11 applications or none,
 // with what is missing and how to get the better sink. Never nullptr. `why` is
 // one line for the start-up message: the sink, and the reasons when it fell
 // back.
 std::unique_ptr<KeySink> ChooseDefaultKeySink(const KeySinkSettings& settings, std::string& why);
+
+// Whether the X display named can be opened and typed into: the xtest sink's
+// probe, so that asking costs no desktop library. `error` says why not.
+bool XDisplayUsable(const std::string& displayName, std::string& error);
 
 } // namespace platform

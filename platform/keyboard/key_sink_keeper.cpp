@@ -10,39 +10,13 @@
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
-#include "platform/loop/wait_sources.h"
+#include "platform/loop/wait_source_handle.h"
 
 namespace platform {
 namespace {
 
 constexpr auto kLookAgain = std::chrono::seconds(1);
 constexpr char kNoticeTopic[] = "keys";
-
-// A wait source that is removed with its owner.
-class WaitSourceHandle {
-  public:
-    WaitSourceHandle() = default;
-    ~WaitSourceHandle() { Remove(); }
-    WaitSourceHandle(const WaitSourceHandle&) = delete;
-    WaitSourceHandle& operator=(const WaitSourceHandle&) = delete;
-
-    void Add(int fd, short events, WaitCallback callback) {
-        Remove();
-        id_ = AddWaitSource(fd, events, std::move(callback));
-        events_ = events;
-    }
-    void Remove() {
-        if (id_ != 0) {
-            RemoveWaitSource(id_);
-            id_ = 0;
-        }
-    }
-    short Events() const { return id_ != 0 ? events_ : short{0}; }
-
-  private:
-    WaitSourceId id_ = 0;
-    short events_ = 0;
-};
 
 void Say(const std::string& line) {
     NKDbgPrintfW(u"%s", Utf8ToUtf16(line).c_str());

@@ -46,7 +46,7 @@ const KeySinkKind* FindKeySinkKind(std::string_view name);
 std::string KeySinkNameList();
 
 // The modules' sinks, as the process reaches them: the program maps their
-// modules (modules/key_sink_modules.h), the test programs link them.
+// modules (platform/modules/program_modules.h), the test programs link them.
 class KeySinkModules {
   public:
     virtual ~KeySinkModules() = default;

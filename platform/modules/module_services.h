@@ -1,7 +1,8 @@
 // The platform calls that the loadable modules make (module_interface.h), as
 // tables of function pointers: the program fills a table with its own functions
-// and hands it to a module, and the module defines each call as a forwarder
-// through the table (module_forwarders.h).
+// and hands it to a module, and the module's entry (platform/modules/entries/)
+// defines each call as a forwarder through the table (the macros at the end of
+// this file).
 //
 // Each list names its calls once, as X(result, name, (parameters), (arguments)),
 // so that the table, the program's filling of it and the module's forwarders

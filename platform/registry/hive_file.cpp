@@ -14,9 +14,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
+#include "platform/core/unique_fd.h"
 
 namespace platform::hive {
 namespace {
@@ -86,10 +88,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 void SyncFolder(const std::string& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid()) {
+        ::fsync(fd.Get());
     }
 }
 
@@ -149,14 +150,14 @@ void HiveFile::Lock() {
         CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
     } else {
         CannotChange(ERROR_ACCESS_DENIED,
-                     "cannot open " + lockPath + ": " + std::string(std::strerror(errno)));
+                     "cannot lock " + lockPath + ": " + SystemError(lock_.FailedCall()));
     }
 }
 
 LONG HiveFile::ReadText(std::optional<std::string>& text) {
     text.reset();
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) {
         if (errno == ENOENT) {
             return ERROR_SUCCESS;
         }
@@ -165,9 +166,9 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
         return ERROR_ACCESS_DENIED;
     }
     text.emplace();
-    bool read = ReadAll(fd, *text);
+    bool read = ReadAll(fd.Get(), *text);
     int readError = errno;
-    ::close(fd);
+    fd.Reset();
     if (!read) {
         problem_ = std::string("cannot read it: ") + std::strerror(readError);
         Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
@@ -241,15 +242,19 @@ LONG HiveFile::Save(const Document& document) {
     }
     RemoveStaleTemporaries();
     std::string temporary = path_ + kTemporaryMark + "XXXXXX";
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.Valid()) {
         problem_ = std::strerror(errno);
         Report("cannot write registry file " + path_ + ": " + problem_);
         return ERROR_WRITE_FAULT;
     }
-    bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, Serialize(document)) && ::fsync(fd) == 0;
+    bool written = ::fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), Serialize(document)) &&
+                   ::fsync(fd.Get()) == 0;
     int writeError = errno;
-    written = ::close(fd) == 0 && written;
+    if (!fd.Close() && written) {
+        written = false;
+        writeError = errno;
+    }
     if (written && BeforeRename()) {
         BeforeRename()();
     }

@@ -1,6 +1,6 @@
 // One hive file on disk, held for the length of one registry call.
 //
-// A call that changes the hive locks it (lock_file.h: "<hive file>.lock" beside
+// A call that changes the hive locks it (platform/core/lock_file.h: "<hive file>.lock" beside
 // it, removed again when the call ends), reads the file, writes the whole hive
 // to a temporary file in the same folder, flushes it to disk and renames it over
 // the old one before unlocking. So a crash before the rename leaves the old hive

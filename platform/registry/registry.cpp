@@ -13,6 +13,7 @@
 
 #include "platform/fs/device_root.h"
 #include "platform/registry/hive_file.h"
+#include "platform/registry/hive_watch.h"
 
 namespace {
 
@@ -266,8 +267,12 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     hive::Key& stored = hive::AddKey(document, target->path);
     std::vector<BYTE> bytes =
         data != nullptr ? std::vector<BYTE>(data, data + dataSize) : std::vector<BYTE>();
-    hive::SetValue(stored, name, type, std::move(bytes));
-    return Changed(target->root, file->Save(document), file);
+    hive::SetValue(stored, name, type, bytes);
+    status = file->Save(document);
+    if (status == ERROR_SUCCESS) {
+        platform::NoteOwnRegistryWrite(target->root, target->path, name, type, bytes);
+    }
+    return Changed(target->root, status, file);
 }
 
 LONG RegCloseKey(HKEY key) {

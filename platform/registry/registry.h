@@ -1,7 +1,7 @@
 // The registry: keys and typed values in two hives, HKEY_LOCAL_MACHINE and
 // HKEY_CURRENT_USER, each kept in one file of the device root
 // (<root>/registry/HKEY_LOCAL_MACHINE.reg, <root>/registry/HKEY_CURRENT_USER.reg;
-// format in platform/hive_format.h, writing in platform/hive_file.h).
+// format in platform/registry/hive_format.h, writing in platform/registry/hive_file.h).
 //
 // Every call reads the hive file afresh, so what another process of the same
 // device root wrote is seen at once; every successful write is on disk when the

@@ -59,10 +59,10 @@ HICON LoadIconW(HINSTANCE module, LPCWSTR name);
 HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int height, UINT flags);
 BOOL DestroyIcon(HICON icon);
 
-// Creates a menu from menu resource `name` (see platform/menus.h).
+// Creates a menu from menu resource `name` (see platform/windowing/menus/menus.h).
 HMENU LoadMenuW(HINSTANCE module, LPCWSTR name);
 
-// Loads accelerator table `name` (see platform/accelerators.h). The table lives
+// Loads accelerator table `name` (see platform/windowing/menus/accelerators.h). The table lives
 // for the whole run; loading it twice gives the same handle.
 HACCEL LoadAcceleratorsW(HINSTANCE module, LPCWSTR name);
 

@@ -4,7 +4,7 @@
 // On this host "COMn:" stands for, in this order: the path given with
 // platform::SetPortPath (the program's --port COMn:=PATH), the environment
 // variable SWIPETYPE_COMn, or /dev/ttyS<n-1>; an in-memory device attached for
-// tests (serial/device/memory_serial_device.h) takes precedence over all three. A
+// tests (platform/serial/device/memory_serial_device.h) takes precedence over all three. A
 // pseudo-terminal works as a port (data and line settings; it has no modem lines).
 //
 // Every call returns non-zero on success and FALSE with the last error set
@@ -62,7 +62,7 @@ BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);
 // receive and transmit queues. Either pointer may be null. Right after a read
 // that left bytes in the port's own buffer, the receive count is those bytes
 // alone and no errors are collected: what arrives meanwhile is counted once they
-// are read, or at the next call if no read comes first (platform/comm_port.h).
+// are read, or at the next call if no read comes first (platform/serial/comm_port.h).
 // The count never claims a byte that is not there, and is 0 only when none waits.
 BOOL ClearCommError(HANDLE port, LPDWORD errors, LPCOMSTAT status);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/core/fd_io.h"
+#include "platform/core/unique_fd.h"
 #include "platform/fs/device_root.h"
 
 namespace platform {
@@ -50,14 +51,17 @@ std::vector<std::string> ReadLines(const std::string& file) {
 
 bool WriteWhole(const std::string& file, const std::string& text, std::string& error) {
     std::string temporary = file + ".tmp-XXXXXX";
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.Valid()) {
         error = "cannot write " + file + ": " + std::strerror(errno);
         return false;
     }
-    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool written = WriteAll(fd.Get(), text) && ::fsync(fd.Get()) == 0;
     int writeError = errno;
-    written = ::close(fd) == 0 && written;
+    if (!fd.Close() && written) {
+        written = false;
+        writeError = errno;
+    }
     if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
         error = "cannot write " + file + ": " + std::strerror(written ? errno : writeError);
         ::unlink(temporary.c_str());

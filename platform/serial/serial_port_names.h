@@ -1,6 +1,6 @@
 // Which host device stands for the port "COMn:". The program's --port COMn:=PATH
 // option sets a path here; otherwise the environment variable SWIPETYPE_COMn names
-// it, otherwise the port remembered in the device root (platform/remembered_ports.h),
+// it, otherwise the port remembered in the device root (platform/serial/remembered_ports.h),
 // and otherwise it is /dev/ttyS<n-1>, the host's n-th built-in serial port.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "platform/shell/tray_menu.h"
 
 #include "platform/resources/resources.h"
+#include "platform/windowing/menus/menus.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 
@@ -10,20 +11,6 @@ namespace {
 TrayMenuSource& Source() {
     static TrayMenuSource source;
     return source;
-}
-
-bool HasEnabledCommand(const std::vector<MenuItemView>& items, UINT command) {
-    for (const MenuItemView& item : items) {
-        if ((item.flags & MF_POPUP) != 0) {
-            if (HasEnabledCommand(item.submenu, command)) {
-                return true;
-            }
-        } else if ((item.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED)) == 0 &&
-                   item.command == command) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace

@@ -295,26 +295,6 @@ HWND CreateDialogIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
                                         false);
 }
 
-BOOL MapDialogRect(HWND dialog, RECT* rect) {
-    Window* window = WindowTable::Instance().Find(dialog);
-    if (window == nullptr || !window->dialog || rect == nullptr) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    int x = window->dialog->baseUnitX;
-    int y = window->dialog->baseUnitY;
-    *rect = {platform::Scale(rect->left, x, 4), platform::Scale(rect->top, y, 8),
-             platform::Scale(rect->right, x, 4), platform::Scale(rect->bottom, y, 8)};
-    return TRUE;
-}
-
-LONG GetDialogBaseUnits() {
-    int x = 0;
-    int y = 0;
-    platform::BaseUnits(platform::kSystemFontPoints, x, y);
-    return static_cast<LONG>(MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
-}
-
 UINT GetDlgItemTextW(HWND dialog, int controlId, LPWSTR buffer, int capacity) {
     HWND control = GetDlgItem(dialog, controlId);
     if (control == nullptr) {

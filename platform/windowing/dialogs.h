@@ -82,12 +82,6 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
 // Calling it for a modeless dialog only hides the dialog.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 
-// Converts a rectangle in the dialog's units to pixels.
-BOOL MapDialogRect(HWND dialog, RECT* rect);
-
-// Units of the system font: horizontal in the low word, vertical in the high.
-LONG GetDialogBaseUnits();
-
 UINT GetDlgItemTextW(HWND dialog, int controlId, LPWSTR buffer, int capacity);
 BOOL SetDlgItemTextW(HWND dialog, int controlId, LPCWSTR text);
 LRESULT SendDlgItemMessageW(HWND dialog, int controlId, UINT message, WPARAM wParam, LPARAM lParam);

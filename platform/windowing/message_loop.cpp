@@ -1,5 +1,5 @@
 // GetMessageW, PeekMessageW and DispatchMessageW over the posted-message queue, the
-// timer table and the wait sources, with the clock of platform/clock.h deciding how
+// timer table and the wait sources, with the clock of platform/core/clock.h deciding how
 // long to wait: the real clock waits in poll(); the manual clock is moved straight
 // to the next due timer, so a test never waits for real time.
 #include <unistd.h>

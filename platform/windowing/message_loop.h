@@ -1,6 +1,6 @@
 // The message loop's host side: the seams that let tests and hosts run the loop
 // for a stretch of time. The descriptors it waits on besides the clock are the
-// wait sources (loop/wait_sources.h).
+// wait sources (platform/loop/wait_sources.h).
 #pragma once
 
 #include "platform/core/clock.h"

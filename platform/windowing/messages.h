@@ -5,7 +5,7 @@
 // timers (earliest first). A timer message is made when it is taken, never queued,
 // so a timer that is late by several periods still gives one message. GetMessageW
 // waits in poll() for the next posted message, due timer or registered descriptor
-// (platform/message_loop.h): an idle program uses no processor time.
+// (platform/windowing/message_loop.h): an idle program uses no processor time.
 #pragma once
 
 #include "platform/core/types.h"

@@ -1,5 +1,5 @@
 // Inside the message loop: the window timers of the thread. A timer has a period
-// and the time its next message is due, on the clock of platform/clock.h; its
+// and the time its next message is due, on the clock of platform/core/clock.h; its
 // WM_TIMER message is made when the loop takes it. Only platform files include this.
 #pragma once
 

@@ -1,6 +1,6 @@
 // Inside the window system: the table of windows and registered classes. Only
 // platform files include this; the application sees handles and messages, front
-// ends and tests see platform/window_view.h.
+// ends and tests see platform/windowing/window_view.h.
 #pragma once
 
 #include <map>

@@ -62,22 +62,4 @@ TEST_F(AboutDialogTest, IsFullScreenWithADoneButtonEndsThroughTheCaptionsButtonO
     EXPECT_EQ(otherCommand, 0);
 }
 
-TEST_F(AboutDialogTest, ReaderKeepsPollingWhileTheDialogIsOpen) {
-    CreateDialog();
-    Click(IDC_READING_ENABLE);
-    ASSERT_EQ(MSRActive, 1);
-    device_->ClearCalls();
-    EXPECT_EQ(Run([](HWND dialog) {
-                  platform::RunMessagesFor(platform::Milliseconds{0});
-                  // Let the loop run for a second before the user closes it.
-                  SetTimer(dialog, 9, 1000, [](HWND window, UINT, UINT_PTR, DWORD) {
-                      SendMessageW(window, WM_COMMAND, IDOK, 0);
-                  });
-              }),
-              IDOK);
-    EXPECT_GE(std::count(device_->Calls().begin(), device_->Calls().end(),
-                         platform::CommCall::ClearError),
-              3);
-}
-
 } // namespace

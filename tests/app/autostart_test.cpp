@@ -1,6 +1,5 @@
 #include <filesystem>
 #include <iterator>
-#include <sys/stat.h>
 
 #include "app/app_fixture.h"
 #include "app/autostart.h"
@@ -29,9 +28,6 @@ TEST_F(AutoStart, WithoutTheKeyTheDefaultFolderIsUsed) {
     std::string content = ReadFile(DefaultFile());
     EXPECT_EQ(content, ProgramPath() + "\rMIN");
     EXPECT_EQ(content.size(), ProgramPath().size() + 4);
-    struct stat info {};
-    ASSERT_EQ(::stat(DefaultFile().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u) << "readable by all, writable by the owner only";
 
     EXPECT_EQ(SetAutoStart(dialog_, FALSE), 1);
     EXPECT_FALSE(std::filesystem::exists(DefaultFile()));

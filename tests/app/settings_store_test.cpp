@@ -7,7 +7,6 @@
 #include "app/app_fixture.h"
 #include "app/autostart.h"
 #include "app/settings_store.h"
-#include "app/tray_icon.h"
 #include "platform/windowing/messages.h"
 
 namespace {
@@ -299,15 +298,6 @@ TEST_F(SettingsStore, ResetWhileTheRfidReaderRuns) {
     EXPECT_TRUE(device_->Output().empty()) << "no poll after the reset";
     EXPECT_EQ(test_support::ReadFile(root_.Hive("HKEY_LOCAL_MACHINE")), hiveBefore)
         << "the registry is unchanged until the next save";
-}
-
-TEST_F(SettingsStore, ResetRefreshesTheTrayPicture) {
-    Settings.Enable = 1;
-    AddTrayIcon();
-    ASSERT_EQ(platform::TrayIcons().at(0).iconResourceId, 102u);
-    ResetSettings(dialog_);
-    ASSERT_EQ(platform::TrayIcons().size(), 1u);
-    EXPECT_EQ(platform::TrayIcons()[0].iconResourceId, 103u);
 }
 
 TEST_F(SettingsStore, ResetRemovesTheStartupFileWhateverAutoStartSays) {

@@ -48,20 +48,4 @@ TEST_F(TrayIconTest, RemoveTakesTheIconAwayAndTheNextAddFollowsEnable) {
                                          {"add", 103, u"Swipetype", true}}));
 }
 
-TEST_F(TrayIconTest, AddingWhilePresentKeepsTheFormerPicture) {
-    AddTrayIcon();
-    Settings.Enable = 1;
-    AddTrayIcon();
-    ASSERT_EQ(platform::TrayIcons().size(), 1u);
-    EXPECT_EQ(platform::TrayIcons()[0].iconResourceId, 103u);
-}
-
-TEST_F(TrayIconTest, SwitchingInputTypeDoesNotTouchThePicture) {
-    Settings.Enable = 1;
-    AddTrayIcon();
-    Settings.UseMSR = 0;
-    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 102u);
-    EXPECT_EQ(platform::Recorded().tray.size(), 1u);
-}
-
 } // namespace

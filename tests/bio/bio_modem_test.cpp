@@ -159,12 +159,12 @@ TEST_F(BioModemTest, TheFirstEqualReplyInListOrderWins) {
 TEST_F(BioModemTest, ARunOutTimeLimitGivesMinus53AfterTheLimit) {
     int id = OpenModemPort();
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 40, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(Now() - start, 40ms);
 
     bio_set_timerresolution(10);
     start = Now();
-    EXPECT_EQ(bio_wait_string(id, 4, "", "OK"), -53);
+    EXPECT_EQ(bio_wait_string(id, 4, "", "OK"), -BIO_WAIT_ENDED);
     EXPECT_EQ(Now() - start, 40ms);
 }
 
@@ -175,33 +175,33 @@ TEST_F(BioModemTest, EmptyListsAndWriteFailuresComeBackAsTheirCodes) {
     const char* allEmpty[] = {"", "", nullptr};
     const char* ok[] = {"OK", nullptr};
     int id = OpenModemPort();
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", none), -5);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", allEmpty), -5);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", nullptr), -5);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", ""), -5);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", nullptr), -5);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", none), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", allEmpty), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", nullptr), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", ""), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", nullptr), -BIO_BAD_ARGUMENT);
     EXPECT_TRUE(Device(1).Output().empty());
-    EXPECT_EQ(bio_wait_response(3, 55, "ATZ\r", none), -5);
-    EXPECT_EQ(bio_wait_response(2, 55, "AT\r", ok), -7);
-    EXPECT_EQ(bio_wait_string(-1, 55, "AT\r", "OK"), -7);
+    EXPECT_EQ(bio_wait_response(3, 55, "ATZ\r", none), -BIO_BAD_ARGUMENT);
+    EXPECT_EQ(bio_wait_response(2, 55, "AT\r", ok), -BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_string(-1, 55, "AT\r", "OK"), -BIO_NO_PORT);
     Device(1).LimitOutput(2);
-    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", ok), -3);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -3);
+    EXPECT_EQ(bio_wait_response(id, 55, "ATZ\r", ok), -BIO_WRITE_INCOMPLETE);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -BIO_WRITE_INCOMPLETE);
     Device(1).UnlimitOutput();
     Device(1).FailCall(platform::CommCall::Write, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -36);
+    EXPECT_EQ(bio_wait_string(id, 55, "ATZ\r", "OK"), -BIO_IO_FAILED);
     EXPECT_TRUE(modem_.heard.empty());
 }
 
 TEST_F(BioModemTest, AnErrorIsNoOkButTheNextTryMaySucceed) {
     int id = OpenModemPort();
     modem_.answers["ATX4"] = "ERROR";
-    EXPECT_EQ(bio_send_command(id, "X4"), 56);
+    EXPECT_EQ(bio_send_command(id, "X4"), BIO_NO_COMMAND_OK);
     // The first try's echo and ERROR are purged before the second try.
     modem_.answers["ATX4"] = "OK";
     EXPECT_EQ(bio_send_command(id, "X4"), 0);
-    EXPECT_EQ(bio_send_command(2, "X4"), 7);
-    EXPECT_EQ(bio_send_command(-1, "X4"), 7);
+    EXPECT_EQ(bio_send_command(2, "X4"), BIO_NO_PORT);
+    EXPECT_EQ(bio_send_command(-1, "X4"), BIO_NO_PORT);
 }
 
 TEST_F(BioModemTest, AttentionEscapesFromDataModeWithTheEscapeTimeout) {
@@ -231,11 +231,11 @@ TEST_F(BioModemTest, AttentionTurnsResultCodesBackOnOrGivesUpAfterThreePasses) {
     modem_.answers.clear();
     ForgetOutput();
     bio_set_timeout(id, 7);
-    EXPECT_EQ(bio_reset_modem(id), 55);
+    EXPECT_EQ(bio_reset_modem(id), BIO_NO_ATTENTION);
     std::string pass = "AT\rAT\rAT\r+++ATV1Q0\rATV1Q0\rATV1Q0\r";
     EXPECT_EQ(Device(1).Output(), pass + pass + pass);
     EXPECT_EQ(bio_get_timeout(id), 7);
-    EXPECT_EQ(bio_reset_modem(3), 7);
+    EXPECT_EQ(bio_reset_modem(3), BIO_NO_PORT);
 }
 
 // --- Dialling -----------------------------------------------------------------
@@ -259,9 +259,9 @@ TEST_F(BioModemTest, ToneAndPulseDialsSendTheirCommandsOnceTheModemAttends) {
     // No dial without the modem's attention.
     modem_.answers.clear();
     ForgetOutput();
-    EXPECT_EQ(bio_dial_number(id, 1, "123"), 55);
+    EXPECT_EQ(bio_dial_number(id, 1, "123"), BIO_NO_ATTENTION);
     EXPECT_EQ(Device(1).Output().find("ATDT"), std::string::npos);
-    EXPECT_EQ(bio_dial_number(1, 1, "123"), 7);
+    EXPECT_EQ(bio_dial_number(1, 1, "123"), BIO_NO_PORT);
 }
 
 // --- The call result ----------------------------------------------------------
@@ -284,9 +284,9 @@ TEST_F(BioModemTest, CallResults) {
         {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200, "\n"},
         {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX, "\n"},
         {"the rest of the connect line", "\r\nCONNECT 9600/ARQ\r\nhi", 0, 9600, 9600, "\nhi"},
-        {"busy", "\r\nBUSY\r\n", 57, 19200, 19200, "\r\n"},
-        {"no dial tone", "\r\nNO DIALTONE\r\n", 58, 19200, 19200, "\r\n"},
-        {"no carrier", "\r\nNO CARRIER\r\n", 59, 19200, 19200, "\r\n"},
+        {"busy", "\r\nBUSY\r\n", BIO_LINE_BUSY, 19200, 19200, "\r\n"},
+        {"no dial tone", "\r\nNO DIALTONE\r\n", BIO_NO_DIALTONE, 19200, 19200, "\r\n"},
+        {"no carrier", "\r\nNO CARRIER\r\n", BIO_NO_CARRIER, 19200, 19200, "\r\n"},
         {"carrier, then the call drops", "\r\nCARRIER 9600\r\n\r\nNO CARRIER\r\n", 59, 9600, 9600,
          "\r\n"},
         // After the connect line the line carries the far end's data, whatever it says.
@@ -316,20 +316,20 @@ TEST_F(BioModemTest, CallResults) {
 TEST_F(BioModemTest, SilenceAfterDiallingOrACancelGives36) {
     int id = OpenQuietModemPort();
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_EQ(Now() - start, 30000ms);
     EXPECT_EQ(bio_get_connectspeed(id), 19200);
 
     ASSERT_EQ(bio_set_modemvalue(id, 3, 100), 0);
     start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_EQ(Now() - start, 100ms);
-    EXPECT_EQ(bio_wait_connect(3), 7);
+    EXPECT_EQ(bio_wait_connect(3), BIO_NO_PORT);
 
     // A cancel ends the wait at once, the same way.
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
     start = Now();
-    EXPECT_EQ(bio_wait_connect(id), 36);
+    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
     EXPECT_LT(Now() - start, 100ms);
     EXPECT_FALSE(QueueHoldsAMessage());
 }

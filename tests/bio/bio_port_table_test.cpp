@@ -20,11 +20,11 @@ TEST_F(PortTableTest, FourPortsGetIdsInOrderAndAPortOpensOnce) {
     for (int number = 1; number <= 4; number++) {
         EXPECT_EQ(bio_open_port(number, 1024, 1024), number - 1);
     }
-    EXPECT_EQ(bio_open_port(5, 1024, 1024), -45);
+    EXPECT_EQ(bio_open_port(5, 1024, 1024), -BIO_TABLE_FULL);
     EXPECT_FALSE(Device(5).IsOpen());
-    EXPECT_EQ(bio_open_port(4, 1024, 1024), -2);
+    EXPECT_EQ(bio_open_port(4, 1024, 1024), -BIO_ALREADY_OPEN);
     EXPECT_EQ(bio_close_port(0), 0);
-    EXPECT_EQ(bio_open_port(2, 1024, 1024), -2);
+    EXPECT_EQ(bio_open_port(2, 1024, 1024), -BIO_ALREADY_OPEN);
     EXPECT_EQ(bio_open_port(1, 1024, 1024), 0);
     EXPECT_EQ(bio_close_port(1), 0);
     EXPECT_EQ(bio_open_port(5, 1024, 1024), 1);
@@ -62,7 +62,7 @@ TEST_F(PortTableTest, IdsThatNameNoSlotAreRefusedByEveryOperation) {
 TEST_F(PortTableTest, PortNumbersOfUpToSixDigitsOpenAndOthersGiveMinus7) {
     std::size_t handles = platform::OpenHandleCount();
     for (int number : {-1, -2147483647 - 1, 0, 1000000, INT_MAX}) {
-        EXPECT_EQ(bio_open_port(number, 1024, 1024), -7) << number;
+        EXPECT_EQ(bio_open_port(number, 1024, 1024), -BIO_NO_PORT) << number;
     }
     EXPECT_EQ(platform::OpenHandleCount(), handles);
     auto device = std::make_shared<MemorySerialDevice>();
@@ -115,11 +115,11 @@ TEST_P(OpenFailureTest, FailedOpenLeavesNoTrace) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachSetupCall, OpenFailureTest,
-    testing::Values(OpenFailure{"Open", CommCall::Open, -7, false},
-                    OpenFailure{"Setup", CommCall::Setup, -36, false},
-                    OpenFailure{"GetState", CommCall::GetState, -36, false},
-                    OpenFailure{"GetTimeouts", CommCall::GetTimeouts, -36, false},
-                    OpenFailure{"SetTimeouts", CommCall::SetTimeouts, -36, true}),
+    testing::Values(OpenFailure{"Open", CommCall::Open, -BIO_NO_PORT, false},
+                    OpenFailure{"Setup", CommCall::Setup, -BIO_IO_FAILED, false},
+                    OpenFailure{"GetState", CommCall::GetState, -BIO_IO_FAILED, false},
+                    OpenFailure{"GetTimeouts", CommCall::GetTimeouts, -BIO_IO_FAILED, false},
+                    OpenFailure{"SetTimeouts", CommCall::SetTimeouts, -BIO_IO_FAILED, true}),
     testsupport::ByName());
 
 TEST_F(PortTableTest, CloseAfterSetupPutsBackWhatTheOpenFound) {
@@ -141,7 +141,7 @@ TEST_F(PortTableTest, CloseAfterSetupPutsBackWhatTheOpenFound) {
     std::vector<CommCall> expected{CommCall::SetState, CommCall::SetTimeouts, CommCall::Close};
     EXPECT_EQ(Device(1).Calls(), expected);
     EXPECT_FALSE(Device(1).IsOpen());
-    EXPECT_EQ(bio_close_port(id), 7);
+    EXPECT_EQ(bio_close_port(id), BIO_NO_PORT);
 }
 
 TEST_F(PortTableTest, InitWithReasonOneEmptiesTheTableWithoutClosing) {

@@ -73,13 +73,13 @@ TEST_F(ProfileTest, ValuesAreStoredWholeAndOutOfRangeIndexesRefused) {
     ASSERT_EQ(bio_set_modemvalue(id, 7, 555), 0);
     for (int index : {26, -1, 1000, -2147483647 - 1}) {
         EXPECT_EQ(bio_get_modemstring(id, index), nullptr) << index;
-        EXPECT_EQ(bio_set_modemstring(id, index, "A"), 5) << index;
+        EXPECT_EQ(bio_set_modemstring(id, index, "A"), BIO_BAD_ARGUMENT) << index;
     }
     for (int index : {8, -1}) {
-        EXPECT_EQ(bio_get_modemvalue(id, index), -5) << index;
-        EXPECT_EQ(bio_set_modemvalue(id, index, 1), 5) << index;
+        EXPECT_EQ(bio_get_modemvalue(id, index), -BIO_BAD_ARGUMENT) << index;
+        EXPECT_EQ(bio_set_modemvalue(id, index, 1), BIO_BAD_ARGUMENT) << index;
     }
-    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), 5);
+    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), BIO_BAD_ARGUMENT);
     EXPECT_EQ(
         std::memcmp(bio_get_slot(id)->modemProfile, &ModemProfileTemplate, sizeof(ModemProfile)),
         0);

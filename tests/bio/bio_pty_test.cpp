@@ -85,7 +85,7 @@ TEST_F(BioPtyTest, PortIsExclusiveWhileOpenAndReleasedAtClose) {
     EXPECT_EQ(second, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     platform::SetPortPath(2, pty_.Path());
-    EXPECT_EQ(bio_open_port(2, 1024, 1024), -7);
+    EXPECT_EQ(bio_open_port(2, 1024, 1024), -BIO_NO_PORT);
     EXPECT_EQ(OpenFromAnotherProgram(pty_.Path()), 1) << "another program opened the tty";
 
     EXPECT_EQ(bio_close_port(id), 0);
@@ -140,9 +140,9 @@ TEST_F(BioPtyTest, AFarEndThatGoesAndComesBackIsTakenAgainWithItsSettings) {
     EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
     EXPECT_EQ(bio_write_bytes(id, 10, "0123456789"), 0) << "nothing was written";
     EXPECT_EQ(bio_write_string(id, "abc"), 0);
-    EXPECT_EQ(bio_write_char(id, 'a'), 3);
+    EXPECT_EQ(bio_write_char(id, 'a'), BIO_WRITE_INCOMPLETE);
     const char* const replies[] = {"OK", nullptr};
-    EXPECT_EQ(bio_wait_response(id, 2000, "AT\r", replies), -3);
+    EXPECT_EQ(bio_wait_response(id, 2000, "AT\r", replies), -BIO_WRITE_INCOMPLETE);
     EXPECT_LT(steady_clock::now() - start, milliseconds(500));
 
     PtyPair second;

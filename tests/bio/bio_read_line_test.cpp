@@ -90,7 +90,7 @@ TEST_F(ReadLineTest, SizesBelowTwoWriteNothingPastTheBuffer) {
     EXPECT_EQ(bio_get_inputcount(id), 3); // nothing was consumed
 }
 
-TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithMinus36) {
+TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWithIoFailed) {
     int id = OpenReaderPort();
     Device(1).QueueInput("AB\r");
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, 1);
@@ -103,17 +103,17 @@ TEST_F(ReadLineTest, FailingCountDeliversWaitingBytesAndOtherwiseEndsTheCallWith
     bio_purge_input(id);
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE, -1);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -BIO_IO_FAILED);
     EXPECT_LE(Now() - start, Milliseconds{1});
     EXPECT_STREQ(line, "");
 }
 
-TEST_F(ReadLineTest, ReadFailureFirstGivesMinus36AndMidLineKeepsTheBytesSoFar) {
+TEST_F(ReadLineTest, ReadFailureFirstGivesIoFailedAndMidLineKeepsTheBytesSoFar) {
     int id = OpenReaderPort();
     Device(1).QueueInput("ABCDEF\r");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT);
     char line[16] = "#";
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), -36);
+    EXPECT_EQ(bio_read_line(id, sizeof line, line), -BIO_IO_FAILED);
     EXPECT_STREQ(line, "");
     Device(1).FailCall(CommCall::Read, ERROR_READ_FAULT, 1, 2);
     EXPECT_EQ(bio_read_line(id, sizeof line, line), 2);

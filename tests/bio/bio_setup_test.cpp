@@ -42,10 +42,14 @@ TEST_P(SetupRejectionTest, ARejectedSetupRecordsNothingAndTheRateCanStillBeChang
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, SetupRejectionTest,
-                         testing::Values(Rejection{5, 3, 0, 4, 10}, Rejection{-1, 3, 0, 4, 10},
-                                         Rejection{0, 4, 0, 4, 11}, Rejection{0, -1, 0, 4, 11},
-                                         Rejection{0, 3, 2, 4, 12}, Rejection{0, 3, -1, 4, 12},
-                                         Rejection{0, 3, 0, 16, 13}, Rejection{0, 3, 0, -1, 13}),
+                         testing::Values(Rejection{5, 3, 0, 4, BIO_BAD_PARITY},
+                                         Rejection{-1, 3, 0, 4, BIO_BAD_PARITY},
+                                         Rejection{0, 4, 0, 4, BIO_BAD_DATA_BITS},
+                                         Rejection{0, -1, 0, 4, BIO_BAD_DATA_BITS},
+                                         Rejection{0, 3, 2, 4, BIO_BAD_STOP_BITS},
+                                         Rejection{0, 3, -1, 4, BIO_BAD_STOP_BITS},
+                                         Rejection{0, 3, 0, 16, BIO_BAD_FLOW_CONTROL},
+                                         Rejection{0, 3, 0, -1, BIO_BAD_FLOW_CONTROL}),
                          [](const testing::TestParamInfo<Rejection>& info) {
                              const Rejection& r = info.param;
                              return testsupport::ParamName("parity", r.parity, "_data", r.dataBits,
@@ -56,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, SetupRejectionTest,
 // one, the rate changes and the recorded line stays.
 TEST_F(SetupTest, SetBaudrateKeepsTheRecordedLine) {
     int id = Open(1);
-    EXPECT_EQ(bio_set_baudrate(id, 19200), 10);
+    EXPECT_EQ(bio_set_baudrate(id, 19200), BIO_BAD_PARITY);
     EXPECT_TRUE(Device(1).AppliedSettings().empty());
     ASSERT_EQ(bio_setup_port(id, 9600, 2, 2, 1, 7, 0), 0);
     EXPECT_EQ(bio_set_baudrate(id, 19200), 0);
@@ -83,7 +87,7 @@ TEST_F(SetupTest, LineCodesMapToDcbValues) {
     ASSERT_EQ(bio_setup_port(id, 9600, 0, 0, 0, 4, 0), 0);
     EXPECT_EQ(Device(1).Settings().ByteSize, 5);
     // Five data bits with two stop bits is no line a UART can make: the port refuses it.
-    EXPECT_EQ(bio_setup_port(id, 9600, 0, 0, 1, 4, 0), 36);
+    EXPECT_EQ(bio_setup_port(id, 9600, 0, 0, 1, 4, 0), BIO_IO_FAILED);
     EXPECT_EQ(Device(1).Settings().StopBits, ONESTOPBIT);
 }
 
@@ -195,13 +199,13 @@ TEST_F(SetupTest, SetupForcesItsFlagsAndKeepsEveryOtherField) {
     }
 }
 
-TEST_F(SetupTest, PlatformFailuresGive36AndKeepTheLastSetup) {
+TEST_F(SetupTest, PlatformFailuresGiveIoFailedAndKeepTheLastSetup) {
     int id = OpenReaderPort(9600);
     DCB before = bio_get_slot(id)->currentLineSettings;
     Device(1).FailCall(CommCall::GetState, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_setup_port(id, 19200, 0, 3, 0, 4, 0), 36);
+    EXPECT_EQ(bio_setup_port(id, 19200, 0, 3, 0, 4, 0), BIO_IO_FAILED);
     Device(1).FailCall(CommCall::SetState, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_setup_port(id, 19200, 0, 3, 0, 4, 0), 36);
+    EXPECT_EQ(bio_setup_port(id, 19200, 0, 3, 0, 4, 0), BIO_IO_FAILED);
     EXPECT_EQ(std::memcmp(&bio_get_slot(id)->currentLineSettings, &before, sizeof(DCB)), 0);
     EXPECT_EQ(Device(1).Settings().BaudRate, 9600u);
     EXPECT_NE(bio_get_slot(id), nullptr); // the port stays open

@@ -73,9 +73,9 @@ TEST_F(StatusTest, TheCountIsExactAcrossBufferedReadsAndPurges) {
 TEST_F(StatusTest, AFailedClearCommErrorGives36AndMinus36) {
     int id = OpenReaderPort();
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_update_status(id), 36);
+    EXPECT_EQ(bio_update_status(id), BIO_IO_FAILED);
     Device(1).FailCall(CommCall::ClearError, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_get_inputcount(id), -36);
+    EXPECT_EQ(bio_get_inputcount(id), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_inputcount(id), 0);
 }
 

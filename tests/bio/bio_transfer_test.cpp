@@ -12,10 +12,10 @@ TEST_F(TransferTest, WritesReachTheDeviceAndWritingNothingCallsNothing) {
     Device(1).ClearCalls();
     EXPECT_EQ(bio_write_bytes(id, 0, "abc"), 0);
     EXPECT_EQ(bio_write_bytes(id, -5, "abc"), 0);
-    EXPECT_EQ(bio_write_string(id, ""), -54);
+    EXPECT_EQ(bio_write_string(id, ""), -BIO_ALL_WRITTEN);
     EXPECT_TRUE(Device(1).Calls().empty());
     EXPECT_EQ(bio_write_bytes(id, 4, "\x02\x10\x00\x03"), 4);
-    EXPECT_EQ(bio_write_string(id, "ATZ\r"), -54);
+    EXPECT_EQ(bio_write_string(id, "ATZ\r"), -BIO_ALL_WRITTEN);
     EXPECT_EQ(bio_write_char(id, 0x141), 0); // only the low byte
     EXPECT_EQ(Device(1).Output(), std::string("\x02\x10\x00\x03"
                                               "ATZ\rA",
@@ -26,7 +26,7 @@ TEST_F(TransferTest, WritesReachTheDeviceAndWritingNothingCallsNothing) {
     Milliseconds start = Now();
     EXPECT_EQ(bio_write_string(id, "0123456789"), 3);
     EXPECT_EQ(Now() - start, Milliseconds{50});
-    EXPECT_EQ(bio_write_char(id, 'x'), 3);
+    EXPECT_EQ(bio_write_char(id, 'x'), BIO_WRITE_INCOMPLETE);
     EXPECT_EQ(Device(1).Output(), "012");
 }
 
@@ -35,22 +35,22 @@ TEST_F(TransferTest, WritesReachTheDeviceAndWritingNothingCallsNothing) {
 TEST_F(TransferTest, AFailedTransferRecordsTheLineErrors) {
     int id = OpenReaderPort();
     Device(1).QueueErrors(CE_FRAME);
-    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -36);
+    EXPECT_EQ(bio_write_bytes(id, 3, "abc"), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_slot(id)->statusWord, 0x02u);
     EXPECT_EQ(bio_write_bytes(id, 3, "abc"), 3);
     Device(1).QueueInput("abc");
     Device(1).QueueErrors(CE_RXPARITY);
     char bytes[8];
-    EXPECT_EQ(bio_read_bytes(id, 3, bytes), -36);
+    EXPECT_EQ(bio_read_bytes(id, 3, bytes), -BIO_IO_FAILED);
     EXPECT_EQ(bio_get_slot(id)->statusWord, 0x0Au);
     EXPECT_EQ(bio_read_bytes(id, 3, bytes), 3);
     EXPECT_EQ(std::string(bytes, 3), "abc");
 
     Device(1).FailCall(CommCall::Write, ERROR_GEN_FAILURE, 2);
     Device(1).FailCall(CommCall::Read, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_write_char(id, 'x'), 36);
-    EXPECT_EQ(bio_write_string(id, "xyz"), -36);
-    EXPECT_EQ(bio_read_char(id), -36);
+    EXPECT_EQ(bio_write_char(id, 'x'), BIO_IO_FAILED);
+    EXPECT_EQ(bio_write_string(id, "xyz"), -BIO_IO_FAILED);
+    EXPECT_EQ(bio_read_char(id), -BIO_IO_FAILED);
     EXPECT_EQ(Device(1).Output(), "abc");
 }
 
@@ -90,7 +90,7 @@ TEST_F(TransferTest, ModemLinesAreReadBitByBitAndDriven) {
     EXPECT_EQ(bio_set_rts(id), 0);
     EXPECT_TRUE(Device(1).Dtr() && Device(1).Rts());
     Device(1).FailCall(CommCall::Escape, ERROR_GEN_FAILURE);
-    EXPECT_EQ(bio_clear_dtr(id), 36);
+    EXPECT_EQ(bio_clear_dtr(id), BIO_IO_FAILED);
     EXPECT_TRUE(Device(1).Dtr());
 }
 
@@ -99,8 +99,8 @@ TEST_F(TransferTest, APortWithoutModemLinesReadsThemOffAndCannotDriveThem) {
     platform::StartRecording();
     int id = OpenReaderPort(); // the setup still succeeds
     EXPECT_EQ(bio_get_carrier(id), 0);
-    EXPECT_EQ(bio_set_dtr(id), 36);
-    EXPECT_EQ(bio_clear_rts(id), 36);
+    EXPECT_EQ(bio_set_dtr(id), BIO_IO_FAILED);
+    EXPECT_EQ(bio_clear_rts(id), BIO_IO_FAILED);
     EXPECT_EQ(Device(1).Settings().fDtrControl, DTR_CONTROL_ENABLE);
     EXPECT_FALSE(platform::Recorded().debugLines.empty());
 }

@@ -80,15 +80,15 @@ TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
     ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
     EXPECT_EQ(wait.portId, -1);
     EXPECT_EQ(wait.hook, nullptr);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
+    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
     ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), 1);
+    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
     // No open port: 7 at once.
-    EXPECT_EQ(bio_wait_ticks(1, 10), 7);
-    EXPECT_EQ(bio_wait_ticks(4, 10), 7);
-    EXPECT_EQ(bio_wait_ticks(-2, 10), 7);
-    EXPECT_EQ(bio_start_wait(3, 10, &wait), 7);
-    EXPECT_EQ(bio_set_waithook(1, AdvancingHook), 7);
+    EXPECT_EQ(bio_wait_ticks(1, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(4, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(-2, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_start_wait(3, 10, &wait), BIO_NO_PORT);
+    EXPECT_EQ(bio_set_waithook(1, AdvancingHook), BIO_NO_PORT);
 }
 
 // A unit lasts the timer resolution (zero counts as one); the hook runs once a
@@ -105,13 +105,13 @@ TEST_F(BioWaitTest, AWaitRunsOutAfterItsUnits) {
         bio_set_timerresolution(c.resolution);
         HookCalls = 0;
         Milliseconds start = Now();
-        EXPECT_EQ(bio_wait_ticks(id, c.units), 1);
+        EXPECT_EQ(bio_wait_ticks(id, c.units), BIO_WAIT_TIME_UP);
         EXPECT_EQ(Now() - start, c.lasts);
         EXPECT_EQ(HookCalls, c.lasts.count());
     }
     platform::UseRealClock();
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(bio_wait_ticks(-1, 30), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 30), BIO_WAIT_TIME_UP);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 29ms);
 }
 
@@ -132,7 +132,7 @@ TEST_F(BioWaitTest, QuitOrCancelEndsTheWaitAndIsNotPutBack) {
                 PostMessageW(post == Post::Cancel ? nullptr : window, WM_COMMAND, IDCANCEL, 0);
             }
             HookCalls = 0;
-            EXPECT_EQ(bio_wait_ticks(port, 1000), port == -1 ? 1 : 2);
+            EXPECT_EQ(bio_wait_ticks(port, 1000), port == -1 ? BIO_WAIT_TIME_UP : BIO_WAIT_CANCELLED);
             EXPECT_EQ(HookCalls, port == -1 ? 0 : 1);
             EXPECT_FALSE(platform::QuitPending());
             EXPECT_FALSE(QueueHoldsAMessage());
@@ -142,7 +142,7 @@ TEST_F(BioWaitTest, QuitOrCancelEndsTheWaitAndIsNotPutBack) {
     PostMessageW(window, WM_COMMAND, 1, 0);
     PostMessageW(window, WM_COMMAND, 0x10002, 0);
     HookCalls = 0;
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Commands, (std::vector<WPARAM>{IDCANCEL, IDCANCEL, 1, 0x10002}));
     EXPECT_EQ(HookCalls, 10);
 }
@@ -158,7 +158,7 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWait) {
     while (result == 0) {
         result = bio_wait_step(&wait);
     }
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, BIO_WAIT_TIME_UP);
     HookCalls = 0;
     EXPECT_EQ(bio_wait_ticks(id, 0), 9);
     EXPECT_EQ(HookCalls, 1);
@@ -167,11 +167,11 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWait) {
 TEST_F(BioWaitTest, APortClosedByADispatchedMessageOrTheHookEndsTheWaitWithSeven) {
     biotest::PortToClose = OpenTimedPort();
     PostMessageW(CommandWindow(), WM_COMMAND, 1234, 0);
-    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), 7);
+    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), BIO_NO_PORT);
     EXPECT_EQ(bio_get_slot(biotest::PortToClose), nullptr);
     biotest::PortToClose = OpenTimedPort();
     CloseOnCall = 3;
-    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), 7);
+    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), BIO_NO_PORT);
     EXPECT_EQ(HookCalls, 3);
 }
 
@@ -191,7 +191,7 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
         PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(bio_wait_ticks(id, 10), seen.result);
         EXPECT_EQ(HookCalls, seen.hookCalls);
-        EXPECT_EQ(QueueHoldsAMessage(), seen.result == 1);
+        EXPECT_EQ(QueueHoldsAMessage(), seen.result == BIO_WAIT_TIME_UP);
         platform::ResetMessageLoop();
         bio_close_port(id);
     }
@@ -201,7 +201,7 @@ TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
     int id = OpenTimedPort();
     SeeLineErrors(id, CE_OVERRUN);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     // Ten moves of the hook, and a Sleep(0) after each of the nine steps that went on.
     EXPECT_EQ(observed_, 19);
     EXPECT_EQ(Now() - start, 10ms);
@@ -217,12 +217,12 @@ TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolutionAndTheQueueIsSer
         bio_set_timerresolution(resolution);
         observed_ = 0;
         Milliseconds start = Now();
-        EXPECT_EQ(bio_wait_ticks(id, 10), 1);
+        EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
         EXPECT_EQ(Now() - start, Milliseconds{10 * resolution});
         EXPECT_EQ(observed_, 10);
     }
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 100), 2);
+    EXPECT_EQ(bio_wait_ticks(id, 100), BIO_WAIT_CANCELLED);
 }
 
 // Without a hook a wait sleeps between steps until something can change its
@@ -235,13 +235,13 @@ void CountingTimer(HWND, UINT, UINT_PTR, DWORD) {
 TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
     int id = Open(1);
     Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 50), 1);
+    EXPECT_EQ(bio_wait_ticks(id, 50), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 1);
     TimerCalls = 0;
     ASSERT_NE(SetTimer(nullptr, 0, 30, CountingTimer), 0u);
     observed_ = 0;
-    EXPECT_EQ(bio_wait_ticks(-1, 100), 1);
+    EXPECT_EQ(bio_wait_ticks(-1, 100), BIO_WAIT_TIME_UP);
     EXPECT_EQ(TimerCalls, 3); // at 30, 60 and 90 ms, each dispatched by a step
     EXPECT_EQ(observed_, 4);
 }

@@ -6,26 +6,6 @@ namespace {
 
 class ConfigTest : public ProgramTest {
   protected:
-    // swipetype-config on the test's device root, or on `root`, run through
-    // `wrapper` when one is given.
-    SendResult Config(const std::vector<std::string>& arguments,
-                      const std::filesystem::path& root = {},
-                      const std::vector<std::string>& wrapper = {}) {
-        Process config;
-        std::vector<std::string> full = wrapper;
-        full.insert(full.end(),
-                    {SWIPETYPE_CONFIG_PATH, "--root", (root.empty() ? root_ : root).string()});
-        full.insert(full.end(), arguments.begin(), arguments.end());
-        SendResult result;
-        if (config.Start(full)) {
-            config.CloseInput();
-            result.status = config.Wait(10s).value_or(-1);
-            result.out = config.Output();
-            result.err = config.Errors();
-        }
-        return result;
-    }
-
     // Bad names and values: one line naming what is allowed, status 2, the
     // hive untouched.
     void ExpectRefusals() {

@@ -1,7 +1,7 @@
 // The desktop front end and the key sinks' libraries are loaded only when used:
 // a headless program with the text sink maps none of them (not even with
-// WAYLAND_DISPLAY set), and a program whose
-// front end module is missing says so in one line.
+// WAYLAND_DISPLAY set); a program whose front end module is missing, or whose
+// key sink module is of another build, says so in one line.
 #include <filesystem>
 
 #include "e2e/program_fixture.h"
@@ -27,7 +27,26 @@ std::vector<std::string> MappedFiles(pid_t pid, const std::vector<std::string>& 
     return found;
 }
 
-TEST_F(ProgramTest, AHeadlessStartWithTheTextSinkMapsNoDesktopXEvdevOrWaylandLibrary) {
+class ModulesTest : public ProgramTest {
+  protected:
+    // The program in a folder of its own with one module beside it: the module
+    // as built, or as another build would have made it (its entry,
+    // swipetype_module_<stamp>, of another stamp).
+    void ProgramApartWith(const std::string& module, bool anotherBuild) {
+        std::filesystem::create_directories(dir_ / "bin");
+        program_path_ = (dir_ / "bin" / "swipetype").string();
+        std::filesystem::copy_file(SWIPETYPE_PATH, program_path_);
+        std::string bytes = ReadFile(std::filesystem::path(SWIPETYPE_PATH).parent_path() / module);
+        const std::string entry = "swipetype_module_";
+        for (auto at = bytes.find(entry); anotherBuild && at != std::string::npos;
+             at = bytes.find(entry, at + 1)) {
+            bytes[at + entry.size()] = bytes[at + entry.size()] == '0' ? '1' : '0';
+        }
+        std::ofstream(dir_ / "bin" / module, std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(ModulesTest, AHeadlessStartWithTheTextSinkMapsNoDesktopXEvdevOrWaylandLibrary) {
     test_support::ScopedEnvironment wayland("WAYLAND_DISPLAY", "wayland-0");
     StartProgram();
     EXPECT_EQ(MappedFiles(program_.Pid(), {"libgtk", "libgdk", "libglib", "libgobject", "libgio",
@@ -36,18 +55,26 @@ TEST_F(ProgramTest, AHeadlessStartWithTheTextSinkMapsNoDesktopXEvdevOrWaylandLib
               std::vector<std::string>{});
 }
 
-TEST_F(ProgramTest, WithoutItsFrontEndModuleTheProgramSaysSoAndRunsHeadless) {
+TEST_F(ModulesTest, AKeySinkModuleOfAnotherBuildIsRefusedUnread) {
+    ProgramApartWith("swipetype-x11.so", true);
+    keys_ = "xtest";
+    ASSERT_TRUE(program_.Start(ProgramArguments({})));
+    EXPECT_EQ(program_.Wait(5s), std::optional<int>(1));
+    EXPECT_NE(program_.Errors().find("the key sink module x11 cannot be loaded: " + dir_.string() +
+                                     "/bin/swipetype-x11.so is not a module of this build of the "
+                                     "program (no swipetype_module_"),
+              std::string::npos)
+        << program_.Errors();
+}
+
+TEST_F(ModulesTest, WithoutItsFrontEndModuleTheProgramSaysSoAndRunsHeadless) {
     std::string reason;
     const x_test::XvfbServer* server = x_test::SharedXvfb(reason);
     if (server == nullptr) {
         GTEST_SKIP() << reason;
     }
-    // The program with its X11 module, but not its front end's, in a folder of its own.
-    std::filesystem::path built = std::filesystem::path(SWIPETYPE_PATH).parent_path();
-    std::filesystem::create_directories(dir_ / "bin");
-    program_path_ = (dir_ / "bin" / "swipetype").string();
-    std::filesystem::copy_file(SWIPETYPE_PATH, program_path_);
-    std::filesystem::copy_file(built / "swipetype-x11.so", dir_ / "bin" / "swipetype-x11.so");
+    // The program with its X11 module, but not its front end's.
+    ProgramApartWith("swipetype-x11.so", false);
     setenv("DISPLAY", server->Name().c_str(), 1);
     auto says = [](const std::string& errors) {
         return errors.find("swipetype-gtk.so: cannot open shared object file") != std::string::npos;

@@ -281,20 +281,34 @@ class ProgramTest : public testing::Test {
         ASSERT_TRUE(program_.Running()) << program_.Errors();
     }
 
-    SendResult Send(const std::vector<std::string>& arguments) {
-        Process send;
-        std::vector<std::string> full = sendWrapper_;
-        full.insert(full.end(), {SWIPETYPE_SEND_PATH, "--root", root_.string()});
+    // A tool (swipetype-send, swipetype-config) on a device root, run through
+    // `wrapper` when one is given.
+    SendResult RunTool(const std::string& tool, const std::vector<std::string>& arguments,
+                       const std::filesystem::path& root, const std::vector<std::string>& wrapper) {
+        Process process;
+        std::vector<std::string> full = wrapper;
+        full.insert(full.end(), {tool, "--root", root.string()});
         full.insert(full.end(), arguments.begin(), arguments.end());
         SendResult result;
-        if (!send.Start(full)) {
+        if (!process.Start(full)) {
             return result;
         }
-        send.CloseInput();
-        result.status = send.Wait(10s).value_or(-1);
-        result.out = send.Output();
-        result.err = send.Errors();
+        process.CloseInput();
+        result.status = process.Wait(10s).value_or(-1);
+        result.out = process.Output();
+        result.err = process.Errors();
         return result;
+    }
+
+    SendResult Send(const std::vector<std::string>& arguments) {
+        return RunTool(SWIPETYPE_SEND_PATH, arguments, root_, sendWrapper_);
+    }
+
+    // swipetype-config on the test's device root, or on `root`.
+    SendResult Config(const std::vector<std::string>& arguments,
+                      const std::filesystem::path& root = {},
+                      const std::vector<std::string>& wrapper = {}) {
+        return RunTool(SWIPETYPE_CONFIG_PATH, arguments, root.empty() ? root_ : root, wrapper);
     }
 
     // A single tap on the tray icon. Posted: a tap that opens the popup menu

@@ -5,7 +5,7 @@
 
 #include "e2e/program_fixture.h"
 #include "platform/core/unique_fd.h"
-#include "platform/ipc/remote_socket.h"
+#include "platform/ipc/root_instance.h"
 #include "support/param_name.h"
 #include "support/x_test_display.h"
 
@@ -77,10 +77,8 @@ TEST_F(ResilienceTest, AHangUpSavesWhatWasTypedAndLeavesNoLockFile) {
     EXPECT_NE(Hive().find("\"Prefix\"=\"ID:\""), std::string::npos) << Hive();
     EXPECT_EQ(Count(program_.Errors(), "cannot write the event log /dev/full: No space left"), 1u)
         << program_.Errors();
-    std::string error;
-    std::string socket = platform::remote::SocketPathForRoot(root_.string(), error);
     for (const std::string& left :
-         {socket, socket + ".lock",
+         {platform::remote::InstanceSocketPath(root_.string()), (root_ / "instance/lock").string(),
           (root_ / "registry" / "HKEY_LOCAL_MACHINE.reg.lock").string()}) {
         EXPECT_FALSE(std::filesystem::exists(left)) << left;
     }

@@ -16,6 +16,10 @@ constexpr Event Down(UINT vk, UINT ch) {
 constexpr Event Up(UINT vk) {
     return {vk, 0x00010001, 0x00010000, 0};
 }
+// A bare key: virtual key events that carry no character.
+constexpr Event BareDown(UINT vk) {
+    return {vk, 0x00010080, 0x00010080, 0};
+}
 
 class KeystrokesTest : public testing::Test {
   protected:
@@ -34,34 +38,57 @@ class KeystrokesTest : public testing::Test {
 
 struct StrokeCase {
     const char* name;
-    char16_t character;
+    const char16_t* text;
+    BOOL escapes;
     std::vector<Event> events;
 };
 
-class CharacterStrokeTest : public KeystrokesTest,
-                            public testing::WithParamInterface<StrokeCase> {};
-
-TEST_P(CharacterStrokeTest, PostsTheEventsOfItsTableRow) {
-    TypeChar(GetParam().character, FALSE, FALSE);
-    EXPECT_EQ(RecordedEvents(), GetParam().events);
+// Each text typed from a program's start: the characters by their table rows,
+// then the escape sequences.
+TEST_F(KeystrokesTest, EachTextPostsTheEventsItMeans) {
+    const StrokeCase cases[] = {
+        {"small a", u"a", FALSE, {Down(0x41, 0x61), Up(0x41)}},
+        {"capital A", u"A", FALSE, {ShiftDown, Down(0x41, 0x41), Up(0x41), ShiftUp}},
+        {"at sign", u"@", FALSE, {ShiftDown, Down(0x32, 0x40), Up(0x32), ShiftUp}},
+        {"apostrophe", u"'", FALSE, {ShiftDown, Down(0xDE, 0x27), Up(0xDE), ShiftUp}},
+        {"backslash", u"\\", FALSE, {Down(0x5C, 0x5C), Up(0x5C)}},
+        {"tilde", u"~", FALSE, {ShiftDown, Down(0x60, 0x7E), Up(0x60), ShiftUp}},
+        {"line feed", u"\n", FALSE, {Down(0, 10), Up(0)}},
+        {"carriage return", u"\r", FALSE, {Down(0x0D, 13), Up(0x0D)}},
+        {"latin-1 e acute", u"\u00E9", FALSE, {Down(0, 0xE9), Up(0)}},
+        {"above 0xFF: the row of the low eight bits",
+         u"\u0141",
+         FALSE,
+         {ShiftDown, Down(0x41, 0x0141), Up(0x41), ShiftUp}},
+        {"without escapes \\n is two characters",
+         u"\\n",
+         FALSE,
+         {Down(0x5C, 0x5C), Up(0x5C), Down(0x4E, u'n'), Up(0x4E)}},
+        {"hex 41 is A", u"\\x41", TRUE, {ShiftDown, Down(0x41, 0x41), Up(0x41), ShiftUp}},
+        {"hex lower digits", u"\\x6a", TRUE, {Down(0x4A, 0x6A), Up(0x4A)}},
+        {"virtual key 0D", u"\\v0D", TRUE, {BareDown(0x0D), Up(0x0D)}},
+        {"abandoned hex drops the non-digit", u"\\x4G", TRUE, {}},
+        {"unknown letter typed", u"\\q", TRUE, {Down(0x51, u'q'), Up(0x51)}},
+        {"double backslash", u"\\\\", TRUE, {Down(0x5C, 0x5C), Up(0x5C)}},
+        {"b is backspace", u"\\b", TRUE, {Down(0x08, 8), Up(0x08)}},
+        {"f is form feed", u"\\f", TRUE, {Down(0, 12), Up(0)}},
+        {"n is line feed", u"\\n", TRUE, {Down(0, 10), Up(0)}},
+        {"r is carriage return", u"\\r", TRUE, {Down(0x0D, 13), Up(0x0D)}},
+        {"t is tab", u"\\t", TRUE, {Down(0x09, 9), Up(0x09)}},
+        {"capital N not a letter", u"\\N", TRUE, {ShiftDown, Down(0x4E, u'N'), Up(0x4E), ShiftUp}},
+        {"after an abandon the text resumes", u"\\xZa", TRUE, {Down(0x41, u'a'), Up(0x41)}},
+        {"virtual key mode ends after its stroke",
+         u"\\v41a",
+         TRUE,
+         {BareDown(0x41), Up(0x41), Down(0x41, u'a'), Up(0x41)}},
+    };
+    for (const StrokeCase& c : cases) {
+        EscapeState = {};
+        platform::StartRecording();
+        Type(c.text, c.escapes);
+        EXPECT_EQ(RecordedEvents(), c.events) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CharacterStrokeTest,
-    testing::Values(StrokeCase{"small_a", u'a', {Down(0x41, 0x61), Up(0x41)}},
-                    StrokeCase{"capital_A", u'A', {ShiftDown, Down(0x41, 0x41), Up(0x41), ShiftUp}},
-                    StrokeCase{"at_sign", u'@', {ShiftDown, Down(0x32, 0x40), Up(0x32), ShiftUp}},
-                    StrokeCase{
-                        "apostrophe", u'\'', {ShiftDown, Down(0xDE, 0x27), Up(0xDE), ShiftUp}},
-                    StrokeCase{"backslash", u'\\', {Down(0x5C, 0x5C), Up(0x5C)}},
-                    StrokeCase{"tilde", u'~', {ShiftDown, Down(0x60, 0x7E), Up(0x60), ShiftUp}},
-                    StrokeCase{"line_feed", u'\n', {Down(0, 10), Up(0)}},
-                    StrokeCase{"carriage_return", u'\r', {Down(0x0D, 13), Up(0x0D)}},
-                    StrokeCase{"latin1_e_acute", u'\u00E9', {Down(0, 0xE9), Up(0)}},
-                    StrokeCase{"above_ff_uses_low_eight_bits_row",
-                               u'\u0141',
-                               {ShiftDown, Down(0x41, 0x0141), Up(0x41), ShiftUp}}),
-    [](const testing::TestParamInfo<StrokeCase>& info) { return info.param.name; });
 
 TEST_F(KeystrokesTest, NullEmptyAndZeroCountPostNothing) {
     TypeText(nullptr, FALSE, FALSE, FALSE, 0);
@@ -76,59 +103,6 @@ TEST_F(KeystrokesTest, CountTypesEmbeddedZeroLikeAnyCharacter) {
     TypeText(text, FALSE, FALSE, TRUE, 3);
     EXPECT_EQ(RecordedEvents(), (std::vector<Event>{Down(0x41, u'a'), Up(0x41), Down(0, 0), Up(0),
                                                     Down(0x42, u'b'), Up(0x42)}));
-}
-
-TEST_F(KeystrokesTest, WithoutEscapesBackslashNIsTwoCharacters) {
-    Type(u"\\n", FALSE);
-    EXPECT_EQ(RecordedEvents(),
-              (std::vector<Event>{Down(0x5C, 0x5C), Up(0x5C), Down(0x4E, u'n'), Up(0x4E)}));
-}
-
-struct EscapeCase {
-    const char* name;
-    const char16_t* text;
-    std::vector<Event> events;
-};
-
-class EscapeSequenceTest : public KeystrokesTest, public testing::WithParamInterface<EscapeCase> {};
-
-TEST_P(EscapeSequenceTest, PostsWhatTheSequenceMeans) {
-    Type(GetParam().text, TRUE);
-    EXPECT_EQ(RecordedEvents(), GetParam().events);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, EscapeSequenceTest,
-    testing::Values(
-        EscapeCase{"hex_41_is_A", u"\\x41", {ShiftDown, Down(0x41, 0x41), Up(0x41), ShiftUp}},
-        EscapeCase{"hex_lower_digits", u"\\x6a", {Down(0x4A, 0x6A), Up(0x4A)}},
-        EscapeCase{"virtual_key_0D",
-                   u"\\v0D",
-                   {{0x0D, 0x00010080, 0x00010080, 0}, {0x0D, 0x00010001, 0x00010000, 0}}},
-        EscapeCase{"hex_abandoned_drops_non_digit", u"\\x4G", {}},
-        EscapeCase{"unknown_letter_typed", u"\\q", {Down(0x51, u'q'), Up(0x51)}},
-        EscapeCase{"double_backslash", u"\\\\", {Down(0x5C, 0x5C), Up(0x5C)}},
-        EscapeCase{"b_is_backspace", u"\\b", {Down(0x08, 8), Up(0x08)}},
-        EscapeCase{"f_is_form_feed", u"\\f", {Down(0, 12), Up(0)}},
-        EscapeCase{"n_is_line_feed", u"\\n", {Down(0, 10), Up(0)}},
-        EscapeCase{"r_is_carriage_return", u"\\r", {Down(0x0D, 13), Up(0x0D)}},
-        EscapeCase{"t_is_tab", u"\\t", {Down(0x09, 9), Up(0x09)}},
-        EscapeCase{
-            "capital_N_not_a_letter", u"\\N", {ShiftDown, Down(0x4E, u'N'), Up(0x4E), ShiftUp}},
-        EscapeCase{"after_abandon_text_resumes", u"\\xZa", {Down(0x41, u'a'), Up(0x41)}},
-        EscapeCase{"virtual_key_mode_ends_after_its_stroke",
-                   u"\\v41a",
-                   {{0x41, 0x00010080, 0x00010080, 0},
-                    {0x41, 0x00010001, 0x00010000, 0},
-                    Down(0x41, u'a'),
-                    Up(0x41)}}),
-    [](const testing::TestParamInfo<EscapeCase>& info) { return info.param.name; });
-
-TEST_F(KeystrokesTest, AbandonedHexEscapeClearsItsState) {
-    Type(u"\\x4G", TRUE);
-    EXPECT_EQ(EscapeState.hexDigit, 0);
-    EXPECT_FALSE(EscapeState.virtualKeyMode);
-    EXPECT_FALSE(EscapeState.escapePending);
 }
 
 TEST_F(KeystrokesTest, PendingBackslashCarriesIntoNextTextEvenWithoutEscapes) {

@@ -1,4 +1,4 @@
-// The serial calls of comm.h against the in-memory device: opening by name,
+// The serial calls of platform/serial/comm.h against the in-memory device: opening by name,
 // time-outs, line errors and counts, settings, modem lines, closing.
 #include <gtest/gtest.h>
 
@@ -150,34 +150,35 @@ struct ReadCase {
     int took;
 };
 
-class ReadTimeoutTest : public CommCallsTest, public testing::WithParamInterface<ReadCase> {};
-
-TEST_P(ReadTimeoutTest, ReadEndsWhenTheTimeoutsSay) {
-    const ReadCase& c = GetParam();
-    OpenPort();
-    SetTimeouts(c.interval, c.multiplier, c.constant);
-    device_->QueueInput("AB");
-    device_->QueuePause(Milliseconds{10});
-    device_->QueueInput("C");
-    device_->QueuePause(Milliseconds{60});
-    device_->QueueInput("D");
-    Milliseconds took{};
-    EXPECT_EQ(Read(c.count, took), c.expected);
-    EXPECT_EQ(took, Milliseconds{c.took});
+TEST_F(CommCallsTest, ReadEndsWhenTheTimeoutsSay) {
+    const ReadCase cases[] = {
+        {"return at once", MAXDWORD, 0, 0, 8, "AB", 0},
+        {"total constant", 0, 0, 30, 8, "ABC", 30},
+        {"total with multiplier", 0, 10, 5, 4, "ABC", 45},
+        {"count complete ends early", 0, 0, 500, 3, "ABC", 10},
+        {"interval between bytes", 20, 0, 0, 8, "ABC", 30},
+        {"total within interval", 20, 0, 15, 8, "ABC", 15},
+        {"interval within total", 5, 0, 100, 8, "AB", 5},
+        {"wait for the whole count", 0, 0, 0, 4, "ABCD", 70},
+        {"first byte only", MAXDWORD, MAXDWORD, 100, 8, "AB", 0},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CloseHandle(port_);
+        device_ = std::make_shared<MemorySerialDevice>();
+        platform::AttachMemorySerialDevice(3, device_);
+        OpenPort();
+        SetTimeouts(c.interval, c.multiplier, c.constant);
+        device_->QueueInput("AB");
+        device_->QueuePause(Milliseconds{10});
+        device_->QueueInput("C");
+        device_->QueuePause(Milliseconds{60});
+        device_->QueueInput("D");
+        Milliseconds took{};
+        EXPECT_EQ(Read(c.count, took), c.expected);
+        EXPECT_EQ(took, Milliseconds{c.took});
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Readings, ReadTimeoutTest,
-    testing::Values(ReadCase{"ReturnAtOnce", MAXDWORD, 0, 0, 8, "AB", 0},
-                    ReadCase{"TotalConstant", 0, 0, 30, 8, "ABC", 30},
-                    ReadCase{"TotalWithMultiplier", 0, 10, 5, 4, "ABC", 45},
-                    ReadCase{"CountCompleteEndsEarly", 0, 0, 500, 3, "ABC", 10},
-                    ReadCase{"IntervalBetweenBytes", 20, 0, 0, 8, "ABC", 30},
-                    ReadCase{"TotalWithinInterval", 20, 0, 15, 8, "ABC", 15},
-                    ReadCase{"IntervalWithinTotal", 5, 0, 100, 8, "AB", 5},
-                    ReadCase{"WaitForTheWholeCount", 0, 0, 0, 4, "ABCD", 70},
-                    ReadCase{"FirstByteOnly", MAXDWORD, MAXDWORD, 100, 8, "AB", 0}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
 TEST_F(CommCallsTest, WaitForAnyByteWaitsForTheFirstOnly) {
     OpenPort();
@@ -292,44 +293,31 @@ TEST_F(CommCallsTest, PurgeEmptiesTheBufferAndTheDevice) {
     EXPECT_EQ(Read(8, took), "");
 }
 
-struct BadDcb {
-    const char* name;
-    void (*spoil)(DCB&);
-};
-
-class InvalidSettingsTest : public CommCallsTest, public testing::WithParamInterface<BadDcb> {};
-
-TEST_P(InvalidSettingsTest, SetCommStateRefusesAndChangesNothing) {
+// Each value SetCommState refuses, and a refusal changes nothing.
+TEST_F(CommCallsTest, SetCommStateRefusesBadValuesAndChangesNothing) {
+    const std::pair<const char*, void (*)(DCB&)> cases[] = {
+        {"zero rate", [](DCB& d) { d.BaudRate = 0; }},
+        {"four data bits", [](DCB& d) { d.ByteSize = 4; }},
+        {"nine data bits", [](DCB& d) { d.ByteSize = 9; }},
+        {"parity 5", [](DCB& d) { d.Parity = 5; }},
+        {"stop bits 3", [](DCB& d) { d.StopBits = 3; }},
+        {"one and a half with eight", [](DCB& d) { d.StopBits = ONE5STOPBITS; }},
+        {"two with five", [](DCB& d) { d.ByteSize = 5, d.StopBits = TWOSTOPBITS; }},
+        {"DTR control 3", [](DCB& d) { d.fDtrControl = 3; }},
+        {"XON equals XOFF", [](DCB& d) { d.fOutX = 1, d.XonChar = d.XoffChar; }},
+    };
     OpenPort();
-    DCB dcb{};
-    ASSERT_TRUE(GetCommState(port_, &dcb));
-    GetParam().spoil(dcb);
-    std::size_t applied = device_->AppliedSettings().size();
-    EXPECT_FALSE(SetCommState(port_, &dcb));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(device_->AppliedSettings().size(), applied);
+    DCB good{};
+    ASSERT_TRUE(GetCommState(port_, &good));
+    for (const auto& [name, spoil] : cases) {
+        DCB dcb = good;
+        spoil(dcb);
+        std::size_t applied = device_->AppliedSettings().size();
+        EXPECT_FALSE(SetCommState(port_, &dcb)) << name;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << name;
+        EXPECT_EQ(device_->AppliedSettings().size(), applied) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, InvalidSettingsTest,
-    testing::Values(BadDcb{"ZeroRate", [](DCB& d) { d.BaudRate = 0; }},
-                    BadDcb{"FourDataBits", [](DCB& d) { d.ByteSize = 4; }},
-                    BadDcb{"NineDataBits", [](DCB& d) { d.ByteSize = 9; }},
-                    BadDcb{"ParityFive", [](DCB& d) { d.Parity = 5; }},
-                    BadDcb{"StopBitsThree", [](DCB& d) { d.StopBits = 3; }},
-                    BadDcb{"OneAndAHalfWithEight", [](DCB& d) { d.StopBits = ONE5STOPBITS; }},
-                    BadDcb{"TwoWithFive",
-                           [](DCB& d) {
-                               d.ByteSize = 5;
-                               d.StopBits = TWOSTOPBITS;
-                           }},
-                    BadDcb{"DtrControlThree", [](DCB& d) { d.fDtrControl = 3; }},
-                    BadDcb{"XonEqualsXoff",
-                           [](DCB& d) {
-                               d.fOutX = 1;
-                               d.XonChar = d.XoffChar;
-                           }}),
-    [](const testing::TestParamInfo<BadDcb>& info) { return info.param.name; });
 
 TEST_F(CommCallsTest, SettingsDriveTheModemLines) {
     OpenPort();
@@ -370,29 +358,6 @@ TEST_F(CommCallsTest, WhatTheHostCannotDoIsKeptAndSaidOnce) {
     EXPECT_EQ(lines[0], u"COM3: memory device: DTR handshake is not available; DTR is held on");
     EXPECT_EQ(lines[1],
               u"COM3: memory device: DSR output flow control is not available; output ignores DSR");
-}
-
-TEST_F(CommCallsTest, WithoutModemLinesSettingsStillApplyAndTheDcbKeepsWhatWasAsked) {
-    device_->SetModemLines(false);
-    OpenPort();
-    platform::StartRecording();
-    DCB dcb{};
-    ASSERT_TRUE(GetCommState(port_, &dcb));
-    dcb.BaudRate = 19200;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    EXPECT_TRUE(SetCommState(port_, &dcb));
-    EXPECT_EQ(device_->Settings().BaudRate, 19200u);
-    DCB back{};
-    ASSERT_TRUE(GetCommState(port_, &back));
-    EXPECT_EQ(back.fDtrControl, DTR_CONTROL_ENABLE);
-    EXPECT_EQ(back.fRtsControl, RTS_CONTROL_DISABLE);
-    DWORD status = 0;
-    EXPECT_FALSE(GetCommModemStatus(port_, &status));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_FALSE(EscapeCommFunction(port_, SETDTR));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    EXPECT_EQ(platform::Recorded().debugLines.size(), 3u);
 }
 
 TEST_F(CommCallsTest, EscapeFunctionsReachTheDeviceAndModemStatusGivesTheInputLines) {

@@ -139,12 +139,6 @@ TEST_F(MessageLoopTest, ThreadMessagesGoToTheCallingThreadOnly) {
     EXPECT_TRUE(Delivered().empty());
 }
 
-TEST_F(MessageLoopTest, ManualClockGetMessageFailsRatherThanHang) {
-    MSG message{};
-    EXPECT_EQ(GetMessageW(&message, nullptr, 0, 0), -1);
-    EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
-}
-
 TEST_F(MessageLoopTest, PumpStopsAtQuitAndLeavesItPending) {
     ASSERT_TRUE(PostMessageW(window_, kPing, 0, 0));
     PostQuitMessage(0);
@@ -154,16 +148,6 @@ TEST_F(MessageLoopTest, PumpStopsAtQuitAndLeavesItPending) {
     EXPECT_TRUE(platform::QuitPending());
     EXPECT_FALSE(platform::RunMessagesFor(Milliseconds{100}));
     EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
-}
-
-TEST_F(MessageLoopTest, ManualClockObserverSeesSleepsAndAdvances) {
-    std::vector<Milliseconds> seen;
-    platform::SetManualClockObserver([&seen](Milliseconds now) { seen.push_back(now); });
-    Sleep(5);
-    platform::AdvanceManualClock(Milliseconds{10});
-    platform::SetManualClockObserver(nullptr);
-    Sleep(1);
-    EXPECT_EQ(seen, (std::vector<Milliseconds>{Milliseconds{1005}, Milliseconds{1015}}));
 }
 
 } // namespace

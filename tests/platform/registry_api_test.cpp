@@ -169,24 +169,4 @@ TEST_F(RegistryApi, HiveFilesAreForTheOwnerOnly) {
     EXPECT_EQ(info.st_mode & 0077, 0u);
 }
 
-TEST_F(RegistryApi, SeamFailsTheNamedWriteOnce) {
-    HKEY key = Create();
-    DWORD one = 1;
-    DWORD two = 2;
-    auto* oneBytes = reinterpret_cast<BYTE*>(&one);
-    auto* twoBytes = reinterpret_cast<BYTE*>(&two);
-    ASSERT_EQ(RegSetValueExW(key, u"Suffix", 0, REG_DWORD, oneBytes, 4), ERROR_SUCCESS);
-    platform::FailNextRegistryWrite(u"Suffix");
-    EXPECT_EQ(RegSetValueExW(key, u"Prefix", 0, REG_DWORD, twoBytes, 4), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(key, u"SUFFIX", 0, REG_DWORD, twoBytes, 4), ERROR_WRITE_FAULT);
-    DWORD stored = 0;
-    DWORD size = 4;
-    ASSERT_EQ(
-        RegQueryValueExW(key, u"Suffix", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size),
-        ERROR_SUCCESS);
-    EXPECT_EQ(stored, 1u) << "a failed write changes nothing";
-    EXPECT_EQ(RegSetValueExW(key, u"Suffix", 0, REG_DWORD, twoBytes, 4), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
 } // namespace

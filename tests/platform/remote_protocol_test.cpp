@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <random>
 
 #include "platform/ipc/remote_protocol.h"
 
@@ -63,15 +62,20 @@ TEST(RemoteProtocolTest, RefusesTruncatedTrailingAndOutOfRangeInput) {
     bytes[0] = 99;
     EXPECT_FALSE(DecodeRequest(bytes));
 
-    Request tooLarge = SampleRequests()[3];
-    tooLarge.lParam = static_cast<std::int64_t>(kMaxTextUnits) + 1;
-    EXPECT_FALSE(DecodeRequest(EncodeRequest(tooLarge))) << "text buffer beyond the limit";
-    tooLarge.lParam = -5;
-    EXPECT_FALSE(DecodeRequest(EncodeRequest(tooLarge)));
+    // A text buffer to fill of 0 units up to the limit, and no more.
+    Request getText = SampleRequests()[3];
+    const std::int64_t limit = kMaxTextUnits;
+    for (auto [units, taken] :
+         {std::pair{-1L, false}, {0L, true}, {limit, true}, {limit + 1, false}}) {
+        getText.lParam = units;
+        EXPECT_EQ(DecodeRequest(EncodeRequest(getText)).has_value(), taken) << units << " units";
+    }
 
-    Request longText = SampleRequests()[2];
-    longText.text.assign(kMaxTextUnits + 1, u'x');
-    EXPECT_FALSE(DecodeRequest(EncodeRequest(longText)));
+    Request setText = SampleRequests()[2];
+    for (std::size_t units : {kMaxTextUnits, kMaxTextUnits + 1}) {
+        setText.text.assign(units, u'x');
+        EXPECT_EQ(DecodeRequest(EncodeRequest(setText)).has_value(), units == kMaxTextUnits);
+    }
 }
 
 TEST(RemoteProtocolTest, TextLengthCannotClaimMoreThanIsThere) {
@@ -82,41 +86,6 @@ TEST(RemoteProtocolTest, TextLengthCannotClaimMoreThanIsThere) {
     bytes[countAt] = 0xFF;
     bytes[countAt + 1] = 0x1F;
     EXPECT_FALSE(DecodeRequest(bytes));
-}
-
-// Random and mutated payloads: no crash, and what decodes re-encodes the same.
-TEST(RemoteProtocolTest, RandomizedPayloadsNeverCrashTheDecoder) {
-    std::mt19937 random(7);
-    std::vector<std::vector<std::uint8_t>> seeds;
-    for (const Request& request : SampleRequests()) {
-        seeds.push_back(EncodeRequest(request));
-    }
-    int decoded = 0;
-    for (int round = 0; round < 50000; ++round) {
-        std::vector<std::uint8_t> bytes;
-        if (round % 2 == 0) {
-            bytes.resize(random() % 80);
-            for (auto& byte : bytes) {
-                byte = static_cast<std::uint8_t>(random());
-            }
-        } else {
-            bytes = seeds[random() % seeds.size()];
-            for (auto flips = 1 + random() % 4; flips > 0; --flips) {
-                bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
-            }
-            if (random() % 3 == 0) {
-                bytes.resize(random() % (bytes.size() + 1));
-            }
-        }
-        if (std::optional<Request> request = DecodeRequest(bytes)) {
-            ++decoded;
-            ASSERT_EQ(EncodeRequest(*request), bytes);
-        }
-        if (std::optional<Reply> reply = DecodeReply(bytes)) {
-            ASSERT_EQ(EncodeReply(*reply), bytes);
-        }
-    }
-    EXPECT_GT(decoded, 0) << "mutations that keep a request valid must decode";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/ipc/remote_socket.h"
+#include "platform/ipc/root_instance.h"
 #include "platform/windowing/message_loop.h"
 #include "support/temp_dir.h"
 
@@ -19,7 +20,12 @@ using namespace std::chrono_literals;
 
 class RemoteSocketTest : public testing::Test {
   protected:
-    void SetUp() override { path_ = folder_.Path() + "/test.sock"; }
+    void SetUp() override {
+        root_ = folder_.Path();
+        path_ = InstanceSocketPath(root_);
+        std::string error;
+        ASSERT_EQ(ClaimRoot(root_, claim_, error), ClaimResult::Claimed) << error;
+    }
     void TearDown() override {
         server_.reset();
         platform::ResetMessageLoop();
@@ -41,7 +47,9 @@ class RemoteSocketTest : public testing::Test {
     }
 
     test_support::TempDir folder_{"swipetype-remote"};
+    std::string root_;
     std::string path_;
+    platform::LockFile claim_;
     std::unique_ptr<Server> server_;
 };
 
@@ -62,18 +70,21 @@ Reply Echo(const Request& request) {
     return {Status::Ok, static_cast<std::int64_t>(request.wParam) * 2, request.text};
 }
 
-TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThreadAndASecondServerFindsIt) {
+TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThreadAndASecondClaimIsRefused) {
     std::string error;
-    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving) << error;
-    std::unique_ptr<Server> second;
-    EXPECT_EQ(StartServer(path_, Echo, second, error), StartResult::AnotherInstanceServes);
-    EXPECT_EQ(second, nullptr);
+    ASSERT_TRUE(StartServer(path_, Echo, server_, error)) << error;
+    platform::LockFile second;
+    EXPECT_EQ(ClaimRoot(root_, second, error), ClaimResult::HeldByAnother);
     struct stat status {};
     ASSERT_EQ(stat(path_.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat((root_ + "/instance").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
     WithClient([&] {
-        auto client = Client::Connect(path_);
-        ASSERT_NE(client, nullptr);
+        InstanceLook look = LookForInstance(root_);
+        ASSERT_EQ(look.state, InstanceState::Reachable);
+        EXPECT_EQ(look.peer.pid, getpid());
+        std::unique_ptr<Client> client = std::move(look.client);
         Request request;
         request.operation = Operation::SendMessage;
         request.wParam = 21;
@@ -96,7 +107,7 @@ TEST_F(RemoteSocketTest, StaleSocketOfACrashedInstanceIsReplaced) {
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(fd);
     std::string error;
-    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving) << error;
+    ASSERT_TRUE(StartServer(path_, Echo, server_, error)) << error;
     WithClient([&] {
         auto client = Client::Connect(path_);
         ASSERT_NE(client, nullptr);
@@ -106,7 +117,7 @@ TEST_F(RemoteSocketTest, StaleSocketOfACrashedInstanceIsReplaced) {
 
 TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {
     std::string error;
-    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
+    ASSERT_TRUE(StartServer(path_, Echo, server_, error));
     WithClient([&] {
         int fd = Connect(path_);
         ASSERT_GE(fd, 0);
@@ -126,7 +137,7 @@ TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {
 
 TEST_F(RemoteSocketTest, OversizedFrameClosesTheConnection) {
     std::string error;
-    ASSERT_EQ(StartServer(path_, Echo, server_, error), StartResult::Serving);
+    ASSERT_TRUE(StartServer(path_, Echo, server_, error));
     WithClient([&] {
         int fd = Connect(path_);
         ASSERT_GE(fd, 0);
@@ -136,18 +147,6 @@ TEST_F(RemoteSocketTest, OversizedFrameClosesTheConnection) {
         EXPECT_EQ(read(fd, &byte, 1), 0);
         close(fd);
     });
-}
-
-TEST(RemoteSocketPathTest, OnePrivateSocketPerRoot) {
-    std::string error;
-    std::string a = SocketPathForRoot("/root/a", error);
-    std::string b = SocketPathForRoot("/root/b", error);
-    ASSERT_FALSE(a.empty()) << error;
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a, SocketPathForRoot("/root/a", error));
-    struct stat status {};
-    ASSERT_EQ(stat(a.substr(0, a.rfind('/')).c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0700u);
 }
 
 } // namespace

@@ -5,15 +5,18 @@
 
 #include "platform/serial/serial_port_names.h"
 #include "support/param_name.h"
+#include "support/temp_device_root.h"
 
 namespace {
 
+// In a device root of its own, which remembers no port.
 class PortNamesTest : public testing::Test {
   protected:
     void TearDown() override {
         platform::ClearPortPaths();
         unsetenv("SWIPETYPE_COM7");
     }
+    test_support::TempDeviceRoot root_;
 };
 
 TEST_F(PortNamesTest, GivenPathThenEnvironmentThenDefault) {

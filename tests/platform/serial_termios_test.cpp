@@ -7,16 +7,6 @@
 
 namespace {
 
-TEST(SerialTermiosTest, StandardRatesUseTheirSpeedCodes) {
-    EXPECT_EQ(platform::SpeedCodeForRate(9600), B9600);
-    EXPECT_EQ(platform::SpeedCodeForRate(19200), B19200);
-    EXPECT_EQ(platform::SpeedCodeForRate(115200), B115200);
-    EXPECT_FALSE(platform::SpeedCodeForRate(14400));
-    EXPECT_FALSE(platform::SpeedCodeForRate(0));
-    EXPECT_EQ(platform::RateForSpeedCode(B19200), 19200u);
-    EXPECT_EQ(platform::RateForSpeedCode(B0), 0u);
-}
-
 struct LineCase {
     BYTE byteSize, parity, stopBits;
     bool ctsFlow, outX, inX;

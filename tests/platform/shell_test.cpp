@@ -123,10 +123,11 @@ TEST_F(Shell, EventLogLinesAreAsDocumented) {
     platform::CloseEventLog();
 
     std::string log = test_support::ReadFile(path);
-    std::regex expected(
-        R"(\{"t":\d+,"event":"tray","op":"add","icon":102,"tip":"Swipetype \\"1\\""\}
-\{"t":\d+,"event":"tray","op":"add","icon":102,"tip":"Swipetype \\"1\\"","ok":false\}
-\{"t":\d+,"event":"tray","op":"delete"\}
+    // Each line with the tick count and the wall-clock time, ISO 8601 in UTC.
+    std::string at = R"(\{"t":\d+,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z",)";
+    std::regex expected(at + R"("event":"tray","op":"add","icon":102,"tip":"Swipetype \\"1\\""\}
+)" + at + R"("event":"tray","op":"add","icon":102,"tip":"Swipetype \\"1\\"","ok":false\}
+)" + at + R"("event":"tray","op":"delete"\}
 )");
     EXPECT_TRUE(std::regex_match(log, expected)) << log;
 }

@@ -103,12 +103,6 @@ TEST_F(TimerTest, FirstMessageIsDueOnePeriodAfterSettingThenEachPeriod) {
     EXPECT_EQ(platform::ClockNow(), Milliseconds{1000});
 }
 
-TEST_F(TimerTest, WithoutProcedureTheWindowProcedureGetsWmTimer) {
-    ASSERT_NE(SetTimer(window_, 9, 50, nullptr), 0u);
-    EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{120}));
-    EXPECT_EQ(WindowTicks(), (std::vector<UINT_PTR>{9, 9}));
-}
-
 TEST_F(TimerTest, ALateTimerGivesOneMessageAndMissesTheRest) {
     SetTimer(window_, 1, 100, RecordTick);
     platform::AdvanceManualClock(Milliseconds{450});
@@ -164,15 +158,24 @@ TEST_F(TimerTest, ThreadTimersGetTheirOwnIds) {
     EXPECT_EQ(Ticks()[0].id, second);
 }
 
+// Another window's timer and a thread timer keep running: closing About must
+// not stop the reader's poll timer.
 TEST_F(TimerTest, TimersOfADestroyedWindowAreRemovedAndItGetsNoNewOne) {
+    HWND other = CreateWindowExW(0, u"TimerTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
     SetTimer(window_, 1357, 100, RecordTick);
+    SetTimer(other, 7, 300, RecordTick);
+    UINT_PTR thread = SetTimer(nullptr, 0, 300, RecordTick);
     DestroyWindow(window_);
     SetLastError(0);
     EXPECT_EQ(SetTimer(window_, 1, 100, RecordTick), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
     EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{500}));
-    EXPECT_TRUE(Ticks().empty());
+    EXPECT_EQ(Ticks(),
+              (std::vector<Tick>{{other, WM_TIMER, 7, 300}, {nullptr, WM_TIMER, thread, 300}}));
     EXPECT_FALSE(KillTimer(window_, 1357));
+    DestroyWindow(other);
+    KillTimer(nullptr, thread);
     // Nothing is left to wait for, so a wait could never end.
     MSG message{};
     EXPECT_EQ(GetMessageW(&message, nullptr, 0, 0), -1);
@@ -209,14 +212,6 @@ TEST_F(TimerTest, APeriodOfZeroIsRaisedToTheMinimum) {
     EXPECT_TRUE(platform::RunMessagesFor(Milliseconds{35}));
     ASSERT_EQ(Ticks().size(), 3u);
     EXPECT_EQ(Ticks()[0].time, USER_TIMER_MINIMUM);
-}
-
-TEST_F(TimerTest, GetMessageMovesTheManualClockToTheNextTimer) {
-    SetTimer(window_, 1, 250, RecordTick);
-    MSG message{};
-    ASSERT_EQ(GetMessageW(&message, nullptr, 0, 0), 1);
-    EXPECT_EQ(message.message, WM_TIMER);
-    EXPECT_EQ(platform::ClockNow(), Milliseconds{250});
 }
 
 TEST_F(TimerTest, TheTickCountWrapsAt32Bits) {

@@ -18,14 +18,9 @@ UINT& ToChoose() {
     return command;
 }
 
-bool& ChoiceAccepted() {
-    static bool accepted = false;
-    return accepted;
-}
-
 void ChooseLater(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    ChoiceAccepted() = platform::ChoosePopupMenuItem(ToChoose());
+    platform::ChoosePopupMenuItem(ToChoose());
 }
 
 bool& DeadlinePassed() {
@@ -43,7 +38,6 @@ class WindowMenuTest : public window_test::WindowTest {
     void SetUp() override {
         WindowTest::SetUp();
         DeadlinePassed() = false;
-        ChoiceAccepted() = false;
         owner_ = TopLevel(WS_VISIBLE);
         menu_ = LoadMenuW(Instance(), MAKEINTRESOURCEW(105));
         SetTimer(nullptr, 0, 60000, Deadline);
@@ -61,29 +55,6 @@ class WindowMenuTest : public window_test::WindowTest {
     HWND owner_ = nullptr;
     HMENU menu_ = nullptr;
 };
-
-TEST_F(WindowMenuTest, ChosenItemIsReturnedDismissingReturnsZeroAndTheMenuCloses) {
-    std::vector<bool> observed;
-    platform::PopupMenuView seen;
-    platform::SetPopupMenuObserver([&](const platform::PopupMenuView* view) {
-        observed.push_back(view != nullptr);
-        if (view != nullptr) {
-            seen = *view;
-        }
-    });
-    EXPECT_EQ(Track(40019), 40019);
-    EXPECT_TRUE(ChoiceAccepted());
-    EXPECT_EQ(observed, (std::vector<bool>{true, false}));
-    ASSERT_EQ(seen.items.size(), 3u);
-    EXPECT_EQ(seen.items[2].text, u"Exit");
-    EXPECT_EQ(seen.x, 240);
-    EXPECT_EQ(seen.owner, owner_);
-    EXPECT_FALSE(platform::OpenPopupMenu(nullptr));
-    ChoiceAccepted() = false;
-    EXPECT_EQ(Track(0), 0) << "dismissed";
-    EXPECT_TRUE(ChoiceAccepted());
-    EXPECT_FALSE(DeadlinePassed());
-}
 
 TEST_F(WindowMenuTest, AnItemTheMenuDoesNotHaveIsRefused) {
     EnableMenuItem(menu_, 40021, MF_GRAYED);
@@ -103,17 +74,6 @@ TEST_F(WindowMenuTest, AnItemTheMenuDoesNotHaveIsRefused) {
     EXPECT_FALSE(platform::ChoosePopupMenuItem(40019)); // nothing open
 }
 
-TEST_F(WindowMenuTest, WithoutReturnCmdTheChoiceIsPostedAsACommand) {
-    Log().clear();
-    EXPECT_TRUE(Track(40020, 0));
-    platform::PumpMessages();
-    auto commands = Messages({WM_COMMAND});
-    ASSERT_EQ(commands.size(), 1u);
-    auto command = std::find_if(Log().begin(), Log().end(),
-                                [](const auto& m) { return m.message == WM_COMMAND; });
-    EXPECT_EQ(LOWORD(command->wParam), 40020);
-}
-
 TEST_F(WindowMenuTest, OnlyOnePopupAtATime) {
     BOOL nested = -1;
     OnTimerOf(owner_, [&] {
@@ -123,10 +83,15 @@ TEST_F(WindowMenuTest, OnlyOnePopupAtATime) {
     EXPECT_EQ(nested, FALSE);
 }
 
+// A front end is told when the menu opens and when it closes.
 TEST_F(WindowMenuTest, QuitWhileTrackingDismissesAndIsKept) {
+    std::vector<bool> observed;
+    platform::SetPopupMenuObserver(
+        [&](const platform::PopupMenuView* view) { observed.push_back(view != nullptr); });
     OnTimerOf(owner_, [&] { PostQuitMessage(0); });
     EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
     EXPECT_TRUE(platform::QuitPending());
+    EXPECT_EQ(observed, (std::vector<bool>{true, false}));
 }
 
 class AcceleratorTest : public window_test::WindowTest {};
@@ -135,6 +100,7 @@ TEST_F(AcceleratorTest, CtrlAGoesToTheMessagesOwnWindow) {
     HWND main = TopLevel(WS_VISIBLE);
     HWND control = Child(main, 1014);
     HACCEL table = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3));
+    EXPECT_EQ(LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3)), table) << "loaded once";
     struct Case {
         bool control;
         bool shift;

@@ -1,9 +1,13 @@
 // How the MSR reader makes lines of the bytes that arrive, on the manual clock with
 // a 100 ms poll: each case queues its bytes, then checks what was typed by given
-// times, and the beeps (0x40 a good read, 4 a bad one).
+// times, and the beeps (0x40 a good read, 4 a bad one), each read also counted as
+// good or bad for the program's status.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/core/read_tally.h"
 #include "reader_fixture.h"
 #include "support/param_name.h"
 
@@ -40,6 +44,7 @@ TEST_P(MsrLineTest, TypesWhatTheLinesSay) {
     Settings.UseTrack1 = 0; // a card is its track 2 alone
     Settings.UseTrack3 = 0;
     Settings.Beep = 1;
+    platform::ReadTally before = platform::CurrentReadTally();
     ASSERT_EQ(StartMSRReader(readerWindow_), 1);
     for (const Arrival& arrival : GetParam().arrivals) {
         device_->QueuePause(Milliseconds{arrival.after});
@@ -53,7 +58,14 @@ TEST_P(MsrLineTest, TypesWhatTheLinesSay) {
             EXPECT_EQ(device_->InputWaiting(), static_cast<std::size_t>(check.waiting));
         }
     }
-    EXPECT_EQ(platform::Recorded().beeps, GetParam().beeps);
+    const std::vector<UINT>& beeps = GetParam().beeps;
+    EXPECT_EQ(platform::Recorded().beeps, beeps);
+    auto beepsOf = [&](UINT beep) {
+        return static_cast<std::uint64_t>(std::count(beeps.begin(), beeps.end(), beep));
+    };
+    platform::ReadTally after = platform::CurrentReadTally();
+    EXPECT_EQ(after.good - before.good, beepsOf(0x40)) << "good reads counted";
+    EXPECT_EQ(after.bad - before.bad, beepsOf(4)) << "bad reads counted";
 }
 
 const std::string kLongNoise(1100, '~');

@@ -72,7 +72,8 @@ struct StoredCase {
 };
 
 // Whatever the stored bytes, a text ends inside its field and a number is
-// taken only from a dword or from text.
+// taken only from a dword or from text. Each value lies in memory before a
+// digit that is not part of it: a text without its terminator ends with its bytes.
 TEST(SettingValues, StoredValuesOfEveryType) {
     const StoredCase cases[] = {
         {u"Prefix", REG_SZ, Units(u"abc"), kValueTaken, u"abc"}, // no terminator stored
@@ -89,6 +90,8 @@ TEST(SettingValues, StoredValuesOfEveryType) {
         {u"RFIDInterval", REG_DWORD, {0xE8, 0x03, 0}, kValueNotUnderstood, u""},
         {u"RFIDInterval", REG_BINARY, {0xE8, 0x03, 0, 0}, kValueWrongType, u""},
         {u"RFIDInterval", REG_SZ, Units(std::u16string(u"1000\0", 5)), kValueTaken, u"", 1000},
+        {u"RFIDInterval", REG_SZ, Units(std::u16string(1020, u'0') + u"1000"), kValueTaken, u"",
+         1000},
         {u"Enable", REG_SZ, Units(u"on"), kValueTaken, u"", 1},
         {u"Enable", REG_DWORD, {0x02, 0, 0, 0}, kValueOutOfRange, u""},
     };
@@ -102,8 +105,9 @@ TEST(SettingValues, StoredValuesOfEveryType) {
         *NumberField(*FindSetting(u"RFIDInterval"), &record) = kUntouched;
         record.Enable = kUntouched;
         std::vector<BYTE> aligned = c.bytes; // heap memory, as the callers give
+        aligned.insert(aligned.end(), {'7', 0});
         EXPECT_EQ(TakeStoredSetting(*setting, c.type, aligned.data(),
-                                    static_cast<DWORD>(aligned.size()), &record),
+                                    static_cast<DWORD>(c.bytes.size()), &record),
                   c.verdict);
         if (setting->kind == kTextSetting) {
             EXPECT_EQ(std::u16string(record.Prefix), c.text);

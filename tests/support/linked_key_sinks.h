@@ -1,5 +1,5 @@
 // The test programs link the key sinks that the program loads as modules; this
-// gives the table of sinks its way to them (keyboard/key_sink_registry.h). Made
+// gives the table of sinks its way to them (platform/keyboard/key_sink_registry.h). Made
 // by the build from the table's modules (tests/CMakeLists.txt).
 #pragma once
 

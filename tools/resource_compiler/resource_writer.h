@@ -6,7 +6,7 @@
 //   RT_ACCELERATOR  8 bytes per entry (flags, key, command, padding), 0x80 in
 //                   the flags of the last;
 //   RT_STRING       blocks of 16 counted strings, block id = string id / 16 + 1;
-//   RT_RCDATA       the menu-bar words (see platform/menu_bar_resource.h);
+//   RT_RCDATA       the menu-bar words (see platform/resources/menu_bar_resource.h);
 //   RT_GROUP_ICON   an icon directory naming one RT_ICON (a PNG) per size.
 // Text is UTF-16, little-endian, like every number.
 #pragma once

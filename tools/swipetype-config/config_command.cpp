@@ -17,6 +17,7 @@ const char* const kUsage = R"(Usage: swipetype-config [--root DIR] list [--json]
   or:  swipetype-config [--root DIR] import FILE
   or:  swipetype-config [--root DIR] check
   or:  swipetype-config [--root DIR] port COMn: [PATH]
+  or:  swipetype-config [--root DIR] status [--json]
 Shows and changes the settings of Swipetype in a device root, from a shell.
 
   list            the settings: name, value and meaning
@@ -32,6 +33,13 @@ Shows and changes the settings of Swipetype in a device root, from a shell.
   port COMn:      the device remembered for the port; with PATH, remembers it
                   (a USB serial device by its /dev/serial/by-id name), with ""
                   forgets it
+  status          whether Swipetype runs on the device root: its pid, the
+                  reader's port, device and state (open, waiting or off), the
+                  key sink, good and bad reads since it started and the time of
+                  the last; exit status 0 when its reader is open, 3 when none
+                  runs, 4 when it runs but its reader is not open
+  status --json   the same as one JSON object, with the keys running, pid, port,
+                  device, reader, sink, good_reads, bad_reads, last_read
 
   --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
   -h, --help      show this help and exit
@@ -46,7 +54,9 @@ as the options dialog's would (an interval from the next time the reader
 starts), and is saved at once. Otherwise the registry hive is read, and changed
 under its lock, every other value left as it was; AutoStart also writes or
 removes the startup file, naming the swipetype program beside this one. list,
-get, export and check never create or change anything.
+get, export and check never create or change anything. A Swipetype that runs
+on the device root but cannot be reached (it runs as another user, or does not
+answer) is never worked around: the command fails instead.
 )";
 
 std::string Fail(const std::string& line) {
@@ -91,12 +101,13 @@ struct Shape {
     std::size_t count; // words with the action's own
 };
 
-const Shape kShapes[] = {{"list", Action::List, 1},     {"get", Action::Get, 2},
-                         {"set", Action::Set, 3},       {"reset", Action::Reset, 1},
-                         {"export", Action::Export, 1}, {"import", Action::Import, 2},
-                         {"check", Action::Check, 1},   {"port", Action::Port, 2}};
+const Shape kShapes[] = {
+    {"list", Action::List, 1},   {"get", Action::Get, 2},       {"set", Action::Set, 3},
+    {"reset", Action::Reset, 1}, {"export", Action::Export, 1}, {"import", Action::Import, 2},
+    {"check", Action::Check, 1}, {"port", Action::Port, 2},     {"status", Action::Status, 1}};
 
-// What an action takes beside its fixed words: list's --json, port's PATH.
+// What an action takes beside its fixed words: list's and status's --json,
+// port's PATH.
 bool Fits(const Shape& shape, const std::vector<std::string>& words) {
     if (words.size() == shape.count) {
         return true;
@@ -104,7 +115,8 @@ bool Fits(const Shape& shape, const std::vector<std::string>& words) {
     if (words.size() != shape.count + 1) {
         return false;
     }
-    return shape.action == Action::Port || (shape.action == Action::List && words[1] == "--json");
+    bool json = shape.action == Action::List || shape.action == Action::Status;
+    return shape.action == Action::Port || (json && words[1] == "--json");
 }
 
 // The words after the options: the action and what it takes.
@@ -119,6 +131,7 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
         command.action = shape.action;
         switch (shape.action) {
         case Action::List:
+        case Action::Status:
             command.json = words.size() == 2;
             return "";
         case Action::Import:
@@ -136,7 +149,7 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
         }
     }
     return Fail("unknown action " + platform::QuoteForMessage(words[0]) +
-                "; give list, get, set, reset, export, import, check or port");
+                "; give list, get, set, reset, export, import, check, port or status");
 }
 
 // What the first setting of a kind takes, without a row's own words.
@@ -184,8 +197,8 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
     std::vector<std::string> words(arguments.begin() + static_cast<std::ptrdiff_t>(i),
                                    arguments.end());
     if (words.empty()) {
-        result.error = Fail("give an action: list, get, set, reset, export, import, check or port "
-                            "(see --help)");
+        result.error = Fail("give an action: list, get, set, reset, export, import, check, port "
+                            "or status (see --help)");
         return result;
     }
     result.error = ParseAction(words, result.command);

@@ -7,12 +7,12 @@
 
 namespace config_tool {
 
-enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Help, Version };
+enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Status, Help, Version };
 
 struct Command {
     std::optional<std::string> root;
     Action action = Action::List;
-    bool json = false;               // list --json
+    bool json = false;               // list --json, status --json
     std::string name;                // the setting of get and set
     std::string value;               // the value of set
     std::string file;                // import's FILE ("-": standard input)

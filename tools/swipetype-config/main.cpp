@@ -19,7 +19,9 @@
 #include "platform/serial/remembered_ports.h"
 #include "settings_file.h"
 #include "startup_file.h"
+#include "status_command.h"
 #include "stored_settings.h"
+#include "unanswered.h"
 
 namespace {
 
@@ -49,8 +51,8 @@ InstanceAnswer AskInstance(SettingAction action, const std::string& name = "",
     std::optional<platform::SettingAnswer> answer =
         platform::RemoteSetting(action, platform::Utf8ToUtf16(name), value);
     if (!answer) {
-        bool late = platform::RemoteCallTimedOut();
-        return {late, false, late ? "the running Swipetype gave no answer in time" : ""};
+        std::string why = config_tool::WhyUnanswered();
+        return {!why.empty(), false, why};
     }
     return {true, answer->ok, platform::Utf16ToUtf8(answer->text)};
 }
@@ -305,6 +307,8 @@ int Run(const Command& command) {
         return Check();
     case Action::Port:
         return Port(command.port, command.path);
+    case Action::Status:
+        return config_tool::ShowStatus(command.json);
     case Action::Help:
     case Action::Version:
         break;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/core/fd_io.h"
+#include "platform/core/unique_fd.h"
 
 namespace launcher {
 namespace {
@@ -47,14 +48,18 @@ std::string EntryText(const std::vector<std::string>& command, std::string& erro
 
 bool WriteAtomically(const std::string& path, const std::string& text, std::string& error) {
     std::string temporary = path + ".tmp-XXXXXX";
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
+    platform::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.Valid()) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool written = ::fchmod(fd, 0644) == 0 && platform::WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool written = ::fchmod(fd.Get(), 0644) == 0 && platform::WriteAll(fd.Get(), text) &&
+                   ::fsync(fd.Get()) == 0;
     int writeError = errno;
-    written = ::close(fd) == 0 && written;
+    if (!fd.Close() && written) {
+        written = false;
+        writeError = errno;
+    }
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot write " + path + ": " + std::strerror(written ? errno : writeError);
         ::unlink(temporary.c_str());

@@ -9,6 +9,7 @@
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
+#include "platform/core/unique_fd.h"
 #include "platform/fs/device_root.h"
 
 namespace launcher {
@@ -18,15 +19,15 @@ namespace {
 constexpr std::size_t kMaximumSize = 4096;
 
 // Opens without following a symbolic link and checks who may change the file.
-int OpenTrusted(const std::string& path, std::string& reason) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+platform::UniqueFd OpenTrusted(const std::string& path, std::string& reason) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
         reason = errno == ELOOP ? "a symbolic link"
                                 : std::string("cannot open: ") + std::strerror(errno);
-        return -1;
+        return fd;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         reason = "not a plain file";
     } else if (info.st_uid != ::geteuid()) {
         reason = "not owned by you";
@@ -37,8 +38,7 @@ int OpenTrusted(const std::string& path, std::string& reason) {
     } else {
         return fd;
     }
-    ::close(fd);
-    return -1;
+    return platform::UniqueFd();
 }
 
 // Reads one byte more than a startup file may hold, to tell one that is larger.
@@ -69,14 +69,14 @@ std::u16string Widen(const std::string& narrow) {
 } // namespace
 
 bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& reason) {
-    int fd = OpenTrusted(path, reason);
-    if (fd < 0) {
+    platform::UniqueFd fd = OpenTrusted(path, reason);
+    if (!fd.Valid()) {
         return false;
     }
     std::string bytes;
-    bool read = ReadSmallFile(fd, bytes);
+    bool read = ReadSmallFile(fd.Get(), bytes);
     int readError = errno;
-    ::close(fd);
+    fd.Reset();
     if (!read) {
         reason = std::string("cannot read: ") + std::strerror(readError);
         return false;

@@ -40,7 +40,9 @@ int FailCall(const send_tool::Command& command, const std::string& line) {
                                    " s (a modal dialog of the program, such as About, answers "
                                    "when it closes; --window reaches it)");
     }
-    return Fail(kNotFound, line);
+    // A program that runs on the root but cannot be reached is named, not missed.
+    std::string why = platform::InstanceOutOfReach();
+    return Fail(kNotFound, why.empty() ? line : "swipetype-send: " + why);
 }
 
 // Sends the message and prints its result (WM_GETTEXT's text); false when it

@@ -63,49 +63,40 @@ unsigned BaudOfSpeedCode(unsigned speedCode) {
     return 0;
 }
 
-PseudoTerminal::~PseudoTerminal() {
-    if (slave_ >= 0) {
-        close(slave_);
-    }
-    if (master_ >= 0) {
-        close(master_);
-    }
-}
-
 bool PseudoTerminal::Open(std::string& error) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
+    master_.Reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master_.Valid()) {
         error = Reason("cannot create a pseudo-terminal");
         return false;
     }
-    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    if (grantpt(master_.Get()) != 0 || unlockpt(master_.Get()) != 0) {
         error = Reason("cannot unlock the pseudo-terminal");
         return false;
     }
     char name[128];
-    if (ptsname_r(master_, name, sizeof name) != 0) {
+    if (ptsname_r(master_.Get(), name, sizeof name) != 0) {
         error = Reason("cannot name the pseudo-terminal");
         return false;
     }
     slavePath_ = name;
-    slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
+    slave_.Reset(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slave_.Valid()) {
         error = Reason(("cannot open " + slavePath_).c_str());
         return false;
     }
     // Raw and without echo until the program sets the line up, so that nothing the
     // simulator sends comes back to it or is changed on the way.
     termios settings{};
-    tcgetattr(slave_, &settings);
+    tcgetattr(slave_.Get(), &settings);
     cfmakeraw(&settings);
-    tcsetattr(slave_, TCSANOW, &settings);
+    tcsetattr(slave_.Get(), TCSANOW, &settings);
     return true;
 }
 
 LineSettings PseudoTerminal::ReadSettings() const {
     LineSettings line;
     termios settings{};
-    if (tcgetattr(slave_, &settings) != 0) {
+    if (tcgetattr(slave_.Get(), &settings) != 0) {
         line.baud = 0;
         return line;
     }
@@ -118,7 +109,7 @@ LineSettings PseudoTerminal::ReadSettings() const {
 
 int PseudoTerminal::Unread() const {
     int waiting = 0;
-    if (ioctl(slave_, FIONREAD, &waiting) != 0) {
+    if (ioctl(slave_.Get(), FIONREAD, &waiting) != 0) {
         return 0;
     }
     return waiting;
@@ -133,7 +124,7 @@ bool PseudoTerminal::WritePaced(std::string_view bytes, const LineSettings& line
     auto next = std::chrono::steady_clock::now() + line.ByteTime();
     for (char byte : bytes) {
         std::this_thread::sleep_until(next);
-        if (!platform::WriteAll(master_, std::string_view(&byte, 1))) {
+        if (!platform::WriteAll(master_.Get(), std::string_view(&byte, 1))) {
             error = Reason("cannot write to the line");
             return false;
         }

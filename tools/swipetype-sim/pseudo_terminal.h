@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/core/unique_fd.h"
+
 namespace sim {
 
 // What the program has set on the line, as far as timing and framing go.
@@ -21,15 +23,12 @@ struct LineSettings {
 class PseudoTerminal {
   public:
     PseudoTerminal() = default;
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     // Creates the pair, raw and without echo. On failure returns false and sets
     // `error` to a sentence.
     bool Open(std::string& error);
     const std::string& SlavePath() const { return slavePath_; }
-    int MasterFd() const { return master_; }
+    int MasterFd() const { return master_.Get(); }
 
     LineSettings ReadSettings() const;
     // Bytes written to the line that the program has not read yet.
@@ -42,8 +41,8 @@ class PseudoTerminal {
                     std::chrono::steady_clock::time_point& lastByte, std::string& error);
 
   private:
-    int master_ = -1;
-    int slave_ = -1;
+    platform::UniqueFd master_;
+    platform::UniqueFd slave_;
     std::string slavePath_;
 };
 

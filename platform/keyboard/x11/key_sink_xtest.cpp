@@ -127,7 +127,7 @@ class XTestKeySink final : public KeySink {
   private:
     static void ConnectionLost(Display*, void* self) {
         // Xlib would end the process; the program carries on, and its keeper
-        // (key_sink_keeper.h) says so and waits for the server.
+        // (platform/keyboard/key_sink_keeper.h) says so and waits for the server.
         static_cast<XTestKeySink*>(self)->lost_ = true;
     }
 

@@ -24,11 +24,9 @@ void Attach(const platform::FrontEndServices* services) {
 SWIPETYPE_FRONT_END_GLOBAL_CALLS(SWIPETYPE_FORWARD_GLOBAL_CALL)
 SWIPETYPE_FRONT_END_PLATFORM_CALLS(SWIPETYPE_FORWARD_PLATFORM_CALL)
 
-extern "C" __attribute__((visibility("default"))) const platform::ModuleHeader* swipetype_module() {
+extern "C" __attribute__((visibility("default"))) const platform::ModuleHeader*
+SWIPETYPE_MODULE_ENTRY() {
     static const platform::GtkModuleExports exports{
-        {platform::kModuleInterfaceVersion, platform::kModuleBuildStamp, "gtk"},
-        Attach,
-        platform::StartGtkFrontEnd,
-        platform::StopGtkFrontEnd};
+        {"gtk"}, Attach, platform::StartGtkFrontEnd, platform::StopGtkFrontEnd};
     return &exports.header;
 }

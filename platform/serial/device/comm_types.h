@@ -1,4 +1,4 @@
-// The values of the serial calls (serial/comm.h) that devices share with them:
+// The values of the serial calls (platform/serial/comm.h) that devices share with them:
 // error codes, line errors, purge actions, modem lines, escape functions and the
 // values of a DCB.
 #pragma once

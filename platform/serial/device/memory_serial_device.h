@@ -1,10 +1,10 @@
 // Test seam: a serial device in memory, attachable as "COMn:". It produces what a
 // real port cannot produce on demand: input arriving on a script (bytes, pauses,
 // line errors such as a receive-queue overflow), output that stops being taken,
-// modem-line states, and calls that fail. The serial calls of comm.h run their
+// modem-line states, and calls that fail. The serial calls of platform/serial/comm.h run their
 // normal path against it; only the device at the end differs from a tty.
 //
-// Time is the platform clock's (platform/clock.h): with the manual clock a pause
+// Time is the platform clock's (platform/core/clock.h): with the manual clock a pause
 // passes as soon as a read waits for it, so scripted timing is exact and fast.
 #pragma once
 

@@ -1,8 +1,8 @@
-// Inside the platform: the narrow interface between the serial calls of comm.h
+// Inside the platform: the narrow interface between the serial calls of platform/serial/comm.h
 // and what stands at the end of a port. The calls own everything that is the
 // device's behaviour as programs see it (time-outs, the receive buffer, error
 // collection, what a DCB means); a device only moves bytes and settings. Two
-// devices exist: a tty (serial_tty.cpp) and the in-memory device for tests.
+// devices exist: a tty (platform/serial/tty/serial_tty.cpp) and the in-memory device for tests.
 //
 // Every operation returns ERROR_SUCCESS or the Win32 error code to report.
 #pragma once

@@ -1,5 +1,5 @@
 // Inside the platform: what a person reads when a reader's port does not work,
-// one sentence with its remedy each (see user_notice.h). `port` is the port's
+// one sentence with its remedy each (see platform/core/user_notice.h). `port` is the port's
 // device name without its colon ("COM1"), `path` the tty that stands for it.
 #pragma once
 

@@ -490,7 +490,7 @@ DWORD TtyDevice::Release(bool restore) {
         ioctl(fd_.Get(), TIOCNXCL);
     }
     // Closed here rather than by the owner, so that a failed close is reported.
-    return ::close(fd_.Release()) == 0 ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
+    return fd_.Close() ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
 }
 
 DWORD TtyDevice::Failed(int error, DWORD otherwise) {

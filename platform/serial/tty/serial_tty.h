@@ -18,7 +18,7 @@ namespace platform {
 // Opens the tty at `path` for the access asked (GENERIC_READ / GENERIC_WRITE),
 // as the port named `port` ("COM1"). On failure returns nullptr and sets
 // `error`; `reason` then says why in words, and the person at the desktop is
-// told the cause with its remedy (user_notice.h).
+// told the cause with its remedy (platform/core/user_notice.h).
 std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::string& port,
                                             DWORD access, DWORD& error, std::string& reason);
 

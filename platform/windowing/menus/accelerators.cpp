@@ -2,7 +2,6 @@
 // once and kept for the run, as the device keeps resource tables.
 #include "platform/windowing/menus/accelerators.h"
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -115,22 +114,6 @@ BOOL DestroyAcceleratorTable(HACCEL table) {
         }
     }
     return tables.tables.erase(reinterpret_cast<UINT_PTR>(table)) > 0 ? TRUE : FALSE;
-}
-
-int CopyAcceleratorTableW(HACCEL table, ACCEL* entries, int capacity) {
-    const std::vector<ACCEL>* found = platform::FindTable(table);
-    if (found == nullptr) {
-        SetLastError(ERROR_INVALID_ACCEL_HANDLE);
-        return 0;
-    }
-    if (entries == nullptr) {
-        return static_cast<int>(found->size());
-    }
-    int count = std::min(capacity, static_cast<int>(found->size()));
-    for (int i = 0; i < count; ++i) {
-        entries[i] = (*found)[static_cast<std::size_t>(i)];
-    }
-    return std::max(count, 0);
 }
 
 int TranslateAcceleratorW(HWND window, HACCEL table, const MSG* message) {

@@ -23,8 +23,6 @@ constexpr UINT WM_SYSCHAR = 0x0106;
 
 HACCEL CreateAcceleratorTableW(const ACCEL* entries, int count);
 BOOL DestroyAcceleratorTable(HACCEL table);
-// Copies up to `capacity` entries; with a null buffer returns the entry count.
-int CopyAcceleratorTableW(HACCEL table, ACCEL* entries, int capacity);
 
 // When `message` is a key-down (virtual-key entries) or a character (character
 // entries) that matches an entry of the table, with the Shift, Ctrl and Alt keys

@@ -87,6 +87,9 @@ struct PopupMenuView {
 
 std::vector<MenuItemView> ViewMenu(HMENU menu);
 
+// Whether `items` or their submenus hold `command` as an item that can be chosen.
+bool HasEnabledCommand(const std::vector<MenuItemView>& items, UINT command);
+
 // True while TrackPopupMenuEx tracks a menu; `view` then describes it.
 bool OpenPopupMenu(PopupMenuView* view);
 

@@ -35,20 +35,6 @@ void Tell(const PopupMenuView* view) {
     }
 }
 
-bool HasEnabledCommand(const std::vector<MenuItemView>& items, UINT command) {
-    for (const MenuItemView& item : items) {
-        if ((item.flags & MF_POPUP) != 0) {
-            if (HasEnabledCommand(item.submenu, command)) {
-                return true;
-            }
-        } else if ((item.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED)) == 0 &&
-                   item.command == command) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Dispatches messages until the menu is decided; a quit or a vanished owner or
 // menu dismisses it.
 void RunTrackingLoop() {
@@ -73,6 +59,20 @@ void RunTrackingLoop() {
 }
 
 } // namespace
+
+bool HasEnabledCommand(const std::vector<MenuItemView>& items, UINT command) {
+    for (const MenuItemView& item : items) {
+        if ((item.flags & MF_POPUP) != 0) {
+            if (HasEnabledCommand(item.submenu, command)) {
+                return true;
+            }
+        } else if ((item.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED)) == 0 &&
+                   item.command == command) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool OpenPopupMenu(PopupMenuView* view) {
     if (!Current()) {
