@@ -1,4 +1,4 @@
-// What the app tests share: the readers' set-up (support/reader_port_fixture.h),
+// What the app tests share: the readers' set-up (tests/support/reader_port_fixture.h),
 // a temporary device root, a stand-in main window, and the registry helpers to
 // arrange and inspect stored values.
 #pragma once

@@ -11,8 +11,8 @@
 #include "bio/bio.h"
 #include "platform/core/clock.h"
 #include "platform/serial/serial_port_names.h"
-#include "support/sim_process.h"
 #include "support/serial_test_deadline.h"
+#include "support/sim_process.h"
 
 namespace {
 

@@ -37,14 +37,13 @@ TEST_F(PortTableTest, IdsThatNameNoSlotAreRefusedByEveryOperation) {
     for (int id : {-1, 4, closedId}) {
         SCOPED_TRACE(id);
         char line[8] = "#######";
-        EXPECT_EQ(std::vector<int>({bio_close_port(id), bio_setup_port(id, 9600, 0, 3, 0, 4, 0),
-                                    bio_set_baudrate(id, 9600), bio_update_status(id),
-                                    bio_purge_input(id), bio_purge_output(id),
-                                    bio_get_inputcount(id), bio_set_timeout(id, 5),
-                                    bio_write_char(id, 'a'), bio_set_dtr(id), bio_clear_dtr(id),
-                                    bio_set_rts(id), bio_clear_rts(id),
-                                    bio_set_modemstring(id, 0, "AT"), bio_get_modemvalue(id, 0),
-                                    bio_set_modemvalue(id, 0, 1)}),
+        EXPECT_EQ(std::vector<int>(
+                      {bio_close_port(id), bio_setup_port(id, 9600, 0, 3, 0, 4, 0),
+                       bio_set_baudrate(id, 9600), bio_update_status(id), bio_purge_input(id),
+                       bio_purge_output(id), bio_get_inputcount(id), bio_set_timeout(id, 5),
+                       bio_write_char(id, 'a'), bio_set_dtr(id), bio_clear_dtr(id), bio_set_rts(id),
+                       bio_clear_rts(id), bio_set_modemstring(id, 0, "AT"),
+                       bio_get_modemvalue(id, 0), bio_set_modemvalue(id, 0, 1)}),
                   std::vector<int>(16, 7));
         EXPECT_EQ(std::vector<int>({bio_get_timeout(id), bio_get_carrierspeed(id),
                                     bio_get_connectspeed(id), bio_write_bytes(id, 3, "abc"),

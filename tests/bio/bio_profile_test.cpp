@@ -49,8 +49,8 @@ TEST_F(ProfileTest, EachFieldStartsFromTheTemplateAndKeepsToItsCapacity) {
         EXPECT_EQ(bio_set_modemstring(id, field.index, std::string(field.capacity, 'y').c_str()),
                   5);
         EXPECT_STREQ(text, field.text);
-        EXPECT_EQ(bio_set_modemstring(id, field.index, std::string(field.capacity - 1, 'x').c_str()),
-                  0);
+        EXPECT_EQ(
+            bio_set_modemstring(id, field.index, std::string(field.capacity - 1, 'x').c_str()), 0);
     }
     for (const StringField& field : kStrings) {
         EXPECT_EQ(bio_get_modemstring(id, field.index), std::string(field.capacity - 1, 'x'));

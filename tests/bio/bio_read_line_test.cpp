@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"EmptyPortGivesNoLine", "", 1024, {{0, ""}}, 0},
         LineCase{"HighBytesAreData", "\xB1\xFF\r", 1024, {{2, "\xB1\xFF"}}, 0},
         // The terminator of a line of 1023 bytes waits, to be dropped by the next read.
-        LineCase{"FullLine", std::string(1023, 'x') + "\r", 1024, {{1023, std::string(1023, 'x')}}, 1}),
+        LineCase{
+            "FullLine", std::string(1023, 'x') + "\r", 1024, {{1023, std::string(1023, 'x')}}, 1}),
     [](const testing::TestParamInfo<LineCase>& info) { return info.param.name; });
 
 // A line read takes a first byte that arrives within the 1 ms read time-out, and

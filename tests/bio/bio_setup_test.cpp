@@ -66,8 +66,9 @@ TEST_F(SetupTest, SetBaudrateKeepsTheRecordedLine) {
     EXPECT_EQ(bio_set_baudrate(id, 19200), 0);
     const DCB& line = Device(1).Settings();
     EXPECT_EQ(line.BaudRate, 19200u);
-    EXPECT_EQ(std::vector<DWORD>({line.Parity, line.ByteSize, line.StopBits, line.fInX, line.fOutX}),
-              std::vector<DWORD>({EVENPARITY, 7, TWOSTOPBITS, 1, 1}));
+    EXPECT_EQ(
+        std::vector<DWORD>({line.Parity, line.ByteSize, line.StopBits, line.fInX, line.fOutX}),
+        std::vector<DWORD>({EVENPARITY, 7, TWOSTOPBITS, 1, 1}));
     EXPECT_EQ(bio_get_slot(id)->currentLineSettings.BaudRate, 19200u);
 }
 
@@ -191,8 +192,8 @@ TEST_F(SetupTest, SetupForcesItsFlagsAndKeepsEveryOtherField) {
                                       line.fAbortOnError, line.fDsrSensitivity, line.fErrorChar,
                                       line.fNull}),
                   std::vector<DWORD>({1, 1, 1, 1, 0, 0, 0}));
-        EXPECT_EQ(std::vector<int>({line.XonLim, line.XoffLim, line.ErrorChar, line.EofChar,
-                                    line.EvtChar}),
+        EXPECT_EQ(std::vector<int>(
+                      {line.XonLim, line.XoffLim, line.ErrorChar, line.EofChar, line.EvtChar}),
                   std::vector<int>({1234, 567, '?', 0x1A, 'E'}));
         EXPECT_EQ(line.fDummy2, odd.fDummy2);
         bio_close_port(id);

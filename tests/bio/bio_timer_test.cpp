@@ -24,8 +24,8 @@ class BioTimerTest : public testing::Test {
 // A timer runs out after its units of the resolution (zero or less counts as one),
 // and counts whole units.
 TEST_F(BioTimerTest, TimerRunsOutAfterItsUnits) {
-    for (auto [resolution, units] : {std::pair{1L, 100}, std::pair{10L, 5}, std::pair{0L, 7},
-                                     std::pair{-5L, 7}}) {
+    for (auto [resolution, units] :
+         {std::pair{1L, 100}, std::pair{10L, 5}, std::pair{0L, 7}, std::pair{-5L, 7}}) {
         SCOPED_TRACE(resolution);
         long unit = resolution > 0 ? resolution : 1;
         bio_set_timerresolution(resolution);

@@ -73,13 +73,11 @@ TEST_F(TransferTest, AReadTakesWhatArrivedWithinAMillisecond) {
 TEST_F(TransferTest, ModemLinesAreReadBitByBitAndDriven) {
     int id = OpenReaderPort();
     Device(1).SetModemStatus(MS_RLSD_ON | MS_RING_ON);
-    EXPECT_EQ(bio_get_carrier(id) + 2 * bio_get_ring(id) + 4 * bio_get_cts(id) +
-                  8 * bio_get_dsr(id),
-              3);
+    EXPECT_EQ(
+        bio_get_carrier(id) + 2 * bio_get_ring(id) + 4 * bio_get_cts(id) + 8 * bio_get_dsr(id), 3);
     Device(1).SetModemStatus(MS_CTS_ON | MS_DSR_ON);
-    EXPECT_EQ(bio_get_carrier(id) + 2 * bio_get_ring(id) + 4 * bio_get_cts(id) +
-                  8 * bio_get_dsr(id),
-              12);
+    EXPECT_EQ(
+        bio_get_carrier(id) + 2 * bio_get_ring(id) + 4 * bio_get_cts(id) + 8 * bio_get_dsr(id), 12);
     Device(1).FailCall(CommCall::ModemStatus, ERROR_GEN_FAILURE);
     EXPECT_EQ(bio_get_cts(id), 0);
 

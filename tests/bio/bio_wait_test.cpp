@@ -132,7 +132,8 @@ TEST_F(BioWaitTest, QuitOrCancelEndsTheWaitAndIsNotPutBack) {
                 PostMessageW(post == Post::Cancel ? nullptr : window, WM_COMMAND, IDCANCEL, 0);
             }
             HookCalls = 0;
-            EXPECT_EQ(bio_wait_ticks(port, 1000), port == -1 ? BIO_WAIT_TIME_UP : BIO_WAIT_CANCELLED);
+            EXPECT_EQ(bio_wait_ticks(port, 1000),
+                      port == -1 ? BIO_WAIT_TIME_UP : BIO_WAIT_CANCELLED);
             EXPECT_EQ(HookCalls, port == -1 ? 0 : 1);
             EXPECT_FALSE(platform::QuitPending());
             EXPECT_FALSE(QueueHoldsAMessage());

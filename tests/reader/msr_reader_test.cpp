@@ -75,7 +75,8 @@ using MsrRestartTest = reader_test::ReaderTest;
 INSTANTIATE_TEST_SUITE_P(
     Cases, MsrLineTest,
     testing::Values(
-        LineCase{"TypedAtTheFirstTickAfterIt", {{50, ";1111?\r"}}, {{99, ""}, {100, "1111"}}, {0x40}},
+        LineCase{
+            "TypedAtTheFirstTickAfterIt", {{50, ";1111?\r"}}, {{99, ""}, {100, "1111"}}, {0x40}},
         // Lines that queued up between ticks are taken one per tick.
         LineCase{"TwoLinesAtTwoTicks",
                  {{0, ";1111?\r\n;2222?\r\n"}},
@@ -106,10 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {{200, "2222"}, {1000, "22223333"}},
                  {4, 0x40, 4, 0x40}},
         // Fewer than 6 bytes are no read of their own, also when they came with a line.
-        LineCase{"AShortTailWaitsThroughTheSilence",
-                 {{0, ";1111?\rABCDE"}},
-                 {{1000, "1111"}},
-                 {0x40}}),
+        LineCase{
+            "AShortTailWaitsThroughTheSilence", {{0, ";1111?\rABCDE"}}, {{1000, "1111"}}, {0x40}}),
     testsupport::ByName());
 
 // The bytes held for an unfinished line are dropped when the reader starts again.

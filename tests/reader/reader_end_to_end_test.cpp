@@ -90,9 +90,10 @@ TEST_F(ReaderEndToEndTest, ASwipeIsTypedWithinAPollPeriodOfItsLastByte) {
         ASSERT_TRUE(RunUntilTyped(expected, 2s)) << Typed();
         std::string report = sim.ReadErrorLine(1s).value_or("no report");
         auto late = lastKey_ - LastByteTime(report);
-        EXPECT_LE(late, bound) << "swipe " << swipe << " typed "
-                               << std::chrono::duration_cast<std::chrono::milliseconds>(late).count()
-                               << " ms after its last byte: " << report;
+        EXPECT_LE(late, bound)
+            << "swipe " << swipe << " typed "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(late).count()
+            << " ms after its last byte: " << report;
     }
 }
 

@@ -1,5 +1,5 @@
 // What the reader tests share on top of the readers' set-up
-// (support/reader_port_fixture.h): a window standing for the options dialog, which
+// (tests/support/reader_port_fixture.h): a window standing for the options dialog, which
 // the readers' timers are set on, and what was typed.
 #pragma once
 
