@@ -110,30 +110,4 @@ TEST_F(DialogModalTest, DestroyingTheOwnerEndsTheDialog) {
     EXPECT_FALSE(IsWindow(owner_));
 }
 
-TEST_F(DialogModalTest, EndDuringInitDialogNeverShowsTheDialog) {
-    static bool shown = false;
-    shown = false;
-    auto endAtOnce = [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
-        if (message == WM_INITDIALOG) {
-            EndDialog(dialog, 9);
-            return TRUE;
-        }
-        if (message == WM_SHOWWINDOW) {
-            shown = true;
-        }
-        return FALSE;
-    };
-    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), AboutTemplate(), owner_, endAtOnce, 0), 9);
-    EXPECT_FALSE(shown);
-    EXPECT_TRUE(IsWindowEnabled(owner_));
-}
-
-TEST_F(DialogModalTest, ABadTemplateGivesMinusOne) {
-    WORD extended[16] = {1, 0xFFFF};
-    EXPECT_EQ(DialogBoxIndirectParamW(Instance(), reinterpret_cast<DLGTEMPLATE*>(extended), owner_,
-                                      ModalProc, 0),
-              -1);
-    EXPECT_TRUE(IsWindowEnabled(owner_));
-}
-
 } // namespace

@@ -100,19 +100,4 @@ TEST_F(EventLogTest, AFailingWriteIsSaidOnceAndTheLogResumesWithWholeLines) {
     EXPECT_EQ(WithoutTime(lines[2]), "{\"event\":\"beep\",\"type\":4}");
 }
 
-TEST(EventLogOpenTest, UnwritablePathIsAClearError) {
-    std::string error;
-    EXPECT_FALSE(platform::OpenEventLog("/nonexistent-dir/x/events.jsonl", error));
-    EXPECT_NE(error.find("/nonexistent-dir/x/events.jsonl"), std::string::npos);
-    EXPECT_FALSE(platform::EventLogOpen());
-}
-
-TEST(KeyboardTest, RefusesMissingBuffersAndZeroCount) {
-    UINT value = 0;
-    SetLastError(0);
-    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 1, nullptr, &value));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 0, &value, &value));
-}
-
 } // namespace

@@ -31,15 +31,6 @@ platform::KeySinkSettings WithoutUinput() {
     return settings;
 }
 
-TEST(KeySinkChoiceTest, TextAndNoneAreMadeByName) {
-    for (const char* name : {"text", "none"}) {
-        std::string error;
-        auto sink = platform::MakeKeySinkByName(name, {}, error);
-        ASSERT_NE(sink, nullptr) << name;
-        EXPECT_EQ(sink->Name(), name);
-    }
-}
-
 TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
     std::string error;
     EXPECT_EQ(platform::MakeKeySinkByName("x11", {}, error), nullptr);

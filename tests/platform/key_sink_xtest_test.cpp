@@ -9,6 +9,7 @@
 
 #include "keys/keystrokes.h"
 #include "platform/core/recorder.h"
+#include "platform/core/unicode.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/x11/key_sink_xtest.h"
@@ -35,15 +36,7 @@ std::u16string PrintableAscii() {
 
 std::u32string Wide(const std::u16string& text) {
     std::u32string wide;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            wide += static_cast<char32_t>(0x10000 + ((char32_t{unit} - 0xD800) << 10) +
-                                          (text[++i] - 0xDC00));
-        } else {
-            wide += unit;
-        }
-    }
+    platform::ForEachCodePoint(text, [&](char32_t c) { wide += c; });
     return wide;
 }
 

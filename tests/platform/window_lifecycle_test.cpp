@@ -76,20 +76,6 @@ TEST_F(WindowLifecycleTest, OwnedWindowsGoBeforeTheirOwner) {
     EXPECT_FALSE(IsWindow(owned));
 }
 
-TEST_F(WindowLifecycleTest, CreateFailsCleanlyWhenWMCreateRefuses) {
-    window_test::Hook() = [](HWND, UINT message, WPARAM, LPARAM) { return message == WM_CREATE; };
-    // The hook swallows WM_CREATE (result 0): the window lives.
-    HWND lives = TopLevel();
-    EXPECT_NE(lives, nullptr);
-    EXPECT_EQ(
-        CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
-        nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
-    EXPECT_EQ(CreateWindowExW(0, window_test::kClass, u"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr,
-                              nullptr, nullptr),
-              nullptr);
-}
-
 TEST_F(WindowLifecycleTest, ChildIsSeenOnlyWhileItsParentIs) {
     HWND parent = TopLevel();
     HWND child = Child(parent, 1);
@@ -130,54 +116,6 @@ TEST_F(WindowLifecycleTest, ShowWindowTellsTheWindowOnlyOfChanges) {
     EXPECT_EQ(Messages({WM_SHOWWINDOW}),
               (std::vector<Pair>{{window, WM_SHOWWINDOW}, {window, WM_SHOWWINDOW}}));
     EXPECT_EQ(Log().front().wParam, static_cast<WPARAM>(TRUE));
-}
-
-TEST_F(WindowLifecycleTest, MinimisingSendsSizeMinimisedAndShowBringsItBack) {
-    HWND window = TopLevel(WS_VISIBLE);
-    Log().clear();
-    ShowWindow(window, SW_MINIMIZE);
-    EXPECT_TRUE(IsIconic(window));
-    ASSERT_EQ(Messages({WM_SIZE}).size(), 1u);
-    auto sizeMessage = std::find_if(Log().begin(), Log().end(),
-                                    [](const auto& m) { return m.message == WM_SIZE; });
-    EXPECT_EQ(sizeMessage->wParam, SIZE_MINIMIZED);
-    ShowWindow(window, SW_SHOW);
-    EXPECT_FALSE(IsIconic(window));
-    EXPECT_EQ(Messages({WM_SIZE}).size(), 2u);
-}
-
-TEST_F(WindowLifecycleTest, DefaultTopLevelWindowFillsTheWorkArea) {
-    HWND window =
-        CreateWindowExW(0, window_test::kClass, u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
-    RECT work{};
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    EXPECT_EQ(rect.left, work.left);
-    EXPECT_EQ(rect.top, work.top);
-    EXPECT_EQ(rect.right, work.right);
-    EXPECT_EQ(rect.bottom, work.bottom);
-    ASSERT_TRUE(MoveWindow(window, rect.left, rect.top, 240, rect.bottom - rect.top - 26, FALSE));
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 240);
-    EXPECT_EQ(client.bottom, work.bottom - work.top - 26);
-    EXPECT_EQ(FindWindowW(window_test::kClass, u""), window);
-    EXPECT_EQ(FindWindowW(u"windowtestlogging", u""), window); // class names ignore case
-    EXPECT_EQ(FindWindowW(window_test::kClass, u"other"), nullptr);
-}
-
-TEST_F(WindowLifecycleTest, ExtraBytesAndLongValues) {
-    HWND window = TopLevel();
-    EXPECT_EQ(SetWindowLongW(window, 4, 1234), 0);
-    EXPECT_EQ(GetWindowLongW(window, 4), 1234);
-    EXPECT_EQ(SetWindowLongPtrW(window, 8, 99), 0);
-    EXPECT_EQ(GetWindowLongPtrW(window, 8), 99);
-    EXPECT_EQ(GetWindowLongW(window, 14), 0); // would run past the 16 bytes
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
-    EXPECT_EQ(GetWindowLongPtrW(window, GWLP_WNDPROC),
-              reinterpret_cast<LONG_PTR>(&window_test::LoggingProcedure));
 }
 
 } // namespace
