@@ -1,5 +1,6 @@
 // Creation and destruction in the device's order, and visibility of children.
 #include <string>
+#include <tuple>
 
 #include "platform/core/system.h"
 #include "platform/windowing/painting.h"
@@ -105,8 +106,16 @@ TEST_F(WindowLifecycleTest, ChildIsSeenOnlyWhileItsParentIs) {
     EXPECT_FALSE(IsWindowVisible(hiddenChild));
 }
 
-TEST_F(WindowLifecycleTest, ShowWindowTellsTheWindowOnlyOfChanges) {
-    HWND window = TopLevel();
+// The main window is made with CW_USEDEFAULT: it fills the work area.
+TEST_F(WindowLifecycleTest, DefaultWindowFillsTheWorkAreaAndShowWindowTellsItOnlyOfChanges) {
+    HWND window = CreateWindowExW(0, window_test::kClass, u"", 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    RECT work{};
+    RECT rect{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right, rect.bottom),
+              std::tuple(work.left, work.top, work.right, work.bottom));
     Log().clear();
     EXPECT_FALSE(ShowWindow(window, SW_SHOW));
     EXPECT_TRUE(ShowWindow(window, SW_SHOW));
