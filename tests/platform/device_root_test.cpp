@@ -60,7 +60,6 @@ TEST(DeviceRoot, NewRootHasTheFoldersOfANewDeviceAnUnusableOneAClearError) {
     struct stat info {};
     ASSERT_EQ(::stat(root.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    ASSERT_TRUE(platform::PrepareDeviceRoot(error)) << "a second time is harmless";
 
     test_support::WriteFile(scratch.Path() + "/file", "x");
     platform::SetDeviceRoot(scratch.Path() + "/file/root");

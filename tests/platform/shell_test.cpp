@@ -49,8 +49,6 @@ class Shell : public testing::Test {
 TEST_F(Shell, AddModifyDeleteKeepTheIconState) {
     HICON enabled = Icon(102);
     HICON disabled = Icon(103);
-    ASSERT_NE(enabled, nullptr);
-    ASSERT_NE(disabled, nullptr);
     int changes = 0;
     platform::SetTrayIconListener([&] { ++changes; });
 
