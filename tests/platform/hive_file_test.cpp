@@ -166,6 +166,15 @@ TEST_F(HiveFileTest, UnreadableHiveIsNeitherSetAsideNorOverwritten) {
     EXPECT_EQ(ReadFile(Hive()), kHandWritten);
 }
 
+// A fresh device root has no registry folder until the first change makes it:
+// that is no read-only root.
+TEST_F(HiveFileTest, AFreshRootIsReadSilentlyAndTakesChanges) {
+    std::filesystem::remove_all(root_.Path() + "/registry");
+    EXPECT_TRUE(Query(u"Software", u"Prefix").empty());
+    EXPECT_EQ(SetText(u"Prefix", u"new"), ERROR_SUCCESS);
+    EXPECT_TRUE(platform::Recorded().debugLines.empty());
+}
+
 TEST_F(HiveFileTest, HiveThatIsNoFileIsLeftAlone) {
     std::filesystem::create_directories(Hive());
     WriteFile(Hive() + "/inside", "x");

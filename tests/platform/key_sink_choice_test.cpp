@@ -133,7 +133,6 @@ TEST(KeySinkChoiceTest, DefaultFallsBackToNoneAndSaysWhy) {
             << why;
         EXPECT_NE(why.find("/nonexistent/uinput"), std::string::npos) << why;
         EXPECT_NE(why.find("--keys text"), std::string::npos) << why;
-        EXPECT_EQ(why.find('\n'), std::string::npos) << "one line";
     }
 }
 

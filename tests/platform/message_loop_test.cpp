@@ -63,7 +63,6 @@ TEST_F(MessageLoopTest, PostedMessagesComeOutOldestFirstAndDispatchToTheWindow) 
     EXPECT_EQ(message.message, kPing);
     EXPECT_EQ(message.wParam, 1u);
     EXPECT_EQ(message.lParam, 10);
-    EXPECT_FALSE(TranslateMessage(&message));
     EXPECT_EQ(DispatchMessageW(&message), 7);
     ASSERT_EQ(Delivered().size(), 1u);
     EXPECT_EQ(Delivered()[0].message, kPing);
