@@ -41,6 +41,7 @@ class Shell : public testing::Test {
     void TearDown() override {
         platform::StopRecording();
         platform::ClearTrayIcons();
+        platform::SetTrayIconListener(nullptr);
         platform::CloseEventLog();
     }
 };
@@ -48,6 +49,8 @@ class Shell : public testing::Test {
 TEST_F(Shell, AddModifyDeleteKeepTheIconState) {
     HICON enabled = Icon(102);
     HICON disabled = Icon(103);
+    int changes = 0;
+    platform::SetTrayIconListener([&] { ++changes; });
 
     NOTIFYICONDATAW data = Record(disabled, u"Swipetype");
     EXPECT_TRUE(Shell_NotifyIcon(NIM_ADD, &data));
@@ -70,6 +73,7 @@ TEST_F(Shell, AddModifyDeleteKeepTheIconState) {
     EXPECT_TRUE(platform::TrayIcons().empty());
     EXPECT_FALSE(Shell_NotifyIcon(NIM_DELETE, &data));
     EXPECT_FALSE(Shell_NotifyIcon(NIM_MODIFY, &data));
+    EXPECT_EQ(changes, 3);
 
     EXPECT_EQ(platform::Recorded().tray,
               (std::vector<RecordedTray>{{"add", 103, u"Swipetype", true},
