@@ -89,14 +89,4 @@ TEST_F(DialogControlsTest, TextGoesInAndOutOfEditBoxes) {
     EXPECT_EQ(Commands().back().code, EN_MAXTEXT);
 }
 
-TEST_F(DialogControlsTest, SetTextOnAButtonAndAStatic) {
-    EXPECT_TRUE(SetDlgItemTextW(dialog_, 1002, u"Reader"));
-    WCHAR buffer[16];
-    GetDlgItemTextW(dialog_, 1002, buffer, 16);
-    EXPECT_EQ(std::u16string(buffer), u"Reader");
-    EXPECT_FALSE(SetDlgItemTextW(dialog_, 4242, u"nobody"));
-    EXPECT_EQ(GetDlgItemTextW(dialog_, 4242, buffer, 16), 0u);
-    EXPECT_EQ(buffer[0], u'\0');
-}
-
 } // namespace

@@ -63,13 +63,6 @@ TEST_F(EventLogTest, KeyBeepAndDebugLinesInOrderInAFileForItsOwnerOnly) {
               R"({"event":"debug","text":"Error -7 opening MSR serial port"})");
     EXPECT_EQ(WithoutTime(lines[3]),
               "{\"event\":\"debug\",\"text\":\"quote \\\" backslash \\\\ tab \\t caf\xC3\xA9\"}");
-    long previous = -1;
-    for (const std::string& line : lines) {
-        ASSERT_EQ(line.rfind("{\"t\":", 0), 0u) << line;
-        long t = std::stol(line.substr(5));
-        EXPECT_GE(t, previous);
-        previous = t;
-    }
 }
 
 // A limit on the size of files written stands for a full disk: a write beyond it
@@ -98,21 +91,6 @@ TEST_F(EventLogTest, AFailingWriteIsSaidOnceAndTheLogResumesWithWholeLines) {
     ASSERT_EQ(lines.size(), 3u) << "the cut line is ended before the next";
     EXPECT_EQ(lines[1].size(), 10u);
     EXPECT_EQ(WithoutTime(lines[2]), "{\"event\":\"beep\",\"type\":4}");
-}
-
-TEST(EventLogOpenTest, UnwritablePathIsAClearError) {
-    std::string error;
-    EXPECT_FALSE(platform::OpenEventLog("/nonexistent-dir/x/events.jsonl", error));
-    EXPECT_NE(error.find("/nonexistent-dir/x/events.jsonl"), std::string::npos);
-    EXPECT_FALSE(platform::EventLogOpen());
-}
-
-TEST(KeyboardTest, RefusesMissingBuffersAndZeroCount) {
-    UINT value = 0;
-    SetLastError(0);
-    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 1, nullptr, &value));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(PostKeybdMessage(nullptr, 0x41, 0, 0, &value, &value));
 }
 
 } // namespace

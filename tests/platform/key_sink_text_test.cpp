@@ -48,10 +48,4 @@ TEST_F(TextSinkTest, PairsSurrogateHalvesAndReplacesLoneOnes) {
     EXPECT_EQ(Output(), "\xF0\x9F\x98\x80x\xEF\xBF\xBDy\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
-TEST(NullSinkTest, AcceptsEverything) {
-    auto sink = platform::MakeNullKeySink();
-    EXPECT_TRUE(sink->Post({0x41, 0x80, 0x80, u'a'}));
-    EXPECT_EQ(sink->Name(), "none");
-}
-
 } // namespace

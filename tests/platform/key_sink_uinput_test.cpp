@@ -67,16 +67,18 @@ class UinputPlannerTest : public testing::Test {
         planner_ = std::make_unique<platform::UinputKeyPlanner>(keymap_.get(), layout);
     }
 
-    std::vector<EvdevKeyAction> Type(const std::u16string& text) {
+    std::vector<EvdevKeyAction> Type(const std::u16string& text, BOOL escapes = FALSE) {
         std::vector<EvdevKeyAction> actions;
         platform::SetKeySink(std::make_unique<PlanningSink>(*planner_, actions));
-        TypeText(text.c_str(), FALSE, FALSE, FALSE, 0);
+        EscapeState = {};
+        TypeText(text.c_str(), escapes, FALSE, FALSE, 0);
         platform::SetKeySink(nullptr);
         return actions;
     }
 
     void TearDown() override {
         platform::SetKeySink(nullptr);
+        EscapeState = {};
         platform::StopRecording();
     }
 
@@ -134,16 +136,10 @@ TEST_F(UinputPlannerTest, TabEnterAndBareKeysPressTheirKeys) {
     Load("us");
     EXPECT_EQ(Describe(Type(u"\t\r")),
               Describe(Stroke(KEY_TAB, 0)) + Describe(Stroke(KEY_ENTER, 0)));
-    std::vector<EvdevKeyAction> actions;
-    platform::SetKeySink(std::make_unique<PlanningSink>(*planner_, actions));
-    EscapeState = {};
-    TypeText(u"\\v0D\\v25\\v61", TRUE, FALSE, FALSE, 0); // Enter, Left, keypad 1
-    EscapeState = {};
-    platform::SetKeySink(nullptr);
     // A bare key presses its key: the keypad 1 key, whatever Num Lock makes of it.
-    std::vector<EvdevKeyAction> bare = {{KEY_ENTER, true}, {KEY_ENTER, false}, {KEY_LEFT, true},
-                                        {KEY_LEFT, false}, {KEY_KP1, true},    {KEY_KP1, false}};
-    EXPECT_EQ(Describe(actions), Describe(bare));
+    EXPECT_EQ(Describe(Type(u"\\v0D\\v25\\v61", TRUE)), // Enter, Left, keypad 1
+              Describe(Stroke(KEY_ENTER, 0)) + Describe(Stroke(KEY_LEFT, 0)) +
+                  Describe(Stroke(KEY_KP1, 0)));
 }
 
 TEST_F(UinputPlannerTest, CapsLockIsCompensatedWhenTheInputStackReportsIt) {

@@ -9,6 +9,7 @@
 
 #include "keys/keystrokes.h"
 #include "platform/core/recorder.h"
+#include "platform/core/unicode.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/x11/key_sink_xtest.h"
@@ -25,25 +26,9 @@ constexpr unsigned int NumLockMask = 0x10; // Mod2 in the standard keymaps
 constexpr unsigned long CapsLockKeysym = 0xFFE5;
 constexpr unsigned long EuroKeysym = 0x20AC;
 
-std::u16string PrintableAscii() {
-    std::u16string text;
-    for (char16_t c = 0x20; c < 0x7F; ++c) {
-        text += c;
-    }
-    return text;
-}
-
 std::u32string Wide(const std::u16string& text) {
     std::u32string wide;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            wide += static_cast<char32_t>(0x10000 + ((char32_t{unit} - 0xD800) << 10) +
-                                          (text[++i] - 0xDC00));
-        } else {
-            wide += unit;
-        }
-    }
+    platform::ForEachCodePoint(text, [&](char32_t c) { wide += c; });
     return wide;
 }
 
@@ -116,7 +101,11 @@ class XTestSinkLayoutTest : public XTestSinkTest, public testing::WithParamInter
 // dead key on some layout followed by one it could combine with; then example
 // texts: a prefix with a backslash and an n, the apostrophe, the at sign, the tilde.
 TEST_P(XTestSinkLayoutTest, PrintableAsciiDeadKeysAndExampleTextsArriveExactly) {
-    ExpectArrives(PrintableAscii() + u"\t\r");
+    std::u16string ascii;
+    for (char16_t c = 0x20; c < 0x7F; ++c) {
+        ascii += c;
+    }
+    ExpectArrives(ascii + u"\t\r");
     ExpectArrives(u"^e`a~n'o\"u ID\\n: O'Brien reader@example.org ~12~");
 }
 

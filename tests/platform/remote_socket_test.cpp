@@ -98,23 +98,6 @@ TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThreadAndASecondClaimIsRefused) 
     });
 }
 
-TEST_F(RemoteSocketTest, StaleSocketOfACrashedInstanceIsReplaced) {
-    // A socket file that nothing accepts on, as a crash leaves it.
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path_.copy(address.sun_path, path_.size());
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    close(fd);
-    std::string error;
-    ASSERT_TRUE(StartServer(path_, Echo, server_, error)) << error;
-    WithClient([&] {
-        auto client = Client::Connect(path_);
-        ASSERT_NE(client, nullptr);
-        EXPECT_TRUE(client->Call(Request{}, 5000ms));
-    });
-}
-
 TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {
     std::string error;
     ASSERT_TRUE(StartServer(path_, Echo, server_, error));

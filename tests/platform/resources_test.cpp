@@ -18,19 +18,6 @@ HINSTANCE Instance() {
     return reinterpret_cast<HINSTANCE>(0x400000);
 }
 
-TEST(ResourcesTest, MissingResourcesAreReportedAsSuch) {
-    SetLastError(0);
-    EXPECT_EQ(FindResourceW(Instance(), MAKEINTRESOURCEW(104), RT_DIALOG), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
-    EXPECT_EQ(FindResourceW(Instance(), u"OPTIONS", RT_DIALOG), nullptr);
-    EXPECT_EQ(LoadResource(Instance(), nullptr), nullptr);
-    EXPECT_EQ(SizeofResource(Instance(), nullptr), 0u);
-    EXPECT_EQ(LoadMenuW(Instance(), MAKEINTRESOURCEW(103)), nullptr);
-    EXPECT_EQ(LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(4)), nullptr);
-    EXPECT_EQ(LoadImageW(Instance(), MAKEINTRESOURCEW(104), IMAGE_ICON, 16, 16, 0), nullptr);
-    EXPECT_EQ(LoadImageW(Instance(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 16, 16, 0), nullptr);
-}
-
 // What the strings say is seen where the program shows them.
 TEST(ResourcesTest, StringsLoadWholeTruncatedOrEmptyWhenMissing) {
     WCHAR buffer[100];
@@ -40,11 +27,6 @@ TEST(ResourcesTest, StringsLoadWholeTruncatedOrEmptyWhenMissing) {
     WCHAR small[5];
     EXPECT_EQ(LoadStringW(Instance(), 2, small, 5), 4);
     EXPECT_EQ(std::u16string(small), u"Init");
-
-    const WCHAR* inPlace = nullptr;
-    EXPECT_EQ(LoadStringW(Instance(), 104, reinterpret_cast<LPWSTR>(&inPlace), 0), 7);
-    ASSERT_NE(inPlace, nullptr);
-    EXPECT_EQ(std::u16string(inPlace, 7), u"Options");
     // A missing string empties the buffer.
     for (UINT id : {0u, 4u, 103u, 105u, 5000u}) {
         WCHAR kept[8] = u"keep";
@@ -82,30 +64,7 @@ TEST(ResourcesTest, IconsKnowTheirResourceIdAndSizeAndTheTrayPicturesDiffer) {
     }
     EXPECT_FALSE(tray[0].pngSize == tray[1].pngSize &&
                  std::memcmp(tray[0].png, tray[1].png, tray[0].pngSize) == 0);
-    auto small =
-        static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
-    EXPECT_TRUE(DestroyIcon(small));
-    EXPECT_EQ(platform::IconResourceId(small), 0u);
-    EXPECT_FALSE(DestroyIcon(small));
     EXPECT_EQ(platform::IconResourceId(nullptr), 0u);
-}
-
-// What the menus hold is seen where they are used (the main window, the popups).
-TEST(ResourcesTest, AMenuHoldsItsPopupAndGoesWithIt) {
-    HMENU popup = LoadMenuW(Instance(), MAKEINTRESOURCEW(105));
-    ASSERT_NE(popup, nullptr);
-    HMENU submenu = GetSubMenu(popup, 0);
-    ASSERT_NE(submenu, nullptr);
-    EXPECT_EQ(GetSubMenu(popup, 1), nullptr);
-    std::vector<platform::MenuItemView> view = platform::ViewMenu(popup);
-    ASSERT_EQ(view.size(), 1u);
-    EXPECT_EQ(view[0].text, u"Popup");
-    EXPECT_EQ(view[0].flags & MF_POPUP, MF_POPUP);
-    EXPECT_EQ(view[0].submenu.size(), 3u);
-    EXPECT_TRUE(DestroyMenu(popup));
-    EXPECT_FALSE(IsMenu(popup));
-    EXPECT_FALSE(IsMenu(submenu)); // a submenu goes with its menu
-    EXPECT_FALSE(DestroyMenu(popup));
 }
 
 } // namespace

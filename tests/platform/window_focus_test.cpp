@@ -29,20 +29,6 @@ TEST_F(WindowFocusTest, FocusMovesWithKillBeforeSet) {
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(WindowFocusTest, AWindowCanPassTheFocusOnFromWMSetFocus) {
-    HWND top = TopLevel(WS_VISIBLE);
-    HWND holder = Child(top, 1);
-    HWND target = Child(top, 2);
-    window_test::Hook() = [&](HWND window, UINT message, WPARAM, LPARAM) {
-        if (window == holder && message == WM_SETFOCUS) {
-            SetFocus(target);
-        }
-        return false;
-    };
-    SetFocus(holder);
-    EXPECT_EQ(GetFocus(), target);
-}
-
 TEST_F(WindowFocusTest, FocusInAnotherTopLevelWindowActivatesIt) {
     HWND first = TopLevel(WS_VISIBLE);
     HWND second = TopLevel(WS_VISIBLE);
@@ -126,21 +112,6 @@ TEST_F(WindowFocusTest, HiddenWindowsAreNotPaintedUntilShown) {
     ShowWindow(window, SW_SHOW);
     platform::PumpMessages();
     EXPECT_EQ(Messages({WM_PAINT}).size(), 1u);
-}
-
-TEST_F(WindowFocusTest, DrawTextMeasuresWithCalcRect) {
-    HWND window = TopLevel(WS_VISIBLE);
-    HDC context = GetDC(window);
-    RECT rect{10, 10, 100, 100};
-    int height = DrawTextW(context, u"abcd", 4, &rect, DT_CALCRECT | DT_SINGLELINE);
-    EXPECT_GT(height, 0);
-    EXPECT_EQ(rect.bottom, 10 + height);
-    EXPECT_GT(rect.right, 10);
-    EXPECT_EQ(ReleaseDC(window, context), 1);
-    platform::WindowView view;
-    platform::ViewWindow(window, view);
-    EXPECT_TRUE(view.painted.empty());                   // measuring draws nothing
-    EXPECT_EQ(DrawTextW(context, u"x", 1, &rect, 0), 0); // released
 }
 
 } // namespace
