@@ -174,6 +174,22 @@ TEST_F(CommCallsTest, ReadEndsWhenTheTimeoutsSay) {
     }
 }
 
+// With both MAXDWORD and a constant, a read waits up to the constant for the
+// first byte, then takes only what has come.
+TEST_F(CommCallsTest, WaitForAnyByteWaitsForTheFirstOnly) {
+    OpenPort();
+    SetTimeouts(MAXDWORD, MAXDWORD, 100);
+    device_->QueuePause(Milliseconds{40});
+    device_->QueueInput("X");
+    device_->QueuePause(Milliseconds{5});
+    device_->QueueInput("Y");
+    Milliseconds took{};
+    EXPECT_EQ(Read(8, took), "X");
+    EXPECT_EQ(took, Milliseconds{40});
+    EXPECT_EQ(Read(8, took), "Y");
+    EXPECT_EQ(took, Milliseconds{5});
+}
+
 TEST_F(CommCallsTest, WriteStopsShortWhenItsTimeRunsOut) {
     OpenPort();
     SetTimeouts(0, 0, 0, 5, 20);
