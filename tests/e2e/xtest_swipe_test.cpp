@@ -38,8 +38,7 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
     for (const char* card : {"41111", "2222", "\x01", "U+0001"}) {
         EXPECT_EQ(program_.Errors().find(card), std::string::npos) << card;
     }
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     unsetenv("DISPLAY");
 }
 
@@ -66,8 +65,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
 
     window.reset(); // its connection would end the test process with the server
     server.Stop();
-    ASSERT_TRUE(WaitUntil([&] { return program_.Errors().find("is gone") != std::string::npos; }))
-        << program_.Errors();
+    ASSERT_TRUE(Says("is gone")) << program_.Errors();
     std::size_t keyLines = LogLines("key").size();
     sim_.Write(swipe);
     sim_.Write(";5222=2512?\n");
@@ -90,8 +88,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     std::string gone = "keys: the X server " + server.Name() + " is gone";
     EXPECT_EQ(errors.find(gone, errors.find(gone) + 1), std::string::npos)
         << "said once: " << errors;
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     unsetenv("DISPLAY");
 }
 

@@ -5,19 +5,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstddef>
 #include <cstdlib>
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <utility>
 #include <xkbcommon/xkbcommon.h>
 
+#include "platform/core/unicode.h"
 #include "support/spawn.h"
 
 namespace x_test {
@@ -50,55 +44,29 @@ bool XvfbServer::Launch(const std::string& display, std::string& reason) {
         reason = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
         return false;
     }
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        reason = "pipe failed";
-        return false;
-    }
-    // The write end goes to Xvfb as descriptor 3, where it writes its number
-    // once it takes clients.
-    std::vector<std::string> arguments{"-displayfd", "3",       "-nolisten", "tcp",
-                                       "-noreset",   "-screen", "0",         screen_};
+    // Xvfb writes its number on standard output (-displayfd 1) once it takes
+    // clients; its warnings (xkbcomp's at each layout) would fill a pipe.
+    std::vector<std::string> command{program};
     if (!display.empty()) {
-        arguments.insert(arguments.begin(), display);
+        command.push_back(display);
     }
-    pid_t pid = test_support::SpawnChild(program, arguments, {{fds[1], 3}, {-1, 1}, {-1, 2}});
-    close(fds[1]);
-    if (pid <= 0) {
-        close(fds[0]);
-        reason = "Xvfb could not be started";
-        return false;
-    }
-    pid_ = pid;
-    std::string number;
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
-        pollfd readable{fds[0], POLLIN, 0};
-        if (poll(&readable, 1, 100) > 0) {
-            char buffer[16];
-            ssize_t n = read(fds[0], buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
+    command.insert(command.end(),
+                   {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen_});
+    auto reported = [&] { return process_.Output().find('\n') != std::string::npos; };
+    if (!process_.Start(test_support::Quietly(command, "2>/dev/null")) ||
+        !test_support::WaitUntil([&] { return reported() || !process_.Running(); },
+                                 std::chrono::seconds(10)) ||
+        !reported()) {
         Stop();
         reason = "Xvfb did not report a display within 10 s";
         return false;
     }
-    name_ = ":" + number.substr(0, number.find('\n'));
+    name_ = ":" + process_.Output().substr(0, process_.Output().find('\n'));
     return true;
 }
 
 void XvfbServer::Stop() {
-    if (pid_ <= 0) {
-        return;
-    }
-    test_support::StopChild(pid_, std::chrono::seconds(5));
-    pid_ = -1;
+    process_.Stop(std::chrono::seconds(5));
 }
 
 const XvfbServer* SharedXvfb(std::string& reason) {
@@ -134,17 +102,9 @@ bool TextWindow::Open(const std::string& display, std::string& reason) {
     window_ = XCreateSimpleWindow(display_, root, 0, 0, 200, 100, 0, 0, 0);
     XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
     XMapWindow(display_, window_);
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    bool mapped = false;
-    while (!mapped && Clock::now() < deadline) {
-        XEvent event;
-        if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
-            mapped = true;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    if (!mapped) {
+    XEvent event;
+    if (!test_support::WaitUntil(
+            [&] { return XCheckTypedWindowEvent(display_, window_, MapNotify, &event) != 0; })) {
         reason = "the test window was not mapped within 5 s";
         return false;
     }
@@ -246,21 +206,7 @@ int TextWindow::EmptyKeycodes() {
 std::string Utf8(const std::u32string& text) {
     std::string bytes;
     for (char32_t c : text) {
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | (c >> 6));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (c >> 12));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (c >> 18));
-            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        platform::AppendUtf8(bytes, c);
     }
     return bytes;
 }
