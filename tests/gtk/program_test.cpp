@@ -263,8 +263,8 @@ TEST_F(DesktopProgramTest, APrefixTypedIntoTheDialogGoesBeforeTheSwipeOnceEnable
 }
 
 // OK hides the window, and the idle program in the tray sleeps; the tray popup
-// closes on a click outside it choosing nothing, opens About (closed with
-// Enter), and its Show brings the window back where it was.
+// closes on a click outside it choosing nothing, its Show brings the window back
+// where it was, and it opens About (closed with Enter).
 TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
     ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
     ASSERT_TRUE(ClickControl(1009 /* MSR: changes nothing */));
@@ -292,6 +292,17 @@ TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
 
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(ClickTrayIcon());
+    ASSERT_TRUE(ChooseFromMenu(0 /* Show */, Screenshots() + "tray-popup.png"));
+    std::optional<ScreenWindow> shown;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = MainWindow()).has_value(); }))
+        << "Show did not bring the window back";
+    EXPECT_EQ(shown->x, main_.x) << "the window came back elsewhere";
+    EXPECT_EQ(shown->y, main_.y);
+
+    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(Hidden());
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(ClickTrayIcon());
     ASSERT_TRUE(ChooseFromMenu(1 /* About */));
     ASSERT_TRUE(e2e::WaitUntil([&] { return !WindowsNamed("^About Swipetype$").empty(); }))
         << "no About dialog";
@@ -301,15 +312,6 @@ TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
         << "Enter did not end About";
     EXPECT_EQ(Check(1004), "1\n") << "the program no longer answers";
-
-    std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(ClickTrayIcon());
-    ASSERT_TRUE(ChooseFromMenu(0 /* Show */, Screenshots() + "tray-popup.png"));
-    std::optional<ScreenWindow> shown;
-    ASSERT_TRUE(e2e::WaitUntil([&] { return (shown = MainWindow()).has_value(); }))
-        << "Show did not bring the window back";
-    EXPECT_EQ(shown->x, main_.x) << "the window came back elsewhere";
-    EXPECT_EQ(shown->y, main_.y);
 }
 
 // About from the menu bar ends with its close button and with its caption's OK;
