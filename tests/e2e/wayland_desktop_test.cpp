@@ -10,8 +10,6 @@
 namespace e2e {
 namespace {
 
-using RunResult = wayland_test::ChildResult;
-
 // An ARGB32 pixmap's opaque pixels of a colour: red for picture 103 (reading
 // off, a red stroke), green for picture 102 (reading on, a green tick).
 struct Colours {
@@ -56,8 +54,8 @@ class WaylandDesktopTest : public ProgramTest {
         return found;
     }
 
-    RunResult Call(const std::string& item, const std::string& path, const std::string& method,
-                   const std::vector<std::string>& arguments) {
+    SendResult Call(const std::string& item, const std::string& path, const std::string& method,
+                    const std::vector<std::string>& arguments) {
         std::vector<std::string> command = {"gdbus",         "call", "--session", "--dest", item,
                                             "--object-path", path,   "--method",  method,   "--"};
         command.insert(command.end(), arguments.begin(), arguments.end());
@@ -66,8 +64,8 @@ class WaylandDesktopTest : public ProgramTest {
 
     // The item's picture as gdbus prints it: "(<[(16, 16, [byte 0xff, ...])]>,)".
     Colours Picture(const std::string& item) {
-        RunResult got = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
-                             {"org.kde.StatusNotifierItem", "IconPixmap"});
+        SendResult got = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                              {"org.kde.StatusNotifierItem", "IconPixmap"});
         EXPECT_EQ(got.status, 0) << got.err;
         EXPECT_NE(got.out.find("(16, 16, [byte "), std::string::npos) << got.out;
         std::vector<int> bytes;
@@ -139,25 +137,25 @@ TEST_F(WaylandDesktopTest, ALatePanelGetsTheItemWhoseActivateAndMenuReachTheWind
     ASSERT_EQ(Send({"--post", "WM_SIZE", "1"}).status, 0);
     WaitUntil([&] { return session_.Tree().find("\"swipetype\"") == std::string::npos; }, 10s);
     ASSERT_EQ(session_.Tree().find("\"swipetype\""), std::string::npos) << "still shown";
-    RunResult activated =
+    SendResult activated =
         Call(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate", {"0", "0"});
     ASSERT_EQ(activated.status, 0) << activated.err;
     EXPECT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\" title=\"^Swipetype$\"", 10s));
     EXPECT_NE(Send({"--menu", "0"}).status, 0) << "the double tap opens no popup";
 
-    RunResult menu = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
-                          {"org.kde.StatusNotifierItem", "Menu"});
+    SendResult menu = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                           {"org.kde.StatusNotifierItem", "Menu"});
     std::smatch path;
     ASSERT_TRUE(std::regex_search(menu.out, path, std::regex("objectpath '([^']+)'"))) << menu.out;
     // As the panel draws it: the layout, then a click on the item labelled About.
-    RunResult layout = Call(item, path[1], "com.canonical.dbusmenu.GetLayout", {"0", "-1", "[]"});
+    SendResult layout = Call(item, path[1], "com.canonical.dbusmenu.GetLayout", {"0", "-1", "[]"});
     std::smatch about;
     ASSERT_TRUE(
         std::regex_search(layout.out, about, std::regex(R"(\((\d+), \{'label': <'_?About'>)")))
         << layout.out;
     EXPECT_NE(layout.out.find("'Show'"), std::string::npos);
     EXPECT_NE(layout.out.find("'Exit'"), std::string::npos);
-    RunResult clicked =
+    SendResult clicked =
         Call(item, path[1], "com.canonical.dbusmenu.Event", {about[1], "clicked", "<0>", "0"});
     ASSERT_EQ(clicked.status, 0) << clicked.err;
     EXPECT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\" title=\"^About Swipetype$\"", 10s))

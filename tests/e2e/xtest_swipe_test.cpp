@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "e2e/program_fixture.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 
 namespace e2e {
@@ -19,7 +20,7 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
     ASSERT_TRUE(x_test::SetServerLayout(server->Name(), "de"));
     x_test::TextWindow window;
     ASSERT_TRUE(window.Open(server->Name(), reason)) << reason;
-    setenv("DISPLAY", server->Name().c_str(), 1);
+    test_support::ScopedEnvironment display("DISPLAY", server->Name().c_str());
 
     WriteHive(SettingsHive(1, 1, "ID@\\\\~"));
     StartSimulator("msr");
@@ -39,7 +40,6 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
         EXPECT_EQ(program_.Errors().find(card), std::string::npos) << card;
     }
     Terminate();
-    unsetenv("DISPLAY");
 }
 
 // A logout or a display manager restart: the server ends and another starts on
@@ -54,7 +54,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     if (!server.Start(reason, "640x480x24", display) || !window->Open(server.Name(), reason)) {
         GTEST_SKIP() << reason;
     }
-    setenv("DISPLAY", server.Name().c_str(), 1);
+    test_support::ScopedEnvironment onDisplay("DISPLAY", server.Name().c_str());
     WriteHive(SettingsHive(1, 1, ""));
     StartSimulator("msr");
     keys_ = "xtest";
@@ -89,7 +89,6 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     EXPECT_EQ(errors.find(gone, errors.find(gone) + 1), std::string::npos)
         << "said once: " << errors;
     Terminate();
-    unsetenv("DISPLAY");
 }
 
 } // namespace

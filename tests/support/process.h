@@ -5,7 +5,6 @@
 // deadline, so a child that hangs fails a test instead of hanging it.
 #pragma once
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -18,7 +17,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/core/unique_fd.h"
 #include "support/spawn.h"
 
 namespace test_support {
@@ -51,6 +49,23 @@ inline std::vector<std::string> Quietly(std::vector<std::string> command,
     return command;
 }
 
+// A descriptor closed with its owner (the benches use these helpers without
+// the platform library).
+struct OwnedFd {
+    int fd = -1;
+    OwnedFd() = default;
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    ~OwnedFd() { Reset(); }
+    int Get() const { return fd; }
+    void Reset(int with = -1) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        fd = with;
+    }
+};
+
 class Process {
   public:
     Process() = default;
@@ -66,7 +81,7 @@ class Process {
         err_.clear();
         errTaken_ = 0;
         status_.reset();
-        platform::UniqueFd childIn, childOut, childErr;
+        OwnedFd childIn, childOut, childErr;
         for (auto [read, write] : {std::pair{&childIn, &input_}, std::pair{&output_, &childOut},
                                    std::pair{&error_, &childErr}}) {
             int ends[2];
@@ -151,19 +166,10 @@ class Process {
         CloseOutputs();
     }
 
-    // The whole text to its standard input; false when it could not be written.
+    // The whole text to its standard input (a blocking pipe takes it all or
+    // fails); false when it could not be written.
     bool Write(const std::string& text) const {
-        for (std::size_t done = 0; done < text.size();) {
-            ssize_t n = ::write(input_.Get(), text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        return ::write(input_.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
     void CloseInput() { input_.Reset(); }
     // What a reader of its output that went away leaves: pipes without a reader.
@@ -186,7 +192,7 @@ class Process {
     }
     // The next line of its standard error not taken yet, without its line break;
     // nullopt when none came within `limit` or it ended without one.
-    std::optional<std::string> ErrorLine(std::chrono::milliseconds limit) {
+    std::optional<std::string> ReadErrorLine(std::chrono::milliseconds limit) {
         std::size_t end = std::string::npos;
         WaitUntil(
             [&] {
@@ -216,7 +222,7 @@ class Process {
 
     pid_t pid_ = -1;
     std::optional<int> status_;
-    platform::UniqueFd input_, output_, error_;
+    OwnedFd input_, output_, error_;
     bool readOutput_ = true;
     std::string out_, err_;
     std::size_t errTaken_ = 0;

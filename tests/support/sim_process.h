@@ -28,17 +28,12 @@ class SimProcess : public Process {
     const std::string& DevicePath() const { return devicePath_; }
     bool Send(const std::string& text) { return Write(text); }
 
-    // The next line the simulator writes on standard error, without its line break.
-    std::optional<std::string> ReadErrorLine(std::chrono::milliseconds limit) {
-        return ErrorLine(limit);
-    }
-
     // Reads error lines until one holds `text`; false when none did within `limit`.
     bool Reports(const std::string& text,
                  std::chrono::milliseconds limit = std::chrono::seconds(3)) {
         auto deadline = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < deadline) {
-            std::optional<std::string> line = ErrorLine(std::chrono::milliseconds(500));
+            std::optional<std::string> line = ReadErrorLine(std::chrono::milliseconds(500));
             if (line && line->find(text) != std::string::npos) {
                 return true;
             }

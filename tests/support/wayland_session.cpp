@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -35,11 +36,12 @@ std::string FindSocket(const std::string& folder, const std::string& prefix) {
 // Whether a socket at `path` takes connections: a compositor makes the file a
 // moment before it listens on it.
 bool Listening(const std::string& path) {
-    platform::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    test_support::OwnedFd fd;
+    fd.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    return fd.Valid() &&
+    return fd.Get() >= 0 &&
            ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
@@ -352,13 +354,10 @@ std::optional<std::vector<std::string>> WaylandSession::RegisteredItems(std::str
     }
     // "(<['item', 'item']>,)"; a bus name or object path holds no quote.
     std::vector<std::string> items;
-    for (std::size_t open = result.out.find('\''); open != std::string::npos;) {
-        std::size_t close = result.out.find('\'', open + 1);
-        if (close == std::string::npos) {
-            break;
-        }
-        items.push_back(result.out.substr(open + 1, close - open - 1));
-        open = result.out.find('\'', close + 1);
+    std::regex quoted("'([^']*)'");
+    for (std::sregex_iterator it(result.out.begin(), result.out.end(), quoted), end; it != end;
+         ++it) {
+        items.push_back((*it)[1].str());
     }
     return items;
 }

@@ -39,6 +39,7 @@ struct SessionOptions {
 
 using test_support::ChildResult;
 using test_support::Process;
+using SessionProcess = Process; // the name the benches use
 
 class WaylandSession {
   public:

@@ -7,17 +7,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
-#include <poll.h>
 #include <utility>
 #include <xkbcommon/xkbcommon.h>
 
-#include "platform/core/unicode.h"
 #include "support/spawn.h"
 
 namespace x_test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 using test_support::FindProgram;
 
@@ -137,13 +133,12 @@ void TextWindow::Poll() {
 }
 
 std::u32string TextWindow::Take(std::size_t count, std::chrono::milliseconds timeLimit) {
-    auto deadline = Clock::now() + timeLimit;
-    Poll();
-    while (received_.size() < count && Clock::now() < deadline) {
-        pollfd readable{ConnectionNumber(display_), POLLIN, 0};
-        poll(&readable, 1, 20);
-        Poll();
-    }
+    test_support::WaitUntil(
+        [&] {
+            Poll();
+            return received_.size() >= count;
+        },
+        timeLimit);
     return std::exchange(received_, {});
 }
 
@@ -206,7 +201,13 @@ int TextWindow::EmptyKeycodes() {
 std::string Utf8(const std::u32string& text) {
     std::string bytes;
     for (char32_t c : text) {
-        platform::AppendUtf8(bytes, c);
+        int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        // The lead byte: 0xxxxxxx, 110xxxxx, 1110xxxx or 11110xxx.
+        unsigned lead = extra == 0 ? 0 : (0xF0u << (3 - extra)) & 0xFFu;
+        bytes += static_cast<char>(lead | (c >> (6 * extra)));
+        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6) {
+            bytes += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+        }
     }
     return bytes;
 }
