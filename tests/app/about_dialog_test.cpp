@@ -35,15 +35,9 @@ class AboutDialogTest : public OptionsDialogTest {
     }
 };
 
-TEST_F(AboutDialogTest, EndsThroughItsOkButton) {
-    EXPECT_EQ(
-        Run([](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0); }),
-        IDC_ABOUT_OK);
-    EXPECT_FALSE(IsWindow(Running()));
-    EXPECT_TRUE(IsWindowEnabled(MainWindow));
-}
-
-TEST_F(AboutDialogTest, IsFullScreenWithADoneButtonEndsThroughTheCaptionsButtonOnly) {
+// Full screen with a Done button in the caption; it ends through its OK button or
+// the caption's button (IDOK), and through no other command.
+TEST_F(AboutDialogTest, IsFullScreenAndEndsThroughItsOkOrTheCaptionsButtonOnly) {
     platform::ShellWindowState state;
     RECT rect{};
     LRESULT otherCommand = -1;
@@ -51,15 +45,17 @@ TEST_F(AboutDialogTest, IsFullScreenWithADoneButtonEndsThroughTheCaptionsButtonO
                   platform::GetShellWindowState(dialog, state);
                   GetWindowRect(dialog, &rect);
                   otherCommand = SendMessageW(dialog, WM_COMMAND, IDC_ABOUT_MAKER, 0);
-                  EXPECT_TRUE(IsWindow(dialog));
                   EXPECT_TRUE(IsWindowVisible(dialog));
-                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                  SendMessageW(GetDlgItem(dialog, IDC_ABOUT_OK), BM_CLICK, 0, 0);
               }),
-              IDOK);
+              IDC_ABOUT_OK);
+    EXPECT_FALSE(IsWindow(Running()));
+    EXPECT_TRUE(IsWindowEnabled(MainWindow));
     EXPECT_TRUE(state.dialogInitialised);
     EXPECT_EQ(state.dialogFlags, 13u);
     EXPECT_EQ(rect.right - rect.left, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(otherCommand, 0);
+    EXPECT_EQ(Run([](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }), IDOK);
 }
 
 } // namespace

@@ -111,27 +111,6 @@ INSTANTIATE_TEST_SUITE_P(EveryCommandFromEveryState, ReadingStateMachine,
                                                            info.param.to.name);
                          });
 
-TEST_F(OptionsDialogTest, InitialisationLoadsAndShowsTheSettingsAndRefreshesTheTray) {
-    StoreSetting(u"Enable", 1u);
-    StoreSetting(u"UseMSR", 1u);
-    AddTrayIcon();
-    EXPECT_EQ(TrayPicture(), 103u); // before the load
-    options_ = CreateOptionsDialog(MainWindow, TestInstance());
-    ASSERT_NE(options_, nullptr);
-    EXPECT_FALSE(IsWindowVisible(options_)); // the main window shows it
-    EXPECT_EQ(GetParent(options_), MainWindow);
-    EXPECT_EQ(TrayPicture(), 102u);
-    EXPECT_EQ(Check(options_, IDC_READING_ENABLE), 1u);
-    EXPECT_EQ(Check(options_, IDC_INPUT_MSR), 1u);
-    EXPECT_EQ(MSRActive, 1);
-    // The poll timer belongs to the dialog: it polls the port every 325 ms.
-    device_->ClearCalls();
-    platform::RunMessagesFor(platform::Milliseconds{1000});
-    EXPECT_EQ(std::count(device_->Calls().begin(), device_->Calls().end(),
-                         platform::CommCall::ClearError),
-              3);
-}
-
 TEST_F(OptionsDialogTest, BeepPairIsReadFromItsEnableButton) {
     CreateDialog();
     Click(IDC_BEEP_ENABLE);
@@ -180,9 +159,7 @@ TEST_F(OptionsDialogTest, OkSavesAndHidesTheMainWindowWhileTheTrayIconStays) {
     CreateDialog();
     SetWindowTextW(GetDlgItem(options_, IDC_PREFIX), u"ID:");
     Click(IDC_OK);
-    Stored prefix = StoredSetting(u"Prefix");
-    ASSERT_TRUE(prefix.present);
-    EXPECT_EQ(prefix.bytes, TextBytes(u"ID:"));
+    ExpectStored(root_, {"\"Prefix\"=\"ID:\""});
     EXPECT_FALSE(IsWindowVisible(MainWindow));
     EXPECT_FALSE(IsWindowVisible(options_)); // it goes with its parent
     EXPECT_TRUE(IsWindow(options_));
@@ -194,7 +171,7 @@ TEST_F(OptionsDialogTest, QuitSavesRemovesTheIconAndEndsTheLoop) {
     CreateDialog();
     SetWindowTextW(GetDlgItem(options_, IDC_SUFFIX), u"!");
     Click(IDC_QUIT);
-    EXPECT_EQ(StoredSetting(u"Suffix").bytes, TextBytes(u"!"));
+    ExpectStored(root_, {"\"Suffix\"=\"!\""});
     EXPECT_TRUE(platform::TrayIcons().empty());
     EXPECT_FALSE(IsWindow(MenuBar));
     EXPECT_TRUE(IsWindow(options_)); // the windows stand until the process ends
@@ -218,8 +195,7 @@ TEST_F(OptionsDialogTest, DestructionSavesWhatTheEditBoxesHold) {
     RemoveTrayIcon();
     DestroyWindow(MainWindow);
     EXPECT_FALSE(IsWindow(options_));
-    EXPECT_EQ(StoredSetting(u"TrackSeparator").bytes, TextBytes(u"|"));
-    EXPECT_EQ(StoredSetting(u"Enable").bytes, DwordBytes(1));
+    ExpectStored(root_, {"\"TrackSeparator\"=\"|\"", "\"Enable\"=dword:00000001"});
     EXPECT_FALSE(IsWindow(MenuBar));
     EXPECT_TRUE(platform::QuitPending());
     MainWindow = nullptr;
@@ -232,17 +208,6 @@ TEST_F(OptionsDialogTest, FocusGoesToThePrefixBox) {
     ASSERT_NE(GetFocus(), prefix);
     SetFocus(options_);
     EXPECT_EQ(GetFocus(), prefix);
-}
-
-TEST_F(OptionsDialogTest, UnknownCommandsAndEditNotificationsChangeNothing) {
-    CreateDialog();
-    SettingsRecord before = Settings;
-    for (WPARAM command : {MAKEWPARAM(IDC_PREFIX, EN_CHANGE), MAKEWPARAM(4711, 0),
-                           MAKEWPARAM(IDC_READING_LABEL, 0)}) {
-        EXPECT_EQ(OptionsDlgProc(options_, WM_COMMAND, command, 0), 1);
-    }
-    EXPECT_EQ(std::memcmp(&before, &Settings, sizeof Settings), 0);
-    EXPECT_TRUE(platform::Recorded().tray.empty());
 }
 
 TEST_F(OptionsDialogTest, ActivationAndSettingChangesReachTheShell) {

@@ -4,7 +4,6 @@
 namespace {
 
 using namespace app_test;
-using platform::RecordedTray;
 
 class TrayIconTest : public AppTest {
   protected:
@@ -27,25 +26,6 @@ TEST_F(TrayIconTest, AddFillsTheRecordAndShowsTheDisabledPicture) {
     EXPECT_EQ(icons[0].callbackMessage, UM_TRAY_NOTIFY);
     EXPECT_EQ(icons[0].iconResourceId, 103u);
     EXPECT_EQ(icons[0].tip, u"Swipetype");
-}
-
-TEST_F(TrayIconTest, RemoveTakesTheIconAwayAndTheNextAddFollowsEnable) {
-    AddTrayIcon();
-    Settings.Enable = 1;
-    RemoveTrayIcon();
-    EXPECT_TRUE(platform::TrayIcons().empty());
-    AddTrayIcon();
-    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 102u);
-    Settings.Enable = 0;
-    RemoveTrayIcon();
-    AddTrayIcon();
-    EXPECT_EQ(platform::TrayIcons().at(0).iconResourceId, 103u);
-    EXPECT_EQ(platform::Recorded().tray,
-              (std::vector<RecordedTray>{{"add", 103, u"Swipetype", true},
-                                         {"delete", 0, u"", true},
-                                         {"add", 102, u"Swipetype", true},
-                                         {"delete", 0, u"", true},
-                                         {"add", 103, u"Swipetype", true}}));
 }
 
 } // namespace

@@ -11,13 +11,12 @@
 #include "bio/bio.h"
 #include "platform/core/clock.h"
 #include "platform/serial/serial_port_names.h"
+#include "support/serial_test_deadline.h"
 #include "support/sim_process.h"
-#include "tests/bio/bio_deadline.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using biotest::Deadline;
 using test_support::SimProcess;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -55,10 +54,10 @@ class BioModemSimTest : public testing::Test {
     }
 
     int port_ = -1;
+    serialtest::TestDeadline deadline_{20};
 };
 
 TEST_F(BioModemSimTest, AWholeCall) {
-    Deadline deadline(20s);
     SimProcess sim(kSimulator, {"modem", "--carrier", "28800", "--speed", "9600", "--guard-time",
                                 std::to_string(kGuardTime)});
     ASSERT_TRUE(sim.Started());
@@ -88,7 +87,6 @@ TEST_F(BioModemSimTest, AWholeCall) {
 }
 
 TEST_F(BioModemSimTest, AConnectWithoutASpeedKeepsTheLineRate) {
-    Deadline deadline(20s);
     SimProcess sim(kSimulator, {"modem", "--quiet", "--speed", "none"});
     ASSERT_TRUE(sim.Started());
     int id = OpenLine(sim);

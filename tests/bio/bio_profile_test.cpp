@@ -35,7 +35,9 @@ const StringField kStrings[] = {
 
 const int kValues[] = {55, 110, 55, 30000, 55, 55, 110, 555};
 
-TEST_F(ProfileTest, FreshPortHasTheTemplateAtItsPositions) {
+// Each field starts with the template's text at its position, takes a text of its
+// capacity less one and refuses a longer one, and keeps to its own bytes.
+TEST_F(ProfileTest, EachFieldStartsFromTheTemplateAndKeepsToItsCapacity) {
     int id = Open(1);
     const unsigned char* base = bio_get_slot(id)->modemProfile->bytes;
     for (const StringField& field : kStrings) {
@@ -44,61 +46,43 @@ TEST_F(ProfileTest, FreshPortHasTheTemplateAtItsPositions) {
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(reinterpret_cast<unsigned char*>(text) - base, field.position);
         EXPECT_STREQ(text, field.text);
+        EXPECT_EQ(bio_set_modemstring(id, field.index, std::string(field.capacity, 'y').c_str()),
+                  5);
+        EXPECT_STREQ(text, field.text);
+        EXPECT_EQ(
+            bio_set_modemstring(id, field.index, std::string(field.capacity - 1, 'x').c_str()), 0);
     }
-    for (int index = 0; index < 8; index++) {
-        EXPECT_EQ(bio_get_modemvalue(id, index), kValues[index]);
-        // Four bytes each from position 0, least significant first.
-        const auto* value = base + static_cast<std::ptrdiff_t>(index) * 4;
-        EXPECT_EQ(value[0], kValues[index] & 0xFF);
-        EXPECT_EQ(value[1], (kValues[index] >> 8) & 0xFF);
-    }
-}
-
-TEST_F(ProfileTest, StringMustFitItsFieldWithItsTerminator) {
-    int id = Open(1);
-    for (const StringField& field : kStrings) {
-        SCOPED_TRACE(field.index);
-        std::string fits(field.capacity - 1, 'x');
-        std::string tooLong(field.capacity, 'y');
-        EXPECT_EQ(bio_set_modemstring(id, field.index, tooLong.c_str()), BIO_BAD_ARGUMENT);
-        EXPECT_STREQ(bio_get_modemstring(id, field.index), field.text);
-        EXPECT_EQ(bio_set_modemstring(id, field.index, fits.c_str()), 0);
-        EXPECT_EQ(bio_get_modemstring(id, field.index), fits);
-    }
-    // Each field kept to its own bytes: the neighbours still hold what was set.
     for (const StringField& field : kStrings) {
         EXPECT_EQ(bio_get_modemstring(id, field.index), std::string(field.capacity - 1, 'x'));
     }
     for (int index = 0; index < 8; index++) {
         EXPECT_EQ(bio_get_modemvalue(id, index), kValues[index]);
+        // Four bytes each from position 0, least significant first.
+        const auto* value = base + static_cast<std::ptrdiff_t>(index) * 4;
+        EXPECT_EQ(value[0] | value[1] << 8, kValues[index]);
     }
 }
 
-TEST_F(ProfileTest, OutOfRangeIndexesAreRefused) {
-    int id = Open(1);
-    for (int index : {26, -1, 1000, -2147483647 - 1}) {
-        SCOPED_TRACE(index);
-        EXPECT_EQ(bio_get_modemstring(id, index), nullptr);
-        EXPECT_EQ(bio_set_modemstring(id, index, "A"), BIO_BAD_ARGUMENT);
-    }
-    for (int index : {8, -1, 1000}) {
-        SCOPED_TRACE(index);
-        EXPECT_EQ(bio_get_modemvalue(id, index), -BIO_BAD_ARGUMENT);
-        EXPECT_EQ(bio_set_modemvalue(id, index, 1), BIO_BAD_ARGUMENT);
-    }
-    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), BIO_BAD_ARGUMENT);
-    EXPECT_EQ(
-        std::memcmp(bio_get_slot(id)->modemProfile, &ModemProfileTemplate, sizeof(ModemProfile)),
-        0);
-}
-
-TEST_F(ProfileTest, ValuesAreStoredWhole) {
+TEST_F(ProfileTest, ValuesAreStoredWholeAndOutOfRangeIndexesRefused) {
     int id = Open(1);
     for (int value : {0, -1, 70000, 2147483647, -2147483647 - 1}) {
         EXPECT_EQ(bio_set_modemvalue(id, 7, value), 0);
         EXPECT_EQ(bio_get_modemvalue(id, 7), value);
     }
     EXPECT_EQ(bio_get_modemvalue(id, 6), 110);
+    ASSERT_EQ(bio_set_modemvalue(id, 7, 555), 0);
+    for (int index : {26, -1, 1000, -2147483647 - 1}) {
+        EXPECT_EQ(bio_get_modemstring(id, index), nullptr) << index;
+        EXPECT_EQ(bio_set_modemstring(id, index, "A"), BIO_BAD_ARGUMENT) << index;
+    }
+    for (int index : {8, -1}) {
+        EXPECT_EQ(bio_get_modemvalue(id, index), -BIO_BAD_ARGUMENT) << index;
+        EXPECT_EQ(bio_set_modemvalue(id, index, 1), BIO_BAD_ARGUMENT) << index;
+    }
+    EXPECT_EQ(bio_set_modemstring(id, 1, nullptr), BIO_BAD_ARGUMENT);
+    EXPECT_EQ(
+        std::memcmp(bio_get_slot(id)->modemProfile, &ModemProfileTemplate, sizeof(ModemProfile)),
+        0);
 }
 
 TEST_F(ProfileTest, EachPortHasItsOwnProfileAndEachOpenStartsFromTheTemplate) {

@@ -62,84 +62,6 @@ void ExpectReaderLine(const termios& line, speed_t speed) {
     EXPECT_NE(line.c_cflag & CREAD, 0u);
 }
 
-TEST_F(BioPtyTest, ReaderSetupsReachTheTty) {
-    int id = bio_open_port(1, 1024, 1024);
-    ASSERT_EQ(id, 0);
-    ASSERT_EQ(bio_setup_port(id, 9600, 0, 3, 0, 4, 0), 0);
-    ExpectReaderLine(pty_.Settings(), B9600);
-    ASSERT_EQ(bio_setup_port(id, 19200, 0, 3, 0, 4, 0), 0);
-    ExpectReaderLine(pty_.Settings(), B19200);
-    // A pseudo-terminal has no modem lines: the DCB keeps DTR and RTS as asked.
-    DCB dcb{};
-    ASSERT_TRUE(GetCommState(bio_get_slot(id)->handle, &dcb));
-    EXPECT_EQ(dcb.BaudRate, 19200u);
-    EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_ENABLE);
-    EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_ENABLE);
-    EXPECT_EQ(bio_get_carrier(id), 0);
-    EXPECT_EQ(bio_set_dtr(id), BIO_IO_FAILED);
-}
-
-TEST_F(BioPtyTest, BytesBothWays) {
-    int id = OpenReaderLine();
-    pty_.Send("%B4111?\r\n;4111=?\r");
-    char line[1024];
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), 7);
-    EXPECT_STREQ(line, "%B4111?");
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), 7);
-    EXPECT_STREQ(line, ";4111=?");
-    EXPECT_EQ(bio_get_inputcount(id), 0);
-
-    EXPECT_EQ(bio_write_bytes(id, 4, "\x02\x10\x00\x03"), 4);
-    EXPECT_EQ(bio_write_string(id, "ping"), -BIO_ALL_WRITTEN);
-    EXPECT_EQ(pty_.Receive(8, milliseconds(1000)), std::string("\x02\x10\x00\x03ping", 8));
-    // Raw in both directions: no line editing, no CR/LF translation, no echo.
-    pty_.Send("a\rb\x7F\x03");
-    char bytes[8];
-    EXPECT_EQ(bio_read_bytes(id, 8, bytes), 5);
-    EXPECT_EQ(std::string(bytes, 5), "a\rb\x7F\x03");
-    EXPECT_EQ(pty_.Receive(1, milliseconds(20)), "");
-}
-
-TEST_F(BioPtyTest, ReadsEndAfterTheReadTimeout) {
-    int id = OpenReaderLine();
-    char line[64];
-    auto start = steady_clock::now();
-    EXPECT_EQ(bio_read_bytes(id, 8, line), 0);
-    EXPECT_EQ(bio_read_line(id, sizeof line, line), 0);
-    EXPECT_EQ(bio_read_char(id), 0);
-    auto took = steady_clock::now() - start;
-    EXPECT_GE(took, milliseconds(3)); // three reads of about 1 ms each
-    EXPECT_LT(took, milliseconds(200));
-}
-
-TEST_F(BioPtyTest, WriteStopsShortWhenTheLineDoesNotTakeBytes) {
-    int id = OpenReaderLine();
-    // Fill the line until it takes nothing more: nobody reads the far end. The
-    // filling writes get 20 ms each rather than 5 ms a byte.
-    HANDLE handle = bio_get_slot(id)->handle;
-    COMMTIMEOUTS filling{0, 0, 1, 0, 20};
-    ASSERT_TRUE(SetCommTimeouts(handle, &filling));
-    std::string block(4096, 'x');
-    int total = 0;
-    for (int i = 0; i < 64; i++) {
-        int written = bio_write_bytes(id, 4096, block.data());
-        ASSERT_GE(written, 0);
-        total += written;
-        if (written < 4096) {
-            break;
-        }
-    }
-    ASSERT_GT(total, 0);
-    ASSERT_TRUE(SetCommTimeouts(handle, &bio_get_slot(id)->currentTimeouts));
-    // Now 10 bytes get their 5 ms each and no more.
-    auto start = steady_clock::now();
-    EXPECT_EQ(bio_write_bytes(id, 10, "0123456789"), 0);
-    auto took = steady_clock::now() - start;
-    EXPECT_GE(took, milliseconds(50));
-    EXPECT_LT(took, milliseconds(500));
-    EXPECT_EQ(bio_write_char(id, 'z'), BIO_WRITE_INCOMPLETE);
-}
-
 // Another program trying the tty while the port is open. A privileged process
 // passes TIOCEXCL, so as root the attempt runs in a child that gives its
 // privileges up first.
@@ -196,24 +118,6 @@ TEST_F(BioPtyTest, ClosePutsBackTheTtysOwnSettings) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
     EXPECT_EQ(cfgetospeed(&after), B2400);
-}
-
-milliseconds ProcessTime() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return milliseconds(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-}
-
-// A wait sleeps instead of polling: a silent 2 s call wait costs next to no
-// processor time (bench_serial measures it; polling took most of the 2 s).
-TEST_F(BioPtyTest, ASilentCallWaitSleeps) {
-    int id = OpenReaderLine();
-    ASSERT_EQ(bio_set_modemvalue(id, 3, 2000), 0);
-    milliseconds processorBefore = ProcessTime();
-    auto start = steady_clock::now();
-    EXPECT_EQ(bio_wait_connect(id), BIO_NO_CALL_RESULT);
-    EXPECT_GE(steady_clock::now() - start, milliseconds(1999));
-    EXPECT_LT(ProcessTime() - processorBefore, milliseconds(100));
 }
 
 // A far end that goes away (an unplugged adapter, a simulator that ended) makes

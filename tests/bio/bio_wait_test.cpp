@@ -1,37 +1,31 @@
 // Waits on the manual clock. A port wait's hook moves the clock one millisecond per
 // step, so a wait ends by its timer after an exact number of steps; waits that
 // must end otherwise (a message, a closed port) are ended by what they test.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <vector>
 
-#include "bio/bio.h"
 #include "platform/core/system.h"
 #include "platform/windowing/dialogs.h"
-#include "platform/windowing/message_loop.h"
-#include "platform/windowing/messages.h"
-#include "platform/windowing/window.h"
-#include "support/window_class.h"
 #include "tests/bio/bio_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using biotest::Commands;
 using platform::Milliseconds;
 
 int HookCalls = 0;
 int HookResult = 0;
-int PortToClose = -1;
 int CloseOnCall = 0;
 
-// Moves the clock one millisecond per step and counts the calls.
+// Moves the clock one millisecond per step, counts the calls, and closes the port
+// PortToClose at call CloseOnCall.
 int AdvancingHook(int) {
     HookCalls++;
     platform::AdvanceManualClock(1ms);
-    if (CloseOnCall != 0 && HookCalls == CloseOnCall) {
-        bio_close_port(PortToClose);
+    if (HookCalls == CloseOnCall) {
+        bio_close_port(biotest::PortToClose);
     }
     return 0;
 }
@@ -41,48 +35,18 @@ int ResultHook(int) {
     return HookResult;
 }
 
-// A window whose procedure records WM_COMMAND and may close a port.
-std::vector<WPARAM> Commands;
-LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND) {
-        Commands.push_back(wParam);
-        if (wParam == 1234) {
-            bio_close_port(PortToClose);
-        }
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 class BioWaitTest : public biotest::BioTest {
   protected:
     void SetUp() override {
         BioTest::SetUp();
-        platform::ResetMessageLoop();
         HookCalls = 0;
         HookResult = 0;
-        PortToClose = -1;
         CloseOnCall = 0;
-        Commands.clear();
-        observed_ = 0;
         platform::SetManualClockObserver([this](Milliseconds) { observed_++; });
     }
     void TearDown() override {
         platform::SetManualClockObserver(nullptr);
-        if (window_ != nullptr) {
-            DestroyWindow(window_);
-        }
-        platform::ResetMessageLoop();
-        bio_set_timerresolution(1);
         BioTest::TearDown();
-    }
-
-    HWND Window() {
-        EXPECT_TRUE(test_support::RegisterTestClass(u"BioWaitTestWindow", RecordingProcedure));
-        window_ = CreateWindowW(u"BioWaitTestWindow", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                nullptr, nullptr);
-        EXPECT_NE(window_, nullptr);
-        return window_;
     }
 
     // A port whose waits move the clock.
@@ -98,13 +62,7 @@ class BioWaitTest : public biotest::BioTest {
         ASSERT_EQ(bio_update_status(id), 0);
     }
 
-    static bool QueueHoldsAMessage() {
-        MSG message;
-        return PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-    }
-
-    int observed_ = 0;
-    HWND window_ = nullptr;
+    int observed_ = 0; // moves of the clock
 };
 
 TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
@@ -118,91 +76,80 @@ TEST_F(BioWaitTest, StartFillsTheRecordAndZeroUnitsEndOnTheFirstStep) {
     EXPECT_EQ(wait.hook, ResultHook);
     EXPECT_EQ(wait.timer.timeout, 50);
     EXPECT_EQ(wait.timer.startTick, GetTickCount());
-
     std::memset(&wait, 0xFF, sizeof wait);
-    ASSERT_EQ(bio_start_wait(-1, 3, &wait), 0);
+    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
     EXPECT_EQ(wait.portId, -1);
     EXPECT_EQ(wait.hook, nullptr);
-
-    // Zero units end on the first step.
+    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
     ASSERT_EQ(bio_start_wait(id, 0, &wait), 0);
     EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
-    ASSERT_EQ(bio_start_wait(-1, 0, &wait), 0);
-    EXPECT_EQ(bio_wait_step(&wait), BIO_WAIT_TIME_UP);
+    // No open port: 7 at once.
+    EXPECT_EQ(bio_wait_ticks(1, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(4, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(-2, 10), BIO_NO_PORT);
+    EXPECT_EQ(bio_start_wait(3, 10, &wait), BIO_NO_PORT);
+    EXPECT_EQ(bio_set_waithook(1, AdvancingHook), BIO_NO_PORT);
 }
 
 // A unit lasts the timer resolution (zero counts as one); the hook runs once a
-// millisecond step.
-TEST_F(BioWaitTest, PortWaitRunsOutAfterItsUnits) {
+// millisecond step. A wait tied to no port runs on the clock alone.
+TEST_F(BioWaitTest, AWaitRunsOutAfterItsUnits) {
     struct Case {
         long resolution;
         int units;
         Milliseconds lasts;
     };
+    int id = OpenTimedPort();
     for (Case c : {Case{1, 50, 50ms}, Case{10, 5, 50ms}, Case{0, 20, 20ms}}) {
         SCOPED_TRACE(c.resolution);
-        int id = OpenTimedPort();
         bio_set_timerresolution(c.resolution);
         HookCalls = 0;
         Milliseconds start = Now();
         EXPECT_EQ(bio_wait_ticks(id, c.units), BIO_WAIT_TIME_UP);
         EXPECT_EQ(Now() - start, c.lasts);
         EXPECT_EQ(HookCalls, c.lasts.count());
-        bio_close_port(id);
     }
-}
-
-TEST_F(BioWaitTest, PortlessWaitRunsOutOnTheRealClock) {
     platform::UseRealClock();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(bio_wait_ticks(-1, 30), BIO_WAIT_TIME_UP);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 29ms);
 }
 
-TEST_F(BioWaitTest, CancelCommandEndsAPortWaitWithTwoAndAPortlessOneWithOne) {
+// A quit message or a cancel command, to the thread or to a window (which gets it
+// dispatched), ends a port wait at its first step with 2 and a wait tied to no
+// port with 1; neither is left for the caller's own loop. Other commands are
+// dispatched and the wait goes on: IDCANCEL in the low word alone is no cancel.
+TEST_F(BioWaitTest, QuitOrCancelEndsTheWaitAndIsNotPutBack) {
+    enum class Post { Quit, Cancel, CancelToWindow };
     int id = OpenTimedPort();
-    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
-    EXPECT_EQ(HookCalls, 1);
-    EXPECT_FALSE(QueueHoldsAMessage());
-
-    PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(-1, 1000), BIO_WAIT_TIME_UP);
-    EXPECT_FALSE(QueueHoldsAMessage());
-}
-
-TEST_F(BioWaitTest, OtherCommandsAreDispatchedAndTheWaitGoesOn) {
-    int id = OpenTimedPort();
-    HWND window = Window();
+    HWND window = CommandWindow();
+    for (int port : {id, -1}) {
+        for (Post post : {Post::Quit, Post::Cancel, Post::CancelToWindow}) {
+            SCOPED_TRACE(testing::Message() << "port " << port << ", post " << int(post));
+            if (post == Post::Quit) {
+                PostQuitMessage(3);
+            } else {
+                PostMessageW(post == Post::Cancel ? nullptr : window, WM_COMMAND, IDCANCEL, 0);
+            }
+            HookCalls = 0;
+            EXPECT_EQ(bio_wait_ticks(port, 1000),
+                      port == -1 ? BIO_WAIT_TIME_UP : BIO_WAIT_CANCELLED);
+            EXPECT_EQ(HookCalls, port == -1 ? 0 : 1);
+            EXPECT_FALSE(platform::QuitPending());
+            EXPECT_FALSE(QueueHoldsAMessage());
+        }
+    }
+    EXPECT_EQ(Commands, (std::vector<WPARAM>{IDCANCEL, IDCANCEL}));
     PostMessageW(window, WM_COMMAND, 1, 0);
-    // IDCANCEL in the low word alone is not a cancel: wParam must be 2 as a whole.
     PostMessageW(window, WM_COMMAND, 0x10002, 0);
+    HookCalls = 0;
     EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
-    EXPECT_EQ(Commands, (std::vector<WPARAM>{1, 0x10002}));
+    EXPECT_EQ(Commands, (std::vector<WPARAM>{IDCANCEL, IDCANCEL, 1, 0x10002}));
     EXPECT_EQ(HookCalls, 10);
 }
 
-TEST_F(BioWaitTest, CancelSentToAWindowIsDispatchedAndEndsTheWait) {
-    int id = OpenTimedPort();
-    PostMessageW(Window(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
-    EXPECT_EQ(Commands, std::vector<WPARAM>{IDCANCEL});
-}
-
-TEST_F(BioWaitTest, QuitEndsTheWaitAndNeverReachesTheCallersLoop) {
-    int id = OpenTimedPort();
-    PostQuitMessage(3);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_WAIT_CANCELLED);
-    EXPECT_FALSE(platform::QuitPending());
-    EXPECT_FALSE(QueueHoldsAMessage());
-
-    PostQuitMessage(0);
-    EXPECT_EQ(bio_wait_ticks(-1, 1000), BIO_WAIT_TIME_UP);
-    EXPECT_FALSE(platform::QuitPending());
-    EXPECT_FALSE(QueueHoldsAMessage());
-}
-
-TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWaitBeforeTheTimer) {
+// The hook of the wait's start counts; a result of its own ends the wait at once.
+TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWait) {
     int id = OpenTimedPort();
     BioWait wait;
     ASSERT_EQ(bio_start_wait(id, 3, &wait), 0);
@@ -213,32 +160,19 @@ TEST_F(BioWaitTest, HookIsCopiedWhenTheWaitStartsAndItsResultEndsTheWaitBeforeTh
         result = bio_wait_step(&wait);
     }
     EXPECT_EQ(result, BIO_WAIT_TIME_UP);
-    EXPECT_EQ(bio_wait_ticks(id, 3), 9);
     HookCalls = 0;
     EXPECT_EQ(bio_wait_ticks(id, 0), 9);
     EXPECT_EQ(HookCalls, 1);
 }
 
-TEST_F(BioWaitTest, MissingPortGivesSeven) {
-    BioWait wait;
-    EXPECT_EQ(bio_wait_ticks(0, 10), BIO_NO_PORT);
-    EXPECT_EQ(bio_wait_ticks(4, 10), BIO_NO_PORT);
-    EXPECT_EQ(bio_wait_ticks(-2, 10), BIO_NO_PORT);
-    EXPECT_EQ(bio_start_wait(3, 10, &wait), BIO_NO_PORT);
-    EXPECT_EQ(bio_set_waithook(0, AdvancingHook), BIO_NO_PORT);
-}
-
-TEST_F(BioWaitTest, PortClosedByADispatchedMessageOrTheHookEndsTheWaitWithSeven) {
-    int id = OpenTimedPort();
-    PortToClose = id;
-    PostMessageW(Window(), WM_COMMAND, 1234, 0);
-    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_NO_PORT);
-    EXPECT_EQ(bio_get_slot(id), nullptr);
-
-    PortToClose = id = OpenTimedPort();
-    HookCalls = 0;
+TEST_F(BioWaitTest, APortClosedByADispatchedMessageOrTheHookEndsTheWaitWithSeven) {
+    biotest::PortToClose = OpenTimedPort();
+    PostMessageW(CommandWindow(), WM_COMMAND, 1234, 0);
+    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), BIO_NO_PORT);
+    EXPECT_EQ(bio_get_slot(biotest::PortToClose), nullptr);
+    biotest::PortToClose = OpenTimedPort();
     CloseOnCall = 3;
-    EXPECT_EQ(bio_wait_ticks(id, 1000), BIO_NO_PORT);
+    EXPECT_EQ(bio_wait_ticks(biotest::PortToClose, 1000), BIO_NO_PORT);
     EXPECT_EQ(HookCalls, 3);
 }
 
@@ -250,8 +184,7 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
         int result;
         int hookCalls;
     };
-    for (Case seen :
-         {Case{CE_FRAME, BIO_WAIT_CANCELLED, 1}, Case{CE_BREAK, BIO_WAIT_TIME_UP, 10}}) {
+    for (Case seen : {Case{CE_FRAME, 2, 1}, Case{CE_BREAK, 1, 10}}) {
         SCOPED_TRACE(seen.error);
         int id = OpenTimedPort();
         SeeLineErrors(id, seen.error);
@@ -267,10 +200,7 @@ TEST_F(BioWaitTest, AfterAFramingErrorCancelEndsTheWaitAfterABreakOnlyTheTimer) 
 
 TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
     int id = OpenTimedPort();
-    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
-    EXPECT_EQ(observed_, 10); // the hook's ten moves
     SeeLineErrors(id, CE_OVERRUN);
-    observed_ = 0;
     Milliseconds start = Now();
     EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
     // Ten moves of the hook, and a Sleep(0) after each of the nine steps that went on.
@@ -278,24 +208,20 @@ TEST_F(BioWaitTest, AfterAnOverrunEachStepYields) {
     EXPECT_EQ(Now() - start, 10ms);
 }
 
+// A hook that moves nothing asks for a step every millisecond; the parity sleeps
+// alone move the clock.
 TEST_F(BioWaitTest, AfterAParityErrorEachStepSleepsOneResolutionAndTheQueueIsServed) {
     int id = Open(1);
-    // A hook that moves nothing asks for a step every millisecond; the parity
-    // sleeps alone move the clock.
     ASSERT_EQ(bio_set_waithook(id, ResultHook), 0);
     SeeLineErrors(id, CE_RXPARITY);
-    Milliseconds start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
-    EXPECT_EQ(Now() - start, 10ms);
-    EXPECT_EQ(observed_, 10);
-
-    bio_set_timerresolution(10);
-    observed_ = 0;
-    start = Now();
-    EXPECT_EQ(bio_wait_ticks(id, 5), BIO_WAIT_TIME_UP);
-    EXPECT_EQ(Now() - start, 50ms);
-    EXPECT_EQ(observed_, 5);
-    // The queue is still served.
+    for (long resolution : {1L, 10L}) {
+        bio_set_timerresolution(resolution);
+        observed_ = 0;
+        Milliseconds start = Now();
+        EXPECT_EQ(bio_wait_ticks(id, 10), BIO_WAIT_TIME_UP);
+        EXPECT_EQ(Now() - start, Milliseconds{10 * resolution});
+        EXPECT_EQ(observed_, 10);
+    }
     PostMessageW(nullptr, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(bio_wait_ticks(id, 100), BIO_WAIT_CANCELLED);
 }
@@ -313,7 +239,6 @@ TEST_F(BioWaitTest, AWaitSleepsUntilItsEndOrTheNextTimer) {
     EXPECT_EQ(bio_wait_ticks(id, 50), BIO_WAIT_TIME_UP);
     EXPECT_EQ(Now() - start, 50ms);
     EXPECT_EQ(observed_, 1);
-
     TimerCalls = 0;
     ASSERT_NE(SetTimer(nullptr, 0, 30, CountingTimer), 0u);
     observed_ = 0;

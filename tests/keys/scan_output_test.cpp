@@ -72,7 +72,8 @@ class ScanOutputTest : public testing::Test {
 };
 
 // The tracks the flags select, with a separator between two selected tracks
-// even when one of them is empty; without Beep, no beep.
+// even when one of them is empty; without Beep, no beep. User texts are typed
+// literally, backslashes and all; Windows-1252 track bytes become their characters.
 struct Combination {
     DWORD track1, track2, track3;
     const char* one;
@@ -88,15 +89,15 @@ TEST_F(ScanOutputTest, TypesTracksWithSeparatorsPlacedByFlags) {
         {1, 1, 0, "T1", "T2", "T3", u"T1|T2"}, {1, 0, 1, "T1", "T2", "T3", u"T1|T3"},
         {0, 1, 1, "T1", "T2", "T3", u"T2|T3"}, {1, 1, 1, "T1", "T2", "T3", u"T1|T2|T3"},
         {1, 1, 1, "A", "B", "", u"A|B|"},      {1, 0, 1, "A", "B", "", u"A|"},
-        {1, 1, 1, "A", "", "C", u"A||C"},
+        {1, 1, 1, "A", "", "C", u"A||C"},      {1, 0, 0, "\xE9\x80", "", "", u"\u00E9\u20AC"},
     };
-    SetTexts(u"<", u">", u"|");
+    SetTexts(u"\\n<", u">\\x41", u"|");
     for (const Combination& c : cases) {
         platform::StartRecording();
         SetTracks(c.one, c.two, c.three);
         SetFlags(c.track1, c.track2, c.track3);
         EXPECT_EQ(SendScanOutput(dialog_, 1), 0);
-        EXPECT_EQ(TypedText(), u"<" + std::u16string(c.typed) + u">")
+        EXPECT_EQ(TypedText(), u"\\n<" + std::u16string(c.typed) + u">\\x41")
             << c.track1 << c.track2 << c.track3 << " " << c.one << "," << c.two << "," << c.three;
         EXPECT_TRUE(platform::Recorded().beeps.empty());
     }
@@ -145,16 +146,6 @@ TEST_F(ScanOutputTest, DialogTextsAreTakenAtEveryReadWithoutSaving) {
     SendScanOutput(dialog_, 1);
     EXPECT_EQ(TypedText(), u"oldXnewX");
     EXPECT_EQ(std::u16string(Settings.Prefix), u"new");
-}
-
-// User texts are typed literally, backslashes and all; Windows-1252 track bytes
-// become their characters.
-TEST_F(ScanOutputTest, UserTextsAreLiteralAndTrackBytesAreWindows1252) {
-    SetTexts(u"\\n", u"\\x41", u"");
-    SetFlags(1, 0, 0);
-    SetTracks("caf\xE9 \x80", "", "");
-    SendScanOutput(dialog_, 1);
-    EXPECT_EQ(TypedText(), u"\\ncaf\u00E9 \u20AC\\x41");
 }
 
 } // namespace
