@@ -94,6 +94,7 @@ class Process {
         int out = terminal < 0 ? childOut.Get() : terminal;
         int err = terminal < 0 ? childErr.Get() : terminal;
         std::vector<char*> argv;
+        argv.reserve(command.size() + 1);
         for (const std::string& argument : command) {
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
