@@ -108,8 +108,7 @@ TEST_F(AdministrationTest, AHiveReplacedByRenameIsTakenAtOnceAndNotUndoneAtExit)
         << program_.Output();
 
     ASSERT_EQ(Config({"set", "Suffix", "S"}).status, 0); // its own save is no edit
-    program_.Signal(SIGTERM);
-    ASSERT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_NE(Hive().find("\"Prefix\"=\"NEW:\""), std::string::npos) << Hive();
     EXPECT_NE(Hive().find("\"Enable\"=dword:00000001"), std::string::npos) << Hive();
     std::vector<std::string> said = LogLines("debug");

@@ -56,8 +56,7 @@ TEST_F(ConfigTest, WithTheProgramRunningAChangeTakesEffectAtOnceAndOutlivesItsEx
     EXPECT_NE(list.out.find("Prefix          \"NEW \\\\ \""), std::string::npos) << list.out;
     ExpectRefusals();
 
-    program_.Signal(SIGTERM);
-    ASSERT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_NE(Hive().find("\"Prefix\"=\"NEW \\\\ \""), std::string::npos) << Hive();
     EXPECT_NE(Hive().find("\"Enable\"=dword:00000000"), std::string::npos) << Hive();
 }

@@ -33,10 +33,9 @@ TEST_F(ProgramTest, EveryProgramFollowsTheSameConventions) {
     int folders = 0;
     for (const Conventions& program : programs) {
         std::string name = std::filesystem::path(program.path).filename();
-        Process help;
-        ASSERT_TRUE(help.Start({program.path, "-h"}));
-        EXPECT_EQ(help.Wait(10s), 0) << name;
-        EXPECT_NE(help.Output().find("Usage:"), std::string::npos) << name;
+        SendResult help = test_support::Run({program.path, "-h"});
+        EXPECT_EQ(help.status, 0) << name;
+        EXPECT_NE(help.out.find("Usage:"), std::string::npos) << name;
         for (const Call& call : program.calls) {
             std::vector<std::string> arguments{program.path};
             for (std::string argument : call.arguments) {
@@ -45,14 +44,12 @@ TEST_F(ProgramTest, EveryProgramFollowsTheSameConventions) {
                 }
                 arguments.push_back(argument);
             }
-            Process process;
-            ASSERT_TRUE(process.Start(arguments));
-            process.CloseInput();
-            EXPECT_EQ(process.Wait(10s), call.status) << name << " " << arguments[1];
+            SendResult result = test_support::Run(arguments);
+            EXPECT_EQ(result.status, call.status) << name << " " << arguments[1];
             if (call.status == 0) {
                 continue;
             }
-            const std::string& errors = process.Errors();
+            const std::string& errors = result.err;
             EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
             EXPECT_EQ(errors.rfind(name + ": ", 0), 0u) << errors;
             EXPECT_LT(errors.size(), 250u) << "the long value is cut: " << errors;

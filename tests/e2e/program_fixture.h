@@ -3,25 +3,17 @@
 // log, and swipetype-send to reach its windows.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "support/child_process.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include <gtest/gtest.h>
 
@@ -30,163 +22,16 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A child process with its standard input, output and error on pipes, or its
-// output and error on a terminal the test holds.
-class Process {
-  public:
-    Process() = default;
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    ~Process() { Kill(); }
+using SendResult = test_support::ChildResult;
+using test_support::Process;
+using test_support::WaitUntil;
 
-    bool Start(const std::vector<std::string>& arguments, int terminal = -1) {
-        Kill(); // a process object may be started again once the last one ended
-        out_.clear();
-        err_.clear();
-        status_.reset();
-        int in[2], out[2], err[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-            return false;
-        }
-        pid_ = test_support::SpawnChild(arguments.at(0), {arguments.begin() + 1, arguments.end()},
-                                        {{in[0], STDIN_FILENO},
-                                         {terminal < 0 ? out[1] : terminal, STDOUT_FILENO},
-                                         {terminal < 0 ? err[1] : terminal, STDERR_FILENO}});
-        close(in[0]);
-        close(out[1]);
-        close(err[1]);
-        input_ = in[1];
-        output_ = out[0];
-        error_ = err[0];
-        fcntl(output_, F_SETFL, O_NONBLOCK);
-        fcntl(error_, F_SETFL, O_NONBLOCK);
-        return pid_ > 0;
+inline std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
     }
-
-    void Write(const std::string& text) const {
-        [[maybe_unused]] ssize_t written = write(input_, text.data(), text.size());
-    }
-    void CloseInput() {
-        if (input_ >= 0) {
-            close(input_);
-            input_ = -1;
-        }
-    }
-    // What a reader of its output that went away leaves: pipes without a reader.
-    void CloseOutputs() {
-        for (int* fd : {&output_, &error_}) {
-            close(*fd);
-            *fd = -1;
-        }
-    }
-
-    // Whether its standard output is read (by Output() and Wait()), or left to
-    // fill up as a pipe nobody reads.
-    void ReadOutput(bool read) { readOutput_ = read; }
-
-    // What the process printed so far.
-    const std::string& Output() {
-        Drain();
-        return out_;
-    }
-    const std::string& Errors() {
-        Drain();
-        return err_;
-    }
-
-    void Signal(int signal) const {
-        if (pid_ > 0) {
-            kill(pid_, signal);
-        }
-    }
-
-    // The exit status, or nullopt when it has not ended within `timeout`.
-    std::optional<int> Wait(std::chrono::milliseconds timeout) {
-        auto deadline = Clock::now() + timeout;
-        while (pid_ > 0) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (Clock::now() > deadline) {
-                return std::nullopt;
-            }
-            Drain();
-            std::this_thread::sleep_for(2ms);
-        }
-        Drain();
-        return status_;
-    }
-
-    pid_t Pid() const { return pid_; }
-
-    bool Running() { return pid_ > 0 && !Wait(0ms).has_value(); }
-
-    void Kill() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-        CloseInput();
-        for (int* fd : {&output_, &error_}) {
-            if (*fd >= 0) {
-                close(*fd);
-                *fd = -1;
-            }
-        }
-    }
-
-  private:
-    void Drain() {
-        char buffer[4096];
-        for (auto [fd, into] :
-             {std::pair{readOutput_ ? output_ : -1, &out_}, std::pair{error_, &err_}}) {
-            if (fd < 0) {
-                continue;
-            }
-            for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
-                into->append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-    }
-
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
-    int error_ = -1;
-    bool readOutput_ = true;
-    std::string out_;
-    std::string err_;
-    std::optional<int> status_;
-};
-
-struct SendResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = 5s) {
-    auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-// CPU time the process has used, from the scheduler's own account.
-inline std::chrono::nanoseconds CpuTime(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
-    long long nanoseconds = 0;
-    stat >> nanoseconds;
-    return std::chrono::nanoseconds(nanoseconds);
+    return count;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
@@ -198,28 +43,28 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 // A complete Settings key: every value as the test gives it.
 inline std::string SettingsHive(int enable, int useMsr, const std::string& prefix) {
-    return "Windows Registry Editor Version 5.00\n\n"
-           "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
-           "\"Enable\"=dword:0000000" +
-           std::to_string(enable) +
-           "\n"
-           "\"UseMSR\"=dword:0000000" +
-           std::to_string(useMsr) +
-           "\n"
-           "\"Beep\"=dword:00000000\n"
-           "\"Prefix\"=\"" +
-           prefix +
-           "\"\n"
-           "\"Suffix\"=\"\"\n"
-           "\"SendTab\"=dword:00000000\n"
-           "\"SendEnter\"=dword:00000001\n"
-           "\"UseTrack1\"=dword:00000000\n"
-           "\"UseTrack2\"=dword:00000001\n"
-           "\"UseTrack3\"=dword:00000000\n"
-           "\"TrackSeparator\"=\"\"\n"
-           "\"AutoStart\"=dword:00000000\n"
-           "\"MSRInterval\"=dword:00000145\n"
-           "\"RFIDInterval\"=dword:0000015e\n";
+    std::string hive = R"(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Zelna\Swipetype]
+"Enable"=dword:0000000E
+"UseMSR"=dword:0000000M
+"Beep"=dword:00000000
+"Prefix"="P"
+"Suffix"=""
+"SendTab"=dword:00000000
+"SendEnter"=dword:00000001
+"UseTrack1"=dword:00000000
+"UseTrack2"=dword:00000001
+"UseTrack3"=dword:00000000
+"TrackSeparator"=""
+"AutoStart"=dword:00000000
+"MSRInterval"=dword:00000145
+"RFIDInterval"=dword:0000015e
+)";
+    hive.replace(hive.find("0000000E"), 8, "0000000" + std::to_string(enable));
+    hive.replace(hive.find("0000000M"), 8, "0000000" + std::to_string(useMsr));
+    hive.replace(hive.find("\"P\""), 3, "\"" + prefix + "\"");
+    return hive;
 }
 
 class ProgramTest : public testing::Test {
@@ -231,8 +76,8 @@ class ProgramTest : public testing::Test {
     }
 
     void TearDown() override {
-        program_.Kill();
-        sim_.Kill();
+        program_.Stop(0ms);
+        sim_.Stop(0ms);
     }
 
     void WriteHive(const std::string& text) {
@@ -275,29 +120,48 @@ class ProgramTest : public testing::Test {
     void StartProgram(const std::vector<std::string>& commandLine = {}) {
         started_ = Clock::now();
         ASSERT_TRUE(program_.Start(ProgramArguments(commandLine), terminal_));
-        ASSERT_TRUE(WaitUntil([&] {
-            return Send({"--control", "1003", "BM_GETCHECK"}).status == 0 || !program_.Running();
-        })) << program_.Errors();
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return Send({"--control", "1003", "BM_GETCHECK"}).status == 0 ||
+                       !program_.Running();
+            },
+            10s))
+            << program_.Errors();
         ASSERT_TRUE(program_.Running()) << program_.Errors();
+    }
+
+    // Whether the program has said `text` on standard error within `timeout`.
+    bool Says(const std::string& text, std::chrono::milliseconds timeout = 5s) {
+        return WaitUntil([&] { return program_.Errors().find(text) != std::string::npos; },
+                         timeout);
+    }
+
+    // The CPU time the program uses, by the scheduler's own account, while the test waits.
+    std::chrono::nanoseconds CpuUsedIn(std::chrono::milliseconds span) {
+        auto used = [&] {
+            long long nanoseconds = 0;
+            std::ifstream("/proc/" + std::to_string(program_.Pid()) + "/schedstat") >> nanoseconds;
+            return std::chrono::nanoseconds(nanoseconds);
+        };
+        auto before = used();
+        std::this_thread::sleep_for(span);
+        return used() - before;
+    }
+
+    // SIGTERM ends the program in order.
+    void Terminate() {
+        program_.Signal(SIGTERM);
+        EXPECT_EQ(program_.Wait(5s), 0) << program_.Errors();
     }
 
     // A tool (swipetype-send, swipetype-config) on a device root, run through
     // `wrapper` when one is given.
     SendResult RunTool(const std::string& tool, const std::vector<std::string>& arguments,
                        const std::filesystem::path& root, const std::vector<std::string>& wrapper) {
-        Process process;
         std::vector<std::string> full = wrapper;
         full.insert(full.end(), {tool, "--root", root.string()});
         full.insert(full.end(), arguments.begin(), arguments.end());
-        SendResult result;
-        if (!process.Start(full)) {
-            return result;
-        }
-        process.CloseInput();
-        result.status = process.Wait(10s).value_or(-1);
-        result.out = process.Output();
-        result.err = process.Errors();
-        return result;
+        return test_support::Run(full);
     }
 
     SendResult Send(const std::vector<std::string>& arguments) {
@@ -317,16 +181,12 @@ class ProgramTest : public testing::Test {
         ASSERT_EQ(Send({"--post", "UM_TRAY_NOTIFY", "2", std::to_string(mouseMessage)}).status, 0);
     }
 
-    // True when a popup menu is open (found within `timeout`): dismisses it.
-    bool PopupOpenThenDismiss(std::chrono::milliseconds timeout) {
-        return WaitUntil([&] { return Send({"--menu", "0"}).status == 0; }, timeout);
-    }
-
-    // The main window is hidden exactly when a tray tap opens the popup menu.
+    // The main window is hidden exactly when a tray tap opens the popup menu
+    // (found within a while, and dismissed).
     bool MainWindowHidden() {
         std::this_thread::sleep_for(5ms); // past the repeated-tap guard
         TapTray();
-        return PopupOpenThenDismiss(600ms);
+        return WaitUntil([&] { return Send({"--menu", "0"}).status == 0; }, 600ms);
     }
 
     std::vector<std::string> LogLines(const std::string& event) {

@@ -21,36 +21,28 @@ TEST_F(ProgramTest, StartUpShowsTheDisabledIconThenTheEnabledOneAndTypesASwipe) 
     EXPECT_TRUE(WaitUntil([&] { return program_.Output() == "ID:4111111111111111=2512\r"; }))
         << program_.Output();
 
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_EQ(LogLines("tray").back(), R"("event":"tray","op":"delete"})");
     EXPECT_NE(Hive().find("\"Prefix\"=\"ID:\""), std::string::npos) << Hive();
 }
 
-TEST_F(ProgramTest, OtherCommandLinesStartVisible) {
-    for (const std::vector<std::string>& commandLine :
-         {std::vector<std::string>{"min"}, {"MIN "}, {"MIN", "x"}}) {
+// A command line other than exactly MIN shows the window and says what it was taken as.
+TEST_F(ProgramTest, OtherCommandLinesStartVisibleAndSaySo) {
+    using Row = std::pair<std::vector<std::string>, std::string>;
+    for (const auto& [commandLine, said] :
+         {Row{{"min"}, "'min' is not exactly MIN, so the window is shown at start\n"},
+          Row{{"MIN", "x"}, "'MIN x' is not exactly MIN, so the window is shown at start\n"},
+          Row{{"MIN "}, " is not exactly MIN, so the window is shown at start\n"},
+          Row{{"/dev/ttyUSB0"},
+              "'/dev/ttyUSB0' is not exactly MIN, so the window is shown at "
+              "start; did you mean --port COM1:=/dev/ttyUSB0?"}}) {
         SCOPED_TRACE(commandLine[0]);
         StartProgram(commandLine);
         EXPECT_FALSE(MainWindowHidden());
+        EXPECT_TRUE(Says(said)) << program_.Errors();
         program_.Signal(SIGINT);
         EXPECT_EQ(program_.Wait(5s), 0);
     }
-}
-
-TEST_F(ProgramTest, ASecondStartShowsTheFirstAndEndsWithZero) {
-    StartProgram({"MIN"});
-    ASSERT_TRUE(MainWindowHidden());
-    for (const std::vector<std::string>& commandLine :
-         {std::vector<std::string>{"MIN"}, std::vector<std::string>{}}) {
-        Process second;
-        ASSERT_TRUE(second.Start(ProgramArguments(commandLine)));
-        EXPECT_EQ(second.Wait(5s), 0) << second.Errors();
-        EXPECT_FALSE(MainWindowHidden());
-        ASSERT_EQ(Send({"WM_SIZE", "1", "0"}).status, 0); // minimise: hides again
-        EXPECT_TRUE(MainWindowHidden());
-    }
-    EXPECT_TRUE(program_.Running());
 }
 
 TEST_F(ProgramTest, TwoStartsAtOnceLeaveOneInstance) {
@@ -64,16 +56,23 @@ TEST_F(ProgramTest, TwoStartsAtOnceLeaveOneInstance) {
     EXPECT_EQ(first.value_or(other.value_or(-1)), 0);
 }
 
-TEST_F(ProgramTest, AnInstanceThatCrashedIsNotMistakenForARunningOne) {
+// The socket of an instance that crashed is left behind: the next start replaces
+// it and runs, and a second start, MIN or not, shows it and ends with 0.
+TEST_F(ProgramTest, ASecondStartShowsTheFirstAndEndsWithZeroEvenAfterACrash) {
     StartProgram({"MIN"});
     program_.Signal(SIGKILL);
     ASSERT_EQ(program_.Wait(5s), 128 + SIGKILL);
-    // Its socket is left behind; the next start replaces it and runs.
     StartProgram({"MIN"});
-    EXPECT_TRUE(MainWindowHidden());
-    Process second;
-    ASSERT_TRUE(second.Start(ProgramArguments({})));
-    EXPECT_EQ(second.Wait(5s), 0) << second.Errors();
+    ASSERT_TRUE(MainWindowHidden());
+    for (const std::vector<std::string>& commandLine :
+         {std::vector<std::string>{"MIN"}, std::vector<std::string>{}}) {
+        Process second;
+        ASSERT_TRUE(second.Start(ProgramArguments(commandLine)));
+        EXPECT_EQ(second.Wait(5s), 0) << second.Errors();
+        EXPECT_FALSE(MainWindowHidden());
+        ASSERT_EQ(Send({"WM_SIZE", "1", "0"}).status, 0); // minimise: hides again
+        EXPECT_TRUE(MainWindowHidden());
+    }
     EXPECT_TRUE(program_.Running());
 }
 
@@ -108,11 +107,10 @@ TEST_F(ProgramTest, SwitchingToRfidReadsATag) {
 
 TEST_F(ProgramTest, AnUnusableDeviceRootSaysSoAndFails) {
     std::ofstream(dir_ / "a-file") << "not a folder";
-    Process badRoot;
-    ASSERT_TRUE(badRoot.Start({SWIPETYPE_PATH, "--root", (dir_ / "a-file").string(), "--keys",
-                               "none", "--ui", "headless"}));
-    EXPECT_EQ(badRoot.Wait(5s), 1);
-    EXPECT_NE(badRoot.Errors().find("device root"), std::string::npos) << badRoot.Errors();
+    SendResult badRoot = test_support::Run({SWIPETYPE_PATH, "--root", (dir_ / "a-file").string(),
+                                            "--keys", "none", "--ui", "headless"});
+    EXPECT_EQ(badRoot.status, 1);
+    EXPECT_NE(badRoot.err.find("device root"), std::string::npos) << badRoot.err;
 }
 
 } // namespace

@@ -23,14 +23,6 @@ constexpr int kSanitizerSlowdown = 1;
 const std::string kSwipe = "%B4111111111111111^DOE/J^2512?;4111111111111111=2512?\n";
 const std::string kTyped = "4111111111111111=2512\r";
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 class ResilienceTest : public ProgramTest {
   protected:
     // The simulator behind a link, as a /dev/serial/by-id name stands for an adapter.
@@ -63,8 +55,7 @@ TEST_F(ResilienceTest, ClosedOutputPipesNeitherEndNorStopTheProgram) {
     EXPECT_TRUE(WaitUntil([&] { return Logged("is gone; waiting for it to come back") == 1; }));
     EXPECT_EQ(Logged("text sink: the output cannot be written (Broken pipe)"), 1u);
     EXPECT_EQ(Logged("standard error cannot be written (Broken pipe)"), 1u);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_EQ(LogLines("tray").back(), "\"event\":\"tray\",\"op\":\"delete\"}");
 }
 
@@ -109,25 +100,19 @@ TEST_F(ResilienceTest, AnUnpluggedReaderComesBackByItselfWithoutSpinning) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_NO_FATAL_FAILURE(Unplug());
     std::string gone = "COM1: " + device_ + " is gone; waiting for it to come back";
-    ASSERT_TRUE(WaitUntil([&] { return program_.Errors().find(gone) != std::string::npos; }))
-        << program_.Errors();
-    auto before = CpuTime(program_.Pid());
-    std::this_thread::sleep_for(2s);
-    auto used = CpuTime(program_.Pid()) - before;
-    EXPECT_LT(used, 2ms * kSanitizerSlowdown) << "more than 0.1 % of a core while it was gone";
+    ASSERT_TRUE(Says(gone)) << program_.Errors();
+    EXPECT_LT(CpuUsedIn(2s), 2ms * kSanitizerSlowdown)
+        << "more than 0.1 % of a core while it was gone";
 
     ASSERT_NO_FATAL_FAILURE(StartLinkedSimulator());
-    EXPECT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("COM1: " + device_ + " is back") != std::string::npos;
-    })) << program_.Errors();
+    EXPECT_TRUE(Says("COM1: " + device_ + " is back")) << program_.Errors();
     sim_.Write(kSwipe);
     EXPECT_TRUE(WaitUntil([&] { return program_.Output() == kTyped; })) << program_.Errors();
     // Headless, the person is told once, on standard error.
     EXPECT_EQ(Count(program_.Errors(),
                     "swipetype: The reader at " + device_ + " was disconnected. Plug it in again"),
               1u);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 // A reader that is not there at the start (an adapter that enumerates late) is
@@ -145,9 +130,7 @@ TEST_F(ResilienceTest, AReaderThatComesLateOrMayNotBeOpenedIsReadOnceItCanBe) {
                                       " cannot be opened; waiting until it can") !=
                std::string::npos;
     })) << program_.Errors();
-    auto before = CpuTime(program_.Pid());
-    std::this_thread::sleep_for(2s);
-    EXPECT_LT(CpuTime(program_.Pid()) - before, 2ms * kSanitizerSlowdown);
+    EXPECT_LT(CpuUsedIn(2s), 2ms * kSanitizerSlowdown);
 
     ASSERT_NO_FATAL_FAILURE(StartSimulator("msr"));
     ASSERT_EQ(chmod(device_.c_str(), 0), 0);
@@ -162,17 +145,14 @@ TEST_F(ResilienceTest, AReaderThatComesLateOrMayNotBeOpenedIsReadOnceItCanBe) {
         << program_.Errors();
     std::this_thread::sleep_for(2500ms);
     ASSERT_EQ(chmod(device_.c_str(), 0600), 0);
-    ASSERT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("COM1: " + link + " can be opened now") != std::string::npos;
-    })) << program_.Errors();
+    ASSERT_TRUE(Says("COM1: " + link + " can be opened now")) << program_.Errors();
     sim_.Write(kSwipe);
     EXPECT_TRUE(WaitUntil([&] { return program_.Output() == kTyped; })) << program_.Errors();
     for (const std::string& once :
          {forbidden, "Cannot open " + link + ": no such device", std::string("Error -7 opening")}) {
         EXPECT_EQ(Count(program_.Errors(), once), 1u) << once << "\n" << program_.Errors();
     }
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 // One reader, one program, root included: a second program given the reader that
@@ -192,8 +172,7 @@ TEST_F(ResilienceTest, AReaderInUseByAnotherProgramIsTakenWhenThatProgramEnds) {
     sim_.Write(kSwipe);
     ASSERT_TRUE(WaitUntil([&] { return program_.Output() == kTyped; })) << program_.Errors();
 
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     ASSERT_TRUE(WaitUntil([&] {
         return other.Errors().find("COM1: " + device_ + " can be opened now") != std::string::npos;
     })) << other.Errors();
@@ -253,8 +232,7 @@ TEST_F(ResilienceTest, APortProblemIsShownOnceAsADesktopNotificationPerCause) {
     EXPECT_EQ(Count(ReadFile(notified), " Notify "), 2u) << "once per cause";
     // The save of the ending fails: that is shown before the program is gone.
     ASSERT_EQ(chmod((root_ / "registry").c_str(), 0500), 0);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     chmod((root_ / "registry").c_str(), 0700);
     EXPECT_TRUE(WaitUntil([&] {
         return Count(ReadFile(notified), "The settings could not be saved in ") == 1;
@@ -308,8 +286,7 @@ TEST_F(ResilienceTest, AStandardOutputNobodyReadsHoldsUpNothingAndGetsOnlyWholeS
     sim_.Write(kSwipe);
     ASSERT_TRUE(WaitUntil([&] { return Logged("\"char\":13") == 26; }));
     auto asked = Clock::now();
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_LT(Clock::now() - asked, 1s * kSanitizerSlowdown);
     EXPECT_NE(Hive().find("\"Suffix\"=\"S\""), std::string::npos) << Hive();
 }
@@ -345,8 +322,7 @@ TEST_F(ResilienceTest, APausedTerminalHoldsUpNothingAndGetsTheSwipeOnceResumed) 
     EXPECT_EQ(fcntl(terminal.Get(), F_GETFL) & O_NONBLOCK, 0);
     ASSERT_EQ(write(master.Get(), "\x11", 1), 1);
     EXPECT_TRUE(WaitUntil(readTerminal)) << shown;
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 TEST_F(ResilienceTest, StartedWithStandardDescriptorsClosedItWritesOnlyEventsInItsLog) {
@@ -360,8 +336,7 @@ TEST_F(ResilienceTest, StartedWithStandardDescriptorsClosedItWritesOnlyEventsInI
     }
     sim_.Write(kSwipe); // typed text, and a debug line on the way
     ASSERT_TRUE(WaitUntil([&] { return Logged("\"char\":13") == 1; }));
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
     std::istringstream log(ReadFile(log_));
     for (std::string line; std::getline(log, line);) {
         EXPECT_TRUE(line.starts_with("{\"t\":") && line.ends_with("}")) << line;
@@ -383,10 +358,9 @@ TEST_P(FailedSaveTest, IsSaidOnceWithItsCauseAndTheProgramGoesOn) {
     std::filesystem::create_directories(registry);
     bool fullDisk = std::string(GetParam().name) == "FullDisk";
     if (fullDisk) {
-        Process probe;
-        if (!probe.Start({"/usr/bin/unshare", "-m", "/bin/mount", "-t", "tmpfs", "tmpfs",
-                          registry.string()}) ||
-            probe.Wait(5s) != 0) {
+        if (test_support::Run(
+                {"/usr/bin/unshare", "-m", "/bin/mount", "-t", "tmpfs", "tmpfs", registry.string()})
+                .status != 0) {
             GTEST_SKIP() << "no tmpfs in a mount namespace of its own here (it takes root)";
         }
         std::string fillThenRun =

@@ -38,16 +38,25 @@ void SendAndLeave(const std::string& path, const std::vector<std::uint8_t>& byte
     close(fd);
 }
 
-TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
-    StartProgram();
-    std::string path = remote::InstanceSocketPath(root_.string());
-
+// `count` requests to find the main window, back to back.
+std::vector<std::uint8_t> FindWindowFrames(int count) {
     remote::Request request;
     request.operation = remote::Operation::FindWindow;
     request.className = u"SWIPETYPE";
     request.text = u"Swipetype";
-    std::vector<std::uint8_t> valid = remote::Frame(remote::EncodeRequest(request));
+    std::vector<std::uint8_t> frames;
+    for (std::vector<std::uint8_t> frame = remote::Frame(remote::EncodeRequest(request));
+         count-- > 0;) {
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+    return frames;
+}
 
+TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
+    StartProgram();
+    std::string path = remote::InstanceSocketPath(root_.string());
+
+    std::vector<std::uint8_t> valid = FindWindowFrames(1);
     std::mt19937 random(20261206);
     for (int round = 0; round < 300; ++round) {
         std::vector<std::uint8_t> bytes = valid;
@@ -75,31 +84,15 @@ TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
     }
     ASSERT_TRUE(program_.Running()) << program_.Errors();
     EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
-}
-
-// `count` requests to find the main window, back to back.
-std::vector<std::uint8_t> FindWindowFrames(int count) {
-    remote::Request request;
-    request.operation = remote::Operation::FindWindow;
-    request.className = u"SWIPETYPE";
-    request.text = u"Swipetype";
-    std::vector<std::uint8_t> frames;
-    for (std::vector<std::uint8_t> frame = remote::Frame(remote::EncodeRequest(request));
-         count-- > 0;) {
-        frames.insert(frames.end(), frame.begin(), frame.end());
-    }
-    return frames;
+    Terminate();
 }
 
 TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp) {
     StartProgram();
     auto limit = [&](const std::string& files) {
-        Process prlimit;
-        return prlimit.Start({"/usr/bin/prlimit", "--pid", std::to_string(program_.Pid()),
-                              "--nofile=" + files + ":"}) &&
-               prlimit.Wait(5s) == 0;
+        return test_support::Run({"/usr/bin/prlimit", "--pid", std::to_string(program_.Pid()),
+                                  "--nofile=" + files + ":"})
+                   .status == 0;
     };
     // A full table: the limit is its lowest free descriptor. (poll() refuses more
     // descriptors than the limit, so a lower one would stand for another fault.)
@@ -120,16 +113,13 @@ TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp
                                "connection"),
               0u)
         << refused.err;
-    auto before = CpuTime(program_.Pid());
-    std::this_thread::sleep_for(3s);
-    EXPECT_LT(CpuTime(program_.Pid()) - before, 30ms) << "spinning on the listening socket";
+    EXPECT_LT(CpuUsedIn(3s), 30ms) << "spinning on the listening socket";
     ASSERT_TRUE(limit("1024"));
     pollfd reply{waiting, POLLIN, 0};
     EXPECT_EQ(poll(&reply, 1, 3000), 1) << "the waiting request is answered";
     close(waiting);
     EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 TEST_F(ProgramTest, AClientThatNeverReadsIsDroppedWithoutHoldingTheProgram) {
@@ -150,8 +140,7 @@ TEST_F(ProgramTest, AClientThatNeverReadsIsDroppedWithoutHoldingTheProgram) {
     }
     EXPECT_LT(sent, 0) << "the client was not dropped";
     close(stuck);
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 TEST(ProgramExports, OnlyTheFiveTimerFunctions) {

@@ -1,5 +1,5 @@
 // What a start does with what it is given and what it finds: remembered ports,
-// the startup file, second starts, command lines that are not MIN.
+// the startup file, second starts, listed ports.
 #include "e2e/program_fixture.h"
 
 namespace e2e {
@@ -16,16 +16,14 @@ TEST_F(ProgramTest, APortGivenOnceIsUsedByLaterStartsAndByTheLauncher) {
     WriteHive(SettingsHive(1, 1, "ID:"));
     StartSimulator("msr");
     StartProgram();
-    program_.Signal(SIGTERM);
-    ASSERT_EQ(program_.Wait(5s), 0);
+    Terminate();
     EXPECT_NE(ReadFile(root_ / "serial-ports").find("COM1:=" + device_ + "\n"), std::string::npos);
 
     givePort_ = false;
     StartProgram();
     sim_.Write(kSwipe);
     EXPECT_TRUE(WaitUntil([&] { return program_.Output() == kTyped; })) << program_.Output();
-    program_.Signal(SIGTERM);
-    ASSERT_EQ(program_.Wait(5s), 0);
+    Terminate();
 
     // The boot launcher starts it from the startup file with only the root.
     std::filesystem::create_directories(root_ / "fs/Application/Startup");
@@ -52,9 +50,7 @@ TEST_F(ProgramTest, APortGivenOnceIsUsedByLaterStartsAndByTheLauncher) {
     // COM1:= forgets it.
     ASSERT_TRUE(program_.Start({SWIPETYPE_PATH, "--root", root_.string(), "--port",
                                 "COM1:=", "--keys", "none", "--ui", "headless"}));
-    EXPECT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("COM1: is no longer remembered") != std::string::npos;
-    })) << program_.Errors();
+    EXPECT_TRUE(Says("COM1: is no longer remembered")) << program_.Errors();
     EXPECT_EQ(ReadFile(root_ / "serial-ports").find("COM1:="), std::string::npos);
 }
 
@@ -98,19 +94,10 @@ TEST_F(ProgramTest, ASecondStartThroughALinkHandsOverAndSaysWhatItDidNotApply) {
     EXPECT_FALSE(MainWindowHidden()) << "the running one was shown";
 }
 
-TEST_F(ProgramTest, ACommandLineOtherThanMinSaysWhatItWasTakenAs) {
-    StartProgram({"/dev/ttyUSB0"});
-    EXPECT_TRUE(WaitUntil([&] {
-        return program_.Errors().find("'/dev/ttyUSB0' is not exactly MIN, so the window is shown "
-                                      "at start; did you mean --port COM1:=/dev/ttyUSB0?") !=
-               std::string::npos;
-    })) << program_.Errors();
-}
-
 std::string RunToEnd(const std::vector<std::string>& arguments, int& status) {
-    Process process;
-    status = process.Start(arguments) ? process.Wait(5s).value_or(-1) : -1;
-    return process.Output() + process.Errors();
+    SendResult result = test_support::Run(arguments);
+    status = result.status;
+    return result.out + result.err;
 }
 
 TEST_F(ProgramTest, ListedPortsSayWhatTheyAreWhoMayOpenThemAndWhichPortTheyStandFor) {

@@ -2,21 +2,13 @@
 // session bus, waybar as the panel): the real program with --ui gtk as a Wayland
 // client, its tray icon a StatusNotifierItem that waybar's watcher holds, reached
 // over D-Bus as the panel reaches it.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
+#include "e2e/program_fixture.h"
 #include "support/wayland_session.h"
 
 namespace e2e {
 namespace {
-
-using namespace std::chrono_literals;
-using wayland_test::RunResult;
-using wayland_test::WaylandSession;
 
 // An ARGB32 pixmap's opaque pixels of a colour: red for picture 103 (reading
 // off, a red stroke), green for picture 102 (reading on, a green tick).
@@ -25,59 +17,45 @@ struct Colours {
     int green = 0;
 };
 
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
-class WaylandDesktopTest : public testing::Test {
+class WaylandDesktopTest : public ProgramTest {
   protected:
     void StartDesktop(bool panel, bool xwayland = false) {
         std::string reason;
         if (!session_.Start({.panel = panel, .xwayland = xwayland}, reason)) {
             GTEST_SKIP() << reason;
         }
-        program_ = session_.Reachable(SWIPETYPE_PATH, reason);
-        send_ = session_.Reachable(SWIPETYPE_SEND_PATH, reason);
-        ASSERT_FALSE(program_.empty() || send_.empty()) << reason;
-        root_ = session_.Folder() + "/root";
-        std::filesystem::create_directories(root_);
-        ASSERT_TRUE(session_.GiveToUser(root_));
+        program_path_ = session_.Reachable(SWIPETYPE_PATH, reason);
+        ASSERT_FALSE(program_path_.empty()) << reason;
+        ASSERT_TRUE(session_.GiveToUser(dir_.string()));
+        sendWrapper_ = session_.Command({});
+        keys_ = "none";
+        ui_ = "gtk";
     }
 
-    void StartProgram(const std::vector<std::string>& environment = {}) {
-        swipetype_ = session_.Launch({program_, "--ui", "gtk", "--keys", "none", "--root", root_},
-                                     environment);
-        ASSERT_NE(swipetype_, nullptr);
-    }
-
-    RunResult Send(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = {send_, "--root", root_};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        return session_.Run(command);
+    void StartInSession(const std::vector<std::string>& environment = {}) {
+        wrapper_ = session_.Command({}, environment);
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
     }
 
     // The bus name of the program's item once the panel's watcher holds it.
-    std::string RegisteredItem(std::chrono::milliseconds timeout = 10s) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::string error;
-        do {
-            for (const std::string& item :
-                 session_.RegisteredItems(error).value_or(std::vector<std::string>{})) {
-                if (item.rfind("org.kde.StatusNotifierItem-", 0) == 0) {
-                    return item.substr(0, item.find('/'));
+    std::string RegisteredItem() {
+        std::string error, found;
+        WaitUntil(
+            [&] {
+                for (const std::string& item :
+                     session_.RegisteredItems(error).value_or(std::vector<std::string>{})) {
+                    if (item.rfind("org.kde.StatusNotifierItem-", 0) == 0) {
+                        found = item.substr(0, item.find('/'));
+                    }
                 }
-            }
-            std::this_thread::sleep_for(50ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return "";
+                return !found.empty();
+            },
+            10s);
+        return found;
     }
 
-    RunResult Call(const std::string& item, const std::string& path, const std::string& method,
-                   const std::vector<std::string>& arguments) {
+    SendResult Call(const std::string& item, const std::string& path, const std::string& method,
+                    const std::vector<std::string>& arguments) {
         std::vector<std::string> command = {"gdbus",         "call", "--session", "--dest", item,
                                             "--object-path", path,   "--method",  method,   "--"};
         command.insert(command.end(), arguments.begin(), arguments.end());
@@ -86,8 +64,8 @@ class WaylandDesktopTest : public testing::Test {
 
     // The item's picture as gdbus prints it: "(<[(16, 16, [byte 0xff, ...])]>,)".
     Colours Picture(const std::string& item) {
-        RunResult got = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
-                             {"org.kde.StatusNotifierItem", "IconPixmap"});
+        SendResult got = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                              {"org.kde.StatusNotifierItem", "IconPixmap"});
         EXPECT_EQ(got.status, 0) << got.err;
         EXPECT_NE(got.out.find("(16, 16, [byte "), std::string::npos) << got.out;
         std::vector<int> bytes;
@@ -105,16 +83,7 @@ class WaylandDesktopTest : public testing::Test {
         return colours;
     }
 
-    std::string Hive() {
-        std::ifstream file(root_ + "/registry/HKEY_LOCAL_MACHINE.reg");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    WaylandSession session_;
-    std::string program_, send_, root_;
-    std::unique_ptr<wayland_test::SessionProcess> swipetype_;
+    wayland_test::WaylandSession session_;
 };
 
 // The item is preferred on an X display too: the program as an X client of
@@ -124,17 +93,15 @@ class ItemOnEitherDisplay : public WaylandDesktopTest, public testing::WithParam
 TEST_P(ItemOnEitherDisplay, TheItemIsInThePanelAndItsPictureFollowsEnable) {
     bool x11 = GetParam();
     ASSERT_NO_FATAL_FAILURE(StartDesktop(true, x11));
-    ASSERT_NO_FATAL_FAILURE(StartProgram(
+    ASSERT_NO_FATAL_FAILURE(StartInSession(
         x11 ? std::vector<std::string>{"WAYLAND_DISPLAY", "DISPLAY=" + session_.XDisplay()}
             : std::vector<std::string>{}));
     std::string item = RegisteredItem();
-    ASSERT_FALSE(item.empty()) << swipetype_->Errors();
+    ASSERT_FALSE(item.empty()) << program_.Errors();
     auto signals = session_.Launch(
         {"dbus-monitor", "--session", "type='signal',sender='" + item + "',member='NewIcon'"});
     // A monitor first hears the bus take back its name.
-    for (int i = 0; i < 200 && Count(signals->Output(), "member=NameLost") == 0; ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
+    WaitUntil([&] { return Count(signals->Output(), "member=NameLost") > 0; }, 10s);
     Colours off = Picture(item);
     EXPECT_TRUE(off.red > 0 && off.green == 0) << off.red << " red, " << off.green << " green";
     std::size_t announced = 0;
@@ -146,9 +113,7 @@ TEST_P(ItemOnEitherDisplay, TheItemIsInThePanelAndItsPictureFollowsEnable) {
         EXPECT_EQ(now.red > 0, !on) << control;
         // The panel hears of it: one NewIcon each time.
         ++announced;
-        for (int i = 0; i < 200 && Count(signals->Output(), "member=NewIcon") < announced; ++i) {
-            std::this_thread::sleep_for(50ms);
-        }
+        WaitUntil([&] { return Count(signals->Output(), "member=NewIcon") >= announced; }, 10s);
         EXPECT_EQ(Count(signals->Output(), "member=NewIcon"), announced) << signals->Output();
     }
 }
@@ -158,68 +123,54 @@ INSTANTIATE_TEST_SUITE_P(Displays, ItemOnEitherDisplay, testing::Values(false, t
                              return info.param ? "X11" : "Wayland";
                          });
 
-TEST_F(WaylandDesktopTest, ActivateShowsTheHiddenWindow) {
-    ASSERT_NO_FATAL_FAILURE(StartDesktop(true));
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    std::string item = RegisteredItem();
-    ASSERT_FALSE(item.empty()) << swipetype_->Errors();
+// A panel started after the program still gets the item; Activate (the double
+// tap) shows the hidden window, and About chosen in the exported menu opens.
+TEST_F(WaylandDesktopTest, ALatePanelGetsTheItemWhoseActivateAndMenuReachTheWindows) {
+    ASSERT_NO_FATAL_FAILURE(StartDesktop(false));
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
     ASSERT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\"", 10s));
+    std::string reason;
+    ASSERT_TRUE(session_.StartPanel(reason)) << reason;
+    std::string item = RegisteredItem();
+    ASSERT_FALSE(item.empty()) << program_.Errors();
     // Minimised, the window is hidden: the program is left in the tray.
     ASSERT_EQ(Send({"--post", "WM_SIZE", "1"}).status, 0);
-    for (int i = 0; i < 200 && session_.Tree().find("\"swipetype\"") != std::string::npos; ++i) {
-        std::this_thread::sleep_for(50ms);
-    }
+    WaitUntil([&] { return session_.Tree().find("\"swipetype\"") == std::string::npos; }, 10s);
     ASSERT_EQ(session_.Tree().find("\"swipetype\""), std::string::npos) << "still shown";
-    RunResult activated =
+    SendResult activated =
         Call(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem.Activate", {"0", "0"});
     ASSERT_EQ(activated.status, 0) << activated.err;
     EXPECT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\" title=\"^Swipetype$\"", 10s));
     EXPECT_NE(Send({"--menu", "0"}).status, 0) << "the double tap opens no popup";
-}
 
-TEST_F(WaylandDesktopTest, AboutChosenInTheExportedMenuOpensTheAboutDialog) {
-    ASSERT_NO_FATAL_FAILURE(StartDesktop(true));
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    std::string item = RegisteredItem();
-    ASSERT_FALSE(item.empty()) << swipetype_->Errors();
-    RunResult menu = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
-                          {"org.kde.StatusNotifierItem", "Menu"});
+    SendResult menu = Call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                           {"org.kde.StatusNotifierItem", "Menu"});
     std::smatch path;
     ASSERT_TRUE(std::regex_search(menu.out, path, std::regex("objectpath '([^']+)'"))) << menu.out;
     // As the panel draws it: the layout, then a click on the item labelled About.
-    RunResult layout = Call(item, path[1], "com.canonical.dbusmenu.GetLayout", {"0", "-1", "[]"});
+    SendResult layout = Call(item, path[1], "com.canonical.dbusmenu.GetLayout", {"0", "-1", "[]"});
     std::smatch about;
     ASSERT_TRUE(
         std::regex_search(layout.out, about, std::regex(R"(\((\d+), \{'label': <'_?About'>)")))
         << layout.out;
     EXPECT_NE(layout.out.find("'Show'"), std::string::npos);
     EXPECT_NE(layout.out.find("'Exit'"), std::string::npos);
-    RunResult clicked =
+    SendResult clicked =
         Call(item, path[1], "com.canonical.dbusmenu.Event", {about[1], "clicked", "<0>", "0"});
     ASSERT_EQ(clicked.status, 0) << clicked.err;
     EXPECT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\" title=\"^About Swipetype$\"", 10s))
         << session_.Tree();
 }
 
-TEST_F(WaylandDesktopTest, APanelStartedAfterTheProgramGetsTheItem) {
-    ASSERT_NO_FATAL_FAILURE(StartDesktop(false));
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\"", 10s));
-    std::string reason;
-    ASSERT_TRUE(session_.StartPanel(reason)) << reason;
-    EXPECT_FALSE(RegisteredItem().empty()) << swipetype_->Errors();
-}
-
 TEST_F(WaylandDesktopTest, LosingTheCompositorEndsTheProgramInOrder) {
     ASSERT_NO_FATAL_FAILURE(StartDesktop(false));
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
     ASSERT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\"", 10s));
     ASSERT_EQ(Send({"--control", "1003", "BM_CLICK"}).status, 0);
     session_.StopCompositor();
-    EXPECT_EQ(swipetype_->Wait(10s), 0) << swipetype_->Errors();
-    EXPECT_NE(swipetype_->Errors().find("the connection to the Wayland compositor"),
-              std::string::npos)
-        << swipetype_->Errors();
+    EXPECT_EQ(program_.Wait(10s), 0) << program_.Errors();
+    EXPECT_NE(program_.Errors().find("the connection to the Wayland compositor"), std::string::npos)
+        << program_.Errors();
     EXPECT_NE(Hive().find("\"Enable\"=dword:00000001"), std::string::npos) << Hive();
 }
 

@@ -3,6 +3,7 @@
 // outside any layout and more of them than the keymap holds at once included,
 // and waits for a compositor that ended and started again.
 #include "e2e/program_fixture.h"
+#include "platform/core/unicode.h"
 #include "support/wayland_session.h"
 
 namespace e2e {
@@ -44,8 +45,7 @@ TEST_F(WaylandProgramTest, ASwipeReachesAWaylandApplicationExactlyWhateverItsCha
     // keys to spare: the keymap is handed over again and again within the text.
     std::string prefix = "ID@é€ß😀";
     for (char32_t c = 0x4E00; c < 0x4E00 + 160; ++c) {
-        prefix += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                   static_cast<char>(0x80 | (c & 0x3F))};
+        platform::AppendUtf8(prefix, c);
     }
     prefix += "Ωé";
     StartInSession(prefix);
@@ -63,8 +63,7 @@ TEST_F(WaylandProgramTest, TheSinkComesBackWithTheCompositorAndReadsMeanwhileAre
 
     session_.StopCompositor();
     std::string gone = "keys: the Wayland compositor " + session_.WaylandDisplay() + " is gone";
-    ASSERT_TRUE(WaitUntil([&] { return program_.Errors().find(gone) != std::string::npos; }))
-        << program_.Errors();
+    ASSERT_TRUE(Says(gone)) << program_.Errors();
     std::size_t keyLines = LogLines("key").size();
     sim_.Write(";5222=2512?\n");
     sim_.Write(";5333=2512?\n");
@@ -75,15 +74,13 @@ TEST_F(WaylandProgramTest, TheSinkComesBackWithTheCompositorAndReadsMeanwhileAre
     ASSERT_TRUE(recorder_.Start(session_, reason)) << reason;
     std::string back = "keys: the Wayland compositor " + session_.WaylandDisplay() +
                        " is back; 2 reads made while it was gone were dropped";
-    ASSERT_TRUE(WaitUntil([&] { return program_.Errors().find(back) != std::string::npos; }, 10s))
-        << program_.Errors();
+    ASSERT_TRUE(Says(back, 10s)) << program_.Errors();
     sim_.Write(";6444=2512?\n");
     EXPECT_EQ(recorder_.WaitFor("6444=2512\r", 10s), "6444=2512\r") << "none of the dropped";
     std::string errors = program_.Errors();
     EXPECT_EQ(errors.find(gone, errors.find(gone) + 1), std::string::npos)
         << "said once: " << errors;
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
+    Terminate();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "e2e/program_fixture.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 
 namespace e2e {
@@ -19,7 +20,7 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
     ASSERT_TRUE(x_test::SetServerLayout(server->Name(), "de"));
     x_test::TextWindow window;
     ASSERT_TRUE(window.Open(server->Name(), reason)) << reason;
-    setenv("DISPLAY", server->Name().c_str(), 1);
+    test_support::ScopedEnvironment display("DISPLAY", server->Name().c_str());
 
     WriteHive(SettingsHive(1, 1, "ID@\\\\~"));
     StartSimulator("msr");
@@ -38,9 +39,7 @@ TEST_F(ProgramTest, ASwipeReachesAnXApplication) {
     for (const char* card : {"41111", "2222", "\x01", "U+0001"}) {
         EXPECT_EQ(program_.Errors().find(card), std::string::npos) << card;
     }
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
-    unsetenv("DISPLAY");
+    Terminate();
 }
 
 // A logout or a display manager restart: the server ends and another starts on
@@ -55,7 +54,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     if (!server.Start(reason, "640x480x24", display) || !window->Open(server.Name(), reason)) {
         GTEST_SKIP() << reason;
     }
-    setenv("DISPLAY", server.Name().c_str(), 1);
+    test_support::ScopedEnvironment onDisplay("DISPLAY", server.Name().c_str());
     WriteHive(SettingsHive(1, 1, ""));
     StartSimulator("msr");
     keys_ = "xtest";
@@ -66,8 +65,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
 
     window.reset(); // its connection would end the test process with the server
     server.Stop();
-    ASSERT_TRUE(WaitUntil([&] { return program_.Errors().find("is gone") != std::string::npos; }))
-        << program_.Errors();
+    ASSERT_TRUE(Says("is gone")) << program_.Errors();
     std::size_t keyLines = LogLines("key").size();
     sim_.Write(swipe);
     sim_.Write(";5222=2512?\n");
@@ -90,9 +88,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     std::string gone = "keys: the X server " + server.Name() + " is gone";
     EXPECT_EQ(errors.find(gone, errors.find(gone) + 1), std::string::npos)
         << "said once: " << errors;
-    program_.Signal(SIGTERM);
-    EXPECT_EQ(program_.Wait(5s), 0);
-    unsetenv("DISPLAY");
+    Terminate();
 }
 
 } // namespace

@@ -1,15 +1,6 @@
 #include "desktop_session.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <set>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's None and Status macros would break its headers.
@@ -25,26 +16,11 @@
 namespace gtk_test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-pid_t Spawn(const std::string& path, const std::vector<std::string>& arguments, int keepFd = -1) {
-    if (keepFd >= 0) {
-        return test_support::SpawnChild(path, arguments, {{keepFd, 3}, {-1, 1}, {-1, 2}});
-    }
-    return test_support::SpawnChild(path, arguments, {{-1, 1}, {-1, 2}});
-}
-
 // An X client that appears as a window with the given class once it is up.
 bool WaitForWindow(const std::string& className) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline) {
-        std::string command = "xdotool search --classname '" + className + "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) == 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    std::string command = "xdotool search --classname '" + className + "' >/dev/null 2>&1";
+    return test_support::WaitUntil([&] { return std::system(command.c_str()) == 0; },
+                                   std::chrono::seconds(10));
 }
 
 // True once a window manager has taken the screen: it names its check window on
@@ -56,25 +32,23 @@ bool WaitForWindowManager(const std::string& display) {
         return false;
     }
     Atom check = XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False);
-    bool up = false;
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!up && Clock::now() < deadline) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
-                               XA_WINDOW, &type, &format, &items, &after, &data) == Success) {
-            up = type == XA_WINDOW && items == 1;
-        }
-        if (data != nullptr) {
-            XFree(data);
-        }
-        if (!up) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
+    bool up = test_support::WaitUntil(
+        [&] {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            bool named =
+                XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
+                                   XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+                type == XA_WINDOW && items == 1;
+            if (data != nullptr) {
+                XFree(data);
+            }
+            return named;
+        },
+        std::chrono::seconds(10));
     XCloseDisplay(connection);
     return up;
 }
@@ -83,8 +57,8 @@ struct Session {
     std::string display;
     std::string failure;
     x_test::XvfbServer xvfb;
-    pid_t windowManager = -1;
-    pid_t trayHost = -1;
+    test_support::Process windowManager;
+    test_support::Process trayHost;
     bool windowManagerUp = false;
     bool trayHostUp = false;
 
@@ -110,13 +84,14 @@ struct Session {
         setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/swipetype-tests-no-bus", 1);
         std::string path;
         if (test_support::FindProgram("openbox", path)) {
-            windowManager = Spawn(path, {"--sm-disable"});
-            windowManagerUp = windowManager > 0 && WaitForWindowManager(display);
+            windowManagerUp = windowManager.Start(test_support::Quietly({path, "--sm-disable"})) &&
+                              WaitForWindowManager(display);
         }
         if (test_support::FindProgram("trayer", path)) {
-            trayHost = Spawn(path, {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-                                    "--width", "120", "--height", "24", "--SetDockType", "true"});
-            trayHostUp = trayHost > 0 && WaitForWindow("trayer");
+            trayHostUp = trayHost.Start(test_support::Quietly(
+                             {path, "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                              "--width", "120", "--height", "24", "--SetDockType", "true"})) &&
+                         WaitForWindow("trayer");
         }
         std::string error;
         if (!platform::StartGtkFrontEnd(error)) {
@@ -128,8 +103,8 @@ struct Session {
 
     ~Session() {
         platform::StopGtkFrontEnd();
-        test_support::StopChild(trayHost);
-        test_support::StopChild(windowManager);
+        trayHost.Stop();
+        windowManager.Stop();
         xvfb.Stop();
     }
 };
@@ -182,15 +157,13 @@ HINSTANCE TestInstance() {
 }
 
 bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeLimit) {
-    auto deadline = Clock::now() + timeLimit;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        platform::ServiceWaitSources(std::chrono::milliseconds(10));
-        platform::PumpMessages();
-    }
-    return true;
+    return test_support::WaitUntil(
+        [&] {
+            platform::ServiceWaitSources(std::chrono::milliseconds(10));
+            platform::PumpMessages();
+            return done();
+        },
+        timeLimit);
 }
 
 void Serve(std::chrono::milliseconds duration) {

@@ -1,6 +1,6 @@
 // The options dialog (template 102) in a window of the window system, shown by
 // the front end under Xvfb and used with xdotool: where its controls appear, how
-// clicks, typing and Tab reach the window system.
+// clicks and Tab reach the window system, and what the program sets shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -162,21 +162,6 @@ TEST_F(OptionsDialogTest, CheckBoxesToggleAndFollowTheWindowSystem) {
     EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1011).active && !Widget(1012).active; }));
 }
 
-TEST_F(OptionsDialogTest, TypingIntoPrefixIsTheControlsTextAtOnce) {
-    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1014).screen));
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return GetFocus() == GetDlgItem(dialog_, 1014); }));
-    ASSERT_TRUE(gtk_test::TypeText("ID:"));
-    auto text = [&] {
-        WCHAR buffer[64] = {};
-        GetDlgItemTextW(dialog_, 1014, buffer, 64);
-        return std::u16string(buffer);
-    };
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return text() == u"ID:"; })) << "typed text missing";
-    // Text set by the program shows in the box.
-    SetDlgItemTextW(dialog_, 1016, u"END");
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1016).text == "END"; }));
-}
-
 TEST_F(OptionsDialogTest, TabFollowsTheTemplatesOrderOfTabStops) {
     SetFocus(GetDlgItem(dialog_, 1014));
     ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1014).hasFocus; }));
@@ -188,7 +173,10 @@ TEST_F(OptionsDialogTest, TabFollowsTheTemplatesOrderOfTabStops) {
     }
 }
 
-TEST_F(OptionsDialogTest, HiddenAndDisabledControlsFollowTheWindowSystem) {
+// (Typing into a box is the program's end-to-end test, tests/gtk/program_test.cpp.)
+TEST_F(OptionsDialogTest, HiddenDisabledAndTextSetControlsFollowTheWindowSystem) {
+    SetDlgItemTextW(dialog_, 1016, u"END");
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1016).text == "END"; }));
     ShowWindow(GetDlgItem(dialog_, 1032), SW_HIDE);
     EnableWindow(GetDlgItem(dialog_, 1031), FALSE);
     EXPECT_TRUE(

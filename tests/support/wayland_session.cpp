@@ -1,17 +1,12 @@
 #include "support/wayland_session.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 #include "support/spawn.h"
@@ -19,23 +14,11 @@
 namespace wayland_test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using test_support::WaitUntil;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
-
-// Waits until `done` holds or the time is up; returns `done()`.
-template <class Condition> bool WaitUntil(Condition done, std::chrono::milliseconds timeout) {
-    auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
 
 // The first file in `folder` whose name starts with `prefix` and does not end
 // with ".lock"; "" when there is none yet.
@@ -53,16 +36,22 @@ std::string FindSocket(const std::string& folder, const std::string& prefix) {
 // Whether a socket at `path` takes connections: a compositor makes the file a
 // moment before it listens on it.
 bool Listening(const std::string& path) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    test_support::OwnedFd fd;
+    fd.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    bool listening =
-        fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) {
-        ::close(fd);
+    return fd.Get() >= 0 &&
+           ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Installed(const std::string& name, std::string& reason) {
+    std::string path;
+    if (!test_support::FindProgram(name, path)) {
+        reason = name + " is not installed (scripts/install-deps.sh)";
+        return false;
     }
-    return listening;
+    return true;
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -73,124 +62,12 @@ bool WriteText(const std::string& path, const std::string& text) {
 
 } // namespace
 
-void SessionProcess::Descriptor::reset(int with) {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    fd = with;
-}
-
-bool SessionProcess::Start(const std::vector<std::string>& command) {
-    Stop();
-    out_.clear();
-    err_.clear();
-    status_.reset();
-    // The child's ends: standard input, output and error.
-    Descriptor childIn, childOut, childErr;
-    for (auto [read, write] : {std::pair{&childIn, &input_}, std::pair{&output_, &childOut},
-                               std::pair{&error_, &childErr}}) {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            return false;
-        }
-        read->reset(ends[0]);
-        write->reset(ends[1]);
-    }
-    std::vector<char*> argv;
-    argv.reserve(command.size() + 1);
-    for (const std::string& argument : command) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t parent = ::getpid();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        // Only async-signal-safe calls between fork and exec: the test may have threads.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        ::dup2(childIn.fd, STDIN_FILENO);
-        ::dup2(childOut.fd, STDOUT_FILENO);
-        ::dup2(childErr.fd, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (pid_ > 0) {
-        ::setpgid(pid_, pid_); // also here, so that Stop never finds the group missing
-    }
-    ::fcntl(output_.fd, F_SETFL, O_NONBLOCK);
-    ::fcntl(error_.fd, F_SETFL, O_NONBLOCK);
-    return pid_ > 0;
-}
-
-std::optional<int> SessionProcess::Wait(std::chrono::milliseconds timeout) {
-    WaitUntil(
-        [&] {
-            int status = 0;
-            if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            Drain();
-            return pid_ <= 0;
-        },
-        timeout);
-    return status_;
-}
-
-void SessionProcess::Signal(int signal) const {
-    if (pid_ > 0) {
-        ::kill(pid_, signal);
-    }
-}
-
-void SessionProcess::Stop(std::chrono::milliseconds grace) {
-    if (pid_ <= 0) {
-        return;
-    }
-    pid_t group = pid_;
-    ::kill(-group, SIGTERM);
-    if (!Wait(grace)) {
-        ::kill(-group, SIGKILL);
-        Wait(5s);
-    }
-    // What it started and left in its group (dbus-daemon's activated services).
-    ::kill(-group, SIGKILL);
-}
-
-void SessionProcess::Write(const std::string& text) const {
-    [[maybe_unused]] ssize_t written = ::write(input_.fd, text.data(), text.size());
-}
-
-const std::string& SessionProcess::Output() {
-    Drain();
-    return out_;
-}
-
-const std::string& SessionProcess::Errors() {
-    Drain();
-    return err_;
-}
-
-void SessionProcess::Drain() {
-    char buffer[4096];
-    for (auto [fd, into] : {std::pair{output_.fd, &out_}, std::pair{error_.fd, &err_}}) {
-        for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-            into->append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-}
-
 bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
     Stop();
     options_ = options;
-    std::string program;
     for (const char* needed : {options.compositor == Compositor::Sway ? "sway" : "weston",
                                "dbus-daemon", "setpriv", "stdbuf"}) {
-        if (!test_support::FindProgram(needed, program)) {
-            reason = std::string(needed) + " is not installed (scripts/install-deps.sh)";
+        if (!Installed(needed, reason)) {
             return false;
         }
     }
@@ -216,7 +93,7 @@ bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
 }
 
 void WaylandSession::Stop() {
-    for (SessionProcess* process : {&panel_, &keyboard_, &compositor_, &bus_}) {
+    for (Process* process : {&panel_, &keyboard_, &compositor_, &bus_}) {
         process->Stop();
     }
     folder_.reset();
@@ -227,7 +104,7 @@ void WaylandSession::Stop() {
 }
 
 void WaylandSession::StopCompositor() {
-    for (SessionProcess* process : {&panel_, &keyboard_, &compositor_}) {
+    for (Process* process : {&panel_, &keyboard_, &compositor_}) {
         process->Stop();
     }
 }
@@ -309,9 +186,7 @@ bool WaylandSession::StartWeston(std::string& reason) {
 // A virtual keyboard that stays in the seat while the session lasts: wtype
 // holding one and sleeping (a day), typing nothing.
 bool WaylandSession::StartKeyboard(std::string& reason) {
-    std::string program;
-    if (!test_support::FindProgram("wtype", program)) {
-        reason = "wtype is not installed (scripts/install-deps.sh)";
+    if (!Installed("wtype", reason)) {
         return false;
     }
     if (!keyboard_.Start(Command({"wtype", "-s", "86400000"})) ||
@@ -328,9 +203,7 @@ bool WaylandSession::StartKeyboard(std::string& reason) {
 }
 
 bool WaylandSession::StartPanel(std::string& reason) {
-    std::string program;
-    if (!test_support::FindProgram("waybar", program)) {
-        reason = "waybar is not installed (scripts/install-deps.sh)";
+    if (!Installed("waybar", reason)) {
         return false;
     }
     std::string config = Folder() + "/waybar.json";
@@ -405,24 +278,15 @@ WaylandSession::Command(const std::vector<std::string>& arguments,
     return command;
 }
 
-std::unique_ptr<SessionProcess>
-WaylandSession::Launch(const std::vector<std::string>& arguments,
-                       const std::vector<std::string>& environment) const {
-    auto process = std::make_unique<SessionProcess>();
+std::unique_ptr<Process> WaylandSession::Launch(const std::vector<std::string>& arguments,
+                                                const std::vector<std::string>& environment) const {
+    auto process = std::make_unique<Process>();
     return process->Start(Command(arguments, environment)) ? std::move(process) : nullptr;
 }
 
-RunResult WaylandSession::Run(const std::vector<std::string>& arguments,
-                              std::chrono::milliseconds timeout) const {
-    RunResult result;
-    SessionProcess process;
-    if (process.Start(Command(arguments))) {
-        process.CloseInput();
-        result.status = process.Wait(timeout).value_or(-1);
-        result.out = process.Output();
-        result.err = process.Errors();
-    }
-    return result;
+ChildResult WaylandSession::Run(const std::vector<std::string>& arguments,
+                                std::chrono::milliseconds timeout) const {
+    return test_support::Run(Command(arguments), timeout);
 }
 
 bool WaylandSession::GiveToUser(const std::string& path) const {
@@ -465,7 +329,7 @@ std::string WaylandSession::Reachable(const std::string& program, std::string& r
 }
 
 std::string WaylandSession::Tree() const {
-    RunResult result = Run({"swaymsg", "-t", "get_tree"});
+    ChildResult result = Run({"swaymsg", "-t", "get_tree"});
     return result.status == 0 ? result.out : "";
 }
 
@@ -480,31 +344,26 @@ bool WaylandSession::WaitForWindow(const std::string& criteria,
 }
 
 std::optional<std::vector<std::string>> WaylandSession::RegisteredItems(std::string& error) const {
-    RunResult result = Run({"gdbus", "call", "--session", "--dest", "org.kde.StatusNotifierWatcher",
-                            "--object-path", "/StatusNotifierWatcher", "--method",
-                            "org.freedesktop.DBus.Properties.Get", "org.kde.StatusNotifierWatcher",
-                            "RegisteredStatusNotifierItems"});
+    ChildResult result = Run(
+        {"gdbus", "call", "--session", "--dest", "org.kde.StatusNotifierWatcher", "--object-path",
+         "/StatusNotifierWatcher", "--method", "org.freedesktop.DBus.Properties.Get",
+         "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems"});
     if (result.status != 0) {
         error = "gdbus call failed: " + result.err;
         return std::nullopt;
     }
     // "(<['item', 'item']>,)"; a bus name or object path holds no quote.
     std::vector<std::string> items;
-    for (std::size_t open = result.out.find('\''); open != std::string::npos;) {
-        std::size_t close = result.out.find('\'', open + 1);
-        if (close == std::string::npos) {
-            break;
-        }
-        items.push_back(result.out.substr(open + 1, close - open - 1));
-        open = result.out.find('\'', close + 1);
+    std::regex quoted("'([^']*)'");
+    for (std::sregex_iterator it(result.out.begin(), result.out.end(), quoted), end; it != end;
+         ++it) {
+        items.push_back((*it)[1].str());
     }
     return items;
 }
 
 bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
-    std::string program;
-    if (!test_support::FindProgram("wev", program)) {
-        reason = "wev is not installed (scripts/install-deps.sh)";
+    if (!Installed("wev", reason)) {
         return false;
     }
     // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.

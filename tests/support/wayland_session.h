@@ -9,10 +9,6 @@
 // test's user. A session bus only lets its own user in: run the program under test
 // and any D-Bus client through the session (Launch, Run, Command), and hand it the
 // files it needs (GiveToUser).
-//
-// Every process is started in a process group of its own and is sent SIGKILL when
-// the test process dies; Stop and the destructors end the group (SIGTERM, then
-// SIGKILL), so nothing is left behind when a test fails.
 #pragma once
 
 #include <chrono>
@@ -22,6 +18,7 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace wayland_test {
@@ -40,54 +37,9 @@ struct SessionOptions {
     bool xwayland = false;
 };
 
-// A program started in the session, its standard input, output and error on
-// pipes. The destructor ends it (Stop).
-class SessionProcess {
-  public:
-    SessionProcess() = default;
-    ~SessionProcess() { Stop(); }
-    SessionProcess(const SessionProcess&) = delete;
-    SessionProcess& operator=(const SessionProcess&) = delete;
-
-    // Starts `command` (argv[0] an absolute path) in a new process group.
-    bool Start(const std::vector<std::string>& command);
-    pid_t Pid() const { return pid_; }
-    bool Running() { return pid_ > 0 && !Wait(std::chrono::milliseconds(0)); }
-    // The exit status (128 + signal when killed), nullopt when it has not ended in time.
-    std::optional<int> Wait(std::chrono::milliseconds timeout);
-    // To the process itself (not its group).
-    void Signal(int signal) const;
-    // SIGTERM to its process group, SIGKILL after `grace`; waits for it.
-    void Stop(std::chrono::milliseconds grace = std::chrono::seconds(2));
-
-    void Write(const std::string& text) const;
-    void CloseInput() { input_.reset(); }
-    // Everything it printed so far.
-    const std::string& Output();
-    const std::string& Errors();
-
-  private:
-    struct Descriptor {
-        int fd = -1;
-        Descriptor() = default;
-        Descriptor(const Descriptor&) = delete;
-        Descriptor& operator=(const Descriptor&) = delete;
-        ~Descriptor() { reset(); }
-        void reset(int with = -1);
-    };
-    void Drain();
-
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-    Descriptor input_, output_, error_;
-    std::string out_, err_;
-};
-
-struct RunResult {
-    int status = -1; // exit status; -1 when it did not end in time
-    std::string out;
-    std::string err;
-};
+using test_support::ChildResult;
+using test_support::Process;
+using SessionProcess = Process; // the name the benches use
 
 class WaylandSession {
   public:
@@ -129,11 +81,11 @@ class WaylandSession {
     std::vector<std::string> Command(const std::vector<std::string>& arguments,
                                      const std::vector<std::string>& environment = {}) const;
     // Starts `arguments` in the session; null when it cannot be started.
-    std::unique_ptr<SessionProcess> Launch(const std::vector<std::string>& arguments,
-                                           const std::vector<std::string>& environment = {}) const;
+    std::unique_ptr<Process> Launch(const std::vector<std::string>& arguments,
+                                    const std::vector<std::string>& environment = {}) const;
     // Runs `arguments` in the session to its end.
-    RunResult Run(const std::vector<std::string>& arguments,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    ChildResult Run(const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     // Gives the file or folder (with everything in it) to the session's user:
     // a device root, a pseudo-terminal's slave device, a log file. True as the
@@ -167,7 +119,7 @@ class WaylandSession {
     std::unique_ptr<test_support::TempDir> folder_;
     std::string waylandDisplay_, busAddress_, swaySocket_, xDisplay_;
     // In the order they are ended: clients first, the bus last.
-    SessionProcess panel_, keyboard_, compositor_, bus_;
+    Process panel_, keyboard_, compositor_, bus_;
 };
 
 // wev as the only window, focused: records the text of the key presses it
@@ -183,7 +135,7 @@ class KeyRecorder {
     std::string WaitFor(const std::string& expected, std::chrono::milliseconds timeout);
 
   private:
-    std::unique_ptr<SessionProcess> wev_;
+    std::unique_ptr<Process> wev_;
 };
 
 } // namespace wayland_test

@@ -5,16 +5,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstddef>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <utility>
 #include <xkbcommon/xkbcommon.h>
 
@@ -22,8 +14,6 @@
 
 namespace x_test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 using test_support::FindProgram;
 
@@ -50,55 +40,29 @@ bool XvfbServer::Launch(const std::string& display, std::string& reason) {
         reason = "Xvfb is not installed (Debian package xvfb; scripts/install-deps.sh)";
         return false;
     }
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        reason = "pipe failed";
-        return false;
-    }
-    // The write end goes to Xvfb as descriptor 3, where it writes its number
-    // once it takes clients.
-    std::vector<std::string> arguments{"-displayfd", "3",       "-nolisten", "tcp",
-                                       "-noreset",   "-screen", "0",         screen_};
+    // Xvfb writes its number on standard output (-displayfd 1) once it takes
+    // clients; its warnings (xkbcomp's at each layout) would fill a pipe.
+    std::vector<std::string> command{program};
     if (!display.empty()) {
-        arguments.insert(arguments.begin(), display);
+        command.push_back(display);
     }
-    pid_t pid = test_support::SpawnChild(program, arguments, {{fds[1], 3}, {-1, 1}, {-1, 2}});
-    close(fds[1]);
-    if (pid <= 0) {
-        close(fds[0]);
-        reason = "Xvfb could not be started";
-        return false;
-    }
-    pid_ = pid;
-    std::string number;
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
-        pollfd readable{fds[0], POLLIN, 0};
-        if (poll(&readable, 1, 100) > 0) {
-            char buffer[16];
-            ssize_t n = read(fds[0], buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            number.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
+    command.insert(command.end(),
+                   {"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", screen_});
+    auto reported = [&] { return process_.Output().find('\n') != std::string::npos; };
+    if (!process_.Start(test_support::Quietly(command, "2>/dev/null")) ||
+        !test_support::WaitUntil([&] { return reported() || !process_.Running(); },
+                                 std::chrono::seconds(10)) ||
+        !reported()) {
         Stop();
         reason = "Xvfb did not report a display within 10 s";
         return false;
     }
-    name_ = ":" + number.substr(0, number.find('\n'));
+    name_ = ":" + process_.Output().substr(0, process_.Output().find('\n'));
     return true;
 }
 
 void XvfbServer::Stop() {
-    if (pid_ <= 0) {
-        return;
-    }
-    test_support::StopChild(pid_, std::chrono::seconds(5));
-    pid_ = -1;
+    process_.Stop(std::chrono::seconds(5));
 }
 
 const XvfbServer* SharedXvfb(std::string& reason) {
@@ -134,17 +98,9 @@ bool TextWindow::Open(const std::string& display, std::string& reason) {
     window_ = XCreateSimpleWindow(display_, root, 0, 0, 200, 100, 0, 0, 0);
     XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
     XMapWindow(display_, window_);
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    bool mapped = false;
-    while (!mapped && Clock::now() < deadline) {
-        XEvent event;
-        if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
-            mapped = true;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    if (!mapped) {
+    XEvent event;
+    if (!test_support::WaitUntil(
+            [&] { return XCheckTypedWindowEvent(display_, window_, MapNotify, &event) != 0; })) {
         reason = "the test window was not mapped within 5 s";
         return false;
     }
@@ -177,13 +133,12 @@ void TextWindow::Poll() {
 }
 
 std::u32string TextWindow::Take(std::size_t count, std::chrono::milliseconds timeLimit) {
-    auto deadline = Clock::now() + timeLimit;
-    Poll();
-    while (received_.size() < count && Clock::now() < deadline) {
-        pollfd readable{ConnectionNumber(display_), POLLIN, 0};
-        poll(&readable, 1, 20);
-        Poll();
-    }
+    test_support::WaitUntil(
+        [&] {
+            Poll();
+            return received_.size() >= count;
+        },
+        timeLimit);
     return std::exchange(received_, {});
 }
 
@@ -246,20 +201,12 @@ int TextWindow::EmptyKeycodes() {
 std::string Utf8(const std::u32string& text) {
     std::string bytes;
     for (char32_t c : text) {
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | (c >> 6));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (c >> 12));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (c >> 18));
-            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        // The lead byte: 0xxxxxxx, 110xxxxx, 1110xxxx or 11110xxx.
+        unsigned lead = extra == 0 ? 0 : (0xF0u << (3 - extra)) & 0xFFu;
+        bytes += static_cast<char>(lead | (c >> (6 * extra)));
+        for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6) {
+            bytes += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
         }
     }
     return bytes;

@@ -5,7 +5,8 @@
 
 #include <chrono>
 #include <string>
-#include <sys/types.h>
+
+#include "support/process.h"
 
 typedef struct _XDisplay Display;
 
@@ -30,14 +31,14 @@ class XvfbServer {
     // Ends the server and starts a new one on the same display, as a display
     // manager does at a logout.
     bool Restart(std::string& reason);
-    bool Running() const { return pid_ > 0; }
+    bool Running() const { return process_.Pid() > 0; }
     // ":N"
     const std::string& Name() const { return name_; }
 
   private:
     bool Launch(const std::string& display, std::string& reason);
 
-    pid_t pid_ = -1;
+    test_support::Process process_;
     std::string name_;
     std::string screen_;
 };
