@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/unique_fd.h"
 #include "support/spawn.h"
 
 namespace test_support {
@@ -49,22 +50,7 @@ inline std::vector<std::string> Quietly(std::vector<std::string> command,
     return command;
 }
 
-// A descriptor closed with its owner (the benches use these helpers without
-// the platform library).
-struct OwnedFd {
-    int fd = -1;
-    OwnedFd() = default;
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    ~OwnedFd() { Reset(); }
-    int Get() const { return fd; }
-    void Reset(int with = -1) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        fd = with;
-    }
-};
+using platform::UniqueFd;
 
 class Process {
   public:
@@ -81,7 +67,7 @@ class Process {
         err_.clear();
         errTaken_ = 0;
         status_.reset();
-        OwnedFd childIn, childOut, childErr;
+        UniqueFd childIn, childOut, childErr;
         for (auto [read, write] : {std::pair{&childIn, &input_}, std::pair{&output_, &childOut},
                                    std::pair{&error_, &childErr}}) {
             int ends[2];
@@ -223,7 +209,7 @@ class Process {
 
     pid_t pid_ = -1;
     std::optional<int> status_;
-    OwnedFd input_, output_, error_;
+    UniqueFd input_, output_, error_;
     bool readOutput_ = true;
     std::string out_, err_;
     std::size_t errTaken_ = 0;

@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/core/unique_fd.h"
 #include "support/spawn.h"
 
 namespace wayland_test {
@@ -36,8 +37,7 @@ std::string FindSocket(const std::string& folder, const std::string& prefix) {
 // Whether a socket at `path` takes connections: a compositor makes the file a
 // moment before it listens on it.
 bool Listening(const std::string& path) {
-    test_support::OwnedFd fd;
-    fd.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    platform::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
