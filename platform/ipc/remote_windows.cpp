@@ -2,6 +2,7 @@
 #include "platform/windowing/foreign_windows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -40,6 +41,7 @@ struct InterfaceState {
     std::unique_ptr<remote::Client> client;
     std::optional<std::chrono::milliseconds> timeout; // for every call, when set
     std::optional<remote::NoReply> noReply;           // why the last call got no reply
+    long peer = 0;                                    // the pid of the program called
     SettingHandler settings;
     std::function<std::u16string()> status;
 };
@@ -213,13 +215,24 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
         if (!state.client) {
             // A client only names the root, and never creates one to find nothing.
             remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
-            if (look.state != remote::InstanceState::Reachable) {
+            state.peer = look.peer.pid;
+            // Root may read another user's status over the connection it got.
+            bool statusOnly = look.state == remote::InstanceState::AnotherUser &&
+                              look.client != nullptr && request.operation == Operation::Status;
+            if (look.state != remote::InstanceState::Reachable && !statusOnly) {
                 if (look.notTaken) {
                     state.noReply = remote::NoReply::NotTaken;
                 }
                 return std::nullopt;
             }
             state.client = std::move(look.client);
+            if (statusOnly) {
+                std::unique_ptr<remote::Client> client = std::move(state.client);
+                remote::NoReply why = remote::NoReply::Failed;
+                std::optional<Reply> reply = client->Call(request, timeout, &why);
+                state.noReply = reply ? std::nullopt : std::optional(why);
+                return reply;
+            }
         }
         remote::NoReply why = remote::NoReply::Failed;
         std::optional<Reply> reply = state.client->Call(request, timeout, &why);
@@ -450,6 +463,23 @@ bool RemoteCallTimedOut() {
 
 bool RemoteCallNotTaken() {
     return State().noReply == remote::NoReply::NotTaken;
+}
+
+std::string UnansweredLine() {
+    if (!RemoteCallTimedOut()) {
+        return "";
+    }
+    long pid = State().peer > 0 ? State().peer : remote::InstanceHolder(DeviceRoot());
+    std::string otherwise = "takes no request";
+    if (*State().noReply == remote::NoReply::TimedOut) {
+        // It took the request and is busy with it: a modal dialog, say.
+        double seconds = static_cast<double>(State().timeout.value_or(kCallTimeout).count()) / 1000;
+        char within[96];
+        std::snprintf(within, sizeof within, "took the request but gave no answer within %g s",
+                      seconds);
+        otherwise = within;
+    }
+    return remote::DescribeUnanswered(DeviceRoot(), pid, otherwise);
 }
 
 bool ChooseRemoteMenuItem(UINT command) {
