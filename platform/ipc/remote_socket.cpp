@@ -61,6 +61,37 @@ bool Stopped(long pid) {
     return state && (*state == 'T' || *state == 't');
 }
 
+// Waits until bytes come on `fd` or the deadline (none: no limit) passes,
+// looking every little while whether the process `pid` at the other end is
+// stopped. False when none came: then `late` says why, unless the wait failed.
+bool WaitForBytes(int fd, long pid, std::optional<std::chrono::steady_clock::time_point> deadline,
+                  NoReply& late) {
+    for (;;) {
+        int slice = kLookAtPeerMilliseconds;
+        if (deadline) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                late = NoReply::TimedOut;
+                return false;
+            }
+            slice = std::min(static_cast<int>(left.count()), slice);
+        }
+        pollfd ready{fd, POLLIN, 0};
+        int polled = ::poll(&ready, 1, slice);
+        if (polled > 0) {
+            return true;
+        }
+        if (polled < 0 && errno != EINTR) {
+            return false;
+        }
+        if (polled == 0 && Stopped(pid)) {
+            late = NoReply::Stopped;
+            return false;
+        }
+    }
+}
+
 // A request waits this long for room on a full socket before it gives up.
 constexpr std::chrono::milliseconds kWaitWhileFull{5000};
 
@@ -348,30 +379,11 @@ std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milli
         if (bad) {
             return std::nullopt;
         }
-        int wait = -1;
+        std::optional<std::chrono::steady_clock::time_point> until;
         if (timeout.count() >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                late = NoReply::TimedOut;
-                return std::nullopt;
-            }
-            wait = static_cast<int>(left.count());
+            until = deadline;
         }
-        int slice = wait < 0 ? kLookAtPeerMilliseconds : std::min(wait, kLookAtPeerMilliseconds);
-        pollfd ready{fd_.Get(), POLLIN, 0};
-        int polled = ::poll(&ready, 1, slice);
-        if (polled < 0 && errno == EINTR) {
-            continue;
-        }
-        if (polled == 0 && Stopped(pid)) {
-            late = NoReply::Stopped;
-            return std::nullopt;
-        }
-        if (polled == 0) {
-            continue;
-        }
-        if (polled < 0) {
+        if (!WaitForBytes(fd_.Get(), pid, until, late)) {
             return std::nullopt;
         }
         std::uint8_t chunk[4096];

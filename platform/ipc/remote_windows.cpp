@@ -202,6 +202,26 @@ Reply Handle(const Request& request) {
     return {Status::Malformed, 0, u""};
 }
 
+// A connection to the program of the device root, or null (noReply says why,
+// when it runs). A client only names the root, and never creates one to find
+// nothing. Root gets one to another user's program for a status request
+// alone, not `kept` for later calls.
+std::unique_ptr<remote::Client> ConnectForCall(const Request& request, bool& kept) {
+    InterfaceState& state = State();
+    remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
+    state.peer = look.peer.pid;
+    kept = look.state == remote::InstanceState::Reachable;
+    bool statusOnly =
+        look.state == remote::InstanceState::AnotherUser && request.operation == Operation::Status;
+    if (!kept && !statusOnly) {
+        if (look.notTaken) {
+            state.noReply = remote::NoReply::NotTaken;
+        }
+        return nullptr;
+    }
+    return std::move(look.client);
+}
+
 // One call to the serving instance, reconnecting once if the connection broke.
 // A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
@@ -212,31 +232,22 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
     }
     timeout = state.timeout.value_or(timeout);
     for (int attempt = 0; attempt < 2; ++attempt) {
+        std::unique_ptr<remote::Client> once;
+        bool kept = true;
         if (!state.client) {
-            // A client only names the root, and never creates one to find nothing.
-            remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
-            state.peer = look.peer.pid;
-            // Root may read another user's status over the connection it got.
-            bool statusOnly = look.state == remote::InstanceState::AnotherUser &&
-                              look.client != nullptr && request.operation == Operation::Status;
-            if (look.state != remote::InstanceState::Reachable && !statusOnly) {
-                if (look.notTaken) {
-                    state.noReply = remote::NoReply::NotTaken;
-                }
+            std::unique_ptr<remote::Client> found = ConnectForCall(request, kept);
+            if (found == nullptr) {
                 return std::nullopt;
             }
-            state.client = std::move(look.client);
-            if (statusOnly) {
-                std::unique_ptr<remote::Client> client = std::move(state.client);
-                remote::NoReply why = remote::NoReply::Failed;
-                std::optional<Reply> reply = client->Call(request, timeout, &why);
-                state.noReply = reply ? std::nullopt : std::optional(why);
-                return reply;
-            }
+            (kept ? state.client : once) = std::move(found);
         }
+        remote::Client& client = kept ? *state.client : *once;
         remote::NoReply why = remote::NoReply::Failed;
-        std::optional<Reply> reply = state.client->Call(request, timeout, &why);
+        std::optional<Reply> reply = client.Call(request, timeout, &why);
         state.noReply = reply ? std::nullopt : std::optional(why);
+        if (!kept) {
+            return reply;
+        }
         if (reply || why != remote::NoReply::Failed) {
             if (!reply) {
                 state.client.reset(); // its answer may still come, to nobody

@@ -186,6 +186,31 @@ std::string AllowedFor(SettingKind kind) {
     return "";
 }
 
+// --root DIR and --timeout SECONDS (also --root=DIR, --timeout=SECONDS) at
+// arguments[i], moving `i` past a separate value; the error line, or "".
+std::string ParseValueOption(const std::vector<std::string>& arguments, std::size_t& i,
+                             Command& command) {
+    const std::string& option = arguments[i];
+    bool root = option == "--root" || option.starts_with("--root=");
+    if (!root && option != "--timeout" && !option.starts_with("--timeout=")) {
+        return Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
+    }
+    std::size_t name = root ? 6 : 9;
+    bool inlineValue = option.size() > name;
+    if (!inlineValue && i + 1 >= arguments.size()) {
+        return Fail(root ? "--root needs a folder" : "--timeout needs seconds");
+    }
+    std::string value = inlineValue ? option.substr(name + 1) : arguments[++i];
+    if (!root) {
+        return ParseTimeout(value, command);
+    }
+    if (value.empty()) {
+        return Fail("--root needs a folder");
+    }
+    command.root = value;
+    return "";
+}
+
 } // namespace
 
 ParseResult ParseCommand(const std::vector<std::string>& arguments) {
@@ -201,31 +226,8 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
             result.command.action = option == "--version" ? Action::Version : Action::Help;
             return result;
         }
-        if (option == "--root" || option.starts_with("--root=")) {
-            bool inlineValue = option.size() > 6;
-            if (!inlineValue && i + 1 >= arguments.size()) {
-                result.error = Fail("--root needs a folder");
-                return result;
-            }
-            result.command.root = inlineValue ? option.substr(7) : arguments[++i];
-            if (result.command.root->empty()) {
-                result.error = Fail("--root needs a folder");
-                return result;
-            }
-        } else if (option == "--timeout" || option.starts_with("--timeout=")) {
-            bool inlineValue = option.size() > 9;
-            if (!inlineValue && i + 1 >= arguments.size()) {
-                result.error = Fail("--timeout needs seconds");
-                return result;
-            }
-            result.error =
-                ParseTimeout(inlineValue ? option.substr(10) : arguments[++i], result.command);
-            if (!result.error.empty()) {
-                return result;
-            }
-        } else {
-            result.error =
-                Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
+        result.error = ParseValueOption(arguments, i, result.command);
+        if (!result.error.empty()) {
             return result;
         }
     }
