@@ -3,6 +3,7 @@
 // the cross-process window interface), then the device program's WinMain.
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "host/reader_port_wait.h"
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
+#include "host/service_manager.h"
 #include "host/setting_requests.h"
 #include "host/signals.h"
 #include "host/status_answer.h"
@@ -63,12 +65,13 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
             return false;
         }
         platform::SetKeySink(std::move(sink));
-        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked");
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked",
+                                 platform::JournalPriority::Info);
         return true;
     }
     std::string why;
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
-    platform::WriteErrorLine("swipetype: " + why);
+    platform::WriteErrorLine("swipetype: " + why, platform::JournalPriority::Info);
     return true;
 }
 
@@ -134,16 +137,34 @@ void SayHandedOver(const host::HostOptions& options) {
     if (!notApplied.empty()) {
         line += " did not apply (they take effect when it is started again)";
     }
-    platform::WriteErrorLine(line);
+    platform::WriteErrorLine(line, platform::JournalPriority::Info);
 }
 
-// SIGUSR1: the event log, rotated away, is opened again at its path.
+// SIGUSR1 (logrotate, the service's reload): the event log, rotated away, is
+// opened again at its path, and the hive is taken again as a hand edit would be.
 void ReopenLog() {
+    host::NotifyReloading();
     std::string error;
     if (!platform::ReopenEventLog(error)) {
         platform::WriteErrorLine("swipetype: " + error +
                                  "; the event log goes on in the file it had");
     }
+    host::TakeHandEditsNow();
+    host::NotifyReloaded();
+}
+
+// The signal that ended the program, 0 for none.
+int& EndingSignal() {
+    static int signal = 0;
+    return signal;
+}
+
+// A hang-up (the terminal closed, or a kill -HUP) is no stop asked for: it ends
+// the program the orderly way, but with 128 + SIGHUP, as a shell reports a
+// process a hang-up ended, so that a service manager restarts it. SIGTERM and
+// SIGINT are the stops an administrator asks for, and end with 0 as "Exit".
+int ExitStatus(int status) {
+    return EndingSignal() == SIGHUP && status == 0 ? 128 + SIGHUP : status;
 }
 
 // A change from swipetype-config is saved at once: a hand edit of the hive made
@@ -194,14 +215,16 @@ int Run(const host::HostOptions& options) {
     }
     if (role == platform::WindowInterfaceRole::Failed) {
         // The program still runs; only a second start cannot find it.
-        platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error);
+        platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error,
+                                 platform::JournalPriority::Warning);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
     // Blocked before any library starts a thread of its own (GIO's D-Bus worker
     // with the front end, say): a thread that left them open would take the
     // signal and die of it, the settings unsaved. An ending saves the settings: a
     // hand edit made just before is taken first.
-    auto endAfterHandEdits = [](int) {
+    auto endAfterHandEdits = [](int signal) {
+        EndingSignal() = signal;
         host::TakeHandEditsNow();
         EndOrderly();
     };
@@ -217,7 +240,11 @@ int Run(const host::HostOptions& options) {
     }
     if (!handsOver) {
         platform::SetSettingHandler(AnswerAfterHandEdits);
+        host::SetStatusIdentity(SWIPETYPE_VERSION);
         platform::SetStatusHandler(host::AnswerStatusRequest);
+        if (!host::StartServiceNotifications(error)) {
+            platform::WriteErrorLine("swipetype: " + error);
+        }
         SayFailedSaves();
         if (!host::TakeHandEdits(error)) {
             platform::WriteErrorLine("swipetype: " + error +
@@ -227,7 +254,7 @@ int Run(const host::HostOptions& options) {
         host::RememberPorts(options.ports);
         host::WaitForReaderPort();
         if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
-            platform::WriteErrorLine(line);
+            platform::WriteErrorLine(line, platform::JournalPriority::Info);
         }
     }
 
@@ -247,12 +274,14 @@ int Run(const host::HostOptions& options) {
         if (handsOver) {
             SayHandedOver(options);
         }
+        host::NotifyStopping();
+        host::StopServiceNotifications();
         host::StopFrontEnd();
         host::StopTakingHandEdits();
         platform::StopWindowInterface();
         platform::FlushQueuedOutputs(kOutputPatienceAtEnd);
         platform::CloseEventLog();
-        return exitCode;
+        return ExitStatus(exitCode);
     };
     platform::SetOrderlyFinish(finish);
 

@@ -44,7 +44,9 @@ const char* const kUsageEnd =
 
 The COMMAND LINE is the program's own: exactly "MIN" starts it with its window
 hidden; anything else starts it shown, and says so.
-SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved).
+SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved);
+after SIGHUP the exit status is 129. SIGUSR1 reopens the event log and takes
+the hive again.
 A sink whose display or device goes away is waited for: reads made meanwhile
 are dropped, never typed later.
 )";

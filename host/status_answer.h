@@ -4,9 +4,21 @@
 
 #include <string>
 
+#include "host/status_report.h"
+
 namespace host {
+
+// The program's status now.
+status_report::Status CurrentStatus();
 
 // Used through platform::SetStatusHandler.
 std::u16string AnswerStatusRequest();
+
+// The program's version and the time it started, given once at start-up.
+void SetStatusIdentity(std::string version);
+
+// A reader that answers requests is taken for silent after this many polls
+// without an answer.
+constexpr unsigned kSilentPolls = 5;
 
 } // namespace host

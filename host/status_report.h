@@ -14,12 +14,24 @@ struct Status {
     long pid = 0;
     std::string port;   // the reader's port, "COM1:"
     std::string device; // the host device standing for it; empty when none is named
-    std::string reader; // "open", "waiting" (for its device to be there) or "off"
-    std::string sink;   // where typed keys go
-    std::uint64_t goodReads = 0;
+    // "open"; "silent" (open, but the reader gives no answer to its polls);
+    // "waiting" (for its device to be there) or "off"
+    std::string reader;
+    std::string sink;      // where typed keys go
+    std::string keys;      // "typing", "lost" (the sink's display or device is gone) or "none"
+    std::string lostSince; // ISO 8601 UTC while "lost"
+    std::uint64_t goodReads = 0; // typed
     std::uint64_t badReads = 0;
-    std::string lastRead; // ISO 8601 UTC, of either verdict; empty before the first
+    std::uint64_t droppedReads = 0; // good, but no key went out
+    std::string lastRead;           // ISO 8601 UTC, of either verdict; empty before the first
+    std::string readerAnswering;    // ISO 8601 UTC of the reader's last reply; empty when
+                                    // it never answered or answers no requests
+    std::string version;
+    std::string started; // ISO 8601 UTC
 };
+
+// Whether reads become keys: the reader is open and answers, and the sink types.
+bool Typing(const Status& status);
 
 std::string Encode(const Status& status);
 

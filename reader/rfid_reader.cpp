@@ -102,10 +102,19 @@ void ClearTagText() {
 }
 
 void OnRFIDTimer(HWND window, UINT, UINT_PTR, DWORD) {
-    if (ReadTagReply() == 0) {
+    int replied = ReadTagReply();
+    // Whether the reader answers at all, for the status: a reader that is gone
+    // or set to another rate is silent or sends what is no reply.
+    TallyReaderPoll(replied != 0 && ReplyByte(0) == kReplyHeader ? TRUE : FALSE);
+    if (replied == 0) {
         return;
     }
     int parsed = ParseTagReply();
+    // The reader's answer that it sees no tag is no read.
+    if (parsed == 0 && ReplyByte(0) == kReplyHeader && ReplyByte(2) == kReadTagCommand &&
+        ReplyByte(3) != kStatusSuccess) {
+        return;
+    }
     // Counted and logged by its verdict alone, for the status and the event log.
     TallyRead("rfid", parsed, nullptr);
     // A rejected reply is dropped silently.

@@ -79,6 +79,9 @@ expected=(
     usr/share/man/man1/swipetype-config.1.gz
     usr/share/bash-completion/completions/swipetype
     usr/share/bash-completion/completions/swipetype-config
+    usr/share/bash-completion/completions/swipetype-send
+    usr/share/bash-completion/completions/swipetype-sim
+    usr/share/bash-completion/completions/swipetype-launch
     usr/share/doc/swipetype/copyright usr/share/doc/swipetype/changelog.Debian.gz
     usr/share/doc/swipetype/README.md.gz
 )
@@ -193,23 +196,48 @@ done
 # --- Bash completion ----------------------------------------------------------
 step "bash completion"
 if [[ -f /usr/share/bash-completion/bash_completion ]]; then
-    # The scripts read the installed programs' --help; what they offer after
-    # "swipetype --keys " and "swipetype-config set ".
-    completed=$(PATH="$work/tree/usr/bin:$PATH" bash -c '
-        source /usr/share/bash-completion/bash_completion
-        for command in swipetype swipetype-config; do
-            source "$0/usr/share/bash-completion/completions/$command"
+    # The scripts read the installed programs' --help. Each case is the words
+    # as bash hands them over (":" and "=" are words of their own, as
+    # COMP_WORDBREAKS makes them), a word the replies must hold, and for
+    # "--port COM1:=" the start of every reply: readline puts a reply after the
+    # last "=", so one starting with "=" gives "COM1:==...".
+    cases=(
+        "swipetype --keys |xtest uinput wayland text none"
+        "swipetype --port COM1 :=|/dev/ttyUSB0"
+        "swipetype-config set |Prefix"
+        "swipetype-config status |--json"
+        "swipetype-config --timeout 3 status --|--json"
+        "swipetype-send |WM_CLOSE"
+        "swipetype-send --|--timeout"
+        "swipetype-sim |rfid"
+        "swipetype-sim rfid --|--tag"
+        "swipetype-launch --|--install"
+    )
+    for entry in "${cases[@]}"; do
+        line=${entry%%|*}
+        want=${entry#*|}
+        completed=$(PATH="$work/tree/usr/bin:$PATH" bash -c '
+            source /usr/share/bash-completion/bash_completion
+            read -ra COMP_WORDS <<<"$1"
+            [[ $1 == *" " ]] && COMP_WORDS+=("")
+            COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            COMP_LINE=${1// :=/:=}
+            COMP_POINT=${#COMP_LINE}
+            source "$0/usr/share/bash-completion/completions/${COMP_WORDS[0]}"
+            # The serial devices this machine has are not known here: one stands in.
+            _swipetype_serial_devices() { echo /dev/ttyUSB0; }
+            complete -p "${COMP_WORDS[0]}" | grep -o "\-F [^ ]*" | cut -c4- | {
+                read -r function
+                "$function" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" \
+                    "${COMP_WORDS[COMP_CWORD - 1]}"
+                printf "%s\n" "${COMPREPLY[@]}"
+            }' "$work/tree" "$line" 2>&1)
+        for word in $want; do
+            grep -qx -- "$word" <<<"$completed" ||
+                fail "'$line<TAB>' does not offer $word: $(tr '\n' ' ' <<<"$completed")"
         done
-        COMP_WORDS=(swipetype --keys ""); COMP_CWORD=2
-        _swipetype swipetype "" --keys; echo "${COMPREPLY[*]}"
-        COMP_WORDS=(swipetype-config set ""); COMP_CWORD=2
-        _swipetype_config swipetype-config "" set; echo "${COMPREPLY[*]}"' "$work/tree" 2>&1)
-    for sink in xtest uinput wayland text none; do
-        head -1 <<<"$completed" | grep -qw $sink ||
-            fail "swipetype --keys does not offer $sink: $completed"
+        say "completed '$line': $(head -5 <<<"$completed" | tr '\n' ' ')"
     done
-    grep -qw Prefix <<<"$completed" || fail "swipetype-config set does not complete: $completed"
-    say "completed: $(tr '\n' '|' <<<"$completed")"
 else
     fail "bash-completion is not installed (scripts/install-deps.sh installs it)"
 fi

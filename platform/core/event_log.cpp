@@ -2,6 +2,7 @@
 
 #include "platform/core/fd_io.h"
 #include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/utc_time.h"
@@ -34,7 +35,8 @@ EventLog& Log() {
 }
 
 void SayOnStandardError(const std::string& text) {
-    std::string line = "swipetype: " + text + "\n";
+    std::string line =
+        JournalPrefix(JournalPriority::Warning) + std::string("swipetype: ") + text + "\n";
     (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 

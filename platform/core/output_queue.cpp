@@ -12,6 +12,7 @@
 
 #include "platform/core/event_log.h"
 #include "platform/core/fd_io.h"
+#include "platform/core/standard_streams.h"
 
 namespace platform {
 namespace {
@@ -89,7 +90,8 @@ bool Put(int fd, std::string_view bytes, std::size_t& done) {
 // end of its queue whatever the limit, to be read when the rest is.
 void Say(int fd, const std::string& text) {
     WriteEvent("debug", "\"text\":" + JsonString(Utf8ToUtf16(text)));
-    std::string line = "swipetype: " + text + "\n";
+    std::string line =
+        JournalPrefix(JournalPriority::Warning) + std::string("swipetype: ") + text + "\n";
     Output& error = Outputs()[STDERR_FILENO];
     if (fd == STDERR_FILENO && error.dropping) {
         error.queued += line;

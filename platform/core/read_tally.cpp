@@ -12,6 +12,12 @@ ReadTally& Tally() {
     return tally;
 }
 
+// A good read tallied whose keys have not gone out yet.
+bool& GoodReadUntyped() {
+    static bool untyped = false;
+    return untyped;
+}
+
 const char* TrackWord(char verdict) {
     switch (verdict) {
     case '+':
@@ -39,16 +45,46 @@ ReadTally CurrentReadTally() {
     return Tally();
 }
 
+void TallyDroppedRead() {
+    ReadTally& tally = Tally();
+    if (GoodReadUntyped() && tally.good > 0) {
+        --tally.good;
+    }
+    GoodReadUntyped() = false;
+    ++tally.dropped;
+}
+
+void TallyKeysDiscarded() {
+    if (GoodReadUntyped()) {
+        TallyDroppedRead();
+    }
+}
+
+void TallyKeysDelivered() {
+    GoodReadUntyped() = false;
+}
+
 } // namespace platform
 
 void TallyRead(LPCSTR reader, BOOL good, LPCSTR trackVerdicts) {
     platform::ReadTally& tally = platform::Tally();
     ++(good != FALSE ? tally.good : tally.bad);
     tally.last = std::chrono::system_clock::now();
+    platform::GoodReadUntyped() = good != FALSE;
     std::string fields =
         "\"reader\":\"" + std::string(reader) + "\",\"good\":" + (good != FALSE ? "true" : "false");
     if (trackVerdicts != nullptr) {
         fields += ",\"tracks\":" + platform::TracksObject(trackVerdicts);
     }
     platform::WriteEvent("read", fields);
+}
+
+void TallyReaderPoll(BOOL answered) {
+    platform::ReadTally& tally = platform::Tally();
+    if (answered != FALSE) {
+        tally.answered = std::chrono::system_clock::now();
+        tally.silentPolls = 0;
+    } else {
+        ++tally.silentPolls;
+    }
 }

@@ -1,6 +1,8 @@
 #include "platform/core/standard_streams.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -66,8 +68,35 @@ void MakeStandardStreamsNonBlocking() {
     }
 }
 
-void WriteErrorLine(std::string_view line) {
-    std::string whole(line);
+const char* JournalPrefix(JournalPriority priority) {
+    // JOURNAL_STREAM is "device:inode" of the stream the service manager
+    // connected to the journal; a standard error redirected since is not it.
+    static const bool journal = [] {
+        const char* stream = std::getenv("JOURNAL_STREAM");
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        struct stat error {};
+        return stream != nullptr && std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 &&
+               ::fstat(STDERR_FILENO, &error) == 0 && error.st_dev == device &&
+               error.st_ino == inode;
+    }();
+    if (!journal) {
+        return "";
+    }
+    switch (priority) {
+    case JournalPriority::Error:
+        return "<3>";
+    case JournalPriority::Warning:
+        return "<4>";
+    case JournalPriority::Info:
+        break;
+    }
+    return "<6>";
+}
+
+void WriteErrorLine(std::string_view line, JournalPriority priority) {
+    std::string whole = JournalPrefix(priority);
+    whole += line;
     whole += '\n';
     (void)WriteWithoutWaiting(STDERR_FILENO, whole);
 }

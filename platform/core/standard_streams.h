@@ -25,7 +25,14 @@ void OpenClosedStandardDescriptors();
 // other is sent to without waiting.
 void MakeStandardStreamsNonBlocking();
 
-// One line (a line break is added) on standard error, never waiting.
-void WriteErrorLine(std::string_view line);
+// Under a service manager whose journal takes standard error (JOURNAL_STREAM
+// names it), each line there starts with its priority, "<3>" an error, "<4>" a
+// warning, "<6>" information, as the journal reads them; elsewhere nothing.
+enum class JournalPriority { Error, Warning, Info };
+const char* JournalPrefix(JournalPriority priority);
+
+// One line (a line break is added) on standard error, never waiting; an error
+// unless said otherwise.
+void WriteErrorLine(std::string_view line, JournalPriority priority = JournalPriority::Error);
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/recorder.h"
+#include "platform/core/standard_streams.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ std::string& DebugLinePrefix() {
 // slow (not read for now, a paused terminal) is never waited for (output_queue.h).
 void WriteToStandardError(const std::string& line) {
     static bool failing = false;
-    if (platform::WriteWithoutWaiting(STDERR_FILENO, line)) {
+    std::string prefixed = platform::JournalPrefix(platform::JournalPriority::Info) + line;
+    if (platform::WriteWithoutWaiting(STDERR_FILENO, prefixed)) {
         failing = false;
     } else if (!failing) {
         failing = true;

@@ -5,6 +5,7 @@
 
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
+#include "platform/core/standard_streams.h"
 
 namespace platform {
 namespace {
@@ -25,7 +26,8 @@ void Show(const std::string& sentence) {
         State().notifier(sentence);
         return;
     }
-    std::string line = "swipetype: " + sentence + "\n";
+    std::string line =
+        JournalPrefix(JournalPriority::Warning) + std::string("swipetype: ") + sentence + "\n";
     (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 

@@ -1,7 +1,9 @@
 #include "platform/ipc/remote_socket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/sockios.h>
 #include <map>
 #include <poll.h>
@@ -50,6 +52,46 @@ bool AllRead(int fd) {
     return ::ioctl(fd, SIOCOUTQ, &unread) != 0 || unread == 0;
 }
 
+// While it waits for a reply, a client looks this often whether the serving
+// program is stopped.
+constexpr int kLookAtPeerMilliseconds = 200;
+
+bool Stopped(long pid) {
+    std::optional<char> state = ProcessRunState(pid);
+    return state && (*state == 'T' || *state == 't');
+}
+
+// Waits until bytes come on `fd` or the deadline (none: no limit) passes,
+// looking every little while whether the process `pid` at the other end is
+// stopped. False when none came: then `late` says why, unless the wait failed.
+bool WaitForBytes(int fd, long pid, std::optional<std::chrono::steady_clock::time_point> deadline,
+                  NoReply& late) {
+    for (;;) {
+        int slice = kLookAtPeerMilliseconds;
+        if (deadline) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                late = NoReply::TimedOut;
+                return false;
+            }
+            slice = std::min(static_cast<int>(left.count()), slice);
+        }
+        pollfd ready{fd, POLLIN, 0};
+        int polled = ::poll(&ready, 1, slice);
+        if (polled > 0) {
+            return true;
+        }
+        if (polled < 0 && errno != EINTR) {
+            return false;
+        }
+        if (polled == 0 && Stopped(pid)) {
+            late = NoReply::Stopped;
+            return false;
+        }
+    }
+}
+
 // A request waits this long for room on a full socket before it gives up.
 constexpr std::chrono::milliseconds kWaitWhileFull{5000};
 
@@ -80,6 +122,7 @@ class SocketServer final : public Server {
         WaitSourceHandle source; // removed before the descriptor closes
         std::vector<std::uint8_t> received;
         std::vector<std::uint8_t> replies; // not yet taken by the client
+        bool statusOnly = false;           // root's connection to another user's program
     };
 
     void Listen() {
@@ -97,14 +140,15 @@ class SocketServer final : public Server {
         }
         ucred peer{};
         socklen_t size = sizeof peer;
-        if (::getsockopt(accepted.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
-            peer.uid != ::getuid()) {
+        bool known = ::getsockopt(accepted.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0;
+        if (!known || (peer.uid != ::getuid() && peer.uid != 0)) {
             NKDbgPrintfW(u"Refused a window-interface connection from another user");
             return;
         }
         backingOff_ = false;
         int fd = accepted.Get();
         connections_[fd].fd = std::move(accepted);
+        connections_[fd].statusOnly = peer.uid != ::getuid();
         Watch(fd);
     }
 
@@ -188,6 +232,9 @@ class SocketServer final : public Server {
                 return !bad;
             }
             std::optional<Request> request = DecodeRequest(payload);
+            if (request && found->second.statusOnly && request->operation != Operation::Status) {
+                request.reset(); // root reads the status; it changes nothing
+            }
             Reply reply = request ? handler_(*request) : Reply{Status::Malformed, 0, u""};
             found = connections_.find(fd);
             if (found == connections_.end()) {
@@ -230,6 +277,20 @@ class SocketServer final : public Server {
 };
 
 } // namespace
+
+std::optional<char> ProcessRunState(long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (pid <= 0 || !std::getline(stat, line)) {
+        return std::nullopt;
+    }
+    // pid (command) S ...: the command may hold spaces and parentheses.
+    std::size_t close = line.rfind(')');
+    if (close == std::string::npos || close + 2 >= line.size()) {
+        return std::nullopt;
+    }
+    return line[close + 2];
+}
 
 bool StartServer(const std::string& path, Handler handler, std::unique_ptr<Server>& server,
                  std::string& error) {
@@ -289,18 +350,22 @@ std::optional<Reply> Client::Call(const Request& request, std::chrono::milliseco
     NoReply ignored = NoReply::Failed;
     NoReply& reason = why != nullptr ? *why : ignored;
     reason = NoReply::Failed;
-    bool late = false;
-    std::optional<Reply> reply = Exchange(request, timeout, late);
-    if (!reply && late) {
-        reason = AllRead(fd_.Get()) ? NoReply::TimedOut : NoReply::NotTaken;
+    std::optional<Reply> reply = Exchange(request, timeout, reason);
+    if (!reply && reason == NoReply::TimedOut && !AllRead(fd_.Get())) {
+        reason = NoReply::NotTaken;
     }
     return reply;
 }
 
 std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milliseconds timeout,
-                                      bool& late) {
+                                      NoReply& late) {
+    long pid = Peer().pid;
+    if (Stopped(pid)) {
+        late = NoReply::Stopped;
+        return std::nullopt;
+    }
     if (!SendAll(fd_.Get(), Frame(EncodeRequest(request)), kWaitWhileFull)) {
-        late = errno == ETIMEDOUT;
+        late = errno == ETIMEDOUT ? NoReply::TimedOut : NoReply::Failed;
         return std::nullopt;
     }
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -314,23 +379,11 @@ std::optional<Reply> Client::Exchange(const Request& request, std::chrono::milli
         if (bad) {
             return std::nullopt;
         }
-        int wait = -1;
+        std::optional<std::chrono::steady_clock::time_point> until;
         if (timeout.count() >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                late = true;
-                return std::nullopt;
-            }
-            wait = static_cast<int>(left.count());
+            until = deadline;
         }
-        pollfd ready{fd_.Get(), POLLIN, 0};
-        int polled = ::poll(&ready, 1, wait);
-        if (polled < 0 && errno == EINTR) {
-            continue;
-        }
-        if (polled <= 0) {
-            late = polled == 0;
+        if (!WaitForBytes(fd_.Get(), pid, until, late)) {
             return std::nullopt;
         }
         std::uint8_t chunk[4096];

@@ -2,7 +2,8 @@
 // the program of a device root, in a folder of that root only its user can enter
 // (root_instance.h says where and who may serve it); later instances,
 // swipetype-send, swipetype-config and tests connect to it. A connection from
-// another user is closed unread (peer credentials).
+// another user is closed unread (peer credentials), except root's, which may
+// ask for the status and nothing else.
 #pragma once
 
 #include <chrono>
@@ -43,9 +44,14 @@ struct PeerIdentity {
 // Why a call got no reply: the connection failed or the reply was bad; the
 // time ran out after the serving instance took the request (a modal dialog
 // holds it); or the instance never took it: its queue of connections is full,
-// or it did not read the request in time, both of which happen when it has no
-// descriptor left to accept a connection.
-enum class NoReply { Failed, TimedOut, NotTaken };
+// or it did not read the request in time (it has no descriptor left to accept a
+// connection, or its loop does not turn); or it is stopped (SIGSTOP, a
+// debugger), which the wait looks at while it waits, so that it gives up at once.
+enum class NoReply { Failed, TimedOut, NotTaken, Stopped };
+
+// The state letter of /proc/PID/stat ('R', 'S', 'D', 'T' stopped, 't' traced,
+// 'Z'...); nothing when the process cannot be looked at.
+std::optional<char> ProcessRunState(long pid);
 
 // A connection to the instance serving a path, for blocking request/reply calls.
 class Client {
@@ -69,7 +75,7 @@ class Client {
   private:
     explicit Client(UniqueFd fd) : fd_(std::move(fd)) {}
     std::optional<Reply> Exchange(const Request& request, std::chrono::milliseconds timeout,
-                                  bool& late);
+                                  NoReply& late);
     UniqueFd fd_;
 };
 

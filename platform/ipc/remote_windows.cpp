@@ -2,6 +2,7 @@
 #include "platform/windowing/foreign_windows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -40,6 +41,7 @@ struct InterfaceState {
     std::unique_ptr<remote::Client> client;
     std::optional<std::chrono::milliseconds> timeout; // for every call, when set
     std::optional<remote::NoReply> noReply;           // why the last call got no reply
+    long peer = 0;                                    // the pid of the program called
     SettingHandler settings;
     std::function<std::u16string()> status;
 };
@@ -200,6 +202,26 @@ Reply Handle(const Request& request) {
     return {Status::Malformed, 0, u""};
 }
 
+// A connection to the program of the device root, or null (noReply says why,
+// when it runs). A client only names the root, and never creates one to find
+// nothing. Root gets one to another user's program for a status request
+// alone, not `kept` for later calls.
+std::unique_ptr<remote::Client> ConnectForCall(const Request& request, bool& kept) {
+    InterfaceState& state = State();
+    remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
+    state.peer = look.peer.pid;
+    kept = look.state == remote::InstanceState::Reachable;
+    bool statusOnly =
+        look.state == remote::InstanceState::AnotherUser && request.operation == Operation::Status;
+    if (!kept && !statusOnly) {
+        if (look.notTaken) {
+            state.noReply = remote::NoReply::NotTaken;
+        }
+        return nullptr;
+    }
+    return std::move(look.client);
+}
+
 // One call to the serving instance, reconnecting once if the connection broke.
 // A call that timed out is not made again: the instance may still act on it.
 std::optional<Reply> Call(const Request& request, std::chrono::milliseconds timeout) {
@@ -210,20 +232,22 @@ std::optional<Reply> Call(const Request& request, std::chrono::milliseconds time
     }
     timeout = state.timeout.value_or(timeout);
     for (int attempt = 0; attempt < 2; ++attempt) {
+        std::unique_ptr<remote::Client> once;
+        bool kept = true;
         if (!state.client) {
-            // A client only names the root, and never creates one to find nothing.
-            remote::InstanceLook look = remote::LookForInstance(DeviceRoot());
-            if (look.state != remote::InstanceState::Reachable) {
-                if (look.notTaken) {
-                    state.noReply = remote::NoReply::NotTaken;
-                }
+            std::unique_ptr<remote::Client> found = ConnectForCall(request, kept);
+            if (found == nullptr) {
                 return std::nullopt;
             }
-            state.client = std::move(look.client);
+            (kept ? state.client : once) = std::move(found);
         }
+        remote::Client& client = kept ? *state.client : *once;
         remote::NoReply why = remote::NoReply::Failed;
-        std::optional<Reply> reply = state.client->Call(request, timeout, &why);
+        std::optional<Reply> reply = client.Call(request, timeout, &why);
         state.noReply = reply ? std::nullopt : std::optional(why);
+        if (!kept) {
+            return reply;
+        }
         if (reply || why != remote::NoReply::Failed) {
             if (!reply) {
                 state.client.reset(); // its answer may still come, to nobody
@@ -450,6 +474,23 @@ bool RemoteCallTimedOut() {
 
 bool RemoteCallNotTaken() {
     return State().noReply == remote::NoReply::NotTaken;
+}
+
+std::string UnansweredLine() {
+    if (!RemoteCallTimedOut()) {
+        return "";
+    }
+    long pid = State().peer > 0 ? State().peer : remote::InstanceHolder(DeviceRoot());
+    std::string otherwise = "takes no request";
+    if (*State().noReply == remote::NoReply::TimedOut) {
+        // It took the request and is busy with it: a modal dialog, say.
+        double seconds = static_cast<double>(State().timeout.value_or(kCallTimeout).count()) / 1000;
+        char within[96];
+        std::snprintf(within, sizeof within, "took the request but gave no answer within %g s",
+                      seconds);
+        otherwise = within;
+    }
+    return remote::DescribeUnanswered(DeviceRoot(), pid, otherwise);
 }
 
 bool ChooseRemoteMenuItem(UINT command) {

@@ -101,4 +101,10 @@ bool RemoteCallTimedOut();
 // accept the connection (it has no descriptor left) or did not read the request.
 bool RemoteCallNotTaken();
 
+// After a call that got no answer in time, one sentence naming the program by
+// its pid and saying what /proc tells of it: stopped, out of descriptors, or
+// not answering (with the time waited when it took the request). Empty after
+// any other call.
+std::string UnansweredLine();
+
 } // namespace platform

@@ -43,7 +43,18 @@ struct InstanceLook {
     std::unique_ptr<Client> client; // Reachable
 };
 
-// Looks for the program running on a device root. Creates nothing.
+// Looks for the program running on a device root. Creates nothing. Root,
+// looking at another user's program, gets AnotherUser with `client` connected
+// all the same: that program gives root its status, and nothing else.
 InstanceLook LookForInstance(const std::string& root);
+
+// The pid of the program holding the root's lock (from /proc/locks); 0 when
+// none can be told.
+long InstanceHolder(const std::string& root);
+
+// One sentence on the program of `root` (pid `pid`, 0 when not known) that gave
+// no answer, as /proc tells: stopped, out of file descriptors, or else
+// `otherwise` ("gave no answer within 5 s") with its state.
+std::string DescribeUnanswered(const std::string& root, long pid, const std::string& otherwise);
 
 } // namespace platform::remote

@@ -2,7 +2,9 @@
 // the same stream that the event log records.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <unistd.h>
@@ -33,6 +35,11 @@ class KeySink {
     // True once the display or device behind the sink has gone away: every
     // later Post fails, and only a new sink can type again.
     virtual bool Lost() const { return false; }
+    // For a sink that stands in for one that can go (the keeper): since when
+    // the sink it holds is gone and nothing is typed; nothing while it types.
+    virtual std::optional<std::chrono::system_clock::time_point> LostSince() const {
+        return std::nullopt;
+    }
     // The descriptor of the sink's connection, for the message loop to wait
     // on, or -1 when there is none.
     virtual int EventDescriptor() const { return -1; }

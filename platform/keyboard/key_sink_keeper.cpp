@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/timerfd.h>
 
+#include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
@@ -55,6 +56,9 @@ class KeptKeySink final : public KeySink {
 
     std::string Name() const override { return name_; }
     std::string Target() const override { return target_; }
+    std::optional<std::chrono::system_clock::time_point> LostSince() const override {
+        return lostSince_;
+    }
 
   private:
     // Waits on the sink's descriptor for what it asks for now.
@@ -80,6 +84,7 @@ class KeptKeySink final : public KeySink {
         // The lost sink is let go once its successor exists, so that its module
         // stays mapped while the keeper looks for the display again.
         lost_ = std::move(sink_);
+        lostSince_ = std::chrono::system_clock::now();
         Say("keys: " + target_ + " is gone; looking for it once a second (reads meanwhile are " +
             "dropped)");
         ReportUserNotice(kNoticeTopic, "Card reads are not typed: " + target_ +
@@ -113,6 +118,7 @@ class KeptKeySink final : public KeySink {
         }
         sink_ = std::move(sink);
         lost_.reset();
+        lostSince_.reset();
         retry_.Remove();
         timer_.Reset();
         Watch();
@@ -129,6 +135,7 @@ class KeptKeySink final : public KeySink {
         std::uint64_t wait = WaitCount();
         if (!anyDropped_ || wait != lastDropWait_) {
             ++droppedReads_;
+            TallyDroppedRead();
             lastDropWait_ = wait;
             anyDropped_ = true;
         }
@@ -139,6 +146,7 @@ class KeptKeySink final : public KeySink {
     KeySinkRemaker remake_;
     std::string name_;
     std::string target_;
+    std::optional<std::chrono::system_clock::time_point> lostSince_;
     UniqueFd timer_;
     WaitSourceHandle watch_;
     WaitSourceHandle retry_;

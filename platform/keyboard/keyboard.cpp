@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/core/event_log.h"
+#include "platform/core/read_tally.h"
 #include "platform/core/recorder.h"
 #include "platform/core/system.h"
 #include "platform/keyboard/key_sink.h"
@@ -40,6 +41,11 @@ BOOL PostKeybdMessage(HWND window, UINT virtualKey, UINT flags, UINT count, UINT
     }
     BOOL delivered = TRUE;
     if (platform::KeySink* sink = platform::ActiveKeySink()) {
+        if (sink->Name() == "none") {
+            // Nothing is typed anywhere: the read these keys belong to is dropped.
+            platform::TallyKeysDiscarded();
+            return TRUE;
+        }
         for (UINT i = 0; i < count; ++i) {
             if (!sink->Post({virtualKey, flags, shiftStates[i], characters[i]})) {
                 delivered = FALSE;
@@ -48,6 +54,8 @@ BOOL PostKeybdMessage(HWND window, UINT virtualKey, UINT flags, UINT count, UINT
     }
     if (!delivered) {
         SetLastError(ERROR_WRITE_FAULT);
+    } else {
+        platform::TallyKeysDelivered();
     }
     return delivered;
 }

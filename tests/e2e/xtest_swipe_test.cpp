@@ -70,6 +70,14 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
     sim_.Write(swipe);
     sim_.Write(";5222=2512?\n");
     ASSERT_TRUE(WaitUntil([&] { return LogLines("key").size() >= keyLines + 40; }, 10s));
+    SendResult lost = Config({"status", "--json"});
+    EXPECT_EQ(lost.status, 4);
+    EXPECT_NE(lost.out.find(R"("keys":{"sink":"xtest","state":"lost","since":"2)"),
+              std::string::npos)
+        << lost.out;
+    EXPECT_NE(lost.out.find(R"("good_reads":1,"bad_reads":0,"dropped_reads":2,)"),
+              std::string::npos)
+        << lost.out;
 
     ASSERT_TRUE(server.Restart(reason)) << reason;
     window = std::make_unique<x_test::TextWindow>();
@@ -80,6 +88,7 @@ TEST_F(ProgramTest, XTestSinkWaitsForTheXServerAndTypesOnceItIsBack) {
         << program_.Errors();
     sim_.Write(";6333=2512?\n");
     EXPECT_EQ(window->Take(20, 5s), U"6333=2512\r") << "the next read, and none of the dropped";
+    EXPECT_EQ(Config({"status"}).status, 0);
     std::string errors = program_.Errors();
     EXPECT_NE(errors.find("keys: the X server " + server.Name() +
                           " is back; 2 reads made while it was gone were dropped"),

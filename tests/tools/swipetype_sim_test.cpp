@@ -115,12 +115,15 @@ TEST(SwipetypeSimTest, MsrSendsEachLineWithACarriageReturnOnlyAtTheRateGivenWith
     EXPECT_EQ(report->find("TEST"), std::string::npos) << "card data must not be printed";
 }
 
-TEST(SwipetypeSimTest, RfidAnswersOnlyWhileATagIsPresented) {
+TEST(SwipetypeSimTest, RfidAnswersWithTheTagOrThatThereIsNone) {
     SimProcess sim(kSimulator, {"rfid", "--quiet"});
     ASSERT_TRUE(sim.Started());
     Port port(sim.DevicePath(), B19200);
+    // Header, length, command, status "no tag", check.
+    std::string none = Bytes({0xBD, 0x04, 0x01, 0x01});
+    none += static_cast<char>(0xBD ^ 0x04 ^ 0x01 ^ 0x01);
     port.Write(kRequest);
-    EXPECT_EQ(port.Read(1, 200ms), "");
+    EXPECT_EQ(port.Read(none.size() + 1, 500ms), none);
     ASSERT_TRUE(sim.Send("0A 1B C2 03\n"));
     usleep(100000);
     port.Write(kRequest);
@@ -130,7 +133,7 @@ TEST(SwipetypeSimTest, RfidAnswersOnlyWhileATagIsPresented) {
     ASSERT_TRUE(sim.Send("none\n"));
     usleep(100000);
     port.Write(kRequest);
-    EXPECT_EQ(port.Read(1, 200ms), "");
+    EXPECT_EQ(port.Read(none.size() + 1, 500ms), none);
 }
 
 // Only whole requests at the reader's rate are answered, one written in two

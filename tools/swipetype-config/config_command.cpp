@@ -1,6 +1,8 @@
 #include "config_command.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "host/setting_text.h"
@@ -33,15 +35,24 @@ Shows and changes the settings of Swipetype in a device root, from a shell.
   port COMn:      the device remembered for the port; with PATH, remembers it
                   (a USB serial device by its /dev/serial/by-id name), with ""
                   forgets it
-  status          whether Swipetype runs on the device root: its pid, the
-                  reader's port, device and state (open, waiting or off), the
-                  key sink, good and bad reads since it started and the time of
-                  the last; exit status 0 when its reader is open, 3 when none
-                  runs, 4 when it runs but its reader is not open
-  status --json   the same as one JSON object, with the keys running, pid, port,
-                  device, reader, sink, good_reads, bad_reads, last_read
+  status          whether Swipetype runs on the device root: its pid, version
+                  and start, the reader's port, device and state (open, silent:
+                  open but an RFID reader gives no answer, waiting or off), when
+                  an RFID reader last answered, the key sink and its state
+                  (typing, lost since when, none), the reads since it started
+                  (good: typed; bad; dropped: good but not typed) and the time
+                  of the last; exit status 0 when reads become keys (the reader
+                  open and answering, the sink typing), 3 when none runs, 4
+                  otherwise. Root may ask for any user's status.
+  status --json   the same as one JSON object, with the keys running, pid,
+                  version, started, port, device, reader, reader_answering,
+                  sink, keys (sink, state, since), good_reads, bad_reads,
+                  dropped_reads, last_read
 
   --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
+  --timeout SECONDS
+                  give up on the running program when it gives no answer in
+                  that time (default 5); a stopped one is named at once
   -h, --help      show this help and exit
   --version       show the version and exit
 
@@ -152,6 +163,19 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
                 "; give list, get, set, reset, export, import, check, port or status");
 }
 
+// --timeout's seconds, to the nearest millisecond, never 0 (that would not wait).
+std::string ParseTimeout(const std::string& text, Command& command) {
+    double seconds = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || !(seconds > 0) ||
+        seconds > 86400) {
+        return Fail("--timeout wants seconds above 0, up to 86400, not " +
+                    platform::QuoteForMessage(text));
+    }
+    command.timeout = std::chrono::milliseconds(std::max(1LL, std::llround(seconds * 1000)));
+    return "";
+}
+
 // What the first setting of a kind takes, without a row's own words.
 std::string AllowedFor(SettingKind kind) {
     for (const SettingEntry& setting : SettingCatalog) {
@@ -159,6 +183,31 @@ std::string AllowedFor(SettingKind kind) {
             return setting_text::Allowed(setting);
         }
     }
+    return "";
+}
+
+// --root DIR and --timeout SECONDS (also --root=DIR, --timeout=SECONDS) at
+// arguments[i], moving `i` past a separate value; the error line, or "".
+std::string ParseValueOption(const std::vector<std::string>& arguments, std::size_t& i,
+                             Command& command) {
+    const std::string& option = arguments[i];
+    bool root = option == "--root" || option.starts_with("--root=");
+    if (!root && option != "--timeout" && !option.starts_with("--timeout=")) {
+        return Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
+    }
+    std::size_t name = root ? 6 : 9;
+    bool inlineValue = option.size() > name;
+    if (!inlineValue && i + 1 >= arguments.size()) {
+        return Fail(root ? "--root needs a folder" : "--timeout needs seconds");
+    }
+    std::string value = inlineValue ? option.substr(name + 1) : arguments[++i];
+    if (!root) {
+        return ParseTimeout(value, command);
+    }
+    if (value.empty()) {
+        return Fail("--root needs a folder");
+    }
+    command.root = value;
     return "";
 }
 
@@ -177,20 +226,8 @@ ParseResult ParseCommand(const std::vector<std::string>& arguments) {
             result.command.action = option == "--version" ? Action::Version : Action::Help;
             return result;
         }
-        if (option == "--root" || option.starts_with("--root=")) {
-            bool inlineValue = option.size() > 6;
-            if (!inlineValue && i + 1 >= arguments.size()) {
-                result.error = Fail("--root needs a folder");
-                return result;
-            }
-            result.command.root = inlineValue ? option.substr(7) : arguments[++i];
-            if (result.command.root->empty()) {
-                result.error = Fail("--root needs a folder");
-                return result;
-            }
-        } else {
-            result.error =
-                Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
+        result.error = ParseValueOption(arguments, i, result.command);
+        if (!result.error.empty()) {
             return result;
         }
     }

@@ -1,6 +1,7 @@
 // What swipetype-config was asked to do, read from its command line.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@ enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Status, 
 
 struct Command {
     std::optional<std::string> root;
+    std::chrono::milliseconds timeout{5000}; // for each call to the running program
     Action action = Action::List;
     bool json = false;               // list --json, status --json
     std::string name;                // the setting of get and set

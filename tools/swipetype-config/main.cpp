@@ -289,6 +289,7 @@ int Run(const Command& command) {
     if (command.root) {
         platform::SetDeviceRoot(*command.root);
     }
+    platform::SetRemoteCallTimeout(command.timeout);
     const SettingEntry* setting = setting_text::Find(command.name);
     switch (command.action) {
     case Action::List:

@@ -5,12 +5,8 @@
 namespace config_tool {
 
 std::string WhyUnanswered() {
-    if (platform::RemoteCallNotTaken()) {
-        return "the running Swipetype could not take the connection (it may have no file "
-               "descriptor left: see its standard error)";
-    }
-    if (platform::RemoteCallTimedOut()) {
-        return "the running Swipetype gave no answer in time";
+    if (std::string line = platform::UnansweredLine(); !line.empty()) {
+        return line;
     }
     return platform::InstanceOutOfReach();
 }

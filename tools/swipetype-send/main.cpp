@@ -22,23 +22,16 @@ int Fail(int status, const std::string& line) {
     return status;
 }
 
-// A call that failed for want of an answer says so instead of `line`: the
-// program never took it (it cannot accept connections while it has no file
-// descriptor free, and says so on its own standard error), or it took it and
-// has not answered, which a modal dialog does until it closes.
-int FailCall(const send_tool::Command& command, const std::string& line) {
-    if (platform::RemoteCallNotTaken()) {
-        return Fail(kNotFound, "swipetype-send: the running Swipetype could not take the "
-                               "connection (it may have no file descriptor left: see its "
-                               "standard error)");
-    }
-    if (platform::RemoteCallTimedOut()) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%g",
-                      static_cast<double>(command.timeout.count()) / 1000.0);
-        return Fail(kNotFound, std::string("swipetype-send: no answer within ") + seconds +
-                                   " s (a modal dialog of the program, such as About, answers "
-                                   "when it closes; --window reaches it)");
+// A call that failed for want of an answer says so instead of `line`, naming
+// the program and what holds it: stopped, no file descriptor free, or busy with
+// the request, which a modal dialog is until it closes.
+int FailCall(const std::string& line) {
+    if (std::string why = platform::UnansweredLine(); !why.empty()) {
+        bool took = why.find("took the request") != std::string::npos;
+        return Fail(kNotFound, "swipetype-send: " + why +
+                                   (took ? " (a modal dialog of the program, such as About, "
+                                           "answers when it closes; --window reaches it)"
+                                         : ""));
     }
     // A program that runs on the root but cannot be reached is named, not missed.
     std::string why = platform::InstanceOutOfReach();
@@ -83,8 +76,8 @@ int Run(const send_tool::Command& command) {
     const std::string where = " in device root " + platform::DeviceRoot();
     if (command.menu) {
         if (!platform::ChooseRemoteMenuItem(*command.menu)) {
-            return FailCall(command, "swipetype-send: no open popup menu with item " +
-                                         std::to_string(*command.menu) + where);
+            return FailCall("swipetype-send: no open popup menu with item " +
+                            std::to_string(*command.menu) + where);
         }
         return kDelivered;
     }
@@ -92,31 +85,29 @@ int Run(const send_tool::Command& command) {
     HWND target =
         platform::FindRemoteWindow(command.window ? nullptr : u"SWIPETYPE", title.c_str());
     if (target == nullptr) {
-        return FailCall(command, "swipetype-send: no running Swipetype window" +
-                                     (command.window ? " titled \"" + *command.window + "\"" : "") +
-                                     where);
+        return FailCall("swipetype-send: no running Swipetype window" +
+                        (command.window ? " titled \"" + *command.window + "\"" : "") + where);
     }
     if (command.control) {
         target = platform::FindRemoteControl(target, *command.control);
         if (target == nullptr) {
-            return FailCall(command,
-                            "swipetype-send: no control " + std::to_string(*command.control) +
-                                (command.window ? " in that window" : " in the options dialog") +
-                                where);
+            return FailCall("swipetype-send: no control " + std::to_string(*command.control) +
+                            (command.window ? " in that window" : " in the options dialog") +
+                            where);
         }
     }
     auto wParam = static_cast<WPARAM>(command.wParam);
     if (command.post) {
         if (!platform::PostRemoteMessage(target, command.message, wParam,
                                          static_cast<LPARAM>(command.lParam))) {
-            return FailCall(command, "swipetype-send: the message was not delivered");
+            return FailCall("swipetype-send: the message was not delivered");
         }
         return kDelivered;
     }
     bool delivered = SendAndPrint(target, command);
     if (!delivered) {
-        return FailCall(command, "swipetype-send: the message was not delivered (the window is "
-                                 "gone, or the message cannot cross processes)");
+        return FailCall("swipetype-send: the message was not delivered (the window is "
+                        "gone, or the message cannot cross processes)");
     }
     return kDelivered;
 }

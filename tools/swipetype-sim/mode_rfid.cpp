@@ -1,5 +1,6 @@
 // An RFID tag reader: answers each request frame with a reply frame carrying the
-// number of the tag that is presented; with no tag presented it stays silent.
+// number of the tag that is presented; with no tag presented, with a short reply
+// whose status says so (BD 04 01 01 C), as a reader that is there does.
 //
 // Request: BA 02 01 B9 (header, length of what follows, command "read tag", check).
 // Reply:   BD L 01 00 <tag> C, where L counts the bytes after the header up to and
@@ -19,6 +20,8 @@ namespace {
 constexpr unsigned char kRequestHeader = 0xBA;
 constexpr unsigned char kReplyHeader = 0xBD;
 constexpr unsigned char kReadTagCommand = 0x01;
+constexpr unsigned char kStatusSuccess = 0x00;
+constexpr unsigned char kStatusNoTag = 0x01;
 // A request whose bytes stop coming for this long is dropped, as a reader forgets
 // a frame that was never finished.
 constexpr std::chrono::milliseconds kFrameGap{100};
@@ -174,14 +177,14 @@ class RfidMode final : public Mode {
             return;
         }
         LineSettings settings = session.line.ReadSettings();
-        if (!session.LineMatches(settings, "request") || tag_.empty()) {
+        if (!session.LineMatches(settings, "request")) {
             return;
         }
         std::string reply;
         reply += static_cast<char>(kReplyHeader);
         reply += static_cast<char>(tag_.size() + 4);
         reply += static_cast<char>(kReadTagCommand);
-        reply += '\0';
+        reply += static_cast<char>(tag_.empty() ? kStatusNoTag : kStatusSuccess);
         reply += tag_;
         reply += static_cast<char>(Check(reply));
         std::chrono::steady_clock::time_point last;
