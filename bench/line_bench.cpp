@@ -68,7 +68,9 @@ std::string Drive(serialtest::PtyPair& line, int lines, const std::string& openi
         while (Clock::now() < due) {
             platform::RunMessagesFor(platform::Milliseconds{1});
         }
-        std::string bytes = opening + Code(i) + ending;
+        std::string bytes = opening;
+        bytes += Code(i);
+        bytes += ending;
         if (::write(line.Master(), bytes.data(), bytes.size()) !=
             static_cast<ssize_t>(bytes.size())) {
             return "failed: the pseudo-terminal took no more";

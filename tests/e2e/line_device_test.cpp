@@ -20,8 +20,7 @@ std::string LineHive(const std::string& format, const std::string& end,
 
 // A 13-digit code for each read.
 std::string Code(int read) {
-    std::string digits = std::to_string(4006381300000 + read * 7919);
-    return digits;
+    return std::to_string(4006381300000LL + read * 7919LL);
 }
 
 class LineDeviceTest : public ProgramTest {
