@@ -85,7 +85,7 @@ class LineMode final : public Mode {
             for (char c : value) {
                 count = c >= '0' && c <= '9' && count < 10000 ? count * 10 + (c - '0') : 0;
             }
-            if (value.empty() || count == 0) {
+            if (value.empty() || count == 0 || count > 10000) {
                 error = "--burst wants a count from 1 to 10000, not " +
                         platform::QuoteForMessage(value);
                 return false;
