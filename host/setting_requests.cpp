@@ -130,6 +130,10 @@ SettingAnswer SetAll(std::u16string_view entries) {
 
 void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted) {
     Change(setting, wanted);
+    if (IsLineDeviceSetting(setting) && LineActive != 0) {
+        StopLineReader(OptionsDialog);
+        StartLineReader(OptionsDialog);
+    }
 }
 
 SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view name,
