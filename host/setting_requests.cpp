@@ -159,7 +159,7 @@ SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view nam
         if (!setting_text::TakeWord(*setting, platform::Utf16ToUtf8(value), wanted, error)) {
             return Refuse(error);
         }
-        Change(*setting, wanted);
+        ChangeSetting(*setting, wanted);
         return Saved(setting_text::NameOf(*setting) + " is",
                      platform::Utf8ToUtf16(CurrentValue(*setting)));
     }

@@ -89,6 +89,21 @@ TEST_F(LineDeviceTest, BadLinesAreCountedNeverTypedAndTheNextLineReads) {
     EXPECT_EQ(program_.Output(), typed);
 }
 
+// swipetype-config chooses the input type as a click would, and a new end
+// applies to the reader that runs at once.
+TEST_F(LineDeviceTest, ConfigSwitchesToTheLineReaderAndItsEndAppliesAtOnce) {
+    WriteHive(SettingsHive(1, 1, "P"));
+    StartSimulator("line", {"--end", "LF"});
+    StartProgram();
+    ASSERT_EQ(Config({"set", "UseLine", "on"}).status, 0);
+    EXPECT_EQ(Send({"--control", "1033", "BM_GETCHECK"}).out, "1\n");
+    ASSERT_EQ(Config({"set", "LineEnd", "lf"}).status, 0);
+    sim_.Write(Code(1) + "\n");
+    EXPECT_TRUE(WaitUntil([&] { return program_.Output() == "P" + Code(1) + "\r"; }, 5s))
+        << program_.Output() << program_.Errors() << sim_.Errors();
+    EXPECT_EQ(Config({"get", "LineEnd"}).out, "LF\n");
+}
+
 TEST_F(LineDeviceTest, ALineReachesAGermanXApplicationInTheCodePage) {
     std::string reason;
     const x_test::XvfbServer* server = x_test::SharedXvfb(reason);
