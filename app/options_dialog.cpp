@@ -1,5 +1,7 @@
 // The options dialog's procedure and its command table. The reading state
-// comes from two Settings fields, and the commands move between its four states:
+// comes from three Settings fields; the commands move between its states, drawn
+// here for MSR and RFID (1033 Line, with the line reader on timer 1359, is a
+// third row beside them: UseLine on, UseMSR kept for when it goes off):
 //
 //                1003 Enable / 1004 Disable
 //   Off, MSR  <-----------------------------> On, MSR    (MSR reader, timer 1357)
@@ -22,8 +24,7 @@
 #include "platform/resources/resources.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/painting.h"
-#include "reader/msr_reader.h"
-#include "reader/rfid_reader.h"
+#include "reader/line_reader.h"
 #include "res/resource_ids.h"
 #include "settings/setting_catalog.h"
 #include "settings/settings.h"
@@ -44,11 +45,7 @@ void EnableReading(HWND dialog) {
         return;
     }
     Settings.Enable = 1;
-    if (Settings.UseMSR != 0) {
-        StartMSRReader(dialog);
-    } else {
-        StartRFIDReader(dialog);
-    }
+    StartChosenReader(dialog);
     RefreshTrayIcon();
 }
 
@@ -57,37 +54,24 @@ void DisableReading(HWND dialog) {
         return;
     }
     Settings.Enable = 0;
-    if (Settings.UseMSR != 0) {
-        StopMSRReader(dialog);
-    } else {
-        StopRFIDReader(dialog);
-    }
+    StopEveryReader(dialog);
     RefreshTrayIcon();
 }
 
-void ChooseMSR(HWND dialog) {
-    if (Settings.UseMSR != 0) {
+// A new input type: the reader that runs stops and, when reading is on, the
+// chosen one starts. Nothing happens when the type is the one chosen already.
+void ChooseInput(HWND dialog, DWORD useLine, DWORD useMSR) {
+    bool same = Settings.UseLine == useLine && (useLine != 0 || Settings.UseMSR == useMSR);
+    Settings.UseLine = useLine;
+    if (useLine == 0) {
+        Settings.UseMSR = useMSR;
+    }
+    if (same) {
         return;
     }
-    Settings.UseMSR = 1;
-    if (RFIDActive) {
-        StopRFIDReader(dialog);
-    }
+    StopEveryReader(dialog);
     if (Settings.Enable != 0) {
-        StartMSRReader(dialog);
-    }
-}
-
-void ChooseRFID(HWND dialog) {
-    if (Settings.UseMSR == 0) {
-        return;
-    }
-    Settings.UseMSR = 0;
-    if (MSRActive) {
-        StopMSRReader(dialog);
-    }
-    if (Settings.Enable != 0) {
-        StartRFIDReader(dialog);
+        StartChosenReader(dialog);
     }
 }
 
@@ -136,10 +120,13 @@ void OnOptionsCommand(HWND dialog, int controlId) {
         DisableReading(dialog);
         break;
     case IDC_INPUT_MSR:
-        ChooseMSR(dialog);
+        ChooseInput(dialog, 0, 1);
         break;
     case IDC_INPUT_RFID:
-        ChooseRFID(dialog);
+        ChooseInput(dialog, 0, 0);
+        break;
+    case IDC_INPUT_LINE:
+        ChooseInput(dialog, 1, Settings.UseMSR);
         break;
     case IDC_AUTOSTART_ENABLE:
         EnableAutoStart(dialog);

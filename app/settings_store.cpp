@@ -6,6 +6,7 @@
 #include "app/tray_icon.h"
 #include "platform/registry/registry.h"
 #include "platform/windowing/window.h"
+#include "reader/line_reader.h"
 #include "reader/msr_reader.h"
 #include "reader/rfid_reader.h"
 #include "settings/setting_catalog.h"
@@ -33,11 +34,23 @@ void SetCheck(HWND dialog, int control, WPARAM state) {
     SendMessageW(GetDlgItem(dialog, control), BM_SETCHECK, state, 0);
 }
 
+// The input type's radio buttons show UseLine when it is on, else UseMSR.
+void ShowInputType(HWND dialog) {
+    const SettingEntry& useMSR = *FindSetting(u"UseMSR");
+    DWORD line = Settings.UseLine != 0 ? 1 : 0;
+    DWORD msr = Settings.UseMSR != 0 ? 1 : 0;
+    SetCheck(dialog, FindSetting(u"UseLine")->control.id, line);
+    SetCheck(dialog, useMSR.control.id, line == 0 && msr != 0 ? 1 : 0);
+    SetCheck(dialog, useMSR.control.partner, line == 0 && msr == 0 ? 1 : 0);
+}
+
 // Radio pair: the first button gets the field's state, the second the
 // opposite; check box: the field's state; edit box: the text.
 void ShowSetting(HWND dialog, const SettingEntry& setting) {
     const SettingControl& control = setting.control;
-    if (control.kind == kEditBox) {
+    if (control.kind == kRadioOfGroup || &setting == FindSetting(u"UseMSR")) {
+        ShowInputType(dialog);
+    } else if (control.kind == kEditBox) {
         SetWindowTextW(GetDlgItem(dialog, control.id), TextField(setting, &Settings));
     } else if (control.kind != kNotShown) {
         DWORD state = *NumberField(setting, &Settings);
@@ -79,7 +92,8 @@ int ReadSetting(HKEY key, const SettingEntry& setting) {
     return verdict;
 }
 
-// A text is first taken from its edit box, then stored with its terminator.
+// A text is first taken from its edit box, if it has one, then stored with its
+// terminator.
 LONG WriteSetting(HWND dialog, HKEY key, const SettingEntry& setting) {
     if (setting.kind != kTextSetting) {
         return RegSetValueExW(key, setting.name, 0, REG_DWORD,
@@ -87,7 +101,9 @@ LONG WriteSetting(HWND dialog, HKEY key, const SettingEntry& setting) {
                               sizeof(DWORD));
     }
     WCHAR* text = TextField(setting, &Settings);
-    GetWindowTextW(GetDlgItem(dialog, setting.control.id), text, kSettingsTextSize);
+    if (setting.control.kind == kEditBox) {
+        GetWindowTextW(GetDlgItem(dialog, setting.control.id), text, kSettingsTextSize);
+    }
     DWORD bytes = (TextLength(text) + 1) * sizeof(WCHAR);
     return RegSetValueExW(key, setting.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
 }
@@ -113,11 +129,7 @@ int LoadSettings(HWND dialog) {
     }
     // Start the reader that reading is enabled for.
     if (Settings.Enable != 0) {
-        if (Settings.UseMSR != 0) {
-            StartMSRReader(dialog);
-        } else {
-            StartRFIDReader(dialog);
-        }
+        StartChosenReader(dialog);
     }
     return allReadWhole ? 1 : 0;
 }
@@ -147,6 +159,7 @@ int ResetSettings(HWND dialog) {
     ResetSetting(dialog, enable);
     StopMSRReader(dialog);
     StopRFIDReader(dialog);
+    StopLineReader(dialog);
     // The tray picture follows Enable, as the dialog's Disable command has it.
     RemoveTrayIcon();
     AddTrayIcon();

@@ -14,7 +14,7 @@
 int LoadSettings(HWND dialog);
 
 // Writes the fields in the same order, taking the three texts from their edit
-// boxes first; stops at the first write that fails. 1 when all fourteen were
+// boxes first; stops at the first write that fails. 1 when all were
 // written, else 0.
 int SaveSettings(HWND dialog);
 

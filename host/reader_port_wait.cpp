@@ -9,8 +9,7 @@
 #include "platform/serial/port_wait.h"
 #include "platform/serial/serial_port_names.h"
 #include "platform/windowing/messages.h"
-#include "reader/msr_reader.h"
-#include "reader/rfid_reader.h"
+#include "reader/line_reader.h"
 #include "settings/settings.h"
 
 namespace host {
@@ -22,7 +21,7 @@ UINT_PTR LookAgainTimer = 0;
 
 // Reading is on, and no reader runs: the port is still wanted.
 bool ReaderWanted() {
-    return OptionsDialog != nullptr && Settings.Enable != 0 && MSRActive == 0 && RFIDActive == 0;
+    return OptionsDialog != nullptr && Settings.Enable != 0 && AnyReaderActive() == 0;
 }
 
 void SayAboutPort(const std::string& what) {
@@ -48,11 +47,7 @@ void LookAgain(HWND, UINT, UINT_PTR, DWORD) {
     }
     StopLooking();
     SayAboutPort("can be opened now");
-    if (Settings.UseMSR != 0) {
-        StartMSRReader(OptionsDialog);
-    } else {
-        StartRFIDReader(OptionsDialog);
-    }
+    StartChosenReader(OptionsDialog);
     platform::ReleaseHeldComPortDevice(kReaderPortNumber);
 }
 

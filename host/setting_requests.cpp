@@ -1,5 +1,6 @@
 #include "host/setting_requests.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/core/unicode.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "reader/line_reader.h"
 #include "settings/setting_catalog.h"
 #include "settings/settings.h"
 
@@ -49,15 +51,32 @@ void Change(const SettingEntry& setting, const SettingsRecord& wanted) {
         SetWindowTextW(ControlOf(control.id), TextField(setting, &wanted));
         return;
     }
+    if (setting.kind == kTextSetting) {
+        std::copy_n(TextField(setting, &wanted), kSettingsTextSize, TextField(setting, &Settings));
+        return;
+    }
     DWORD value = *NumberField(setting, &wanted);
     DWORD& field = *NumberField(setting, &Settings);
-    if (control.kind == kNotShown) {
+    // While UseLine is on, UseMSR only says which reader runs once it goes off.
+    bool inputOfLine = control.id == IDC_INPUT_MSR && Settings.UseLine != 0;
+    if (control.kind == kNotShown || inputOfLine) {
         field = value;
+    } else if (control.kind == kRadioOfGroup) {
+        // Off is a click on the group's button that UseMSR chooses.
+        const SettingControl& useMSR = FindSetting(u"UseMSR")->control;
+        if ((value != 0) != (field != 0)) {
+            Click(value != 0 ? control.id : Settings.UseMSR != 0 ? useMSR.id : useMSR.partner);
+        }
     } else if (bool on = value != 0; on != (field != 0)) {
         Click(on || control.kind == kCheckBox ? control.id : control.partner);
     } else if (!on && setting.number == &SettingsRecord::AutoStart) {
         Click(control.partner);
     }
+}
+
+bool IsLineDeviceSetting(const SettingEntry& setting) {
+    return setting.number == &SettingsRecord::LineBaud ||
+           setting.text == &SettingsRecord::LineFormat || setting.text == &SettingsRecord::LineEnd;
 }
 
 SettingAnswer Refuse(const std::string& line) {
@@ -93,8 +112,16 @@ SettingAnswer SetAll(std::u16string_view entries) {
         }
         given.push_back(setting);
     }
+    bool lineChanged = false;
     for (const SettingEntry* setting : given) {
         Change(*setting, wanted);
+        lineChanged = lineChanged || IsLineDeviceSetting(*setting);
+    }
+    // The port's rate, framing and end apply at once: a running line reader
+    // starts again with them.
+    if (lineChanged && LineActive != 0) {
+        StopLineReader(OptionsDialog);
+        StartLineReader(OptionsDialog);
     }
     return Saved("the settings are", platform::Utf8ToUtf16(std::to_string(given.size())));
 }
@@ -103,6 +130,10 @@ SettingAnswer SetAll(std::u16string_view entries) {
 
 void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted) {
     Change(setting, wanted);
+    if (IsLineDeviceSetting(setting) && LineActive != 0) {
+        StopLineReader(OptionsDialog);
+        StartLineReader(OptionsDialog);
+    }
 }
 
 SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view name,
@@ -128,7 +159,7 @@ SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view nam
         if (!setting_text::TakeWord(*setting, platform::Utf16ToUtf8(value), wanted, error)) {
             return Refuse(error);
         }
-        Change(*setting, wanted);
+        ChangeSetting(*setting, wanted);
         return Saved(setting_text::NameOf(*setting) + " is",
                      platform::Utf8ToUtf16(CurrentValue(*setting)));
     }

@@ -101,8 +101,28 @@ std::string Allowed(const SettingEntry& setting) {
     case kIntervalSetting:
         return "milliseconds from " + std::to_string(setting.lowest) + " to " +
                std::to_string(setting.highest);
+    case kRateSetting: {
+        std::string rates;
+        for (std::size_t i = 0; i < setting.numberCount; ++i) {
+            rates += (i == 0                         ? ""
+                      : i + 1 == setting.numberCount ? " or "
+                                                     : ", ") +
+                     std::to_string(setting.numbers[i]);
+        }
+        return rates;
+    }
     case kTextSetting:
         break;
+    }
+    if (setting.wordCount > 0) {
+        std::string words;
+        for (std::size_t i = 0; i < setting.wordCount; ++i) {
+            words += (i == 0                       ? ""
+                      : i + 1 == setting.wordCount ? " or "
+                                                   : ", ") +
+                     std::string(setting.words[i]);
+        }
+        return words;
     }
     return "UTF-8 text of at most " + std::to_string(kLongestText) + " characters";
 }
@@ -142,7 +162,7 @@ std::string Problem(const SettingEntry& setting, int verdict) {
     case kValueWrongType:
         return setting.kind == kTextSetting ? "not stored as text" : "neither a dword nor text";
     case kValueNotUnderstood:
-        if (setting.kind == kTextSetting) {
+        if (setting.kind == kTextSetting && setting.wordCount == 0) {
             return "a text with a zero character in it";
         }
         [[fallthrough]];
@@ -158,7 +178,8 @@ std::string Consequence(const SettingEntry& setting, int verdict) {
     }
     SettingsRecord defaults = DefaultSettings();
     return "so Swipetype uses its default, " +
-           (setting.kind == kTextSetting ? "the empty text" : ValueOf(setting, defaults));
+           (setting.kind == kTextSetting && setting.wordCount == 0 ? "the empty text"
+                                                                   : Shown(setting, defaults));
 }
 
 } // namespace setting_text

@@ -6,6 +6,7 @@
 #include "keys/text_conversion.h"
 #include "platform/core/system.h"
 #include "platform/windowing/window.h"
+#include "reader/line_reader.h"
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
 #include "res/resource_ids.h"
@@ -78,7 +79,9 @@ int SendScanOutput(HWND dialog, int msr) {
     if (Settings.Prefix[0] != u'\0') {
         Type(Settings.Prefix);
     }
-    if (msr != 0) {
+    if (msr == kLineOutput) {
+        Type(LineText);
+    } else if (msr != 0) {
         TypeTracks();
     } else {
         TypeNarrow(TagText);

@@ -33,6 +33,7 @@ constexpr int IDC_SEND_AFTER_LABEL = 1028;
 constexpr int IDC_AUTOSTART_LABEL = 1030;
 constexpr int IDC_OK = 1031;
 constexpr int IDC_QUIT = 1032;
+constexpr int IDC_INPUT_LINE = 1033;
 
 // Controls of the About dialog (template 103).
 constexpr int IDC_ABOUT_MAKER = 1009;

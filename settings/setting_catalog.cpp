@@ -49,9 +49,29 @@ const WCHAR* TextField(const SettingEntry& setting, const SettingsRecord* record
     return record->*setting.text;
 }
 
+int FindSettingWord(const SettingEntry& setting, const WCHAR* text, std::size_t length) {
+    for (std::size_t w = 0; w < setting.wordCount; ++w) {
+        const char* word = setting.words[w];
+        std::size_t i = 0;
+        while (i < length && word[i] != '\0' && FoldCase(text[i]) == FoldCase(WCHAR(word[i]))) {
+            ++i;
+        }
+        if (i == length && word[i] == '\0') {
+            return static_cast<int>(w);
+        }
+    }
+    return -1;
+}
+
 void SetSettingDefault(const SettingEntry& setting, SettingsRecord* record) {
     if (setting.kind == kTextSetting) {
-        TextField(setting, record)[0] = u'\0';
+        WCHAR* field = TextField(setting, record);
+        const char* text = setting.wordCount > 0 ? setting.words[0] : "";
+        std::size_t i = 0;
+        for (; text[i] != '\0'; ++i) {
+            field[i] = static_cast<WCHAR>(text[i]);
+        }
+        field[i] = u'\0';
     } else {
         *NumberField(setting, record) = setting.defaultNumber;
     }

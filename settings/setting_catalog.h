@@ -25,14 +25,16 @@ enum SettingKind {
     kFlagSetting,     // 0 or 1, stored as a REG_DWORD
     kTextSetting,     // up to 1023 UTF-16 units, stored as a REG_SZ; empty by default
     kIntervalSetting, // milliseconds, stored as a REG_DWORD
+    kRateSetting,     // bits per second, one of the row's numbers, stored as a REG_DWORD
 };
 
 // How the options dialog shows a setting (dialog template 102).
 enum SettingControlKind {
     kNotShown,
-    kRadioPair, // `id` shows on, `partner` off
-    kCheckBox,  // `id`
-    kEditBox,   // `id`
+    kRadioPair,    // `id` shows on, `partner` off
+    kCheckBox,     // `id`
+    kEditBox,      // `id`
+    kRadioOfGroup, // `id`, one radio button of a group another row also shows: checked when on
 };
 
 struct SettingControl {
@@ -49,6 +51,9 @@ constexpr SettingControl CheckBox(int id) {
 }
 constexpr SettingControl EditBox(int id) {
     return {kEditBox, id, 0};
+}
+constexpr SettingControl RadioOfGroup(int id) {
+    return {kRadioOfGroup, id, 0};
 }
 constexpr SettingControl kNoControl = {kNotShown, 0, 0};
 
@@ -68,6 +73,13 @@ struct SettingEntry {
     const char* help;             // what it means, in a few words
     const char* onWord = nullptr; // a flag's own words for on and off, beside the common ones
     const char* offWord = nullptr;
+    // A text that is one of a few words: the words (matched without regard to
+    // case, stored as written here), and the default, which is the first.
+    const char* const* words = nullptr;
+    std::size_t wordCount = 0;
+    // A rate: the numbers it may hold.
+    const DWORD* numbers = nullptr;
+    std::size_t numberCount = 0;
 };
 
 constexpr SettingEntry Flag(const WCHAR* name, DWORD SettingsRecord::*field, DWORD defaultValue,
@@ -91,6 +103,29 @@ constexpr SettingEntry Interval(const WCHAR* name, DWORD SettingsRecord::*field,
             kNoControl,
             help};
 }
+
+template <std::size_t N>
+constexpr SettingEntry Word(const WCHAR* name, WCHAR (SettingsRecord::*field)[kSettingsTextSize],
+                            const char* const (&words)[N], const char* help) {
+    return {name, kTextSetting, nullptr, field, 0, 0,       0, kNoControl,
+            help, nullptr,      nullptr, words, N, nullptr, 0};
+}
+template <std::size_t N>
+constexpr SettingEntry Rate(const WCHAR* name, DWORD SettingsRecord::*field, DWORD defaultValue,
+                            const DWORD (&rates)[N], const char* help) {
+    return {name,     kRateSetting, field,      nullptr, defaultValue,
+            rates[0], rates[N - 1], kNoControl, help,    nullptr,
+            nullptr,  nullptr,      0,          rates,   N};
+}
+
+// The rates a line device may be set to: the standard rates serial scanners and
+// terminals offer, all of which a tty takes by number.
+inline constexpr DWORD kLineRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+// Data bits (7 or 8), parity (None, Even, Odd), stop bits (1 or 2); the default first.
+inline constexpr const char* kLineFormats[] = {"8N1", "8N2", "8E1", "8E2", "8O1", "8O2",
+                                               "7N1", "7N2", "7E1", "7E2", "7O1", "7O2"};
+// What ends a line; the default first. ETX ends a frame that an STX may open.
+inline constexpr const char* kLineEnds[] = {"CR", "LF", "CRLF", "ETX"};
 
 // Every operation visits the settings in this order.
 inline constexpr SettingEntry SettingCatalog[] = {
@@ -122,6 +157,14 @@ inline constexpr SettingEntry SettingCatalog[] = {
              "ms between polls of the magnetic stripe reader"),
     Interval(u"RFIDInterval", &SettingsRecord::RFIDInterval, 350,
              "ms between polls of the RFID reader"),
+    Flag(u"UseLine", &SettingsRecord::UseLine, 0, RadioOfGroup(IDC_INPUT_LINE),
+         "input type line: a device that sends lines (a barcode scanner) instead of UseMSR's"),
+    Rate(u"LineBaud", &SettingsRecord::LineBaud, 9600, kLineRates,
+         "the line device's rate in bits per second"),
+    Word(u"LineFormat", &SettingsRecord::LineFormat, kLineFormats,
+         "the line device's data bits (7, 8), parity (N, E, O) and stop bits (1, 2)"),
+    Word(u"LineEnd", &SettingsRecord::LineEnd, kLineEnds,
+         "what ends a line: CR, LF, CRLF, or ETX (an opening STX is dropped)"),
 };
 
 // Every field of the record has its row: a field without one would be neither
@@ -147,6 +190,10 @@ DWORD* NumberField(const SettingEntry& setting, SettingsRecord* record);
 WCHAR* TextField(const SettingEntry& setting, SettingsRecord* record);
 const DWORD* NumberField(const SettingEntry& setting, const SettingsRecord* record);
 const WCHAR* TextField(const SettingEntry& setting, const SettingsRecord* record);
+
+// The word among the setting's words that `text` (`length` units) is, compared
+// without regard to case; -1 when it is none of them.
+int FindSettingWord(const SettingEntry& setting, const WCHAR* text, std::size_t length);
 
 // Gives the field in `record` its default.
 void SetSettingDefault(const SettingEntry& setting, SettingsRecord* record);

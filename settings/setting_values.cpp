@@ -77,8 +77,17 @@ int FlagWordValue(const SettingEntry& setting, const WCHAR* text, DWORD length) 
     return -1;
 }
 
+bool IsListedNumber(const SettingEntry& setting, DWORD number) {
+    for (std::size_t i = 0; i < setting.numberCount; ++i) {
+        if (setting.numbers[i] == number) {
+            return true;
+        }
+    }
+    return setting.numberCount == 0;
+}
+
 int TakeNumber(const SettingEntry& setting, DWORD number, SettingsRecord* record) {
-    if (number < setting.lowest || number > setting.highest) {
+    if (number < setting.lowest || number > setting.highest || !IsListedNumber(setting, number)) {
         return kValueOutOfRange;
     }
     *NumberField(setting, record) = number;
@@ -120,7 +129,22 @@ int TakeSettingText(const SettingEntry& setting, const WCHAR* text, DWORD length
                 return kValueNotUnderstood;
             }
         }
-        return TakeText(setting, text, length, record);
+        if (setting.wordCount == 0) {
+            return TakeText(setting, text, length, record);
+        }
+        // One of its words, kept as the row writes it.
+        int word = FindSettingWord(setting, text, length);
+        if (word < 0) {
+            return kValueNotUnderstood;
+        }
+        WCHAR* field = TextField(setting, record);
+        const char* chosen = setting.words[word];
+        DWORD i = 0;
+        for (; chosen[i] != '\0'; ++i) {
+            field[i] = static_cast<WCHAR>(chosen[i]);
+        }
+        field[i] = u'\0';
+        return kValueTaken;
     }
     DWORD number = 0;
     if (ReadNumberText(text, length, &number)) {

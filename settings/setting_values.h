@@ -11,8 +11,11 @@
 //             msr/rfid)
 //   interval  REG_DWORD within its limits; or text: the number in decimal, or
 //             in hexadecimal after 0x, within its limits
+//   rate      as an interval, and only one of the row's numbers
 //   text      REG_SZ or REG_EXPAND_SZ, up to its terminator or the end of its
-//             bytes; of a longer text the first 1023 units are kept (Cut)
+//             bytes; of a longer text the first 1023 units are kept (Cut); a
+//             text of a few words (LineFormat, LineEnd) only one of them, in
+//             any case, kept as the row writes it
 // A number written as text is digits only, and must fit 32 bits. Any other
 // stored type is the wrong type for the setting.
 #pragma once

@@ -1,4 +1,4 @@
-// The Settings record: the program's fourteen configuration values, module-level
+// The Settings record: the program's configuration values, module-level
 // for the whole run. Each field carries the name of its registry value; what
 // each one is (type, default, limits, control, meaning) is its row in the
 // setting catalogue (settings/setting_catalog.h).
@@ -23,6 +23,10 @@ struct SettingsRecord {
     DWORD AutoStart;
     DWORD MSRInterval;  // milliseconds
     DWORD RFIDInterval; // milliseconds
+    DWORD UseLine;
+    DWORD LineBaud; // bits per second
+    WCHAR LineFormat[kSettingsTextSize];
+    WCHAR LineEnd[kSettingsTextSize];
 };
 
 // Holds the defaults at program start.

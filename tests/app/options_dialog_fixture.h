@@ -17,6 +17,7 @@
 #include "platform/resources/resources.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window_view.h"
+#include "reader/line_reader.h"
 
 namespace app_test {
 
@@ -37,8 +38,7 @@ class OptionsDialogTest : public AppTest {
 
     void TearDown() override {
         if (IsWindow(options_)) {
-            StopMSRReader(options_);
-            StopRFIDReader(options_);
+            StopEveryReader(options_);
             DestroyWindow(options_);
         }
         if (IsWindow(MenuBar)) {

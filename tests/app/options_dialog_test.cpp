@@ -1,6 +1,7 @@
 // The options dialog: the reading state machine, table-driven over every
 // command and state, and the other commands whose faults a user would notice.
 #include "options_dialog_fixture.h"
+#include "reader/line_reader.h"
 #include "support/param_name.h"
 
 namespace {
@@ -220,5 +221,43 @@ TEST_F(OptionsDialogTest, ActivationAndSettingChangesReachTheShell) {
     EXPECT_EQ(state.activations, 1);
     EXPECT_EQ(ShellActivateInfo.fActive, 1u);
 }
+
+// The third input type: Line runs the line reader at LineBaud whatever UseMSR
+// says, and MSR or RFID takes its place again.
+struct LineTransition {
+    DWORD enable;
+    DWORD useMSR;
+    DWORD useLine;
+    int command;
+    DWORD toUseLine;
+    int reader; // 0 none, 1 MSR, 2 RFID, 3 line
+};
+
+class LineInputType : public OptionsDialogTest,
+                      public testing::WithParamInterface<LineTransition> {};
+
+TEST_P(LineInputType, RunsTheLineReaderInsteadOfUseMSRs) {
+    const LineTransition& t = GetParam();
+    StoreSetting(u"Enable", t.enable);
+    StoreSetting(u"UseMSR", t.useMSR);
+    StoreSetting(u"UseLine", t.useLine);
+    StoreSetting(u"LineBaud", 19200);
+    CreateDialog();
+    Click(t.command);
+    EXPECT_EQ(Settings.UseLine, t.toUseLine);
+    EXPECT_EQ(Check(options_, IDC_INPUT_LINE), t.toUseLine);
+    EXPECT_EQ(MSRActive + 2 * RFIDActive + 3 * LineActive, t.reader);
+    EXPECT_EQ(device_->IsOpen(), t.reader != 0);
+    if (t.reader == 3) {
+        EXPECT_EQ(LastBaudRate(), 19200u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWay, LineInputType,
+                         testing::Values(LineTransition{1, 1, 0, IDC_INPUT_LINE, 1, 3},
+                                         LineTransition{1, 0, 1, IDC_INPUT_MSR, 0, 1},
+                                         LineTransition{1, 1, 1, IDC_INPUT_RFID, 0, 2},
+                                         LineTransition{0, 1, 1, IDC_READING_ENABLE, 1, 3},
+                                         LineTransition{1, 1, 1, IDC_READING_DISABLE, 1, 0}));
 
 } // namespace

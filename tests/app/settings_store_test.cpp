@@ -23,7 +23,7 @@ class SettingsStore : public OptionsDialogTest {
     // is seen.
     void ScrambleDialogAndFields() {
         for (int id : {IDC_READING_ENABLE, IDC_BEEP_ENABLE, IDC_INPUT_RFID, IDC_AUTOSTART_ENABLE,
-                       IDC_SEND_ENTER, IDC_SEND_TAB}) {
+                       IDC_SEND_ENTER, IDC_SEND_TAB, IDC_INPUT_LINE}) {
             SendMessageW(GetDlgItem(options_, id), BM_SETCHECK, BST_CHECKED, 0);
         }
         for (int id : {IDC_READING_DISABLE, IDC_BEEP_DISABLE, IDC_INPUT_MSR, IDC_AUTOSTART_DISABLE,
@@ -38,7 +38,10 @@ class SettingsStore : public OptionsDialogTest {
         Settings.UseTrack1 = Settings.UseTrack2 = Settings.UseTrack3 = 0;
         Settings.SendTab = Settings.SendEnter = Settings.AutoStart = 1;
         Settings.MSRInterval = Settings.RFIDInterval = 1;
-        for (WCHAR* text : {Settings.Prefix, Settings.Suffix, Settings.TrackSeparator}) {
+        Settings.UseLine = 7;
+        Settings.LineBaud = 1;
+        for (WCHAR* text : {Settings.Prefix, Settings.Suffix, Settings.TrackSeparator,
+                            Settings.LineFormat, Settings.LineEnd}) {
             std::fill(text, text + kSettingsTextSize, u'x');
         }
     }
@@ -46,27 +49,32 @@ class SettingsStore : public OptionsDialogTest {
     // Each setting stored with another value than its default.
     static void StoreAll() {
         const std::pair<LPCWSTR, DWORD> numbers[] = {
-            {u"Enable", 0},    {u"UseMSR", 0},        {u"Beep", 1},          {u"SendTab", 1},
-            {u"SendEnter", 1}, {u"UseTrack1", 0},     {u"UseTrack2", 1},     {u"UseTrack3", 0},
-            {u"AutoStart", 1}, {u"MSRInterval", 500}, {u"RFIDInterval", 600}};
+            {u"Enable", 0},      {u"UseMSR", 0},        {u"Beep", 1},           {u"SendTab", 1},
+            {u"SendEnter", 1},   {u"UseTrack1", 0},     {u"UseTrack2", 1},      {u"UseTrack3", 0},
+            {u"AutoStart", 1},   {u"MSRInterval", 500}, {u"RFIDInterval", 600}, {u"UseLine", 1},
+            {u"LineBaud", 19200}};
         for (const auto& [name, value] : numbers) {
             StoreSetting(name, value);
         }
         StoreSetting(u"Prefix", u"P:");
         StoreSetting(u"Suffix", u":S");
         StoreSetting(u"TrackSeparator", u"|");
+        StoreSetting(u"LineFormat", u"7E1");
+        StoreSetting(u"LineEnd", u"ETX");
     }
 
     // The number fields in record order: Enable, UseMSR, Beep, SendTab, SendEnter,
     // UseTrack1 to 3, AutoStart, MSRInterval, RFIDInterval.
     static std::vector<DWORD> Numbers() {
-        return {Settings.Enable,    Settings.UseMSR,      Settings.Beep,        Settings.SendTab,
-                Settings.SendEnter, Settings.UseTrack1,   Settings.UseTrack2,   Settings.UseTrack3,
-                Settings.AutoStart, Settings.MSRInterval, Settings.RFIDInterval};
+        return {Settings.Enable,    Settings.UseMSR,      Settings.Beep,         Settings.SendTab,
+                Settings.SendEnter, Settings.UseTrack1,   Settings.UseTrack2,    Settings.UseTrack3,
+                Settings.AutoStart, Settings.MSRInterval, Settings.RFIDInterval, Settings.UseLine,
+                Settings.LineBaud};
     }
     // Prefix, Suffix, TrackSeparator.
     static std::vector<std::u16string> Texts() {
-        return {Settings.Prefix, Settings.Suffix, Settings.TrackSeparator};
+        return {Settings.Prefix, Settings.Suffix, Settings.TrackSeparator, Settings.LineFormat,
+                Settings.LineEnd};
     }
 
     // The checks of reading on/off, MSR/RFID, beep on/off, Tab, Enter, the three
@@ -75,7 +83,8 @@ class SettingsStore : public OptionsDialogTest {
         std::vector<WPARAM> checks;
         for (int id : {IDC_READING_ENABLE, IDC_READING_DISABLE, IDC_INPUT_MSR, IDC_INPUT_RFID,
                        IDC_BEEP_ENABLE, IDC_BEEP_DISABLE, IDC_SEND_TAB, IDC_SEND_ENTER, IDC_TRACK1,
-                       IDC_TRACK2, IDC_TRACK3, IDC_AUTOSTART_ENABLE, IDC_AUTOSTART_DISABLE}) {
+                       IDC_TRACK2, IDC_TRACK3, IDC_AUTOSTART_ENABLE, IDC_AUTOSTART_DISABLE,
+                       IDC_INPUT_LINE}) {
             checks.push_back(Check(options_, id));
         }
         return checks;
@@ -87,9 +96,9 @@ class SettingsStore : public OptionsDialogTest {
     }
 
     void ExpectDefaults() {
-        EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 1, 0, 0, 0, 1, 1, 1, 0, 325, 350}));
-        EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"", u"", u""}));
-        EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1}));
+        EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 1, 0, 0, 0, 1, 1, 1, 0, 325, 350, 0, 9600}));
+        EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"", u"", u"", u"8N1", u"CR"}));
+        EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 1, 0, 0, 1, 0, 0, 1, 1, 1, 0, 1, 0}));
         EXPECT_EQ(EditTexts(), (std::vector<std::u16string>{u"", u"", u""}));
     }
 };
@@ -105,9 +114,10 @@ TEST_F(SettingsStore, EveryStoredValueIsLoadedAndShown) {
     StoreAll();
     ScrambleDialogAndFields();
     EXPECT_EQ(LoadSettings(options_), 1);
-    EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 0, 1, 1, 1, 0, 1, 0, 1, 500, 600}));
-    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"P:", u":S", u"|"}));
-    EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 0, 1, 1, 0, 1, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(Numbers(), (std::vector<DWORD>{0, 0, 1, 1, 1, 0, 1, 0, 1, 500, 600, 1, 19200}));
+    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"P:", u":S", u"|", u"7E1", u"ETX"}));
+    // The input type shows Line, whatever UseMSR holds.
+    EXPECT_EQ(Checks(), (std::vector<WPARAM>{0, 1, 0, 0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1}));
     EXPECT_EQ(EditTexts(), (std::vector<std::u16string>{u"P:", u":S", u"|"}));
     EXPECT_EQ(MSRActive + RFIDActive, 0) << "reading is off";
     EXPECT_FALSE(std::filesystem::exists(root_.Fs("Application/Startup/Swipetype.RUN")))
@@ -147,7 +157,8 @@ TEST_F(SettingsStore, StoredTextTooLongForItsFieldIsCut) {
         StoreBytes(HKEY_LOCAL_MACHINE, kSettingsKey, u"Prefix", REG_SZ, bytes);
         ScrambleDialogAndFields();
         EXPECT_EQ(LoadSettings(options_), 0);
-        EXPECT_EQ(Texts(), (std::vector<std::u16string>{std::u16string(1023, u'z'), u":S", u"|"}));
+        EXPECT_EQ(Texts(), (std::vector<std::u16string>{std::u16string(1023, u'z'), u":S", u"|",
+                                                        u"7E1", u"ETX"}));
         EXPECT_EQ(Settings.MSRInterval, 500u) << "the later fields load";
     }
 }
@@ -190,7 +201,8 @@ TEST_F(SettingsStore, FailedWriteOfSuffixStopsTheSave) {
     ExpectStored(root_, {"\"Beep\"=dword:00000000", "\"Prefix\"=\"new prefix\"",
                          "\"Suffix\"=\":S\"", "\"SendTab\"=dword:00000001",
                          "\"TrackSeparator\"=\"|\"", "\"MSRInterval\"=dword:000001f4"});
-    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"new prefix", u"new suffix", u"previous"}))
+    EXPECT_EQ(Texts(), (std::vector<std::u16string>{u"new prefix", u"new suffix", u"previous",
+                                                    u"8N1", u"CR"}))
         << "the failing text was copied from its edit box, the later one not";
 }
 

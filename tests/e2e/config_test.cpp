@@ -1,5 +1,6 @@
 // swipetype-config against a device root with and without the program running.
 #include "e2e/program_fixture.h"
+#include "settings/setting_catalog.h"
 
 namespace e2e {
 namespace {
@@ -52,7 +53,9 @@ TEST_F(ConfigTest, WithTheProgramRunningAChangeTakesEffectAtOnceAndOutlivesItsEx
               R"("event":"tray","op":"add","icon":103,"tip":"Swipetype"})");
     EXPECT_EQ(Config({"get", "SendEnter"}).out, "off\n");
     SendResult list = Config({"list"});
-    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 14) << list.out << list.err;
+    EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'),
+              static_cast<long>(std::size(SettingCatalog)))
+        << list.out << list.err;
     EXPECT_NE(list.out.find("Prefix          \"NEW \\\\ \""), std::string::npos) << list.out;
     ExpectRefusals();
 

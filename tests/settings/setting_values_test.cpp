@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/registry/registry.h"
@@ -39,6 +40,8 @@ TEST(SettingValues, WordsAndNumbersWrittenAsText) {
         {u"MSRInterval", u" 12", kValueNotUnderstood, kUntouched},
         {u"MSRInterval", u"0x", kValueNotUnderstood, kUntouched},
         {u"MSRInterval", u"", kValueNotUnderstood, kUntouched},
+        {u"LineBaud", u"19200", kValueTaken, 19200},
+        {u"LineBaud", u"9601", kValueOutOfRange, kUntouched},
     };
     for (const WordCase& c : cases) {
         SCOPED_TRACE(std::string(c.word.begin(), c.word.end()));
@@ -50,6 +53,22 @@ TEST(SettingValues, WordsAndNumbersWrittenAsText) {
             TakeSettingText(*setting, c.word.data(), static_cast<DWORD>(c.word.size()), &record),
             c.verdict);
         EXPECT_EQ(*NumberField(*setting, &record), c.number);
+    }
+}
+
+// A text of a few words takes one of them in any case, kept as the catalogue
+// writes it, and nothing else; its default is the first.
+TEST(SettingValues, LineWordsAreTakenOnlyAsTheirOwn) {
+    const SettingEntry& end = *FindSetting(u"LineEnd");
+    SettingsRecord record = DefaultSettings();
+    EXPECT_EQ(std::u16string(record.LineEnd), std::u16string(kLineEnds[0], kLineEnds[0] + 2));
+    for (const auto& [word, verdict, kept] : {std::tuple{u"crlf", kValueTaken, u"CRLF"},
+                                              std::tuple{u"CRL", kValueNotUnderstood, u"CRLF"},
+                                              std::tuple{u"CRLF ", kValueNotUnderstood, u"CRLF"}}) {
+        std::u16string text(word);
+        EXPECT_EQ(TakeSettingText(end, text.data(), static_cast<DWORD>(text.size()), &record),
+                  verdict);
+        EXPECT_EQ(std::u16string(record.LineEnd), kept);
     }
 }
 

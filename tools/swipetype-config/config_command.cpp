@@ -260,6 +260,13 @@ std::string UsageText() {
     }
     text += "A flag takes " + AllowedFor(kFlagSetting) + ownWords + "; an interval takes " +
             AllowedFor(kIntervalSetting) + "; a text takes " + AllowedFor(kTextSetting) + ".\n";
+    // The settings that take one of a few values, each on its own line.
+    for (const SettingEntry& setting : SettingCatalog) {
+        if (setting.wordCount > 0 || setting.kind == kRateSetting) {
+            text +=
+                setting_text::NameOf(setting) + " takes " + setting_text::Allowed(setting) + ".\n";
+        }
+    }
     return text + kEpilogue;
 }
 

@@ -71,5 +71,6 @@ std::vector<std::unique_ptr<Mode>> MakeModes();
 std::unique_ptr<Mode> MakeMsrMode();
 std::unique_ptr<Mode> MakeRfidMode();
 std::unique_ptr<Mode> MakeModemMode();
+std::unique_ptr<Mode> MakeLineMode();
 
 } // namespace sim

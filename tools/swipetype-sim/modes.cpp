@@ -9,6 +9,7 @@ std::vector<std::unique_ptr<Mode>> MakeModes() {
     modes.push_back(MakeMsrMode());
     modes.push_back(MakeRfidMode());
     modes.push_back(MakeModemMode());
+    modes.push_back(MakeLineMode());
     return modes;
 }
 
