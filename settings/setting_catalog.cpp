@@ -1,5 +1,12 @@
 #include "settings/setting_catalog.h"
 
+#include <string>
+#include <vector>
+
+#include "platform/registry/registry.h"
+#include "platform/registry/system_defaults.h"
+#include "settings/setting_values.h"
+
 namespace {
 
 WCHAR FoldCase(WCHAR c) {
@@ -50,6 +57,18 @@ const WCHAR* TextField(const SettingEntry& setting, const SettingsRecord* record
 }
 
 void SetSettingDefault(const SettingEntry& setting, SettingsRecord* record) {
+    // The machine's own default first, when it has a good one.
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (platform::SystemDefaultValue(std::u16string(u"HKEY_LOCAL_MACHINE\\") + kSettingsKey,
+                                     setting.name, type, data) &&
+        !data.empty()) {
+        int verdict =
+            TakeStoredSetting(setting, type, data.data(), static_cast<DWORD>(data.size()), record);
+        if (verdict == kValueTaken || verdict == kValueCut) {
+            return;
+        }
+    }
     if (setting.kind == kTextSetting) {
         TextField(setting, record)[0] = u'\0';
     } else {
