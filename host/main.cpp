@@ -17,6 +17,7 @@
 #include "host/remembered_ports_start.h"
 #include "host/serial_port_list.h"
 #include "host/setting_requests.h"
+#include "host/setting_trace.h"
 #include "host/signals.h"
 #include "host/status_answer.h"
 #include "platform/core/codepage.h"
@@ -179,7 +180,7 @@ int Run(const host::HostOptions& options) {
     // From here on, nothing this program writes may hold up its one thread.
     platform::MakeStandardStreamsNonBlocking();
     if (!platform::PrepareDeviceRoot(error)) {
-        return Fail("unusable device root: " + error);
+        return Fail(error); // it names the root and why it cannot be used
     }
     host::ApplyPorts(options.ports);
     if (options.log && !platform::OpenEventLog(*options.log, error)) {
@@ -218,6 +219,7 @@ int Run(const host::HostOptions& options) {
     if (!handsOver) {
         platform::SetSettingHandler(AnswerAfterHandEdits);
         platform::SetStatusHandler(host::AnswerStatusRequest);
+        host::TraceSettingWrites();
         SayFailedSaves();
         if (!host::TakeHandEdits(error)) {
             platform::WriteErrorLine("swipetype: " + error +
