@@ -17,8 +17,7 @@ namespace platform {
 // False with a sentence in `error` when the owner cannot be given (a user who
 // is not root writing over another user's file): then the caller must not
 // put the file in place.
-bool KeepOwnership(int fd, const std::string& target, std::string& error,
-                   bool created = false);
+bool KeepOwnership(int fd, const std::string& target, std::string& error, bool created = false);
 
 // Makes one folder with `mode`, then gives it its parent's owner and group
 // where they differ from the caller's (possible for root only; elsewhere the

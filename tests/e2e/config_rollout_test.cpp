@@ -31,9 +31,8 @@ TEST_F(ConfigRolloutTest, ARootThatDoesNotExistIsNeverMadeUp) {
     std::filesystem::path typo = dir_ / "rooot";
     std::string file = WriteFile("till.reg", SettingsHive(1, 1, "ID:")).string();
     const std::vector<std::string> actions[] = {
-        {"list"},   {"get", "Beep"},    {"set", "Beep", "on"},        {"reset"}, {"export"},
-        {"check"},  {"import", file},   {"port", "COM1:", "/dev/null"}, {"status"},
-        {"port", "COM1:"}};
+        {"list"},  {"get", "Beep"},  {"set", "Beep", "on"},          {"reset"},  {"export"},
+        {"check"}, {"import", file}, {"port", "COM1:", "/dev/null"}, {"status"}, {"port", "COM1:"}};
     for (const std::vector<std::string>& action : actions) {
         SendResult result = Config(action, typo);
         EXPECT_EQ(result.status, 1) << action[0] << result.out;
