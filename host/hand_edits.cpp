@@ -44,7 +44,12 @@ void TakeChanged(const std::vector<platform::ChangedValue>& changed) {
                 setting_text::Problem(*setting, verdict) + "; Swipetype keeps the value it has");
             continue;
         }
+        // A value the program holds already is no change (the program's own
+        // rewrite of a damaged hive, or an edit back and forth).
         std::string before = CurrentSettingJson(*setting);
+        if (before == SettingJson(*setting, wanted)) {
+            continue;
+        }
         ChangeSetting(*setting, wanted);
         TraceSettingChange(*setting, before, CurrentSettingJson(*setting), "hand edit");
         std::string shown = setting_text::NameOf(*setting) + " = " +
