@@ -5,6 +5,7 @@
 #include "app/app_handles.h"
 #include "host/setting_requests.h"
 #include "host/setting_text.h"
+#include "host/setting_trace.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/registry/hive_watch.h"
@@ -43,7 +44,14 @@ void TakeChanged(const std::vector<platform::ChangedValue>& changed) {
                 setting_text::Problem(*setting, verdict) + "; Swipetype keeps the value it has");
             continue;
         }
+        // A value the program holds already is no change (the program's own
+        // rewrite of a damaged hive, or an edit back and forth).
+        std::string before = CurrentSettingJson(*setting);
+        if (before == SettingJson(*setting, wanted)) {
+            continue;
+        }
         ChangeSetting(*setting, wanted);
+        TraceSettingChange(*setting, before, CurrentSettingJson(*setting), "hand edit");
         std::string shown = setting_text::NameOf(*setting) + " = " +
                             setting_text::Shown(*setting, wanted) +
                             ", taken from the hive changed on disk";

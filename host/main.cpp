@@ -19,6 +19,7 @@
 #include "host/serial_port_list.h"
 #include "host/service_manager.h"
 #include "host/setting_requests.h"
+#include "host/setting_trace.h"
 #include "host/signals.h"
 #include "host/status_answer.h"
 #include "platform/core/codepage.h"
@@ -200,7 +201,7 @@ int Run(const host::HostOptions& options) {
     // From here on, nothing this program writes may hold up its one thread.
     platform::MakeStandardStreamsNonBlocking();
     if (!platform::PrepareDeviceRoot(error)) {
-        return Fail("unusable device root: " + error);
+        return Fail(error); // it names the root and why it cannot be used
     }
     host::ApplyPorts(options.ports);
     if (options.log && !platform::OpenEventLog(*options.log, error)) {
@@ -245,6 +246,7 @@ int Run(const host::HostOptions& options) {
         if (!host::StartServiceNotifications(error)) {
             platform::WriteErrorLine("swipetype: " + error);
         }
+        host::TraceSettingWrites();
         SayFailedSaves();
         if (!host::TakeHandEdits(error)) {
             platform::WriteErrorLine("swipetype: " + error +

@@ -8,6 +8,8 @@
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "host/setting_text.h"
+#include "host/setting_trace.h"
+#include "platform/core/event_log.h"
 #include "platform/core/unicode.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
@@ -123,10 +125,18 @@ SettingAnswer SetAll(std::u16string_view entries) {
         StopLineReader(OptionsDialog);
         StartLineReader(OptionsDialog);
     }
+    SettingSource source("import");
     return Saved("the settings are", platform::Utf8ToUtf16(std::to_string(given.size())));
 }
 
 } // namespace
+
+std::string CurrentSettingJson(const SettingEntry& setting) {
+    if (setting.kind != kTextSetting) {
+        return SettingJson(setting, Settings);
+    }
+    return platform::JsonString(platform::Utf8ToUtf16(CurrentValue(setting)));
+}
 
 void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted) {
     Change(setting, wanted);
@@ -141,6 +151,7 @@ SettingAnswer AnswerSettingRequest(SettingAction action, std::u16string_view nam
     if (OptionsDialog == nullptr) {
         return Refuse("Swipetype is still starting; try again in a moment");
     }
+    SettingSource source("tool");
     if (action == SettingAction::Reset) {
         SendMessageW(MainWindow, WM_COMMAND, IDM_RESET_DEFAULTS, 0);
         return Saved("the defaults are", u"");

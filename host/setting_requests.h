@@ -6,6 +6,7 @@
 // are saved together, so the change is whole or refused.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/ipc/remote_windows.h"
@@ -20,5 +21,9 @@ platform::SettingAnswer AnswerSettingRequest(platform::remote::SettingAction act
 // Gives one setting its value in `wanted` as a request to set it does, without
 // saving: for a value that is on disk already (a hive edited by hand).
 void ChangeSetting(const SettingEntry& setting, const SettingsRecord& wanted);
+
+// The setting's value as the program holds it now (a text as its edit box
+// has it), as host/setting_trace.h shows it.
+std::string CurrentSettingJson(const SettingEntry& setting);
 
 } // namespace host

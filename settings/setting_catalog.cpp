@@ -1,5 +1,12 @@
 #include "settings/setting_catalog.h"
 
+#include <string>
+#include <vector>
+
+#include "platform/registry/registry.h"
+#include "platform/registry/system_defaults.h"
+#include "settings/setting_values.h"
+
 namespace {
 
 WCHAR FoldCase(WCHAR c) {
@@ -64,6 +71,18 @@ int FindSettingWord(const SettingEntry& setting, const WCHAR* text, std::size_t 
 }
 
 void SetSettingDefault(const SettingEntry& setting, SettingsRecord* record) {
+    // The machine's own default first, when it has a good one.
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (platform::SystemDefaultValue(std::u16string(u"HKEY_LOCAL_MACHINE\\") + kSettingsKey,
+                                     setting.name, type, data) &&
+        !data.empty()) {
+        int verdict =
+            TakeStoredSetting(setting, type, data.data(), static_cast<DWORD>(data.size()), record);
+        if (verdict == kValueTaken || verdict == kValueCut) {
+            return;
+        }
+    }
     if (setting.kind == kTextSetting) {
         WCHAR* field = TextField(setting, record);
         const char* text = setting.wordCount > 0 ? setting.words[0] : "";

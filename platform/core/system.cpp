@@ -29,6 +29,11 @@ std::string& DebugLinePrefix() {
     return prefix;
 }
 
+bool& DebugLinesShown() {
+    static bool shown = true;
+    return shown;
+}
+
 // Debug lines go to standard error, which may be a closed pipe (the terminal or
 // the program reading it went away). The line is then dropped, and the event log,
 // where it still goes, says once why standard error has none. One that is only
@@ -48,6 +53,10 @@ void WriteToStandardError(const std::string& line) {
 }
 
 } // namespace
+
+void platform::SetDebugLinesShown(bool shown) {
+    DebugLinesShown() = shown;
+}
 
 void platform::SetDebugLineName(std::string_view program) {
     DebugLinePrefix() = program.empty() ? "" : std::string(program) + ": ";
@@ -88,7 +97,9 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r')) {
         text.remove_suffix(1);
     }
-    WriteToStandardError(DebugLinePrefix() + platform::Utf16ToUtf8(text) + "\n");
+    if (DebugLinesShown()) {
+        WriteToStandardError(DebugLinePrefix() + platform::Utf16ToUtf8(text) + "\n");
+    }
     platform::WriteEvent("debug", "\"text\":" + platform::JsonString(text));
     if (platform::IsRecording()) {
         platform::Recorded().debugLines.emplace_back(text);

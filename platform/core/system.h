@@ -30,6 +30,11 @@ namespace platform {
 // none until it is set. The event log's lines are unchanged.
 void SetDebugLineName(std::string_view program);
 
+// Whether debug lines go to standard error (the default). A tool that says
+// each outcome in its own one line turns them off, so the platform's report
+// of the same fault does not make it two.
+void SetDebugLinesShown(bool shown);
+
 } // namespace platform
 
 DWORD GetLastError();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/file_owner.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 
@@ -93,7 +94,7 @@ bool MakeFolders(const std::string& path, mode_t mode, std::string& error) {
         if (partial.empty() || partial.back() == '/') {
             continue;
         }
-        if (::mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) {
+        if (MakeOwnedFolder(partial, mode) != 0 && errno != EEXIST) {
             error = "cannot create folder " + partial + ": " + std::strerror(errno);
             return false;
         }

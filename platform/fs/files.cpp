@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/core/errors.h"
+#include "platform/core/file_owner.h"
 #include "platform/core/program_path.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
@@ -143,8 +144,19 @@ std::FILE* fopen(const char* path, const char* mode) {
     if (!NarrowDevicePath(path, hostPath)) {
         return nullptr;
     }
+    struct stat before {};
+    bool existed = ::stat(hostPath.c_str(), &before) == 0;
     platform::UniqueFd fd(::open(hostPath.c_str(), parsed.flags | O_CLOEXEC, kDeviceFileMode));
     if (!fd.Valid()) {
+        return nullptr;
+    }
+    // A file made new under another user's device root (root writing for
+    // them) is that user's, as the folder is.
+    std::string refusal;
+    if (!existed && !platform::KeepOwnership(fd.Get(), hostPath, refusal, true)) {
+        fd.Reset();
+        ::unlink(hostPath.c_str());
+        errno = EPERM;
         return nullptr;
     }
     if (parsed.rewrites) {

@@ -16,6 +16,7 @@
 
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
+#include "platform/core/file_owner.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -25,6 +26,9 @@ namespace {
 
 constexpr auto kLockPatience = std::chrono::seconds(10);
 constexpr const char* kTemporaryMark = ".tmp-";
+// More damaged lines than this and the hive is no hive that was damaged but
+// something else: it is set aside whole.
+constexpr std::size_t kMostIgnoredLines = 8;
 
 std::function<void()>& BeforeRename() {
     static std::function<void()> hook;
@@ -191,7 +195,9 @@ LONG HiveFile::Load(Document& document) {
         // Only the holder of the lock may move the file; without it, the hive
         // is just read as empty.
         if (cannotChange_ == ERROR_SUCCESS) {
-            SetAside(reason);
+            if (!KeepReadableLines(*text, document)) {
+                SetAside(reason);
+            }
         } else {
             Report("registry file " + path_ + " is damaged (" + reason + "); read as empty");
         }
@@ -220,20 +226,62 @@ LONG HiveFile::Read(Document& document) {
     return Load(document);
 }
 
-void HiveFile::SetAside(const std::string& reason) const {
+// Moves (or, with `copy`, links) the hive to "<hive>.corrupt-<UTC time>", under
+// a name no other file has; the name, or empty when that failed.
+std::string HiveFile::KeepAside(bool copy) const {
     std::string stamp = path_ + ".corrupt-" + UtcStamp();
     std::string target = stamp;
-    for (int attempt = 2; !RenameNoReplace(path_, target); ++attempt) {
+    for (int attempt = 2;; ++attempt) {
+        bool done =
+            copy ? ::link(path_.c_str(), target.c_str()) == 0 : RenameNoReplace(path_, target);
+        if (done) {
+            SyncFolder(Folder(path_));
+            return target;
+        }
         if (errno != EEXIST || attempt > 1000) {
-            Report("registry file " + path_ + " is damaged (" + reason +
-                   ") and cannot be set aside: " + std::strerror(errno));
-            return;
+            return "";
         }
         target = stamp + "-" + std::to_string(attempt);
     }
-    SyncFolder(Folder(path_));
+}
+
+void HiveFile::SetAside(const std::string& reason) const {
+    std::string target = KeepAside(false);
+    if (target.empty()) {
+        Report("registry file " + path_ + " is damaged (" + reason +
+               ") and cannot be set aside: " + std::strerror(errno));
+        return;
+    }
     Report("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
            ", starting from an empty hive");
+}
+
+// A hive with a few damaged lines keeps every value of the others: the original
+// is kept beside it (a second name of the same file, so with its owner and
+// mode), and the hive is written again without those lines, so that nothing
+// the program saves later lands on values it could read.
+bool HiveFile::KeepReadableLines(const std::string& text, Document& document) {
+    std::vector<ParseError> ignored;
+    std::optional<Document> kept = ParseKeeping(text, ignored, kMostIgnoredLines);
+    if (!kept) {
+        return false;
+    }
+    std::string original = KeepAside(true);
+    if (original.empty()) {
+        return false;
+    }
+    std::string lines;
+    for (const ParseError& line : ignored) {
+        lines += (lines.empty() ? "line " : ", line ") + std::to_string(line.line) + " (" +
+                 line.reason + ")";
+    }
+    Report("registry file " + path_ + ": ignored " + lines +
+           "; every other value kept, the original is kept as " + original);
+    document = std::move(*kept);
+    if (Save(document) != ERROR_SUCCESS) {
+        Report("registry file " + path_ + " could not be written without those lines: " + problem_);
+    }
+    return true;
 }
 
 LONG HiveFile::Save(const Document& document) {
@@ -248,8 +296,15 @@ LONG HiveFile::Save(const Document& document) {
         Report("cannot write registry file " + path_ + ": " + problem_);
         return ERROR_WRITE_FAULT;
     }
-    bool written = ::fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), Serialize(document)) &&
-                   ::fsync(fd.Get()) == 0;
+    std::string refusal;
+    if (::fchmod(fd.Get(), 0600) != 0 || !KeepOwnership(fd.Get(), path_, refusal)) {
+        fd.Reset();
+        ::unlink(temporary.c_str());
+        problem_ = refusal.empty() ? std::strerror(errno) : refusal;
+        Report(refusal.empty() ? "cannot write registry file " + path_ + ": " + problem_ : refusal);
+        return ERROR_ACCESS_DENIED;
+    }
+    bool written = WriteAll(fd.Get(), Serialize(document)) && ::fsync(fd.Get()) == 0;
     int writeError = errno;
     if (!fd.Close() && written) {
         written = false;

@@ -9,10 +9,15 @@
 // no lock: the hive is only ever replaced whole, by the rename, so a reader sees
 // the old hive or the new one, never half of one, and a read costs no lock file.
 //
-// A hive that cannot be parsed is never overwritten: it is renamed to
-// "<hive file>.corrupt-<UTC time>" beside the original, the debug output says
-// so, and the registry goes on with an empty hive. Files are created readable
-// by their owner only.
+// A hive that cannot be parsed is never lost. When a few of its lines are the
+// fault, the original is kept as "<hive file>.corrupt-<UTC time>" beside it,
+// the hive is written again without those lines, every other value kept, and
+// the debug output names the lines and the copy. Otherwise the file is renamed
+// to that name, the debug output says so, and the registry goes on with an
+// empty hive. A new hive file is readable
+// by its owner only; a hive that is replaced keeps its owner, group and mode
+// (platform/core/file_owner.h), and a write that could not keep them is
+// refused with the old file untouched.
 //
 // A hive whose lock cannot be had (a read-only device root, a lock held by
 // another process past the patience) is still read: the file is only ever
@@ -71,6 +76,8 @@ class HiveFile {
     LONG ReadText(std::optional<std::string>& text);
     void RemoveStaleTemporaries() const;
     void SetAside(const std::string& reason) const;
+    std::string KeepAside(bool copy) const;
+    bool KeepReadableLines(const std::string& text, Document& document);
 
     std::string path_;
     LockFile lock_;

@@ -472,6 +472,41 @@ std::optional<Document> Parse(std::string_view bytes, ParseError& error) {
     return document;
 }
 
+std::optional<Document> ParseKeeping(std::string_view bytes, std::vector<ParseError>& ignored,
+                                     std::size_t most) {
+    ignored.clear();
+    Encoding encoding = Encoding::Utf8;
+    ParseError error;
+    std::optional<std::string> text = DecodeHiveText(bytes, encoding, error);
+    if (!text) {
+        return std::nullopt;
+    }
+    std::vector<int> original; // the file's line number of each line left
+    for (int line = 1, lines = static_cast<int>(std::count(text->begin(), text->end(), '\n')) + 1;
+         line <= lines; ++line) {
+        original.push_back(line);
+    }
+    while (true) {
+        std::optional<Document> document = Parser(*text, error).Run();
+        if (document) {
+            document->encoding = encoding;
+            return document;
+        }
+        auto index = static_cast<std::size_t>(error.line - 1);
+        if (error.line < 1 || index >= original.size() || ignored.size() >= most) {
+            return std::nullopt;
+        }
+        std::size_t start = 0;
+        for (std::size_t line = 0; line < index; ++line) {
+            start = text->find('\n', start) + 1;
+        }
+        std::size_t end = text->find('\n', start);
+        text->erase(start, end == std::string::npos ? std::string::npos : end - start + 1);
+        ignored.push_back({original[index], error.reason});
+        original.erase(original.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+}
+
 std::string Serialize(const Document& document) {
     Writer out(document.lineEnd);
     out.Before(document.formatLine, document.leadingComments);

@@ -95,6 +95,13 @@ struct ParseError {
 // only) is an empty hive. On a fault returns nothing and fills `error`.
 std::optional<Document> Parse(std::string_view bytes, ParseError& error);
 
+// Reads a hive file's bytes as Parse does, leaving out each line that Parse
+// refuses (at most `most` of them, each said in `ignored` by its line in the
+// file), so that one damaged line does not cost every other value. Nothing
+// when the text cannot be decoded or more lines would have to go.
+std::optional<Document> ParseKeeping(std::string_view bytes, std::vector<ParseError>& ignored,
+                                     std::size_t most);
+
 // Writes the document, in its encoding, in the form Parse reads back to an
 // equal document.
 std::string Serialize(const Document& document);

@@ -9,6 +9,7 @@
 
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
+#include "platform/core/file_owner.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -140,7 +141,7 @@ bool WatchRegistryKey(HKEY root, std::u16string_view subKey, RegistryChangeHandl
         return false;
     }
     const char* failed = nullptr;
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (platform::MakeOwnedFolder(folder, 0700) != 0 && errno != EEXIST) {
         failed = "mkdir";
     } else if (watch->inotify.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
                !watch->inotify.Valid()) {

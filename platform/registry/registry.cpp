@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "platform/core/file_owner.h"
 #include "platform/fs/device_root.h"
 #include "platform/registry/hive_file.h"
 #include "platform/registry/hive_watch.h"
@@ -97,7 +98,7 @@ std::optional<std::string> HivePath(HKEY root, HiveUse use) {
     }
     std::string folder = deviceRoot + "/registry";
     if (use == HiveUse::Change) {
-        ::mkdir(folder.c_str(), 0700);
+        platform::MakeOwnedFolder(folder, 0700);
     }
     std::u16string_view name = RootName(root);
     return folder + "/" + std::string(name.begin(), name.end()) + ".reg";
@@ -244,6 +245,25 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+std::function<void(const platform::ValueWrite&)>& ValueWriteObserver() {
+    static std::function<void(const platform::ValueWrite&)> observer;
+    return observer;
+}
+
+void TellValueWrite(const platform::ValueWrite& write) {
+    if (ValueWriteObserver()) {
+        ValueWriteObserver()(write);
+    }
+}
+
+} // namespace
+
+void platform::SetValueWriteObserver(std::function<void(const ValueWrite&)> observer) {
+    ValueWriteObserver() = std::move(observer);
+}
+
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
                     DWORD dataSize) {
     std::optional<OpenKey> target = Resolve(key);
@@ -267,10 +287,16 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     hive::Key& stored = hive::AddKey(document, target->path);
     std::vector<BYTE> bytes =
         data != nullptr ? std::vector<BYTE>(data, data + dataSize) : std::vector<BYTE>();
+    std::optional<hive::Value> before;
+    if (const hive::Value* old = hive::FindValue(stored, name)) {
+        before = *old;
+    }
     hive::SetValue(stored, name, type, bytes);
     status = file->Save(document);
     if (status == ERROR_SUCCESS) {
         platform::NoteOwnRegistryWrite(target->root, target->path, name, type, bytes);
+        TellValueWrite({target->path, name, before.has_value(), before ? before->type : REG_NONE,
+                        before ? &before->data : nullptr, type, &bytes});
     }
     return Changed(target->root, status, file);
 }

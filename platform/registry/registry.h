@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/core/types.h"
 
@@ -112,5 +113,22 @@ struct HiveChange {
 // says no more than its debug lines: the program turns a failed change into a
 // notice to the person, a tool into its own error.
 void SetHiveChangeObserver(std::function<void(const HiveChange&)> observer);
+
+// A value that RegSetValueExW stored: its key ("HKEY_LOCAL_MACHINE\Software\...")
+// and name, and its type and bytes before (`existed` false when it had none)
+// and after.
+struct ValueWrite {
+    std::u16string_view keyPath;
+    std::u16string_view name;
+    bool existed = false;
+    DWORD oldType = REG_NONE;
+    const std::vector<BYTE>* oldData = nullptr;
+    DWORD newType = REG_NONE;
+    const std::vector<BYTE>* newData = nullptr;
+};
+
+// Told of every value stored on disk (an empty observer removes it), so that
+// a change of a setting can be traced whoever made it.
+void SetValueWriteObserver(std::function<void(const ValueWrite&)> observer);
 
 } // namespace platform

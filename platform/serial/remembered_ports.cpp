@@ -6,10 +6,12 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/core/fd_io.h"
+#include "platform/core/file_owner.h"
 #include "platform/core/unique_fd.h"
 #include "platform/fs/device_root.h"
 
@@ -54,6 +56,14 @@ bool WriteWhole(const std::string& file, const std::string& text, std::string& e
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.Valid()) {
         error = "cannot write " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::fchmod(fd.Get(), 0600) != 0 || !KeepOwnership(fd.Get(), file, error)) {
+        if (error.empty()) {
+            error = "cannot write " + file + ": " + std::strerror(errno);
+        }
+        fd.Reset();
+        ::unlink(temporary.c_str());
         return false;
     }
     bool written = WriteAll(fd.Get(), text) && ::fsync(fd.Get()) == 0;

@@ -7,8 +7,9 @@
 //
 // Blank lines, lines starting with '#' and lines that are no mapping are kept
 // as they are when the file is rewritten; a port named twice takes the later
-// line. The file is replaced whole (temporary file, flush, rename), readable by
-// its owner only.
+// line. The file is replaced whole (temporary file, flush, rename), with the
+// owner, group and mode of the file it replaces (platform/core/file_owner.h); a
+// new one is readable by its owner only.
 #pragma once
 
 #include <map>

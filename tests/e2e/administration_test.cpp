@@ -65,6 +65,7 @@ TEST_F(AdministrationTest, AProgramOfAnotherUserIsNeverWorkedAround) {
 }
 
 TEST_F(AdministrationTest, StatusSaysWhetherItRunsAndReadsAndCountsEveryVerdict) {
+    ASSERT_EQ(Config({"init"}).status, 0);
     SendResult none = Config({"status", "--json"});
     EXPECT_EQ(none.status, 3);
     EXPECT_EQ(none.out.rfind("{\"running\":false,\"pid\":null,", 0), 0u) << none.out;

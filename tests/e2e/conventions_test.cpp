@@ -21,7 +21,7 @@ TEST_F(ProgramTest, EveryProgramFollowsTheSameConventions) {
     const Conventions programs[] = {
         {SWIPETYPE_PATH, {{{"--root={root}", "--list-ports"}, 0}, {{"--keys=" + longValue}, 2}}},
         {SWIPETYPE_CONFIG_PATH,
-         {{{"--root={root}", "list", "--json"}, 0},
+         {{{"--root={root}", "init"}, 0},
           {{"set", "Prefix", longValue + longValue + longValue + longValue}, 2}}},
         {SWIPETYPE_SEND_PATH,
          {{{"--root={root}", "--timeout=1", "WM_CLOSE"}, 1}, {{"--control=" + longValue}, 2}}},

@@ -1,6 +1,6 @@
 // The hive files on disk: hand-written hives survive the program's writes,
-// damaged ones are set aside and never overwritten, and a crash in the middle
-// of a write leaves the old hive whole.
+// damaged ones keep their readable lines and their original beside them, and a
+// crash in the middle of a write leaves the old hive whole.
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -118,17 +118,16 @@ TEST_F(HiveFileTest, HandWrittenHiveIsWrittenBackAsItWasSaveWhatChanged) {
     EXPECT_TRUE(platform::Recorded().debugLines.empty());
 }
 
-TEST_F(HiveFileTest, DamagedHiveIsSetAsideNotOverwritten) {
-    const std::string damaged = "Windows Registry Editor Version 5.00\n"
-                                "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
-                                "\"Enable\"=dword:1\n"
-                                "\"Prefix\"=\"unterminated\n";
+TEST_F(HiveFileTest, DamagedHiveKeepsItsReadableLinesAndItsOriginal) {
+    const std::string readable = "Windows Registry Editor Version 5.00\n"
+                                 "[HKEY_LOCAL_MACHINE\\Software\\Zelna\\Swipetype]\n"
+                                 "\"Enable\"=dword:1\n";
+    const std::string damaged = readable + "\"Prefix\"=\"unterminated\n";
     WriteFile(Hive(), damaged);
 
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Zelna\\Swipetype", 0, 0, &key),
-              ERROR_FILE_NOT_FOUND)
-        << "the damaged hive counts as empty";
+    EXPECT_EQ(Query(u"Software\\Zelna\\Swipetype", u"Enable"), (std::vector<BYTE>{1, 0, 0, 0}));
+    EXPECT_TRUE(Query(u"Software\\Zelna\\Swipetype", u"Prefix").empty());
+    EXPECT_EQ(ReadFile(Hive()), readable);
 
     std::vector<std::string> files = FilesIn(root_.Path() + "/registry");
     auto aside = std::find_if(files.begin(), files.end(), [](const std::string& name) {

@@ -16,22 +16,29 @@ const char* const kUsage = R"(Usage: swipetype-config [--root DIR] list [--json]
   or:  swipetype-config [--root DIR] set NAME VALUE
   or:  swipetype-config [--root DIR] reset
   or:  swipetype-config [--root DIR] export
-  or:  swipetype-config [--root DIR] import FILE
-  or:  swipetype-config [--root DIR] check
+  or:  swipetype-config [--root DIR] import [--dry-run] FILE
+  or:  swipetype-config [--root DIR] check [FILE]
   or:  swipetype-config [--root DIR] port COMn: [PATH]
   or:  swipetype-config [--root DIR] status [--json]
+  or:  swipetype-config [--root DIR] init
 Shows and changes the settings of Swipetype in a device root, from a shell.
+Options may also follow the action.
 
   list            the settings: name, value and meaning
   list --json     the settings as one JSON object, name to value
   get NAME        the value of one setting
-  set NAME VALUE  changes one setting
+  set NAME VALUE  changes one setting ("unchanged" when it has that value)
   reset           puts every setting back to its default
   export          the settings as a registry file (hive text) on standard output
   import FILE     sets the settings that such a file names, all or none ("-":
-                  standard input)
+                  standard input); "unchanged" when each has its value already
+  import --dry-run FILE
+                  changes nothing: a JSON object a line for each setting the
+                  import would change, {"name":..,"old":..,"new":..}
   check           checks the values stored in the registry hive: each one that
-                  Swipetype cannot take as written, and each unknown name
+                  Swipetype cannot take as written, and each unknown name; a
+                  device root without a hive fails
+  check FILE      checks a registry file before it is imported
   port COMn:      the device remembered for the port; with PATH, remembers it
                   (a USB serial device by its /dev/serial/by-id name), with ""
                   forgets it
@@ -49,6 +56,9 @@ Shows and changes the settings of Swipetype in a device root, from a shell.
                   sink, keys (sink, state, since), good_reads, bad_reads,
                   dropped_reads, last_read
 
+  init            creates the device root; every other action fails on a device
+                  root that does not exist
+
   --root DIR      device root (env SWIPETYPE_ROOT; default $XDG_DATA_HOME/swipetype)
   --timeout SECONDS
                   give up on the running program when it gives no answer in
@@ -65,7 +75,13 @@ as the options dialog's would (an interval from the next time the reader
 starts), and is saved at once. Otherwise the registry hive is read, and changed
 under its lock, every other value left as it was; AutoStart also writes or
 removes the startup file, naming the swipetype program beside this one. list,
-get, export and check never create or change anything. A Swipetype that runs
+get, export and check never create or change anything. A hive that does not
+parse is never changed: set, import and port then fail, naming its bad line.
+Files written keep the owner, group and mode of the file they replace (a new
+one takes its folder's owner), so root may change a till user's settings; a
+change that could not keep them is refused. Values the hive does not hold are
+taken from /etc/swipetype/defaults.reg (env SWIPETYPE_DEFAULTS) when it
+exists, else from the defaults below. A Swipetype that runs
 on the device root but cannot be reached (it runs as another user, or does not
 answer) is never worked around: the command fails instead.
 )";
@@ -109,26 +125,15 @@ std::string ParseSettingWords(const std::vector<std::string>& words, Command& co
 struct Shape {
     const char* word;
     Action action;
-    std::size_t count; // words with the action's own
+    std::size_t count;    // words with the action's own
+    std::size_t optional; // words it may take beside them
 };
 
-const Shape kShapes[] = {
-    {"list", Action::List, 1},   {"get", Action::Get, 2},       {"set", Action::Set, 3},
-    {"reset", Action::Reset, 1}, {"export", Action::Export, 1}, {"import", Action::Import, 2},
-    {"check", Action::Check, 1}, {"port", Action::Port, 2},     {"status", Action::Status, 1}};
-
-// What an action takes beside its fixed words: list's and status's --json,
-// port's PATH.
-bool Fits(const Shape& shape, const std::vector<std::string>& words) {
-    if (words.size() == shape.count) {
-        return true;
-    }
-    if (words.size() != shape.count + 1) {
-        return false;
-    }
-    bool json = shape.action == Action::List || shape.action == Action::Status;
-    return shape.action == Action::Port || (json && words[1] == "--json");
-}
+const Shape kShapes[] = {{"list", Action::List, 1, 0},     {"get", Action::Get, 2, 0},
+                         {"set", Action::Set, 3, 0},       {"reset", Action::Reset, 1, 0},
+                         {"export", Action::Export, 1, 0}, {"import", Action::Import, 2, 0},
+                         {"check", Action::Check, 1, 1},   {"port", Action::Port, 2, 1},
+                         {"status", Action::Status, 1, 0}, {"init", Action::Init, 1, 0}};
 
 // The words after the options: the action and what it takes.
 std::string ParseAction(const std::vector<std::string>& words, Command& command) {
@@ -136,17 +141,14 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
         if (words[0] != shape.word) {
             continue;
         }
-        if (!Fits(shape, words)) {
+        if (words.size() < shape.count || words.size() > shape.count + shape.optional) {
             return Fail("wrong number of words for " + words[0] + " (see --help)");
         }
         command.action = shape.action;
         switch (shape.action) {
-        case Action::List:
-        case Action::Status:
-            command.json = words.size() == 2;
-            return "";
         case Action::Import:
-            command.file = words[1];
+        case Action::Check:
+            command.file = words.size() > 1 ? words[1] : "";
             return "";
         case Action::Port:
             if (!ParsePortName(words[1], command.port)) {
@@ -160,7 +162,18 @@ std::string ParseAction(const std::vector<std::string>& words, Command& command)
         }
     }
     return Fail("unknown action " + platform::QuoteForMessage(words[0]) +
-                "; give list, get, set, reset, export, import, check, port or status");
+                "; give list, get, set, reset, export, import, check, port, status or init");
+}
+
+// --json and --dry-run belong to some actions only.
+std::string CheckOptionFits(const Command& command) {
+    if (command.json && command.action != Action::List && command.action != Action::Status) {
+        return Fail("--json goes with list and status only");
+    }
+    if (command.dryRun && command.action != Action::Import) {
+        return Fail("--dry-run goes with import only");
+    }
+    return "";
 }
 
 // --timeout's seconds, to the nearest millisecond, never 0 (that would not wait).
@@ -192,9 +205,6 @@ std::string ParseValueOption(const std::vector<std::string>& arguments, std::siz
                              Command& command) {
     const std::string& option = arguments[i];
     bool root = option == "--root" || option.starts_with("--root=");
-    if (!root && option != "--timeout" && !option.starts_with("--timeout=")) {
-        return Fail("unknown option " + platform::QuoteForMessage(option) + " (see --help)");
-    }
     std::size_t name = root ? 6 : 9;
     bool inlineValue = option.size() > name;
     if (!inlineValue && i + 1 >= arguments.size()) {
@@ -211,34 +221,69 @@ std::string ParseValueOption(const std::vector<std::string>& arguments, std::siz
     return "";
 }
 
+// One option at arguments[i] (moving i past its value); false when it is no
+// option of this tool. `error` is set for an option used wrongly.
+bool TakeOption(const std::vector<std::string>& arguments, std::size_t& i, ParseResult& result) {
+    const std::string& option = arguments[i];
+    if (option == "-h" || option == "--help" || option == "--version") {
+        result.command.action = option == "--version" ? Action::Version : Action::Help;
+        return true;
+    }
+    if (option == "--json" || option == "--dry-run") {
+        (option == "--json" ? result.command.json : result.command.dryRun) = true;
+        return true;
+    }
+    bool valueOption = option == "--root" || option.starts_with("--root=") ||
+                       option == "--timeout" || option.starts_with("--timeout=");
+    if (!valueOption) {
+        return false;
+    }
+    result.error = ParseValueOption(arguments, i, result.command);
+    return true;
+}
+
 } // namespace
 
 ParseResult ParseCommand(const std::vector<std::string>& arguments) {
     ParseResult result;
-    std::size_t i = 0;
-    for (; i < arguments.size() && arguments[i].starts_with("-"); ++i) {
-        const std::string& option = arguments[i];
-        if (option == "--") {
-            ++i;
-            break;
+    std::vector<std::string> words;
+    bool optionsEnded = false;
+    bool helpAsked = false;
+    for (std::size_t i = 0; i < arguments.size() && result.error.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || !argument.starts_with("-") || argument == "-") {
+            words.push_back(argument);
+            continue;
         }
-        if (option == "-h" || option == "--help" || option == "--version") {
-            result.command.action = option == "--version" ? Action::Version : Action::Help;
-            return result;
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
         }
-        result.error = ParseValueOption(arguments, i, result.command);
-        if (!result.error.empty()) {
-            return result;
+        if (TakeOption(arguments, i, result)) {
+            helpAsked = helpAsked || result.command.action == Action::Help ||
+                        result.command.action == Action::Version;
+            if (helpAsked) {
+                return result;
+            }
+        } else if (words.empty() || words[0] != "set") {
+            result.error =
+                Fail("unknown option " + platform::QuoteForMessage(argument) + " (see --help)");
+        } else {
+            words.push_back(argument); // a value that starts with a dash: set Prefix -x
         }
     }
-    std::vector<std::string> words(arguments.begin() + static_cast<std::ptrdiff_t>(i),
-                                   arguments.end());
+    if (!result.error.empty()) {
+        return result;
+    }
     if (words.empty()) {
-        result.error = Fail("give an action: list, get, set, reset, export, import, check, port "
-                            "or status (see --help)");
+        result.error = Fail("give an action: list, get, set, reset, export, import, check, port, "
+                            "status or init (see --help)");
         return result;
     }
     result.error = ParseAction(words, result.command);
+    if (result.error.empty()) {
+        result.error = CheckOptionFits(result.command);
+    }
     return result;
 }
 

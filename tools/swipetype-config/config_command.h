@@ -8,7 +8,20 @@
 
 namespace config_tool {
 
-enum class Action { List, Get, Set, Reset, Export, Import, Check, Port, Status, Help, Version };
+enum class Action {
+    List,
+    Get,
+    Set,
+    Reset,
+    Export,
+    Import,
+    Check,
+    Port,
+    Status,
+    Init,
+    Help,
+    Version
+};
 
 struct Command {
     std::optional<std::string> root;
@@ -17,7 +30,8 @@ struct Command {
     bool json = false;               // list --json, status --json
     std::string name;                // the setting of get and set
     std::string value;               // the value of set
-    std::string file;                // import's FILE ("-": standard input)
+    bool dryRun = false;             // import --dry-run
+    std::string file;                // import's and check's FILE ("-": standard input)
     int port = 0;                    // n of port COMn:
     std::optional<std::string> path; // port's PATH, when given ("" forgets)
 };

@@ -2,9 +2,13 @@
 // root from a shell, through the running instance when there is one, else in
 // the registry hive; exports, imports and checks them; and the device
 // remembered for each serial port.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "config_command.h"
@@ -84,11 +88,15 @@ bool CurrentSettings(SettingsRecord& record) {
     return true;
 }
 
-std::string SaveError(LONG error) {
-    std::string why = error == ERROR_ACCESS_DENIED || error == ERROR_TIMEOUT
-                          ? "the hive cannot be changed (a read-only device root, or locked)"
-                          : "the hive cannot be written (error " + std::to_string(error) + ")";
-    return "cannot save in " + platform::HiveFilePath(HKEY_LOCAL_MACHINE) + ": " + why;
+// A setting's value as list --json shows it.
+std::string JsonValue(const SettingEntry& setting, const SettingsRecord& record) {
+    if (setting.kind == kTextSetting) {
+        return platform::JsonString(TextField(setting, &record));
+    }
+    if (setting.kind == kFlagSetting) {
+        return *NumberField(setting, &record) != 0 ? "true" : "false";
+    }
+    return setting_text::ValueOf(setting, record);
 }
 
 int List(bool json) {
@@ -106,13 +114,8 @@ int List(bool json) {
             out += line + std::string(setting.help) + "\n";
             continue;
         }
-        std::string value = setting_text::ValueOf(setting, record);
-        if (setting.kind == kTextSetting) {
-            value = platform::JsonString(TextField(setting, &record));
-        } else if (setting.kind == kFlagSetting) {
-            value = *NumberField(setting, &record) != 0 ? "true" : "false";
-        }
-        out += (out.size() > 1 ? "," : "") + platform::JsonString(setting.name) + ":" + value;
+        out += (out.size() > 1 ? "," : "") + platform::JsonString(setting.name) + ":" +
+               JsonValue(setting, record);
     }
     std::fputs((json ? out + "}\n" : out).c_str(), stdout);
     return kDone;
@@ -146,15 +149,36 @@ int StoreWithoutInstance(const std::vector<const SettingEntry*>& settings,
             config_tool::RemoveStartupFile();
         }
     }
-    LONG result = config_tool::StoreSettings(settings, values);
-    return result == ERROR_SUCCESS ? kDone : Fail(SaveError(result));
+    return config_tool::StoreSettings(settings, values, error) ? kDone : Fail(error);
+}
+
+// Whether `record` gives each of `settings` the value it has in `wanted`.
+bool SameValues(const std::vector<const SettingEntry*>& settings, const SettingsRecord& record,
+                const SettingsRecord& wanted) {
+    for (const SettingEntry* setting : settings) {
+        if (setting_text::ValueOf(*setting, record) != setting_text::ValueOf(*setting, wanted)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int Set(const SettingEntry& setting, const std::string& value) {
     std::string name = setting_text::NameOf(setting);
+    SettingsRecord current;
+    SettingsRecord wanted{};
+    std::string error;
+    if (!CurrentSettings(current)) {
+        return kFailed;
+    }
+    setting_text::TakeWord(setting, value, wanted, error);
+    if (SameValues({&setting}, current, wanted)) {
+        std::printf("%s = %s: unchanged\n", name.c_str(),
+                    setting_text::Shown(setting, current).c_str());
+        return kDone;
+    }
     InstanceAnswer answer = AskInstance(SettingAction::Set, name, platform::Utf8ToUtf16(value));
     SettingsRecord record{};
-    std::string error;
     if (answer.running) {
         if (!answer.ok) {
             return Fail(answer.text);
@@ -204,8 +228,9 @@ int Export() {
     return kDone;
 }
 
-// Every value is checked first: a file with any problem changes nothing.
-int Import(const std::string& file) {
+// Every value is checked first: a file with any problem changes nothing. Only
+// the values that differ from the current ones are changed.
+int Import(const std::string& file, bool dryRun) {
     config_tool::ImportedSettings imported;
     std::vector<std::string> problems;
     config_tool::ImportVerdict verdict = config_tool::ReadSettingsFile(file, imported, problems);
@@ -215,25 +240,48 @@ int Import(const std::string& file) {
         }
         return verdict == config_tool::ImportVerdict::CannotRead ? kFailed : kUsageError;
     }
+    SettingsRecord current;
+    if (!CurrentSettings(current)) {
+        return kFailed;
+    }
+    std::vector<const SettingEntry*> changed;
+    for (const SettingEntry* setting : imported.given) {
+        if (!SameValues({setting}, current, imported.values)) {
+            changed.push_back(setting);
+        }
+    }
+    if (dryRun) {
+        for (const SettingEntry* setting : changed) {
+            std::printf("{\"name\":%s,\"old\":%s,\"new\":%s}\n",
+                        platform::JsonString(setting->name).c_str(),
+                        JsonValue(*setting, current).c_str(),
+                        JsonValue(*setting, imported.values).c_str());
+        }
+        return kDone;
+    }
+    if (changed.empty()) {
+        std::printf("%zu settings from %s: unchanged\n", imported.given.size(), file.c_str());
+        return kDone;
+    }
     // Through the running instance: NAME=VALUE entries separated by zero units.
     std::u16string entries;
-    for (const SettingEntry* setting : imported.given) {
+    for (const SettingEntry* setting : changed) {
         entries += (entries.empty() ? u"" : std::u16string(1, u'\0')) + setting->name + u"=" +
                    platform::Utf8ToUtf16(setting_text::ValueOf(*setting, imported.values));
     }
     InstanceAnswer answer = AskInstance(SettingAction::Set, "", entries);
-    std::size_t count = imported.given.size();
+    std::size_t count = changed.size();
     if (answer.running) {
         if (!answer.ok) {
             return Fail(answer.text);
         }
-        std::printf("%zu settings from %s taken by the running Swipetype and saved\n", count,
+        std::printf("%zu settings from %s changed in the running Swipetype and saved\n", count,
                     file.c_str());
         return kDone;
     }
-    int status = StoreWithoutInstance(imported.given, imported.values);
+    int status = StoreWithoutInstance(changed, imported.values);
     if (status == kDone) {
-        std::printf("%zu settings from %s saved in %s (Swipetype does not run on this device "
+        std::printf("%zu settings from %s changed in %s (Swipetype does not run on this device "
                     "root)\n",
                     count, file.c_str(), platform::HiveFilePath(HKEY_LOCAL_MACHINE).c_str());
     }
@@ -241,18 +289,33 @@ int Import(const std::string& file) {
 }
 
 // The problems go to standard output, a line each: they are what was asked for.
-int Check() {
-    config_tool::StoredKey stored;
-    std::string error;
-    if (!config_tool::ReadStoredKey(stored, error)) {
-        return Fail(error);
+// With a FILE, that file is checked as import would take it.
+int Check(const std::string& file) {
+    std::vector<std::string> problems;
+    std::string checked = file;
+    if (!file.empty()) {
+        config_tool::ImportedSettings imported;
+        if (config_tool::ReadSettingsFile(file, imported, problems) ==
+            config_tool::ImportVerdict::CannotRead) {
+            return Fail(problems.empty() ? "cannot read " + file : problems.front());
+        }
+    } else {
+        config_tool::StoredKey stored;
+        std::string error;
+        if (!config_tool::ReadStoredKey(stored, error)) {
+            return Fail(error);
+        }
+        if (!stored.exists) {
+            return Fail(stored.hive + " does not exist: nothing is stored on this device root");
+        }
+        problems = config_tool::CheckStoredKey(stored);
+        checked = stored.hive;
     }
-    std::vector<std::string> problems = config_tool::CheckStoredKey(stored);
     for (const std::string& problem : problems) {
         std::printf("%s\n", problem.c_str());
     }
     if (problems.empty()) {
-        std::printf("%s: every stored setting is good\n", stored.hive.c_str());
+        std::printf("%s: every setting is good\n", checked.c_str());
     }
     return problems.empty() ? kDone : kFailed;
 }
@@ -269,9 +332,14 @@ int Port(int number, const std::optional<std::string>& path) {
                                              .c_str());
         return kDone;
     }
+    // A damaged hive is mended first: a till is changed whole or not at all.
+    config_tool::StoredKey stored;
     std::string error;
+    if (!config_tool::ReadStoredKey(stored, error)) {
+        return Fail(error);
+    }
     std::string target = path->empty() ? "" : platform::PortPathToRemember(*path);
-    if (!platform::PrepareDeviceRoot(error) || !platform::RememberPortPath(number, target, error)) {
+    if (!platform::RememberPortPath(number, target, error)) {
         return Fail(error);
     }
     if (target.empty()) {
@@ -285,11 +353,50 @@ int Port(int number, const std::optional<std::string>& path) {
     return kDone;
 }
 
+int Init() {
+    std::string root = platform::DeviceRoot();
+    bool existed = ::access(root.c_str(), F_OK) == 0;
+    std::string error;
+    if (!platform::PrepareDeviceRoot(error)) {
+        return Fail(error);
+    }
+    std::printf("%s %s\n", root.c_str(),
+                existed ? "is a device root (anything missing was added)" : "created");
+    return kDone;
+}
+
+// Every action but init works on a device root that exists: a mistyped --root
+// is not made up.
+bool RootExists() {
+    std::string root = platform::DeviceRoot();
+    struct stat info {};
+    if (root.empty()) {
+        Fail("no device root: give --root, or set SWIPETYPE_ROOT or HOME");
+        return false;
+    }
+    if (::stat(root.c_str(), &info) != 0) {
+        Fail("no device root " + root + " (" + std::strerror(errno) +
+             "); swipetype-config --root " + root + " init creates one");
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        Fail("the device root " + root + " is not a folder");
+        return false;
+    }
+    return true;
+}
+
 int Run(const Command& command) {
     if (command.root) {
         platform::SetDeviceRoot(*command.root);
     }
     platform::SetRemoteCallTimeout(command.timeout);
+    if (command.action == Action::Init) {
+        return Init();
+    }
+    if (!RootExists()) {
+        return kFailed;
+    }
     const SettingEntry* setting = setting_text::Find(command.name);
     switch (command.action) {
     case Action::List:
@@ -303,13 +410,14 @@ int Run(const Command& command) {
     case Action::Export:
         return Export();
     case Action::Import:
-        return Import(command.file);
+        return Import(command.file, command.dryRun);
     case Action::Check:
-        return Check();
+        return Check(command.file);
     case Action::Port:
         return Port(command.port, command.path);
     case Action::Status:
         return config_tool::ShowStatus(command.json);
+    case Action::Init:
     case Action::Help:
     case Action::Version:
         break;
@@ -321,6 +429,7 @@ int Run(const Command& command) {
 
 int main(int argc, char** argv) {
     platform::SetDebugLineName("swipetype-config");
+    platform::SetDebugLinesShown(false);
     config_tool::ParseResult parsed =
         config_tool::ParseCommand(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include "platform/core/file_owner.h"
 #include "platform/fs/device_root.h"
 #include "platform/registry/hive_file.h"
 #include "platform/registry/registry.h"
@@ -73,11 +74,12 @@ bool ReadStoredKey(StoredKey& stored, std::string& error) {
     if (!text) {
         return true;
     }
+    stored.exists = true;
     platform::hive::ParseError fault;
     std::optional<Document> document = platform::hive::Parse(*text, fault);
     if (!document) {
-        error = stored.hive + " is damaged, line " + std::to_string(fault.line) + ": " +
-                fault.reason + " (Swipetype sets it aside when it next reads it)";
+        error = stored.hive + " does not parse, line " + std::to_string(fault.line) + ": " +
+                fault.reason + "; it is left as it is (mend or remove that line)";
         return false;
     }
     if (const platform::hive::Key* key = platform::hive::FindKey(*document, SettingsKeyPath())) {
@@ -122,26 +124,44 @@ DWORD StoredForm(const SettingEntry& setting, const SettingsRecord& values,
     return REG_DWORD;
 }
 
-LONG StoreSettings(const std::vector<const SettingEntry*>& settings, const SettingsRecord& values) {
+bool StoreSettings(const std::vector<const SettingEntry*>& settings, const SettingsRecord& values,
+                   std::string& error) {
     std::string path = platform::HiveFilePath(HKEY_LOCAL_MACHINE);
     std::string folder = path.substr(0, path.rfind('/'));
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return ERROR_ACCESS_DENIED;
+    auto cannotSave = [&](const std::string& why) {
+        error = "cannot save in " + path + ": " + why;
+        return false;
+    };
+    if (platform::MakeOwnedFolder(folder, 0700) != 0 && errno != EEXIST) {
+        return cannotSave(std::strerror(errno));
     }
     platform::hive::HiveFile file(path);
     file.Lock();
+    // Read again under the lock: a damaged hive is refused here, before the
+    // registry's own read would set it aside and start an empty one.
+    StoredKey stored;
+    if (!ReadStoredKey(stored, error)) {
+        return false;
+    }
     Document document;
     LONG result = file.Load(document);
-    if (result != ERROR_SUCCESS) {
-        return result;
+    if (result == ERROR_SUCCESS) {
+        platform::hive::Key& key = platform::hive::AddKey(document, SettingsKeyPath());
+        for (const SettingEntry* setting : settings) {
+            std::vector<BYTE> bytes;
+            DWORD type = StoredForm(*setting, values, bytes);
+            platform::hive::SetValue(key, setting->name, type, std::move(bytes));
+        }
+        result = file.Save(document);
     }
-    platform::hive::Key& key = platform::hive::AddKey(document, SettingsKeyPath());
-    for (const SettingEntry* setting : settings) {
-        std::vector<BYTE> bytes;
-        DWORD type = StoredForm(*setting, values, bytes);
-        platform::hive::SetValue(key, setting->name, type, std::move(bytes));
+    if (result == ERROR_SUCCESS) {
+        return true;
     }
-    return file.Save(document);
+    if (!file.Problem().empty()) {
+        return cannotSave(file.Problem());
+    }
+    return cannotSave(result == ERROR_TIMEOUT ? "it stays locked by another process"
+                                              : "error " + std::to_string(result));
 }
 
 } // namespace config_tool

@@ -21,6 +21,7 @@ std::u16string SettingsKeyPath();
 
 struct StoredKey {
     std::string hive;                       // the hive file's path
+    bool exists = false;                    // whether the hive file exists
     std::optional<platform::hive::Key> key; // the settings key, when there is one
 };
 
@@ -38,7 +39,9 @@ DWORD StoredForm(const SettingEntry& setting, const SettingsRecord& values,
                  std::vector<BYTE>& bytes);
 
 // Stores the settings with their values in `values`, as one change under the
-// hive's lock. ERROR_SUCCESS, or the registry's error.
-LONG StoreSettings(const std::vector<const SettingEntry*>& settings, const SettingsRecord& values);
+// hive's lock. False, with one line in `error`, when the hive does not parse
+// (then nothing is changed or set aside) or cannot be written.
+bool StoreSettings(const std::vector<const SettingEntry*>& settings, const SettingsRecord& values,
+                   std::string& error);
 
 } // namespace config_tool
