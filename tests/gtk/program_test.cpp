@@ -7,9 +7,12 @@
 // build folder's screenshots/ (`make screenshots` copies them for the README).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <signal.h>
 #include <sstream>
 
 #include "desktop_session.h"
@@ -406,6 +409,87 @@ TEST_F(DesktopProgramTest, WithoutATrayHostASecondStartBringsTheWindowBack) {
     std::string errors = program_.Errors();
     std::size_t first = errors.find("no system tray");
     EXPECT_EQ(errors.find("no system tray", first + 1), std::string::npos) << "said more than once";
+}
+
+// The processes whose environment holds `marker`: the program and what it or its
+// libraries started, by the name each runs as.
+std::vector<std::pair<int, std::string>> MarkedProcesses(const std::string& marker) {
+    std::vector<std::pair<int, std::string>> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream environment(entry.path() / "environ");
+        std::string text((std::istreambuf_iterator<char>(environment)), {});
+        if (text.find(marker) == std::string::npos) {
+            continue;
+        }
+        std::ifstream comm(entry.path() / "comm");
+        std::string command;
+        std::getline(comm, command);
+        found.emplace_back(std::stoi(name), command);
+    }
+    return found;
+}
+
+// A status line of /proc/PID/status ("SigBlk:\t0000000000000000").
+std::string StatusField(int pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return line.substr(line.find_first_not_of(" \t", field.size() + 1));
+        }
+    }
+    return "";
+}
+
+// Without a session bus GLib starts one (dbus-launch, dbus-daemon, the
+// accessibility bus): each of them starts with no signal blocked, so that SIGTERM
+// ends it as it ends any process.
+TEST_F(DesktopProgramTest, WhatItsLibrariesStartHasNoSignalBlocked) {
+    const std::string marker = "SWIPETYPE_SPAWN_MARK=" + std::to_string(getpid());
+    std::filesystem::create_directories(dir_ / "runtime");
+    std::filesystem::permissions(dir_ / "runtime", std::filesystem::perms::owner_all);
+    std::map<std::string, std::optional<std::string>> saved;
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "NO_AT_BRIDGE", "XDG_RUNTIME_DIR", "HOME"}) {
+        const char* value = std::getenv(name);
+        saved[name] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        unsetenv(name);
+    }
+    setenv("SWIPETYPE_SPAWN_MARK", std::to_string(getpid()).c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
+    setenv("HOME", dir_.c_str(), 1);
+    StartProgram();
+    std::vector<std::pair<int, std::string>> started;
+    bool busStarted = e2e::WaitUntil(
+        [&] {
+            started = MarkedProcesses(marker);
+            return std::any_of(started.begin(), started.end(),
+                               [](const auto& p) { return p.second == "dbus-daemon"; });
+        },
+        10s);
+    for (const auto& [name, value] : saved) {
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    }
+    unsetenv("SWIPETYPE_SPAWN_MARK");
+    EXPECT_TRUE(busStarted) << "no session bus was started";
+    Terminate();
+    started = MarkedProcesses(marker);
+    for (const auto& [pid, name] : started) {
+        EXPECT_EQ(StatusField(pid, "SigBlk"), "0000000000000000") << name;
+        kill(pid, SIGTERM);
+    }
+    // Gone, or killed: the bus is bound to the shared test display.
+    for (const auto& [pid, name] : started) {
+        auto gone = [pid = pid] {
+            return kill(pid, 0) != 0 || StatusField(pid, "State").rfind('Z', 0) == 0;
+        };
+        if (!e2e::WaitUntil(gone, 1s)) {
+            kill(pid, SIGKILL);
+        }
+    }
 }
 
 #endif
