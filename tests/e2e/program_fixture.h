@@ -207,12 +207,13 @@ class ProgramTest : public testing::Test {
     std::string device_;
     bool givePort_ = true;
     std::string program_path_ = SWIPETYPE_PATH;
-    std::string send_path_ = SWIPETYPE_SEND_PATH; // as sendWrapper_'s user can run it
-    std::string keys_ = "text";                   // "" for the default choice
-    std::string ui_ = "headless";                 // "" for the default choice
-    std::vector<std::string> wrapper_;            // a program that runs the program (setpriv)
-    std::vector<std::string> sendWrapper_;        // and one that runs swipetype-send
-    int terminal_ = -1;                           // the program's output and error, when not pipes
+    // swipetype-send, where sendWrapper_'s user can run it.
+    std::string send_path_ = SWIPETYPE_SEND_PATH;
+    std::string keys_ = "text";            // "" for the default choice
+    std::string ui_ = "headless";          // "" for the default choice
+    std::vector<std::string> wrapper_;     // a program that runs the program (setpriv)
+    std::vector<std::string> sendWrapper_; // and one that runs swipetype-send
+    int terminal_ = -1;                    // the program's output and error, when not pipes
     Process sim_;
     Process program_;
     Clock::time_point started_;

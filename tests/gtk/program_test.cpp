@@ -19,6 +19,7 @@
 #include "e2e/program_fixture.h"
 #include "options_template.h"
 #include "support/child_process.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 // After gtest: Xlib's None and Status macros would break its headers.
 #include <X11/Xlib.h>
@@ -412,83 +413,49 @@ TEST_F(DesktopProgramTest, WithoutATrayHostASecondStartBringsTheWindowBack) {
 }
 
 // The processes whose environment holds `marker`: the program and what it or its
-// libraries started, by the name each runs as.
-std::vector<std::pair<int, std::string>> MarkedProcesses(const std::string& marker) {
-    std::vector<std::pair<int, std::string>> found;
+// libraries started.
+std::vector<int> MarkedProcesses(const std::string& marker) {
+    std::vector<int> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
         std::ifstream environment(entry.path() / "environ");
         std::string text((std::istreambuf_iterator<char>(environment)), {});
-        if (text.find(marker) == std::string::npos) {
-            continue;
+        if (text.find(marker) != std::string::npos) {
+            found.push_back(std::stoi(entry.path().filename()));
         }
-        std::ifstream comm(entry.path() / "comm");
-        std::string command;
-        std::getline(comm, command);
-        found.emplace_back(std::stoi(name), command);
     }
     return found;
 }
 
-// A status line of /proc/PID/status ("SigBlk:\t0000000000000000").
-std::string StatusField(int pid, const std::string& field) {
+// A line of /proc/PID/status, such as "SigBlk:\t0000000000000000".
+std::string StatusLine(int pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return line.substr(line.find_first_not_of(" \t", field.size() + 1));
-        }
+    std::string line;
+    while (std::getline(status, line) && line.rfind(field + ":", 0) != 0) {
     }
-    return "";
+    return line;
 }
 
 // Without a session bus GLib starts one (dbus-launch, dbus-daemon, the
 // accessibility bus): each of them starts with no signal blocked, so that SIGTERM
 // ends it as it ends any process.
 TEST_F(DesktopProgramTest, WhatItsLibrariesStartHasNoSignalBlocked) {
-    const std::string marker = "SWIPETYPE_SPAWN_MARK=" + std::to_string(getpid());
-    std::filesystem::create_directories(dir_ / "runtime");
-    std::filesystem::permissions(dir_ / "runtime", std::filesystem::perms::owner_all);
-    std::map<std::string, std::optional<std::string>> saved;
-    for (const char* name :
-         {"DBUS_SESSION_BUS_ADDRESS", "NO_AT_BRIDGE", "XDG_RUNTIME_DIR", "HOME"}) {
-        const char* value = std::getenv(name);
-        saved[name] = value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-        unsetenv(name);
-    }
-    setenv("SWIPETYPE_SPAWN_MARK", std::to_string(getpid()).c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
-    setenv("HOME", dir_.c_str(), 1);
+    const std::string mark = std::to_string(getpid());
+    using Env = test_support::ScopedEnvironment;
+    Env marker("SWIPETYPE_SPAWN_MARK", mark.c_str()), bus("DBUS_SESSION_BUS_ADDRESS", nullptr),
+        bridge("NO_AT_BRIDGE", nullptr), runtime("XDG_RUNTIME_DIR", dir_.c_str()),
+        home("HOME", dir_.c_str());
     StartProgram();
-    std::vector<std::pair<int, std::string>> started;
-    bool busStarted = e2e::WaitUntil(
-        [&] {
-            started = MarkedProcesses(marker);
-            return std::any_of(started.begin(), started.end(),
-                               [](const auto& p) { return p.second == "dbus-daemon"; });
-        },
-        10s);
-    for (const auto& [name, value] : saved) {
-        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-    }
-    unsetenv("SWIPETYPE_SPAWN_MARK");
-    EXPECT_TRUE(busStarted) << "no session bus was started";
+    auto busRuns = [&] {
+        std::vector<int> marked = MarkedProcesses("SWIPETYPE_SPAWN_MARK=" + mark);
+        return std::any_of(marked.begin(), marked.end(),
+                           [](int pid) { return StatusLine(pid, "Name") == "Name:\tdbus-daemon"; });
+    };
+    EXPECT_TRUE(e2e::WaitUntil(busRuns, 10s)) << "no session bus was started";
     Terminate();
-    started = MarkedProcesses(marker);
-    for (const auto& [pid, name] : started) {
-        EXPECT_EQ(StatusField(pid, "SigBlk"), "0000000000000000") << name;
-        kill(pid, SIGTERM);
-    }
-    // Gone, or killed: the bus is bound to the shared test display.
-    for (const auto& [pid, name] : started) {
-        auto gone = [pid = pid] {
-            return kill(pid, 0) != 0 || StatusField(pid, "State").rfind('Z', 0) == 0;
-        };
-        if (!e2e::WaitUntil(gone, 1s)) {
-            kill(pid, SIGKILL);
-        }
+    for (int pid : MarkedProcesses("SWIPETYPE_SPAWN_MARK=" + mark)) {
+        EXPECT_EQ(StatusLine(pid, "SigBlk"), "SigBlk:\t0000000000000000")
+            << StatusLine(pid, "Name");
+        kill(pid, SIGKILL); // the bus is bound to the shared test display
     }
 }
 
