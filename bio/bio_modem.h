@@ -86,8 +86,8 @@ int bio_dial_number(int portId, int toneDial, const char* number);
 // rate; "CARRIER n" and "CONNECT n" set both to n (a message without a speed on
 // its line leaves them). After a carrier report, a CONNECT that follows within
 // the reply time sets the connect speed (a second CARRIER the carrier speed).
-// Each message's line is read through its end and no further: after CONNECT the
-// port holds what the far end sent next, for the caller. Results: 0 connected;
+// Each message's line is read through its end (CR LF) and no further: after
+// CONNECT the port holds what the far end sent next, for the caller. Results: 0 connected;
 // BIO_LINE_BUSY; BIO_NO_DIALTONE; BIO_NO_CARRIER (never taken for a carrier
 // report), also when it follows a carrier report within the reply time;
 // BIO_NO_CALL_RESULT none within the call time, or the wait failed; BIO_NO_PORT.

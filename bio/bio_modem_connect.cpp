@@ -120,11 +120,12 @@ int FirstDigit(int portId, BioWait& wait) {
     }
 }
 
-// Reads the rest of a CARRIER or CONNECT line through its end (a carriage return
-// or a line feed), within the reply time. The first run of digits on it is the
-// speed, stored into `fields`; a line without digits leaves them. What follows the
-// line, another reply or the far end's data, stays in the port: far-end digits are
-// never taken for a speed, and no byte after the line is consumed.
+// Reads the rest of a CARRIER or CONNECT line through its end, within the reply
+// time. A modem ends a verbal reply with CR LF, so the line feed after a carriage
+// return belongs to the line and is read with it (a line feed alone ends a line
+// too). The first run of digits on it is the speed, stored into `fields`; a line
+// without digits leaves them. What follows the line, another reply or the far
+// end's data, stays in the port: far-end digits are never taken for a speed.
 void ReadReplyLine(int portId, SpeedField fields) {
     BioWait wait;
     if (bio_start_wait(portId, bio_get_modemvalue(portId, MODEM_VALUE_REPLY_TIME), &wait) != 0) {
@@ -135,6 +136,9 @@ void ReadReplyLine(int portId, SpeedField fields) {
     bool runEnded = false;
     for (;;) {
         int byte = NextByte(portId, wait);
+        if (byte == '\r') {
+            NextByte(portId, wait); // its line feed
+        }
         if (byte < 0 || EndsTheLine(byte)) {
             break;
         }

@@ -16,6 +16,7 @@
 #include "host/options.h"
 #include "host/reader_port_wait.h"
 #include "host/remembered_ports_start.h"
+#include "host/saves.h"
 #include "host/serial_port_list.h"
 #include "host/service_manager.h"
 #include "host/setting_requests.h"
@@ -74,21 +75,6 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
     platform::SetKeySink(platform::ChooseDefaultKeySink(settings, why));
     platform::WriteErrorLine("swipetype: " + why, platform::JournalPriority::Info);
     return true;
-}
-
-// The settings are saved whatever the registry answers (OK, QUIT and Exit go
-// ahead); a save that did not reach the disk is told to the person, once per
-// cause, until one does.
-void SayFailedSaves() {
-    platform::SetHiveChangeObserver([](const platform::HiveChange& change) {
-        if (change.result == ERROR_SUCCESS) {
-            platform::ClearUserNotice("settings");
-        } else {
-            platform::ReportUserNotice("settings", "The settings could not be saved in " +
-                                                       change.hiveFile + " (" + change.problem +
-                                                       ").");
-        }
-    });
 }
 
 // Claims the device root and serves its windows, or finds the program that
@@ -220,10 +206,10 @@ int Run(const host::HostOptions& options) {
                                  platform::JournalPriority::Warning);
     }
     bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
-    // Blocked before any library starts a thread of its own (GIO's D-Bus worker
-    // with the front end, say): a thread that left them open would take the
-    // signal and die of it, the settings unsaved. An ending saves the settings: a
-    // hand edit made just before is taken first.
+    // Handled before any library starts a thread of its own (GIO's D-Bus worker
+    // with the front end, say), so that whichever thread takes a signal passes it
+    // to the loop. An ending saves the settings: a hand edit made just before is
+    // taken first.
     auto endAfterHandEdits = [](int signal) {
         EndingSignal() = signal;
         host::TakeHandEditsNow();
@@ -247,7 +233,9 @@ int Run(const host::HostOptions& options) {
             platform::WriteErrorLine("swipetype: " + error);
         }
         host::TraceSettingWrites();
-        SayFailedSaves();
+        // The settings are saved whatever the registry answers (OK, QUIT and Exit
+        // go ahead); host/saves.h says what becomes of a save that fails.
+        host::WatchSaves();
         if (!host::TakeHandEdits(error)) {
             platform::WriteErrorLine("swipetype: " + error +
                                      "; the hive edited while the program runs is written over "
@@ -278,6 +266,7 @@ int Run(const host::HostOptions& options) {
         }
         host::NotifyStopping();
         host::StopServiceNotifications();
+        host::SayUnsavedSettings();
         host::StopFrontEnd();
         host::StopTakingHandEdits();
         platform::StopWindowInterface();

@@ -7,6 +7,7 @@
 #include "app/app_handles.h"
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "host/saves.h"
 #include "host/setting_text.h"
 #include "host/setting_trace.h"
 #include "platform/core/event_log.h"
@@ -87,6 +88,10 @@ SettingAnswer Refuse(const std::string& line) {
 
 SettingAnswer Saved(const std::string& what, const std::u16string& value) {
     if (!SaveSettings(OptionsDialog)) {
+        if (SaveWaitsForLock()) {
+            return Refuse(what + " in use, and saved once another process lets go of the "
+                                 "registry file's lock");
+        }
         return Refuse(what + " in use but cannot be saved");
     }
     return {true, value};

@@ -1,6 +1,7 @@
 #include "host/setting_text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -36,13 +37,42 @@ std::size_t Distance(std::string_view left, std::string_view right) {
     return row.back();
 }
 
+// A control character (C0, DEL, or C1 as UTF-8 gives it) as an escape, so that
+// a value shown on a terminal cannot move its cursor, retitle it or ring it.
+std::string Escaped(unsigned code) {
+    switch (code) {
+    case '\t':
+        return "\\t";
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    default:
+        break;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, code < 0x80 ? "\\x%02x" : "\\u%04x", code);
+    return escaped;
+}
+
 std::string Quoted(std::string_view text) {
     std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            quoted += Escaped(next);
+            ++i;
+            continue;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            quoted += Escaped(byte);
+            continue;
+        }
+        if (byte == '"' || byte == '\\') {
             quoted += '\\';
         }
-        quoted += c;
+        quoted += static_cast<char>(byte);
     }
     return quoted + "\"";
 }

@@ -43,7 +43,8 @@ bool TakeWord(const SettingEntry& setting, std::string_view word, SettingsRecord
 std::string ValueOf(const SettingEntry& setting, const SettingsRecord& record);
 
 // The value as `list` and `set` show it: a text quoted so that spaces, quotes
-// and backslashes show ("a \"b\" \\ c"), anything else as ValueOf.
+// and backslashes show ("a \"b\" \\ c") and control characters come out as
+// escapes (\t, \x1b, \u009b), never raw to a terminal; anything else as ValueOf.
 std::string Shown(const SettingEntry& setting, const SettingsRecord& record);
 
 // What is wrong with a value given a verdict (settings/setting_values.h) other

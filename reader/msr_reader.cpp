@@ -1,5 +1,7 @@
 #include "reader/msr_reader.h"
 
+#include <cstring>
+
 #include "bio/bio.h"
 #include "keys/scan_output.h"
 #include "platform/core/read_tally.h"
@@ -23,17 +25,17 @@ constexpr int kOneStopBit = 0;
 constexpr int kNoFlowControlLinesRaised = 4;
 constexpr int kNoOptions = 0;
 
-// A tick reads only when at least this many bytes wait, or a line is held.
-constexpr int kMinimumToRead = 6;
-
 // The bytes that end a line, as bio_read_line knows them.
 constexpr char kLineTerminators[] = {'\r', '\n', '\0'};
 constexpr int kLineTerminatorCount = 3;
 
 // A swipe's bytes may pause on their way (a loaded machine, a slow USB serial
 // adapter): a 200 ms gap inside a track is not rare. Only after a silence much
-// longer than any such pause is a line without its terminator taken as it stands.
+// longer than any such pause is a line without its terminator judged as it stands.
 constexpr DWORD kLineSilence = 500;
+
+constexpr char kTrackStarts[] = "%;+";
+constexpr char kTrackEnd = '?';
 
 // The bytes read from the port that do not yet form a whole line: a line is taken
 // from here only once its terminator has arrived, so a cut part of a card is never
@@ -58,6 +60,39 @@ void DropPendingBytes(int count) {
         PendingLine[i - count] = PendingLine[i];
     }
     PendingCount -= count;
+}
+
+// Whether the held bytes end on a whole track: an end sentinel after the last
+// start sentinel. A reader that sends no line end leaves its swipe like this; a
+// swipe cut off by the silence or by a lost device does not.
+bool PendingEndsATrack() {
+    int lastStart = -1;
+    for (int i = 0; i < PendingCount; ++i) {
+        if (std::strchr(kTrackStarts, PendingLine[i]) != nullptr && PendingLine[i] != '\0') {
+            lastStart = i;
+        }
+    }
+    if (lastStart < 0) {
+        return false;
+    }
+    for (int i = lastStart + 1; i < PendingCount; ++i) {
+        if (PendingLine[i] == kTrackEnd) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The held bytes were cut off (by the silence or a failed port) before their
+// line ended: part of a card, never typed, never kept to go with the next swipe.
+// A bad read, counted and beeped like any other.
+void DropCutOffLine() {
+    if (PendingCount == 0) {
+        return;
+    }
+    PendingCount = 0;
+    TallyRead("msr", FALSE, nullptr);
+    ReportBadRead();
 }
 
 // Reads what waits into the held line. 0 when the read failed (ReadCount then
@@ -103,11 +138,13 @@ void BeginDroppingLongLine() {
     ReportBadRead();
 }
 
-// PendingLineLength's answer for a line with no end within 1023 characters.
+// PendingLineLength's answers for a line with no end within 1023 characters, and
+// for held bytes that fell silent before their line ended.
 constexpr int kLineTooLong = -2;
+constexpr int kLineCutOff = -3;
 
-// The length of the line to take from the held bytes, -1 while none is whole, or
-// kLineTooLong.
+// The length of the line to take from the held bytes, -1 while none is whole,
+// kLineTooLong or kLineCutOff.
 int PendingLineLength() {
     // Leading terminators are dropped: the second of a CR LF pair, or idle fill.
     int leading = 0;
@@ -115,9 +152,7 @@ int PendingLineLength() {
         ++leading;
     }
     DropPendingBytes(leading);
-    // Fewer than 6 bytes are no read of their own, as they are in the queue: a
-    // tail that came with a line waits for more like any other.
-    if (PendingCount < kMinimumToRead) {
+    if (PendingCount == 0) {
         return -1;
     }
     // A line ends at its terminator, at most 1023 characters in.
@@ -129,11 +164,12 @@ int PendingLineLength() {
     if (PendingCount >= kLineBufferSize) {
         return kLineTooLong;
     }
-    // No terminator: the rest of the line may still come, unless the line fell silent.
-    if (GetTickCount() - LastArrival >= kLineSilence) {
-        return PendingCount;
+    // No terminator: the rest of the line may still come, unless the line fell
+    // silent. Then only bytes that end on a whole track are a line.
+    if (GetTickCount() - LastArrival < kLineSilence) {
+        return -1;
     }
-    return -1;
+    return PendingEndsATrack() ? PendingCount : kLineCutOff;
 }
 
 // Moves the first `length` held bytes to RawLine as the line just read.
@@ -218,13 +254,11 @@ void OnMSRTimer(HWND window, UINT, UINT_PTR, DWORD) {
 }
 
 int ReadMSRLine() {
-    // Fewer than 6 bytes stay queued for a later tick, unless they complete a held
-    // line or end a line too long.
+    // Whatever waits is read at once: a line that has its end is taken whatever
+    // its length. A port that fails cuts off the line it was bringing.
     int waiting = bio_get_inputcount(ReaderPort);
-    if (waiting < kMinimumToRead && PendingCount == 0 && DroppingLongLine == 0) {
-        return 0;
-    }
-    if (waiting > 0 && HoldWaitingBytes(waiting) == 0) {
+    if (waiting < 0 || (waiting > 0 && HoldWaitingBytes(waiting) == 0)) {
+        DropCutOffLine();
         return 0;
     }
     if (DroppingLongLine != 0 && DropRestOfLongLine() == 0) {
@@ -233,6 +267,9 @@ int ReadMSRLine() {
     int length = PendingLineLength();
     if (length == kLineTooLong) {
         BeginDroppingLongLine();
+    }
+    if (length == kLineCutOff) {
+        DropCutOffLine();
     }
     if (length < 0) {
         return 0;

@@ -5,10 +5,13 @@
 // A line is taken only once its terminator (CR, LF or a zero byte) has arrived:
 // the bytes read before it are held and completed by what follows, so a swipe
 // whose bytes pause on the way is still read whole. A line without its terminator
-// is taken as it stands only after about 500 ms of silence on the line. Fewer than
-// 6 held bytes are never a line of their own. A line with no end within the 1023
-// characters a line holds is no card: it is dropped through its end, with the
-// bad-read beep.
+// is taken as it stands after about 500 ms of silence on the line only when it
+// ends on a whole track (an end sentinel after its last start sentinel), as a
+// reader that sends no line end leaves it; otherwise the silence (or a lost
+// device, which brings nothing more) cut it off, and it is a bad read: beeped,
+// counted, never typed and never kept for the next swipe. A line with no end
+// within the 1023 characters a line holds is no card: it is dropped through its
+// end, with the bad-read beep.
 #pragma once
 
 #include "platform/core/types.h"
@@ -41,11 +44,10 @@ int OpenMSRPort();
 // Closes the port that ReaderPort names and sets ReaderPort to 0. Returns 0.
 int CloseMSRPort();
 
-// Reads what waits (when at least 6 bytes wait, or a line is held) and takes one
-// line from the held bytes into RawLine: up to its terminator, or as it stands
-// after the line fell silent, once at least 6 bytes are held. Lines that queued
-// up between ticks are taken one per tick, in order. 1 when a line of at least
-// one character was taken, else 0.
+// Reads whatever waits and takes one line from the held bytes into RawLine: up
+// to its terminator, whatever its length, or as it stands when it fell silent
+// ending on a whole track. Lines that queued up between ticks are taken one per
+// tick, in order. 1 when a line of at least one character was taken, else 0.
 int ReadMSRLine();
 
 // The timer procedure: reads a line, decodes it and types a good read.

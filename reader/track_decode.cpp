@@ -55,6 +55,38 @@ bool TrackIsGood(bool found, const char* text) {
     return found && std::strcmp(text, "E") != 0;
 }
 
+// Whether a track's bytes are text in the code page. A byte the code page does
+// not define (a UTF-8 sequence that is no character, or one of the bytes 1252
+// leaves out, which come back as C1 controls) is line noise: the read is bad,
+// never typed with a replacement character in its place.
+bool TrackIsText(const char* text) {
+    if (text[0] == '\0') {
+        return true;
+    }
+    static WCHAR wide[kLineBufferSize];
+    int count = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, kLineBufferSize);
+    if (count == 0) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (wide[i] >= 0x80 && wide[i] <= 0x9F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether every track that is typed is text.
+bool TypedTracksAreText() {
+    const DWORD used[3] = {Settings.UseTrack1, Settings.UseTrack2, Settings.UseTrack3};
+    for (int i = 0; i < 3; ++i) {
+        if (used[i] != 0 && !TrackIsText(TrackBuffers[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int DecodeTracks() {
@@ -73,6 +105,9 @@ int DecodeTracks() {
         good = false;
     }
     if (Settings.UseTrack2 != 0 && !TrackIsGood(found[1], TrackBuffers[1])) {
+        good = false;
+    }
+    if (good && !TypedTracksAreText()) {
         good = false;
     }
     if (!good) {

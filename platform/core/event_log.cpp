@@ -25,7 +25,8 @@ struct EventLog {
     // Events not written since the log last failed (a full disk): the failure is
     // said once on standard error, and the return of the log once more.
     std::size_t lost = 0;
-    // A write that stopped inside a line: the next line first ends that one.
+    // A write that stopped inside a line and could not be taken back off the
+    // file (a pipe, a device): the next line first ends that one.
     bool lineCut = false;
 };
 
@@ -40,8 +41,20 @@ void SayOnStandardError(const std::string& text) {
     (void)WriteWithoutWaiting(STDERR_FILENO, line);
 }
 
+// Takes the `done` bytes of a line cut short back off the end of the file, so
+// that the file ends on its last whole line. False when the file cannot be cut.
+bool TakeBackCutLine(int fd, std::size_t done) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<std::size_t>(status.st_size) < done) {
+        return false;
+    }
+    return ::ftruncate(fd, status.st_size - static_cast<off_t>(done)) == 0;
+}
+
 // One write of the whole line, as a rule. A write cut short (a disk filling up)
-// is continued at once, which either ends the line or tells why it cannot be.
+// is continued at once, which either ends the line or tells why it cannot be;
+// the part that did reach the file is taken back off it.
 // False when the line did not all reach the file.
 bool WriteLine(EventLog& log, const std::string& line) {
     std::size_t done = 0;
@@ -49,7 +62,9 @@ bool WriteLine(EventLog& log, const std::string& line) {
         return true;
     }
     int error = errno;
-    log.lineCut = log.lineCut || done > 0;
+    if (done > 0 && !TakeBackCutLine(log.fd.Get(), done)) {
+        log.lineCut = true;
+    }
     if (log.lost++ == 0) {
         SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +
                            "; events are dropped until it can be written");

@@ -1,5 +1,6 @@
 #include "platform/registry/hive_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -24,7 +25,9 @@
 namespace platform::hive {
 namespace {
 
-constexpr auto kLockPatience = std::chrono::seconds(10);
+// How long a change waits for another process's lock on the hive: a tool waits
+// it out; a program whose loop must never wait asks for none (SetHiveLockPatience).
+std::atomic<std::chrono::milliseconds::rep> lockPatience{10000};
 constexpr const char* kTemporaryMark = ".tmp-";
 // More damaged lines than this and the hive is no hive that was damaged but
 // something else: it is set aside whole.
@@ -100,6 +103,10 @@ void SyncFolder(const std::string& folder) {
 
 } // namespace
 
+void SetLockPatience(std::chrono::milliseconds patience) {
+    lockPatience = patience.count();
+}
+
 void SetBeforeHiveRename(std::function<void()> hook) {
     BeforeRename() = std::move(hook);
 }
@@ -147,11 +154,13 @@ void HiveFile::Lock() {
         return;
     }
     std::string lockPath = path_ + ".lock";
-    if (lock_.Acquire(lockPath, kLockPatience)) {
+    if (lock_.Acquire(lockPath, std::chrono::milliseconds(lockPatience.load()))) {
         return;
     }
     if (errno == EWOULDBLOCK) {
-        CannotChange(ERROR_TIMEOUT, "it stays locked by another process");
+        // Not for good: the caller may try again once the lock is let go.
+        cannotChange_ = ERROR_TIMEOUT;
+        problem_ = "it is locked by another process";
     } else {
         CannotChange(ERROR_ACCESS_DENIED,
                      "cannot lock " + lockPath + ": " + SystemError(lock_.FailedCall()));

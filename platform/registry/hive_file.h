@@ -22,10 +22,12 @@
 // A hive whose lock cannot be had (a read-only device root, a lock held by
 // another process past the patience) is still read: the file is only ever
 // replaced whole, so an unlocked read sees one whole version. It cannot be
-// changed then; the debug output says so once per hive file and process, and
-// every write fails.
+// changed then, and every write fails; a read-only one is said once per hive
+// file and process on the debug output, a lock held by another process is left
+// to the caller to try again (ERROR_TIMEOUT).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,6 +86,9 @@ class HiveFile {
     LONG cannotChange_ = ERROR_SUCCESS; // why the hive cannot be changed, if it cannot
     std::string problem_;
 };
+
+// How long Lock waits for another process's lock (registry.h: SetHiveLockPatience).
+void SetLockPatience(std::chrono::milliseconds patience);
 
 // Test seam: called after the temporary file is complete and flushed, just
 // before it is renamed over the hive, so a test can end the process there as

@@ -322,6 +322,10 @@ void ClearRegistryWriteFailure() {
     State().failingValue.reset();
 }
 
+void SetHiveLockPatience(std::chrono::milliseconds patience) {
+    hive::SetLockPatience(patience);
+}
+
 void SetHiveChangeObserver(std::function<void(const HiveChange&)> observer) {
     std::lock_guard lock(State().mutex);
     State().observer = std::move(observer);

@@ -10,6 +10,8 @@
 // (ERROR_SUCCESS on success); the calls do not set the last-error value.
 #pragma once
 
+#include <chrono>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -108,6 +110,11 @@ struct HiveChange {
     LONG result = ERROR_SUCCESS;
     std::string problem;
 };
+
+// How long a change waits for the lock another process holds on its hive (10 s
+// unless set). With none, a change of a locked hive fails at once with
+// ERROR_TIMEOUT and "it is locked by another process", to be tried again later.
+void SetHiveLockPatience(std::chrono::milliseconds patience);
 
 // Told of every such call (an empty observer removes it). The registry itself
 // says no more than its debug lines: the program turns a failed change into a

@@ -277,13 +277,12 @@ struct CallCase {
 
 TEST_F(BioModemTest, CallResults) {
     const CallCase cases[] = {
-        {"connect with a speed", "\r\nCONNECT 9600\r\n", 0, 9600, 9600, "\n"},
-        {"carrier, then connect", "\r\nCARRIER 28800\r\n\r\nCONNECT 9600\r\n", 0, 28800, 9600,
-         "\n"},
+        {"connect with a speed", "\r\nCONNECT 9600\r\n", 0, 9600, 9600, ""},
+        {"carrier, then connect", "\r\nCARRIER 28800\r\n\r\nCONNECT 9600\r\n", 0, 28800, 9600, ""},
         {"carrier alone", "\r\nCARRIER 2400\r\n", 0, 2400, 2400, ""},
-        {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200, "\n"},
-        {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX, "\n"},
-        {"the rest of the connect line", "\r\nCONNECT 9600/ARQ\r\nhi", 0, 9600, 9600, "\nhi"},
+        {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200, ""},
+        {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX, ""},
+        {"the rest of the connect line", "\r\nCONNECT 9600/ARQ\r\nhi", 0, 9600, 9600, "hi"},
         {"busy", "\r\nBUSY\r\n", BIO_LINE_BUSY, 19200, 19200, "\r\n"},
         {"no dial tone", "\r\nNO DIALTONE\r\n", BIO_NO_DIALTONE, 19200, 19200, "\r\n"},
         {"no carrier", "\r\nNO CARRIER\r\n", BIO_NO_CARRIER, 19200, 19200, "\r\n"},
@@ -291,13 +290,13 @@ TEST_F(BioModemTest, CallResults) {
          "\r\n"},
         // After the connect line the line carries the far end's data, whatever it says.
         {"a greeting after connect", "\r\nCONNECT 38400\r\nWelcome, caller\r\n", 0, 38400, 38400,
-         "\nWelcome, caller\r\n"},
+         "Welcome, caller\r\n"},
         {"far-end digits are no speed", "\r\nCONNECT\r\n5551234\r\n", 0, 19200, 19200,
-         "\n5551234\r\n"},
+         "5551234\r\n"},
         {"a hang-up after connect", "\r\nCONNECT\r\n\r\nNO CARRIER\r\n", 0, 19200, 19200,
-         "\n\r\nNO CARRIER\r\n"},
+         "\r\nNO CARRIER\r\n"},
         {"echo and noise first", "ATDT5551234\r\r\nRING\r\n\r\nCONNECT 1200\r\n", 0, 1200, 1200,
-         "\n"},
+         ""},
     };
     int id = OpenQuietModemPort();
     for (const CallCase& call : cases) {

@@ -1,6 +1,11 @@
 // swipetype-config against a device root with and without the program running.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include "e2e/program_fixture.h"
 #include "settings/setting_catalog.h"
+#include "platform/core/unique_fd.h"
 
 namespace e2e {
 namespace {
@@ -81,6 +86,10 @@ TEST_F(ConfigTest, WithoutTheProgramOnlyTheChangedValueOfAHandWrittenHiveChanges
     expected.replace(expected.find("old"), 3, "new");
     EXPECT_EQ(Hive(), expected);
     ExpectRefusals();
+    // A value's control characters are echoed as escapes, never raw to the terminal.
+    SendResult controls = Config({"set", "Suffix", "\x1b]0;x\x07\xc2\x9b"});
+    EXPECT_EQ(controls.out.substr(0, controls.out.find(':')), "Suffix = \"\\x1b]0;x\\x07\\u009b\"")
+        << controls.err;
 
     ASSERT_EQ(Config({"set", "AutoStart", "on"}).status, 0);
     std::string program = std::filesystem::path(SWIPETYPE_CONFIG_PATH).parent_path() / "swipetype";
@@ -171,6 +180,54 @@ TEST_F(ConfigTest, FailedReadsSayWhyAndChangeNothing) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ / "registry"), {}), 1)
         << "the damaged hive is not set aside";
+}
+
+} // namespace
+} // namespace e2e
+
+namespace e2e {
+namespace {
+
+// Another process holds the hive's lock: the program neither waits for it nor
+// pretends. `set` answers at once that the value is in use and saved later; the
+// save goes through once the lock is let go; an end while it is held comes at
+// once and says what it could not save.
+TEST_F(ConfigTest, ALockedHiveHoldsNothingUp) {
+    WriteHive(SettingsHive(1, 1, ""));
+    StartProgram();
+    std::string lock = (root_ / "registry" / "HKEY_LOCAL_MACHINE.reg.lock").string();
+    // Held as every process that changes the hive holds it: the file at the path,
+    // once the program's own save (one lock per value) lets go of it.
+    auto hold = [&lock] {
+        platform::UniqueFd fd;
+        EXPECT_TRUE(WaitUntil([&] {
+            fd = platform::UniqueFd(open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            struct stat locked {
+            }, there{};
+            return flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && fstat(fd.Get(), &locked) == 0 &&
+                   stat(lock.c_str(), &there) == 0 && locked.st_ino == there.st_ino;
+        }));
+        return fd;
+    };
+    platform::UniqueFd held = hold();
+    auto start = Clock::now();
+    SendResult set = Config({"set", "Suffix", "Z"});
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.err.find("saved once another process lets go"), std::string::npos) << set.err;
+    EXPECT_EQ(Send({"--control", "1016", "WM_GETTEXT"}).out, "Z\n") << "taken";
+    unlink(lock.c_str());
+    held.Reset();
+    EXPECT_TRUE(WaitUntil([&] { return Hive().find("\"Suffix\"=\"Z\"") != std::string::npos; }, 5s))
+        << "saved once the lock went";
+
+    held = hold();
+    EXPECT_EQ(Config({"set", "Suffix", "Y"}).status, 1);
+    start = Clock::now();
+    Terminate();
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_NE(program_.Errors().find("could not be saved in"), std::string::npos)
+        << program_.Errors();
 }
 
 } // namespace

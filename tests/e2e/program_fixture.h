@@ -165,7 +165,7 @@ class ProgramTest : public testing::Test {
     }
 
     SendResult Send(const std::vector<std::string>& arguments) {
-        return RunTool(SWIPETYPE_SEND_PATH, arguments, root_, sendWrapper_);
+        return RunTool(send_path_, arguments, root_, sendWrapper_);
     }
 
     // swipetype-config on the test's device root, or on `root`.
@@ -207,6 +207,8 @@ class ProgramTest : public testing::Test {
     std::string device_;
     bool givePort_ = true;
     std::string program_path_ = SWIPETYPE_PATH;
+    // swipetype-send, where sendWrapper_'s user can run it.
+    std::string send_path_ = SWIPETYPE_SEND_PATH;
     std::string keys_ = "text";            // "" for the default choice
     std::string ui_ = "headless";          // "" for the default choice
     std::vector<std::string> wrapper_;     // a program that runs the program (setpriv)

@@ -1,7 +1,10 @@
 // What a working day does to the running program: the reader of its output goes
 // away, its terminal hangs up, its event log fills a disk, its display ends, its
 // reader is unplugged and plugged back. It goes on, or ends in order.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "e2e/program_fixture.h"
 #include "platform/core/unique_fd.h"
@@ -157,11 +160,21 @@ TEST_F(ResilienceTest, AReaderThatComesLateOrMayNotBeOpenedIsReadOnceItCanBe) {
 }
 
 // One reader, one program, root included: a second program given the reader that
-// another one reads is told so once, and takes it when that program ends.
+// another one reads is told so once, and takes it when that program ends. The
+// hold follows the device number, whichever node names it: another node made
+// with mknod names the same lock. (A pseudo-terminal cannot be opened through
+// such a node, so the lock itself is looked at.)
 TEST_F(ResilienceTest, AReaderInUseByAnotherProgramIsTakenWhenThatProgramEnds) {
     WriteHive(SettingsHive(1, 1, ""));
     ASSERT_NO_FATAL_FAILURE(StartSimulator("msr"));
     ASSERT_NO_FATAL_FAILURE(StartProgram());
+    struct stat node {};
+    ASSERT_EQ(stat(device_.c_str(), &node), 0);
+    std::string byNumber = "/run/lock/swipetype-tty-" + std::to_string(major(node.st_rdev)) + ":" +
+                           std::to_string(minor(node.st_rdev));
+    platform::UniqueFd probe(open(byNumber.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(probe.Valid()) << byNumber;
+    EXPECT_NE(flock(probe.Get(), LOCK_EX | LOCK_NB), 0) << "the device number is not held";
     std::filesystem::path otherRoot = dir_ / "other-root";
     std::filesystem::create_directories(otherRoot / "registry");
     std::ofstream(otherRoot / "registry" / "HKEY_LOCAL_MACHINE.reg") << SettingsHive(1, 1, "2:");

@@ -28,6 +28,8 @@ class WaylandDesktopTest : public ProgramTest {
         ASSERT_FALSE(program_path_.empty()) << reason;
         ASSERT_TRUE(session_.GiveToUser(dir_.string()));
         sendWrapper_ = session_.Command({});
+        send_path_ = session_.Reachable(SWIPETYPE_SEND_PATH, reason);
+        ASSERT_FALSE(send_path_.empty()) << reason;
         keys_ = "none";
         ui_ = "gtk";
     }

@@ -22,6 +22,8 @@ class WaylandProgramTest : public ProgramTest {
         ASSERT_FALSE(program_path_.empty()) << reason;
         wrapper_ = session_.Command({});
         sendWrapper_ = wrapper_;
+        send_path_ = session_.Reachable(SWIPETYPE_SEND_PATH, reason);
+        ASSERT_FALSE(send_path_.empty()) << reason;
         keys_ = ""; // the session's default
     }
 

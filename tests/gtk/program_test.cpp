@@ -7,15 +7,19 @@
 // build folder's screenshots/ (`make screenshots` copies them for the README).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <signal.h>
 #include <sstream>
 
 #include "desktop_session.h"
 #include "e2e/program_fixture.h"
 #include "options_template.h"
 #include "support/child_process.h"
+#include "support/scoped_environment.h"
 #include "support/x_test_display.h"
 // After gtest: Xlib's None and Status macros would break its headers.
 #include <X11/Xlib.h>
@@ -406,6 +410,53 @@ TEST_F(DesktopProgramTest, WithoutATrayHostASecondStartBringsTheWindowBack) {
     std::string errors = program_.Errors();
     std::size_t first = errors.find("no system tray");
     EXPECT_EQ(errors.find("no system tray", first + 1), std::string::npos) << "said more than once";
+}
+
+// The processes whose environment holds `marker`: the program and what it or its
+// libraries started.
+std::vector<int> MarkedProcesses(const std::string& marker) {
+    std::vector<int> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream environment(entry.path() / "environ");
+        std::string text((std::istreambuf_iterator<char>(environment)), {});
+        if (text.find(marker) != std::string::npos) {
+            found.push_back(std::stoi(entry.path().filename()));
+        }
+    }
+    return found;
+}
+
+// A line of /proc/PID/status, such as "SigBlk:\t0000000000000000".
+std::string StatusLine(int pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line) && line.rfind(field + ":", 0) != 0) {
+    }
+    return line;
+}
+
+// Without a session bus GLib starts one (dbus-launch, dbus-daemon, the
+// accessibility bus): each of them starts with no signal blocked, so that SIGTERM
+// ends it as it ends any process.
+TEST_F(DesktopProgramTest, WhatItsLibrariesStartHasNoSignalBlocked) {
+    const std::string mark = std::to_string(getpid());
+    using Env = test_support::ScopedEnvironment;
+    Env marker("SWIPETYPE_SPAWN_MARK", mark.c_str()), bus("DBUS_SESSION_BUS_ADDRESS", nullptr),
+        bridge("NO_AT_BRIDGE", nullptr), runtime("XDG_RUNTIME_DIR", dir_.c_str()),
+        home("HOME", dir_.c_str());
+    StartProgram();
+    auto busRuns = [&] {
+        std::vector<int> marked = MarkedProcesses("SWIPETYPE_SPAWN_MARK=" + mark);
+        return std::any_of(marked.begin(), marked.end(),
+                           [](int pid) { return StatusLine(pid, "Name") == "Name:\tdbus-daemon"; });
+    };
+    EXPECT_TRUE(e2e::WaitUntil(busRuns, 10s)) << "no session bus was started";
+    Terminate();
+    for (int pid : MarkedProcesses("SWIPETYPE_SPAWN_MARK=" + mark)) {
+        EXPECT_EQ(StatusLine(pid, "SigBlk"), "SigBlk:\t0000000000000000")
+            << StatusLine(pid, "Name");
+        kill(pid, SIGKILL); // the bus is bound to the shared test display
+    }
 }
 
 #endif

@@ -82,14 +82,23 @@ INSTANTIATE_TEST_SUITE_P(
                  {{0, ";1111?\r\n;2222?\r\n"}},
                  {{100, "1111"}, {200, "11112222"}, {500, "11112222"}},
                  {0x40, 0x40}},
-        // Five bytes are not read; the sixth is, and the line without its end is
-        // taken after 500 ms of silence.
-        LineCase{"AnUnendedLineAfterTheSilence",
+        // A line without its end is taken after 500 ms of silence when it ends on a
+        // whole track.
+        LineCase{"AnUnendedTrackAfterTheSilence",
                  {{0, ";1234"}, {110, "?"}},
-                 {{100, "", 5}, {600, ""}, {700, "1234"}},
+                 {{600, ""}, {700, "1234"}},
                  {0x40}},
-        // Fewer than 6 bytes stay queued, so a noise byte goes with the card after it.
-        LineCase{"ANoiseByteBeforeAShortCard", {{0, "X"}, {150, ";12?\r"}}, {{200, "12"}}, {0x40}},
+        // A line that has its end is typed when it comes, however short: never
+        // held to go out with the next card.
+        LineCase{"AShortLineIsTypedWhenItEnds",
+                 {{0, ";12?\r"}, {2000, ";3456?\r"}},
+                 {{100, "12"}, {2100, "123456"}},
+                 {0x40, 0x40}},
+        // Part of a card that the silence cut off is a bad read, and so is its rest.
+        LineCase{"ASwipeCutOffByTheSilence",
+                 {{50, ";411111111"}, {2000, "1111111=2512?\r"}},
+                 {{3000, ""}},
+                 {4, 4}},
         LineCase{"LineEndsAloneAreNoLine",
                  {{0, std::string("\r\n\r\n\r\n\0", 7)}, {150, ";2222?\r"}},
                  {{300, "2222"}},
@@ -105,10 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ALineTooLongIsDroppedThroughItsEnd",
                  {{0, kLongNoise + ";1111?\r;2222?\r"}, {0, ";" + kLongNoise + "?\r;3333?\r"}},
                  {{200, "2222"}, {1000, "22223333"}},
-                 {4, 0x40, 4, 0x40}},
-        // Fewer than 6 bytes are no read of their own, also when they came with a line.
-        LineCase{
-            "AShortTailWaitsThroughTheSilence", {{0, ";1111?\rABCDE"}}, {{1000, "1111"}}, {0x40}}),
+                 {4, 0x40, 4, 0x40}}),
     testsupport::ByName());
 
 // The bytes held for an unfinished line are dropped when the reader starts again.

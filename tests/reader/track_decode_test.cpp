@@ -4,7 +4,9 @@
 #include <random>
 #include <string>
 
+#include "platform/core/codepage.h"
 #include "platform/core/recorder.h"
+#include "platform/core/system.h"
 #include "reader/track_decode.h"
 #include "settings/settings.h"
 #include "support/track_reference.h"
@@ -87,6 +89,26 @@ TEST_F(TrackDecodeTest, AgreesWithStrtokOnRandomLines) {
                                                           flags.track2 != 0))
             << "line " << line;
     }
+}
+
+// A byte that is no text in the code page makes the read bad, whatever the code
+// page: it is never typed as a stand-in character.
+TEST_F(TrackDecodeTest, AByteThatIsNoTextIsABadRead) {
+    struct Case {
+        UINT codePage;
+        const char* line;
+        int verdict;
+    };
+    const Case cases[] = {
+        {CP_UTF8, ";12\xC3\xA9?", 1}, {CP_UTF8, ";12\xFF?", 0},  {CP_UTF8, ";12\xC3?", 0},
+        {CP_UTF8, ";12\xC2\x81?", 0}, {1252, ";12\xE9\x80?", 1}, {1252, ";12\x81?", 0},
+    };
+    UINT saved = platform::AnsiCodePage();
+    for (const Case& c : cases) {
+        ASSERT_TRUE(platform::SetAnsiCodePage(c.codePage));
+        EXPECT_EQ(Decode(c.line, {0, 1}), c.verdict) << c.codePage << " " << c.line;
+    }
+    platform::SetAnsiCodePage(saved);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -62,13 +63,49 @@ bool DeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
+// The host's folder for lock files that every program may make (sticky, open to all).
+constexpr const char* kLockFolder = "/run/lock";
+
+// Locks the device numbered `device` for this program, whichever node names it:
+// a lock on a node binds only that node, and another node of the same device
+// (made with mknod) would let a second program read the same reader. The lock
+// is on a file named by the device number in the host's lock folder, which every
+// program that takes a port this way locks too. Valid when taken; invalid with
+// `error` EBUSY when another program holds it, or with `error` 0 when the host
+// has no lock folder that can be used (the node's own lock still binds).
+UniqueFd LockDeviceNumber(dev_t device, int& error) {
+    error = 0;
+    std::string path = std::string(kLockFolder) + "/swipetype-tty-" +
+                       std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW;
+    UniqueFd fd(::open(path.c_str(), kFlags));
+    if (!fd.Valid() && errno == ENOENT) {
+        // Made readable by all, whatever the umask, so that any program can lock it.
+        fd = UniqueFd(::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644));
+        if (fd.Valid()) {
+            (void)::fchmod(fd.Get(), 0644);
+        } else if (errno == EEXIST) {
+            fd = UniqueFd(::open(path.c_str(), kFlags));
+        }
+    }
+    if (!fd.Valid()) {
+        return {};
+    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+        return {};
+    }
+    return fd;
+}
+
 // Opens the tty at `path` and locks it for this program (flock beside the
 // TIOCEXCL that Take sets: TIOCEXCL does not bind a privileged process, the lock
-// binds every program that takes a port this way). Not open, with `error` (an
-// errno value: ENOTTY for a file that is not a terminal, EBUSY for one in use)
-// and `reason` (in words), when it cannot be had.
+// binds every program that takes a port this way), on the node and on the device
+// number (`deviceLock`). Not open, with `error` (an errno value: ENOTTY for a
+// file that is not a terminal, EBUSY for one in use) and `reason` (in words),
+// when it cannot be had.
 UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device, int& error,
-                           std::string& reason) {
+                           std::string& reason, UniqueFd& deviceLock) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         error = errno;
@@ -90,6 +127,11 @@ UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device,
     error = !fd.Valid() ? errno : ::isatty(fd.Get()) != 1 ? ENOTTY : 0;
     if (error == 0 && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         error = errno == EWOULDBLOCK ? EBUSY : errno;
+    }
+    if (error == 0) {
+        int lockError = 0;
+        deviceLock = LockDeviceNumber(device, lockError);
+        error = lockError == EBUSY ? EBUSY : 0;
     }
     if (error != 0) {
         reason = error == EBUSY    ? "in use by another program"
@@ -116,7 +158,7 @@ class TtyDevice final : public SerialDevice {
     ~TtyDevice() override { Close(); }
 
     // Takes the tty on `fd` for this program, remembers its settings and makes it raw.
-    DWORD Take(UniqueFd fd, dev_t device, std::string& reason);
+    DWORD Take(UniqueFd fd, dev_t device, UniqueFd deviceLock, std::string& reason);
 
     std::string Name() const override { return path_; }
     DWORD ReadSettings(DCB& dcb) override;
@@ -157,6 +199,8 @@ class TtyDevice final : public SerialDevice {
     std::string port_;
     DWORD access_;
     UniqueFd fd_;
+    // The lock on the device number, held as long as fd_.
+    UniqueFd deviceLock_;
     dev_t device_ = 0;
     bool exclusive_ = false;
     bool hasOriginal_ = false;
@@ -178,8 +222,9 @@ class TtyDevice final : public SerialDevice {
     std::chrono::steady_clock::time_point nextLook_{};
 };
 
-DWORD TtyDevice::Take(UniqueFd fd, dev_t device, std::string& reason) {
+DWORD TtyDevice::Take(UniqueFd fd, dev_t device, UniqueFd deviceLock, std::string& reason) {
     fd_ = std::move(fd);
+    deviceLock_ = std::move(deviceLock);
     device_ = device;
     outputMayWait_ = false;
     exclusive_ = ioctl(fd_.Get(), TIOCEXCL) == 0;
@@ -490,7 +535,9 @@ DWORD TtyDevice::Release(bool restore) {
         ioctl(fd_.Get(), TIOCNXCL);
     }
     // Closed here rather than by the owner, so that a failed close is reported.
-    return fd_.Close() ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
+    bool closed = fd_.Close();
+    deviceLock_.Reset();
+    return closed ? ERROR_SUCCESS : ERROR_GEN_FAILURE;
 }
 
 DWORD TtyDevice::Failed(int error, DWORD otherwise) {
@@ -532,14 +579,15 @@ void TtyDevice::ComeBack() {
     dev_t device = 0;
     int error = 0;
     std::string reason;
-    UniqueFd fd = OpenTtyDescriptor(path_, access_, device, error, reason);
+    UniqueFd deviceLock;
+    UniqueFd fd = OpenTtyDescriptor(path_, access_, device, error, reason, deviceLock);
     if (!fd.Valid()) {
         if (error != ENOENT) {
             ReportUserNotice(path_, CannotOpenNotice(port_, path_, error));
         }
         return;
     }
-    if (Take(std::move(fd), device, reason) != ERROR_SUCCESS) {
+    if (Take(std::move(fd), device, std::move(deviceLock), reason) != ERROR_SUCCESS) {
         Release(true);
         return;
     }
@@ -566,7 +614,8 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
                                             DWORD access, DWORD& error, std::string& reason) {
     dev_t device = 0;
     int cause = 0;
-    UniqueFd fd = OpenTtyDescriptor(path, access, device, cause, reason);
+    UniqueFd deviceLock;
+    UniqueFd fd = OpenTtyDescriptor(path, access, device, cause, reason, deviceLock);
     if (!fd.Valid()) {
         // A port's caller names no folders: a device path through something
         // that is not a folder is a port that is not there.
@@ -575,7 +624,7 @@ std::unique_ptr<SerialDevice> OpenTtyDevice(const std::string& path, const std::
         return nullptr;
     }
     auto tty = std::make_unique<TtyDevice>(path, port, access);
-    error = tty->Take(std::move(fd), device, reason);
+    error = tty->Take(std::move(fd), device, std::move(deviceLock), reason);
     if (error != ERROR_SUCCESS) {
         return nullptr; // the destructor puts back what was changed and closes
     }
