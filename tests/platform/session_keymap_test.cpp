@@ -25,8 +25,8 @@ std::string LayoutNameOf(const char* layout, const char* variant) {
 }
 
 struct ConsoleCase {
-    const char* file;    // the configuration's text; nullptr: no file
-    const char* layout;  // what it names, nullptr when it names nothing usable
+    const char* file;   // the configuration's text; nullptr: no file
+    const char* layout; // what it names, nullptr when it names nothing usable
     const char* variant;
 };
 

@@ -2,8 +2,9 @@
 // /dev/uinput, seen by whatever reads input devices (a Wayland compositor, an X
 // server, the console). Such a keyboard sends key codes only; the layout that
 // turns them into characters belongs to the compositor, the X server or the
-// console, so the sink chooses its keys for the session's keymap (session_keymap.h)
-// and follows it when it changes; --layout overrides it.
+// console, so the sink chooses its keys for the session's keymap
+// (platform/keyboard/xkb/session_keymap.h) and follows it when it changes;
+// --layout overrides it.
 #pragma once
 
 #include <memory>

@@ -128,8 +128,8 @@ class CompositorSource final : public SessionKeymap::Source {
     static void OnEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
     static void OnLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
     static void OnKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {}
-    static void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t,
-                            uint32_t) {}
+    static void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {
+    }
     static void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
     static constexpr wl_registry_listener RegistryListener{OnGlobal, OnGlobalRemove};
@@ -168,8 +168,8 @@ class XServerSource final : public SessionKeymap::Source {
     }
 
     XkbKeymapPtr Load() const {
-        return XkbKeymapPtr(xkb_x11_keymap_new_from_device(
-            SharedContext().get(), connection_.get(), device_, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        return XkbKeymapPtr(xkb_x11_keymap_new_from_device(SharedContext().get(), connection_.get(),
+                                                           device_, XKB_KEYMAP_COMPILE_NO_FLAGS));
     }
 
     int Descriptor() const override {
@@ -278,10 +278,9 @@ std::unique_ptr<SessionKeymap> SessionKeymap::FromXServer(const std::string& dis
         error = "cannot open the X display \"" + name + "\"";
         return nullptr;
     }
-    if (xkb_x11_setup_xkb_extension(connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION,
-                                    XKB_X11_MIN_MINOR_XKB_VERSION,
-                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
-                                    nullptr, nullptr) == 0) {
+    if (xkb_x11_setup_xkb_extension(
+            connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+            XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr) == 0) {
         error = "the X server " + name + " has no XKB extension";
         return nullptr;
     }
@@ -326,9 +325,7 @@ std::unique_ptr<SessionKeymap> SessionKeymap::Find(const SessionKeymapSettings& 
         return FromLayout(settings.layoutOverride, "--layout", error);
     }
     std::string passed; // why the places tried did not answer, for the last resort
-    auto note = [&passed](const std::string& why) {
-        passed += (passed.empty() ? "" : "; ") + why;
-    };
+    auto note = [&passed](const std::string& why) { passed += (passed.empty() ? "" : "; ") + why; };
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland != nullptr && *wayland != '\0') {
         std::string why;

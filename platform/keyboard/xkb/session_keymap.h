@@ -24,9 +24,9 @@ namespace platform {
 
 // Where the keymap is looked for; empty texts mean the session's own.
 struct SessionKeymapSettings {
-    std::string layoutOverride;                         // --layout, "" for none
-    std::string consoleFile = "/etc/default/keyboard";  // the console's configuration
-    std::string xDisplay;                               // "" means $DISPLAY
+    std::string layoutOverride;                        // --layout, "" for none
+    std::string consoleFile = "/etc/default/keyboard"; // the console's configuration
+    std::string xDisplay;                              // "" means $DISPLAY
 };
 
 class SessionKeymap {
