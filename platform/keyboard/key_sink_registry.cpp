@@ -22,7 +22,7 @@ const KeySinkKind Kinds[] = {
      .builtIn = nullptr,
      .help = "X11 applications, through the X server's XTest extension (DISPLAY)",
      .x11Order = 1,
-     .waylandOrder = 3,
+     .waylandOrder = 4,
      .onlyX11UnderWayland = true,
      .remedy = nullptr},
     {.name = "uinput",
@@ -31,7 +31,7 @@ const KeySinkKind Kinds[] = {
      .help = "every application, through a virtual keyboard device (/dev/uinput) that types "
              "for the session's layout (--layout overrides it)",
      .x11Order = 2,
-     .waylandOrder = 2,
+     .waylandOrder = 3,
      .onlyX11UnderWayland = false,
      .remedy = "Give your user access to /dev/uinput with the udev rule "
                "60-swipetype-uinput.rules (see the README)"},
@@ -44,6 +44,16 @@ const KeySinkKind Kinds[] = {
      .waylandOrder = 1,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
+    {.name = "kde",
+     .module = "kde",
+     .builtIn = nullptr,
+     .help = "every Wayland application under KDE Plasma, through KWin's fake input, which "
+             "KWin grants through the desktop file; types for the session's layout",
+     .x11Order = 0,
+     .waylandOrder = 2,
+     .onlyX11UnderWayland = false,
+     .remedy = "Under KDE Plasma, start Swipetype from its installed desktop entry, which "
+               "grants KWin's fake input (see the README)"},
     {.name = "text",
      .module = nullptr,
      .builtIn = &TextSinks,
