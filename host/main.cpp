@@ -66,8 +66,10 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
         if (sink == nullptr) {
             return false;
         }
+        std::string target = sink->Target();
         platform::SetKeySink(std::move(sink));
-        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked",
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys +
+                                     " sink, as asked: " + target,
                                  platform::JournalPriority::Info);
         return true;
     }

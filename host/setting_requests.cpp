@@ -12,6 +12,7 @@
 #include "host/setting_trace.h"
 #include "platform/core/event_log.h"
 #include "platform/core/unicode.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 #include "reader/line_reader.h"
@@ -52,6 +53,7 @@ void Change(const SettingEntry& setting, const SettingsRecord& wanted) {
     const SettingControl& control = setting.control;
     if (control.kind == kEditBox) {
         SetWindowTextW(ControlOf(control.id), TextField(setting, &wanted));
+        CheckTypedSetting(setting.name, TextField(setting, &wanted));
         return;
     }
     if (setting.kind == kTextSetting) {

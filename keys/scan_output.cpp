@@ -5,6 +5,7 @@
 #include "keys/keystrokes.h"
 #include "keys/text_conversion.h"
 #include "platform/core/system.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/windowing/window.h"
 #include "reader/line_reader.h"
 #include "reader/tag_text.h"
@@ -18,8 +19,26 @@ constexpr UINT kGoodReadSound = MB_ICONASTERISK; // 0x40
 constexpr WCHAR kTab = 9;
 constexpr WCHAR kCarriageReturn = 13;
 
+// A read is first gone through without typing, to check that the key sink can
+// type every character of it; only then is it typed.
+bool Checking = false;
+bool AllTypable = true;
+
 void Type(const WCHAR* text) {
+    if (Checking) {
+        AllTypable = AllTypable && CanTypeText(text) != FALSE;
+        return;
+    }
     TypeText(text, FALSE, FALSE, FALSE, 0);
+}
+
+void TypeKey(WCHAR character) {
+    if (Checking) {
+        const WCHAR text[] = {character, 0};
+        Type(text);
+        return;
+    }
+    TypeChar(character, FALSE, FALSE);
 }
 
 // Types a narrow text through a fresh wide copy; a failed conversion skips it.
@@ -63,19 +82,9 @@ void TypeTracks() {
     }
 }
 
-} // namespace
-
-int SendScanOutput(HWND dialog, int msr) {
-    // What the user has typed into the dialog counts from this read on.
-    GetWindowTextW(GetDlgItem(dialog, IDC_PREFIX), Settings.Prefix, kSettingsTextSize);
-    GetWindowTextW(GetDlgItem(dialog, IDC_SUFFIX), Settings.Suffix, kSettingsTextSize);
-    GetWindowTextW(GetDlgItem(dialog, IDC_TRACK_SEPARATOR), Settings.TrackSeparator,
-                   kSettingsTextSize);
-    // The good-read beep comes before any typing.
-    if (Settings.Beep != 0) {
-        MessageBeep(kGoodReadSound);
-    }
-    // Prefix, the read itself and suffix, in that order.
+// Prefix, the read itself and suffix, in that order; then TAB and ENTER when
+// asked for (ENTER is a carriage return, not a line feed).
+void TypeRead(int msr) {
     if (Settings.Prefix[0] != u'\0') {
         Type(Settings.Prefix);
     }
@@ -89,12 +98,35 @@ int SendScanOutput(HWND dialog, int msr) {
     if (Settings.Suffix[0] != u'\0') {
         Type(Settings.Suffix);
     }
-    // Then TAB and ENTER when asked for; ENTER is a carriage return, not a line feed.
     if (Settings.SendTab != 0) {
-        TypeChar(kTab, FALSE, FALSE);
+        TypeKey(kTab);
     }
     if (Settings.SendEnter != 0) {
-        TypeChar(kCarriageReturn, FALSE, FALSE);
+        TypeKey(kCarriageReturn);
     }
+}
+
+} // namespace
+
+int SendScanOutput(HWND dialog, int msr) {
+    // What the user has typed into the dialog counts from this read on.
+    GetWindowTextW(GetDlgItem(dialog, IDC_PREFIX), Settings.Prefix, kSettingsTextSize);
+    GetWindowTextW(GetDlgItem(dialog, IDC_SUFFIX), Settings.Suffix, kSettingsTextSize);
+    GetWindowTextW(GetDlgItem(dialog, IDC_TRACK_SEPARATOR), Settings.TrackSeparator,
+                   kSettingsTextSize);
+    // The good-read beep comes before any typing.
+    if (Settings.Beep != 0) {
+        MessageBeep(kGoodReadSound);
+    }
+    // A read holding a character the key sink cannot type is dropped whole.
+    Checking = true;
+    AllTypable = true;
+    TypeRead(msr);
+    Checking = false;
+    if (!AllTypable) {
+        CountDroppedRead();
+        return 0;
+    }
+    TypeRead(msr);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/loop/wait_source_handle.h"
 
 namespace platform {
@@ -58,6 +59,11 @@ class KeptKeySink final : public KeySink {
     std::string Target() const override { return target_; }
     std::optional<std::chrono::system_clock::time_point> LostSince() const override {
         return lostSince_;
+    }
+
+    // A lost sink types nothing anyway; its reads are counted as they come.
+    bool CanType(char32_t character, std::string& why) override {
+        return sink_ == nullptr || sink_->CanType(character, why);
     }
 
   private:

@@ -1,7 +1,5 @@
 #include "platform/keyboard/key_sink_registry.h"
 
-#include <cstdlib>
-
 namespace platform {
 namespace {
 
@@ -24,16 +22,16 @@ const KeySinkKind Kinds[] = {
      .builtIn = nullptr,
      .help = "X11 applications, through the X server's XTest extension (DISPLAY)",
      .x11Order = 1,
-     .waylandOrder = 3,
+     .waylandOrder = 4,
      .onlyX11UnderWayland = true,
      .remedy = nullptr},
     {.name = "uinput",
      .module = "uinput",
      .builtIn = nullptr,
      .help = "every application, through a virtual keyboard device (/dev/uinput) that types "
-             "for --layout",
+             "for the session's layout (--layout overrides it)",
      .x11Order = 2,
-     .waylandOrder = 2,
+     .waylandOrder = 3,
      .onlyX11UnderWayland = false,
      .remedy = "Give your user access to /dev/uinput with the udev rule "
                "60-swipetype-uinput.rules (see the README)"},
@@ -46,6 +44,16 @@ const KeySinkKind Kinds[] = {
      .waylandOrder = 1,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
+    {.name = "kde",
+     .module = "kde",
+     .builtIn = nullptr,
+     .help = "every Wayland application under KDE Plasma, through KWin's fake input, which "
+             "KWin grants through the desktop file; types for the session's layout",
+     .x11Order = 0,
+     .waylandOrder = 2,
+     .onlyX11UnderWayland = false,
+     .remedy = "Under KDE Plasma, start Swipetype from its installed desktop entry, which "
+               "grants KWin's fake input (see the README)"},
     {.name = "text",
      .module = nullptr,
      .builtIn = &TextSinks,
@@ -67,13 +75,6 @@ const KeySinkKind Kinds[] = {
 std::unique_ptr<KeySinkModules>& Modules() {
     static std::unique_ptr<KeySinkModules> modules;
     return modules;
-}
-
-KeySinkSettings Resolved(KeySinkSettings settings) {
-    if (settings.layout.empty()) {
-        settings.layout = DefaultKeyboardLayout();
-    }
-    return settings;
 }
 
 } // namespace
@@ -107,30 +108,25 @@ void SetKeySinkModules(std::unique_ptr<KeySinkModules> modules) {
 
 bool ProbeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings, std::string& reason) {
     if (kind.builtIn != nullptr) {
-        return kind.builtIn->probe(Resolved(settings), reason);
+        return kind.builtIn->probe(settings, reason);
     }
     if (Modules() == nullptr) {
         reason = "the " + std::string(kind.name) + " sink's module is not available";
         return false;
     }
-    return Modules()->Probe(kind.module, Resolved(settings), reason);
+    return Modules()->Probe(kind.module, settings, reason);
 }
 
 std::unique_ptr<KeySink> MakeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings,
                                      std::string& error) {
     if (kind.builtIn != nullptr) {
-        return kind.builtIn->make(Resolved(settings), error);
+        return kind.builtIn->make(settings, error);
     }
     if (Modules() == nullptr) {
         error = "the " + std::string(kind.name) + " sink's module is not available";
         return nullptr;
     }
-    return Modules()->Make(kind.module, Resolved(settings), error);
-}
-
-std::string DefaultKeyboardLayout() {
-    const char* layout = std::getenv("XKB_DEFAULT_LAYOUT");
-    return layout != nullptr && *layout != '\0' ? std::string(layout) : std::string("us");
+    return Modules()->Make(kind.module, settings, error);
 }
 
 } // namespace platform
