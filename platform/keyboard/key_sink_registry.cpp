@@ -24,7 +24,7 @@ const KeySinkKind Kinds[] = {
      .builtIn = nullptr,
      .help = "X11 applications, through the X server's XTest extension (DISPLAY)",
      .x11Order = 1,
-     .waylandOrder = 3,
+     .waylandOrder = 5,
      .onlyX11UnderWayland = true,
      .remedy = nullptr},
     {.name = "uinput",
@@ -33,7 +33,7 @@ const KeySinkKind Kinds[] = {
      .help = "every application, through a virtual keyboard device (/dev/uinput) that types "
              "for --layout",
      .x11Order = 2,
-     .waylandOrder = 2,
+     .waylandOrder = 4,
      .onlyX11UnderWayland = false,
      .remedy = "Give your user access to /dev/uinput with the udev rule "
                "60-swipetype-uinput.rules (see the README)"},
@@ -44,6 +44,16 @@ const KeySinkKind Kinds[] = {
              "cage, Hyprland, river, Wayfire)",
      .x11Order = 0,
      .waylandOrder = 1,
+     .onlyX11UnderWayland = false,
+     .remedy = nullptr},
+    // Order 3 under Wayland belongs to KWin's fake input, after mutter's.
+    {.name = "gnome",
+     .module = "gnome",
+     .builtIn = nullptr,
+     .help = "every application of a GNOME session, through mutter's remote desktop on the "
+             "session bus (GNOME Shell shows screen sharing while a read is typed)",
+     .x11Order = 0,
+     .waylandOrder = 2,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
     {.name = "text",
