@@ -41,7 +41,7 @@ const KeySinkKind Kinds[] = {
      .module = "wayland",
      .builtIn = nullptr,
      .help = "Wayland applications, through the compositor's virtual keyboard (sway, labwc, "
-             "cage, Hyprland, river, Wayfire)",
+             "Hyprland, river, Wayfire; not Debian 12's cage 0.1.4)",
      .x11Order = 0,
      .waylandOrder = 1,
      .onlyX11UnderWayland = false,

@@ -214,14 +214,9 @@ bool WaylandSession::StartWeston(std::string& reason) {
 // its remote desktop answers on the bus.
 bool WaylandSession::StartMutter(std::string& reason) {
     waylandDisplay_ = "wayland-1";
-    std::vector<std::string> environment;
-    if (!options_.layout.empty()) {
-        environment.push_back("XKB_DEFAULT_LAYOUT=" + options_.layout);
-    }
     if (!compositor_.Start(
             Command({"mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                     "1280x800", "--wayland-display=" + waylandDisplay_},
-                    environment))) {
+                     "1280x800", "--wayland-display=" + waylandDisplay_}))) {
         reason = "mutter could not be started";
         return false;
     }

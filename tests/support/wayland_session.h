@@ -36,9 +36,6 @@ struct SessionOptions {
     bool panel = false;
     // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway).
     bool xwayland = false;
-    // The keyboard layout the compositor gives its seat (XKB_DEFAULT_LAYOUT);
-    // "" leaves the compositor's own default.
-    std::string layout;
 };
 
 using test_support::ChildResult;
