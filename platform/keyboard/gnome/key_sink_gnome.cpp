@@ -153,6 +153,7 @@ class GnomeKeySink final : public KeySink {
         if (closedHandler_ != 0) {
             g_signal_handler_disconnect(connection_.get(), closedHandler_);
         }
+        lost_ = true; // what closing fails is no refusal to report
         // Closing fails the calls still unanswered; their callbacks run here,
         // while this object exists, and nothing waits in the context afterwards.
         g_dbus_connection_close_sync(connection_.get(), nullptr, nullptr);
