@@ -4,6 +4,7 @@
 
 #include "app/autostart.h"
 #include "app/tray_icon.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/registry/registry.h"
 #include "platform/windowing/window.h"
 #include "reader/msr_reader.h"
@@ -110,6 +111,13 @@ int LoadSettings(HWND dialog) {
     }
     if (opened) {
         RegCloseKey(key);
+    }
+    // Every text setting is typed with each read: one the key sink cannot type
+    // is said now, not first at a swipe.
+    for (const SettingEntry& setting : SettingCatalog) {
+        if (setting.text != nullptr) {
+            CheckTypedSetting(setting.name, Settings.*setting.text);
+        }
     }
     // Start the reader that reading is enabled for.
     if (Settings.Enable != 0) {

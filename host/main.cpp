@@ -62,8 +62,10 @@ bool ChooseKeySink(const host::HostOptions& options, std::string& error) {
         if (sink == nullptr) {
             return false;
         }
+        std::string target = sink->Target();
         platform::SetKeySink(std::move(sink));
-        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys + " sink, as asked");
+        platform::WriteErrorLine("swipetype: keys go to the " + *options.keys +
+                                 " sink, as asked: " + target);
         return true;
     }
     std::string why;

@@ -29,8 +29,10 @@ reads into the application that has the keyboard focus.
 )";
 
 const char* const kUsageEnd =
-    R"(  --layout XKB         keyboard layout the uinput sink types for
-                       (env XKB_DEFAULT_LAYOUT; default "us")
+    R"(  --layout XKB         keyboard layout the uinput sink types for, instead of
+                       the session's own: the Wayland compositor's, the X
+                       server's, else the console's (/etc/default/keyboard)
+                       (env XKB_DEFAULT_LAYOUT)
   --key-delay MS       pause between key events; default 0, back to back
                        (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)

@@ -20,7 +20,7 @@ struct HostOptions {
     std::optional<std::string> root;       // --root, else SWIPETYPE_ROOT
     std::vector<PortMapping> ports;        // --port COMn:=PATH, repeatable
     std::optional<std::string> keys;       // --keys, else SWIPETYPE_KEYS
-    std::string layout = "us";             // --layout, else XKB_DEFAULT_LAYOUT
+    std::string layout;                    // --layout, else XKB_DEFAULT_LAYOUT; "": the session's
     std::chrono::milliseconds keyDelay{0}; // --key-delay, else SWIPETYPE_KEY_DELAY
     std::optional<std::string> log;        // --log, else SWIPETYPE_LOG
     std::optional<std::string> ui;         // --ui, else SWIPETYPE_UI

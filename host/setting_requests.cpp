@@ -8,6 +8,7 @@
 #include "app/settings_store.h"
 #include "host/setting_text.h"
 #include "platform/core/unicode.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
 #include "settings/setting_catalog.h"
@@ -47,6 +48,7 @@ void Change(const SettingEntry& setting, const SettingsRecord& wanted) {
     const SettingControl& control = setting.control;
     if (control.kind == kEditBox) {
         SetWindowTextW(ControlOf(control.id), TextField(setting, &wanted));
+        CheckTypedSetting(setting.name, TextField(setting, &wanted));
         return;
     }
     DWORD value = *NumberField(setting, &wanted);

@@ -5,6 +5,7 @@
 #include "keys/keystrokes.h"
 #include "keys/text_conversion.h"
 #include "platform/core/system.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/windowing/window.h"
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
@@ -17,8 +18,26 @@ constexpr UINT kGoodReadSound = MB_ICONASTERISK; // 0x40
 constexpr WCHAR kTab = 9;
 constexpr WCHAR kCarriageReturn = 13;
 
+// A read is first gone through without typing, to check that the key sink can
+// type every character of it; only then is it typed.
+bool Checking = false;
+bool AllTypable = true;
+
 void Type(const WCHAR* text) {
+    if (Checking) {
+        AllTypable = AllTypable && CanTypeText(text) != FALSE;
+        return;
+    }
     TypeText(text, FALSE, FALSE, FALSE, 0);
+}
+
+void TypeKey(WCHAR character) {
+    if (Checking) {
+        const WCHAR text[] = {character, 0};
+        Type(text);
+        return;
+    }
+    TypeChar(character, FALSE, FALSE);
 }
 
 // Types a narrow text through a fresh wide copy; a failed conversion skips it.
@@ -62,6 +81,28 @@ void TypeTracks() {
     }
 }
 
+// Prefix, the read itself and suffix, in that order; then TAB and ENTER when
+// asked for (ENTER is a carriage return, not a line feed).
+void TypeRead(int msr) {
+    if (Settings.Prefix[0] != u'\0') {
+        Type(Settings.Prefix);
+    }
+    if (msr != 0) {
+        TypeTracks();
+    } else {
+        TypeNarrow(TagText);
+    }
+    if (Settings.Suffix[0] != u'\0') {
+        Type(Settings.Suffix);
+    }
+    if (Settings.SendTab != 0) {
+        TypeKey(kTab);
+    }
+    if (Settings.SendEnter != 0) {
+        TypeKey(kCarriageReturn);
+    }
+}
+
 } // namespace
 
 int SendScanOutput(HWND dialog, int msr) {
@@ -74,24 +115,15 @@ int SendScanOutput(HWND dialog, int msr) {
     if (Settings.Beep != 0) {
         MessageBeep(kGoodReadSound);
     }
-    // Prefix, the read itself and suffix, in that order.
-    if (Settings.Prefix[0] != u'\0') {
-        Type(Settings.Prefix);
+    // A read holding a character the key sink cannot type is dropped whole.
+    Checking = true;
+    AllTypable = true;
+    TypeRead(msr);
+    Checking = false;
+    if (!AllTypable) {
+        CountDroppedRead();
+        return 0;
     }
-    if (msr != 0) {
-        TypeTracks();
-    } else {
-        TypeNarrow(TagText);
-    }
-    if (Settings.Suffix[0] != u'\0') {
-        Type(Settings.Suffix);
-    }
-    // Then TAB and ENTER when asked for; ENTER is a carriage return, not a line feed.
-    if (Settings.SendTab != 0) {
-        TypeChar(kTab, FALSE, FALSE);
-    }
-    if (Settings.SendEnter != 0) {
-        TypeChar(kCarriageReturn, FALSE, FALSE);
-    }
+    TypeRead(msr);
     return 0;
 }

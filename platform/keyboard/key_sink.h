@@ -45,12 +45,18 @@ class KeySink {
     // what arrived (this is how a sink learns that its connection ended while
     // nothing was typed) and sends what it holds.
     virtual void Service(short /*ready*/) {}
+    // Whether `character` can be typed now as itself. A sink that sends key
+    // codes can type only what the session's current layout holds; one that
+    // brings its own keymap or writes text can type everything. When it cannot,
+    // `why` names the kind of character and the reason ("a non-ASCII character:
+    // layout ... has no key for it"), never the character (it may be card data).
+    virtual bool CanType(char32_t /*character*/, std::string& /*why*/) { return true; }
 };
 
 // What a sink is made for. Empty texts mean the defaults.
 struct KeySinkSettings {
     std::string display; // X display for xtest; "" means $DISPLAY
-    std::string layout;  // layout the uinput sink types for; "" means the default
+    std::string layout;  // layout the key-code sinks type for; "" means the session's
     std::string uinputPath = "/dev/uinput";
     int textFd = STDOUT_FILENO; // where the text sink prints
 };

@@ -10,6 +10,7 @@
 #include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/loop/wait_source_handle.h"
 
 namespace platform {
@@ -55,6 +56,10 @@ class KeptKeySink final : public KeySink {
 
     std::string Name() const override { return name_; }
     std::string Target() const override { return target_; }
+    // A lost sink types nothing anyway; its reads are counted as they come.
+    bool CanType(char32_t character, std::string& why) override {
+        return sink_ == nullptr || sink_->CanType(character, why);
+    }
 
   private:
     // Waits on the sink's descriptor for what it asks for now.
@@ -129,6 +134,7 @@ class KeptKeySink final : public KeySink {
         std::uint64_t wait = WaitCount();
         if (!anyDropped_ || wait != lastDropWait_) {
             ++droppedReads_;
+            CountDroppedRead();
             lastDropWait_ = wait;
             anyDropped_ = true;
         }

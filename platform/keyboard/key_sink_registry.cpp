@@ -1,7 +1,5 @@
 #include "platform/keyboard/key_sink_registry.h"
 
-#include <cstdlib>
-
 namespace platform {
 namespace {
 
@@ -31,7 +29,7 @@ const KeySinkKind Kinds[] = {
      .module = "uinput",
      .builtIn = nullptr,
      .help = "every application, through a virtual keyboard device (/dev/uinput) that types "
-             "for --layout",
+             "for the session's layout (--layout overrides it)",
      .x11Order = 2,
      .waylandOrder = 4,
      .onlyX11UnderWayland = false,
@@ -46,7 +44,6 @@ const KeySinkKind Kinds[] = {
      .waylandOrder = 1,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
-    // Order 3 under Wayland belongs to KWin's fake input, after mutter's.
     {.name = "gnome",
      .module = "gnome",
      .builtIn = nullptr,
@@ -56,6 +53,16 @@ const KeySinkKind Kinds[] = {
      .waylandOrder = 2,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
+    {.name = "kde",
+     .module = "kde",
+     .builtIn = nullptr,
+     .help = "every Wayland application under KDE Plasma, through KWin's fake input, which "
+             "KWin grants through the desktop file; types for the session's layout",
+     .x11Order = 0,
+     .waylandOrder = 3,
+     .onlyX11UnderWayland = false,
+     .remedy = "Under KDE Plasma, start Swipetype from its installed desktop entry, which "
+               "grants KWin's fake input (see the README)"},
     {.name = "text",
      .module = nullptr,
      .builtIn = &TextSinks,
@@ -77,13 +84,6 @@ const KeySinkKind Kinds[] = {
 std::unique_ptr<KeySinkModules>& Modules() {
     static std::unique_ptr<KeySinkModules> modules;
     return modules;
-}
-
-KeySinkSettings Resolved(KeySinkSettings settings) {
-    if (settings.layout.empty()) {
-        settings.layout = DefaultKeyboardLayout();
-    }
-    return settings;
 }
 
 } // namespace
@@ -117,30 +117,25 @@ void SetKeySinkModules(std::unique_ptr<KeySinkModules> modules) {
 
 bool ProbeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings, std::string& reason) {
     if (kind.builtIn != nullptr) {
-        return kind.builtIn->probe(Resolved(settings), reason);
+        return kind.builtIn->probe(settings, reason);
     }
     if (Modules() == nullptr) {
         reason = "the " + std::string(kind.name) + " sink's module is not available";
         return false;
     }
-    return Modules()->Probe(kind.module, Resolved(settings), reason);
+    return Modules()->Probe(kind.module, settings, reason);
 }
 
 std::unique_ptr<KeySink> MakeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings,
                                      std::string& error) {
     if (kind.builtIn != nullptr) {
-        return kind.builtIn->make(Resolved(settings), error);
+        return kind.builtIn->make(settings, error);
     }
     if (Modules() == nullptr) {
         error = "the " + std::string(kind.name) + " sink's module is not available";
         return nullptr;
     }
-    return Modules()->Make(kind.module, Resolved(settings), error);
-}
-
-std::string DefaultKeyboardLayout() {
-    const char* layout = std::getenv("XKB_DEFAULT_LAYOUT");
-    return layout != nullptr && *layout != '\0' ? std::string(layout) : std::string("us");
+    return Modules()->Make(kind.module, settings, error);
 }
 
 } // namespace platform

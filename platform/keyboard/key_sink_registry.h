@@ -59,16 +59,11 @@ class KeySinkModules {
 // Installs the way to the modules' sinks; until then they cannot be made.
 void SetKeySinkModules(std::unique_ptr<KeySinkModules> modules);
 
-// Tries and makes a sink of the kind, wherever it lives, with the empty
-// settings filled in (the layout from DefaultKeyboardLayout). The sink made is
+// Tries and makes a sink of the kind, wherever it lives. The sink made is
 // the bare sink; MakeKeySinkByName and the default choice keep it alive across
 // a lost display (key_sink_keeper.h).
 bool ProbeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings, std::string& reason);
 std::unique_ptr<KeySink> MakeKeySink(const KeySinkKind& kind, const KeySinkSettings& settings,
                                      std::string& error);
-
-// The keyboard layout the uinput sink types for when none is asked for:
-// $XKB_DEFAULT_LAYOUT, else "us".
-std::string DefaultKeyboardLayout();
 
 } // namespace platform

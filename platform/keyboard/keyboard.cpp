@@ -5,6 +5,8 @@
 #include "platform/core/event_log.h"
 #include "platform/core/recorder.h"
 #include "platform/core/system.h"
+#include "platform/core/unicode.h"
+#include "platform/core/user_notice.h"
 #include "platform/keyboard/key_sink.h"
 
 namespace {
@@ -24,7 +26,65 @@ void LogKeyEvent(HWND window, UINT virtualKey, UINT flags, UINT count, UINT shif
     platform::WriteEvent("key", fields);
 }
 
+unsigned long long droppedReads = 0;
+
+// The first character of `text` the active sink cannot type, with why; true
+// when there is none.
+bool AllTypable(std::u16string_view text, std::string& why) {
+    platform::KeySink* sink = platform::ActiveKeySink();
+    bool typable = true;
+    if (sink != nullptr) {
+        platform::ForEachCodePoint(
+            text, [&](char32_t character) { typable = typable && sink->CanType(character, why); });
+    }
+    return typable;
+}
+
 } // namespace
+
+BOOL CanTypeText(LPCWSTR text) {
+    std::string why;
+    if (text == nullptr || AllTypable(text, why)) {
+        return TRUE;
+    }
+    platform::ReportUserNotice("keys: " + why,
+                               "A card read was not typed, since it holds " + why +
+                                   " (typed, it would arrive as different text). Switch the "
+                                   "desktop to a layout that has the character, or choose a key "
+                                   "sink that brings its own keymap (--keys wayland where the "
+                                   "compositor offers it, xtest for X11 applications).");
+    return FALSE;
+}
+
+BOOL CheckTypedSetting(LPCWSTR name, LPCWSTR text) {
+    using namespace platform;
+    std::string setting = Utf16ToUtf8(name == nullptr ? u"" : name);
+    std::string why;
+    if (text == nullptr || AllTypable(text, why)) {
+        ClearUserNotice("keys: setting " + setting);
+        return TRUE;
+    }
+    ReportUserNotice("keys: setting " + setting,
+                     setting + " holds " + why +
+                         ": every card read would be dropped rather than typed as "
+                         "different text. Change " +
+                         setting +
+                         ", switch the desktop to a layout that has the character, or "
+                         "choose a key sink that brings its own keymap.");
+    return FALSE;
+}
+
+void CountDroppedRead(void) {
+    ++droppedReads;
+}
+
+namespace platform {
+
+unsigned long long DroppedReadCount() {
+    return droppedReads;
+}
+
+} // namespace platform
 
 BOOL PostKeybdMessage(HWND window, UINT virtualKey, UINT flags, UINT count, UINT* shiftStates,
                       UINT* characters) {

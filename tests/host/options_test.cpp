@@ -24,7 +24,7 @@ TEST(HostOptionsTest, DefaultsWithNothingGivenAndDoubleDashEndsTheOptions) {
     EXPECT_FALSE(result.options.root);
     EXPECT_FALSE(result.options.keys);
     EXPECT_FALSE(result.options.help);
-    EXPECT_EQ(result.options.layout, "us");
+    EXPECT_EQ(result.options.layout, "") << "the session's own layout";
     EXPECT_EQ(result.options.keyDelay.count(), 0);
     EXPECT_EQ(result.options.codePage, 1252u);
     EXPECT_EQ(result.options.commandLine, std::vector<std::string>{"--help"});

@@ -5,6 +5,8 @@
 
 #include "keys/keystrokes.h"
 #include "keys/scan_output.h"
+#include "platform/keyboard/key_sink.h"
+#include "platform/keyboard/keyboard.h"
 #include "platform/windowing/window.h"
 #include "reader/tag_text.h"
 #include "reader/track_decode.h"
@@ -146,6 +148,47 @@ TEST_F(ScanOutputTest, DialogTextsAreTakenAtEveryReadWithoutSaving) {
     SendScanOutput(dialog_, 1);
     EXPECT_EQ(TypedText(), u"oldXnewX");
     EXPECT_EQ(std::u16string(Settings.Prefix), u"new");
+}
+
+// A key-code sink whose layout holds only ASCII.
+class AsciiLayoutSink final : public platform::KeySink {
+  public:
+    bool Post(const platform::KeyEvent&) override { return true; }
+    std::string Name() const override { return "ascii"; }
+    bool CanType(char32_t character, std::string& why) override {
+        why = "a non-ASCII character: the layout has no key for it";
+        return character < 0x80;
+    }
+};
+
+// A read is typed whole or not at all: any part holding a character the sink
+// cannot type (a user text, a track's Windows-1252 byte, a tag) drops it all,
+// and it is counted.
+TEST_F(ScanOutputTest, ReadHoldingAnUntypableCharacterIsDroppedWholeAndCounted) {
+    struct Case {
+        const char16_t* prefix;
+        const char* track;
+        int msr;
+        bool typed;
+    } const cases[] = {
+        {u"<", "T1", 1, true},
+        {u"\u00E4", "T1", 1, false}, // in the prefix
+        {u"<", "T\xE4", 1, false},   // a Windows-1252 byte of a track
+        {u"<", "T\x80", 0, false},   // the euro sign in a tag
+    };
+    platform::SetKeySink(std::make_unique<AsciiLayoutSink>());
+    Settings.UseTrack1 = 1;
+    for (const Case& c : cases) {
+        platform::Recorded().keys.clear();
+        SetTexts(c.prefix, u">", u"");
+        SetTracks(c.track, "", "");
+        std::strcpy(TagText, c.track);
+        unsigned long long dropped = platform::DroppedReadCount();
+        SendScanOutput(dialog_, c.msr);
+        EXPECT_EQ(platform::Recorded().keys.empty(), !c.typed);
+        EXPECT_EQ(platform::DroppedReadCount() - dropped, c.typed ? 0U : 1U);
+    }
+    platform::SetKeySink(nullptr);
 }
 
 } // namespace

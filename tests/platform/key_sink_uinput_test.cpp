@@ -179,13 +179,6 @@ TEST_F(UinputPlannerTest, LayoutWithVariantAndUnknownLayout) {
     EXPECT_NE(error.find("no-such-layout"), std::string::npos);
 }
 
-TEST(UinputDefaultLayoutTest, ComesFromXkbDefaultLayoutElseUs) {
-    for (const char* layout : {static_cast<const char*>(nullptr), "de"}) {
-        test_support::ScopedEnvironment variable("XKB_DEFAULT_LAYOUT", layout);
-        EXPECT_EQ(platform::DefaultKeyboardLayout(), layout == nullptr ? "us" : layout);
-    }
-}
-
 TEST(UinputSinkTest, DeviceThatIsNotUinputIsRefusedWithAReason) {
     std::string error;
     EXPECT_EQ(platform::MakeUinputKeySink("us", error, "/dev/null"), nullptr);

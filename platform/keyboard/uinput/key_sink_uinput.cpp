@@ -50,6 +50,11 @@ std::vector<EvdevKeyAction> PressChords(const std::vector<KeyChord>& chords) {
 UinputKeyPlanner::UinputKeyPlanner(xkb_keymap* keymap, std::string layout)
     : finder_(keymap), layout_(std::move(layout)) {}
 
+void UinputKeyPlanner::SetKeymap(xkb_keymap* keymap, std::string layout) {
+    finder_ = KeyChordFinder(keymap);
+    layout_ = std::move(layout);
+}
+
 std::vector<EvdevKeyAction> UinputKeyPlanner::Plan(const KeyEvent& event, bool& skipped) {
     skipped = false;
     if ((event.flags & KeyStateDownFlag) == 0) {
@@ -79,12 +84,9 @@ std::vector<EvdevKeyAction> UinputKeyPlanner::PlanCharacter(char32_t character, 
         skipped = true;
         return {};
     }
-    if (std::optional<KeyChord> chord = finder_.Find(keysym, locks_)) {
-        return PressChords({*chord});
-    }
-    std::vector<KeyChord> deadKeyThenSpace = finder_.FindDeadKeySequence(keysym, locks_);
-    if (!deadKeyThenSpace.empty()) {
-        return PressChords(deadKeyThenSpace);
+    std::vector<KeyChord> chords = ChordsForCharacter(finder_, character, locks_);
+    if (!chords.empty()) {
+        return PressChords(chords);
     }
     NKDbgPrintfW(u"uinput: layout \"%S\" has no key for %s; not typed", layout_.c_str(),
                  CharacterClassName(character));
@@ -121,16 +123,18 @@ struct UinputDeleter {
 
 class UinputKeySink final : public KeySink {
   public:
-    UinputKeySink(XkbKeymapPtr keymap, const std::string& layout, std::string path, UniqueFd fd,
+    UinputKeySink(std::unique_ptr<SessionKeymap> keymap, std::string path, UniqueFd fd,
                   std::unique_ptr<libevdev_uinput, UinputDeleter> device)
-        : keymap_(std::move(keymap)), planner_(keymap_.get(), layout), layout_(layout),
-          path_(std::move(path)), fd_(std::move(fd)), device_(std::move(device)) {}
+        : keymap_(std::move(keymap)), planner_(keymap_->Keymap(), keymap_->LayoutName()),
+          changes_(keymap_->Changes()), path_(std::move(path)), fd_(std::move(fd)),
+          device_(std::move(device)) {}
 
     bool Post(const KeyEvent& event) override {
         if (lost_) {
             return false;
         }
         ReadLeds();
+        FollowKeymap();
         bool skipped = false;
         std::vector<EvdevKeyAction> actions = planner_.Plan(event, skipped);
         bool written = true;
@@ -144,11 +148,43 @@ class UinputKeySink final : public KeySink {
 
     std::string Name() const override { return "uinput"; }
     std::string Target() const override {
-        return "the virtual keyboard of " + path_ + " (layout \"" + layout_ + "\")";
+        return "the virtual keyboard of " + path_ + ", typing for " + keymap_->Describe();
     }
     bool Lost() const override { return lost_; }
+    int EventDescriptor() const override { return lost_ ? -1 : keymap_->Descriptor(); }
+    void Service(short) override { FollowKeymap(); }
+
+    bool CanType(char32_t character, std::string& why) override {
+        ReadLeds();
+        FollowKeymap();
+        if (keymap_->CanType(character, planner_.Locks())) {
+            return true;
+        }
+        std::u16string_view kind = CharacterClassName(character); // ASCII words
+        why = std::string(kind.begin(), kind.end()) + ": " + keymap_->Describe() +
+              " has no key for it";
+        return false;
+    }
 
   private:
+    // Takes the keymap the session changed to. When its compositor or X
+    // server has gone, the last keymap stays: a new one usually brings the
+    // same layout back.
+    void FollowKeymap() {
+        if (!keymap_->Follow() && !sourceGone_) {
+            sourceGone_ = true;
+            NKDbgPrintfW(u"uinput: %S has gone; keys stay those of its last keymap",
+                         keymap_->Origin().c_str());
+        }
+        if (keymap_->Changes() != changes_) {
+            changes_ = keymap_->Changes();
+            planner_.SetKeymap(keymap_->Keymap(), keymap_->LayoutName());
+            planner_.SetLocks(locks_);
+            NKDbgPrintfW(u"uinput: the session's keymap changed; typing for %S",
+                         keymap_->Describe().c_str());
+        }
+    }
+
     // A device that takes no event is gone: what follows would be lost too.
     bool Write(unsigned int type, unsigned int code, int value) {
         int result = libevdev_uinput_write_event(device_.get(), type, code, value);
@@ -175,13 +211,16 @@ class UinputKeySink final : public KeySink {
         }
         if (changed) {
             unsigned int core = (capsLock_ ? 0x02U : 0U) | (numLock_ ? 0x10U : 0U);
-            planner_.SetLocks({planner_.Finder().FromCoreModifiers(core), 0});
+            locks_ = {planner_.Finder().FromCoreModifiers(core), 0};
+            planner_.SetLocks(locks_);
         }
     }
 
-    XkbKeymapPtr keymap_;
+    std::unique_ptr<SessionKeymap> keymap_;
     UinputKeyPlanner planner_;
-    std::string layout_;
+    unsigned int changes_;
+    KeyboardLocks locks_;
+    bool sourceGone_ = false;
     std::string path_;
     UniqueFd fd_; // declared before the device, so closed after it
     std::unique_ptr<libevdev_uinput, UinputDeleter> device_;
@@ -245,8 +284,9 @@ bool UinputAccessible(const std::string& path, std::string& reason) {
 
 std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::string& error,
                                            const std::string& path) {
-    XkbContextPtr context = MakeXkbContext();
-    XkbKeymapPtr keymap = CompileLayoutKeymap(context.get(), layout, error);
+    SessionKeymapSettings where;
+    where.layoutOverride = layout;
+    std::unique_ptr<SessionKeymap> keymap = SessionKeymap::Find(where, error);
     if (!keymap) {
         return nullptr;
     }
@@ -266,7 +306,7 @@ std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::strin
     }
     std::unique_ptr<libevdev_uinput, UinputDeleter> device(created);
     std::this_thread::sleep_for(SettleTime);
-    return std::make_unique<UinputKeySink>(std::move(keymap), layout, path, std::move(fd),
+    return std::make_unique<UinputKeySink>(std::move(keymap), path, std::move(fd),
                                            std::move(device));
 }
 

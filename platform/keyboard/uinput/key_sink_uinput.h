@@ -1,8 +1,10 @@
 // The uinput key sink: a virtual keyboard made in the kernel through
 // /dev/uinput, seen by whatever reads input devices (a Wayland compositor, an X
 // server, the console). Such a keyboard sends key codes only; the layout that
-// turns them into characters belongs to the compositor, which the sink cannot
-// ask, so it computes its key choices for the layout the user names (--layout).
+// turns them into characters belongs to the compositor, the X server or the
+// console, so the sink chooses its keys for the session's keymap
+// (platform/keyboard/xkb/session_keymap.h) and follows it when it changes;
+// --layout overrides it.
 #pragma once
 
 #include <memory>
@@ -11,6 +13,7 @@
 
 #include "platform/keyboard/key_sink.h"
 #include "platform/keyboard/xkb/key_symbols.h"
+#include "platform/keyboard/xkb/session_keymap.h"
 #include "platform/keyboard/xkb/xkb_keymap.h"
 
 namespace platform {
@@ -40,8 +43,12 @@ class UinputKeyPlanner {
     // but cannot.
     std::vector<EvdevKeyAction> Plan(const KeyEvent& event, bool& skipped);
 
+    // Plans for another keymap from now on (the session changed its layout).
+    void SetKeymap(xkb_keymap* keymap, std::string layout);
+
     // Caps Lock and Num Lock as the input stack reports them to the keyboard.
     void SetLocks(const KeyboardLocks& locks) { locks_ = locks; }
+    const KeyboardLocks& Locks() const { return locks_; }
     const KeyChordFinder& Finder() const { return finder_; }
 
   private:
@@ -59,8 +66,9 @@ constexpr const char* DefaultUinputPath = "/dev/uinput";
 // Whether the uinput device can be opened for writing; `reason` says why not.
 bool UinputAccessible(const std::string& path, std::string& reason);
 
-// A virtual keyboard through uinput whose keys type `layout`. nullptr with `error`
-// set when the device cannot be opened or the layout is unknown. A write to the
+// A virtual keyboard through uinput whose keys type for the session's keymap,
+// or for `layout` when it is not empty. nullptr with `error` set when the
+// device cannot be opened or the layout is unknown. A write to the
 // device that fails makes the sink Lost() (the program's keeper makes a new one
 // when the device can be had again).
 std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::string& error,

@@ -10,8 +10,8 @@
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/keyboard.h"
 #include "platform/keyboard/wayland/virtual_keymap.h"
-#include "platform/keyboard/wayland/wayland_connection.h"
 #include "platform/keyboard/xkb/key_symbols.h"
+#include "platform/keyboard/xkb/wayland_connection.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 

@@ -1,4 +1,4 @@
-#include "platform/keyboard/wayland/wayland_connection.h"
+#include "platform/keyboard/xkb/wayland_connection.h"
 
 #include <cerrno>
 #include <cstdlib>
