@@ -66,7 +66,8 @@ int main() {
     wayland_test::SessionOptions options;
     options.compositor = wayland_test::Compositor::Mutter;
     std::string reason;
-    std::string value = session.Start(options, reason) ? Measure(session, text) : "skipped: " + reason;
+    std::string value =
+        session.Start(options, reason) ? Measure(session, text) : "skipped: " + reason;
     std::printf("%s\t%s\t%s\n", kMeasure, value.c_str(), kTarget);
     platform::SetKeySink(nullptr);
     return 0;
