@@ -8,14 +8,15 @@ packages=(
     clang libclang-rt-14-dev clang-format clang-tidy-14
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libx11-dev libx11-xcb-dev libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libevdev-dev
-    libudev-dev libsystemd-dev libwayland-dev libwayland-bin
+    libudev-dev libsystemd-dev libwayland-dev libwayland-bin libglib2.0-dev
     plasma-wayland-protocols libxcb-xkb-dev
     xvfb x11-xkb-utils xdotool
     libgtk-3-dev libdbusmenu-glib-dev fonts-dejavu-core fonts-dejavu-extra trayer openbox imagemagick
     help2man dpkg-dev fakeroot lintian man-db desktop-file-utils debootstrap bsdextrautils
     bash-completion
     dbus-daemon dbus-bin python3-dbusmock util-linux
-    sway waybar wev wtype grim weston xwayland libglib2.0-bin coreutils kwin-wayland
+    sway waybar wev wtype grim weston xwayland libglib2.0-bin coreutils mutter cage x11-utils
+    kwin-wayland
 )
 
 missing=()

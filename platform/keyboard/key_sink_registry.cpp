@@ -22,7 +22,7 @@ const KeySinkKind Kinds[] = {
      .builtIn = nullptr,
      .help = "X11 applications, through the X server's XTest extension (DISPLAY)",
      .x11Order = 1,
-     .waylandOrder = 4,
+     .waylandOrder = 5,
      .onlyX11UnderWayland = true,
      .remedy = nullptr},
     {.name = "uinput",
@@ -31,7 +31,7 @@ const KeySinkKind Kinds[] = {
      .help = "every application, through a virtual keyboard device (/dev/uinput) that types "
              "for the session's layout (--layout overrides it)",
      .x11Order = 2,
-     .waylandOrder = 3,
+     .waylandOrder = 4,
      .onlyX11UnderWayland = false,
      .remedy = "Give your user access to /dev/uinput with the udev rule "
                "60-swipetype-uinput.rules (see the README)"},
@@ -39,9 +39,18 @@ const KeySinkKind Kinds[] = {
      .module = "wayland",
      .builtIn = nullptr,
      .help = "Wayland applications, through the compositor's virtual keyboard (sway, labwc, "
-             "cage, Hyprland, river, Wayfire)",
+             "Hyprland, river, Wayfire; not Debian 12's cage 0.1.4)",
      .x11Order = 0,
      .waylandOrder = 1,
+     .onlyX11UnderWayland = false,
+     .remedy = nullptr},
+    {.name = "gnome",
+     .module = "gnome",
+     .builtIn = nullptr,
+     .help = "every application of a GNOME session, through mutter's remote desktop on the "
+             "session bus (GNOME Shell shows screen sharing while a read is typed)",
+     .x11Order = 0,
+     .waylandOrder = 2,
      .onlyX11UnderWayland = false,
      .remedy = nullptr},
     {.name = "kde",
@@ -50,7 +59,7 @@ const KeySinkKind Kinds[] = {
      .help = "every Wayland application under KDE Plasma, through KWin's fake input, which "
              "KWin grants through the desktop file; types for the session's layout",
      .x11Order = 0,
-     .waylandOrder = 2,
+     .waylandOrder = 3,
      .onlyX11UnderWayland = false,
      .remedy = "Under KDE Plasma, start Swipetype from its installed desktop entry, which "
                "grants KWin's fake input (see the README)"},

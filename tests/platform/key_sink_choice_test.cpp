@@ -46,10 +46,11 @@ TEST(KeySinkChoiceTest, UnknownNameAndUnavailableSinksGiveAReason) {
 }
 
 // The session decides the order: under X11 xtest comes first; under Wayland the
-// compositor's virtual keyboard (sway offers it, weston does not), then uinput,
+// compositor's virtual keyboard (sway offers it, weston does not), then mutter's
+// remote desktop (on the session's bus, which weston's session has too), then uinput,
 // then xtest, which is said once to reach only X11 applications there, with what
 // is missing and the remedy; with nothing at all, "none" is said likewise.
-enum class Desktop { X11, Sway, Weston };
+enum class Desktop { X11, Sway, Weston, Mutter };
 
 struct Session {
     const char* name;
@@ -79,8 +80,9 @@ TEST_P(KeySinkSessionTest, DefaultFollowsTheSession) {
     wayland_test::WaylandSession desktop;
     bool wayland = session.desktop != Desktop::X11;
     wayland_test::SessionOptions options;
-    options.compositor = session.desktop == Desktop::Weston ? wayland_test::Compositor::Weston
-                                                            : wayland_test::Compositor::Sway;
+    options.compositor = session.desktop == Desktop::Weston   ? wayland_test::Compositor::Weston
+                         : session.desktop == Desktop::Mutter ? wayland_test::Compositor::Mutter
+                                                              : wayland_test::Compositor::Sway;
     options.keyboard = false;
     if (wayland && !desktop.Start(options, reason)) {
         GTEST_SKIP() << reason;
@@ -90,6 +92,7 @@ TEST_P(KeySinkSessionTest, DefaultFollowsTheSession) {
     ScopedEnvironment socket("WAYLAND_DISPLAY",
                              wayland ? desktop.WaylandDisplay().c_str() : nullptr);
     ScopedEnvironment type("XDG_SESSION_TYPE", nullptr);
+    ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", nullptr);
     std::vector<std::string> notices;
     platform::ForgetUserNotices();
     platform::SetUserNotifier([&](const std::string& sentence) { notices.push_back(sentence); });
@@ -115,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"x11", Desktop::X11, false, true, "xtest", nullptr},
         Session{"x11_with_uinput", Desktop::X11, true, true, "xtest", nullptr},
         Session{"sway", Desktop::Sway, false, true, "wayland", nullptr},
+        Session{"mutter", Desktop::Mutter, false, true, "gnome", nullptr},
         Session{"weston_with_uinput", Desktop::Weston, true, true, "uinput", nullptr},
         Session{"weston", Desktop::Weston, false, true, "xtest", "Only X11 applications"},
         Session{"weston_without_x", Desktop::Weston, false, false, "none", "No application"}),

@@ -9,6 +9,8 @@
 #include <linux/input.h>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "platform/keyboard/key_sink_registry.h"
 #include "platform/keyboard/uinput/key_sink_uinput.h"
 #include "support/scoped_environment.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -182,6 +185,33 @@ TEST(UinputSinkTest, DeviceThatIsNotUinputIsRefusedWithAReason) {
     EXPECT_NE(error.find("/dev/null"), std::string::npos) << error;
     EXPECT_EQ(platform::MakeUinputKeySink("us", error, "/nonexistent/uinput"), nullptr);
     EXPECT_NE(error.find("/nonexistent/uinput"), std::string::npos) << error;
+}
+
+// The reason tells a module that is not loaded (a node nothing serves: a
+// character device of a major number no driver has) apart from a node that is
+// missing and from one the user may not open.
+TEST(UinputSinkTest, TheReasonNamesTheMissingModuleOrPermission) {
+    test_support::TempDir dir("swipetype-uinput");
+    std::string orphan = dir.Path() + "/uinput";
+    if (::mknod(orphan.c_str(), S_IFCHR | 0666, makedev(511, 0)) != 0) {
+        GTEST_SKIP() << "mknod needs root here";
+    }
+    std::string closed = dir.Path() + "/closed";
+    ::close(::open(closed.c_str(), O_CREAT | O_WRONLY, 0));
+    struct Case {
+        std::string path;
+        const char* says;
+    };
+    for (const Case& c :
+         {Case{orphan, "module is not loaded (sudo modprobe uinput"},
+          Case{dir.Path() + "/missing", "does not exist"}, Case{closed, "no permission"}}) {
+        if (c.path == closed && ::geteuid() == 0) {
+            continue; // root opens it anyway
+        }
+        std::string reason;
+        EXPECT_FALSE(platform::UinputAccessible(c.path, reason));
+        EXPECT_NE(reason.find(c.says), std::string::npos) << reason;
+    }
 }
 
 // Finds the event node of the virtual keyboard by its name.

@@ -60,13 +60,25 @@ bool WriteText(const std::string& path, const std::string& text) {
     return static_cast<bool>(file);
 }
 
+const char* CompositorProgram(Compositor compositor) {
+    switch (compositor) {
+    case Compositor::Sway:
+        return "sway";
+    case Compositor::Weston:
+        return "weston";
+    case Compositor::Mutter:
+        return "mutter";
+    }
+    return "";
+}
+
 } // namespace
 
 bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
     Stop();
     options_ = options;
-    for (const char* needed : {options.compositor == Compositor::Sway ? "sway" : "weston",
-                               "dbus-daemon", "setpriv", "stdbuf"}) {
+    for (const char* needed :
+         {CompositorProgram(options.compositor), "dbus-daemon", "setpriv", "stdbuf"}) {
         if (!Installed(needed, reason)) {
             return false;
         }
@@ -83,13 +95,23 @@ bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
         reason = "chown of " + Folder() + " failed";
         return false;
     }
-    bool started =
-        StartBus(reason) &&
-        (options.compositor == Compositor::Sway ? StartSway(options, reason) : StartWeston(reason));
+    bool started = StartBus(reason) && StartCompositor(reason);
     if (!started) {
         Stop();
     }
     return started;
+}
+
+bool WaylandSession::StartCompositor(std::string& reason) {
+    switch (options_.compositor) {
+    case Compositor::Sway:
+        return StartSway(options_, reason);
+    case Compositor::Weston:
+        return StartWeston(reason);
+    case Compositor::Mutter:
+        return StartMutter(reason);
+    }
+    return false;
 }
 
 void WaylandSession::Stop() {
@@ -112,8 +134,7 @@ void WaylandSession::StopCompositor() {
 bool WaylandSession::RestartCompositor(std::string& reason) {
     StopCompositor();
     std::string socket = waylandDisplay_;
-    bool started =
-        options_.compositor == Compositor::Sway ? StartSway(options_, reason) : StartWeston(reason);
+    bool started = StartCompositor(reason);
     if (started && waylandDisplay_ != socket) {
         reason = "the compositor came back on " + waylandDisplay_ + ", not " + socket;
         return false;
@@ -123,8 +144,14 @@ bool WaylandSession::RestartCompositor(std::string& reason) {
 
 bool WaylandSession::StartBus(std::string& reason) {
     std::string address = "unix:path=" + RuntimeDir() + "/bus";
-    if (!bus_.Start(Command(
-            {"dbus-daemon", "--session", "--nofork", "--print-address", "--address=" + address}))) {
+    // The session's own bus, letting the test's user in too.
+    std::string config = Folder() + "/bus.conf";
+    WriteText(config, "<busconfig><include>/usr/share/dbus-1/session.conf</include>"
+                      "<policy context=\"default\"><allow user=\"" +
+                          std::to_string(::geteuid()) + "\"/></policy></busconfig>\n");
+    GiveToUser(config);
+    if (!bus_.Start(Command({"dbus-daemon", "--config-file=" + config, "--nofork",
+                             "--print-address", "--address=" + address}))) {
         reason = "dbus-daemon could not be started";
         return false;
     }
@@ -178,6 +205,34 @@ bool WaylandSession::StartWeston(std::string& reason) {
     }
     if (!WaitUntil([&] { return Listening(RuntimeDir() + "/" + waylandDisplay_); }, 10s)) {
         reason = "weston did not come up within 10 s: " + compositor_.Errors();
+        return false;
+    }
+    return true;
+}
+
+// mutter with one virtual monitor; up once its socket takes connections and
+// its remote desktop answers on the bus.
+bool WaylandSession::StartMutter(std::string& reason) {
+    waylandDisplay_ = "wayland-1";
+    if (!compositor_.Start(
+            Command({"mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
+                     "1280x800", "--wayland-display=" + waylandDisplay_}))) {
+        reason = "mutter could not be started";
+        return false;
+    }
+    bool up = WaitUntil(
+        [&] {
+            return !compositor_.Running() ||
+                   (Listening(RuntimeDir() + "/" + waylandDisplay_) &&
+                    Run({"gdbus", "call", "--session", "--dest", "org.gnome.Mutter.RemoteDesktop",
+                         "--object-path", "/org/gnome/Mutter/RemoteDesktop", "--method",
+                         "org.freedesktop.DBus.Peer.Ping"},
+                        5s)
+                            .status == 0);
+        },
+        20s);
+    if (!up || !compositor_.Running()) {
+        reason = "mutter did not come up within 20 s: " + compositor_.Errors();
         return false;
     }
     return true;
@@ -367,7 +422,16 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
         return false;
     }
     // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.
-    wev_ = session.Launch({"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key"});
+    if (session.SwaySocket().empty()) {
+        wev_ = session.Launch(
+            {"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key", "-f", "xdg_toplevel:configure"});
+        std::regex sized("configure: width: [1-9]");
+        if (wev_ && WaitUntil([&] { return std::regex_search(wev_->Output(), sized); }, 10s)) {
+            return true;
+        }
+    } else {
+        wev_ = session.Launch({"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key"});
+    }
     if (!wev_ || !session.WaitForWindow("app_id=\"^wev$\" con_id=__focused__", 10s)) {
         reason = "wev's window did not get the focus within 10 s: " +
                  (wev_ ? wev_->Errors() : std::string("not started"));

@@ -1,14 +1,15 @@
 // A Wayland desktop of its own for a test: a private D-Bus session bus and a
-// headless compositor (sway, or weston for a compositor without the virtual
-// keyboard protocol), optionally waybar as the StatusNotifier panel and wev as a
-// native client that records the text it receives.
+// headless compositor (sway, weston for a compositor without the virtual
+// keyboard protocol, or mutter, GNOME's, with its remote desktop on the bus), optionally waybar as
+// the StatusNotifier panel and wev as a native client that records the text it receives.
 //
 // sway refuses to run as root, so when the test runs as root the desktop, the bus
 // and every program the test starts in the session run as user nobody (through
 // setpriv), with a runtime folder and home of their own; otherwise they run as the
 // test's user. A session bus only lets its own user in: run the program under test
 // and any D-Bus client through the session (Launch, Run, Command), and hand it the
-// files it needs (GiveToUser).
+// files it needs (GiveToUser). The bus also lets the test's own user in, so
+// that a sink linked into the test can reach the desktop's services.
 #pragma once
 
 #include <chrono>
@@ -23,7 +24,7 @@
 
 namespace wayland_test {
 
-enum class Compositor { Sway, Weston };
+enum class Compositor { Sway, Weston, Mutter };
 
 struct SessionOptions {
     Compositor compositor = Compositor::Sway;
@@ -107,8 +108,10 @@ class WaylandSession {
 
   private:
     bool StartBus(std::string& reason);
+    bool StartCompositor(std::string& reason);
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
+    bool StartMutter(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
@@ -126,7 +129,8 @@ class WaylandSession {
 // receives (the UTF-8 each press decodes to, in order).
 class KeyRecorder {
   public:
-    // Starts wev and waits until sway has given it the focus.
+    // Starts wev and waits until sway has given it the focus, or until mutter
+    // has given it its size (mutter focuses a new window).
     bool Start(const WaylandSession& session, std::string& reason);
     // The text received so far.
     std::string Text();

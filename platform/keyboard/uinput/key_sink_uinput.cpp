@@ -249,10 +249,34 @@ std::unique_ptr<libevdev, EvdevDeleter> DescribeKeyboard() {
 
 } // namespace
 
+namespace {
+
+// Why the device cannot be opened, telling a missing kernel module (the node is
+// there, from the udev rule's static node, but nothing serves it) apart from a
+// missing permission, since the remedies differ.
+std::string UinputOpenProblem(const std::string& path, int error) {
+    switch (error) {
+    case ENODEV:
+    case ENXIO:
+        return path + ": the uinput kernel module is not loaded (sudo modprobe uinput; for "
+                      "every boot, name it in /etc/modules-load.d)";
+    case ENOENT:
+        return path + " does not exist: the uinput kernel module is not loaded and no udev "
+                      "rule makes its node";
+    case EACCES:
+    case EPERM:
+        return path + ": no permission for this user (" + std::strerror(error) + ")";
+    default:
+        return path + ": " + std::strerror(error);
+    }
+}
+
+} // namespace
+
 bool UinputAccessible(const std::string& path, std::string& reason) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
-        reason = path + ": " + std::strerror(errno);
+        reason = UinputOpenProblem(path, errno);
         return false;
     }
     return true;
@@ -268,7 +292,7 @@ std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::strin
     }
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
+        error = "cannot open " + UinputOpenProblem(path, errno);
         return nullptr;
     }
     std::unique_ptr<libevdev, EvdevDeleter> description = DescribeKeyboard();

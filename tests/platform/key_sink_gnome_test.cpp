@@ -1,0 +1,98 @@
+// The gnome sink against a real mutter (headless, one virtual monitor), with wev
+// as the focused native client: the layout's characters arrive exactly, the
+// first key of the first read included, and a mutter that ends makes the sink
+// lost and a new one types once mutter is back. mutter without GNOME Shell keeps
+// the US layout whatever it is asked for (XKB_DEFAULT_LAYOUT, input sources), so
+// only that one can be had here.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include "platform/core/unicode.h"
+#include "platform/keyboard/gnome/key_sink_gnome.h"
+#include "platform/keyboard/keyboard.h"
+#include "support/layout_characters.h"
+#include "support/scoped_environment.h"
+#include "support/spawn.h"
+#include "support/wayland_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::ScopedEnvironment;
+
+// Types `text` as the program's key events do: a key-down with the character,
+// then its key-up.
+bool Type(platform::KeySink& sink, const std::string& text) {
+    bool typed = true;
+    for (char16_t unit : platform::Utf8ToUtf16(text)) {
+        for (UINT flags : {static_cast<UINT>(KeyStateDownFlag), 0U}) {
+            typed = sink.Post({0, flags, 0, unit}) && typed;
+        }
+    }
+    return typed;
+}
+
+// Reads what the sink's descriptor says until `done`, or the deadline.
+bool ServiceUntil(platform::KeySink& sink, const std::function<bool()>& done,
+                  std::chrono::milliseconds limit) {
+    return test_support::WaitUntil(
+        [&] {
+            pollfd fd{sink.EventDescriptor(), sink.WaitEvents(), 0};
+            if (fd.fd >= 0 && ::poll(&fd, 1, 10) > 0) {
+                sink.Service(fd.revents);
+            }
+            return done();
+        },
+        limit);
+}
+
+class GnomeSinkTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        wayland_test::SessionOptions options;
+        options.compositor = wayland_test::Compositor::Mutter;
+        std::string reason;
+        if (!session_.Start(options, reason)) {
+            GTEST_SKIP() << reason;
+        }
+        ASSERT_TRUE(recorder_.Start(session_, reason)) << reason;
+        bus_.emplace("DBUS_SESSION_BUS_ADDRESS", session_.BusAddress().c_str());
+        runtime_.emplace("XDG_RUNTIME_DIR", session_.RuntimeDir().c_str());
+    }
+
+    wayland_test::WaylandSession session_;
+    wayland_test::KeyRecorder recorder_;
+    std::optional<ScopedEnvironment> bus_, runtime_;
+};
+
+TEST_F(GnomeSinkTest, TypesTheLayoutExactlyAndWaitsOutMutter) {
+    std::string text = test_support::LayoutText("us", 100);
+    std::string error;
+    auto sink = platform::MakeGnomeKeySink(error);
+    ASSERT_NE(sink, nullptr) << error;
+    ASSERT_TRUE(Type(*sink, text));
+    EXPECT_EQ(recorder_.WaitFor(text, 10s), text) << "the first key included";
+    // The session ends once typing is over; the sink stays and types again.
+    ASSERT_TRUE(Type(*sink, "42"));
+    EXPECT_EQ(recorder_.WaitFor(text + "42", 10s), text + "42");
+
+    session_.StopCompositor();
+    EXPECT_TRUE(ServiceUntil(
+        *sink, [&] { return sink->Lost(); }, 10s))
+        << "mutter's end is noticed while nothing is typed";
+    EXPECT_FALSE(Type(*sink, "1"));
+    EXPECT_EQ(platform::MakeGnomeKeySink(error), nullptr);
+    EXPECT_NE(error.find("org.gnome.Mutter.RemoteDesktop"), std::string::npos) << error;
+
+    std::string reason;
+    ASSERT_TRUE(session_.RestartCompositor(reason)) << reason;
+    wayland_test::KeyRecorder again;
+    ASSERT_TRUE(again.Start(session_, reason)) << reason;
+    auto remade = platform::MakeGnomeKeySink(error);
+    ASSERT_NE(remade, nullptr) << error;
+    ASSERT_TRUE(Type(*remade, text));
+    EXPECT_EQ(again.WaitFor(text, 10s), text);
+}
+
+} // namespace
