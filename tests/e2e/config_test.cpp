@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include "e2e/program_fixture.h"
-#include "settings/setting_catalog.h"
 #include "platform/core/unique_fd.h"
+#include "settings/setting_catalog.h"
 
 namespace e2e {
 namespace {
