@@ -82,7 +82,7 @@ TEST_F(ServiceTest, TheUnitIsToldReadyStatusAndWatchdogOnlyWhileTheLoopTurns) {
               std::string::npos)
         << told_.back();
     EXPECT_TRUE(WaitUntil([&] {
-        return Journal().find("<6>swipetype: keys go to the text sink, as asked\n") !=
+        return Journal().find("<6>swipetype: keys go to the text sink, as asked") !=
                std::string::npos;
     })) << Journal();
     sim_.Write(kSwipe);
