@@ -33,7 +33,8 @@ void PassSignal(int number) {
     int fd = signalPipes[static_cast<std::size_t>(number)];
     if (fd >= 0) {
         auto byte = static_cast<unsigned char>(number);
-        (void)::write(fd, &byte, 1);
+        // A full pipe already holds a wake-up for this signal; nothing else can be done here.
+        [[maybe_unused]] ssize_t written = ::write(fd, &byte, 1);
     }
     errno = saved;
 }

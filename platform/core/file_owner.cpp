@@ -62,7 +62,7 @@ int MakeOwnedFolder(const std::string& path, mode_t mode) {
     if (::geteuid() == 0 && ::stat(ParentOf(path).c_str(), &parent) == 0 &&
         (parent.st_uid != 0 || parent.st_gid != 0)) {
         // Best effort: a folder root could not give away is still usable by root.
-        (void)::lchown(path.c_str(), parent.st_uid, parent.st_gid);
+        [[maybe_unused]] int given = ::lchown(path.c_str(), parent.st_uid, parent.st_gid);
     }
     return 0;
 }
