@@ -8,12 +8,12 @@
 // At every tick: a line read holds at most 1023 bytes and no line terminator, and
 // the tick types, as whole strokes, the composition of the line's tracks by the
 // strtok reference when they make a good read, and nothing otherwise; a tick that
-// reads no line beeps only for a line too long, which needs 1024 bytes in a row
-// without a terminator. In the end, six terminators make the reader take what it
-// still holds or leaves waiting (fewer than 6 bytes are no line of their own):
-// every byte that arrived, less the terminators, was read in a line, in order;
-// nothing was lost (unless the receive queue overflowed, when the port drops what
-// waits, or a line was too long, when it is dropped) or made up.
+// reads no line beeps only for a line it dropped (too long, or cut off by the
+// silence before its end), which is one bad read. In the end, six terminators
+// make the reader take what it still holds or leaves waiting: every byte that
+// arrived, less the terminators, was read in a line, in order; nothing was lost
+// (unless the receive queue overflowed, when the port drops what waits, or a line
+// was dropped) or made up.
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -27,6 +27,7 @@
 #include "fuzz/support/reader_window.h"
 #include "fuzz/support/strokes.h"
 #include "platform/core/clock.h"
+#include "platform/core/read_tally.h"
 #include "platform/core/recorder.h"
 #include "platform/serial/device/memory_serial_device.h"
 #include "platform/windowing/message_loop.h"
@@ -46,20 +47,9 @@ constexpr UINT kGoodReadBeep = 0x40;
 struct Run {
     fuzz::OutputChoice choice;
     std::string linesRead; // every line read, in order
-    bool mayBeTooLong;     // 1024 bytes arrive in a row without a terminator
+    bool dropped;          // a line was dropped unread: too long, or cut off by the silence
 };
 Run current;
-
-bool HasRunWithoutTerminator(std::string_view bytes, std::size_t length) {
-    std::size_t run = 0;
-    for (char c : bytes) {
-        run = (c == '\r' || c == '\n' || c == '\0') ? 0 : run + 1;
-        if (run >= length) {
-            return true;
-        }
-    }
-    return false;
-}
 
 std::string WithoutTerminators(std::string_view bytes) {
     std::string kept;
@@ -86,6 +76,7 @@ void CheckedTick(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
     const platform::Recording& recorded = platform::Recorded();
     std::size_t keysBefore = recorded.keys.size();
     std::size_t beepsBefore = recorded.beeps.size();
+    std::uint64_t badBefore = platform::CurrentReadTally().bad;
     ReadCount = kNoRead;
     OnMSRTimer(window, message, timerId, time);
     std::u16string expected;
@@ -98,7 +89,7 @@ void CheckedTick(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
         current.linesRead += line;
         test_support::ReferenceTracks tracks = test_support::ReferenceDecode(line);
         const bool* use = current.choice.track;
-        bool good = test_support::ReferenceVerdict(line, tracks, use[0], use[1]) == 1;
+        bool good = test_support::ReferenceVerdict(line, tracks, use[0], use[1], use[2]) == 1;
         if (good) {
             std::string texts[3] = {tracks.track[0].text, tracks.track[1].text,
                                     tracks.track[2].text};
@@ -107,9 +98,15 @@ void CheckedTick(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
         if (current.choice.beep) {
             expectedBeeps.push_back(good ? kGoodReadBeep : kBadReadBeep);
         }
-    } else if (current.mayBeTooLong && current.choice.beep &&
-               recorded.beeps.size() == beepsBefore + 1) {
-        expectedBeeps.push_back(kBadReadBeep); // a line too long, dropped
+    } else if (platform::CurrentReadTally().bad > badBefore) {
+        // A line dropped unread (too long, or cut off by the silence before its
+        // end) is one bad read.
+        Check(platform::CurrentReadTally().bad == badBefore + 1,
+              "a tick that reads no line drops at most one");
+        current.dropped = true;
+        if (current.choice.beep) {
+            expectedBeeps.push_back(kBadReadBeep);
+        }
     }
     std::vector<platform::RecordedKey> keys(recorded.keys.begin() + keysBefore,
                                             recorded.keys.end());
@@ -135,7 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetTimer(window, MSRTimerId, Settings.MSRInterval, CheckedTick);
     std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     fuzz::DeviceScript script = fuzz::QueueScript(*device, input);
-    current.mayBeTooLong = HasRunWithoutTerminator(script.bytes, kLineBufferSize);
     // One line per tick: after the last byte has come, at most one tick per byte,
     // and a line without its terminator is taken after half a second of silence.
     auto end =
@@ -158,10 +154,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the reader reads whatever waits in the end, and takes every line it holds");
     StopMSRReader(window);
     std::string sent = WithoutTerminators(script.bytes);
-    if (script.Overflowed() || current.mayBeTooLong) {
+    if (script.Overflowed() || current.dropped) {
         Check(IsSubsequence(current.linesRead, sent),
-              "after an overflow or a line too long what was read is what arrived, less what "
-              "the overflow or the long line dropped");
+              "after an overflow or a dropped line what was read is what arrived, less what "
+              "the overflow or the dropped line took");
     } else {
         Check(current.linesRead == sent, "every byte that arrived was read in a line");
     }

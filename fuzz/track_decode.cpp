@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::StartRecording();
     int verdict = DecodeTracks();
     test_support::ReferenceTracks reference = test_support::ReferenceDecode(line);
-    int expected =
-        test_support::ReferenceVerdict(line, reference, choice.track[0], choice.track[1]);
+    int expected = test_support::ReferenceVerdict(line, reference, choice.track[0], choice.track[1],
+                                                  choice.track[2]);
     Check(verdict == expected, "the verdict is the reference's", line);
     std::string tracks[3];
     for (int t = 0; t < 3; ++t) {

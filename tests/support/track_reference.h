@@ -39,15 +39,31 @@ inline ReferenceTracks ReferenceDecode(std::string_view line) {
         {ReferenceExtract(line, '%'), ReferenceExtract(line, ';'), ReferenceExtract(line, '+')}};
 }
 
+// Windows-1252, the default code page, leaves five bytes undefined: a track
+// holding one of them is no text.
+inline bool ReferenceIsText(const std::string& text) {
+    return text.find_first_of("\x81\x8D\x8F\x90\x9D") == std::string::npos;
+}
+
 // 1 for a good read: a non-empty line whose selected tracks 1 and 2 were found
-// and are not the error mark "E".
+// and are not the error mark "E", and whose typed tracks are text in the
+// default code page.
 inline int ReferenceVerdict(std::string_view line, const ReferenceTracks& tracks, bool useTrack1,
-                            bool useTrack2) {
+                            bool useTrack2, bool useTrack3 = false) {
     if (line.empty() || line[0] == '\0') {
         return 0;
     }
     auto good = [](const ReferenceTrack& track) { return track.found && track.text != "E"; };
-    return (useTrack1 && !good(tracks.track[0])) || (useTrack2 && !good(tracks.track[1])) ? 0 : 1;
+    if ((useTrack1 && !good(tracks.track[0])) || (useTrack2 && !good(tracks.track[1]))) {
+        return 0;
+    }
+    const bool used[3] = {useTrack1, useTrack2, useTrack3};
+    for (int t = 0; t < 3; ++t) {
+        if (used[t] && !ReferenceIsText(tracks.track[t].text)) {
+            return 0;
+        }
+    }
+    return 1;
 }
 
 } // namespace test_support
