@@ -180,24 +180,17 @@ class GnomeKeySink final : public KeySink {
         if (lost_) {
             return false;
         }
-        if ((event.flags & KeyStateDownFlag) == 0) {
-            return true;
-        }
-        bool typed = true;
-        if (event.character != 0) {
-            for (char32_t character :
-                 joiner_.Feed(static_cast<char16_t>(event.character & 0xFFFF))) {
-                typed = TypeCharacter(character) && typed;
-            }
-        } else if (event.virtualKey != 0 && !IsModifierVirtualKey(event.virtualKey)) {
-            xkb_keysym_t keysym = KeysymForVirtualKey(event.virtualKey);
-            if (keysym == XKB_KEY_NoSymbol) {
-                NKDbgPrintfW(u"gnome: virtual key 0x%02X names no key here; not pressed",
-                             event.virtualKey);
-                return false;
-            }
-            typed = Press(keysym);
-        }
+        bool typed = PostKeyDown(
+            event, joiner_, [this](char32_t character) { return TypeCharacter(character); },
+            [this](UINT virtualKey) {
+                xkb_keysym_t keysym = KeysymForVirtualKey(virtualKey);
+                if (keysym == XKB_KEY_NoSymbol) {
+                    NKDbgPrintfW(u"gnome: virtual key 0x%02X names no key here; not pressed",
+                                 virtualKey);
+                    return false;
+                }
+                return Press(keysym);
+            });
         return typed && !lost_;
     }
 

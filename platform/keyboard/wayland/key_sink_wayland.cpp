@@ -141,18 +141,9 @@ class WaylandKeySink final : public KeySink {
         if (lost_) {
             return false;
         }
-        if ((event.flags & KeyStateDownFlag) == 0) {
-            return true;
-        }
-        bool typed = true;
-        if (event.character != 0) {
-            for (char32_t character :
-                 joiner_.Feed(static_cast<char16_t>(event.character & 0xFFFF))) {
-                typed = TypeCharacter(character) && typed;
-            }
-        } else if (event.virtualKey != 0 && !IsModifierVirtualKey(event.virtualKey)) {
-            typed = PressBareKey(event.virtualKey);
-        }
+        bool typed = PostKeyDown(
+            event, joiner_, [this](char32_t character) { return TypeCharacter(character); },
+            [this](UINT virtualKey) { return PressBareKey(virtualKey); });
         return typed && !lost_;
     }
 

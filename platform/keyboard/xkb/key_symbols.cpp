@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include "platform/core/virtual_keys.h"
+
 namespace platform {
 namespace {
 
@@ -146,6 +148,25 @@ std::vector<char32_t> SurrogateJoiner::Feed(char16_t unit) {
         complete.push_back(low ? Replacement : char32_t{unit});
     }
     return complete;
+}
+
+bool PostKeyDown(const KeyEvent& event, SurrogateJoiner& joiner,
+                 const std::function<bool(char32_t)>& typeCharacter,
+                 const std::function<bool(UINT)>& pressBareKey) {
+    if ((event.flags & KeyStateDownFlag) == 0) {
+        return true;
+    }
+    if (event.character != 0) {
+        bool typed = true;
+        for (char32_t character : joiner.Feed(static_cast<char16_t>(event.character & 0xFFFF))) {
+            typed = typeCharacter(character) && typed;
+        }
+        return typed;
+    }
+    if (event.virtualKey == 0 || IsModifierVirtualKey(event.virtualKey)) {
+        return true;
+    }
+    return pressBareKey(event.virtualKey);
 }
 
 } // namespace platform

@@ -3,11 +3,13 @@
 // press real keys look these keysyms up in the keyboard layout.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <xkbcommon/xkbcommon.h>
 
 #include "platform/core/types.h"
+#include "platform/keyboard/key_sink.h"
 
 namespace platform {
 
@@ -43,5 +45,13 @@ class SurrogateJoiner {
   private:
     char16_t pendingHigh_ = 0;
 };
+
+// The key-down half of a key event, for a sink that types characters by
+// themselves: each character the event completes goes to `typeCharacter`, a bare
+// key that is no modifier to `pressBareKey`; a key-up, a modifier or an event
+// naming nothing types nothing. True when everything asked for was typed.
+bool PostKeyDown(const KeyEvent& event, SurrogateJoiner& joiner,
+                 const std::function<bool(char32_t)>& typeCharacter,
+                 const std::function<bool(UINT)>& pressBareKey);
 
 } // namespace platform
