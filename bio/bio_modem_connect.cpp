@@ -120,6 +120,17 @@ int FirstDigit(int portId, BioWait& wait) {
     }
 }
 
+// Reads the line feed that follows a carriage return; any other byte is given back
+// to the port, for it is already the far end's.
+void TakeLineFeed(int portId, BioWait& wait) {
+    int byte = NextByte(portId, wait);
+    PortSlot* slot = bio_get_slot(portId);
+    if (byte >= 0 && byte != '\n' && slot != nullptr) {
+        slot->heldByte = static_cast<unsigned char>(byte);
+        slot->hasHeldByte = true;
+    }
+}
+
 // Reads the rest of a CARRIER or CONNECT line through its end, within the reply
 // time. A modem ends a verbal reply with CR LF, so the line feed after a carriage
 // return belongs to the line and is read with it (a line feed alone ends a line
@@ -137,7 +148,7 @@ void ReadReplyLine(int portId, SpeedField fields) {
     for (;;) {
         int byte = NextByte(portId, wait);
         if (byte == '\r') {
-            NextByte(portId, wait); // its line feed
+            TakeLineFeed(portId, wait);
         }
         if (byte < 0 || EndsTheLine(byte)) {
             break;

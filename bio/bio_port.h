@@ -53,6 +53,8 @@ struct PortSlot {
     int carrierSpeed;             // set by the connect wait; 0 until then
     int connectSpeed;             // set by the connect wait; 0 until then
     char terminatorSet[12];       // "\r\n" and its zero: CR, LF and the zero byte
+    bool hasHeldByte;             // a byte read ahead and given back: the next read's first
+    unsigned char heldByte;
 };
 
 // Always 1. With reason 1 it empties all four entries without closing anything

@@ -1,6 +1,7 @@
 // Line status: the status word of accumulated line errors, the count of bytes
 // waiting, and purging.
 #include <climits>
+#include <cstdint>
 
 #include "bio/bio_port.h"
 
@@ -41,6 +42,7 @@ int bio_purge_input(int portId) {
         return BIO_NO_PORT;
     }
     PurgeComm(slot->handle, PURGE_RXABORT | PURGE_RXCLEAR);
+    slot->hasHeldByte = false;
     return 0;
 }
 
@@ -63,6 +65,6 @@ int bio_get_inputcount(int portId) {
         return -status;
     }
     // The queue count is 32-bit unsigned; a result must stay a non-negative int.
-    DWORD waiting = slot->lineStatus.cbInQue;
+    std::uint64_t waiting = std::uint64_t{slot->lineStatus.cbInQue} + (slot->hasHeldByte ? 1 : 0);
     return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
 }

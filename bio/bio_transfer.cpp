@@ -68,15 +68,24 @@ int bio_read_bytes(int portId, int count, void* buffer) {
     if (slot == nullptr) {
         return -BIO_NO_PORT;
     }
-    if (count < 0) {
+    if (count <= 0) {
         return 0;
     }
-    DWORD read = 0;
-    if (!ReadFile(slot->handle, buffer, static_cast<DWORD>(count), &read, nullptr)) {
-        bio_update_status(portId);
-        return -BIO_IO_FAILED;
+    // A byte given back by a look ahead comes first, before the device's.
+    unsigned char* bytes = static_cast<unsigned char*>(buffer);
+    int given = 0;
+    if (slot->hasHeldByte) {
+        bytes[given++] = slot->heldByte;
+        slot->hasHeldByte = false;
     }
-    return static_cast<int>(read);
+    DWORD read = 0;
+    if (given < count &&
+        !ReadFile(slot->handle, bytes + given, static_cast<DWORD>(count - given), &read, nullptr)) {
+        bio_update_status(portId);
+        // The given-back byte is delivered; the failure shows again on the next read.
+        return given > 0 ? given : -BIO_IO_FAILED;
+    }
+    return given + static_cast<int>(read);
 }
 
 int bio_read_char(int portId) {

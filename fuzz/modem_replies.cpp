@@ -204,9 +204,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(result != BIO_NO_CARRIER || first == NoCarrier || first == Carrier,
               "BIO_NO_CARRIER answers NO CARRIER, also right after a carrier report");
         Check(result != 0 || connected, "0 answers CARRIER or CONNECT");
+        // The line ends at CR, LF or the pair CR LF; a byte after a lone CR is the far end's.
         std::size_t lineEnd = consumed.find_first_of(
             "\r\n", static_cast<std::size_t>(FirstMatch(consumed, kCallReplies).length));
-        Check(first != Connect || lineEnd == std::string::npos || lineEnd + 1 == consumed.size(),
+        bool pairEnds = lineEnd != std::string::npos && consumed[lineEnd] == '\r' &&
+                        script.bytes.compare(lineEnd + 1, 1, "\n") == 0;
+        Check(first != Connect || lineEnd == std::string::npos || lineEnd + 1 == consumed.size() ||
+                  (pairEnds && lineEnd + 2 == consumed.size()),
               "after CONNECT nothing past the end of its line is read");
     } else {
         std::string run = FirstDigitRun(consumed);

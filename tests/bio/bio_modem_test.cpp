@@ -283,6 +283,7 @@ TEST_F(BioModemTest, CallResults) {
         {"connect without a speed", "\r\nCONNECT\r\n", 0, 19200, 19200, ""},
         {"a speed too long for an int", "\r\nCONNECT 99999999999\r\n", 0, INT_MAX, INT_MAX, ""},
         {"the rest of the connect line", "\r\nCONNECT 9600/ARQ\r\nhi", 0, 9600, 9600, "hi"},
+        {"a connect line ended by CR alone", "\r\nCONNECT 9600\rhi", 0, 9600, 9600, "hi"},
         {"busy", "\r\nBUSY\r\n", BIO_LINE_BUSY, 19200, 19200, "\r\n"},
         {"no dial tone", "\r\nNO DIALTONE\r\n", BIO_NO_DIALTONE, 19200, 19200, "\r\n"},
         {"no carrier", "\r\nNO CARRIER\r\n", BIO_NO_CARRIER, 19200, 19200, "\r\n"},
