@@ -4,12 +4,6 @@
 #include <cstring>
 
 namespace platform {
-namespace {
-
-// ERROR_GEN_FAILURE: declared with the serial calls, whose callers see it most.
-constexpr DWORD kGeneralFailure = 31;
-
-} // namespace
 
 // Choices that are not one-to-one:
 // - ENXIO and ENODEV (a device node with no device behind it) are a file that
@@ -49,7 +43,7 @@ DWORD Win32ErrorFromErrno(int error) {
     case ENOMEM:
         return ERROR_NOT_ENOUGH_MEMORY;
     default:
-        return kGeneralFailure;
+        return ERROR_GEN_FAILURE;
     }
 }
 

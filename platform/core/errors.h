@@ -4,6 +4,10 @@
 
 #include "platform/core/types.h"
 
+// A fault of the host or the device that no other code names: the file and
+// serial calls report it, and an errno with no closer match maps to it.
+constexpr LONG ERROR_GEN_FAILURE = 31;
+
 namespace platform {
 
 // The Win32 error a caller of a file or device call expects for a host errno.

@@ -3,12 +3,12 @@
 // values of a DCB.
 #pragma once
 
+#include "platform/core/errors.h"
 #include "platform/core/types.h"
 
 constexpr DWORD MAXDWORD = 0xFFFFFFFF;
 
 // Error codes that only the serial calls produce.
-constexpr LONG ERROR_GEN_FAILURE = 31;
 constexpr LONG ERROR_OPERATION_ABORTED = 995;
 
 // CreateFileW access, sharing and disposition.
