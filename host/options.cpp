@@ -6,6 +6,7 @@
 
 #include "platform/core/event_log.h"
 #include "platform/core/message_text.h"
+#include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/key_sink_registry.h"
 
 namespace host {
@@ -113,16 +114,6 @@ std::string KeySinkUsage() {
     return usage;
 }
 
-bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
-    long long number = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size() || number < 0 || number > 60000) {
-        return false;
-    }
-    value = std::chrono::milliseconds{number};
-    return true;
-}
-
 // "COMn:=PATH" with n from 1 to 255; an empty PATH forgets the port's device.
 bool ParsePort(const std::string& text, PortMapping& mapping) {
     auto equals = text.find('=');
@@ -178,9 +169,9 @@ std::string Apply(const std::string& name, const std::string& value, HostOptions
     } else if (name == "--layout") {
         options.layout = value;
     } else if (name == "--key-delay") {
-        if (!ParseMilliseconds(value, options.keyDelay)) {
-            return "swipetype: --key-delay wants milliseconds from 0 to 60000, not " +
-                   platform::QuoteForMessage(value);
+        std::string error;
+        if (!platform::ParseKeyDelay(value, options.keyDelay, error)) {
+            return "swipetype: --key-delay " + error;
         }
     } else if (name == "--log") {
         options.log = value;

@@ -1,12 +1,11 @@
 #include "platform/keyboard/key_delay.h"
 
-#include <algorithm>
 #include <charconv>
+
+#include "platform/core/message_text.h"
 
 namespace platform {
 namespace {
-
-constexpr std::chrono::milliseconds LongestKeyDelay{10000};
 
 std::chrono::milliseconds& Delay() {
     static std::chrono::milliseconds delay{0};
@@ -16,7 +15,7 @@ std::chrono::milliseconds& Delay() {
 } // namespace
 
 void SetKeyDelay(std::chrono::milliseconds delay) {
-    Delay() = std::clamp(delay, std::chrono::milliseconds{0}, LongestKeyDelay);
+    Delay() = delay;
 }
 
 std::chrono::milliseconds KeyDelay() {
@@ -28,9 +27,9 @@ bool ParseKeyDelay(const std::string& text, std::chrono::milliseconds& delay, st
     const char* end = text.data() + text.size();
     auto [stop, status] = std::from_chars(text.data(), end, value);
     if (text.empty() || status != std::errc{} || stop != end || value < 0 ||
-        value > LongestKeyDelay.count()) {
-        error = "key delay \"" + text + "\" is not a number of milliseconds from 0 to " +
-                std::to_string(LongestKeyDelay.count());
+        value > kLongestKeyDelay.count()) {
+        error = "wants a whole number of milliseconds from 0 to " +
+                std::to_string(kLongestKeyDelay.count()) + ", not " + QuoteForMessage(text);
         return false;
     }
     delay = std::chrono::milliseconds{value};

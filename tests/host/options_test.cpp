@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/options.h"
+#include "platform/keyboard/key_delay.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ TEST(HostOptionsTest, BadInputIsOneClearLine) {
         {"--keys", "keyboard"},
         {"--key-delay", "-1"},
         {"--key-delay", "x"},
+        {"--key-delay", std::to_string(platform::kLongestKeyDelay.count() + 1)},
         {"--port", "COM0:=/x"},
         {"--port", "COM1:"},
         {"--port", "COM256:=/x"},
