@@ -4,21 +4,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/startup_file_format.h"
 #include "keys/text_conversion.h"
 #include "platform/fs/files.h"
 #include "platform/registry/registry.h"
 
 namespace {
 
-constexpr int kFolderSize = 260;        // wide characters
-constexpr DWORD kFolderReadLimit = 260; // bytes, so at most 129 characters
-constexpr int kProgramPathSize = 260;   // wide characters
-constexpr int kNarrowBufferSize = 264;  // bytes, for the file path and the content
-constexpr const WCHAR* kStartupKey = u"Software\\Zelna\\Startup";
-constexpr const WCHAR* kDefaultFolder = u"\\Application\\Startup";
-constexpr const char* kStartupFileName = "\\Swipetype.RUN";
-constexpr const char* kCarriageReturn = "\r";
-constexpr const char* kHiddenStart = "MIN";
+constexpr int kFolderSize = 260;       // wide characters
+constexpr int kProgramPathSize = 260;  // wide characters
+constexpr int kNarrowBufferSize = 264; // bytes, for the file path and the content
+using startup_file::kDefaultFolder;
+using startup_file::kFolderReadLimit;
 
 // Results of building the content.
 constexpr int kBuilt = 1;
@@ -38,10 +35,10 @@ void UseDefaultFolder() {
 // The startup folder from the registry, else the default.
 void ReadStartupFolder() {
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, kStartupKey, 0, 0, &key);
+    LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, startup_file::kFolderKey, 0, 0, &key);
     if (status == ERROR_SUCCESS) {
         DWORD size = kFolderReadLimit;
-        status = RegQueryValueExW(key, u"Path", nullptr, nullptr,
+        status = RegQueryValueExW(key, startup_file::kFolderValue, nullptr, nullptr,
                                   reinterpret_cast<LPBYTE>(StartupFolder), &size);
         RegCloseKey(key);
         // The stored text need not carry its terminator: it ends where its
@@ -63,9 +60,9 @@ int BuildStartupFilePath() {
         return kNoMemory;
     }
     int result = kDoesNotFit;
-    if (std::strlen(folder) + std::strlen(kStartupFileName) < kNarrowBufferSize) {
+    if (std::strlen(folder) + std::strlen(startup_file::kName) < kNarrowBufferSize) {
         std::strcpy(StartupFilePath, folder);
-        std::strcat(StartupFilePath, kStartupFileName);
+        std::strcat(StartupFilePath, startup_file::kName);
         result = kBuilt;
     }
     std::free(folder);
@@ -84,11 +81,12 @@ int BuildStartupFileContent() {
         return kNoMemory;
     }
     int result = kDoesNotFit;
-    if (std::strlen(program) + std::strlen(kCarriageReturn) + std::strlen(kHiddenStart) <
+    if (std::strlen(program) + std::strlen(startup_file::kSeparator) +
+            std::strlen(startup_file::kNarrowHiddenStart) <
         kNarrowBufferSize) {
         std::strcpy(StartupFileContent, program);
-        std::strcat(StartupFileContent, kCarriageReturn);
-        std::strcat(StartupFileContent, kHiddenStart);
+        std::strcat(StartupFileContent, startup_file::kSeparator);
+        std::strcat(StartupFileContent, startup_file::kNarrowHiddenStart);
         result = kBuilt;
     }
     std::free(program);

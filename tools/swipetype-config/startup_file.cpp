@@ -6,6 +6,7 @@
 #include <optional>
 #include <unistd.h>
 
+#include "app/startup_file_format.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/files.h"
@@ -14,7 +15,7 @@
 namespace config_tool {
 namespace {
 
-constexpr char16_t kFileName[] = u"\\Swipetype.RUN";
+using startup_file::kWideName;
 
 // Wide text in the ANSI code page, as the program writes its startup file;
 // nothing when the code page lacks one of its characters.
@@ -37,8 +38,10 @@ bool WriteStartupFile(std::string& error) {
         error = "no swipetype program beside this one to start at boot (" + program + ")";
         return false;
     }
-    std::optional<std::string> path = Narrow(launcher::StartupFolder() + kFileName);
-    std::optional<std::string> content = Narrow(platform::Utf8ToUtf16(program) + u"\rMIN");
+    std::optional<std::string> path = Narrow(launcher::StartupFolder() + kWideName);
+    std::optional<std::string> content =
+        Narrow(platform::Utf8ToUtf16(program) + platform::Utf8ToUtf16(startup_file::kSeparator) +
+               startup_file::kHiddenStart);
     if (!path || !content) {
         error = "the startup file's path or content does not fit the ANSI code page";
         return false;
@@ -59,7 +62,7 @@ bool WriteStartupFile(std::string& error) {
 }
 
 void RemoveStartupFile() {
-    DeleteFileW((launcher::StartupFolder() + kFileName).c_str());
+    DeleteFileW((launcher::StartupFolder() + kWideName).c_str());
 }
 
 } // namespace config_tool

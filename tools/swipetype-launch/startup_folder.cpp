@@ -5,14 +5,14 @@
 #include <cstring>
 #include <dirent.h>
 
+#include "app/startup_file_format.h"
 #include "platform/registry/registry.h"
 
 namespace launcher {
 namespace {
 
-constexpr DWORD kFolderReadLimit = 260; // bytes, as the program reads it
-constexpr LPCWSTR kStartupKey = u"Software\\Zelna\\Startup";
-constexpr LPCWSTR kDefaultFolder = u"\\Application\\Startup";
+using startup_file::kDefaultFolder;
+using startup_file::kFolderReadLimit;
 
 bool IsStartupFileName(const std::string& name) {
     if (name.size() <= 4) {
@@ -28,13 +28,13 @@ bool IsStartupFileName(const std::string& name) {
 
 std::u16string StartupFolder() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kStartupKey, 0, 0, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, startup_file::kFolderKey, 0, 0, &key) != ERROR_SUCCESS) {
         return kDefaultFolder;
     }
     WCHAR folder[kFolderReadLimit / sizeof(WCHAR) + 1] = {};
     DWORD size = kFolderReadLimit;
-    LONG result =
-        RegQueryValueExW(key, u"Path", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size);
+    LONG result = RegQueryValueExW(key, startup_file::kFolderValue, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(folder), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         return kDefaultFolder;
