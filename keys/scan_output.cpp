@@ -3,13 +3,11 @@
 #include <cstdlib>
 
 #include "keys/keystrokes.h"
+#include "keys/scan_data.h"
 #include "keys/text_conversion.h"
 #include "platform/core/system.h"
 #include "platform/keyboard/keyboard.h"
 #include "platform/windowing/window.h"
-#include "reader/line_reader.h"
-#include "reader/tag_text.h"
-#include "reader/track_decode.h"
 #include "res/resource_ids.h"
 #include "settings/settings.h"
 

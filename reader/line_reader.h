@@ -25,17 +25,16 @@
 // follows its end byte within about that time; an idle tick costs one ioctl.
 #pragma once
 
+#include "keys/scan_data.h"
 #include "platform/core/types.h"
-
-constexpr int kLineTextSize = 1024; // a line's text, its terminator included
 constexpr UINT_PTR LineTimerId = 1359;
 constexpr UINT kLineTick = 20; // ms
 
 // 1 while the line reader runs (port open and set up, timer set), else 0.
 extern int LineActive;
 
-// The last good line, decoded: what SendScanOutput types as the read.
-extern WCHAR LineText[kLineTextSize];
+// The last good line, decoded, is LineText (keys/scan_data.h): what
+// SendScanOutput types as the read.
 
 // Opens COM1: at LineBaud with LineFormat, no flow control, and sets the timer on
 // `window`. 1 when this call started it; 0 when it already ran or the port could

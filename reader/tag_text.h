@@ -1,6 +1,5 @@
-// The RFID reply as read, then the tag number as upper-case hexadecimal text.
+// The RFID reply as read, then the tag number as upper-case hexadecimal text:
+// TagText, declared with what the output composition types (keys/scan_data.h).
 #pragma once
 
-constexpr int kTagTextSize = 1024;
-
-extern char TagText[kTagTextSize];
+#include "keys/scan_data.h"

@@ -2,15 +2,13 @@
 // tracks 1 to 3 and judges the swipe good or bad.
 #pragma once
 
+#include "keys/scan_data.h"
 #include "platform/core/types.h"
-
-constexpr int kLineBufferSize = 1024;
 
 // The line to decode: narrow, zero-terminated, terminators already removed.
 extern char RawLine[kLineBufferSize];
 
-// The three decoded track texts, index 0 for track 1.
-extern char TrackBuffers[3][kLineBufferSize];
+// The three decoded track texts: TrackBuffers (keys/scan_data.h).
 
 // Decodes RawLine into TrackBuffers. Returns 1 for a good read, 0 for a bad one
 // (beeping with sound type 4 when Beep is set) or an empty line.
