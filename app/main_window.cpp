@@ -26,11 +26,7 @@ DWORD StartHidden = 0;
 
 namespace {
 
-constexpr UINT kTitleString = 1;     // "Swipetype"
-constexpr UINT kPaintedString = 2;   // "Initializing Swipetype..."
-constexpr UINT kClassNameString = 3; // "SWIPETYPE"
 constexpr int kStringBufferSize = 100;
-constexpr UINT kMenuBarResource = 102;
 constexpr DWORD kMainWindowStyle = 0x10010000;                        // WS_VISIBLE and 0x00010000
 constexpr UINT kPaintFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE; // 0x25
 constexpr DWORD kStartHiddenDelay = 250;                              // ms
@@ -61,7 +57,7 @@ void Paint(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     WCHAR text[kStringBufferSize] = {};
-    LoadStringW(AppInstance, kPaintedString, text, kStringBufferSize);
+    LoadStringW(AppInstance, IDS_PAINTED, text, kStringBufferSize);
     DrawTextW(context, text, -1, &client, kPaintFormat);
     EndPaint(window, &paint);
 }
@@ -117,8 +113,8 @@ BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
     AppInstance = instance;
     WCHAR className[kStringBufferSize] = {};
     WCHAR title[kStringBufferSize] = {};
-    LoadStringW(instance, kClassNameString, className, kStringBufferSize);
-    LoadStringW(instance, kTitleString, title, kStringBufferSize);
+    LoadStringW(instance, IDS_CLASS_NAME, className, kStringBufferSize);
+    LoadStringW(instance, IDS_TITLE, title, kStringBufferSize);
 
     // Single instance: bring the running one forward, with its owned windows
     // (the lowest handle bit asks for them), and end this one.
@@ -172,7 +168,7 @@ HWND CreateMenuBar(HWND window) {
     SHMENUBARINFO info{};
     info.cbSize = kMenuBarInfoDeviceSize;
     info.hwndParent = window;
-    info.nToolBarId = kMenuBarResource;
+    info.nToolBarId = IDR_MENU_BAR;
     info.hInstRes = AppInstance;
     if (SHCreateMenuBar(&info) == FALSE) {
         return nullptr;

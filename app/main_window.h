@@ -5,6 +5,7 @@
 
 #include "app/main_window_state.h"
 #include "platform/windowing/dialogs.h"
+#include "res/resource_ids.h"
 
 // Set when the command line was exactly "MIN"; never cleared.
 extern DWORD StartHidden;
@@ -13,16 +14,6 @@ extern DWORD LastTrayTap;
 // Popup menus being tracked (0 or 1), and the menu ShowPopupMenu loaded while it runs.
 extern UINT PopupDepth;
 extern HMENU PopupMenuHandle;
-
-// Command ids of the menu bar's menu (102) and the tray's popup menu (105).
-constexpr WORD IDM_ABOUT = 40003;
-constexpr WORD IDM_EXIT = 40004;
-constexpr WORD IDM_RESET_DEFAULTS = 40013;
-constexpr WORD IDM_POPUP_SHOW = 40019;
-constexpr WORD IDM_POPUP_ABOUT = 40020;
-constexpr WORD IDM_POPUP_EXIT = 40021;
-// The menu resource whose first popup a tray tap opens.
-constexpr UINT IDR_TRAY_POPUP = 105;
 
 // Runs the program: the quit message's wParam, or 0 when start-up stops early.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

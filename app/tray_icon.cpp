@@ -2,6 +2,7 @@
 
 #include "app/app_handles.h"
 #include "platform/resources/resources.h"
+#include "res/resource_ids.h"
 #include "settings/settings.h"
 
 NOTIFYICONDATAW TrayIconData;
@@ -9,9 +10,6 @@ NOTIFYICONDATAW TrayIconData;
 namespace {
 
 constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP; // = 7
-constexpr UINT kEnabledIcon = 102;
-constexpr UINT kDisabledIcon = 103;
-constexpr UINT kTipString = 1; // "Swipetype"
 constexpr int kIconSize = 16;
 constexpr int kTipSize = 64;
 
@@ -35,10 +33,10 @@ void AddTrayIcon() {
     // The picture for the current state. A picture that cannot be loaded leaves the field as it
     // was.
     if (EnabledPicture == nullptr) {
-        EnabledPicture = LoadPicture(kEnabledIcon);
+        EnabledPicture = LoadPicture(IDI_READING_ENABLED);
     }
     if (DisabledPicture == nullptr) {
-        DisabledPicture = LoadPicture(kDisabledIcon);
+        DisabledPicture = LoadPicture(IDI_READING_DISABLED);
     }
     HICON picture = Settings.Enable != 0 ? EnabledPicture : DisabledPicture;
     if (picture != nullptr) {
@@ -46,7 +44,7 @@ void AddTrayIcon() {
     }
     // The tip text; one that cannot be loaded leaves the field as it was too.
     WCHAR tip[kTipSize];
-    if (LoadStringW(AppInstance, kTipString, tip, kTipSize) > 0) {
+    if (LoadStringW(AppInstance, IDS_TITLE, tip, kTipSize) > 0) {
         for (int i = 0; i < kTipSize; ++i) {
             TrayIconData.szTip[i] = tip[i];
             if (tip[i] == u'\0') {

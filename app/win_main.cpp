@@ -2,6 +2,7 @@
 // runs), then run the message loop until the quit message.
 #include "app/main_window.h"
 
+#include "app/startup_file_format.h"
 #include "platform/resources/resources.h"
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/messages.h"
@@ -9,10 +10,8 @@
 
 namespace {
 
-constexpr UINT kAcceleratorTable = 3;
-
 bool IsExactlyMin(LPCWSTR commandLine) {
-    return commandLine != nullptr && std::u16string_view(commandLine) == u"MIN";
+    return commandLine != nullptr && std::u16string_view(commandLine) == startup_file::kHiddenStart;
 }
 
 } // namespace
@@ -24,7 +23,7 @@ int WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR commandLine, int 
     if (IsExactlyMin(commandLine)) {
         StartHidden = 1;
     }
-    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAcceleratorTable));
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) != 0) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "fuzz/support/check.h"
@@ -35,13 +37,29 @@ void CheckMenuItems(const std::vector<rc::MenuItem>& items) {
     }
 }
 
+// The names of the program's ids, as the build gives them to the compiler, so
+// that the program's own script is read as the build reads it.
+const rc::IdNames& ProgramIds() {
+    static const rc::IdNames names = [] {
+        std::ifstream file(SWIPETYPE_SOURCE_DIR "/res/resource_ids.h");
+        std::stringstream header;
+        header << file.rdbuf();
+        rc::IdNames read;
+        std::string error;
+        Check(rc::ReadIdNames(header.str(), read, error) && !read.empty(),
+              "res/resource_ids.h gives the ids' names", error);
+        return read;
+    }();
+    return names;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string source(reinterpret_cast<const char*>(data), size);
     rc::Script script;
     std::string error;
-    if (!rc::ParseScript(source, script, error)) {
+    if (!rc::ParseScript(source, script, error, ProgramIds())) {
         Check(NamesALine(error, source), "a refused script names the line of its fault", error);
         return 0;
     }

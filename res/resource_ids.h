@@ -1,5 +1,30 @@
-// Numeric ids of the program's resources and of the controls in its dialogs.
+// Numeric ids of the program's resources, of the controls in its dialogs and of
+// the commands of its menus. The resource script (res/swipetype.resources) names
+// them; swipetype-rc takes their values from this file, so each id is written
+// once. It reads lines of the form "constexpr int NAME = NUMBER;" only.
 #pragma once
+
+// Strings.
+constexpr int IDS_TITLE = 1;            // window title and tray tip
+constexpr int IDS_PAINTED = 2;          // painted in the main window
+constexpr int IDS_CLASS_NAME = 3;       // the main window's class
+constexpr int IDS_OPTIONS_BUTTON = 104; // the menu bar button's caption
+
+// Menus, the menu bar and the accelerator table.
+constexpr int IDR_MENU_BAR = 102;   // the menu bar, and the menu its button opens
+constexpr int IDR_TRAY_POPUP = 105; // the menu whose first popup a tray tap opens
+constexpr int IDR_ACCELERATORS = 3;
+
+// Commands of the menu bar's menu and the tray's popup menu.
+constexpr int IDM_ABOUT = 40003;
+constexpr int IDM_EXIT = 40004;
+constexpr int IDM_RESET_DEFAULTS = 40013;
+constexpr int IDM_POPUP_SHOW = 40019;
+constexpr int IDM_POPUP_ABOUT = 40020;
+constexpr int IDM_POPUP_EXIT = 40021;
+// The menu bar's button, and the command Ctrl+Q gives.
+constexpr int IDM_MENU_BAR_BUTTON = 40001;
+constexpr int IDM_QUIT_KEY = 1;
 
 // Dialog templates.
 constexpr int IDD_OPTIONS = 102;

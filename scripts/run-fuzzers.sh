@@ -36,6 +36,9 @@ for target in "${targets[@]}"; do
         continue
     fi
     mkdir -p "$scratch"
+    # The program's own resource script is a seed as it stands, not a copy that
+    # would age beside it.
+    [[ $target == resource_script ]] && cp res/swipetype.resources "$scratch/program-script"
     options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
              -artifact_prefix="$build/fuzz-findings/$target-")
     [[ -f "fuzz/$target.dict" ]] && options+=(-dict="fuzz/$target.dict")

@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, MenuBarSitsBelowTheShortenedWindowAndDropsDownItsMenu) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     EXPECT_EQ(bar.rect.bottom, workArea.bottom);
 
-    HWND button = GetDlgItem(MenuBar, 40001);
+    HWND button = GetDlgItem(MenuBar, IDM_MENU_BAR_BUTTON);
     ASSERT_NE(button, nullptr);
     WCHAR caption[32] = {};
     GetWindowTextW(button, caption, 32);

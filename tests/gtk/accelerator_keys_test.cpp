@@ -13,6 +13,7 @@
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "res/resource_ids.h"
 #include "support/window_class.h"
 
 namespace {
@@ -95,7 +96,7 @@ class AcceleratorKeysTest : public testing::Test {
 
 TEST_F(AcceleratorKeysTest, CtrlAAndCtrlQBecomeTheirCommands) {
     ASSERT_TRUE(gtk_test::PressKey("ctrl+a"));
-    EXPECT_TRUE(CommandSeen(40003)) << "Ctrl+A did not give About";
+    EXPECT_TRUE(CommandSeen(IDM_ABOUT)) << "Ctrl+A did not give About";
     ASSERT_TRUE(gtk_test::PressKey("ctrl+q"));
     EXPECT_TRUE(CommandSeen(1)) << "Ctrl+Q did not give its command";
     for (WPARAM seen : Commands()) {
@@ -106,7 +107,7 @@ TEST_F(AcceleratorKeysTest, CtrlAAndCtrlQBecomeTheirCommands) {
 TEST_F(AcceleratorKeysTest, ALetterAloneIsNoAccelerator) {
     ASSERT_TRUE(gtk_test::PressKey("a"));
     ASSERT_TRUE(gtk_test::PressKey("ctrl+z"));
-    EXPECT_FALSE(CommandSeen(40003, std::chrono::seconds(1)));
+    EXPECT_FALSE(CommandSeen(IDM_ABOUT, std::chrono::seconds(1)));
     EXPECT_TRUE(Commands().empty());
 }
 

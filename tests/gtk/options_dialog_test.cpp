@@ -1,4 +1,4 @@
-// The options dialog (template 102) in a window of the window system, shown by
+// The options dialog (IDD_OPTIONS) in a window of the window system, shown by
 // the front end under Xvfb and used with xdotool: where its controls appear, how
 // clicks and Tab reach the window system, and what the program sets shows.
 #include <gtest/gtest.h>
@@ -20,8 +20,7 @@ namespace {
 
 using gtk_test::Across;
 using gtk_test::Down;
-using gtk_test::kOptionsControls;
-using gtk_test::TemplateControl;
+using gtk_test::OptionsTemplate;
 using platform::gtk_front_end::InspectWidget;
 using platform::gtk_front_end::ShownWidget;
 using platform::gtk_front_end::WidgetKind;
@@ -58,13 +57,13 @@ class OptionsDialogTest : public testing::Test {
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                  gtk_test::TestInstance(), nullptr);
         ASSERT_NE(frame_, nullptr);
-        dialog_ = CreateDialogIndirectParamW(gtk_test::TestInstance(), Template(102), frame_,
-                                             OptionsProcedure, 0);
+        dialog_ = CreateDialogIndirectParamW(gtk_test::TestInstance(), Template(IDD_OPTIONS),
+                                             frame_, OptionsProcedure, 0);
         ASSERT_NE(dialog_, nullptr);
         ShowWindow(dialog_, SW_SHOW);
-        ASSERT_TRUE(gtk_test::ServeUntil([&] { return Shown(1032); }))
-            << "the dialog's controls did not appear: " << Widget(1032).shown << " "
-            << Widget(1032).screen.left << "," << Widget(1032).screen.right;
+        ASSERT_TRUE(gtk_test::ServeUntil([&] { return Shown(IDC_QUIT); }))
+            << "the dialog's controls did not appear: " << Widget(IDC_QUIT).shown << " "
+            << Widget(IDC_QUIT).screen.left << "," << Widget(IDC_QUIT).screen.right;
     }
     void TearDown() override {
         if (frame_ != nullptr && IsWindow(frame_)) {
@@ -91,19 +90,20 @@ class OptionsDialogTest : public testing::Test {
 TEST_F(OptionsDialogTest, ControlsSitAtTheirTemplateRectanglesInTemplateOrder) {
     platform::WindowView dialogView;
     ASSERT_TRUE(platform::ViewWindow(dialog_, dialogView));
-    ASSERT_EQ(dialogView.children.size(), kOptionsControls.size());
+    const std::vector<platform::DialogItem>& controls = OptionsTemplate().items;
+    ASSERT_EQ(dialogView.children.size(), controls.size());
     ShownWidget dialog;
     ASSERT_TRUE(InspectWidget(dialog_, dialog));
     EXPECT_EQ(dialog.kind, WidgetKind::Surface);
-    EXPECT_EQ(dialog.inParent.right - dialog.inParent.left, Across(141));
-    EXPECT_EQ(dialog.inParent.bottom - dialog.inParent.top, Down(160));
+    EXPECT_EQ(dialog.inParent.right - dialog.inParent.left, Across(OptionsTemplate().cx));
+    EXPECT_EQ(dialog.inParent.bottom - dialog.inParent.top, Down(OptionsTemplate().cy));
     std::vector<RECT> placed;
-    for (std::size_t i = 0; i < kOptionsControls.size(); ++i) {
-        const TemplateControl& control = kOptionsControls[i];
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const platform::DialogItem& control = controls[i];
         SCOPED_TRACE("control " + std::to_string(control.id));
         EXPECT_EQ(GetDlgCtrlID(dialogView.children[i]), control.id) << "template order";
         ShownWidget shown = Widget(control.id);
-        EXPECT_EQ(shown.kind, control.kind);
+        EXPECT_EQ(shown.kind, gtk_test::ShownAs(control));
         EXPECT_TRUE(shown.shown);
         RECT expected{Across(control.x), Down(control.y), Across(control.x) + Across(control.cx),
                       Down(control.y) + Down(control.cy)};
@@ -122,51 +122,53 @@ TEST_F(OptionsDialogTest, ControlsSitAtTheirTemplateRectanglesInTemplateOrder) {
         for (std::size_t b = a + 1; b < placed.size(); ++b) {
             bool overlap = placed[a].left < placed[b].right && placed[b].left < placed[a].right &&
                            placed[a].top < placed[b].bottom && placed[b].top < placed[a].bottom;
-            EXPECT_FALSE(overlap) << kOptionsControls[a].id << " overlaps "
-                                  << kOptionsControls[b].id;
+            EXPECT_FALSE(overlap) << controls[a].id << " overlaps " << controls[b].id;
         }
     }
 }
 
 TEST_F(OptionsDialogTest, ClickingARadioButtonGoesThroughTheWindowSystem) {
-    CheckRadioButton(dialog_, 1003, 1004, 1004);
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1004).active; }));
-    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1003).screen));
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1003) == BST_CHECKED; }))
+    CheckRadioButton(dialog_, IDC_READING_ENABLE, IDC_READING_DISABLE, IDC_READING_DISABLE);
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(IDC_READING_DISABLE).active; }));
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(IDC_READING_ENABLE).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(IDC_READING_ENABLE) == BST_CHECKED; }))
         << "the click on Enable did not check it";
-    EXPECT_EQ(Check(1004), BST_UNCHECKED) << "its partner stays checked";
-    EXPECT_NE(std::find(Commands().begin(), Commands().end(), MAKEWPARAM(1003, BN_CLICKED)),
-              Commands().end());
-    EXPECT_EQ(Check(1009), BST_UNCHECKED) << "another group changed";
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1004).active; }));
-    EXPECT_TRUE(Widget(1003).active);
+    EXPECT_EQ(Check(IDC_READING_DISABLE), BST_UNCHECKED) << "its partner stays checked";
+    EXPECT_NE(
+        std::find(Commands().begin(), Commands().end(), MAKEWPARAM(IDC_READING_ENABLE, BN_CLICKED)),
+        Commands().end());
+    EXPECT_EQ(Check(IDC_INPUT_MSR), BST_UNCHECKED) << "another group changed";
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return !Widget(IDC_READING_DISABLE).active; }));
+    EXPECT_TRUE(Widget(IDC_READING_ENABLE).active);
 }
 
 TEST_F(OptionsDialogTest, CheckBoxesToggleAndFollowTheWindowSystem) {
-    ASSERT_EQ(Check(1018), BST_UNCHECKED);
-    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1018).screen));
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1018) == BST_CHECKED; }));
+    ASSERT_EQ(Check(IDC_SEND_TAB), BST_UNCHECKED);
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(IDC_SEND_TAB).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(IDC_SEND_TAB) == BST_CHECKED; }));
     // A second click, not a double click.
     gtk_test::Serve(std::chrono::milliseconds(600));
-    ASSERT_TRUE(gtk_test::ClickCentre(Widget(1018).screen));
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(1018) == BST_UNCHECKED; }));
+    ASSERT_TRUE(gtk_test::ClickCentre(Widget(IDC_SEND_TAB).screen));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Check(IDC_SEND_TAB) == BST_UNCHECKED; }));
     // A change made by the program shows without any click.
-    CheckDlgButton(dialog_, 1026, BST_CHECKED);
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1026).active; }));
-    CheckDlgButton(dialog_, 1026, BST_UNCHECKED);
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1026).active; }));
+    CheckDlgButton(dialog_, IDC_TRACK2, BST_CHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(IDC_TRACK2).active; }));
+    CheckDlgButton(dialog_, IDC_TRACK2, BST_UNCHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(IDC_TRACK2).active; }));
     // So does a radio pair cleared altogether, which GTK alone cannot show.
-    CheckRadioButton(dialog_, 1011, 1012, 1011);
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1011).active; }));
-    CheckDlgButton(dialog_, 1011, BST_UNCHECKED);
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return !Widget(1011).active && !Widget(1012).active; }));
+    CheckRadioButton(dialog_, IDC_AUTOSTART_ENABLE, IDC_AUTOSTART_DISABLE, IDC_AUTOSTART_ENABLE);
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(IDC_AUTOSTART_ENABLE).active; }));
+    CheckDlgButton(dialog_, IDC_AUTOSTART_ENABLE, BST_UNCHECKED);
+    EXPECT_TRUE(gtk_test::ServeUntil([&] {
+        return !Widget(IDC_AUTOSTART_ENABLE).active && !Widget(IDC_AUTOSTART_DISABLE).active;
+    }));
 }
 
 TEST_F(OptionsDialogTest, TabFollowsTheTemplatesOrderOfTabStops) {
-    SetFocus(GetDlgItem(dialog_, 1014));
-    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(1014).hasFocus; }));
-    // TAB (1018) sits left of ENTER (1017) but comes after it in the template.
-    for (int next : {1016, 1017, 1018, 1024, 1025}) {
+    SetFocus(GetDlgItem(dialog_, IDC_PREFIX));
+    ASSERT_TRUE(gtk_test::ServeUntil([&] { return Widget(IDC_PREFIX).hasFocus; }));
+    // TAB sits left of ENTER but comes after it in the template.
+    for (int next : {IDC_SUFFIX, IDC_SEND_ENTER, IDC_SEND_TAB, IDC_TRACK_SEPARATOR, IDC_TRACK1}) {
         ASSERT_TRUE(gtk_test::PressKey("Tab"));
         EXPECT_TRUE(gtk_test::ServeUntil([&] { return GetFocus() == GetDlgItem(dialog_, next); }))
             << "Tab did not reach " << next;
@@ -175,15 +177,16 @@ TEST_F(OptionsDialogTest, TabFollowsTheTemplatesOrderOfTabStops) {
 
 // (Typing into a box is the program's end-to-end test, tests/gtk/program_test.cpp.)
 TEST_F(OptionsDialogTest, HiddenDisabledAndTextSetControlsFollowTheWindowSystem) {
-    SetDlgItemTextW(dialog_, 1016, u"END");
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1016).text == "END"; }));
-    ShowWindow(GetDlgItem(dialog_, 1032), SW_HIDE);
-    EnableWindow(GetDlgItem(dialog_, 1031), FALSE);
+    SetDlgItemTextW(dialog_, IDC_SUFFIX, u"END");
+    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(IDC_SUFFIX).text == "END"; }));
+    ShowWindow(GetDlgItem(dialog_, IDC_QUIT), SW_HIDE);
+    EnableWindow(GetDlgItem(dialog_, IDC_OK), FALSE);
     EXPECT_TRUE(
-        gtk_test::ServeUntil([&] { return !Widget(1032).shown && !Widget(1031).sensitive; }));
-    ShowWindow(GetDlgItem(dialog_, 1032), SW_SHOW);
-    EnableWindow(GetDlgItem(dialog_, 1031), TRUE);
-    EXPECT_TRUE(gtk_test::ServeUntil([&] { return Widget(1032).shown && Widget(1031).sensitive; }));
+        gtk_test::ServeUntil([&] { return !Widget(IDC_QUIT).shown && !Widget(IDC_OK).sensitive; }));
+    ShowWindow(GetDlgItem(dialog_, IDC_QUIT), SW_SHOW);
+    EnableWindow(GetDlgItem(dialog_, IDC_OK), TRUE);
+    EXPECT_TRUE(
+        gtk_test::ServeUntil([&] { return Widget(IDC_QUIT).shown && Widget(IDC_OK).sensitive; }));
 }
 
 } // namespace

@@ -244,22 +244,25 @@ TEST_F(DesktopProgramTest, APrefixTypedIntoTheDialogGoesBeforeTheSwipeOnceEnable
     EXPECT_TRUE(gtk_test::Screenshot(main_.id, Screenshots() + "options-dialog.png"));
     // The dialog gives its focus to the Prefix box: typing goes there at once.
     ASSERT_TRUE(gtk_test::TypeText("ID:"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:\n"; })) << ControlText(1014);
-    // "Enable" switches reading on, and the tray picture becomes 102.
-    EXPECT_EQ(Check(1003), "0\n");
-    ASSERT_TRUE(ClickControl(1003));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(1003) == "1\n"; }));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(IDC_PREFIX) == "ID:\n"; }))
+        << ControlText(IDC_PREFIX);
+    // "Enable" switches reading on, and the tray picture becomes the "reading enabled" icon.
+    EXPECT_EQ(Check(IDC_READING_ENABLE), "0\n");
+    ASSERT_TRUE(ClickControl(IDC_READING_ENABLE));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(IDC_READING_ENABLE) == "1\n"; }));
     EXPECT_TRUE(e2e::WaitUntil([&] {
-        return e2e::ReadFile(log_).find("\"op\":\"add\",\"icon\":102") != std::string::npos;
+        return e2e::ReadFile(log_).find("\"op\":\"add\",\"icon\":" +
+                                        std::to_string(IDI_READING_ENABLED)) != std::string::npos;
     })) << e2e::ReadFile(log_);
     sim_.Write(std::string(kSwipe) + "\n");
     EXPECT_TRUE(e2e::WaitUntil([&] {
         return program_.Output().find("ID:B4111111111111111^DOE/J^2512") != std::string::npos;
     })) << program_.Output();
     // A prefix changed by a click into the box and more typing is used at the next swipe.
-    ASSERT_TRUE(ClickControl(1014));
+    ASSERT_TRUE(ClickControl(IDC_PREFIX));
     ASSERT_TRUE(gtk_test::TypeText("2"));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(1014) == "ID:2\n"; })) << ControlText(1014);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ControlText(IDC_PREFIX) == "ID:2\n"; }))
+        << ControlText(IDC_PREFIX);
     sim_.Write(std::string(kSwipe) + "\n");
     EXPECT_TRUE(e2e::WaitUntil([&] {
         return program_.Output().find("ID:2B4111111111111111^DOE/J^2512") != std::string::npos;
@@ -271,8 +274,8 @@ TEST_F(DesktopProgramTest, APrefixTypedIntoTheDialogGoesBeforeTheSwipeOnceEnable
 // where it was, and it opens About (closed with Enter).
 TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
     ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
-    ASSERT_TRUE(ClickControl(1009 /* MSR: changes nothing */));
-    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(ClickControl(IDC_INPUT_MSR /* MSR: changes nothing */));
+    ASSERT_TRUE(ClickControl(IDC_OK));
     EXPECT_TRUE(Hidden()) << "OK left the window shown";
     EXPECT_NE(Hive().find("\"UseMSR\"=dword:00000001"), std::string::npos) << "OK did not save";
     EXPECT_TRUE(program_.Running());
@@ -303,7 +306,7 @@ TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
     EXPECT_EQ(shown->x, main_.x) << "the window came back elsewhere";
     EXPECT_EQ(shown->y, main_.y);
 
-    ASSERT_TRUE(ClickControl(1031));
+    ASSERT_TRUE(ClickControl(IDC_OK));
     ASSERT_TRUE(Hidden());
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(ClickTrayIcon());
@@ -315,7 +318,7 @@ TEST_F(DesktopProgramTest, OkLeavesTheProgramAsleepInTheTrayWhosePopupWorks) {
     ASSERT_TRUE(gtk_test::PressKey("Return"));
     EXPECT_TRUE(e2e::WaitUntil([&] { return WindowsNamed("^About Swipetype$").empty(); }))
         << "Enter did not end About";
-    EXPECT_EQ(Check(1004), "1\n") << "the program no longer answers";
+    EXPECT_EQ(Check(IDC_READING_DISABLE), "1\n") << "the program no longer answers";
 }
 
 // About from the menu bar ends with its close button and with its caption's OK;
@@ -346,7 +349,7 @@ TEST_F(DesktopProgramTest, AboutAndExitFromTheMenuBar) {
         EXPECT_TRUE(program_.Running());
         std::this_thread::sleep_for(300ms);
     }
-    ASSERT_TRUE(ClickControl(1006 /* Beep: Enable */));
+    ASSERT_TRUE(ClickControl(IDC_BEEP_ENABLE /* Beep: Enable */));
     // The "Options" button sits at the bottom left of the window.
     ASSERT_TRUE(gtk_test::ClickAt(main_.x + 30, main_.y + main_.height - 12));
     ASSERT_TRUE(ChooseFromMenu(2 /* Exit */));
@@ -360,8 +363,8 @@ TEST_F(DesktopProgramTest, AboutAndExitFromTheMenuBar) {
 
 TEST_F(DesktopProgramTest, MinimisingOrClosingTheWindowHidesItAndSaves) {
     ASSERT_NO_FATAL_FAILURE(StartOnDesktop());
-    ASSERT_TRUE(ClickControl(1018 /* TAB */));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(1018) == "1\n"; }));
+    ASSERT_TRUE(ClickControl(IDC_SEND_TAB /* TAB */));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return Check(IDC_SEND_TAB) == "1\n"; }));
     ASSERT_TRUE(gtk_test::Xdotool({"windowminimize", std::to_string(main_.id)}));
     EXPECT_TRUE(Hidden()) << "minimised, the window should go to the tray";
     // The window manager unmaps a minimised window before the program hears of it.
@@ -394,7 +397,7 @@ TEST_F(DesktopProgramTest, WithoutATrayHostASecondStartBringsTheWindowBack) {
     bool said = e2e::WaitUntil(
         [&] { return program_.Errors().find("no system tray is running") != std::string::npos; },
         6s);
-    EXPECT_EQ(Send({"--control", "1031", "BM_CLICK"}).status, 0);
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_OK), "BM_CLICK"}).status, 0);
     bool hidden = e2e::WaitUntil([&] { return !shown(); });
     e2e::Process second;
     bool secondStarted = second.Start(ProgramArguments({}));

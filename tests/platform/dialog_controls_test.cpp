@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource_ids.h"
 #include "window_test_support.h"
 
 namespace {
@@ -36,8 +37,8 @@ class DialogControlsTest : public window_test::WindowTest {
         WindowTest::SetUp();
         Commands().clear();
         main_ = TopLevel(WS_VISIBLE, u"main");
-        dialog_ = CreateDialogIndirectParamW(Instance(), window_test::DialogTemplate(102), main_,
-                                             CommandDialogProc, 0);
+        dialog_ = CreateDialogIndirectParamW(Instance(), window_test::DialogTemplate(IDD_OPTIONS),
+                                             main_, CommandDialogProc, 0);
         ASSERT_NE(dialog_, nullptr);
         ShowWindow(dialog_, SW_SHOW);
     }
@@ -46,7 +47,7 @@ class DialogControlsTest : public window_test::WindowTest {
 };
 
 TEST_F(DialogControlsTest, ClickTakesTheFocusAndDisabledButtonsIgnoreIt) {
-    HWND ok = GetDlgItem(dialog_, 1031);
+    HWND ok = GetDlgItem(dialog_, IDC_OK);
     SendMessageW(ok, BM_CLICK, 0, 0);
     EXPECT_EQ(GetFocus(), ok);
     EXPECT_EQ(Commands().size(), 1u);
@@ -59,12 +60,12 @@ TEST_F(DialogControlsTest, ClickTakesTheFocusAndDisabledButtonsIgnoreIt) {
 }
 
 TEST_F(DialogControlsTest, TextGoesInAndOutOfEditBoxes) {
-    HWND prefix = GetDlgItem(dialog_, 1014);
+    HWND prefix = GetDlgItem(dialog_, IDC_PREFIX);
     EXPECT_TRUE(SetWindowTextW(prefix, u"ID:"));
     WCHAR buffer[16];
     EXPECT_EQ(SendMessageW(prefix, WM_GETTEXT, 16, reinterpret_cast<LPARAM>(buffer)), 3);
     EXPECT_EQ(std::u16string(buffer), u"ID:");
-    EXPECT_EQ(GetDlgItemTextW(dialog_, 1014, buffer, 3), 2u); // room for two and the end
+    EXPECT_EQ(GetDlgItemTextW(dialog_, IDC_PREFIX, buffer, 3), 2u); // room for two and the end
     EXPECT_EQ(std::u16string(buffer), u"ID");
     ASSERT_FALSE(Commands().empty());
     EXPECT_EQ(Commands().back().code, EN_CHANGE);

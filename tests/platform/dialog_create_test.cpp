@@ -1,6 +1,7 @@
 // Dialogs created from the program's templates and the dialog procedure's
 // protocol; what the options dialog holds is the application's test of it.
 #include "platform/core/system.h"
+#include "res/resource_ids.h"
 #include "window_test_support.h"
 
 namespace {
@@ -44,9 +45,9 @@ class DialogCreateTest : public window_test::WindowTest {
 };
 
 TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocusMessageResultAnswers) {
-    HWND dialog = Create(102);
-    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, 1014));
-    EXPECT_EQ(Seen().initFocus, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 1014)));
+    HWND dialog = Create(IDD_OPTIONS);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_PREFIX));
+    EXPECT_EQ(Seen().initFocus, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_PREFIX)));
     EXPECT_EQ(SendMessageW(dialog, WM_USER, 0, 0), 4321);
     // The next handled message does not inherit it.
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 55);
@@ -58,7 +59,7 @@ TEST_F(DialogCreateTest, InitDialogTrueGivesTheFirstTabStopTheFocusMessageResult
     Seen() = DialogLog{};
     Seen().initResult = FALSE;
     SetFocus(main_);
-    dialog = Create(102);
+    dialog = Create(IDD_OPTIONS);
     EXPECT_EQ(GetFocus(), main_);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/shell/shell_dialogs.h"
 #include "platform/windowing/menus/accelerators.h"
 #include "platform/windowing/menus/menus.h"
+#include "res/resource_ids.h"
 #include "window_test_support.h"
 
 namespace {
@@ -57,19 +58,19 @@ class WindowMenuTest : public window_test::WindowTest {
 };
 
 TEST_F(WindowMenuTest, AnItemTheMenuDoesNotHaveIsRefused) {
-    // 40003 is not in this menu: it is refused, and the menu stays open until the
+    // IDM_ABOUT is not in this menu: it is refused, and the menu stays open until the
     // deadline dismisses it.
     std::vector<bool> accepted;
     OnTimerOf(owner_, [&] {
         KillTimer(owner_, 5);
-        accepted.push_back(platform::ChoosePopupMenuItem(40003));
+        accepted.push_back(platform::ChoosePopupMenuItem(IDM_ABOUT));
         accepted.push_back(platform::OpenPopupMenu(nullptr));
     });
     EXPECT_EQ(TrackPopupMenuEx(GetSubMenu(menu_, 0), TPM_RETURNCMD, 0, 0, owner_, nullptr), 0);
     EXPECT_EQ(accepted, (std::vector<bool>{false, true}));
     EXPECT_TRUE(DeadlinePassed());
     DeadlinePassed() = false;
-    EXPECT_FALSE(platform::ChoosePopupMenuItem(40019)); // nothing open
+    EXPECT_FALSE(platform::ChoosePopupMenuItem(IDM_POPUP_SHOW)); // nothing open
 }
 
 // A front end is told when the menu opens and when it closes.
@@ -89,7 +90,7 @@ class AcceleratorTest : public window_test::WindowTest {};
 // front end's test (tests/gtk/accelerator_keys_test.cpp).
 TEST_F(AcceleratorTest, CtrlAGoesToTheMessagesOwnWindow) {
     HWND main = TopLevel(WS_VISIBLE);
-    HWND control = Child(main, 1014);
+    HWND control = Child(main, IDC_PREFIX);
     HACCEL table = LoadAcceleratorsW(Instance(), MAKEINTRESOURCEW(3));
     struct Case {
         bool control;
@@ -113,7 +114,7 @@ TEST_F(AcceleratorTest, CtrlAGoesToTheMessagesOwnWindow) {
         if (c.translated) {
             EXPECT_EQ(commands[0].first, c.target);
             EXPECT_EQ(HIWORD(Log().back().wParam), 1);
-            EXPECT_EQ(LOWORD(Log().back().wParam), c.key == 'A' ? 40003 : 1);
+            EXPECT_EQ(LOWORD(Log().back().wParam), c.key == 'A' ? IDM_ABOUT : IDM_QUIT_KEY);
         }
     }
 }
@@ -124,7 +125,7 @@ class ShellDialogTest : public window_test::WindowTest {};
 // the focus a deactivation remembers comes back with the activation.
 TEST_F(ShellDialogTest, ActivationKeepsTheFocusForTheReturn) {
     HWND main = TopLevel(WS_VISIBLE);
-    HWND edit = Child(main, 1014);
+    HWND edit = Child(main, IDC_PREFIX);
     SHACTIVATEINFO info{};
     info.cbSize = kShellActivateInfoDeviceSize;
     SetFocus(edit);

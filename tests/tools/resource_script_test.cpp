@@ -19,4 +19,22 @@ TEST(ResourceScriptTest, RefusesTextThatIsNotUtf8WhereverItStands) {
     }
 }
 
+// Ids are written by name, with the values of the header the code includes; a
+// name the header lacks is refused, and so is a header that names one twice.
+TEST(ResourceScriptTest, TakesIdsByTheirNamesInTheHeader) {
+    rc::IdNames names;
+    std::string error;
+    ASSERT_TRUE(
+        rc::ReadIdNames("constexpr int IDS_A = 7; // a\nconst int IDS_B = 8;\n", names, error));
+    EXPECT_EQ(names, (rc::IdNames{{"IDS_A", 7}}));
+    rc::Script parsed;
+    ASSERT_TRUE(rc::ParseScript("string IDS_A \"x\"", parsed, error, names)) << error;
+    EXPECT_EQ(parsed.strings.at(0).id, 7);
+    EXPECT_FALSE(rc::ParseScript("string IDS_B \"x\"", parsed, error, names));
+    EXPECT_EQ(error, "line 1: unknown constant 'IDS_B'");
+    error.clear();
+    EXPECT_FALSE(rc::ReadIdNames("constexpr int IDS_A = 9;\n", names, error));
+    EXPECT_EQ(error, "line 1: IDS_A is named twice");
+}
+
 } // namespace

@@ -2,9 +2,10 @@
 // every resource as bytes in the device's binary formats, with the table the
 // platform's resource calls search.
 //
-//   swipetype-rc SCRIPT OUTPUT.cpp [DEPFILE]
+//   swipetype-rc SCRIPT IDS.h OUTPUT.cpp [DEPFILE]
 //
-// The icon pictures are read relative to the script's folder. With DEPFILE, a
+// The names of ids the script uses are read from IDS.h (rc::ReadIdNames). The
+// icon pictures are read relative to the script's folder. With DEPFILE, a
 // make-style dependency line naming the pictures is written, so a changed
 // picture rebuilds the resources.
 #include <cstdio>
@@ -80,22 +81,29 @@ bool WriteFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::cerr << "usage: swipetype-rc SCRIPT OUTPUT.cpp [DEPFILE]\n";
+    if (argc != 4 && argc != 5) {
+        std::cerr << "usage: swipetype-rc SCRIPT IDS.h OUTPUT.cpp [DEPFILE]\n";
         return 2;
     }
     std::string scriptPath = argv[1];
-    std::string outputPath = argv[2];
+    std::string idsPath = argv[2];
+    std::string outputPath = argv[3];
     std::string source;
-    if (!ReadText(scriptPath, source)) {
-        std::cerr << "swipetype-rc: cannot read " << scriptPath << "\n";
+    std::string header;
+    if (!ReadText(scriptPath, source) || !ReadText(idsPath, header)) {
+        std::cerr << "swipetype-rc: cannot read " << scriptPath << " or " << idsPath << "\n";
         return 1;
     }
     rc::Script script;
+    rc::IdNames names;
     std::vector<rc::BinaryResource> resources;
     std::vector<std::string> inputs;
     std::string error;
-    if (!rc::ParseScript(source, script, error) ||
+    if (!rc::ReadIdNames(header, names, error)) {
+        std::cerr << idsPath << ": " << error << "\n";
+        return 1;
+    }
+    if (!rc::ParseScript(source, script, error, names) ||
         !rc::WriteResources(script, Folder(scriptPath), resources, inputs, error)) {
         std::cerr << scriptPath << ": " << error << "\n";
         return 1;
@@ -104,13 +112,13 @@ int main(int argc, char** argv) {
         std::cerr << "swipetype-rc: cannot write " << outputPath << "\n";
         return 1;
     }
-    if (argc == 4) {
+    if (argc == 5) {
         std::string depfile = outputPath + ":";
         for (const std::string& input : inputs) {
             depfile += " " + input;
         }
-        if (!WriteFile(argv[3], depfile + "\n")) {
-            std::cerr << "swipetype-rc: cannot write " << argv[3] << "\n";
+        if (!WriteFile(argv[4], depfile + "\n")) {
+            std::cerr << "swipetype-rc: cannot write " << argv[4] << "\n";
             return 1;
         }
     }

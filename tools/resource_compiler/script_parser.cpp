@@ -17,8 +17,8 @@ namespace {
 
 class Parser {
   public:
-    Parser(std::vector<Token> tokens, std::string& error)
-        : tokens_(std::move(tokens)), error_(error) {}
+    Parser(std::vector<Token> tokens, const IdNames& names, std::string& error)
+        : tokens_(std::move(tokens)), names_(names), error_(error) {}
 
     bool Parse(Script& script);
 
@@ -55,6 +55,7 @@ class Parser {
     bool ParseRectangle(std::int16_t& x, std::int16_t& y, std::int16_t& cx, std::int16_t& cy);
 
     std::vector<Token> tokens_;
+    const IdNames& names_;
     std::size_t at_ = 0;
     std::string& error_;
 };
@@ -77,6 +78,10 @@ std::optional<std::int64_t> Parser::Term() {
         if (auto value = ConstantValue(token.text)) {
             Next();
             return *value;
+        }
+        if (auto id = names_.find(token.text); id != names_.end()) {
+            Next();
+            return id->second;
         }
         Fail("unknown constant '" + token.text + "'");
         return std::nullopt;
@@ -461,12 +466,13 @@ bool Parser::Parse(Script& script) {
 
 } // namespace
 
-bool ParseScript(const std::string& source, Script& script, std::string& error) {
+bool ParseScript(const std::string& source, Script& script, std::string& error,
+                 const IdNames& names) {
     std::vector<Token> tokens;
     if (!Tokenize(source, tokens, error)) {
         return false;
     }
-    Parser parser(std::move(tokens), error);
+    Parser parser(std::move(tokens), names, error);
     return parser.Parse(script);
 }
 

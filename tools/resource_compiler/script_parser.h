@@ -11,16 +11,19 @@
 //              { control ID CLASS TEXT FLAGS X Y CX CY [exstyle FLAGS] }  end
 //
 // FLAGS is numbers and constant names joined by "|"; CLASS is BUTTON, EDIT,
-// STATIC or a quoted class name; TEXT is a quoted string or "icon ID".
+// STATIC or a quoted class name; TEXT is a quoted string or "icon ID". An ID,
+// a COMMAND or a number anywhere may also be a name of `names`.
 #pragma once
 
 #include <string>
 
+#include "id_names.h"
 #include "script.h"
 
 namespace rc {
 
 // Returns false with `error` naming the line and what was expected.
-bool ParseScript(const std::string& source, Script& script, std::string& error);
+bool ParseScript(const std::string& source, Script& script, std::string& error,
+                 const IdNames& names = {});
 
 } // namespace rc
