@@ -201,8 +201,12 @@ if [[ -f /usr/share/bash-completion/bash_completion ]]; then
     # COMP_WORDBREAKS makes them), a word the replies must hold, and for
     # "--port COM1:=" the start of every reply: readline puts a reply after the
     # last "=", so one starting with "=" gives "COM1:==...".
+    # The sinks --keys must offer are the table's.
+    sinks=$(sed -n 's/^ *{\.name = "\([a-z0-9_]*\)",.*/\1/p' platform/keyboard/key_sink_registry.cpp |
+        tr '\n' ' ')
+    [[ -n $sinks ]] || fail "no sink names found in platform/keyboard/key_sink_registry.cpp"
     cases=(
-        "swipetype --keys |xtest uinput wayland text none"
+        "swipetype --keys |$sinks"
         "swipetype --port COM1 :=|/dev/ttyUSB0"
         "swipetype-config set |Prefix"
         "swipetype-config status |--json"
