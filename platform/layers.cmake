@@ -1,28 +1,36 @@
-# The layer check, run by the build before anything is compiled
-# (platform/CMakeLists.txt):
+# The layer check, run by the build once the platform, the application, the
+# programs and the modules are compiled (platform/CMakeLists.txt):
 #
 #   cmake -DSOURCE=<tree> -DLAYERS=<layers file> -DAPPLICATION=<folder,...>
-#         -DPROGRAMS=<folder,...> -P layers.cmake
+#         -DPROGRAMS=<folder,...> -DDEPFILES=<build folder> -P layers.cmake
 #
-# From the bottom: the platform, the application folders (with the resource ids
-# of res/), the programs (host/, tools/), then the rest of the tree (tests/,
-# fuzz/, bench/). A file includes headers of its own layer and of the layers
-# below it, never above. Each include is read whatever its spelling ("..." or
-# <...>, spaces around the #, #include_next), its header found as the compiler
-# finds it (a "..." name beside the including file first, then from the tree's
-# root, which is the include path), and then judged by the folder the header is
-# in:
+# From the bottom: the platform, the resource ids of res/, the application
+# folders in the order APPLICATION gives them (each may include those before it:
+# bio, settings, keys, reader, app), the programs (host/, tools/), then the rest
+# of the tree (tests/, fuzz/, bench/). A file includes headers of its own layer
+# and of the layers below it, never above.
+#
+# What a file includes is what the compiler read: the dependency files it wrote
+# beside each object (<object>.d, under DEPFILES), so that no spelling of an
+# include escapes (comments or a line break inside the directive, digraphs, a
+# header named through a macro, a file of any name included in turn). Every
+# header of the tree a source file reaches, directly or through others, is
+# judged by the folder it is in; since each layer may include those below it,
+# a header reached through an allowed one is allowed too.
 #
 # - Inside the platform, each subsystem folder declares the folders it builds on
 #   (the layers file: a line "folder:dep,dep,..." per folder, written from each
-#   swipetype_platform_library). A file includes headers of its own folder and of
+#   swipetype_platform_library). A file reaches headers of its own folder and of
 #   what that builds on, directly or not. The declarations form no cycle, and
 #   every folder with sources has one.
-# - The application folders reach system services only through the platform:
-#   from outside the tree they include only the C++ standard library, whose
-#   headers are bare lowercase names (<cstring>, <string_view>). Every other
+# - The application folders (and res/) reach system services only through the
+#   platform: from outside the tree they include only the C++ standard library,
+#   whose headers are bare lowercase names (<cstring>, <string_view>). Every other
 #   header has a '.' or a '/' (<termios.h>, <unistd.h>, <sys/ioctl.h>,
 #   <X11/Xlib.h>, <gtk/gtk.h>, <wayland-client.h>, <stdio.h>) and is refused there.
+#   A header the standard library includes in turn is its own business, so this
+#   rule reads the application's own include lines; a header named through a
+#   macro there is refused, as this rule cannot follow it.
 #
 # Each problem is one line: the file, the include, and what to do.
 cmake_minimum_required(VERSION 3.25)
@@ -42,16 +50,25 @@ endforeach()
 string(REPLACE "," ";" application "${APPLICATION}")
 string(REPLACE "," ";" programs "${PROGRAMS}")
 
-# The layer of a folder at the top of the tree, counted from the bottom.
+# The layer of a folder at the top of the tree, counted from the bottom: the
+# platform, the resource ids, the application folders each a layer of its own
+# in the order APPLICATION lists them, the programs, the rest.
+list(LENGTH application application_layers)
 function(rank_of top)
+    list(FIND application "${top}" index)
     if(top STREQUAL "platform")
         set(rank 0 PARENT_SCOPE)
-    elseif(top IN_LIST application OR top STREQUAL "res")
+    elseif(top STREQUAL "res")
         set(rank 1 PARENT_SCOPE)
+    elseif(index GREATER_EQUAL 0)
+        math(EXPR rank "2 + ${index}")
+        set(rank ${rank} PARENT_SCOPE)
     elseif(top IN_LIST programs)
-        set(rank 2 PARENT_SCOPE)
+        math(EXPR rank "2 + ${application_layers}")
+        set(rank ${rank} PARENT_SCOPE)
     else()
-        set(rank 3 PARENT_SCOPE)
+        math(EXPR rank "3 + ${application_layers}")
+        set(rank ${rank} PARENT_SCOPE)
     endif()
 endfunction()
 
@@ -127,62 +144,98 @@ function(find_header from_folder bracket name)
     endforeach()
 endfunction()
 
-set(files "")
-foreach(top IN ITEMS platform ${application} ${programs})
-    file(GLOB_RECURSE found RELATIVE ${SOURCE} ${SOURCE}/${top}/*.cpp ${SOURCE}/${top}/*.h
-         ${SOURCE}/${top}/*.in)
-    list(APPEND files ${found})
-endforeach()
-
-set(directive "^[ \t]*#[ \t]*include(_next)?")
-foreach(file IN LISTS files)
+# Every platform folder with sources declares what it builds on.
+file(GLOB_RECURSE platform_sources RELATIVE ${SOURCE} ${SOURCE}/platform/*.cpp)
+foreach(file IN LISTS platform_sources)
     get_filename_component(folder "${file}" DIRECTORY)
-    string(REGEX REPLACE "/.*" "" layer "${file}")
-    rank_of("${layer}")
-    set(layer_rank ${rank})
     string(REGEX REPLACE "^platform/?" "" subsystem "${folder}")
-    if(layer STREQUAL "platform" AND NOT subsystem IN_LIST folders)
+    if(NOT subsystem IN_LIST folders AND NOT "${folder}" IN_LIST undeclared)
+        list(APPEND undeclared "${folder}")
         list(APPEND problems "${file}: ${folder}/ builds no library: give it a CMakeLists.txt with \
 swipetype_platform_library(DEPENDS ...), added in platform/CMakeLists.txt")
-        continue()
     endif()
-    file(STRINGS ${SOURCE}/${file} includes REGEX "${directive}[ \t<\"]")
-    foreach(line IN LISTS includes)
-        if(line MATCHES "${directive}[ \t]+[A-Za-z_]")
-            list(APPEND problems "${file}: ${line}: a header named through a macro escapes this \
-check: name the header itself")
-            continue()
-        elseif(NOT line MATCHES "${directive}[ \t]*(([<\"])([^>\"]*)[>\"])")
-            continue() # the rest of a line cut at a ';'
+endforeach()
+
+# The application's own include lines, for what it takes from outside the tree.
+set(directive "^[ \t]*(#|%:)[ \t]*include(_next)?")
+foreach(top IN ITEMS res ${application})
+    file(GLOB_RECURSE found RELATIVE ${SOURCE} ${SOURCE}/${top}/*.h ${SOURCE}/${top}/*.cpp
+         ${SOURCE}/${top}/*.inc ${SOURCE}/${top}/*.in)
+    foreach(file IN LISTS found)
+        file(STRINGS ${SOURCE}/${file} includes REGEX "${directive}")
+        foreach(line IN LISTS includes)
+            if(line MATCHES "${directive}[ \t]+[A-Za-z_]")
+                list(APPEND problems "${file}: ${line}: a header named through a macro \
+escapes this check: name the header itself")
+                continue()
+            elseif(NOT line MATCHES "${directive}[ \t]*<([^>]*)>")
+                continue()
+            endif()
+            set(name "${CMAKE_MATCH_3}")
+            if(NOT name MATCHES "^[a-z_]+$" AND NOT EXISTS "${SOURCE}/${name}")
+                list(APPEND problems "${file}: #include <${name}>: the application reaches the \
+system only through platform calls: call one, or add it to platform/ (of the headers outside the \
+tree, only the C++ standard library's, like <cstring>, are included here)")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+# The headers of the tree each source file reached, from its dependency file:
+# "object: source header header ...", paths as the compiler was given them,
+# relative ones from the folder the object's target is built in (the part of
+# the dependency file's path before CMakeFiles/, or the file's own folder).
+file(GLOB_RECURSE depfiles ${DEPFILES}/*.d)
+foreach(depfile IN LISTS depfiles)
+    string(REGEX REPLACE "/CMakeFiles/.*" "" base "${depfile}")
+    if(base STREQUAL depfile)
+        get_filename_component(base "${depfile}" DIRECTORY)
+    endif()
+    file(READ "${depfile}" text)
+    string(REGEX REPLACE "\\\\\n" " " text "${text}")
+    string(REGEX REPLACE "^[^:]*:[ \t]*" "" text "${text}")
+    string(REGEX REPLACE "\n.*" "" text "${text}") # -MP's empty rules follow
+    string(REGEX REPLACE "[ \t]+" ";" paths "${text}")
+    list(FILTER paths EXCLUDE REGEX "^(/usr/.*)?$")
+    set(source "")
+    foreach(path IN LISTS paths)
+        cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${base}" NORMALIZE)
+        cmake_path(IS_PREFIX SOURCE "${path}" NORMALIZE inside)
+        cmake_path(IS_PREFIX DEPFILES "${path}" NORMALIZE made)
+        if(NOT source AND (NOT inside OR made))
+            break() # a source file the build made
+        elseif(NOT inside OR made)
+            continue() # the system's, a library's, or one the build made
         endif()
-        set(include "#include ${CMAKE_MATCH_2}")
-        set(name "${CMAKE_MATCH_4}")
-        find_header("${folder}" "${CMAKE_MATCH_3}" "${name}")
-        if(NOT header)
-            if(layer IN_LIST application AND NOT name MATCHES "^[a-z_]+$")
-                list(APPEND problems "${file}: ${include}: the application reaches the system \
-only through platform calls: call one, or add it to platform/ (of the headers outside the tree, \
-only the C++ standard library's, like <cstring>, are included here)")
+        file(RELATIVE_PATH path "${SOURCE}" "${path}")
+        if(NOT source)
+            set(source "${path}")
+            string(REGEX REPLACE "/.*" "" layer "${source}")
+            rank_of("${layer}")
+            set(layer_rank ${rank})
+            get_filename_component(folder "${source}" DIRECTORY)
+            string(REGEX REPLACE "^platform/?" "" subsystem "${folder}")
+            if(NOT layer MATCHES "^(platform|res)$" AND NOT layer IN_LIST application
+               AND NOT layer IN_LIST programs)
+                break() # tests/, fuzz/, bench/ and what the build made: the top
             endif()
             continue()
         endif()
-        if(NOT header STREQUAL name)
-            string(APPEND include " (${header})")
-        endif()
-        string(REGEX REPLACE "/.*" "" top "${header}")
+        string(REGEX REPLACE "/.*" "" top "${path}")
         rank_of("${top}")
-        get_filename_component(target "${header}" DIRECTORY)
+        get_filename_component(target "${path}" DIRECTORY)
         string(REGEX REPLACE "^platform/?" "" target "${target}")
-
         if(rank GREATER layer_rank)
-            list(APPEND problems "${file}: ${include}: ${top}/ is a layer above ${layer}/: move \
-what ${layer}/ needs of it down into ${layer}/ or a layer below")
+            list(APPEND problems "${source}: reaches ${path}: ${top}/ is a layer above ${layer}/: \
+move what ${layer}/ needs of it down into ${layer}/ or a layer below")
         elseif(layer STREQUAL "platform" AND target IN_LIST folders
                AND NOT target IN_LIST "allowed_${subsystem}")
-            list(APPEND problems "${file}: ${include}: ${subsystem} does not build on ${target}: \
-add ${target} to the DEPENDS of platform/${subsystem}/CMakeLists.txt (without making a cycle)")
+            list(APPEND problems "${source}: reaches ${path}: ${subsystem} does not build on \
+${target}: add ${target} to the DEPENDS of platform/${subsystem}/CMakeLists.txt (without making a \
+cycle)")
         endif()
     endforeach()
 endforeach()
 
+list(REMOVE_DUPLICATES problems)
 stop_at_problems()
