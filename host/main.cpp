@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -173,7 +174,12 @@ void EndOrderly() {
     }
 }
 
-int Run(const host::HostOptions& options) {
+// The start-up, step by step. Each step that can end the start gives the exit
+// status it ends with; nothing means go on.
+
+// The process's own settings: modules, code page, device root, ports, event
+// log. --list-ports ends here.
+std::optional<int> SetUpProcess(const host::HostOptions& options) {
     std::string error;
     platform::SetKeySinkModules(platform::LoadableKeySinkModules());
     if (!platform::SetAnsiCodePage(options.codePage)) {
@@ -195,7 +201,13 @@ int Run(const host::HostOptions& options) {
     if (options.log && !platform::OpenEventLog(*options.log, error)) {
         return Fail(error);
     }
+    return std::nullopt;
+}
 
+// This start serves the device root, or hands over to the program that does
+// (`handsOver`); another user's or an unanswering program ends it.
+std::optional<int> ClaimDeviceRoot(bool& handsOver) {
+    std::string error;
     platform::WindowInterfaceRole role = StartOrFindRunningInstance(error);
     if (role == platform::WindowInterfaceRole::AnotherInstanceHolds ||
         role == platform::WindowInterfaceRole::AnotherUserHolds) {
@@ -207,11 +219,16 @@ int Run(const host::HostOptions& options) {
         platform::WriteErrorLine("swipetype: other programs cannot reach this one: " + error,
                                  platform::JournalPriority::Warning);
     }
-    bool handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
-    // Handled before any library starts a thread of its own (GIO's D-Bus worker
-    // with the front end, say), so that whichever thread takes a signal passes it
-    // to the loop. An ending saves the settings: a hand edit made just before is
-    // taken first.
+    handsOver = role == platform::WindowInterfaceRole::AnotherInstanceServes;
+    return std::nullopt;
+}
+
+// Handled before any library starts a thread of its own (GIO's D-Bus worker
+// with the front end, say), so that whichever thread takes a signal passes it
+// to the loop. An ending saves the settings: a hand edit made just before is
+// taken first. The orderly end and the tray menu's source are set here too.
+void HandleSignalsAndEnding() {
+    std::string error;
     auto endAfterHandEdits = [](int signal) {
         EndingSignal() = signal;
         host::TakeHandEditsNow();
@@ -221,49 +238,53 @@ int Run(const host::HostOptions& options) {
         !host::HandleReopenSignal(ReopenLog, error)) {
         platform::WriteErrorLine("swipetype: " + error);
     }
-    if (handsOver) {
-        platform::SetKeySink(platform::MakeNullKeySink());
-    } else if (!ChooseKeySink(options, error)) {
-        platform::StopWindowInterface();
-        return Fail(error);
-    }
-    if (!handsOver) {
-        platform::SetSettingHandler(AnswerAfterHandEdits);
-        host::SetStatusIdentity(SWIPETYPE_VERSION);
-        platform::SetStatusHandler(host::AnswerStatusRequest);
-        if (!host::StartServiceNotifications(error)) {
-            platform::WriteErrorLine("swipetype: " + error);
-        }
-        host::TraceSettingWrites();
-        // The settings are saved whatever the registry answers (OK, QUIT and Exit
-        // go ahead); host/saves.h says what becomes of a save that fails.
-        host::WatchSaves();
-        if (!host::TakeHandEdits(error)) {
-            platform::WriteErrorLine("swipetype: " + error +
-                                     "; the hive edited while the program runs is written over "
-                                     "when it saves");
-        }
-        host::RememberPorts(options.ports);
-        host::WaitForReaderPort();
-        if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
-            platform::WriteErrorLine(line, platform::JournalPriority::Info);
-        }
-    }
-
     platform::SetOrderlyEndHandler(EndOrderly);
     // A panel that draws the tray icon's menu itself shows the popup a tap
     // opens, and hands the choice over as that popup does.
     platform::SetTrayMenuSource({kProgramInstance, IDR_TRAY_POPUP, 0, UM_POPUP_COMMAND});
-    // A start that hands over shows nothing itself.
-    if (!handsOver && !host::StartFrontEnd(options.ui, error)) {
+}
+
+// The running instance: its key sink, its answers to other programs, the
+// service manager, the hive's saves and hand edits, its ports, its front end.
+std::optional<int> StartServing(const host::HostOptions& options) {
+    std::string error;
+    if (!ChooseKeySink(options, error)) {
         platform::StopWindowInterface();
         return Fail(error);
     }
+    platform::SetSettingHandler(AnswerAfterHandEdits);
+    host::SetStatusIdentity(SWIPETYPE_VERSION);
+    platform::SetStatusHandler(host::AnswerStatusRequest);
+    if (!host::StartServiceNotifications(error)) {
+        platform::WriteErrorLine("swipetype: " + error);
+    }
+    host::TraceSettingWrites();
+    // The settings are saved whatever the registry answers (OK, QUIT and Exit
+    // go ahead); host/saves.h says what becomes of a save that fails.
+    host::WatchSaves();
+    if (!host::TakeHandEdits(error)) {
+        platform::WriteErrorLine("swipetype: " + error +
+                                 "; the hive edited while the program runs is written over "
+                                 "when it saves");
+    }
+    host::RememberPorts(options.ports);
+    host::WaitForReaderPort();
+    if (std::string line = host::DescribeCommandLine(options.commandLine); !line.empty()) {
+        platform::WriteErrorLine(line, platform::JournalPriority::Info);
+    }
+    if (!host::StartFrontEnd(options.ui, error)) {
+        platform::StopWindowInterface();
+        return Fail(error);
+    }
+    return std::nullopt;
+}
 
-    // What follows the program's message loop, whether its own loop ended or a
-    // lost display ended the program from inside the display library.
-    auto finish = [&options, handsOver](int exitCode) {
-        if (handsOver) {
+// The device program itself, then what follows its message loop, whether its
+// own loop ended or a lost display ended the program from inside the display
+// library.
+int RunProgram(const host::HostOptions& options, bool handedOver) {
+    auto finish = [&options, handedOver](int exitCode) {
+        if (handedOver) {
             SayHandedOver(options);
         }
         host::NotifyStopping();
@@ -277,9 +298,26 @@ int Run(const host::HostOptions& options) {
         return ExitStatus(exitCode);
     };
     platform::SetOrderlyFinish(finish);
-
     std::u16string commandLine = host::JoinCommandLine(options.commandLine);
     return finish(WinMain(kProgramInstance, nullptr, commandLine.data(), SW_SHOW));
+}
+
+int Run(const host::HostOptions& options) {
+    if (std::optional<int> ended = SetUpProcess(options)) {
+        return *ended;
+    }
+    bool handsOver = false;
+    if (std::optional<int> ended = ClaimDeviceRoot(handsOver)) {
+        return *ended;
+    }
+    HandleSignalsAndEnding();
+    if (handsOver) {
+        // A start that hands over types nothing and shows nothing itself.
+        platform::SetKeySink(platform::MakeNullKeySink());
+    } else if (std::optional<int> ended = StartServing(options)) {
+        return *ended;
+    }
+    return RunProgram(options, handsOver);
 }
 
 } // namespace
