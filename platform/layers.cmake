@@ -184,7 +184,8 @@ endforeach()
 # The headers of the tree each source file reached, from its dependency file:
 # "object: source header header ...", paths as the compiler was given them,
 # relative ones from the folder the object's target is built in (the part of
-# the dependency file's path before CMakeFiles/, or the file's own folder).
+# the dependency file's path before CMakeFiles/, or the file's own folder), or
+# else from DEPFILES.
 file(GLOB_RECURSE depfiles ${DEPFILES}/*.d)
 foreach(depfile IN LISTS depfiles)
     string(REGEX REPLACE "/CMakeFiles/.*" "" base "${depfile}")
@@ -199,7 +200,12 @@ foreach(depfile IN LISTS depfiles)
     list(FILTER paths EXCLUDE REGEX "^(/usr/.*)?$")
     set(source "")
     foreach(path IN LISTS paths)
+        set(given "${path}")
         cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${base}" NORMALIZE)
+        if(NOT EXISTS "${path}") # Ninja compiles from the top of the build folder
+            cmake_path(ABSOLUTE_PATH given BASE_DIRECTORY "${DEPFILES}" NORMALIZE)
+            set(path "${given}")
+        endif()
         cmake_path(IS_PREFIX SOURCE "${path}" NORMALIZE inside)
         cmake_path(IS_PREFIX DEPFILES "${path}" NORMALIZE made)
         if(NOT source AND (NOT inside OR made))
