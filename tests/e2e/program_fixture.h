@@ -6,13 +6,17 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/core/unicode.h"
+#include "settings/setting_catalog.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include <gtest/gtest.h>
@@ -41,29 +45,28 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// A complete Settings key: every value as the test gives it.
+// A complete Settings key: every setting of the catalogue at its default, but
+// for Enable, UseMSR and Prefix as given, ENTER after the data, and track 2
+// alone.
 inline std::string SettingsHive(int enable, int useMsr, const std::string& prefix) {
-    std::string hive = R"(Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\Software\Zelna\Swipetype]
-"Enable"=dword:0000000E
-"UseMSR"=dword:0000000M
-"Beep"=dword:00000000
-"Prefix"="P"
-"Suffix"=""
-"SendTab"=dword:00000000
-"SendEnter"=dword:00000001
-"UseTrack1"=dword:00000000
-"UseTrack2"=dword:00000001
-"UseTrack3"=dword:00000000
-"TrackSeparator"=""
-"AutoStart"=dword:00000000
-"MSRInterval"=dword:00000145
-"RFIDInterval"=dword:0000015e
-)";
-    hive.replace(hive.find("0000000E"), 8, "0000000" + std::to_string(enable));
-    hive.replace(hive.find("0000000M"), 8, "0000000" + std::to_string(useMsr));
-    hive.replace(hive.find("\"P\""), 3, "\"" + prefix + "\"");
+    auto dword = [](DWORD value) {
+        char text[20];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(value));
+        return std::string(text);
+    };
+    const std::map<std::u16string, std::string> given = {
+        {u"Enable", dword(enable)}, {u"UseMSR", dword(useMsr)}, {u"Prefix", '"' + prefix + '"'},
+        {u"SendEnter", dword(1)},   {u"UseTrack1", dword(0)},   {u"UseTrack3", dword(0)}};
+    std::string hive = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\" +
+                       platform::Utf16ToUtf8(kSettingsKey) + "]\n";
+    for (const SettingEntry& setting : SettingCatalog) {
+        auto found = given.find(setting.name);
+        std::string value = found != given.end()           ? found->second
+                            : setting.kind != kTextSetting ? dword(setting.defaultNumber)
+                            : setting.words != nullptr ? '"' + std::string(setting.words[0]) + '"'
+                                                       : std::string("\"\"");
+        hive += '"' + platform::Utf16ToUtf8(setting.name) + "\"=" + value + "\n";
+    }
     return hive;
 }
 
