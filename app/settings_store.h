@@ -13,9 +13,9 @@
 // selected reader when Enable is set. 1 when every value was read whole, else 0.
 int LoadSettings(HWND dialog);
 
-// Writes the fields in the same order, taking the three texts from their edit
-// boxes first; stops at the first write that fails. 1 when all were
-// written, else 0.
+// Writes the fields in the same order, taking the texts the catalogue shows in
+// edit boxes from them first; stops at the first write that fails. 1 when all
+// were written, else 0.
 int SaveSettings(HWND dialog);
 
 // Puts the defaults into the fields and controls and stops both readers,
