@@ -34,8 +34,8 @@ const char* const kUsageEnd =
                        the session's own: the Wayland compositor's, the X
                        server's, else the console's (/etc/default/keyboard)
                        (env XKB_DEFAULT_LAYOUT)
-  --key-delay MS       pause between key events; default 0, back to back
-                       (env SWIPETYPE_KEY_DELAY)
+  --key-delay MS       pause between key events, 0 to @LONGEST@; default 0,
+                       back to back (env SWIPETYPE_KEY_DELAY)
   --log FILE           event log, one JSON object per line (env SWIPETYPE_LOG)
   --ui FRONT           headless | gtk: who shows the windows (env SWIPETYPE_UI;
                        default gtk when a Wayland compositor (WAYLAND_DISPLAY)
@@ -303,7 +303,9 @@ std::u16string JoinCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-    return kUsageStart + KeySinkUsage() + kUsageEnd;
+    std::string end = kUsageEnd;
+    end.replace(end.find("@LONGEST@"), 9, std::to_string(platform::kLongestKeyDelay.count()));
+    return kUsageStart + KeySinkUsage() + end;
 }
 
 std::string DescribeCommandLine(const std::vector<std::string>& commandLine) {
