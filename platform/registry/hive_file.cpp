@@ -15,9 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/atomic_file.h"
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
-#include "platform/core/file_owner.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -28,7 +28,6 @@ namespace {
 // How long a change waits for another process's lock on the hive: a tool waits
 // it out; a program whose loop must never wait asks for none (SetHiveLockPatience).
 std::atomic<std::chrono::milliseconds::rep> lockPatience{10000};
-constexpr const char* kTemporaryMark = ".tmp-";
 // More damaged lines than this and the hive is no hive that was damaged but
 // something else: it is set aside whole.
 constexpr std::size_t kMostIgnoredLines = 8;
@@ -92,13 +91,6 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
         return false;
     }
     return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-void SyncFolder(const std::string& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Valid()) {
-        ::fsync(fd.Get());
-    }
 }
 
 } // namespace
@@ -298,45 +290,21 @@ LONG HiveFile::Save(const Document& document) {
         return cannotChange_;
     }
     RemoveStaleTemporaries();
-    std::string temporary = path_ + kTemporaryMark + "XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        problem_ = std::strerror(errno);
-        Report("cannot write registry file " + path_ + ": " + problem_);
-        return ERROR_WRITE_FAULT;
+    FileReplacement how;
+    how.beforeRename = BeforeRename();
+    ReplaceFailure failure;
+    if (ReplaceFile(path_, Serialize(document), how, failure)) {
+        return ERROR_SUCCESS;
     }
-    std::string refusal;
-    if (::fchmod(fd.Get(), 0600) != 0 || !KeepOwnership(fd.Get(), path_, refusal)) {
-        fd.Reset();
-        ::unlink(temporary.c_str());
-        problem_ = refusal.empty() ? std::strerror(errno) : refusal;
-        Report(refusal.empty() ? "cannot write registry file " + path_ + ": " + problem_ : refusal);
-        return ERROR_ACCESS_DENIED;
-    }
-    bool written = WriteAll(fd.Get(), Serialize(document)) && ::fsync(fd.Get()) == 0;
-    int writeError = errno;
-    if (!fd.Close() && written) {
-        written = false;
-        writeError = errno;
-    }
-    if (written && BeforeRename()) {
-        BeforeRename()();
-    }
-    if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
-        writeError = written ? errno : writeError;
-        ::unlink(temporary.c_str());
-        problem_ = std::strerror(writeError);
-        Report("cannot write registry file " + path_ + ": " + problem_);
-        return ERROR_WRITE_FAULT;
-    }
-    SyncFolder(Folder(path_));
-    return ERROR_SUCCESS;
+    problem_ = failure.reason;
+    Report(failure.Sentence("registry file " + path_));
+    return failure.ownerRefused ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
 }
 
 // A temporary file only lives while its writer holds the lock, which is now
 // ours: any left over was abandoned by a crash.
 void HiveFile::RemoveStaleTemporaries() const {
-    std::string prefix = BaseName(path_) + kTemporaryMark;
+    std::string prefix = BaseName(path_) + std::string(kTemporaryMark);
     std::string folder = Folder(path_);
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {
