@@ -18,7 +18,6 @@
 #include "platform/core/atomic_file.h"
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
-#include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 
@@ -35,14 +34,6 @@ constexpr std::size_t kMostIgnoredLines = 8;
 std::function<void()>& BeforeRename() {
     static std::function<void()> hook;
     return hook;
-}
-
-std::u16string Wide(const std::string& text) {
-    return DecodeUtf8(text).value_or(u"?");
-}
-
-void Report(const std::string& text) {
-    NKDbgPrintfW(u"%s", Wide(text).c_str());
 }
 
 std::string Folder(const std::string& path) {
@@ -115,8 +106,8 @@ void HiveFile::CannotChange(LONG error, const std::string& reason) {
     static std::set<std::string> told;
     std::lock_guard guard(mutex);
     if (told.insert(path_).second) {
-        Report("registry file " + path_ + " cannot be changed (" + reason +
-               "): settings are read from it, changes are not saved");
+        DebugLine("registry file " + path_ + " cannot be changed (" + reason +
+                  "): settings are read from it, changes are not saved");
     }
 }
 
@@ -167,7 +158,7 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
             return ERROR_SUCCESS;
         }
         problem_ = std::string("cannot read it: ") + std::strerror(errno);
-        Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
+        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
     text.emplace();
@@ -176,7 +167,7 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
     fd.Reset();
     if (!read) {
         problem_ = std::string("cannot read it: ") + std::strerror(readError);
-        Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
+        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(readError));
         return ERROR_READ_FAULT;
     }
     return ERROR_SUCCESS;
@@ -200,7 +191,7 @@ LONG HiveFile::Load(Document& document) {
                 SetAside(reason);
             }
         } else {
-            Report("registry file " + path_ + " is damaged (" + reason + "); read as empty");
+            DebugLine("registry file " + path_ + " is damaged (" + reason + "); read as empty");
         }
         return ERROR_SUCCESS;
     }
@@ -249,12 +240,12 @@ std::string HiveFile::KeepAside(bool copy) const {
 void HiveFile::SetAside(const std::string& reason) const {
     std::string target = KeepAside(false);
     if (target.empty()) {
-        Report("registry file " + path_ + " is damaged (" + reason +
-               ") and cannot be set aside: " + std::strerror(errno));
+        DebugLine("registry file " + path_ + " is damaged (" + reason +
+                  ") and cannot be set aside: " + std::strerror(errno));
         return;
     }
-    Report("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
-           ", starting from an empty hive");
+    DebugLine("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
+              ", starting from an empty hive");
 }
 
 // A hive with a few damaged lines keeps every value of the others: the original
@@ -276,11 +267,12 @@ bool HiveFile::KeepReadableLines(const std::string& text, Document& document) {
         lines += (lines.empty() ? "line " : ", line ") + std::to_string(line.line) + " (" +
                  line.reason + ")";
     }
-    Report("registry file " + path_ + ": ignored " + lines +
-           "; every other value kept, the original is kept as " + original);
+    DebugLine("registry file " + path_ + ": ignored " + lines +
+              "; every other value kept, the original is kept as " + original);
     document = std::move(*kept);
     if (Save(document) != ERROR_SUCCESS) {
-        Report("registry file " + path_ + " could not be written without those lines: " + problem_);
+        DebugLine("registry file " + path_ +
+                  " could not be written without those lines: " + problem_);
     }
     return true;
 }
@@ -297,7 +289,7 @@ LONG HiveFile::Save(const Document& document) {
         return ERROR_SUCCESS;
     }
     problem_ = failure.reason;
-    Report(failure.Sentence("registry file " + path_));
+    DebugLine(failure.Sentence("registry file " + path_));
     return failure.ownerRefused ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
 }
 

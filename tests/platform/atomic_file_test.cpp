@@ -16,8 +16,7 @@ using test_support::ReadFile;
 using test_support::WriteFile;
 
 std::size_t Entries(const std::string& folder) {
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(folder), {}));
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 TEST(AtomicFileTest, AReplacedFileKeepsItsModeAndAFailedOneLeavesNoTrace) {
