@@ -157,8 +157,9 @@ int SaveSettings(HWND dialog) {
             break;
         }
     }
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? 1 : 0;
+    // The values reach the disk when the key is closed: that may fail too.
+    LONG closed = RegCloseKey(key);
+    return status == ERROR_SUCCESS && closed == ERROR_SUCCESS ? 1 : 0;
 }
 
 int ResetSettings(HWND dialog) {

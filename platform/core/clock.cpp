@@ -1,5 +1,6 @@
 #include "platform/core/clock.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/core/system.h"
@@ -69,6 +70,39 @@ bool ManualClockInUse() {
 void UseRealClock() {
     State().manual = false;
     State().realStart = std::chrono::steady_clock::now();
+}
+
+std::optional<Milliseconds> EarlierOf(std::optional<Milliseconds> a,
+                                      std::optional<Milliseconds> b) {
+    if (!a || !b) {
+        return a ? a : b;
+    }
+    return std::min(*a, *b);
+}
+
+bool SleepUntil(std::optional<Milliseconds> wake, const std::function<bool(Milliseconds)>& look,
+                bool descriptorsCanEnd) {
+    Milliseconds now = ClockNow();
+    if (!State().manual) {
+        // Waking at the due millisecond or just after it: the clock counts whole
+        // milliseconds, so the real time is never earlier than `now`.
+        look(wake ? std::max(*wake - now, Milliseconds{0}) : Milliseconds{-1});
+        return true;
+    }
+    if (look(Milliseconds{0})) {
+        return true;
+    }
+    if (wake) {
+        if (*wake > now) {
+            MoveManualClock(*wake - now);
+        }
+        return true;
+    }
+    if (!descriptorsCanEnd) {
+        return false;
+    }
+    look(Milliseconds{-1});
+    return true;
 }
 
 } // namespace platform

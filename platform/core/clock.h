@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "platform/core/types.h"
 
@@ -32,5 +33,18 @@ void SetManualClockObserver(std::function<void(Milliseconds now)> observer);
 
 // Back to the monotonic clock, counting from now.
 void UseRealClock();
+
+// The earlier of two moments on this clock, where none is never.
+std::optional<Milliseconds> EarlierOf(std::optional<Milliseconds> a, std::optional<Milliseconds> b);
+
+// How every wait of the loop sleeps. `look(timeout)` waits for what the caller
+// waits for (its descriptors) at most `timeout` (negative: no limit; 0: only
+// looks) and says whether anything is ready. The real clock looks once, until
+// `wake` (none: no limit). The manual clock never waits for time to pass: it
+// looks without waiting and, with nothing ready, moves itself to `wake`; with
+// no `wake` it waits on the descriptors alone when `descriptorsCanEnd`, and
+// gives false otherwise, as nothing could ever end that wait.
+bool SleepUntil(std::optional<Milliseconds> wake, const std::function<bool(Milliseconds)>& look,
+                bool descriptorsCanEnd);
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include "platform/core/output_queue.h"
 #include "platform/core/recorder.h"
 #include "platform/core/standard_streams.h"
+#include "platform/core/unicode.h"
 
 namespace {
 
@@ -105,6 +106,10 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
         platform::Recorded().debugLines.emplace_back(text);
         platform::Recorded().order.emplace_back("debug");
     }
+}
+
+void platform::DebugLine(std::string_view text) {
+    NKDbgPrintfW(u"%s", Utf8ToUtf16(text).c_str());
 }
 
 namespace {

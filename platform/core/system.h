@@ -25,6 +25,14 @@ void NKDbgPrintfW(LPCWSTR format, ...);
 
 namespace platform {
 
+// A debug line from UTF-8 text (bytes that are no UTF-8 shown as U+FFFD): the
+// one way to write one from text this program or a library put together.
+void DebugLine(std::string_view text);
+
+} // namespace platform
+
+namespace platform {
+
 // The program's name, put before each debug line on standard error
 // ("swipetype: ...") as before every other line the program writes there;
 // none until it is set. The event log's lines are unchanged.

@@ -225,7 +225,7 @@ bool UsableDeviceRoot(std::string& root) {
     State().complained = root;
     lock.unlock();
     if (first) {
-        NKDbgPrintfW(u"%s", DecodeUtf8(error).value_or(u"unusable device root").c_str());
+        DebugLine(error);
     }
     return false;
 }

@@ -66,9 +66,8 @@ class TextKeySink final : public KeySink {
         if (!WriteWithoutWaiting(fd_, Utf16ToUtf8(text))) {
             if (!failing_) {
                 failing_ = true;
-                NKDbgPrintfW(u"text sink: the output cannot be written (%S); typed characters "
-                             u"are dropped",
-                             std::strerror(errno));
+                DebugLine(std::string("text sink: the output cannot be written (") +
+                          std::strerror(errno) + "); typed characters are dropped");
             }
             return false;
         }

@@ -8,7 +8,6 @@
 
 #include "platform/core/read_tally.h"
 #include "platform/core/system.h"
-#include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
 #include "platform/keyboard/keyboard.h"
@@ -19,10 +18,6 @@ namespace {
 
 constexpr auto kLookAgain = std::chrono::seconds(1);
 constexpr char kNoticeTopic[] = "keys";
-
-void Say(const std::string& line) {
-    NKDbgPrintfW(u"%s", Utf8ToUtf16(line).c_str());
-}
 
 class KeptKeySink final : public KeySink {
   public:
@@ -91,8 +86,8 @@ class KeptKeySink final : public KeySink {
         // stays mapped while the keeper looks for the display again.
         lost_ = std::move(sink_);
         lostSince_ = std::chrono::system_clock::now();
-        Say("keys: " + target_ + " is gone; looking for it once a second (reads meanwhile are " +
-            "dropped)");
+        DebugLine("keys: " + target_ +
+                  " is gone; looking for it once a second (reads meanwhile are " + "dropped)");
         ReportUserNotice(kNoticeTopic, "Card reads are not typed: " + target_ +
                                            " is gone. Swipetype types again as soon as it "
                                            "is back.");
@@ -104,8 +99,8 @@ class KeptKeySink final : public KeySink {
         auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kLookAgain).count();
         itimerspec every{{seconds, 0}, {seconds, 0}};
         if (!timer_.Valid() || timerfd_settime(timer_.Get(), 0, &every, nullptr) != 0) {
-            Say("keys: timerfd_create: " + std::string(std::strerror(errno)) + "; " + target_ +
-                " is not looked for again");
+            DebugLine("keys: timerfd_create: " + std::string(std::strerror(errno)) + "; " +
+                      target_ + " is not looked for again");
             timer_.Reset();
             return;
         }
@@ -128,9 +123,9 @@ class KeptKeySink final : public KeySink {
         retry_.Remove();
         timer_.Reset();
         Watch();
-        Say("keys: " + target_ + " is back; " + std::to_string(droppedReads_) +
-            (droppedReads_ == 1 ? " read made while it was gone was dropped"
-                                : " reads made while it was gone were dropped"));
+        DebugLine("keys: " + target_ + " is back; " + std::to_string(droppedReads_) +
+                  (droppedReads_ == 1 ? " read made while it was gone was dropped"
+                                      : " reads made while it was gone were dropped"));
         ClearUserNotice(kNoticeTopic);
         droppedReads_ = 0;
         anyDropped_ = false;

@@ -100,6 +100,20 @@ int ShorterTimeout(int a, int b) {
     return b < 0 ? a : std::min(a, b);
 }
 
+} // namespace
+
+int PollDescriptors(std::span<pollfd> descriptors, Milliseconds timeout) {
+    int ready = ::poll(descriptors.data(), descriptors.size(), PollTimeout(timeout));
+    if (ready <= 0) {
+        for (pollfd& descriptor : descriptors) {
+            descriptor.revents = 0;
+        }
+    }
+    return ready;
+}
+
+namespace {
+
 // Runs the callbacks of the ready sources. The list may change under a callback, so
 // each one is looked up again by id before it runs.
 int RunReady(const std::vector<pollfd>& polled, const std::vector<WaitSourceId>& ids) {
@@ -182,7 +196,7 @@ int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra) {
     polled.insert(polled.end(), extra.begin(), extra.end());
     polled.insert(polled.end(), hookDescriptors.begin(), hookDescriptors.end());
     polled.insert(polled.end(), outputs.begin(), outputs.end());
-    int ready = ::poll(polled.data(), polled.size(), pollTimeout);
+    int ready = PollDescriptors(polled, Milliseconds{pollTimeout});
     // EINTR: a signal arrived; the caller looks at the queue again.
     for (std::size_t i = 0; i < extra.size(); ++i) {
         extra[i].revents = ready > 0 ? polled[ids.size() + i].revents : short{0};

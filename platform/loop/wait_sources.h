@@ -36,6 +36,11 @@ std::size_t WaitSourceCount();
 // callbacks run; an interrupted wait returns 0.
 int ServiceWaitSources(Milliseconds timeout, std::span<pollfd> extra = {});
 
+// One poll() of `descriptors` for at most `timeout` (negative: no limit): the
+// number ready; after an interrupted or failed poll every revents is 0. The
+// loop's only poll(), for waits with or without the sources.
+int PollDescriptors(std::span<pollfd> descriptors, Milliseconds timeout);
+
 // How many waits ServiceWaitSources has begun: work done between two equal
 // counts was done in one go, without the loop waiting in between.
 std::uint64_t WaitCount();

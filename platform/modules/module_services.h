@@ -41,7 +41,9 @@
     X(int, wvsprintfW, (LPWSTR buffer, LPCWSTR format, va_list arguments),                         \
       (buffer, format, arguments))
 
-#define SWIPETYPE_KEY_SINK_PLATFORM_CALLS(X) X(std::chrono::milliseconds, KeyDelay, (), ())
+#define SWIPETYPE_KEY_SINK_PLATFORM_CALLS(X)                                                       \
+    X(std::chrono::milliseconds, KeyDelay, (), ())                                                 \
+    X(void, DebugLine, (std::string_view text), (text))
 
 // What the desktop front end calls: the window system's calls that a person's
 // input turns into, and the read-only views of windows, menus and tray icons.

@@ -15,10 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/atomic_file.h"
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
-#include "platform/core/file_owner.h"
-#include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 
@@ -28,7 +27,6 @@ namespace {
 // How long a change waits for another process's lock on the hive: a tool waits
 // it out; a program whose loop must never wait asks for none (SetHiveLockPatience).
 std::atomic<std::chrono::milliseconds::rep> lockPatience{10000};
-constexpr const char* kTemporaryMark = ".tmp-";
 // More damaged lines than this and the hive is no hive that was damaged but
 // something else: it is set aside whole.
 constexpr std::size_t kMostIgnoredLines = 8;
@@ -36,14 +34,6 @@ constexpr std::size_t kMostIgnoredLines = 8;
 std::function<void()>& BeforeRename() {
     static std::function<void()> hook;
     return hook;
-}
-
-std::u16string Wide(const std::string& text) {
-    return DecodeUtf8(text).value_or(u"?");
-}
-
-void Report(const std::string& text) {
-    NKDbgPrintfW(u"%s", Wide(text).c_str());
 }
 
 std::string Folder(const std::string& path) {
@@ -94,13 +84,6 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-void SyncFolder(const std::string& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Valid()) {
-        ::fsync(fd.Get());
-    }
-}
-
 } // namespace
 
 void SetLockPatience(std::chrono::milliseconds patience) {
@@ -123,8 +106,8 @@ void HiveFile::CannotChange(LONG error, const std::string& reason) {
     static std::set<std::string> told;
     std::lock_guard guard(mutex);
     if (told.insert(path_).second) {
-        Report("registry file " + path_ + " cannot be changed (" + reason +
-               "): settings are read from it, changes are not saved");
+        DebugLine("registry file " + path_ + " cannot be changed (" + reason +
+                  "): settings are read from it, changes are not saved");
     }
 }
 
@@ -175,7 +158,7 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
             return ERROR_SUCCESS;
         }
         problem_ = std::string("cannot read it: ") + std::strerror(errno);
-        Report("cannot read registry file " + path_ + ": " + std::strerror(errno));
+        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(errno));
         return ERROR_ACCESS_DENIED;
     }
     text.emplace();
@@ -184,7 +167,7 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
     fd.Reset();
     if (!read) {
         problem_ = std::string("cannot read it: ") + std::strerror(readError);
-        Report("cannot read registry file " + path_ + ": " + std::strerror(readError));
+        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(readError));
         return ERROR_READ_FAULT;
     }
     return ERROR_SUCCESS;
@@ -208,7 +191,7 @@ LONG HiveFile::Load(Document& document) {
                 SetAside(reason);
             }
         } else {
-            Report("registry file " + path_ + " is damaged (" + reason + "); read as empty");
+            DebugLine("registry file " + path_ + " is damaged (" + reason + "); read as empty");
         }
         return ERROR_SUCCESS;
     }
@@ -257,12 +240,12 @@ std::string HiveFile::KeepAside(bool copy) const {
 void HiveFile::SetAside(const std::string& reason) const {
     std::string target = KeepAside(false);
     if (target.empty()) {
-        Report("registry file " + path_ + " is damaged (" + reason +
-               ") and cannot be set aside: " + std::strerror(errno));
+        DebugLine("registry file " + path_ + " is damaged (" + reason +
+                  ") and cannot be set aside: " + std::strerror(errno));
         return;
     }
-    Report("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
-           ", starting from an empty hive");
+    DebugLine("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +
+              ", starting from an empty hive");
 }
 
 // A hive with a few damaged lines keeps every value of the others: the original
@@ -284,11 +267,12 @@ bool HiveFile::KeepReadableLines(const std::string& text, Document& document) {
         lines += (lines.empty() ? "line " : ", line ") + std::to_string(line.line) + " (" +
                  line.reason + ")";
     }
-    Report("registry file " + path_ + ": ignored " + lines +
-           "; every other value kept, the original is kept as " + original);
+    DebugLine("registry file " + path_ + ": ignored " + lines +
+              "; every other value kept, the original is kept as " + original);
     document = std::move(*kept);
     if (Save(document) != ERROR_SUCCESS) {
-        Report("registry file " + path_ + " could not be written without those lines: " + problem_);
+        DebugLine("registry file " + path_ +
+                  " could not be written without those lines: " + problem_);
     }
     return true;
 }
@@ -298,45 +282,21 @@ LONG HiveFile::Save(const Document& document) {
         return cannotChange_;
     }
     RemoveStaleTemporaries();
-    std::string temporary = path_ + kTemporaryMark + "XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        problem_ = std::strerror(errno);
-        Report("cannot write registry file " + path_ + ": " + problem_);
-        return ERROR_WRITE_FAULT;
+    FileReplacement how;
+    how.beforeRename = BeforeRename();
+    ReplaceFailure failure;
+    if (ReplaceFile(path_, Serialize(document), how, failure)) {
+        return ERROR_SUCCESS;
     }
-    std::string refusal;
-    if (::fchmod(fd.Get(), 0600) != 0 || !KeepOwnership(fd.Get(), path_, refusal)) {
-        fd.Reset();
-        ::unlink(temporary.c_str());
-        problem_ = refusal.empty() ? std::strerror(errno) : refusal;
-        Report(refusal.empty() ? "cannot write registry file " + path_ + ": " + problem_ : refusal);
-        return ERROR_ACCESS_DENIED;
-    }
-    bool written = WriteAll(fd.Get(), Serialize(document)) && ::fsync(fd.Get()) == 0;
-    int writeError = errno;
-    if (!fd.Close() && written) {
-        written = false;
-        writeError = errno;
-    }
-    if (written && BeforeRename()) {
-        BeforeRename()();
-    }
-    if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
-        writeError = written ? errno : writeError;
-        ::unlink(temporary.c_str());
-        problem_ = std::strerror(writeError);
-        Report("cannot write registry file " + path_ + ": " + problem_);
-        return ERROR_WRITE_FAULT;
-    }
-    SyncFolder(Folder(path_));
-    return ERROR_SUCCESS;
+    problem_ = failure.reason;
+    DebugLine(failure.Sentence("registry file " + path_));
+    return failure.ownerRefused ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
 }
 
 // A temporary file only lives while its writer holds the lock, which is now
 // ours: any left over was abandoned by a crash.
 void HiveFile::RemoveStaleTemporaries() const {
-    std::string prefix = BaseName(path_) + kTemporaryMark;
+    std::string prefix = BaseName(path_) + std::string(kTemporaryMark);
     std::string folder = Folder(path_);
     DIR* directory = ::opendir(folder.c_str());
     if (directory == nullptr) {

@@ -67,6 +67,11 @@ class HiveFile {
     // hive cannot be changed (ERROR_ACCESS_DENIED, ERROR_TIMEOUT).
     LONG Save(const Document& document);
 
+    // Whether the hive may be changed once locked and loaded: ERROR_SUCCESS, or
+    // why not (ERROR_ACCESS_DENIED for a read-only one, ERROR_TIMEOUT when
+    // another process holds the lock).
+    LONG Changeable() const { return cannotChange_; }
+
     // Why the last Load, Read or Save failed or the hive cannot be changed, in
     // words ("No space left on device"); empty when nothing failed.
     const std::string& Problem() const { return problem_; }

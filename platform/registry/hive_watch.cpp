@@ -10,7 +10,6 @@
 #include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/file_owner.h"
-#include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 #include "platform/loop/wait_source_handle.h"
@@ -45,10 +44,6 @@ std::unique_ptr<Watch>& Current() {
     return watch;
 }
 
-void Say(const std::string& text) {
-    NKDbgPrintfW(u"%s", DecodeUtf8(text).value_or(u"?").c_str());
-}
-
 // The watched key's values in the hive file now; nothing when the file cannot
 // be read or parsed (it may be half written: the next event looks again).
 std::optional<std::vector<hive::Value>> ValuesOnDisk(const Watch& watch) {
@@ -64,9 +59,9 @@ std::optional<std::vector<hive::Value>> ValuesOnDisk(const Watch& watch) {
     hive::ParseError error;
     std::optional<hive::Document> document = hive::Parse(text, error);
     if (!document) {
-        Say("registry file " + watch.file + " changed but does not parse (line " +
-            std::to_string(error.line) + ": " + error.reason +
-            "); its values are taken once it does");
+        DebugLine("registry file " + watch.file + " changed but does not parse (line " +
+                  std::to_string(error.line) + ": " + error.reason +
+                  "); its values are taken once it does");
         return std::nullopt;
     }
     const hive::Key* key = hive::FindKey(*document, watch.keyPath);

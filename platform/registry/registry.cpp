@@ -1,15 +1,23 @@
 // The registry calls over the hive files. An open key is only a name (its hive
-// and its path); the data always comes from the file, so there is no cache to
-// go stale when another process writes. Calls that change the hive hold its
-// lock from reading to writing; calls that only read take none (hive_file.h).
+// and its path); the data comes from the file, so there is no cache to go stale
+// when another process writes. Calls that only read take no lock (hive_file.h).
+//
+// A change is made in memory: the first one locks and reads the hive, later
+// ones of the same process add to it, and the hive is written once, when a key
+// that was changed through is closed or flushed, and only when its text differs
+// from what was read. Until then the lock stays held, so nobody else's write
+// lands in between, and this process's reads see its own changes.
 #include "platform/registry/registry.h"
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "platform/core/file_owner.h"
 #include "platform/fs/device_root.h"
@@ -25,8 +33,29 @@ struct OpenKey {
     std::u16string path; // "HKEY_LOCAL_MACHINE\Software\..." as the hive file names it
 };
 
+// A value changed in a change in progress, and what it was before.
+struct ChangedValue {
+    std::u16string keyPath;
+    std::u16string name;
+    std::optional<hive::Value> before;
+};
+
+// The changes this process has made to one hive and not yet written: the hive
+// is locked (held by `file`) from the first of them until they are written.
+struct PendingChange {
+    std::unique_ptr<hive::HiveFile> file;
+    std::string readText; // the hive as it was read, serialized
+    hive::Document document;
+    std::vector<ChangedValue> values;
+    std::set<UINT_PTR> writers; // the open keys the changes were made through
+    bool refused = false;       // a change among them failed
+};
+
 struct RegistryState {
     std::mutex mutex;
+    // Taken before `mutex` when both are needed, never after it.
+    std::mutex changeMutex;
+    std::map<HKEY, PendingChange> pending;
     std::map<UINT_PTR, OpenKey> keys;
     UINT_PTR nextHandle = 0x5E60;
     std::optional<std::u16string> failingValue;
@@ -104,21 +133,28 @@ std::optional<std::string> HivePath(HKEY root, HiveUse use) {
     return folder + "/" + std::string(name.begin(), name.end()) + ".reg";
 }
 
-// Locks and reads the hive of `root` for a change; the file stays locked while
-// `file` lives. A hive that cannot be locked is read all the same, and refuses
-// changes.
-LONG LoadHive(HKEY root, std::optional<hive::HiveFile>& file, hive::Document& document) {
-    std::optional<std::string> path = HivePath(root, HiveUse::Change);
-    if (!path) {
-        return ERROR_PATH_NOT_FOUND;
-    }
-    file.emplace(*path);
-    file->Lock();
-    return file->Load(document);
+std::function<void(const platform::ValueWrite&)>& ValueWriteObserver() {
+    static std::function<void(const platform::ValueWrite&)> observer;
+    return observer;
 }
 
-// Reads the hive of `root` for a call that changes nothing.
+void TellValueWrite(const platform::ValueWrite& write) {
+    if (ValueWriteObserver()) {
+        ValueWriteObserver()(write);
+    }
+}
+
+// Reads the hive of `root` for a call that changes nothing: with this
+// process's changes not written yet, when there are any.
 LONG ReadHive(HKEY root, hive::Document& document) {
+    {
+        std::lock_guard lock(State().changeMutex);
+        auto found = State().pending.find(root);
+        if (found != State().pending.end()) {
+            document = found->second.document;
+            return ERROR_SUCCESS;
+        }
+    }
     std::optional<std::string> path = HivePath(root, HiveUse::Read);
     if (!path) {
         return ERROR_PATH_NOT_FOUND;
@@ -128,7 +164,7 @@ LONG ReadHive(HKEY root, hive::Document& document) {
 }
 
 // Tells the observer what became of a change of the hive of `root`.
-LONG Changed(HKEY root, LONG result, const std::optional<hive::HiveFile>& file) {
+LONG Changed(HKEY root, LONG result, const std::string& why) {
     std::function<void(const platform::HiveChange&)> observer;
     {
         std::lock_guard lock(State().mutex);
@@ -137,13 +173,96 @@ LONG Changed(HKEY root, LONG result, const std::optional<hive::HiveFile>& file) 
     if (observer) {
         std::string problem;
         if (result != ERROR_SUCCESS) {
-            problem = file && !file->Problem().empty() ? file->Problem()
+            problem = !why.empty()                     ? why
                       : result == ERROR_PATH_NOT_FOUND ? "the device root cannot be used"
                                                        : "error " + std::to_string(result);
         }
         observer({platform::HiveFilePath(root), result, problem});
     }
     return result;
+}
+
+// The change in progress on the hive of `root` (changeMutex held): begun, by
+// locking and reading the hive, when there is none. Null, with the reason in
+// `status` and `why`, when the hive cannot be changed.
+PendingChange* BeginChange(HKEY root, LONG& status, std::string& why) {
+    auto found = State().pending.find(root);
+    if (found != State().pending.end()) {
+        status = ERROR_SUCCESS;
+        return &found->second;
+    }
+    std::optional<std::string> path = HivePath(root, HiveUse::Change);
+    if (!path) {
+        status = ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    auto [begun, added] = State().pending.try_emplace(root);
+    PendingChange& change = begun->second;
+    change.file = std::make_unique<hive::HiveFile>(*path);
+    change.file->Lock();
+    status = change.file->Load(change.document);
+    if (status == ERROR_SUCCESS) {
+        status = change.file->Changeable();
+    }
+    if (status != ERROR_SUCCESS) {
+        why = change.file->Problem();
+        State().pending.erase(begun);
+        return nullptr;
+    }
+    change.readText = hive::Serialize(change.document);
+    return &change;
+}
+
+// Lets go of a change in progress that no key made yet (changeMutex held).
+void DropIfUnused(HKEY root) {
+    auto found = State().pending.find(root);
+    if (found != State().pending.end() && found->second.writers.empty()) {
+        State().pending.erase(found);
+    }
+}
+
+// Writes the changes made to the hive of `root` through `handle` (any, when
+// `handle` is 0), together with those made through other keys of the same
+// hive: once, and not at all when the hive's text stays the same. The lock is
+// let go after. Whoever watches the registry is told after changeMutex is
+// released, as they may call it again.
+LONG WriteChanges(HKEY root, UINT_PTR handle) {
+    std::unique_lock lock(State().changeMutex);
+    auto found = State().pending.find(root);
+    if (found == State().pending.end() ||
+        (handle != 0 && found->second.writers.count(handle) == 0)) {
+        return ERROR_SUCCESS;
+    }
+    PendingChange change = std::move(found->second);
+    State().pending.erase(found);
+    LONG status = ERROR_SUCCESS;
+    if (hive::Serialize(change.document) != change.readText) {
+        status = change.file->Save(change.document);
+    }
+    std::string why = change.file->Problem();
+    change.file.reset();
+    lock.unlock();
+    if (status != ERROR_SUCCESS) {
+        return Changed(root, status, why);
+    }
+    for (const ChangedValue& value : change.values) {
+        const hive::Key* key = hive::FindKey(change.document, value.keyPath);
+        const hive::Value* after = key ? hive::FindValue(*key, value.name) : nullptr;
+        if (after == nullptr) {
+            continue;
+        }
+        platform::NoteOwnRegistryWrite(root, value.keyPath, value.name, after->type, after->data);
+        if (!value.before || value.before->type != after->type ||
+            value.before->data != after->data) {
+            TellValueWrite({value.keyPath, value.name, value.before.has_value(),
+                            value.before ? value.before->type : REG_NONE,
+                            value.before ? &value.before->data : nullptr, after->type,
+                            &after->data});
+        }
+    }
+    // A change that was refused on the way is not made good by the rest
+    // reaching the disk.
+    return change.refused ? ERROR_SUCCESS : Changed(root, ERROR_SUCCESS, "");
 }
 
 bool IsRootPath(const OpenKey& key) {
@@ -171,28 +290,40 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, bool create, LPDWORD d
     if (!Extend(*target, subKey)) {
         return ERROR_BAD_PATHNAME;
     }
-    std::optional<hive::HiveFile> file;
-    hive::Document document;
-    LONG status =
-        create ? LoadHive(target->root, file, document) : ReadHive(target->root, document);
-    if (status != ERROR_SUCCESS) {
-        return create ? Changed(target->root, status, file) : status;
-    }
-    bool exists = IsRootPath(*target) || hive::KeyExists(document, target->path);
-    if (!exists && !create) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    if (!exists) {
-        hive::AddKey(document, target->path);
-        status = Changed(target->root, file->Save(document), file);
+    if (!create) {
+        hive::Document document;
+        LONG status = ReadHive(target->root, document);
         if (status != ERROR_SUCCESS) {
             return status;
         }
+        if (!IsRootPath(*target) && !hive::KeyExists(document, target->path)) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        *result = NewHandle(std::move(*target));
+        return ERROR_SUCCESS;
+    }
+    std::unique_lock lock(State().changeMutex);
+    LONG status = ERROR_SUCCESS;
+    std::string why;
+    PendingChange* change = BeginChange(target->root, status, why);
+    if (change == nullptr) {
+        lock.unlock();
+        return Changed(target->root, status, why);
+    }
+    bool exists = IsRootPath(*target) || hive::KeyExists(change->document, target->path);
+    if (!exists) {
+        hive::AddKey(change->document, target->path);
+    }
+    HKEY root = target->root;
+    *result = NewHandle(std::move(*target));
+    if (exists) {
+        DropIfUnused(root);
+    } else {
+        change->writers.insert(reinterpret_cast<UINT_PTR>(*result));
     }
     if (disposition != nullptr) {
         *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     }
-    *result = NewHandle(std::move(*target));
     return ERROR_SUCCESS;
 }
 
@@ -245,21 +376,6 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     return ERROR_SUCCESS;
 }
 
-namespace {
-
-std::function<void(const platform::ValueWrite&)>& ValueWriteObserver() {
-    static std::function<void(const platform::ValueWrite&)> observer;
-    return observer;
-}
-
-void TellValueWrite(const platform::ValueWrite& write) {
-    if (ValueWriteObserver()) {
-        ValueWriteObserver()(write);
-    }
-}
-
-} // namespace
-
 void platform::SetValueWriteObserver(std::function<void(const ValueWrite&)> observer) {
     ValueWriteObserver() = std::move(observer);
 }
@@ -274,40 +390,69 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     if ((data == nullptr && dataSize > 0) || !hive::IsStorableName(name)) {
         return ERROR_INVALID_PARAMETER;
     }
-    std::optional<hive::HiveFile> file;
+    std::unique_lock lock(State().changeMutex);
     if (TakeWriteFailure(name)) {
-        return Changed(target->root, ERROR_WRITE_FAULT, file);
+        auto pending = State().pending.find(target->root);
+        if (pending != State().pending.end()) {
+            pending->second.refused = true;
+        }
+        lock.unlock();
+        return Changed(target->root, ERROR_WRITE_FAULT, "");
     }
-    hive::Document document;
-    LONG status = LoadHive(target->root, file, document);
-    if (status != ERROR_SUCCESS) {
-        return Changed(target->root, status, file);
+    LONG status = ERROR_SUCCESS;
+    std::string why;
+    PendingChange* change = BeginChange(target->root, status, why);
+    if (change == nullptr) {
+        lock.unlock();
+        return Changed(target->root, status, why);
     }
     // A key removed from the file by hand while open comes back with the value.
-    hive::Key& stored = hive::AddKey(document, target->path);
-    std::vector<BYTE> bytes =
-        data != nullptr ? std::vector<BYTE>(data, data + dataSize) : std::vector<BYTE>();
-    std::optional<hive::Value> before;
-    if (const hive::Value* old = hive::FindValue(stored, name)) {
-        before = *old;
+    hive::Key& stored = hive::AddKey(change->document, target->path);
+    bool seen = false;
+    for (const ChangedValue& value : change->values) {
+        seen = seen || (hive::NamesEqual(value.keyPath, target->path) &&
+                        hive::NamesEqual(value.name, name));
     }
-    hive::SetValue(stored, name, type, bytes);
-    status = file->Save(document);
-    if (status == ERROR_SUCCESS) {
-        platform::NoteOwnRegistryWrite(target->root, target->path, name, type, bytes);
-        TellValueWrite({target->path, name, before.has_value(), before ? before->type : REG_NONE,
-                        before ? &before->data : nullptr, type, &bytes});
+    if (!seen) {
+        const hive::Value* old = hive::FindValue(stored, name);
+        change->values.push_back({target->path, std::u16string(name),
+                                  old ? std::optional<hive::Value>(*old) : std::nullopt});
     }
-    return Changed(target->root, status, file);
+    hive::SetValue(stored, name, type,
+                   data != nullptr ? std::vector<BYTE>(data, data + dataSize)
+                                   : std::vector<BYTE>());
+    auto handle = reinterpret_cast<UINT_PTR>(key);
+    change->writers.insert(handle);
+    lock.unlock();
+    // A root key is never closed: a change through one is written at once.
+    return RootName(key).empty() ? ERROR_SUCCESS : WriteChanges(target->root, handle);
+}
+
+LONG RegFlushKey(HKEY key) {
+    std::optional<OpenKey> target = Resolve(key);
+    if (!target || RootName(target->root).empty()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    // Flushing a root key writes whatever is pending in its hive.
+    return WriteChanges(target->root, RootName(key).empty() ? reinterpret_cast<UINT_PTR>(key) : 0);
 }
 
 LONG RegCloseKey(HKEY key) {
     if (!RootName(key).empty()) {
         return ERROR_SUCCESS;
     }
-    std::lock_guard lock(State().mutex);
-    return State().keys.erase(reinterpret_cast<UINT_PTR>(key)) == 1 ? ERROR_SUCCESS
-                                                                    : ERROR_INVALID_HANDLE;
+    auto handle = reinterpret_cast<UINT_PTR>(key);
+    std::optional<OpenKey> closed;
+    {
+        std::lock_guard lock(State().mutex);
+        auto found = State().keys.find(handle);
+        if (found == State().keys.end()) {
+            return ERROR_INVALID_HANDLE;
+        }
+        closed = found->second;
+        State().keys.erase(found);
+    }
+    return WriteChanges(closed->root, handle);
 }
 
 namespace platform {

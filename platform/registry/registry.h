@@ -4,8 +4,11 @@
 // format in platform/registry/hive_format.h, writing in platform/registry/hive_file.h).
 //
 // Every call reads the hive file afresh, so what another process of the same
-// device root wrote is seen at once; every successful write is on disk when the
-// call returns. Values keep their type and their exact bytes. Access masks are
+// device root wrote is seen at once. Changes are made in memory and reach the
+// disk in one write when a key they were made through is closed (RegCloseKey)
+// or flushed (RegFlushKey); from the first change until then the hive stays
+// locked, and this process's own reads see its changes. A hive whose text
+// would not change is not written. Values keep their type and their exact bytes. Access masks are
 // accepted and not enforced, as on the device. Results are Win32 error codes
 // (ERROR_SUCCESS on success); the calls do not set the last-error value.
 #pragma once
@@ -82,13 +85,22 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
                       LPDWORD dataSize);
 
 // Stores a value with exactly the given type and bytes, creating it or
-// replacing it; on disk when the call returns. ERROR_INVALID_PARAMETER for data
-// null with a nonzero size or a name with a line break; ERROR_WRITE_FAULT when
-// the hive cannot be written, ERROR_ACCESS_DENIED (or ERROR_TIMEOUT) when it
-// cannot be changed at all, being read-only or locked (nothing changed then).
+// replacing it; on disk once `key` is closed or flushed (through a root key:
+// when the call returns). ERROR_INVALID_PARAMETER for data null with a nonzero
+// size or a name with a line break; ERROR_ACCESS_DENIED (or ERROR_TIMEOUT) when
+// the hive cannot be changed at all, being read-only or locked, and
+// ERROR_READ_FAULT when it cannot be read (nothing changed then).
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
 
+// Writes the changes made through `key` (a root key: all of its hive's) and
+// those of other keys of the same hive with them, then lets go of the hive's
+// lock. ERROR_WRITE_FAULT when the hive cannot be written (the file on disk is
+// then untouched and the changes are dropped).
+LONG RegFlushKey(HKEY key);
+
+// Closes `key`, writing its changes first as RegFlushKey does; the key is
+// closed whatever that write gives back.
 LONG RegCloseKey(HKEY key);
 
 namespace platform {
@@ -102,8 +114,10 @@ void ClearRegistryWriteFailure();
 // The host file of a hive, for tests and diagnostics: "<root>/registry/<name>.reg".
 std::string HiveFilePath(HKEY rootKey);
 
-// What became of a call that changes a hive (RegSetValueExW, RegCreateKeyExW
-// making a key): its result, and when it failed, why in words ("No space left on
+// What became of a change of a hive: a RegSetValueExW or RegCreateKeyExW that
+// could not change it, and the write when a changed key is closed or flushed
+// (not said as a success when a change before it was refused): its result, and
+// when it failed, why in words ("No space left on
 // device", "it stays locked by another process").
 struct HiveChange {
     std::string hiveFile;
@@ -121,7 +135,7 @@ void SetHiveLockPatience(std::chrono::milliseconds patience);
 // notice to the person, a tool into its own error.
 void SetHiveChangeObserver(std::function<void(const HiveChange&)> observer);
 
-// A value that RegSetValueExW stored: its key ("HKEY_LOCAL_MACHINE\Software\...")
+// A value that RegSetValueExW changed: its key ("HKEY_LOCAL_MACHINE\Software\...")
 // and name, and its type and bytes before (`existed` false when it had none)
 // and after.
 struct ValueWrite {
@@ -134,7 +148,8 @@ struct ValueWrite {
     const std::vector<BYTE>* newData = nullptr;
 };
 
-// Told of every value stored on disk (an empty observer removes it), so that
+// Told of every value whose type or bytes changed on disk, once written
+// (an empty observer removes it), so that
 // a change of a setting can be traced whoever made it.
 void SetValueWriteObserver(std::function<void(const ValueWrite&)> observer);
 

@@ -9,7 +9,6 @@
 
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
-#include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/registry/hive_format.h"
 
@@ -18,25 +17,21 @@ namespace {
 
 constexpr const char* kSystemDefaults = "/etc/swipetype/defaults.reg";
 
-void Say(const std::string& line) {
-    NKDbgPrintfW(u"%s", Utf8ToUtf16(line).c_str());
-}
-
 std::optional<hive::Document> ReadDefaults() {
     std::string path = SystemDefaultsPath();
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     std::string text;
     if (!fd.Valid() || !ReadAll(fd.Get(), text)) {
         if (errno != ENOENT) {
-            Say("system defaults " + path + " not used: " + std::strerror(errno));
+            DebugLine("system defaults " + path + " not used: " + std::strerror(errno));
         }
         return std::nullopt;
     }
     hive::ParseError error;
     std::optional<hive::Document> document = hive::Parse(text, error);
     if (!document) {
-        Say("system defaults " + path + " not used: line " + std::to_string(error.line) + ": " +
-            error.reason);
+        DebugLine("system defaults " + path + " not used: line " + std::to_string(error.line) +
+                  ": " + error.reason);
     }
     return document;
 }

@@ -1,18 +1,11 @@
 #include "platform/serial/remembered_ports.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
-#include "platform/core/fd_io.h"
-#include "platform/core/file_owner.h"
-#include "platform/core/unique_fd.h"
+#include "platform/core/atomic_file.h"
 #include "platform/fs/device_root.h"
 
 namespace platform {
@@ -52,32 +45,12 @@ std::vector<std::string> ReadLines(const std::string& file) {
 }
 
 bool WriteWhole(const std::string& file, const std::string& text, std::string& error) {
-    std::string temporary = file + ".tmp-XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        error = "cannot write " + file + ": " + std::strerror(errno);
-        return false;
+    ReplaceFailure failure;
+    if (ReplaceFile(file, text, FileReplacement{}, failure)) {
+        return true;
     }
-    if (::fchmod(fd.Get(), 0600) != 0 || !KeepOwnership(fd.Get(), file, error)) {
-        if (error.empty()) {
-            error = "cannot write " + file + ": " + std::strerror(errno);
-        }
-        fd.Reset();
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    bool written = WriteAll(fd.Get(), text) && ::fsync(fd.Get()) == 0;
-    int writeError = errno;
-    if (!fd.Close() && written) {
-        written = false;
-        writeError = errno;
-    }
-    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        error = "cannot write " + file + ": " + std::strerror(written ? errno : writeError);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    error = failure.Sentence(file);
+    return false;
 }
 
 std::string Canonical(const std::string& path) {

@@ -3,7 +3,6 @@
 #include <set>
 
 #include "platform/core/system.h"
-#include "platform/core/unicode.h"
 
 namespace platform {
 namespace {
@@ -20,7 +19,7 @@ void SaySerialNoteOnce(const std::string& device, std::string_view topic, const 
     if (!Said().insert(key).second) {
         return;
     }
-    NKDbgPrintfW(u"%s", Utf8ToUtf16(text).c_str());
+    DebugLine(text);
 }
 
 void ForgetSerialNotes() {

@@ -1,7 +1,7 @@
 // GetMessageW, PeekMessageW and DispatchMessageW over the posted-message queue, the
 // timer table and the wait sources, with the clock of platform/core/clock.h deciding how
-// long to wait: the real clock waits in poll(); the manual clock is moved straight
-// to the next due timer, so a test never waits for real time.
+// long to wait (SleepUntil): the real clock waits in poll(); the manual clock is
+// moved straight to the next due timer, so a test never waits for real time.
 #include <unistd.h>
 
 #include "platform/core/standard_streams.h"
@@ -32,41 +32,15 @@ std::optional<MSG> TakeReady(const MessageFilter& filter, bool remove) {
     return TimerTable::Instance().TakeDue(filter, remove);
 }
 
-std::optional<Milliseconds> EarlierOf(std::optional<Milliseconds> a,
-                                      std::optional<Milliseconds> b) {
-    if (!a) {
-        return b;
-    }
-    if (!b) {
-        return a;
-    }
-    return std::min(*a, *b);
-}
-
 // Waits until a wait source is ready, the next timer for `filter` is due, or the
 // clock reads `until`. Returns false when that can never happen: the manual clock
 // is in use with no timer, no limit and no source, so nothing could ever arrive.
 bool WaitForWork(const MessageFilter& filter, std::optional<Milliseconds> until) {
     std::optional<Milliseconds> wake = EarlierOf(TimerTable::Instance().NextDue(filter), until);
-    Milliseconds now = ClockNow();
-    if (ManualClockInUse()) {
-        if (wake) {
-            if (*wake > now) {
-                AdvanceManualClock(*wake - now);
-            }
-            return true;
-        }
-        if (WaitSourceCount() == 0) {
-            return false;
-        }
-        ServiceWaitSources(Milliseconds{-1});
-        return true;
-    }
-    // Waking at the due millisecond or just after it: the clock counts whole
-    // milliseconds, so the real time is never earlier than `now`.
-    Milliseconds timeout = wake ? std::max(*wake - now, Milliseconds{0}) : Milliseconds{-1};
-    ServiceWaitSources(timeout);
-    return true;
+    auto look = [&](Milliseconds timeout) {
+        return ServiceWaitSources(timeout) > 0 || TakeReady(filter, false).has_value();
+    };
+    return SleepUntil(wake, look, WaitSourceCount() != 0);
 }
 
 bool ValidFilterWindow(HWND window) {

@@ -20,14 +20,6 @@ namespace {
 constexpr DWORD kPostedInput = QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
 constexpr short kGone = POLLHUP | POLLERR | POLLNVAL;
 
-std::optional<Milliseconds> EarlierOf(std::optional<Milliseconds> a,
-                                      std::optional<Milliseconds> b) {
-    if (!a || !b) {
-        return a ? a : b;
-    }
-    return std::min(*a, *b);
-}
-
 bool QueueHasInput(DWORD wakeMask) {
     if ((wakeMask & kPostedInput) != 0 && (MessageQueue::Instance().Size() != 0 || QuitPending())) {
         return true;
@@ -81,15 +73,8 @@ PortWatch WatchPorts(const std::vector<HANDLE>& handles, const std::vector<bool>
 void Poll(std::vector<pollfd>& descriptors, Milliseconds timeout, DWORD wakeMask) {
     if (wakeMask != 0) {
         ServiceWaitSources(timeout, descriptors);
-        return;
-    }
-    int limit = timeout.count() < 0
-                    ? -1
-                    : static_cast<int>(std::min<Milliseconds::rep>(timeout.count(), 0x7FFFFFFF));
-    if (::poll(descriptors.data(), descriptors.size(), limit) <= 0) {
-        for (pollfd& descriptor : descriptors) {
-            descriptor.revents = 0;
-        }
+    } else {
+        PollDescriptors(descriptors, timeout);
     }
 }
 
@@ -99,31 +84,15 @@ bool AnyReady(const std::vector<pollfd>& descriptors) {
 }
 
 // Sleeps until `wake` (none: no limit) or until a descriptor or source needs
-// attention. With the manual clock it only looks, then moves the clock to `wake`.
-// False when that can never end: the manual clock with nothing to wait for.
-bool SleepUntil(std::vector<pollfd>& descriptors, std::optional<Milliseconds> wake,
-                DWORD wakeMask) {
-    Milliseconds now = ClockNow();
-    if (!ManualClockInUse()) {
-        Poll(descriptors, wake ? std::max(*wake - now, Milliseconds{0}) : Milliseconds{-1},
-             wakeMask);
-        return true;
-    }
-    Poll(descriptors, Milliseconds{0}, wakeMask);
-    if (AnyReady(descriptors) || QueueHasInput(wakeMask)) {
-        return true;
-    }
-    if (wake) {
-        if (*wake > now) {
-            AdvanceManualClock(*wake - now);
-        }
-        return true;
-    }
-    if (descriptors.empty() && (wakeMask == 0 || WaitSourceCount() == 0)) {
-        return false;
-    }
-    Poll(descriptors, Milliseconds{-1}, wakeMask);
-    return true;
+// attention. False when that can never end: the manual clock with nothing to
+// wait for.
+bool SleepFor(std::vector<pollfd>& descriptors, std::optional<Milliseconds> wake, DWORD wakeMask) {
+    auto look = [&](Milliseconds timeout) {
+        Poll(descriptors, timeout, wakeMask);
+        return AnyReady(descriptors) || QueueHasInput(wakeMask);
+    };
+    return SleepUntil(wake, look,
+                      !descriptors.empty() || (wakeMask != 0 && WaitSourceCount() != 0));
 }
 
 DWORD WaitForInput(const std::vector<HANDLE>& handles, std::optional<Milliseconds> deadline,
@@ -150,7 +119,7 @@ DWORD WaitForInput(const std::vector<HANDLE>& handles, std::optional<Millisecond
         if ((wakeMask & QS_TIMER) != 0) {
             wake = EarlierOf(wake, TimerTable::Instance().NextDue(MessageFilter{}));
         }
-        if (!SleepUntil(watch.descriptors, wake, wakeMask)) {
+        if (!SleepFor(watch.descriptors, wake, wakeMask)) {
             SetLastError(ERROR_TIMEOUT);
             return WAIT_FAILED;
         }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "e2e/program_fixture.h"
+#include "support/rename_count.h"
 #include "support/scoped_environment.h"
 
 namespace e2e {
@@ -169,6 +170,20 @@ TEST_F(ConfigRolloutTest, RootWritingIntoAUsersRootKeepsItTheUsers) {
     EXPECT_NE(refused.err.find("nobody"), std::string::npos) << refused.err;
     EXPECT_EQ(Hive(), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_ / "registry"), {}), 1);
+}
+
+// Each write wears a till's flash: a `set` is one write of the hive, with
+// every setting in it, and a start or an exit that changes nothing writes none.
+TEST_F(ConfigRolloutTest, OneSetIsOneWriteAndNothingChangedIsNone) {
+    WriteHive(SettingsHive(0, 1, "A"));
+    test_support::RenameCount renames((root_ / "registry").string(), "HKEY_LOCAL_MACHINE.reg");
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(renames.Take(), 0) << "the start wrote";
+    ASSERT_EQ(Config({"set", "Prefix", "B"}).status, 0);
+    EXPECT_EQ(renames.Take(), 1) << "the set";
+    Terminate();
+    EXPECT_EQ(renames.Take(), 0) << "the exit wrote what the set had saved";
+    EXPECT_NE(Hive().find("\"Prefix\"=\"B\""), std::string::npos);
 }
 
 // Every change is a `setting` line, whoever made it.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/registry/registry.h"
+#include "support/rename_count.h"
 #include "support/temp_device_root.h"
 
 namespace {
@@ -147,10 +148,50 @@ TEST_F(RegistryApi, SubkeysOfOpenKeysAndValuesReplaced) {
     DWORD size = sizeof buffer;
     ASSERT_EQ(RegQueryValueExW(same, u"path", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);
     EXPECT_EQ(std::vector<BYTE>(buffer, buffer + size), std::vector<BYTE>(second, second + 6));
+    EXPECT_EQ(ReadFile(root_.Hive("HKEY_CURRENT_USER")).find("bc"), std::string::npos)
+        << "written before its key was closed";
+    // Keys that changed nothing write nothing; the one that did writes it all.
+    for (HKEY key : {parent, same, child}) {
+        RegCloseKey(key);
+    }
     std::string file = ReadFile(root_.Hive("HKEY_CURRENT_USER"));
     EXPECT_NE(file.find("\"Path\"=\"bc\""), std::string::npos) << file;
-    for (HKEY key : {parent, child, same}) {
-        RegCloseKey(key);
+}
+
+// The hive is replaced once per closed or flushed key that changed it, and not
+// at all when its text stays the same.
+TEST_F(RegistryApi, AHiveIsWrittenOncePerClosedOrFlushedKeyThatChangedIt) {
+    test_support::RenameCount renames(root_.Path() + "/registry", "HKEY_LOCAL_MACHINE.reg");
+    DWORD numbers[] = {1, 2, 3};
+    auto setAll = [&](HKEY key) {
+        for (char16_t name[] = u"N0"; DWORD & number : numbers) {
+            ++name[1];
+            ASSERT_EQ(RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
+                                     sizeof number),
+                      ERROR_SUCCESS);
+        }
+    };
+    const struct {
+        const char* what;
+        bool flush;
+        DWORD change;
+        int writes;
+    } cases[] = {{"new key and values, closed", false, 0, 1},
+                 {"the same values, closed", false, 0, 0},
+                 {"one changed, flushed", true, 1, 1},
+                 {"the same again, flushed", true, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        numbers[0] += c.change;
+        HKEY key = Create();
+        setAll(key);
+        EXPECT_EQ(renames.Take(), 0) << "written before it was closed or flushed";
+        EXPECT_EQ(c.flush ? RegFlushKey(key) : RegCloseKey(key), ERROR_SUCCESS);
+        EXPECT_EQ(renames.Take(), c.writes);
+        if (c.flush) {
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+            EXPECT_EQ(renames.Take(), 0) << "flushed changes written again at the close";
+        }
     }
 }
 

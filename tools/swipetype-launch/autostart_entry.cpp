@@ -3,12 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/core/fd_io.h"
-#include "platform/core/unique_fd.h"
+#include "platform/core/atomic_file.h"
 
 namespace launcher {
 namespace {
@@ -47,25 +45,15 @@ std::string EntryText(const std::vector<std::string>& command, std::string& erro
 }
 
 bool WriteAtomically(const std::string& path, const std::string& text, std::string& error) {
-    std::string temporary = path + ".tmp-XXXXXX";
-    platform::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
+    platform::FileReplacement how;
+    how.mode = 0644;
+    how.keepOwner = false;
+    platform::ReplaceFailure failure;
+    if (platform::ReplaceFile(path, text, how, failure)) {
+        return true;
     }
-    bool written = ::fchmod(fd.Get(), 0644) == 0 && platform::WriteAll(fd.Get(), text) &&
-                   ::fsync(fd.Get()) == 0;
-    int writeError = errno;
-    if (!fd.Close() && written) {
-        written = false;
-        writeError = errno;
-    }
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(written ? errno : writeError);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    error = failure.Sentence(path);
+    return false;
 }
 
 } // namespace

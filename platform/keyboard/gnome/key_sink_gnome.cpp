@@ -238,7 +238,7 @@ class GnomeKeySink final : public KeySink {
         VariantPtr made = CallAndWait(connection_.get(), kObjectPath, kBusName, "CreateSession",
                                       nullptr, G_VARIANT_TYPE("(o)"), error);
         if (!made) {
-            NKDbgPrintfW(u"gnome: %S", error.c_str());
+            DebugLine("gnome: " + error);
             Lose();
             return false;
         }
@@ -250,7 +250,7 @@ class GnomeKeySink final : public KeySink {
             G_DBUS_SIGNAL_FLAGS_NONE, OnSessionClosed, this, nullptr);
         if (!CallAndWait(connection_.get(), session_.c_str(), kSessionInterface, "Start", nullptr,
                          nullptr, error)) {
-            NKDbgPrintfW(u"gnome: %S", error.c_str());
+            DebugLine("gnome: " + error);
             Lose();
             return false;
         }
@@ -258,7 +258,7 @@ class GnomeKeySink final : public KeySink {
             if (!CallAndWait(connection_.get(), session_.c_str(), kSessionInterface,
                              "NotifyKeyboardKeysym", g_variant_new("(ub)", XKB_KEY_Shift_L, down),
                              nullptr, error)) {
-                NKDbgPrintfW(u"gnome: %S", error.c_str());
+                DebugLine("gnome: " + error);
                 Lose();
                 return false;
             }
@@ -365,7 +365,7 @@ class GnomeKeySink final : public KeySink {
         VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
         if (!reply && !sink->lost_) {
             ErrorPtr owned(raw);
-            NKDbgPrintfW(u"gnome: mutter refused a key: %S", raw->message);
+            DebugLine(std::string("gnome: mutter refused a key: ") + raw->message);
             sink->Lose();
         } else if (!reply) {
             g_error_free(raw);

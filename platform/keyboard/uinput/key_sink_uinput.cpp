@@ -190,7 +190,7 @@ class UinputKeySink final : public KeySink {
         int result = libevdev_uinput_write_event(device_.get(), type, code, value);
         if (result < 0 && !lost_) {
             lost_ = true;
-            NKDbgPrintfW(u"uinput: write: %S", std::strerror(-result));
+            DebugLine(std::string("uinput: write: ") + std::strerror(-result));
         }
         return result >= 0;
     }

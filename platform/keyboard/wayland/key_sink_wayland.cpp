@@ -192,7 +192,7 @@ class WaylandKeySink final : public KeySink {
         if (!keymapSent_) {
             std::string error;
             if (!SendKeymap(error)) {
-                NKDbgPrintfW(u"wayland: %S", error.c_str());
+                DebugLine("wayland: " + error);
                 return false;
             }
         }

@@ -17,7 +17,6 @@
 
 #include "platform/core/errors.h"
 #include "platform/core/system.h"
-#include "platform/core/unicode.h"
 #include "platform/core/unique_fd.h"
 #include "platform/core/user_notice.h"
 #include "platform/serial/device/comm_types.h"
@@ -555,8 +554,7 @@ void TtyDevice::Lose() {
     Release(false);
     gone_ = true;
     nextLook_ = std::chrono::steady_clock::now() + kLookAgain;
-    NKDbgPrintfW(
-        u"%s", Utf8ToUtf16(port_ + ": " + path_ + " is gone; waiting for it to come back").c_str());
+    DebugLine(port_ + ": " + path_ + " is gone; waiting for it to come back");
     ReportUserNotice(path_, GoneNotice(path_));
 }
 
@@ -604,7 +602,7 @@ void TtyDevice::ComeBack() {
     if (gone_) {
         return; // lost again while being set up
     }
-    NKDbgPrintfW(u"%s", Utf8ToUtf16(port_ + ": " + path_ + " is back").c_str());
+    DebugLine(port_ + ": " + path_ + " is back");
     ClearUserNotice(path_);
 }
 
