@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/udev_library.h"
+#include "platform/core/errors.h"
 #include "platform/serial/device/serial_problems.h"
 #include "platform/serial/remembered_ports.h"
 #include "platform/serial/serial_port_names.h"
@@ -98,7 +99,7 @@ std::string AccessOf(const std::string& node) {
     if (::access(node.c_str(), R_OK | W_OK) == 0) {
         return "you may open it";
     }
-    std::string reason = std::strerror(errno);
+    std::string reason = platform::ErrorText();
     struct stat info {};
     if (::stat(node.c_str(), &info) != 0) {
         return "not there (" + reason + ")";

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "host/status_answer.h"
+#include "platform/core/errors.h"
 #include "platform/core/unique_fd.h"
 #include "platform/loop/wait_source_handle.h"
 
@@ -114,7 +115,7 @@ bool StartServiceNotifications(std::string& error) {
     itimerspec every{{seconds.count(), nanoseconds.count()}, {0, 1}};
     if (!state.timer.Valid() || ::timerfd_settime(state.timer.Get(), 0, &every, nullptr) != 0) {
         error = std::string("the service manager is not told of this program: timerfd: ") +
-                std::strerror(errno);
+                platform::ErrorText();
         state.timer.Reset();
         return false;
     }

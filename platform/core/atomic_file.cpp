@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/file_owner.h"
 #include "platform/core/unique_fd.h"
@@ -21,7 +22,7 @@ std::string FolderOf(const std::string& path) {
 
 bool Fail(ReplaceFailure& failure, int error, const std::string& temporary) {
     failure.ownerRefused = false;
-    failure.reason = std::strerror(error);
+    failure.reason = ErrorText(error);
     if (!temporary.empty()) {
         ::unlink(temporary.c_str());
     }

@@ -1,7 +1,6 @@
 #include "platform/core/errors.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace platform {
 
@@ -45,10 +44,6 @@ DWORD Win32ErrorFromErrno(int error) {
     default:
         return ERROR_GEN_FAILURE;
     }
-}
-
-std::string SystemError(const char* call) {
-    return std::string(call) + ": " + std::strerror(errno);
 }
 
 } // namespace platform

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/core/types.h"
 
@@ -14,8 +17,19 @@ namespace platform {
 // A call whose caller reads one errno differently overrides it at that call.
 DWORD Win32ErrorFromErrno(int error);
 
-// A failed system call for a message, as "call: reason" from errno, so that the
-// text says which call failed ("flock: Resource temporarily unavailable").
-std::string SystemError(const char* call);
+// The reason an errno gives, as a person reads it ("Permission denied"): the one
+// place that asks the C library for it. Inline, so that the key sink modules,
+// which link no platform library, share it too.
+inline std::string ErrorText(int error = errno) {
+    return std::strerror(error);
+}
+
+// What failed and why, as "what: reason": a call's name says which call failed
+// ("flock: Resource temporarily unavailable"), a phrase what could not be done
+// ("cannot open /dev/ttyS0: No such file or directory").
+inline std::string SystemError(std::string_view what, int error = errno) {
+    std::string reason = ErrorText(error);
+    return std::string(what) + ": " + reason;
+}
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/core/event_log.h"
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/standard_streams.h"
@@ -66,7 +67,7 @@ bool WriteLine(EventLog& log, const std::string& line) {
         log.lineCut = true;
     }
     if (log.lost++ == 0) {
-        SayOnStandardError("cannot write the event log " + log.path + ": " + std::strerror(error) +
+        SayOnStandardError("cannot write the event log " + log.path + ": " + ErrorText(error) +
                            "; events are dropped until it can be written");
     }
     return false;
@@ -78,7 +79,7 @@ UniqueFd OpenLogFile(const std::string& path, std::string& error) {
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
     struct stat status {};
     if (!fd.Valid() || ::fstat(fd.Get(), &status) != 0) {
-        error = "cannot open event log " + path + ": " + std::strerror(errno);
+        error = SystemError("cannot open event log " + path);
         return UniqueFd();
     }
     if (S_ISREG(status.st_mode) && (status.st_mode & 077) != 0) {

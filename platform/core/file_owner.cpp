@@ -1,4 +1,5 @@
 #include "platform/core/file_owner.h"
+#include "platform/core/errors.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,24 +32,24 @@ bool KeepOwnership(int fd, const std::string& target, std::string& error, bool c
     struct stat own {};
     struct stat wanted {};
     if (::fstat(fd, &own) != 0) {
-        error = "cannot write " + target + ": " + std::strerror(errno);
+        error = SystemError("cannot write " + target);
         return false;
     }
     bool replaces = !created && ::stat(target.c_str(), &wanted) == 0 && S_ISREG(wanted.st_mode);
     if (!replaces && ::stat(ParentOf(target).c_str(), &wanted) != 0) {
-        error = "cannot write " + target + ": " + std::strerror(errno);
+        error = SystemError("cannot write " + target);
         return false;
     }
     if ((wanted.st_uid != own.st_uid || wanted.st_gid != own.st_gid) &&
         ::fchown(fd, wanted.st_uid, wanted.st_gid) != 0) {
         error = "will not write " + target + ": it would no longer belong to " +
-                UserName(wanted.st_uid) + " (" + std::strerror(errno) + "; run as that user)";
+                UserName(wanted.st_uid) + " (" + ErrorText() + "; run as that user)";
         return false;
     }
     // A new file keeps the mode it was made with; fchown cleared no bits of it
     // that matter (a hive is no program).
     if (replaces && ::fchmod(fd, wanted.st_mode & 07777) != 0) {
-        error = "cannot write " + target + ": " + std::strerror(errno);
+        error = SystemError("cannot write " + target);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/core/beep.h"
+#include "platform/core/errors.h"
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/recorder.h"
@@ -46,8 +47,8 @@ void WriteToStandardError(const std::string& line) {
         failing = false;
     } else if (!failing) {
         failing = true;
-        std::string why = std::string("standard error cannot be written (") + std::strerror(errno) +
-                          "); debug lines go only to the event log";
+        std::string why = std::string("standard error cannot be written (") +
+                          platform::ErrorText() + "); debug lines go only to the event log";
         platform::WriteEvent("debug",
                              "\"text\":" + platform::JsonString(platform::Utf8ToUtf16(why)));
     }

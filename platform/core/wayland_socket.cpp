@@ -61,7 +61,7 @@ bool WaylandDisplayReachable(std::string& name, std::string& why) {
     }
     if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=
         0) {
-        why = "no Wayland compositor at " + path + " (connect: " + std::strerror(errno) + ")";
+        why = "no Wayland compositor at " + path + " (connect: " + ErrorText() + ")";
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/core/errors.h"
 #include "platform/core/file_owner.h"
 #include "platform/core/strict_utf8.h"
 #include "platform/core/system.h"
@@ -95,7 +96,7 @@ bool MakeFolders(const std::string& path, mode_t mode, std::string& error) {
             continue;
         }
         if (MakeOwnedFolder(partial, mode) != 0 && errno != EEXIST) {
-            error = "cannot create folder " + partial + ": " + std::strerror(errno);
+            error = SystemError("cannot create folder " + partial);
             return false;
         }
     }

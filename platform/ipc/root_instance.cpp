@@ -32,7 +32,7 @@ std::string LockPath(const std::string& root) {
 // A folder is private when it is a real folder of ours that nobody else can enter.
 bool PrivateFolder(const std::string& path, std::string& error) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
+        error = SystemError("cannot create " + path);
         return false;
     }
     struct stat status {};
@@ -63,7 +63,7 @@ void TestLock(const std::string& root, InstanceLook& look) {
         if (errno != ENOENT) {
             look.state = InstanceState::Unreachable;
             look.why = "cannot tell whether Swipetype runs on the device root " + root + ": " +
-                       LockPath(root) + ": " + std::strerror(errno);
+                       LockPath(root) + ": " + ErrorText();
         }
         return;
     }

@@ -1,4 +1,5 @@
 #include "platform/ipc/socket_address.h"
+#include "platform/core/errors.h"
 
 #include <cerrno>
 #include <cstring>
@@ -27,7 +28,7 @@ std::optional<SocketAddress> SocketAddress::For(const std::string& path, std::st
     std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
     address.folder_.Reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!address.folder_.Valid()) {
-        error = "cannot open " + folder + ": " + std::strerror(errno);
+        error = SystemError("cannot open " + folder);
         return std::nullopt;
     }
     std::string throughFolder =

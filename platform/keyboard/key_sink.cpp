@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/event_log.h"
 #include "platform/core/output_queue.h"
 #include "platform/core/system.h"
@@ -66,8 +67,8 @@ class TextKeySink final : public KeySink {
         if (!WriteWithoutWaiting(fd_, Utf16ToUtf8(text))) {
             if (!failing_) {
                 failing_ = true;
-                DebugLine(std::string("text sink: the output cannot be written (") +
-                          std::strerror(errno) + "); typed characters are dropped");
+                DebugLine(std::string("text sink: the output cannot be written (") + ErrorText() +
+                          "); typed characters are dropped");
             }
             return false;
         }

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/timerfd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/read_tally.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -99,8 +100,8 @@ class KeptKeySink final : public KeySink {
         auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kLookAgain).count();
         itimerspec every{{seconds, 0}, {seconds, 0}};
         if (!timer_.Valid() || timerfd_settime(timer_.Get(), 0, &every, nullptr) != 0) {
-            DebugLine("keys: timerfd_create: " + std::string(std::strerror(errno)) + "; " +
-                      target_ + " is not looked for again");
+            DebugLine("keys: timerfd_create: " + ErrorText() + "; " + target_ +
+                      " is not looked for again");
             timer_.Reset();
             return;
         }

@@ -123,8 +123,7 @@ void HiveFile::SayOnceIfReadOnly() {
         }
     }
     if (!FolderWritable(Folder(path_))) {
-        CannotChange(ERROR_ACCESS_DENIED,
-                     "its folder is read-only: " + std::string(std::strerror(errno)));
+        CannotChange(ERROR_ACCESS_DENIED, "its folder is read-only: " + ErrorText());
     }
 }
 
@@ -132,8 +131,7 @@ void HiveFile::SayOnceIfReadOnly() {
 // there, and the file is only ever replaced whole, so reading it unlocked is safe.
 void HiveFile::Lock() {
     if (!FolderWritable(Folder(path_))) {
-        CannotChange(ERROR_ACCESS_DENIED,
-                     "its folder is read-only: " + std::string(std::strerror(errno)));
+        CannotChange(ERROR_ACCESS_DENIED, "its folder is read-only: " + ErrorText());
         return;
     }
     std::string lockPath = path_ + ".lock";
@@ -157,8 +155,8 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
         if (errno == ENOENT) {
             return ERROR_SUCCESS;
         }
-        problem_ = std::string("cannot read it: ") + std::strerror(errno);
-        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(errno));
+        problem_ = std::string("cannot read it: ") + ErrorText();
+        DebugLine(SystemError("cannot read registry file " + path_));
         return ERROR_ACCESS_DENIED;
     }
     text.emplace();
@@ -166,8 +164,8 @@ LONG HiveFile::ReadText(std::optional<std::string>& text) {
     int readError = errno;
     fd.Reset();
     if (!read) {
-        problem_ = std::string("cannot read it: ") + std::strerror(readError);
-        DebugLine("cannot read registry file " + path_ + ": " + std::strerror(readError));
+        problem_ = std::string("cannot read it: ") + ErrorText(readError);
+        DebugLine(SystemError("cannot read registry file " + path_, readError));
         return ERROR_READ_FAULT;
     }
     return ERROR_SUCCESS;
@@ -241,7 +239,7 @@ void HiveFile::SetAside(const std::string& reason) const {
     std::string target = KeepAside(false);
     if (target.empty()) {
         DebugLine("registry file " + path_ + " is damaged (" + reason +
-                  ") and cannot be set aside: " + std::strerror(errno));
+                  ") and cannot be set aside: " + ErrorText());
         return;
     }
     DebugLine("registry file " + path_ + " is damaged (" + reason + "); kept as " + target +

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
@@ -23,7 +24,7 @@ std::optional<hive::Document> ReadDefaults() {
     std::string text;
     if (!fd.Valid() || !ReadAll(fd.Get(), text)) {
         if (errno != ENOENT) {
-            DebugLine("system defaults " + path + " not used: " + std::strerror(errno));
+            DebugLine("system defaults " + path + " not used: " + ErrorText());
         }
         return std::nullopt;
     }

@@ -13,6 +13,7 @@
 
 #include "config_command.h"
 #include "host/setting_text.h"
+#include "platform/core/errors.h"
 #include "platform/core/event_log.h"
 #include "platform/core/message_text.h"
 #include "platform/core/system.h"
@@ -375,7 +376,7 @@ bool RootExists() {
         return false;
     }
     if (::stat(root.c_str(), &info) != 0) {
-        Fail("no device root " + root + " (" + std::strerror(errno) +
+        Fail("no device root " + root + " (" + platform::ErrorText() +
              "); swipetype-config --root " + root + " init creates one");
         return false;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/setting_text.h"
+#include "platform/core/errors.h"
 #include "platform/core/message_text.h"
 #include "platform/core/unicode.h"
 #include "platform/registry/registry.h"
@@ -73,7 +74,7 @@ bool ReadWhole(const std::string& file, std::string& bytes, std::string& error) 
         stream = opened.get();
     }
     if (stream == nullptr) {
-        error = "cannot read " + file + ": " + std::strerror(errno);
+        error = platform::SystemError("cannot read " + file);
         return false;
     }
     char buffer[8192];
@@ -82,7 +83,7 @@ bool ReadWhole(const std::string& file, std::string& bytes, std::string& error) 
         bytes.append(buffer, got);
     }
     if (std::ferror(stream) != 0) {
-        error = "cannot read " + file + ": " + std::strerror(errno);
+        error = platform::SystemError("cannot read " + file);
         return false;
     }
     return true;

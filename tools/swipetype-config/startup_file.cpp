@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/startup_file_format.h"
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
 #include "platform/fs/files.h"
@@ -49,12 +50,12 @@ bool WriteStartupFile(std::string& error) {
     using device::fopen;
     FILE* file = fopen(path->c_str(), "w+t");
     if (file == nullptr) {
-        error = "cannot write the startup file " + *path + ": " + std::strerror(errno);
+        error = platform::SystemError("cannot write the startup file " + *path);
         return false;
     }
     bool written = std::fwrite(content->data(), content->size(), 1, file) == 1;
     if (std::fclose(file) != 0 || !written) {
-        error = "cannot write the startup file " + *path + ": " + std::strerror(errno);
+        error = platform::SystemError("cannot write the startup file " + *path);
         RemoveStartupFile();
         return false;
     }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/file_owner.h"
 #include "platform/fs/device_root.h"
 #include "platform/registry/hive_file.h"
@@ -23,7 +24,7 @@ std::string CannotRead(const std::string& path, int error) {
         return "cannot read " + path + ": the device root " + platform::DeviceRoot() +
                " or its registry folder is not a folder";
     }
-    return "cannot read " + path + ": " + std::strerror(error);
+    return platform::SystemError("cannot read " + path, error);
 }
 
 // The hive file's text; nothing for a file that does not exist.
@@ -133,7 +134,7 @@ bool StoreSettings(const std::vector<const SettingEntry*>& settings, const Setti
         return false;
     };
     if (platform::MakeOwnedFolder(folder, 0700) != 0 && errno != EEXIST) {
-        return cannotSave(std::strerror(errno));
+        return cannotSave(platform::ErrorText());
     }
     platform::hive::HiveFile file(path);
     file.Lock();

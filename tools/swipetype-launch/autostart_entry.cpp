@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/core/atomic_file.h"
+#include "platform/core/errors.h"
 
 namespace launcher {
 namespace {
@@ -76,7 +77,7 @@ bool InstallAutostartEntry(const std::vector<std::string>& command, std::string&
     // The XDG base directory rules ask for 0700 on folders it creates.
     if ((::mkdir(config.c_str(), 0700) != 0 && errno != EEXIST) ||
         (::mkdir((config + "/autostart").c_str(), 0700) != 0 && errno != EEXIST)) {
-        error = "cannot create " + config + "/autostart: " + std::strerror(errno);
+        error = "cannot create " + config + "/autostart: " + platform::ErrorText();
         return false;
     }
     return WriteAtomically(AutostartEntryPath(), text, error);
@@ -95,7 +96,7 @@ bool UninstallAutostartEntry(bool& existed, std::string& error) {
     if (errno == ENOENT) {
         return true;
     }
-    error = "cannot remove " + path + ": " + std::strerror(errno);
+    error = platform::SystemError("cannot remove " + path);
     return false;
 }
 

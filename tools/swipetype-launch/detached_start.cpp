@@ -1,4 +1,5 @@
 #include "detached_start.h"
+#include "platform/core/errors.h"
 
 #include <csignal>
 #include <cstring>
@@ -96,7 +97,7 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
                              argvPointers.data(), envpPointers.data());
     }
     if (result != 0) {
-        error = "cannot start " + program + ": " + std::strerror(result);
+        error = platform::SystemError("cannot start " + program, result);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 #include "platform/core/system.h"
 #include "platform/core/unicode.h"
@@ -23,7 +24,7 @@ platform::UniqueFd OpenTrusted(const std::string& path, std::string& reason) {
     platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
         reason = errno == ELOOP ? "a symbolic link"
-                                : std::string("cannot open: ") + std::strerror(errno);
+                                : std::string("cannot open: ") + platform::ErrorText();
         return fd;
     }
     struct stat info {};
@@ -78,7 +79,7 @@ bool ReadStartupFile(const std::string& path, StartupEntry& entry, std::string& 
     int readError = errno;
     fd.Reset();
     if (!read) {
-        reason = std::string("cannot read: ") + std::strerror(readError);
+        reason = std::string("cannot read: ") + platform::ErrorText(readError);
         return false;
     }
     return ParseStartupFile(bytes, entry, reason);

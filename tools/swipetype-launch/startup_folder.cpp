@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include "app/startup_file_format.h"
+#include "platform/core/errors.h"
 #include "platform/registry/registry.h"
 
 namespace launcher {
@@ -47,7 +48,7 @@ bool ListStartupFiles(const std::string& hostFolder, std::vector<std::string>& n
                       std::string& error) {
     DIR* directory = ::opendir(hostFolder.c_str());
     if (directory == nullptr) {
-        error = "cannot read the startup folder " + hostFolder + ": " + std::strerror(errno);
+        error = platform::SystemError("cannot read the startup folder " + hostFolder);
         return false;
     }
     while (dirent* entry = ::readdir(directory)) {

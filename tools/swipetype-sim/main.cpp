@@ -16,6 +16,7 @@
 
 #include "mode.h"
 #include "options.h"
+#include "platform/core/errors.h"
 
 namespace sim {
 namespace {
@@ -89,7 +90,7 @@ int OpenInput(const std::string& path) {
     }
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        Fail("cannot open " + path + ": " + std::strerror(errno));
+        Fail(platform::SystemError("cannot open " + path));
     }
     return fd;
 }
@@ -104,7 +105,7 @@ bool MakeLink(const std::string& link, const std::string& target) {
         unlink(link.c_str());
     }
     if (symlink(target.c_str(), link.c_str()) != 0) {
-        Fail("cannot make the link " + link + ": " + std::strerror(errno));
+        Fail(platform::SystemError("cannot make the link " + link));
         return false;
     }
     return true;
@@ -134,7 +135,7 @@ bool ServeLine(Loop& loop) {
         return true;
     }
     if (got < 0) {
-        Fail(std::string("cannot read the line: ") + std::strerror(errno));
+        Fail(std::string("cannot read the line: ") + platform::ErrorText());
         return false;
     }
     loop.mode.OnLineBytes(loop.session, std::string_view(bytes, static_cast<std::size_t>(got)));
@@ -150,7 +151,7 @@ bool ServeInput(Loop& loop, InputLines& lines) {
     }
     if (got <= 0) {
         if (got < 0) {
-            Fail(std::string("cannot read the input: ") + std::strerror(errno));
+            Fail(std::string("cannot read the input: ") + platform::ErrorText());
         }
         lines.Finish();
         return false;
@@ -185,7 +186,7 @@ void ServeModeTime(Loop& loop) {
 bool WaitForWork(Loop& loop, bool inputOpen, pollfd (&fds)[3]) {
     int timeout = PollTimeout(loop.mode, !inputOpen && loop.exitAtEnd ? 20 : -1);
     if (poll(fds, 3, timeout) < 0 && errno != EINTR) {
-        Fail(std::string("poll: ") + std::strerror(errno));
+        Fail(std::string("poll: ") + platform::ErrorText());
         return false;
     }
     return true;

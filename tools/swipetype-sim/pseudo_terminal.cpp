@@ -9,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 
 namespace sim {
@@ -27,10 +28,6 @@ constexpr SpeedCode kSpeeds[] = {
     {B115200, 115200}, {B230400, 230400}, {B460800, 460800},   {B500000, 500000},
     {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B2000000, 2000000},
 };
-
-std::string Reason(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
 
 unsigned DataBits(tcflag_t cflag) {
     switch (cflag & CSIZE) {
@@ -66,22 +63,22 @@ unsigned BaudOfSpeedCode(unsigned speedCode) {
 bool PseudoTerminal::Open(std::string& error) {
     master_.Reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master_.Valid()) {
-        error = Reason("cannot create a pseudo-terminal");
+        error = platform::SystemError("cannot create a pseudo-terminal");
         return false;
     }
     if (grantpt(master_.Get()) != 0 || unlockpt(master_.Get()) != 0) {
-        error = Reason("cannot unlock the pseudo-terminal");
+        error = platform::SystemError("cannot unlock the pseudo-terminal");
         return false;
     }
     char name[128];
     if (ptsname_r(master_.Get(), name, sizeof name) != 0) {
-        error = Reason("cannot name the pseudo-terminal");
+        error = platform::SystemError("cannot name the pseudo-terminal");
         return false;
     }
     slavePath_ = name;
     slave_.Reset(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!slave_.Valid()) {
-        error = Reason(("cannot open " + slavePath_).c_str());
+        error = platform::SystemError("cannot open " + slavePath_);
         return false;
     }
     // Raw and without echo until the program sets the line up, so that nothing the
@@ -125,7 +122,7 @@ bool PseudoTerminal::WritePaced(std::string_view bytes, const LineSettings& line
     for (char byte : bytes) {
         std::this_thread::sleep_until(next);
         if (!platform::WriteAll(master_.Get(), std::string_view(&byte, 1))) {
-            error = Reason("cannot write to the line");
+            error = platform::SystemError("cannot write to the line");
             return false;
         }
         lastByte = std::chrono::steady_clock::now();

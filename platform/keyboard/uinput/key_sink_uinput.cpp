@@ -13,6 +13,7 @@
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 #include "platform/keyboard/key_delay.h"
@@ -190,7 +191,7 @@ class UinputKeySink final : public KeySink {
         int result = libevdev_uinput_write_event(device_.get(), type, code, value);
         if (result < 0 && !lost_) {
             lost_ = true;
-            DebugLine(std::string("uinput: write: ") + std::strerror(-result));
+            DebugLine(std::string("uinput: write: ") + ErrorText(-result));
         }
         return result >= 0;
     }
@@ -265,9 +266,9 @@ std::string UinputOpenProblem(const std::string& path, int error) {
                       "rule makes its node";
     case EACCES:
     case EPERM:
-        return path + ": no permission for this user (" + std::strerror(error) + ")";
+        return path + ": no permission for this user (" + ErrorText(error) + ")";
     default:
-        return path + ": " + std::strerror(error);
+        return SystemError(path, error);
     }
 }
 
@@ -301,7 +302,7 @@ std::unique_ptr<KeySink> MakeUinputKeySink(const std::string& layout, std::strin
                      ? libevdev_uinput_create_from_device(description.get(), fd.Get(), &created)
                      : -ENOMEM;
     if (result < 0) {
-        error = "cannot create a virtual keyboard on " + path + ": " + std::strerror(-result);
+        error = SystemError("cannot create a virtual keyboard on " + path, -result);
         return nullptr;
     }
     std::unique_ptr<libevdev_uinput, UinputDeleter> device(created);

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
 #include "platform/keyboard/key_delay.h"
@@ -95,13 +96,13 @@ bool FindGlobals(WaylandDisplayPtr& display, Globals& globals, std::string& erro
 UniqueFd KeymapFile(const std::string& text, std::string& error) {
     UniqueFd file(memfd_create("swipetype-keymap", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (!file.Valid()) {
-        error = std::string("memfd_create: ") + std::strerror(errno);
+        error = std::string("memfd_create: ") + ErrorText();
         return file;
     }
     std::size_t size = text.size() + 1;
     if (ftruncate(file.Get(), static_cast<off_t>(size)) != 0 ||
         pwrite(file.Get(), text.c_str(), size, 0) != static_cast<ssize_t>(size)) {
-        error = std::string("writing the keymap: ") + std::strerror(errno);
+        error = std::string("writing the keymap: ") + ErrorText();
         file.Reset();
         return file;
     }

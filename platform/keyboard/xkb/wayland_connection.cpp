@@ -5,6 +5,7 @@
 #include <cstring>
 #include <poll.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/fd_io.h"
 
 namespace platform {
@@ -58,7 +59,7 @@ WaylandDisplayPtr ConnectToCompositor(std::string& error) {
     WaylandDisplayPtr display(wl_display_connect(nullptr));
     if (!display) {
         error = "cannot connect to the Wayland compositor " + CompositorName() + " (" +
-                std::strerror(errno) + ")";
+                ErrorText() + ")";
     }
     return display;
 }

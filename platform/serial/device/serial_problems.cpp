@@ -1,4 +1,5 @@
 #include "platform/serial/device/serial_problems.h"
+#include "platform/core/errors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -82,12 +83,12 @@ std::string CannotOpenNotice(const std::string& port, const std::string& path, i
     case ENOTTY:
         return start + "it is not a serial device. Check the path, or " + naming;
     default:
-        return start + std::strerror(error) + ". Check the device and its cable.";
+        return start + ErrorText(error) + ". Check the device and its cable.";
     }
 }
 
 std::string CannotSetUpNotice(const std::string& path, int error) {
-    return "Cannot set up " + path + " for the reader: " + std::strerror(error) +
+    return "Cannot set up " + path + " for the reader: " + ErrorText(error) +
            ". Check that it is the serial port the reader is on.";
 }
 

@@ -108,7 +108,7 @@ UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device,
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         error = errno;
-        reason = std::strerror(error);
+        reason = ErrorText(error);
         return {};
     }
     device = status.st_rdev;
@@ -135,7 +135,7 @@ UniqueFd OpenTtyDescriptor(const std::string& path, DWORD access, dev_t& device,
     if (error != 0) {
         reason = error == EBUSY    ? "in use by another program"
                  : error == ENOTTY ? "not a terminal device"
-                                   : std::strerror(error);
+                                   : ErrorText(error);
         return {};
     }
     return fd;
@@ -229,7 +229,7 @@ DWORD TtyDevice::Take(UniqueFd fd, dev_t device, UniqueFd deviceLock, std::strin
     exclusive_ = ioctl(fd_.Get(), TIOCEXCL) == 0;
     hasOriginal_ = exclusive_ && tcgetattr(fd_.Get(), &original_) == 0;
     if (!hasOriginal_) {
-        reason = std::strerror(errno);
+        reason = ErrorText();
         return Win32ErrorFromErrno(errno);
     }
     DevicesInUse().insert(device_);
@@ -242,7 +242,7 @@ DWORD TtyDevice::Take(UniqueFd fd, dev_t device, UniqueFd deviceLock, std::strin
     termios raw = original_;
     MakeRaw(raw);
     if (tcsetattr(fd_.Get(), TCSANOW, &raw) != 0) {
-        reason = std::strerror(errno);
+        reason = ErrorText();
         return Win32ErrorFromErrno(errno);
     }
     return ERROR_SUCCESS;
