@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -103,6 +104,9 @@ bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
 }
 
 bool WaylandSession::StartCompositor(std::string& reason) {
+    if (options_.beforeCompositor && !options_.beforeCompositor(busAddress_, reason)) {
+        return false;
+    }
     switch (options_.compositor) {
     case Compositor::Sway:
         return StartSway(options_, reason);
@@ -214,9 +218,14 @@ bool WaylandSession::StartWeston(std::string& reason) {
 // its remote desktop answers on the bus.
 bool WaylandSession::StartMutter(std::string& reason) {
     waylandDisplay_ = "wayland-1";
+    std::vector<std::string> environment;
+    if (options_.busAsSystemBus) {
+        environment.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + busAddress_);
+    }
     if (!compositor_.Start(
             Command({"mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                     "1280x800", "--wayland-display=" + waylandDisplay_}))) {
+                     "1280x800", "--wayland-display=" + waylandDisplay_},
+                    environment))) {
         reason = "mutter could not be started";
         return false;
     }
@@ -442,19 +451,25 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
 
 std::string KeyRecorder::Text() {
     // A press prints "... state: 1 (pressed)", then a line "sym: ..., utf8: 'é'".
-    std::string text;
-    bool pressed = false;
-    std::istringstream lines(wev_ ? wev_->Output() : "");
-    for (std::string line; std::getline(lines, line);) {
+    // Only the lines completed since the last call are read: a bench asks often
+    // while thousands of keys arrive.
+    if (!wev_) {
+        return text_;
+    }
+    const std::string& output = wev_->Output();
+    for (std::size_t end; (end = output.find('\n', parsed_)) != std::string::npos;
+         parsed_ = end + 1) {
+        std::string_view line(output.data() + parsed_, end - parsed_);
         std::size_t utf8 = line.find("utf8: '");
-        if (line.find("(pressed)") != std::string::npos) {
-            pressed = true;
-        } else if (pressed && utf8 != std::string::npos && line.back() == '\'') {
-            text += line.substr(utf8 + 7, line.size() - utf8 - 8);
-            pressed = false;
+        if (line.find("(pressed)") != std::string_view::npos) {
+            pressed_ = true;
+        } else if (pressed_ && utf8 != std::string_view::npos && !line.empty() &&
+                   line.back() == '\'') {
+            text_ += line.substr(utf8 + 7, line.size() - utf8 - 8);
+            pressed_ = false;
         }
     }
-    return text;
+    return text_;
 }
 
 std::string KeyRecorder::WaitFor(const std::string& expected, std::chrono::milliseconds timeout) {

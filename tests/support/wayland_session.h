@@ -13,6 +13,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,13 @@ struct SessionOptions {
     bool panel = false;
     // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway).
     bool xwayland = false;
+    // mutter: the session's bus is also its system bus, where it asks localed
+    // (org.freedesktop.locale1) for the keyboard layout when it starts.
+    bool busAsSystemBus = false;
+    // Runs once the bus is up and before the compositor starts (and before each
+    // restart): a service the compositor asks for when it starts. False with
+    // `reason` set stops the start.
+    std::function<bool(const std::string& busAddress, std::string& reason)> beforeCompositor;
 };
 
 using test_support::ChildResult;
@@ -140,6 +148,9 @@ class KeyRecorder {
 
   private:
     std::unique_ptr<Process> wev_;
+    std::string text_;       // decoded from wev's output up to parsed_
+    std::size_t parsed_ = 0; // where the first line not yet read starts
+    bool pressed_ = false;   // the last key line read was a press
 };
 
 } // namespace wayland_test
