@@ -69,6 +69,8 @@ const char* CompositorProgram(Compositor compositor) {
         return "weston";
     case Compositor::Mutter:
         return "mutter";
+    case Compositor::Cage:
+        return "cage";
     }
     return "";
 }
@@ -114,6 +116,8 @@ bool WaylandSession::StartCompositor(std::string& reason) {
         return StartWeston(reason);
     case Compositor::Mutter:
         return StartMutter(reason);
+    case Compositor::Cage:
+        return StartCage(reason);
     }
     return false;
 }
@@ -244,6 +248,34 @@ bool WaylandSession::StartMutter(std::string& reason) {
         reason = "mutter did not come up within 20 s: " + compositor_.Errors();
         return false;
     }
+    return true;
+}
+
+// cage, headless, with a shell as its application that writes down the DISPLAY
+// of cage's XWayland (cage sets it for its application only when it has one).
+// XWayland lets in only its own user: the shell lets the test's user in too.
+bool WaylandSession::StartCage(std::string& reason) {
+    if (!Installed("xhost", reason)) {
+        return false;
+    }
+    std::string file = Folder() + "/display";
+    std::string script = "xhost +si:localuser:$(id -un " + std::to_string(::geteuid()) +
+                         ") >/dev/null; echo \"$DISPLAY\" > " + file + ".new && mv " + file +
+                         ".new " + file + " && exec sleep 86400";
+    if (!compositor_.Start(Command(
+            {"cage", "--", "sh", "-c", script},
+            {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}))) {
+        reason = "cage could not be started";
+        return false;
+    }
+    std::string wayland;
+    if (!WaitUntil([&] { return fs::exists(file) || !compositor_.Running(); }, 10s) ||
+        (wayland = FindSocket(RuntimeDir(), "wayland-")).empty()) {
+        reason = "cage did not start its application within 10 s: " + compositor_.Errors();
+        return false;
+    }
+    waylandDisplay_ = fs::path(wayland).filename().string();
+    std::ifstream(file) >> xDisplay_;
     return true;
 }
 

@@ -25,7 +25,9 @@
 
 namespace wayland_test {
 
-enum class Compositor { Sway, Weston, Mutter };
+// Cage runs as its kiosk application a shell that stays and has no window;
+// the test's own windows come after it, and cage shows and focuses the newest.
+enum class Compositor { Sway, Weston, Mutter, Cage };
 
 struct SessionOptions {
     Compositor compositor = Compositor::Sway;
@@ -80,7 +82,7 @@ class WaylandSession {
     const std::string& WaylandDisplay() const { return waylandDisplay_; }
     const std::string& BusAddress() const { return busAddress_; }
     const std::string& SwaySocket() const { return swaySocket_; } // "" under weston
-    const std::string& XDisplay() const { return xDisplay_; }     // "" without XWayland
+    const std::string& XDisplay() const { return xDisplay_; } // "" without XWayland (cage: its own)
 
     // The command line that runs `arguments` in the session, as its user, in the
     // session's environment only (WAYLAND_DISPLAY, XDG_RUNTIME_DIR, HOME,
@@ -120,6 +122,7 @@ class WaylandSession {
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
     bool StartMutter(std::string& reason);
+    bool StartCage(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
