@@ -45,7 +45,7 @@ struct SessionOptions {
     // Runs once the bus is up and before the compositor starts (and before each
     // restart): a service the compositor asks for when it starts. False with
     // `reason` set stops the start.
-    std::function<bool(const std::string& busAddress, std::string& reason)> beforeCompositor;
+    std::function<bool(const std::string& busAddress, std::string& reason)> beforeCompositor = {};
 };
 
 using test_support::ChildResult;
