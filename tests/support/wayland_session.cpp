@@ -462,6 +462,9 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
     if (!Installed("wev", reason)) {
         return false;
     }
+    text_.clear();
+    parsed_ = 0;
+    pressed_ = false;
     // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.
     if (session.SwaySocket().empty()) {
         wev_ = session.Launch(
