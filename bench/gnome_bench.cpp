@@ -33,6 +33,8 @@ std::string Measure(const wayland_test::WaylandSession& session, const std::stri
         return "skipped: " + error;
     }
     setenv("DBUS_SESSION_BUS_ADDRESS", session.BusAddress().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", session.RuntimeDir().c_str(), 1);
+    setenv("WAYLAND_DISPLAY", session.WaylandDisplay().c_str(), 1);
     std::unique_ptr<platform::KeySink> sink = platform::MakeGnomeKeySink(error);
     if (sink == nullptr) {
         return "skipped: " + error;

@@ -16,6 +16,7 @@ packages=(
     bash-completion
     dbus-daemon dbus-bin python3-dbusmock util-linux
     sway waybar wev wtype grim weston xwayland libglib2.0-bin coreutils mutter cage x11-utils
+    x11-xserver-utils
     kwin-wayland
 )
 

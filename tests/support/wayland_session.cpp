@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -68,6 +69,8 @@ const char* CompositorProgram(Compositor compositor) {
         return "weston";
     case Compositor::Mutter:
         return "mutter";
+    case Compositor::Cage:
+        return "cage";
     }
     return "";
 }
@@ -103,6 +106,9 @@ bool WaylandSession::Start(const SessionOptions& options, std::string& reason) {
 }
 
 bool WaylandSession::StartCompositor(std::string& reason) {
+    if (options_.beforeCompositor && !options_.beforeCompositor(busAddress_, reason)) {
+        return false;
+    }
     switch (options_.compositor) {
     case Compositor::Sway:
         return StartSway(options_, reason);
@@ -110,6 +116,8 @@ bool WaylandSession::StartCompositor(std::string& reason) {
         return StartWeston(reason);
     case Compositor::Mutter:
         return StartMutter(reason);
+    case Compositor::Cage:
+        return StartCage(reason);
     }
     return false;
 }
@@ -214,9 +222,14 @@ bool WaylandSession::StartWeston(std::string& reason) {
 // its remote desktop answers on the bus.
 bool WaylandSession::StartMutter(std::string& reason) {
     waylandDisplay_ = "wayland-1";
+    std::vector<std::string> environment;
+    if (options_.busAsSystemBus) {
+        environment.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + busAddress_);
+    }
     if (!compositor_.Start(
             Command({"mutter", "--headless", "--wayland", "--no-x11", "--virtual-monitor",
-                     "1280x800", "--wayland-display=" + waylandDisplay_}))) {
+                     "1280x800", "--wayland-display=" + waylandDisplay_},
+                    environment))) {
         reason = "mutter could not be started";
         return false;
     }
@@ -235,6 +248,34 @@ bool WaylandSession::StartMutter(std::string& reason) {
         reason = "mutter did not come up within 20 s: " + compositor_.Errors();
         return false;
     }
+    return true;
+}
+
+// cage, headless, with a shell as its application that writes down the DISPLAY
+// of cage's XWayland (cage sets it for its application only when it has one).
+// XWayland lets in only its own user: the shell lets the test's user in too.
+bool WaylandSession::StartCage(std::string& reason) {
+    if (!Installed("xhost", reason)) {
+        return false;
+    }
+    std::string file = Folder() + "/display";
+    std::string script = "xhost +si:localuser:$(id -un " + std::to_string(::geteuid()) +
+                         ") >/dev/null; echo \"$DISPLAY\" > " + file + ".new && mv " + file +
+                         ".new " + file + " && exec sleep 86400";
+    if (!compositor_.Start(Command(
+            {"cage", "--", "sh", "-c", script},
+            {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}))) {
+        reason = "cage could not be started";
+        return false;
+    }
+    std::string wayland;
+    if (!WaitUntil([&] { return fs::exists(file) || !compositor_.Running(); }, 10s) ||
+        (wayland = FindSocket(RuntimeDir(), "wayland-")).empty()) {
+        reason = "cage did not start its application within 10 s: " + compositor_.Errors();
+        return false;
+    }
+    waylandDisplay_ = fs::path(wayland).filename().string();
+    std::ifstream(file) >> xDisplay_;
     return true;
 }
 
@@ -421,6 +462,9 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
     if (!Installed("wev", reason)) {
         return false;
     }
+    text_.clear();
+    parsed_ = 0;
+    pressed_ = false;
     // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.
     if (session.SwaySocket().empty()) {
         wev_ = session.Launch(
@@ -442,19 +486,25 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
 
 std::string KeyRecorder::Text() {
     // A press prints "... state: 1 (pressed)", then a line "sym: ..., utf8: 'é'".
-    std::string text;
-    bool pressed = false;
-    std::istringstream lines(wev_ ? wev_->Output() : "");
-    for (std::string line; std::getline(lines, line);) {
+    // Only the lines completed since the last call are read: a bench asks often
+    // while thousands of keys arrive.
+    if (!wev_) {
+        return text_;
+    }
+    const std::string& output = wev_->Output();
+    for (std::size_t end; (end = output.find('\n', parsed_)) != std::string::npos;
+         parsed_ = end + 1) {
+        std::string_view line(output.data() + parsed_, end - parsed_);
         std::size_t utf8 = line.find("utf8: '");
-        if (line.find("(pressed)") != std::string::npos) {
-            pressed = true;
-        } else if (pressed && utf8 != std::string::npos && line.back() == '\'') {
-            text += line.substr(utf8 + 7, line.size() - utf8 - 8);
-            pressed = false;
+        if (line.find("(pressed)") != std::string_view::npos) {
+            pressed_ = true;
+        } else if (pressed_ && utf8 != std::string_view::npos && !line.empty() &&
+                   line.back() == '\'') {
+            text_ += line.substr(utf8 + 7, line.size() - utf8 - 8);
+            pressed_ = false;
         }
     }
-    return text;
+    return text_;
 }
 
 std::string KeyRecorder::WaitFor(const std::string& expected, std::chrono::milliseconds timeout) {

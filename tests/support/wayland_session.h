@@ -13,6 +13,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,7 +25,9 @@
 
 namespace wayland_test {
 
-enum class Compositor { Sway, Weston, Mutter };
+// Cage runs as its kiosk application a shell that stays and has no window;
+// the test's own windows come after it, and cage shows and focuses the newest.
+enum class Compositor { Sway, Weston, Mutter, Cage };
 
 struct SessionOptions {
     Compositor compositor = Compositor::Sway;
@@ -36,6 +39,13 @@ struct SessionOptions {
     bool panel = false;
     // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway).
     bool xwayland = false;
+    // mutter: the session's bus is also its system bus, where it asks localed
+    // (org.freedesktop.locale1) for the keyboard layout when it starts.
+    bool busAsSystemBus = false;
+    // Runs once the bus is up and before the compositor starts (and before each
+    // restart): a service the compositor asks for when it starts. False with
+    // `reason` set stops the start.
+    std::function<bool(const std::string& busAddress, std::string& reason)> beforeCompositor = {};
 };
 
 using test_support::ChildResult;
@@ -72,7 +82,7 @@ class WaylandSession {
     const std::string& WaylandDisplay() const { return waylandDisplay_; }
     const std::string& BusAddress() const { return busAddress_; }
     const std::string& SwaySocket() const { return swaySocket_; } // "" under weston
-    const std::string& XDisplay() const { return xDisplay_; }     // "" without XWayland
+    const std::string& XDisplay() const { return xDisplay_; } // "" without XWayland (cage: its own)
 
     // The command line that runs `arguments` in the session, as its user, in the
     // session's environment only (WAYLAND_DISPLAY, XDG_RUNTIME_DIR, HOME,
@@ -112,6 +122,7 @@ class WaylandSession {
     bool StartSway(const SessionOptions& options, std::string& reason);
     bool StartWeston(std::string& reason);
     bool StartMutter(std::string& reason);
+    bool StartCage(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
@@ -140,6 +151,9 @@ class KeyRecorder {
 
   private:
     std::unique_ptr<Process> wev_;
+    std::string text_;       // decoded from wev's output up to parsed_
+    std::size_t parsed_ = 0; // where the first line not yet read starts
+    bool pressed_ = false;   // the last key line read was a press
 };
 
 } // namespace wayland_test

@@ -12,8 +12,10 @@
 
 #include <gio/gio.h>
 
+#include "platform/core/errors.h"
 #include "platform/core/system.h"
 #include "platform/core/unique_fd.h"
+#include "platform/keyboard/gnome/mutter_seat.h"
 #include "platform/keyboard/key_delay.h"
 #include "platform/keyboard/keyboard.h"
 #include "platform/keyboard/xkb/key_symbols.h"
@@ -32,19 +34,22 @@ constexpr int kAnswerMs = 2000;
 // exists, so a session lasts only while keys are typed: it ends this long after
 // the last key's answer, which lets a second read close behind the first share it.
 constexpr auto kLinger = 1s;
-// mutter makes a session's keyboard when its first key arrives and drops the
-// keys that come before the keyboard is there. It gives no sign of that moment:
-// on mutter 43, idle, 2 ms after the answer to one Shift press and release was
-// enough, on a machine busy compiling 20 ms was not always; this is the margin.
+// A seat without a keyboard gets one when a session's first key arrives; the
+// applications bind it when mutter tells them, and keys that come before reach
+// nobody. The sink sees the keyboard come on a Wayland connection of its own;
+// the applications were told at the same moment and need this much longer to
+// ask for it.
+constexpr auto kClientsBind = 30ms;
+// Without a Wayland connection to watch (mutter on X11) nothing shows the
+// moment: on mutter 43, idle, 2 ms after the answer to one Shift press and
+// release was enough, on a machine busy compiling 20 ms was not always.
 constexpr auto kKeyboardSettle = 100ms;
-// Calls sent but not answered before the sink waits for answers: each holds a
-// little memory in GDBus until its reply comes.
-constexpr unsigned kMostUnanswered = 4096;
 
 struct ObjectUnref {
     void operator()(gpointer object) const { g_object_unref(object); }
 };
 using ConnectionPtr = std::unique_ptr<GDBusConnection, ObjectUnref>;
+using MessagePtr = std::unique_ptr<GDBusMessage, ObjectUnref>;
 struct ContextUnref {
     void operator()(GMainContext* context) const { g_main_context_unref(context); }
 };
@@ -139,8 +144,9 @@ bool InterfaceAnswers(GDBusConnection* connection, std::string& reason) {
 
 class GnomeKeySink final : public KeySink {
   public:
-    GnomeKeySink(ContextPtr context, ConnectionPtr connection)
-        : context_(std::move(context)), connection_(std::move(connection)) {}
+    GnomeKeySink(ContextPtr context, ConnectionPtr connection, std::unique_ptr<MutterSeat> seat)
+        : context_(std::move(context)), connection_(std::move(connection)), seat_(std::move(seat)) {
+    }
 
     ~GnomeKeySink() override {
         ContextScope scope(context_.get());
@@ -153,14 +159,10 @@ class GnomeKeySink final : public KeySink {
         if (closedHandler_ != 0) {
             g_signal_handler_disconnect(connection_.get(), closedHandler_);
         }
-        lost_ = true; // what closing fails is no refusal to report
-        // Closing fails the calls still unanswered; their callbacks run here,
-        // while this object exists, and nothing waits in the context afterwards.
+        lost_ = true;
+        // Sends what is queued (the session's Stop) before the connection ends.
         g_dbus_connection_close_sync(connection_.get(), nullptr, nullptr);
-        auto deadline = std::chrono::steady_clock::now() + 1s;
-        while (unanswered_ > 0 && std::chrono::steady_clock::now() < deadline) {
-            g_main_context_iteration(context_.get(), FALSE);
-        }
+        Dispatch();
     }
 
     // Watches mutter and the connection, and makes the descriptor the loop
@@ -195,25 +197,78 @@ class GnomeKeySink final : public KeySink {
     }
 
     std::string Name() const override { return "gnome"; }
-    std::string Target() const override { return "GNOME (mutter's remote desktop)"; }
+    std::string Target() const override {
+        std::string layout = LayoutName();
+        return "GNOME (mutter's remote desktop)" +
+               (layout.empty() ? std::string() : ", typing for layout \"" + layout + "\"");
+    }
     bool Lost() const override { return lost_; }
     int EventDescriptor() const override { return lost_ ? -1 : events_.Get(); }
     void Service(short) override {
         std::uint64_t expirations = 0;
         (void)!::read(timer_.Get(), &expirations, sizeof expirations);
         Dispatch();
-        if (!session_.empty() && unanswered_ == 0 &&
-            std::chrono::steady_clock::now() >= lingerUntil_) {
+        if (seat_ && !seat_->Dispatch()) {
+            NKDbgPrintfW(u"gnome: the Wayland connection to mutter has ended");
+            Lose();
+        }
+        if (!session_.empty() && std::chrono::steady_clock::now() >= lingerUntil_) {
             EndSession();
         }
     }
 
+    bool CanType(char32_t character, std::string& why) override {
+        xkb_keysym_t keysym = KeysymForCharacter(character);
+        std::u16string_view kind = CharacterClassName(character); // ASCII words
+        if (keysym == XKB_KEY_NoSymbol) {
+            why = std::string(kind.begin(), kind.end()) + ": no keyboard has a key for it";
+            return false;
+        }
+        xkb_keymap* keymap = CurrentKeymap();
+        if (keymap == nullptr) {
+            return true; // nothing tells; mutter drops what it cannot type, with a log line
+        }
+        if (MutterTypes(keymap, 0, keysym)) {
+            return true;
+        }
+        why = std::string(kind.begin(), kind.end()) + ": mutter's layout \"" + LayoutName() +
+              "\" has no key for it";
+        return false;
+    }
+
   private:
+    // The keymap mutter types with; a seat that has had no keyboard gets one
+    // from a session's first key. nullptr when there is no Wayland connection
+    // or the keyboard did not come.
+    xkb_keymap* CurrentKeymap() {
+        if (!seat_ || lost_ || !seat_->Dispatch()) {
+            return nullptr;
+        }
+        if (seat_->Keymap() == nullptr && (!session_.empty() || OpenSession())) {
+            seat_->WaitForKeymap(std::chrono::milliseconds(kAnswerMs));
+            KeepSessionFor(kLinger);
+        }
+        return seat_->Keymap();
+    }
+
+    std::string LayoutName() const {
+        xkb_keymap* keymap = seat_ ? seat_->Keymap() : nullptr;
+        const char* name = keymap != nullptr ? xkb_keymap_layout_get_name(keymap, 0) : nullptr;
+        return name != nullptr ? name : "";
+    }
+
     bool TypeCharacter(char32_t character) {
         xkb_keysym_t keysym = KeysymForCharacter(character);
         if (keysym == XKB_KEY_NoSymbol) {
             NKDbgPrintfW(u"gnome: %s has no key on any keyboard; not typed",
                          CharacterClassName(character));
+            return false;
+        }
+        // mutter would drop it, or press the key without the modifier it needs.
+        xkb_keymap* keymap = CurrentKeymap();
+        if (keymap != nullptr && !MutterTypes(keymap, 0, keysym)) {
+            NKDbgPrintfW(u"gnome: mutter's layout \"%S\" has no key for %s; not typed",
+                         LayoutName().c_str(), CharacterClassName(character));
             return false;
         }
         return Press(keysym);
@@ -223,15 +278,17 @@ class GnomeKeySink final : public KeySink {
         if (session_.empty() && !OpenSession()) {
             return false;
         }
+        bool sent = true;
         for (bool down : {true, false}) {
             pacer_.BeforeEvent();
-            SendKeysym(keysym, down);
+            sent = SendKeysym(keysym, down) && sent;
         }
         KeepSessionFor(kLinger);
-        return WaitWhileBehind();
+        return sent;
     }
 
-    // A new session, started, its keyboard made and given time to be there.
+    // A new session, started, with a keyboard in the seat that the
+    // applications had time to bind.
     bool OpenSession() {
         ContextScope scope(context_.get());
         std::string error;
@@ -254,6 +311,15 @@ class GnomeKeySink final : public KeySink {
             Lose();
             return false;
         }
+        return MakeKeyboard();
+    }
+
+    // Makes sure the seat has a keyboard that the applications have bound.
+    bool MakeKeyboard() {
+        if (seat_ && seat_->Dispatch() && seat_->HasKeyboard()) {
+            return true;
+        }
+        std::string error;
         for (gboolean down : {1, 0}) {
             if (!CallAndWait(connection_.get(), session_.c_str(), kSessionInterface,
                              "NotifyKeyboardKeysym", g_variant_new("(ub)", XKB_KEY_Shift_L, down),
@@ -263,7 +329,11 @@ class GnomeKeySink final : public KeySink {
                 return false;
             }
         }
-        std::this_thread::sleep_for(kKeyboardSettle);
+        if (seat_ && seat_->WaitForKeymap(std::chrono::milliseconds(kAnswerMs))) {
+            std::this_thread::sleep_for(kClientsBind);
+        } else {
+            std::this_thread::sleep_for(kKeyboardSettle);
+        }
         return true;
     }
 
@@ -283,31 +353,26 @@ class GnomeKeySink final : public KeySink {
         session_.clear();
     }
 
-    void SendKeysym(xkb_keysym_t keysym, bool down) {
-        ContextScope scope(context_.get());
-        ++unanswered_;
-        g_dbus_connection_call(connection_.get(), kBusName, session_.c_str(), kSessionInterface,
-                               "NotifyKeyboardKeysym",
-                               g_variant_new("(ub)", keysym, static_cast<gboolean>(down)), nullptr,
-                               G_DBUS_CALL_FLAGS_NONE, kAnswerMs, nullptr, OnAnswer, this);
-    }
-
-    // Reads the answers that came; false when too many stay unanswered for too long.
-    bool WaitWhileBehind() {
-        if (unanswered_ < kMostUnanswered) {
-            return true;
+    // One key, sent without asking for an answer: waiting for each would
+    // cost a round trip through mutter per key. GDBus sends in order, and
+    // mutter handles the calls of one connection in order. A session mutter
+    // ended shows as its Closed signal, mutter's end as the bus name's owner
+    // change or the connection's end.
+    bool SendKeysym(xkb_keysym_t keysym, bool down) {
+        MessagePtr message(g_dbus_message_new_method_call(
+            kBusName, session_.c_str(), kSessionInterface, "NotifyKeyboardKeysym"));
+        g_dbus_message_set_body(message.get(),
+                                g_variant_new("(ub)", keysym, static_cast<gboolean>(down)));
+        g_dbus_message_set_flags(message.get(), G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED);
+        GError* raw = nullptr;
+        if (!g_dbus_connection_send_message(connection_.get(), message.get(),
+                                            G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, &raw)) {
+            ErrorPtr owned(raw);
+            DebugLine(std::string("gnome: a key cannot be sent to mutter: ") + raw->message);
+            Lose();
+            return false;
         }
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMs);
-        while (!lost_ && unanswered_ >= kMostUnanswered / 2) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                NKDbgPrintfW(u"gnome: mutter answers no key for %d ms", kAnswerMs);
-                Lose();
-                break;
-            }
-            g_main_context_iteration(context_.get(), FALSE);
-            std::this_thread::sleep_for(1ms);
-        }
-        return !lost_;
+        return true;
     }
 
     void Dispatch() {
@@ -338,15 +403,17 @@ class GnomeKeySink final : public KeySink {
                              std::min<gint>(count, static_cast<gint>(polled.size())));
         g_main_context_release(context_.get());
         bool made = events_.Valid() && timer_.Valid() && count > 0;
-        for (int fd : {timer_.Get(), polled[0].fd}) {
+        for (int fd : {timer_.Get(), polled[0].fd, seat_ ? seat_->Descriptor() : -1}) {
+            if (fd < 0) {
+                continue;
+            }
             epoll_event watched{};
             watched.events = EPOLLIN;
             watched.data.fd = fd;
             made = made && epoll_ctl(events_.Get(), EPOLL_CTL_ADD, fd, &watched) == 0;
         }
         if (!made) {
-            error = std::string("the gnome sink cannot wait for mutter's answers: ") +
-                    std::strerror(errno);
+            error = SystemError("the gnome sink cannot wait for mutter's answers");
         }
         return made;
     }
@@ -355,20 +422,6 @@ class GnomeKeySink final : public KeySink {
         if (!lost_) {
             lost_ = true;
             session_.clear();
-        }
-    }
-
-    static void OnAnswer(GObject* source, GAsyncResult* result, gpointer data) {
-        auto* sink = static_cast<GnomeKeySink*>(data);
-        --sink->unanswered_;
-        GError* raw = nullptr;
-        VariantPtr reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
-        if (!reply && !sink->lost_) {
-            ErrorPtr owned(raw);
-            DebugLine(std::string("gnome: mutter refused a key: ") + raw->message);
-            sink->Lose();
-        } else if (!reply) {
-            g_error_free(raw);
         }
     }
 
@@ -395,6 +448,7 @@ class GnomeKeySink final : public KeySink {
 
     ContextPtr context_; // declared first, so that it outlives the connection
     ConnectionPtr connection_;
+    std::unique_ptr<MutterSeat> seat_; // nullptr without a Wayland connection
     UniqueFd events_;
     UniqueFd timer_;
     std::string session_; // its object path while one is open
@@ -402,7 +456,6 @@ class GnomeKeySink final : public KeySink {
     guint ownerSubscription_ = 0;
     guint sessionSubscription_ = 0;
     gulong closedHandler_ = 0;
-    unsigned unanswered_ = 0;
     KeyPacer pacer_;
     SurrogateJoiner joiner_;
     bool lost_ = false;
@@ -435,7 +488,25 @@ std::unique_ptr<KeySink> MakeGnomeKeySink(std::string& error) {
     if (!connection) {
         return nullptr;
     }
-    auto sink = std::make_unique<GnomeKeySink>(std::move(context), std::move(connection));
+    {
+        ContextScope scope(context.get());
+        if (!InterfaceAnswers(connection.get(), error)) {
+            return nullptr;
+        }
+    }
+    // The seat is watched only where mutter is the Wayland compositor; under X11
+    // (or with no compositor reachable) nothing tells the keymap beforehand.
+    std::unique_ptr<MutterSeat> seat;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && *wayland != '\0') {
+        std::string why;
+        seat = MutterSeat::Connect(why);
+        if (!seat) {
+            DebugLine("gnome: " + why + "; characters are not checked before they are typed");
+        }
+    }
+    auto sink =
+        std::make_unique<GnomeKeySink>(std::move(context), std::move(connection), std::move(seat));
     if (!sink->Start(error)) {
         return nullptr;
     }

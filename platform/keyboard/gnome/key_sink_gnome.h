@@ -4,17 +4,23 @@
 // session's own layout that gives it, with the modifiers it needs, and passes it
 // to the focused application, native or X11.
 //
-// One remote-desktop session is made with the sink and kept while it lives.
-// mutter makes the session's keyboard only when its first key arrives, and keys
-// sent before it is there are lost; the sink therefore presses Shift once at
-// start and gives mutter a moment before the first real key.
+// GNOME Shell shows screen sharing while a remote-desktop session exists, so
+// the sink opens one when a read is typed and ends it a moment after the last
+// key. A seat with no keyboard gets one only with a session's first key: the
+// sink then presses Shift and waits until its own Wayland connection sees the
+// keyboard come, and the applications a moment more to bind it, so the first
+// real key arrives.
+//
+// mutter types a keysym with the first key that holds it in its layout, on the
+// first three levels only, and drops one it has no key for. The sink reads
+// that layout from mutter's seat (MutterSeat) and answers CanType with it;
+// Post does not send what it cannot type.
 //
 // Contract of Post, as the Wayland sink's: key-down events are typed (press and
 // release at once), key-up events and the modifier events that frame a
-// character are accepted and ignored. Calls are sent in order without waiting
-// for their replies; the replies are read from the loop (EventDescriptor,
-// Service). An error reply, the session's Closed signal, mutter leaving the bus
-// or the bus connection ending make the sink Lost(), which the keeper waits out.
+// character are accepted and ignored. Keys are sent in order without asking
+// for answers. The session's Closed signal, mutter leaving the bus or the bus
+// or Wayland connection ending make the sink Lost(), which the keeper waits out.
 #pragma once
 
 #include <memory>
