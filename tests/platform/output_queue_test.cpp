@@ -51,7 +51,8 @@ TEST_F(OutputQueueTest, WhatIsDroppedForAReaderThatDoesNotReadIsNoFailure) {
     int capacity = fcntl(ends_[1], F_GETPIPE_SZ);
     ASSERT_GT(capacity, 0);
     ASSERT_TRUE(platform::WriteWithoutWaiting(ends_[1], std::string(capacity, 'p')));
-    ASSERT_TRUE(platform::WriteWithoutWaiting(ends_[1], std::string(platform::kOutputQueueLimit, 'q')));
+    ASSERT_TRUE(
+        platform::WriteWithoutWaiting(ends_[1], std::string(platform::kOutputQueueLimit, 'q')));
     EXPECT_TRUE(platform::WriteWithoutWaiting(ends_[1], "begins the dropping"));
     EXPECT_TRUE(platform::WriteWithoutWaiting(ends_[1], "dropped"));
     EXPECT_EQ(ReadAll(), std::string(capacity, 'p')) << "only what the pipe took";
