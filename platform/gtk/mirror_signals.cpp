@@ -54,6 +54,9 @@ gboolean OnWindowFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
 
 namespace {
 
+// How long after a window is parked a restore is not taken as the person's.
+constexpr gint64 kParkSettling = 500 * G_TIME_SPAN_MILLISECOND;
+
 // A window kept in the task list for want of a tray, brought back from there
 // by the desktop (its dock, its window switcher): shown as the tray's Show
 // would.
@@ -85,7 +88,7 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;
 }
 
-gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer data) {
     HWND window = FromPointer(data);
     bool iconified = (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) != 0 &&
                      (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
@@ -98,7 +101,13 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     }
     bool restored = (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) != 0 &&
                     (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) == 0;
-    if (restored) {
+    const Mirror* mirror = WindowMirror::Instance().Find(window);
+    if (restored && mirror != nullptr && mirror->parked &&
+        g_get_monotonic_time() - mirror->parkedAt < kParkSettling) {
+        // Brought back at once, by no person: the window manager finishing what
+        // it did with the new window (openbox focusing it). Asked again.
+        gtk_window_iconify(GTK_WINDOW(widget));
+    } else if (restored) {
         ShowIfParked(window);
     }
     return FALSE;

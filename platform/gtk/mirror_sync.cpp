@@ -53,7 +53,8 @@ bool ParksForWantOfTray(HWND window) {
 }
 
 // Minimised before it is mapped, the window is mapped minimised by an X window
-// manager; under Wayland the compositor is asked once the surface exists.
+// manager; under Wayland the compositor is asked once the surface exists. A
+// window the window manager brings back at once is asked again (OnWindowState).
 void Park(GtkWindow* window, const Mirror& mirror) {
     gtk_window_iconify(window);
     gtk_widget_show(mirror.outer);
@@ -93,6 +94,7 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
         gtk_widget_hide(mirror.outer);
     }
     if (parked && !mirror.parked) {
+        mirror.parkedAt = g_get_monotonic_time();
         Park(window, mirror);
     } else if (view.visible && mirror.parked) {
         gtk_window_deiconify(window);

@@ -50,6 +50,7 @@ struct Mirror {
     bool placed = false;                // a top-level window has been moved to its position
     GtkWidget* ownWindow = nullptr;     // of a menu bar shown without its owner
     bool parked = false;                // hidden, but minimised in the task list for want of a tray
+    gint64 parkedAt = 0;                // when, by g_get_monotonic_time()
 };
 
 class WindowMirror {
