@@ -46,7 +46,8 @@ const char* const kUsageEnd =
   --version            show the version and exit
 
 The COMMAND LINE is the program's own: exactly "MIN" starts it with its window
-hidden; anything else starts it shown, and says so.
+hidden (in the tray; minimised where the desktop has no tray); anything else
+starts it shown, and says so.
 SIGINT, SIGTERM and SIGHUP end it as its Exit command does (settings saved);
 after SIGHUP the exit status is 129. SIGUSR1 reopens the event log and takes
 the hive again.

@@ -53,6 +53,7 @@ gboolean OnControlFocusIn(GtkWidget*, GdkEvent*, gpointer data);
 gboolean OnWindowFocusIn(GtkWidget*, GdkEvent*, gpointer data);
 gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data);
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data);
+void OnActiveChanged(GObject* widget, GParamSpec*, gpointer data);
 void OnCaptionOk(GtkButton*, gpointer data);
 
 // The background and the painted texts of a client area (mirror_canvas.cpp).

@@ -2,9 +2,13 @@
 // differs; the keyboard focus and the tab order follow the window system's.
 #include "platform/windowing/window.h"
 
+#include "platform/core/user_notice.h"
 #include "platform/gtk/icon_pixbufs.h"
 #include "platform/gtk/mirror_helpers.h"
+#include "platform/gtk/tray_mirror.h"
+#include "platform/shell/shell.h"
 
+#include <algorithm>
 #include <set>
 
 namespace platform::gtk_front_end {
@@ -33,6 +37,33 @@ void WindowMirror::UpdateCheck(Mirror& mirror, const WindowView& view) {
     }
 }
 
+namespace {
+
+constexpr char kNoTrayTopic[] = "tray";
+
+// A hidden window with a tray icon, while no tray shows it.
+bool ParksForWantOfTray(HWND window) {
+    if (TrayPresent()) {
+        ClearUserNotice(kNoTrayTopic);
+        return false;
+    }
+    std::vector<TrayIcon> icons = TrayIcons();
+    return std::any_of(icons.begin(), icons.end(),
+                       [window](const TrayIcon& icon) { return icon.window == window; });
+}
+
+// Minimised before it is mapped, the window is mapped minimised by an X window
+// manager; under Wayland the compositor is asked once the surface exists. A
+// window the window manager brings back at once is asked again (OnWindowState).
+void Park(GtkWindow* window, const Mirror& mirror) {
+    gtk_window_iconify(window);
+    gtk_widget_show(mirror.outer);
+    gtk_window_iconify(window);
+    ReportUserNotice(kNoTrayTopic, kNoTrayNotice);
+}
+
+} // namespace
+
 void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
     GtkWindow* window = GTK_WINDOW(mirror.outer);
     if (!mirror.placed || !SameRect(mirror.view.rect, view.rect)) {
@@ -51,6 +82,7 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
         gtk_window_set_title(window, title.c_str());
     }
     gtk_widget_set_sensitive(mirror.box, view.enabled);
+    bool parked = !view.visible && ParksForWantOfTray(view.handle);
     bool shown = gtk_widget_get_visible(mirror.outer);
     if (view.visible && !shown) {
         // A window shown again goes back where the window system has it, not
@@ -58,9 +90,16 @@ void WindowMirror::UpdateTopLevel(Mirror& mirror, const WindowView& view) {
         gtk_window_move(window, view.rect.left, view.rect.top);
         gtk_window_deiconify(window);
         gtk_widget_show(mirror.outer);
-    } else if (!view.visible && shown) {
+    } else if (!view.visible && shown && !parked) {
         gtk_widget_hide(mirror.outer);
     }
+    if (parked && !mirror.parked) {
+        mirror.parkedAt = g_get_monotonic_time();
+        Park(window, mirror);
+    } else if (view.visible && mirror.parked) {
+        gtk_window_deiconify(window);
+    }
+    mirror.parked = parked;
     if (view.visible && view.minimized != mirror.view.minimized) {
         view.minimized ? gtk_window_iconify(window) : gtk_window_deiconify(window);
     }

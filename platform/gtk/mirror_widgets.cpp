@@ -71,6 +71,8 @@ void WindowMirror::CreateTopLevel(Mirror& mirror, const WindowView& view) {
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDeleteEvent), ToPointer(view.handle));
     g_signal_connect(window, "window-state-event", G_CALLBACK(OnWindowState),
                      ToPointer(view.handle));
+    g_signal_connect(window, "notify::is-active", G_CALLBACK(OnActiveChanged),
+                     ToPointer(view.handle));
     g_signal_connect(window, "focus-in-event", G_CALLBACK(OnWindowFocusIn), ToPointer(view.handle));
     ForwardKeys(window);
     gtk_widget_show_all(mirror.box);

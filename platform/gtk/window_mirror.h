@@ -16,6 +16,14 @@
 // device would have clipped. Top-level windows are placed at their screen
 // positions, the device's screen being the X screen's top-left corner; a shell
 // menu bar is shown along the bottom of its owner's window.
+//
+// A window with a tray icon hides in the tray. Where no tray exists (no
+// StatusNotifier watcher and no XEmbed tray host: stock GNOME, a bare KWin,
+// cage), hiding it would leave nothing on screen to bring it back by; it is
+// kept mapped and minimised instead, on the desktop's task list, dock and
+// window switcher, and said once as a notice. Brought back from there, it is
+// shown in the window system as the tray's Show would. A tray that appears
+// later takes it over.
 #pragma once
 
 // The window system's headers come before GLib's, whose TRUE and FALSE are
@@ -41,6 +49,8 @@ struct Mirror {
     std::vector<GtkWidget*> focusChain; // of a client area: its tab stops in tab order
     bool placed = false;                // a top-level window has been moved to its position
     GtkWidget* ownWindow = nullptr;     // of a menu bar shown without its owner
+    bool parked = false;                // hidden, but minimised in the task list for want of a tray
+    gint64 parkedAt = 0;                // when, by g_get_monotonic_time()
 };
 
 class WindowMirror {

@@ -7,7 +7,9 @@
 
 #include "platform/gtk/icon_pixbufs.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <string>
 #include <vector>
 
 namespace platform::gtk_front_end {
@@ -23,6 +25,7 @@ struct ShownIcon {
 
 struct TrayState {
     std::vector<ShownIcon> shown;
+    bool hostPresent = false;
 };
 
 TrayState& State() {
@@ -68,6 +71,12 @@ gboolean OnButtonPress(GtkStatusIcon* status, GdkEventButton* event, gpointer) {
     PostMessageW(shown->icon.window, shown->icon.callbackMessage, shown->icon.id,
                  static_cast<LPARAM>(mouse));
     return TRUE;
+}
+
+// A host coming takes the icon in, a host going lets it go: either way the
+// windows that hide in the tray are looked at again.
+void OnEmbeddedChanged(GObject*, GParamSpec*, gpointer) {
+    LookForXEmbedTrayHost();
 }
 
 void Apply(ShownIcon& shown, const TrayIcon& icon, bool first) {
@@ -127,19 +136,29 @@ void SyncXEmbedIcons(const std::vector<TrayIcon>& icons) {
         // (a critical about toplevel updates) when the tray host maps it.
         added.status = gtk_status_icon_new();
         g_signal_connect(added.status, "button-press-event", G_CALLBACK(OnButtonPress), nullptr);
+        g_signal_connect(added.status, "notify::embedded", G_CALLBACK(OnEmbeddedChanged), nullptr);
         Apply(added, icon, true);
         gtk_status_icon_set_visible(added.status, TRUE);
         state.shown.push_back(added);
     }
 }
 
-bool AnyXEmbedIconEmbedded() {
-    for (const ShownIcon& shown : State().shown) {
-        if (gtk_status_icon_is_embedded(shown.status)) {
-            return true;
-        }
+bool XEmbedTrayHostPresent() {
+    return State().hostPresent;
+}
+
+void LookForXEmbedTrayHost() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+        State().hostPresent = false;
+        return;
     }
-    return false;
+    // The host of each screen owns the selection _NET_SYSTEM_TRAY_S<screen number>.
+    int screen = gdk_x11_screen_get_screen_number(gdk_display_get_default_screen(display));
+    std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    ::Display* connection = GDK_DISPLAY_XDISPLAY(display);
+    State().hostPresent =
+        XGetSelectionOwner(connection, XInternAtom(connection, selection.c_str(), False)) != 0;
 }
 
 void ClearXEmbedIcons() {

@@ -14,7 +14,11 @@ namespace platform::gtk_front_end {
 // Shows exactly `icons`: new ones added, changed ones updated, gone ones removed.
 void SyncXEmbedIcons(const std::vector<TrayIcon>& icons);
 void ClearXEmbedIcons();
-// Whether a tray host has taken any of them in.
-bool AnyXEmbedIconEmbedded();
+// Whether an X tray host owns the screen's tray selection. The answer is kept
+// and asked again only when an icon is taken in or let go (a host came or
+// went), so that it costs no round trip to the server each time it is read.
+bool XEmbedTrayHostPresent();
+// Asks the server again.
+void LookForXEmbedTrayHost();
 
 } // namespace platform::gtk_front_end

@@ -82,7 +82,10 @@
     X(void, EndOrderlyHere, (), ())                                                                \
     X(bool, GetIconPicture, (HICON icon, IconPicture & picture), (icon, picture))                  \
     X(bool, OpenPopupMenu, (PopupMenuView * view), (view))                                         \
+    X(void, ClearUserNotice, (const std::string& topic), (topic))                                  \
     X(void, ReleaseAllKeys, (), ())                                                                \
+    X(void, ReportUserNotice, (const std::string& topic, const std::string& sentence),             \
+      (topic, sentence))                                                                           \
     X(void, RequestOrderlyEnd, (), ())                                                             \
     X(void, SetKeyDown, (UINT virtualKey, bool down), (virtualKey, down))                          \
     X(void, SetUserNotifier, (UserNotifier notifier), (std::move(notifier)))                       \

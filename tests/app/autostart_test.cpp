@@ -3,6 +3,9 @@
 
 #include "app/app_fixture.h"
 #include "app/autostart.h"
+#include "support/child_process.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -93,6 +96,38 @@ TEST_F(AutoStart, FolderThatDoesNotFitThePathBufferIsRefused) {
                             std::filesystem::recursive_directory_iterator{}),
               3)
         << "Application, Startup and the file: nothing new";
+}
+
+// The startup file's content (the program's path, CR, "MIN") fits the 264-byte
+// buffer with its terminator, or no file is written: this test program is run
+// again from hard links whose UTF-8 paths are one byte short of the limit and
+// exactly at it, in characters well within the path buffer.
+constexpr char kFitsVariable[] = "SWIPETYPE_TEST_STARTUP_CONTENT_FITS";
+
+TEST_F(AutoStart, ContentAtTheBufferLimit) {
+    ASSERT_TRUE(platform::SetAnsiCodePage(CP_UTF8));
+    if (const char* fits = std::getenv(kFitsVariable)) { // run again from a link
+        EXPECT_EQ(SetAutoStart(nullptr, TRUE), 1);
+        EXPECT_EQ(std::filesystem::exists(DefaultFile()), std::string(fits) == "1");
+        return;
+    }
+    test_support::TempDir links;
+    const std::size_t limit = 264 - std::string("\rMIN").size() - 1; // longest path that fits
+    for (std::size_t length : {limit, limit + 1}) {
+        std::string folder = links.Path() + "/" + std::to_string(length) + "/";
+        std::string name;
+        while (folder.size() + name.size() + 3 <= length) {
+            name += "\u20AC";
+        }
+        name.append(length - folder.size() - name.size(), 'x');
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_hard_link(ProgramPath(), folder + name);
+        ASSERT_EQ((folder + name).size(), length);
+        test_support::ScopedEnvironment fits(kFitsVariable, length <= limit ? "1" : "0");
+        test_support::ChildResult run = test_support::RunServingLoop(
+            folder + name, {"--gtest_filter=AutoStart.ContentAtTheBufferLimit"});
+        EXPECT_EQ(run.status, 0) << length << " bytes: " << run.out;
+    }
 }
 
 } // namespace

@@ -206,6 +206,14 @@ TEST_F(SettingsStore, FailedWriteOfSuffixStopsTheSave) {
         << "the failing text was copied from its edit box, the later one not";
 }
 
+// A settings key that cannot even be made (its hive cannot be read) is a failed
+// save, so that the failure is said.
+TEST_F(SettingsStore, SaveFailsWhenTheKeyCannotBeMade) {
+    std::filesystem::remove(root_.Hive("HKEY_LOCAL_MACHINE"));
+    std::filesystem::create_directories(root_.Hive("HKEY_LOCAL_MACHINE"));
+    EXPECT_EQ(SaveSettings(options_), 0);
+}
+
 // The registry is left as it is until the next save; the startup file goes
 // whatever AutoStart said (a click on Enable that was never saved).
 TEST_F(SettingsStore, ResetShowsEveryDefaultAndRemovesTheStartupFile) {

@@ -23,36 +23,6 @@ bool WaitForWindow(const std::string& className) {
                                    std::chrono::seconds(10));
 }
 
-// True once a window manager has taken the screen: it names its check window on
-// the root window (_NET_SUPPORTING_WM_CHECK). Windows mapped before that are
-// not managed, and a test that starts too soon sees them never laid out.
-bool WaitForWindowManager(const std::string& display) {
-    Display* connection = XOpenDisplay(display.c_str());
-    if (connection == nullptr) {
-        return false;
-    }
-    Atom check = XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False);
-    bool up = test_support::WaitUntil(
-        [&] {
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0;
-            unsigned long after = 0;
-            unsigned char* data = nullptr;
-            bool named =
-                XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
-                                   XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
-                type == XA_WINDOW && items == 1;
-            if (data != nullptr) {
-                XFree(data);
-            }
-            return named;
-        },
-        std::chrono::seconds(10));
-    XCloseDisplay(connection);
-    return up;
-}
-
 struct Session {
     std::string display;
     std::string failure;
@@ -130,6 +100,36 @@ Session& TheSession() {
 }
 
 } // namespace
+
+// True once a window manager has taken the screen: it names its check window on
+// the root window (_NET_SUPPORTING_WM_CHECK). Windows mapped before that are
+// not managed, and a test that starts too soon sees them never laid out.
+bool WaitForWindowManager(const std::string& display) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (connection == nullptr) {
+        return false;
+    }
+    Atom check = XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False);
+    bool up = test_support::WaitUntil(
+        [&] {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            bool named =
+                XGetWindowProperty(connection, DefaultRootWindow(connection), check, 0, 1, False,
+                                   XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+                type == XA_WINDOW && items == 1;
+            if (data != nullptr) {
+                XFree(data);
+            }
+            return named;
+        },
+        std::chrono::seconds(10));
+    XCloseDisplay(connection);
+    return up;
+}
 
 const std::string* Desktop(std::string& reason) {
     static bool tried = false;

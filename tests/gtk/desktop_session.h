@@ -19,6 +19,8 @@ const std::string* Desktop(std::string& reason);
 // True when openbox and trayer came up with it.
 bool HasWindowManager();
 bool HasTrayHost();
+// Waits (ten seconds at most) until a window manager has taken the X display.
+bool WaitForWindowManager(const std::string& display);
 
 // The module handle the tests' windows and resources are made with.
 HINSTANCE TestInstance();

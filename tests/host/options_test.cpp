@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <utility>
 
 #include "host/options.h"
 #include "platform/keyboard/key_delay.h"
+#include "platform/keyboard/key_sink_registry.h"
 
 namespace {
 
@@ -134,6 +136,40 @@ TEST(HostOptionsTest, CommandLineKeepsEachArgumentAsGiven) {
     EXPECT_EQ(host::JoinCommandLine({"MIN "}), u"MIN ");
     EXPECT_EQ(host::JoinCommandLine({"a b", "", "c\u00e9"}), u"a b  c\u00e9");
     EXPECT_EQ(host::JoinCommandLine({}), u"");
+}
+
+// Runs of blanks and line ends as one space, as a reader takes wrapped text.
+std::string Unwrapped(const std::string& text) {
+    std::istringstream words(text);
+    std::string flat;
+    for (std::string word; words >> word;) {
+        flat += (flat.empty() ? "" : " ") + word;
+    }
+    return flat;
+}
+
+// --help gives each sink's row of the table whole, within 79 columns, and the
+// note "X11 applications only" only in the Wayland order, after the sinks the
+// table marks so.
+TEST(HostOptionsTest, HelpGivesEachSinkRowWholeWithinTheWidth) {
+    const std::string help = host::UsageText();
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 79u) << line;
+    }
+    const std::string flat = Unwrapped(help);
+    const std::string note = " (X11 applications only)";
+    std::size_t wayland = flat.find("; under Wayland");
+    ASSERT_NE(wayland, std::string::npos) << flat;
+    std::size_t x11 = flat.find("default under X11: ");
+    ASSERT_LT(x11, wayland) << flat;
+    EXPECT_EQ(flat.substr(x11, wayland - x11).find(note), std::string::npos) << flat;
+    for (const platform::KeySinkKind& kind : platform::KeySinkKinds()) {
+        std::string name = kind.name;
+        EXPECT_NE(flat.find(" " + name + " " + Unwrapped(kind.help)), std::string::npos) << name;
+        bool noted = flat.find(" " + name + note, wayland) != std::string::npos;
+        EXPECT_EQ(noted, kind.onlyX11UnderWayland && kind.waylandOrder > 0) << name;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -96,6 +97,16 @@ TEST_F(RemoteSocketTest, ServesRequestsOnTheLoopThreadAndASecondClaimIsRefused) 
             EXPECT_EQ(reply->text, u"hello");
         }
     });
+}
+
+// A device root in which the instance folder cannot be made is refused, saying why.
+TEST_F(RemoteSocketTest, ARootWithoutRoomForTheInstanceFolderIsRefusedSayingWhy) {
+    std::string notAFolder = root_ + "/plain-file";
+    ASSERT_TRUE(std::ofstream(notAFolder).good());
+    platform::LockFile claim;
+    std::string error;
+    EXPECT_EQ(ClaimRoot(notAFolder, claim, error), ClaimResult::Failed);
+    EXPECT_EQ(error.rfind("cannot create " + notAFolder + "/instance: ", 0), 0u) << error;
 }
 
 TEST_F(RemoteSocketTest, MalformedRequestGetsAnAnswerAndTheConnectionCloses) {

@@ -114,7 +114,12 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ALineTooLongIsDroppedThroughItsEnd",
                  {{0, kLongNoise + ";1111?\r;2222?\r"}, {0, ";" + kLongNoise + "?\r;3333?\r"}},
                  {{200, "2222"}, {1000, "22223333"}},
-                 {4, 0x40, 4, 0x40}}),
+                 {4, 0x40, 4, 0x40}},
+        // Longer than two reads of the buffer: still one bad read up to its end.
+        LineCase{"ALineLongerThanTwoBuffersIsDroppedThroughItsEnd",
+                 {{0, std::string(2500, '~') + "\r;1111?\r"}},
+                 {{1000, "1111"}},
+                 {4, 0x40}}),
     testsupport::ByName());
 
 // The bytes held for an unfinished line are dropped when the reader starts again.

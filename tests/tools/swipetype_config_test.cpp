@@ -12,7 +12,8 @@ namespace {
 
 struct CommandLine {
     std::vector<std::string> words;
-    int status; // 2: refused as a bad command line
+    int status;          // 2: refused as a bad command line
+    std::string named{}; // in the refusal: the word that is wrong
 };
 
 TEST(SwipetypeConfigTest, EachActionTakesItsOwnWordsOnly) {
@@ -30,6 +31,7 @@ TEST(SwipetypeConfigTest, EachActionTakesItsOwnWordsOnly) {
         {{"set", "Enable"}, 2},
         {{"port", "COM2:", "", "extra"}, 2},
         {{"check", "--json"}, 2},
+        {{"frobnicate", "Enable"}, 2, "'frobnicate'"},
     };
     for (const CommandLine& line : cases) {
         std::vector<std::string> arguments{"--root", root.Path()};
@@ -37,6 +39,7 @@ TEST(SwipetypeConfigTest, EachActionTakesItsOwnWordsOnly) {
         test_support::ChildResult result =
             test_support::RunServingLoop(SWIPETYPE_CONFIG_PATH, arguments);
         EXPECT_EQ(result.status, line.status) << testing::PrintToString(line.words) << result.err;
+        EXPECT_NE(result.err.find(line.named), std::string::npos) << result.err;
     }
 }
 

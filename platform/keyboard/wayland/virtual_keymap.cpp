@@ -29,7 +29,7 @@ std::unordered_map<xkb_keysym_t, xkb_keycode_t> UsKeys() {
     for (xkb_keycode_t key = 9; key <= 255; ++key) {
         const xkb_keysym_t* symbols = nullptr;
         if (xkb_keymap_key_get_syms_by_level(keymap.get(), key, 0, 0, &symbols) == 1) {
-            keys.emplace(symbols[0], key);
+            keys.emplace(*symbols, key);
         }
     }
     return keys;

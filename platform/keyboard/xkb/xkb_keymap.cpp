@@ -111,7 +111,7 @@ void KeyChordFinder::IndexSymbols() {
                     xkb_keymap_key_get_syms_by_level(keymap_.get(), key, layout, level, &symbols);
                 if (count == 1) {
                     int rank = PositionRank(xkb_keymap_key_get_name(keymap_.get(), key));
-                    positions_[symbols[0]].push_back({key, layout, level, rank});
+                    positions_[*symbols].push_back({key, layout, level, rank});
                 }
             }
         }
@@ -130,11 +130,12 @@ void KeyChordFinder::IndexModifierKeys() {
     modifierKeys_.assign(layouts, {});
     xkb_keycode_t last = std::min(xkb_keymap_max_keycode(keymap_.get()), HighestCoreKeycode);
     for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
-        std::vector<ModifierKey>& found = modifierKeys_[layout];
+        // at(): a layout past the table stops the program rather than reading past it.
+        std::vector<ModifierKey>& found = modifierKeys_.at(layout);
         for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap_.get()); key <= last; ++key) {
             const xkb_keysym_t* symbols = nullptr;
             int count = xkb_keymap_key_get_syms_by_level(keymap_.get(), key, layout, 0, &symbols);
-            if (count != 1 || !IsTypingModifier(symbols[0])) {
+            if (count != 1 || !IsTypingModifier(*symbols)) {
                 continue;
             }
             // What the key really holds comes from its action, not its name.
@@ -173,7 +174,7 @@ std::optional<KeyChord> KeyChordFinder::Find(xkb_keysym_t keysym,
     if (where == positions_.end() || locks.layout >= modifierKeys_.size()) {
         return std::nullopt;
     }
-    const std::vector<ModifierKey>& modifierKeys = modifierKeys_[locks.layout];
+    const std::vector<ModifierKey>& modifierKeys = modifierKeys_.at(locks.layout);
     // Every combination of the layout's modifier keys (there are two or three),
     // fewest keys first; the keymap itself judges what each combination gives.
     std::size_t keys = std::min<std::size_t>(modifierKeys.size(), 8);
@@ -197,7 +198,7 @@ std::optional<KeyChord> KeyChordFinder::Find(xkb_keysym_t keysym,
 std::optional<KeyChord> KeyChordFinder::TryChords(const Position& position, std::size_t keyCount,
                                                   xkb_keysym_t keysym,
                                                   const KeyboardLocks& locks) const {
-    const std::vector<ModifierKey>& modifierKeys = modifierKeys_[locks.layout];
+    const std::vector<ModifierKey>& modifierKeys = modifierKeys_.at(locks.layout);
     std::size_t combinations = std::size_t{1} << std::min<std::size_t>(modifierKeys.size(), 8);
     for (std::size_t subset = 0; subset < combinations; ++subset) {
         if (static_cast<std::size_t>(std::popcount(subset)) != keyCount) {
