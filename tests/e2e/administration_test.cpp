@@ -5,6 +5,7 @@
 
 #include "e2e/program_fixture.h"
 #include "platform/ipc/root_instance.h"
+#include "res/resource_ids.h"
 #include "support/scoped_environment.h"
 
 namespace e2e {
@@ -15,7 +16,9 @@ const std::string kBadSwipe = "%B4111111111111111^DOE/J^2512?;E?\n";
 
 class AdministrationTest : public ProgramTest {
   protected:
-    std::string Prefix() { return Send({"--control", "1014", "WM_GETTEXT"}).out; }
+    std::string Prefix() {
+        return Send({"--control", std::to_string(IDC_PREFIX), "WM_GETTEXT"}).out;
+    }
 };
 
 TEST_F(AdministrationTest, TheProgramIsFoundThroughItsRootWhateverTheEnvironmentSays) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "e2e/program_fixture.h"
+#include "res/resource_ids.h"
 #include "support/rename_count.h"
 #include "support/scoped_environment.h"
 
@@ -70,7 +71,8 @@ TEST_F(ConfigRolloutTest, ADamagedHiveIsChangedByNoToolAndKeptByTheProgram) {
     EXPECT_FALSE(std::filesystem::exists(root_ / "serial-ports"));
 
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "ID:\n") << program_.Errors();
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_GETTEXT"}).out, "ID:\n")
+        << program_.Errors();
     EXPECT_TRUE(Says("ignored " + badLine)) << program_.Errors();
     std::string said = program_.Errors();
     std::size_t copy = said.find(".corrupt-");
@@ -196,7 +198,7 @@ TEST_F(ConfigRolloutTest, EveryChangeLeavesATraceSayingWhereItCameFrom) {
     std::ofstream(root_ / "registry/edit.reg") << edited;
     std::filesystem::rename(root_ / "registry/edit.reg", root_ / "registry/HKEY_LOCAL_MACHINE.reg");
     ASSERT_TRUE(WaitUntil([&] { return LogLines("setting").size() == 3; })) << program_.Errors();
-    ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "E"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_SETTEXT", "0", "E"}).status, 0);
     Terminate();
     std::vector<std::string> expected;
     const std::pair<const char*, const char*> changes[] = {

@@ -5,6 +5,7 @@
 
 #include "e2e/program_fixture.h"
 #include "platform/core/unique_fd.h"
+#include "res/resource_ids.h"
 #include "settings/setting_catalog.h"
 
 namespace e2e {
@@ -51,9 +52,9 @@ TEST_F(ConfigTest, WithTheProgramRunningAChangeTakesEffectAtOnceAndOutlivesItsEx
         << program_.Output();
 
     EXPECT_EQ(Config({"set", "SendEnter", "no"}).status, 0);
-    EXPECT_EQ(Send({"--control", "1017", "BM_GETCHECK"}).out, "0\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_SEND_ENTER), "BM_GETCHECK"}).out, "0\n");
     EXPECT_EQ(Config({"set", "Enable", "off"}).status, 0);
-    EXPECT_EQ(Send({"--control", "1004", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_READING_DISABLE), "BM_GETCHECK"}).out, "1\n");
     EXPECT_EQ(LogLines("tray").back(),
               R"("event":"tray","op":"add","icon":103,"tip":"Swipetype"})");
     EXPECT_EQ(Config({"get", "SendEnter"}).out, "off\n");
@@ -114,8 +115,8 @@ TEST_F(ConfigTest, ExportFromOneRootImportsIntoARunningOne) {
     StartProgram();
     SendResult imported = Config({"import", (dir_ / "till.reg").string()});
     ASSERT_EQ(imported.status, 0) << imported.err;
-    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "ID:\n");
-    EXPECT_EQ(Send({"--control", "1006", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_GETTEXT"}).out, "ID:\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_BEEP_ENABLE), "BM_GETCHECK"}).out, "1\n");
     EXPECT_NE(Hive().find("\"Beep\"=dword:00000001"), std::string::npos) << "saved at once";
 
     // Two good values, an unknown name and a bad value.
@@ -131,8 +132,9 @@ TEST_F(ConfigTest, ExportFromOneRootImportsIntoARunningOne) {
     SendResult refused = Config({"import", (dir_ / "bad.reg").string()});
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 2) << refused.err;
-    EXPECT_EQ(Send({"--control", "1014", "WM_GETTEXT"}).out, "ID:\n") << "nothing changed";
-    EXPECT_EQ(Send({"--control", "1006", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_GETTEXT"}).out, "ID:\n")
+        << "nothing changed";
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_BEEP_ENABLE), "BM_GETCHECK"}).out, "1\n");
     EXPECT_EQ(Hive(), before);
 }
 
@@ -215,7 +217,7 @@ TEST_F(ConfigTest, ALockedHiveHoldsNothingUp) {
     EXPECT_LT(Clock::now() - start, 2s);
     EXPECT_EQ(set.status, 1);
     EXPECT_NE(set.err.find("saved once another process lets go"), std::string::npos) << set.err;
-    EXPECT_EQ(Send({"--control", "1016", "WM_GETTEXT"}).out, "Z\n") << "taken";
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_SUFFIX), "WM_GETTEXT"}).out, "Z\n") << "taken";
     unlink(lock.c_str());
     held.Reset();
     EXPECT_TRUE(WaitUntil([&] { return Hive().find("\"Suffix\"=\"Z\"") != std::string::npos; }, 5s))

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "e2e/program_fixture.h"
+#include "res/resource_ids.h"
 #include "settings/setting_catalog.h"
 #include "support/scoped_environment.h"
 #include "support/serial_pty_pair.h"
@@ -96,7 +97,7 @@ TEST_F(LineDeviceTest, ConfigSwitchesToTheLineReaderAndItsEndAppliesAtOnce) {
     StartSimulator("line", {"--end", "LF"});
     StartProgram();
     ASSERT_EQ(Config({"set", "UseLine", "on"}).status, 0);
-    EXPECT_EQ(Send({"--control", "1033", "BM_GETCHECK"}).out, "1\n");
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_INPUT_LINE), "BM_GETCHECK"}).out, "1\n");
     ASSERT_EQ(Config({"set", "LineEnd", "lf"}).status, 0);
     sim_.Write(Code(1) + "\n");
     EXPECT_TRUE(WaitUntil([&] { return program_.Output() == "P" + Code(1) + "\r"; }, 5s))

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/core/unicode.h"
+#include "res/resource_ids.h"
 #include "settings/setting_catalog.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -125,7 +126,8 @@ class ProgramTest : public testing::Test {
         ASSERT_TRUE(program_.Start(ProgramArguments(commandLine), terminal_));
         ASSERT_TRUE(WaitUntil(
             [&] {
-                return Send({"--control", "1003", "BM_GETCHECK"}).status == 0 ||
+                return Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"})
+                               .status == 0 ||
                        !program_.Running();
             },
             10s))

@@ -1,6 +1,7 @@
 // The program end to end: start-up, single instance, tray taps, the ways it
 // ends, and what it saves.
 #include "e2e/program_fixture.h"
+#include "res/resource_ids.h"
 
 namespace e2e {
 namespace {
@@ -81,7 +82,8 @@ TEST_F(ProgramTest, ExitFromEitherMenuEndsInOrderAndSaves) {
         SCOPED_TRACE(fromPopup ? "popup" : "menu bar");
         WriteHive(SettingsHive(0, 1, "A"));
         StartProgram({"MIN"});
-        ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "typed"}).status, 0);
+        ASSERT_EQ(
+            Send({"--control", std::to_string(IDC_PREFIX), "WM_SETTEXT", "0", "typed"}).status, 0);
         if (fromPopup) {
             TapTray();
             ASSERT_TRUE(WaitUntil([&] { return Send({"--menu", "40021"}).status == 0; }, 1s));
@@ -98,7 +100,7 @@ TEST_F(ProgramTest, SwitchingToRfidReadsATag) {
     WriteHive(SettingsHive(1, 1, ""));
     StartSimulator("rfid", {"--tag", "04A1B2C3"});
     StartProgram();
-    ASSERT_EQ(Send({"--control", "1010", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_INPUT_RFID), "BM_CLICK"}).status, 0);
     // Each byte is formatted with "%2X": a byte below 0x10 gives a space and a digit.
     EXPECT_TRUE(WaitUntil([&] {
         return program_.Output().find(" 4A1B2C3\r") != std::string::npos;

@@ -9,6 +9,7 @@
 #include "e2e/program_fixture.h"
 #include "platform/core/unique_fd.h"
 #include "platform/ipc/root_instance.h"
+#include "res/resource_ids.h"
 #include "support/param_name.h"
 #include "support/x_test_display.h"
 
@@ -65,7 +66,7 @@ TEST_F(ResilienceTest, ClosedOutputPipesNeitherEndNorStopTheProgram) {
 TEST_F(ResilienceTest, AHangUpSavesWhatWasTypedAndLeavesNoLockFile) {
     log_ = "/dev/full";
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "ID:"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_SETTEXT", "0", "ID:"}).status, 0);
     program_.Signal(SIGHUP);
     // In order, but no stop asked for: a service manager starts it again.
     EXPECT_EQ(program_.Wait(5s), 128 + SIGHUP);
@@ -89,7 +90,7 @@ TEST_F(ResilienceTest, ALostDisplayEndsTheDesktopProgramInOrder) {
     ui_ = "gtk";
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     unsetenv("DISPLAY");
-    ASSERT_EQ(Send({"--control", "1014", "WM_SETTEXT", "0", "ID:"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_PREFIX), "WM_SETTEXT", "0", "ID:"}).status, 0);
     server.Stop();
     EXPECT_EQ(program_.Wait(5s), 0) << program_.Errors();
     EXPECT_EQ(Count(program_.Errors(), "the connection to the X display " + server.Name()), 1u)
@@ -134,9 +135,9 @@ TEST_F(ResilienceTest, AReaderThatComesLateOrMayNotBeOpenedIsReadOnceItCanBe) {
         << program_.Errors();
     // Reading switched off ends the looking (its next look at the latest); on
     // again, the port is waited for anew.
-    ASSERT_EQ(Send({"--control", "1004", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_READING_DISABLE), "BM_CLICK"}).status, 0);
     EXPECT_LT(CpuUsedIn(2s), 2ms * kSanitizerSlowdown);
-    ASSERT_EQ(Send({"--control", "1003", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_CLICK"}).status, 0);
     EXPECT_TRUE(WaitUntil([&] { return Count(program_.Errors(), waiting) == 2; }))
         << program_.Errors();
 
@@ -241,8 +242,8 @@ TEST_F(ResilienceTest, APortProblemIsShownOnceAsADesktopNotificationPerCause) {
     ASSERT_EQ(symlink(device_.c_str(), link.c_str()), 0);
     std::string forbidden = "Cannot open " + link + ": permission denied";
     for (int restart = 0; restart < 2; ++restart) {
-        ASSERT_EQ(Send({"--control", "1004", "BM_CLICK"}).status, 0);
-        ASSERT_EQ(Send({"--control", "1003", "BM_CLICK"}).status, 0);
+        ASSERT_EQ(Send({"--control", std::to_string(IDC_READING_DISABLE), "BM_CLICK"}).status, 0);
+        ASSERT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_CLICK"}).status, 0);
         EXPECT_TRUE(WaitUntil([&] { return Count(ReadFile(notified), forbidden) == 1; }))
             << ReadFile(notified);
     }
@@ -280,7 +281,10 @@ TEST_F(ResilienceTest, AStandardOutputNobodyReadsHoldsUpNothingAndGetsOnlyWholeS
     }
     sim_.Write(swipes);
     ASSERT_TRUE(WaitUntil([&] { return Logged("\"char\":13") == 25; }, 30s));
-    EXPECT_EQ(Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"}).status, 0);
+    EXPECT_EQ(
+        Send({"--timeout", "1", "--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"})
+            .status,
+        0);
     EXPECT_EQ(Count(program_.Errors(), "standard output is not being read"), 1u);
     EXPECT_EQ(Logged("standard output is not being read"), 1u);
 
@@ -300,7 +304,7 @@ TEST_F(ResilienceTest, AStandardOutputNobodyReadsHoldsUpNothingAndGetsOnlyWholeS
     // Full again, with a swipe waiting: the end takes no longer and saves.
     program_.ReadOutput(false);
     fill();
-    ASSERT_EQ(Send({"--control", "1016", "WM_SETTEXT", "0", "S"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_SUFFIX), "WM_SETTEXT", "0", "S"}).status, 0);
     sim_.Write(kSwipe);
     ASSERT_TRUE(WaitUntil([&] { return Logged("\"char\":13") == 26; }));
     auto asked = Clock::now();
@@ -335,7 +339,10 @@ TEST_F(ResilienceTest, APausedTerminalHoldsUpNothingAndGetsTheSwipeOnceResumed) 
     })) << "the terminal did not stop";
     sim_.Write(kSwipe);
     ASSERT_TRUE(WaitUntil([&] { return Logged("\"char\":13") == 1; }));
-    EXPECT_EQ(Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"}).status, 0);
+    EXPECT_EQ(
+        Send({"--timeout", "1", "--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"})
+            .status,
+        0);
     EXPECT_FALSE(readTerminal());
     EXPECT_EQ(fcntl(terminal.Get(), F_GETFL) & O_NONBLOCK, 0);
     ASSERT_EQ(write(master.Get(), "\x11", 1), 1);
@@ -391,7 +398,7 @@ TEST_P(FailedSaveTest, IsSaidOnceWithItsCauseAndTheProgramGoesOn) {
     }
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_TRUE(fullDisk || chmod(registry.c_str(), 0500) == 0);
-    ASSERT_EQ(Send({"--control", "1031", "BM_CLICK"}).status, 0); // OK
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_OK), "BM_CLICK"}).status, 0); // OK
     std::string said = "swipetype: The settings could not be saved in " +
                        (registry / "HKEY_LOCAL_MACHINE.reg").string() + " (" + GetParam().cause +
                        ").";

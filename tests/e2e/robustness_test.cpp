@@ -10,6 +10,7 @@
 #include "e2e/program_fixture.h"
 #include "platform/ipc/remote_protocol.h"
 #include "platform/ipc/root_instance.h"
+#include "res/resource_ids.h"
 
 namespace e2e {
 namespace {
@@ -83,7 +84,7 @@ TEST_F(ProgramTest, MalformedAndTruncatedRequestsAreRefusedWithoutHarm) {
         SendAndLeave(path, bytes);
     }
     ASSERT_TRUE(program_.Running()) << program_.Errors();
-    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"}).status, 0);
     Terminate();
 }
 
@@ -107,7 +108,8 @@ TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp
     std::vector<std::uint8_t> frame = FindWindowFrames(1);
     ASSERT_EQ(send(waiting, frame.data(), frame.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(frame.size()));
-    SendResult refused = Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"});
+    SendResult refused =
+        Send({"--timeout", "1", "--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("(pid " + std::to_string(program_.Pid()) +
                                ") has no file descriptor left"),
@@ -118,7 +120,7 @@ TEST_F(ProgramTest, AFullDescriptorTableCostsNoCpuAndPassesWhenDescriptorsFreeUp
     pollfd reply{waiting, POLLIN, 0};
     EXPECT_EQ(poll(&reply, 1, 3000), 1) << "the waiting request is answered";
     close(waiting);
-    EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"}).status, 0);
     Terminate();
 }
 
@@ -135,7 +137,7 @@ TEST_F(ProgramTest, AClientThatNeverReadsIsDroppedWithoutHoldingTheProgram) {
         sent = send(stuck, requests.data(), requests.size(), MSG_NOSIGNAL);
         sent = sent < 0 && errno == EAGAIN ? 0 : sent;
         auto asked = Clock::now();
-        EXPECT_EQ(Send({"--control", "1003", "BM_GETCHECK"}).status, 0);
+        EXPECT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"}).status, 0);
         ASSERT_LT(Clock::now() - asked, 1s) << "the program was held by the stuck client";
     }
     EXPECT_LT(sent, 0) << "the client was not dropped";

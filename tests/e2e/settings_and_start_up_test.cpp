@@ -1,6 +1,7 @@
 // What a start does with what it is given and what it finds: remembered ports,
 // the startup file, second starts, listed ports.
 #include "e2e/program_fixture.h"
+#include "res/resource_ids.h"
 
 namespace e2e {
 namespace {
@@ -40,7 +41,9 @@ TEST_F(ProgramTest, APortGivenOnceIsUsedByLaterStartsAndByTheLauncher) {
     std::string said = launcher.Output();
     pid_t pid = std::atoi(said.substr(said.rfind("(pid ") + 5).c_str());
     ASSERT_GT(pid, 0) << said;
-    EXPECT_TRUE(WaitUntil([&] { return Send({"--control", "1003", "BM_GETCHECK"}).out == "1\n"; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"}).out == "1\n";
+    }));
     sim_.Write(kSwipe);
     EXPECT_TRUE(WaitUntil([&] { return launcher.Output().find(kTyped) != std::string::npos; }))
         << launcher.Output();
@@ -56,14 +59,15 @@ TEST_F(ProgramTest, APortGivenOnceIsUsedByLaterStartsAndByTheLauncher) {
 
 TEST_F(ProgramTest, AutoStartClickedButNeverSavedIsRemovedByDisable) {
     StartProgram();
-    ASSERT_EQ(Send({"--control", "1011", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_AUTOSTART_ENABLE), "BM_CLICK"}).status, 0);
     ASSERT_FALSE(StartupFileOf(root_).empty());
     program_.Signal(SIGKILL);
     ASSERT_EQ(program_.Wait(5s), 128 + SIGKILL);
 
     StartProgram();
-    EXPECT_EQ(Send({"--control", "1012", "BM_GETCHECK"}).out, "1\n") << "AutoStart loads as off";
-    ASSERT_EQ(Send({"--control", "1012", "BM_CLICK"}).status, 0);
+    EXPECT_EQ(Send({"--control", std::to_string(IDC_AUTOSTART_DISABLE), "BM_GETCHECK"}).out, "1\n")
+        << "AutoStart loads as off";
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_AUTOSTART_DISABLE), "BM_CLICK"}).status, 0);
     EXPECT_FALSE(std::filesystem::exists(root_ / "fs/Application/Startup/Swipetype.RUN"));
 }
 
@@ -73,11 +77,13 @@ TEST_F(ProgramTest, TheStartupFileNamesTheInstalledProgramAfterAnUpgrade) {
     std::filesystem::copy_file(SWIPETYPE_PATH, installed);
     ASSERT_TRUE(program_.Start(
         {installed.string(), "--root", root_.string(), "--keys", "none", "--ui", "headless"}));
-    ASSERT_TRUE(WaitUntil([&] { return Send({"--control", "1011", "BM_GETCHECK"}).status == 0; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        return Send({"--control", std::to_string(IDC_AUTOSTART_ENABLE), "BM_GETCHECK"}).status == 0;
+    }));
     // A package upgrade puts a new file in its place while it runs.
     std::filesystem::copy_file(SWIPETYPE_PATH, dir_ / "bin" / "new");
     std::filesystem::rename(dir_ / "bin" / "new", installed);
-    ASSERT_EQ(Send({"--control", "1011", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_AUTOSTART_ENABLE), "BM_CLICK"}).status, 0);
     EXPECT_EQ(StartupFileOf(root_), installed.string() + "\rMIN");
 }
 
@@ -159,9 +165,15 @@ TEST_F(ProgramTest, ASendThatOpensAModalBoxTimesOutAndTheBoxIsReachedByItsTitle)
         << about.err;
     EXPECT_EQ(std::count(about.err.begin(), about.err.end(), '\n'), 1) << about.err;
     // Served while the first message still sits in the box's modal loop.
-    EXPECT_EQ(Send({"--window", "About Swipetype", "--control", "1032", "BM_CLICK"}).status, 0);
+    EXPECT_EQ(
+        Send({"--window", "About Swipetype", "--control", std::to_string(IDC_QUIT), "BM_CLICK"})
+            .status,
+        0);
     EXPECT_TRUE(WaitUntil([&] { return Send({"--window", "About Swipetype", "0"}).status == 1; }));
-    EXPECT_EQ(Send({"--timeout", "1", "--control", "1003", "BM_GETCHECK"}).out, "0\n");
+    EXPECT_EQ(
+        Send({"--timeout", "1", "--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"})
+            .out,
+        "0\n");
 }
 
 } // namespace

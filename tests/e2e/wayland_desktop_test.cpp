@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "e2e/program_fixture.h"
+#include "res/resource_ids.h"
 #include "support/wayland_session.h"
 
 namespace e2e {
@@ -168,7 +169,7 @@ TEST_F(WaylandDesktopTest, LosingTheCompositorEndsTheProgramInOrder) {
     ASSERT_NO_FATAL_FAILURE(StartDesktop(false));
     ASSERT_NO_FATAL_FAILURE(StartInSession());
     ASSERT_TRUE(session_.WaitForWindow("app_id=\"^swipetype$\"", 10s));
-    ASSERT_EQ(Send({"--control", "1003", "BM_CLICK"}).status, 0);
+    ASSERT_EQ(Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_CLICK"}).status, 0);
     session_.StopCompositor();
     EXPECT_EQ(program_.Wait(10s), 0) << program_.Errors();
     EXPECT_NE(program_.Errors().find("the connection to the Wayland compositor"), std::string::npos)

@@ -7,6 +7,7 @@
 #include "platform/windowing/message_loop.h"
 #include "platform/windowing/messages.h"
 #include "platform/windowing/window.h"
+#include "res/resource_ids.h"
 #include "support/child_process.h"
 #include "support/temp_device_root.h"
 #include "support/window_class.h"
@@ -65,10 +66,10 @@ class SwipetypeSendTest : public testing::Test {
 };
 
 TEST_F(SwipetypeSendTest, ClickingAControlChecksItAndNotifiesItsDialog) {
-    auto result = Send({"--control", "1003", "BM_CLICK"});
+    auto result = Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_CLICK"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(SendMessageW(enable_, BM_GETCHECK, 0, 0), static_cast<LRESULT>(BST_CHECKED));
-    auto check = Send({"--control", "1003", "BM_GETCHECK"});
+    auto check = Send({"--control", std::to_string(IDC_READING_ENABLE), "BM_GETCHECK"});
     EXPECT_EQ(check.out, "1\n");
 }
 
@@ -86,12 +87,13 @@ TEST_F(SwipetypeSendTest, SendsAndPostsToTheMainWindow) {
 }
 
 TEST_F(SwipetypeSendTest, TextsTravelBothWays) {
-    auto set = Send({"--control", "1014", "WM_SETTEXT", "0", "ID: caf\xC3\xA9"});
+    auto set =
+        Send({"--control", std::to_string(IDC_PREFIX), "WM_SETTEXT", "0", "ID: caf\xC3\xA9"});
     EXPECT_EQ(set.status, 0) << set.err;
     WCHAR text[64];
     GetWindowTextW(prefix_, text, 64);
     EXPECT_EQ(std::u16string(text), u"ID: caf\u00E9");
-    auto get = Send({"--control", "1014", "WM_GETTEXT"});
+    auto get = Send({"--control", std::to_string(IDC_PREFIX), "WM_GETTEXT"});
     EXPECT_EQ(get.status, 0) << get.err;
     EXPECT_EQ(get.out, "ID: caf\xC3\xA9\n");
 }
