@@ -2,13 +2,11 @@
 // native client. KWin grants fake input only to a program it knows by its
 // executable and a desktop file, and it can only know a process of its own
 // user: a small driver program (tests/support/kde_sink_driver.cpp), run as the
-// session's user, makes the sink and types what the test asks. KWin starts with the German layout and is then
-// switched to the US one, as the keyboard settings do, so one KWin serves both
-// layouts and the sink's following of the keymap. The uinput sink's plan is
-// checked against the keymap the same KWin hands out.
+// session's user, makes the sink and types what the test asks. KWin starts with the German layout
+// and is then switched to the US one, as the keyboard settings do, so one KWin serves both layouts
+// and the sink's following of the keymap. The uinput sink's plan is checked against the keymap the
+// same KWin hands out.
 #include <gtest/gtest.h>
-
-
 
 #include "platform/core/virtual_keys.h"
 #include "platform/keyboard/uinput/key_sink_uinput.h"
@@ -30,26 +28,6 @@ std::string LayoutName(const std::string& layout) {
     std::string error;
     platform::XkbKeymapPtr keymap = platform::CompileLayoutKeymap(context.get(), layout, error);
     return keymap ? xkb_keymap_layout_get_name(keymap.get(), 0) : "";
-}
-
-// The layout's characters that its keymap types (libxkbcommon's own compile),
-// `count` of them, repeated as needed, as UTF-8.
-std::string TypableText(const std::string& layout, std::size_t count) {
-    platform::XkbContextPtr context = platform::MakeXkbContext();
-    std::string error;
-    platform::XkbKeymapPtr keymap = platform::CompileLayoutKeymap(context.get(), layout, error);
-    platform::KeyChordFinder finder(keymap.get());
-    std::u32string typable;
-    for (char32_t character : test_support::LayoutCharacters(layout)) {
-        if (!platform::ChordsForCharacter(finder, character, {}).empty()) {
-            typable.push_back(character);
-        }
-    }
-    std::string text;
-    for (std::size_t i = 0; !typable.empty() && i < count; ++i) {
-        platform::AppendUtf8(text, typable[i % typable.size()]);
-    }
-    return text;
 }
 
 // One KWin for all the cases, German first; one driver.
@@ -100,8 +78,8 @@ TEST_F(KWinSessionTest, TypesEachLayoutExactlyAndNeverADifferentText) {
     EXPECT_EQ(driver_->Ask("choose"), "kde") << "the default where fake input is granted";
     // The euro sign: the German layout has it (AltGr), the US one does not.
     std::string euro = "\xE2\x82\xAC";
-    ASSERT_NE(TypableText("de", 200).find(euro), std::string::npos);
-    ASSERT_EQ(TypableText("us", 200).find(euro), std::string::npos);
+    ASSERT_NE(test_support::TypableLayoutText("de", 200).find(euro), std::string::npos);
+    ASSERT_EQ(test_support::TypableLayoutText("us", 200).find(euro), std::string::npos);
     struct Case {
         const char* layout;
         bool euro;
@@ -112,7 +90,7 @@ TEST_F(KWinSessionTest, TypesEachLayoutExactlyAndNeverADifferentText) {
         if (std::string(c.layout) != "de") {
             ASSERT_TRUE(session_->SetLayout(c.layout, reason)) << reason;
         }
-        std::string text = TypableText(c.layout, 100) + (c.euro ? euro : "");
+        std::string text = test_support::TypableLayoutText(c.layout, 100) + (c.euro ? euro : "");
         for (char needed : std::string("=yz;?")) {
             ASSERT_NE(text.find(needed), std::string::npos) << needed;
         }

@@ -11,6 +11,8 @@
 //               first key event was posted (for a rate measured by the caller)
 //   can TEXT    "yes", or why the first character that cannot be typed cannot
 //   choose      the name of the sink the program would choose by default
+//   use NAME    "using TARGET" once the commands go to that sink instead (the
+//               bench's xtest into XWayland), or "error WHY"
 // Each answer line begins with "driver: ".
 #include <chrono>
 #include <iostream>
@@ -26,7 +28,9 @@
 
 namespace {
 
-void Say(const std::string& line) { std::cout << "driver: " << line << std::endl; }
+void Say(const std::string& line) {
+    std::cout << "driver: " << line << std::endl;
+}
 
 // Posts `text` as the program's key events do: a key-down with the character,
 // then its key-up.
@@ -58,8 +62,8 @@ int main() {
     Say(sink ? "ready " + sink->Target() : "error " + error);
     for (std::string line; sink && std::getline(std::cin, line);) {
         std::string command = line.substr(0, line.find(' '));
-        std::u16string text =
-            platform::Utf8ToUtf16(line.size() > command.size() ? line.substr(command.size() + 1) : "");
+        std::u16string text = platform::Utf8ToUtf16(
+            line.size() > command.size() ? line.substr(command.size() + 1) : "");
         if (command == "type" || command == "timed") {
             auto start = std::chrono::steady_clock::now();
             Say(Type(*sink, text) ? "typed" : "not typed");
@@ -70,6 +74,14 @@ int main() {
             }
         } else if (command == "can") {
             Say(CanType(*sink, text));
+        } else if (command == "use") {
+            platform::SetKeySinkModules(test_support::LinkedKeySinkModules());
+            std::unique_ptr<platform::KeySink> other =
+                platform::MakeKeySinkByName(platform::Utf16ToUtf8(text), {}, error);
+            Say(other ? "using " + other->Target() : "error " + error);
+            if (other) {
+                sink = std::move(other);
+            }
         } else if (command == "choose") {
             platform::SetKeySinkModules(test_support::LinkedKeySinkModules());
             platform::KeySinkSettings settings;
