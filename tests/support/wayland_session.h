@@ -31,7 +31,7 @@ struct SessionOptions {
     Compositor compositor = Compositor::Sway;
     // The keyboard layout the compositor starts with (XKB_DEFAULT_LAYOUT); "" for
     // its default (KWin).
-    std::string layout;
+    std::string layout{};
     // A keyboard in the seat from the start, as a desktop has one: a client only
     // binds wl_keyboard once the seat offers it, so without one the first key of
     // a newly made virtual keyboard can arrive before the client listens (sway).
