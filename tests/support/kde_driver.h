@@ -43,7 +43,8 @@ class KdeDriver {
         return process_ && process_->Write(command + "\n") ? Answer(limit, meanwhile) : "";
     }
     // The next answer, for a command that gives more than one.
-    std::string Answer(std::chrono::milliseconds limit, const std::function<void()>& meanwhile = {}) {
+    std::string Answer(std::chrono::milliseconds limit,
+                       const std::function<void()>& meanwhile = {}) {
         static constexpr char kMark[] = "driver: ";
         std::size_t start = std::string::npos, end = std::string::npos;
         test_support::WaitUntil(
