@@ -42,6 +42,7 @@ run xtest_bench
 run wayland_bench
 run line_bench
 run gnome_bench
+run kde_bench
 
 # The serial library's figures, from Google Benchmark's JSON (its CSV reporter
 # aborts when the benchmarks carry different counters, as these do). Each

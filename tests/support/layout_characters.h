@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/core/unicode.h"
+#include "platform/keyboard/xkb/session_keymap.h"
 #include "platform/keyboard/xkb/xkb_keymap.h"
 
 namespace test_support {
@@ -42,6 +43,30 @@ inline std::string LayoutText(const std::string& layout, std::size_t count) {
     std::string text;
     for (std::size_t i = 0; !characters.empty() && i < count; ++i) {
         platform::AppendUtf8(text, characters[i % characters.size()]);
+    }
+    return text;
+}
+
+// `count` of the layout's characters that its keymap can type (LayoutCharacters
+// also holds those of extra keys that no chord reaches), repeated as needed, as
+// UTF-8.
+inline std::string TypableLayoutText(const std::string& layout, std::size_t count) {
+    platform::XkbContextPtr context = platform::MakeXkbContext();
+    std::string error;
+    platform::XkbKeymapPtr keymap =
+        context ? platform::CompileLayoutKeymap(context.get(), layout, error) : nullptr;
+    std::u32string typable;
+    if (keymap) {
+        platform::KeyChordFinder finder(keymap.get());
+        for (char32_t character : LayoutCharacters(layout)) {
+            if (!platform::ChordsForCharacter(finder, character, {}).empty()) {
+                typable.push_back(character);
+            }
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; !typable.empty() && i < count; ++i) {
+        platform::AppendUtf8(text, typable[i % typable.size()]);
     }
     return text;
 }

@@ -71,6 +71,8 @@ const char* CompositorProgram(Compositor compositor) {
         return "mutter";
     case Compositor::Cage:
         return "cage";
+    case Compositor::KWin:
+        return "kwin_wayland";
     }
     return "";
 }
@@ -118,6 +120,8 @@ bool WaylandSession::StartCompositor(std::string& reason) {
         return StartMutter(reason);
     case Compositor::Cage:
         return StartCage(reason);
+    case Compositor::KWin:
+        return StartKWin(reason);
     }
     return false;
 }
@@ -131,6 +135,7 @@ void WaylandSession::Stop() {
     busAddress_.clear();
     swaySocket_.clear();
     xDisplay_.clear();
+    xAuthority_.clear();
 }
 
 void WaylandSession::StopCompositor() {
@@ -279,6 +284,94 @@ bool WaylandSession::StartCage(std::string& reason) {
     return true;
 }
 
+// KWin on a virtual output, its XDG data folder the session's own (where the
+// desktop files granting fake input go). The installed binary carries a file
+// capability (cap_sys_resource) that makes exec fail where the capability is
+// not to be had, as in a container; a copy, which drops it, runs anywhere.
+// KWin starts the programs named after its options once it is up, XWayland
+// included: one writes down the DISPLAY it got.
+bool WaylandSession::StartKWin(std::string& reason) {
+    std::string installed, copy = Folder() + "/kwin_wayland";
+    std::error_code error;
+    if (!test_support::FindProgram("kwin_wayland", installed) ||
+        !fs::copy_file(installed, copy, fs::copy_options::overwrite_existing, error) ||
+        !GiveToUser(copy)) {
+        reason = "kwin_wayland could not be copied to " + copy + ": " + error.message();
+        return false;
+    }
+    fs::create_directories(Folder() + "/data/applications", error);
+    GiveToUser(Folder() + "/data");
+    waylandDisplay_ = "wayland-1";
+    std::string display = Folder() + "/display";
+    std::vector<std::string> command{copy, "--virtual", "--no-lockscreen", "--socket",
+                                     waylandDisplay_};
+    if (options_.xwayland) {
+        // KWin takes the options of the programs it starts for its own: a script.
+        std::string script = Folder() + "/display.sh";
+        WriteText(script, "#!/bin/sh\nprintenv DISPLAY XAUTHORITY > " + display + ".new\nmv " +
+                              display + ".new " + display + "\n");
+        fs::permissions(script, fs::perms::owner_all, error);
+        GiveToUser(script);
+        command.insert(command.end(), {"--xwayland", script});
+    }
+    std::vector<std::string> environment{"XDG_DATA_DIRS=" + Folder() + "/data:/usr/share"};
+    if (!options_.layout.empty()) {
+        environment.push_back("XKB_DEFAULT_LAYOUT=" + options_.layout);
+    }
+    if (!compositor_.Start(Command(command, environment))) {
+        reason = "kwin_wayland could not be started";
+        return false;
+    }
+    bool up = WaitUntil(
+        [&] {
+            return !compositor_.Running() || (Listening(RuntimeDir() + "/" + waylandDisplay_) &&
+                                              (!options_.xwayland || fs::exists(display)));
+        },
+        20s);
+    if (!up || !compositor_.Running()) {
+        reason = "kwin_wayland did not come up within 20 s: " + compositor_.Errors();
+        return false;
+    }
+    if (options_.xwayland) {
+        std::ifstream(display) >> xDisplay_ >> xAuthority_;
+    }
+    return true;
+}
+
+bool WaylandSession::GrantFakeInput(const std::string& program, std::string& reason) const {
+    std::error_code error;
+    fs::path canonical = fs::canonical(program, error);
+    std::string file =
+        Folder() + "/data/applications/" + canonical.filename().string() + ".desktop";
+    if (error ||
+        !WriteText(file, "[Desktop Entry]\nType=Application\nName=" +
+                             canonical.filename().string() + "\nExec=" + canonical.string() +
+                             "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n") ||
+        !GiveToUser(file)) {
+        reason = "the desktop file " + file + " could not be written";
+        return false;
+    }
+    return true;
+}
+
+bool WaylandSession::SetLayout(const std::string& layout, std::string& reason) const {
+    std::string folder = Folder() + "/home/.config";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!WriteText(folder + "/kxkbrc", "[Layout]\nLayoutList=" + layout + "\nUse=true\n") ||
+        !GiveToUser(folder)) {
+        reason = "kxkbrc could not be written in " + folder;
+        return false;
+    }
+    ChildResult sent = Run(
+        {"dbus-send", "--session", "--type=signal", "/Layouts", "org.kde.keyboard.reloadConfig"});
+    if (sent.status != 0) {
+        reason = "dbus-send failed: " + sent.err;
+        return false;
+    }
+    return true;
+}
+
 // A virtual keyboard that stays in the seat while the session lasts: wtype
 // holding one and sleeping (a day), typing nothing.
 bool WaylandSession::StartKeyboard(std::string& reason) {
@@ -356,7 +449,7 @@ WaylandSession::Command(const std::vector<std::string>& arguments,
     for (auto [name, value] :
          {std::pair{"WAYLAND_DISPLAY", &waylandDisplay_},
           std::pair{"DBUS_SESSION_BUS_ADDRESS", &busAddress_}, std::pair{"SWAYSOCK", &swaySocket_},
-          std::pair{"DISPLAY", &xDisplay_}}) {
+          std::pair{"DISPLAY", &xDisplay_}, std::pair{"XAUTHORITY", &xAuthority_}}) {
         if (!value->empty()) {
             variables.push_back(std::string(name) + "=" + *value);
         }
@@ -467,8 +560,8 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
     pressed_ = false;
     // Line-buffered: wev's output is a pipe, which stdio would otherwise hold back.
     if (session.SwaySocket().empty()) {
-        wev_ = session.Launch(
-            {"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key", "-f", "xdg_toplevel:configure"});
+        wev_ = session.Launch({"stdbuf", "-oL", "wev", "-f", "wl_keyboard:key", "-f",
+                               "wl_keyboard:enter", "-f", "xdg_toplevel:configure"});
         std::regex sized("configure: width: [1-9]");
         if (wev_ && WaitUntil([&] { return std::regex_search(wev_->Output(), sized); }, 10s)) {
             return true;
@@ -482,6 +575,11 @@ bool KeyRecorder::Start(const WaylandSession& session, std::string& reason) {
         return false;
     }
     return true;
+}
+
+bool KeyRecorder::WaitForKeyboard(std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return wev_ && wev_->Output().find("] enter: ") != std::string::npos; },
+                     timeout);
 }
 
 std::string KeyRecorder::Text() {

@@ -1,6 +1,7 @@
 // A Wayland desktop of its own for a test: a private D-Bus session bus and a
 // headless compositor (sway, weston for a compositor without the virtual
-// keyboard protocol, or mutter, GNOME's, with its remote desktop on the bus), optionally waybar as
+// keyboard protocol, mutter, GNOME's, with its remote desktop on the bus, or KWin,
+// Plasma's, with its fake input), optionally waybar as
 // the StatusNotifier panel and wev as a native client that records the text it receives.
 //
 // sway refuses to run as root, so when the test runs as root the desktop, the bus
@@ -27,17 +28,20 @@ namespace wayland_test {
 
 // Cage runs as its kiosk application a shell that stays and has no window;
 // the test's own windows come after it, and cage shows and focuses the newest.
-enum class Compositor { Sway, Weston, Mutter, Cage };
+enum class Compositor { Sway, Weston, Mutter, Cage, KWin };
 
 struct SessionOptions {
     Compositor compositor = Compositor::Sway;
+    // The keyboard layout the compositor starts with (XKB_DEFAULT_LAYOUT); "" for
+    // its default (KWin).
+    std::string layout{};
     // A keyboard in the seat from the start, as a desktop has one: a client only
     // binds wl_keyboard once the seat offers it, so without one the first key of
     // a newly made virtual keyboard can arrive before the client listens (sway).
     bool keyboard = true;
     // waybar with only its tray module: the StatusNotifier watcher and host (sway).
     bool panel = false;
-    // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway).
+    // XWayland, and DISPLAY in the session's environment as a desktop sets it (sway, KWin).
     bool xwayland = false;
     // mutter: the session's bus is also its system bus, where it asks localed
     // (org.freedesktop.locale1) for the keyboard layout when it starts.
@@ -83,6 +87,8 @@ class WaylandSession {
     const std::string& BusAddress() const { return busAddress_; }
     const std::string& SwaySocket() const { return swaySocket_; } // "" under weston
     const std::string& XDisplay() const { return xDisplay_; } // "" without XWayland (cage: its own)
+    // The cookie file the compositor gave XWayland, "" when none (KWin).
+    const std::string& XAuthority() const { return xAuthority_; }
 
     // The command line that runs `arguments` in the session, as its user, in the
     // session's environment only (WAYLAND_DISPLAY, XDG_RUNTIME_DIR, HOME,
@@ -108,6 +114,14 @@ class WaylandSession {
     // own folder. "" with `reason` set when neither works.
     std::string Reachable(const std::string& program, std::string& reason) const;
 
+    // KWin: offers its fake input (org_kde_kwin_fake_input) to `program`, as a
+    // desktop file in the session's data folder does; `program` must be a path
+    // KWin (the session's user) can see, as Reachable gives.
+    bool GrantFakeInput(const std::string& program, std::string& reason) const;
+    // KWin: changes the layout of the running session to `layout`, as the
+    // keyboard settings do (kxkbrc, then org.kde.keyboard's reloadConfig).
+    bool SetLayout(const std::string& layout, std::string& reason) const;
+
     // sway: the window tree (swaymsg -t get_tree), "" when it cannot be had.
     std::string Tree() const;
     // sway: true once a window matches the criteria ("app_id=\"^wev$\" con_id=__focused__").
@@ -123,6 +137,7 @@ class WaylandSession {
     bool StartWeston(std::string& reason);
     bool StartMutter(std::string& reason);
     bool StartCage(std::string& reason);
+    bool StartKWin(std::string& reason);
     bool StartKeyboard(std::string& reason);
     bool FindXDisplay(std::string& reason);
 
@@ -132,6 +147,7 @@ class WaylandSession {
     bool asNobody_ = false;
     std::unique_ptr<test_support::TempDir> folder_;
     std::string waylandDisplay_, busAddress_, swaySocket_, xDisplay_;
+    std::string xAuthority_;
     // In the order they are ended: clients first, the bus last.
     Process panel_, keyboard_, compositor_, bus_;
 };
@@ -143,6 +159,10 @@ class KeyRecorder {
     // Starts wev and waits until sway has given it the focus, or until mutter
     // has given it its size (mutter focuses a new window).
     bool Start(const WaylandSession& session, std::string& reason);
+    // Waits until wev's window has the keyboard's focus (not on sway): a seat
+    // that has no keyboard yet (KWin's, until a program makes a fake one) gives
+    // it only once one comes.
+    bool WaitForKeyboard(std::chrono::milliseconds timeout);
     // The text received so far.
     std::string Text();
     // Waits until at least as many bytes as `expected` has arrived, or the time is

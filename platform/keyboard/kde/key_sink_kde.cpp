@@ -16,8 +16,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long KWin may take to answer at start or to take the keys sent.
+// How long KWin may take to take the keys sent.
 constexpr auto kAnswerTime = 2000ms;
+// How long it may take to answer a new connection: it looks the program up
+// among the desktop files (rebuilding its cache of them when they changed) and
+// reads the whole executable before it says which interfaces it offers.
+constexpr auto kFirstAnswerTime = 10000ms;
 // XKB numbers keys from 8 upwards; fake input takes Linux input codes.
 constexpr xkb_keycode_t kEvdevOffset = 8;
 // keyboard_key came with version 4 of the interface.
@@ -64,7 +68,7 @@ bool FindFakeInput(WaylandDisplayPtr& display, Globals& globals, std::string& er
     globals.registry.reset(wl_display_get_registry(display.get()));
     if (!globals.registry ||
         wl_registry_add_listener(globals.registry.get(), &RegistryListener, &globals) != 0 ||
-        !RoundTrip(display.get(), kAnswerTime)) {
+        !RoundTrip(display.get(), kFirstAnswerTime)) {
         error = "the Wayland compositor " + CompositorName() + " does not answer";
         return false;
     }
@@ -87,10 +91,7 @@ class KdeKeySink final : public KeySink {
   public:
     KdeKeySink(WaylandDisplayPtr display, Globals globals, std::unique_ptr<SessionKeymap> keymap)
         : display_(std::move(display)), globals_(std::move(globals)), keymap_(std::move(keymap)),
-          name_(CompositorName()) {
-        org_kde_kwin_fake_input_authenticate(globals_.input.get(), "Swipetype",
-                                             "types what a card reader reads");
-    }
+          name_(CompositorName()) {}
 
     ~KdeKeySink() override {
         // The input goes before the connection it lives on.
@@ -225,6 +226,17 @@ std::unique_ptr<KeySink> MakeKdeKeySink(const std::string& layout, std::string& 
     WaylandDisplayPtr display;
     Globals globals;
     if (!FindFakeInput(display, globals, error)) {
+        globals.input.reset();
+        globals.registry.reset();
+        return nullptr;
+    }
+    // KWin makes the fake keyboard when the program has said who it is; a seat
+    // without any other keyboard (a kiosk, a virtual output) hands out its
+    // keymap only from then on.
+    org_kde_kwin_fake_input_authenticate(globals.input.get(), "Swipetype",
+                                         "types what a card reader reads");
+    if (!RoundTrip(display.get(), kAnswerTime)) {
+        error = "the Wayland compositor " + CompositorName() + " does not answer";
         globals.input.reset();
         globals.registry.reset();
         return nullptr;

@@ -13,12 +13,14 @@
 
 namespace platform {
 
-// KWin takes fake key events as fast as they come and sends them on to the
-// focused client at once; a client that reads slower than that fills KWin's
-// buffer for it and is disconnected ("error in client communication"), losing
-// the rest of the read. The sink waits for KWin to have handled its requests
-// after this many characters, which bounds how far it runs ahead.
-constexpr unsigned int KdeKeysPerRoundTrip = 1;
+// KWin handles fake key events in the order they come and loses none of them,
+// the same key pressed again at once included: it passes each on to the
+// focused client before it reads the next request. The sink therefore sends the
+// keys of a read without waiting, and asks KWin to confirm it has handled them
+// (a round trip) only every this many characters: that keeps the requests KWin
+// has not read yet, and the events it has queued for the client, to a few
+// kilobytes, and notices a KWin that stopped answering within one such batch.
+constexpr unsigned int KdeKeysPerRoundTrip = 64;
 
 // The sink, or nullptr with `error` set when the compositor does not offer
 // fake input to this program or the layout is unknown.
