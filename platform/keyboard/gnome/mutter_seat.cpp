@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <poll.h>
-#include <sys/mman.h>
 
-#include "platform/core/unique_fd.h"
+#include "platform/keyboard/xkb/session_keymap.h"
 
 namespace platform {
 namespace {
@@ -138,21 +137,7 @@ void MutterSeat::OnCapabilities(void* data, wl_seat* seat, uint32_t capabilities
 
 void MutterSeat::OnKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
     auto* self = static_cast<MutterSeat*>(data);
-    UniqueFd file(fd);
-    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
-        return;
-    }
-    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.Get(), 0);
-    if (text == MAP_FAILED) {
-        return;
-    }
-    // The text ends in a zero, which the buffer form must not include.
-    std::size_t length = strnlen(static_cast<const char*>(text), size);
-    XkbKeymapPtr keymap(
-        xkb_keymap_new_from_buffer(self->context_.get(), static_cast<const char*>(text), length,
-                                   XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    munmap(text, size);
-    if (keymap) {
+    if (XkbKeymapPtr keymap = KeymapFromCompositor(self->context_.get(), format, fd, size)) {
         self->keymap_ = std::move(keymap);
     }
 }

@@ -107,20 +107,7 @@ class CompositorSource final : public SessionKeymap::Source {
 
     static void OnKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
         auto* self = static_cast<CompositorSource*>(data);
-        UniqueFd file(fd);
-        if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
-            return;
-        }
-        void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.Get(), 0);
-        if (text == MAP_FAILED) {
-            return;
-        }
-        // The text ends in a zero, which the buffer form must not include.
-        std::size_t length = strnlen(static_cast<const char*>(text), size);
-        XkbKeymapPtr keymap(xkb_keymap_new_from_buffer(
-            SharedContext().get(), static_cast<const char*>(text), length,
-            XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
-        munmap(text, size);
+        XkbKeymapPtr keymap = KeymapFromCompositor(SharedContext().get(), format, fd, size);
         if (keymap) {
             self->arrived_ = std::move(keymap);
         }
@@ -229,6 +216,25 @@ const char* OrNull(const std::string& text) {
 }
 
 } // namespace
+
+XkbKeymapPtr KeymapFromCompositor(xkb_context* context, std::uint32_t format, int fd,
+                                  std::uint32_t size) {
+    UniqueFd file(fd);
+    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0) {
+        return nullptr;
+    }
+    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.Get(), 0);
+    if (text == MAP_FAILED) {
+        return nullptr;
+    }
+    // The text ends in a zero, which the buffer form must not include.
+    std::size_t length = strnlen(static_cast<const char*>(text), size);
+    XkbKeymapPtr keymap(xkb_keymap_new_from_buffer(context, static_cast<const char*>(text), length,
+                                                   XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                   XKB_KEYMAP_COMPILE_NO_FLAGS));
+    munmap(text, size);
+    return keymap;
+}
 
 std::vector<KeyChord> ChordsForCharacter(const KeyChordFinder& finder, char32_t character,
                                          const KeyboardLocks& locks) {

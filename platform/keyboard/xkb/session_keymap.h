@@ -14,6 +14,7 @@
 // It answers, for a character, whether and with which keys it can be typed now.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,12 @@ class SessionKeymap {
     unsigned int changes_ = 0;
     bool sourceLost_ = false;
 };
+
+// The keymap a Wayland compositor hands out with wl_keyboard.keymap: `fd` (taken
+// and closed) holds `size` bytes of keymap text in `format`. nullptr when the
+// format is not XKB text or the text does not compile.
+XkbKeymapPtr KeymapFromCompositor(xkb_context* context, std::uint32_t format, int fd,
+                                  std::uint32_t size);
 
 // The keys for `character` in the keymap the finder indexes (see Chords).
 std::vector<KeyChord> ChordsForCharacter(const KeyChordFinder& finder, char32_t character,
