@@ -213,6 +213,20 @@ PendingChange* BeginChange(HKEY root, LONG& status, std::string& why) {
     return &change;
 }
 
+// BeginChange for a caller holding `lock` on changeMutex: when the hive cannot be
+// changed, the lock is let go, the observer is told why, and null comes back with
+// the result for the caller in `refusal`.
+PendingChange* BeginChangeOrSay(std::unique_lock<std::mutex>& lock, HKEY root, LONG& refusal) {
+    LONG status = ERROR_SUCCESS;
+    std::string why;
+    PendingChange* change = BeginChange(root, status, why);
+    if (change == nullptr) {
+        lock.unlock();
+        refusal = Changed(root, status, why);
+    }
+    return change;
+}
+
 // Lets go of a change in progress that no key made yet (changeMutex held).
 void DropIfUnused(HKEY root) {
     auto found = State().pending.find(root);
@@ -303,12 +317,10 @@ LONG OpenOrCreate(HKEY key, LPCWSTR subKey, PHKEY result, bool create, LPDWORD d
         return ERROR_SUCCESS;
     }
     std::unique_lock lock(State().changeMutex);
-    LONG status = ERROR_SUCCESS;
-    std::string why;
-    PendingChange* change = BeginChange(target->root, status, why);
+    LONG refusal = ERROR_SUCCESS;
+    PendingChange* change = BeginChangeOrSay(lock, target->root, refusal);
     if (change == nullptr) {
-        lock.unlock();
-        return Changed(target->root, status, why);
+        return refusal;
     }
     bool exists = IsRootPath(*target) || hive::KeyExists(change->document, target->path);
     if (!exists) {
@@ -399,12 +411,10 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
         lock.unlock();
         return Changed(target->root, ERROR_WRITE_FAULT, "");
     }
-    LONG status = ERROR_SUCCESS;
-    std::string why;
-    PendingChange* change = BeginChange(target->root, status, why);
+    LONG refusal = ERROR_SUCCESS;
+    PendingChange* change = BeginChangeOrSay(lock, target->root, refusal);
     if (change == nullptr) {
-        lock.unlock();
-        return Changed(target->root, status, why);
+        return refusal;
     }
     // A key removed from the file by hand while open comes back with the value.
     hive::Key& stored = hive::AddKey(change->document, target->path);
